@@ -1,0 +1,4 @@
+#include "base/module.h"
+
+HINSTANCE moduleInstance = nullptr;
+int highResolution = 0;

@@ -1,0 +1,4 @@
+#include "framework/activation.h"
+
+HWND activeDialogWindow = nullptr;
+HWND activeWindow = nullptr;

@@ -1,0 +1,3 @@
+#include "platform/shell.h"
+
+const wchar_t kDialogClassName[] = L"#32770";

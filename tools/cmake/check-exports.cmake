@@ -1,0 +1,12 @@
+# Fails the build unless the applet exports exactly one name, CPlApplet, undecorated.
+execute_process(COMMAND "${OBJDUMP}" -p "${FILE}" OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "objdump failed on ${FILE}")
+endif()
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n([^\n]+\n)*" table "${dump}")
+string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" names "${table}")
+list(TRANSFORM names REPLACE "^\\[ *[0-9]+\\] " "")
+if(NOT names STREQUAL "CPlApplet")
+    message(FATAL_ERROR "dialpass.cpl must export exactly CPlApplet; it exports: ${names}")
+endif()
+message(STATUS "dialpass.cpl exports: CPlApplet")

@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# The Wine environment of a build's tests: one template prefix made once, a throwaway copy of it
+# for each test run, a private X display and a persistent, warmed Wine server.
+#   wine-env.sh up STATE            bring the environment up (idempotent)
+#   wine-env.sh run STATE PROG ...  run a Windows program in it, bringing it up first
+#   wine-env.sh down STATE          stop the server and the display, delete the run's prefix
+#   wine-env.sh template STATE      print the template prefix, making it when missing
+set -euo pipefail
+
+WINE64=${WINE64:-/usr/lib/wine/wine64}
+WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+command=$1
+state=$(mkdir -p "$2" && cd "$2" && pwd)
+shift 2
+template=$state/template
+prefix=$state/run
+
+make_template() {
+    [ -f "$template/.ready" ] && return
+    rm -rf "$template"
+    WINEPREFIX=$template "$WINE64" wineboot -i >/dev/null 2>&1
+    # Without a window manager every close of a managed window stalls; crash dialogs would hang tests.
+    WINEPREFIX=$template "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    WINEPREFIX=$template "$WINE64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    WINEPREFIX=$template "$WINESERVER" -w
+    touch "$template/.ready"
+}
+
+start_display() {
+    if [ -n "${DIALPASS_TEST_DISPLAY:-}" ]; then
+        echo "$DIALPASS_TEST_DISPLAY" >"$state/display"
+        return
+    fi
+    local fifo=$state/displayfd
+    rm -f "$fifo"
+    mkfifo "$fifo"
+    setsid Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$fifo" </dev/null >"$state/xvfb.log" 2>&1 &
+    echo $! >"$state/xvfb.pid"
+    local number
+    read -r -t 20 number <"$fifo"
+    rm -f "$fifo"
+    echo ":$number" >"$state/display"
+}
+
+up() {
+    exec 9>"$state/lock"
+    flock 9
+    make_template
+    if [ ! -f "$prefix/.ready" ]; then
+        rm -rf "$prefix"
+        # Hard links cost nothing; the registry files are rewritten by the server, so they are copied.
+        cp -al "$template" "$prefix"
+        for reg in "$prefix"/*.reg; do
+            cp --remove-destination "$template/$(basename "$reg")" "$reg"
+        done
+        start_display
+        export DISPLAY
+        DISPLAY=$(cat "$state/display")
+        WINEPREFIX=$prefix setsid "$WINESERVER" -p </dev/null >/dev/null 2>&1
+        WINEPREFIX=$prefix "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1
+        touch "$prefix/.ready"
+    fi
+    flock -u 9
+}
+
+down() {
+    exec 9>"$state/lock"
+    flock 9
+    if [ -d "$prefix" ]; then
+        WINEPREFIX=$prefix "$WINESERVER" -k 2>/dev/null || true
+        WINEPREFIX=$prefix "$WINESERVER" -w 2>/dev/null || true
+    fi
+    if [ -f "$state/xvfb.pid" ]; then
+        kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
+        rm -f "$state/xvfb.pid"
+    fi
+    rm -rf "$prefix" "$state/display"
+    flock -u 9
+}
+
+case $command in
+up) up ;;
+down) down ;;
+template)
+    exec 9>"$state/lock"
+    flock 9
+    make_template
+    echo "$template"
+    ;;
+run)
+    up
+    export WINEPREFIX=$prefix
+    DISPLAY=$(cat "$state/display")
+    export DISPLAY
+    exec "$WINE64" "$@"
+    ;;
+*)
+    echo "usage: $0 up|down|run|template STATE [PROGRAM ARGS...]" >&2
+    exit 2
+    ;;
+esac
