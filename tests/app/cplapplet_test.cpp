@@ -68,6 +68,22 @@ TEST_F(AppletTest, NewInquiryGivesNameDescriptionIconAndData)
     EXPECT_STREQ(info.szHelpFile, L"");
 }
 
+TEST_F(AppletTest, OpeningAgainBringsTheOpenSheetToTheFront)
+{
+    // Stands in for an open sheet: a top-level dialog-class window with the applet's title.
+    HWND sheet = CreateWindowExW(0, L"#32770", L"Dialpass 1.0", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
+                                 nullptr, nullptr, nullptr, nullptr);
+    HWND other = CreateWindowExW(0, L"#32770", L"Other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 200, 100,
+                                 nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(sheet && other);
+    SetForegroundWindow(other);
+    ASSERT_EQ(GetForegroundWindow(), other);
+    EXPECT_EQ(applet(nullptr, CPL_DBLCLK, 0, 120), 0);
+    EXPECT_EQ(GetForegroundWindow(), sheet);
+    DestroyWindow(other);
+    DestroyWindow(sheet);
+}
+
 TEST(CplInfo, CutsLongNameAndDescription)
 {
     NEWCPLINFOW info;

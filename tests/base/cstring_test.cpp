@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include "base/cstring.h"
+#include "framework/collector.h"
+#include "resources/resource.h"
+
+namespace {
+
+TEST(CStringTest, DefaultHasNoBufferAndReadsEmpty)
+{
+    CString s;
+    EXPECT_EQ(s.Buffer(), nullptr);
+    EXPECT_EQ(s.Length(), 0u);
+    EXPECT_EQ(s.Capacity(), 0u);
+    EXPECT_STREQ(s.Text(), L"");
+}
+
+TEST(CStringTest, NullAssignAndAllocateZeroGiveOneCharacterBuffer)
+{
+    CString assigned;
+    assigned.Assign(static_cast<const wchar_t*>(nullptr));
+    CString allocated;
+    ASSERT_NE(allocated.Allocate(0), nullptr);
+    for (CString* s : {&assigned, &allocated}) {
+        ASSERT_NE(s->Buffer(), nullptr);
+        EXPECT_EQ(s->Length(), 0u);
+        EXPECT_EQ(s->Capacity(), 1u);
+        EXPECT_EQ(s->Buffer()[0], L'\0');
+    }
+}
+
+TEST(CStringTest, AppendGrowsOnlyWhenItDoesNotFit)
+{
+    struct Case {
+        unsigned capacity;
+        bool inPlace;
+        unsigned capacityAfter;
+    } cases[] = {{6, true, 6}, {5, false, 6}};
+    for (const Case& c : cases) {
+        CString s;
+        s.Allocate(c.capacity - 1);
+        s.Assign(L"ab");
+        ASSERT_EQ(s.Capacity(), c.capacity);
+        const wchar_t* before = s.Buffer();
+        s.Append(L"cde");
+        EXPECT_STREQ(s.Text(), L"abcde");
+        EXPECT_EQ(s.Length(), 5u);
+        EXPECT_EQ(s.Capacity(), c.capacityAfter) << "capacity " << c.capacity;
+        EXPECT_EQ(s.Buffer() == before, c.inPlace) << "capacity " << c.capacity;
+    }
+}
+
+TEST(CStringTest, RepeatedAppendAllocatesExactly)
+{
+    CString s(L"a");
+    for (int i = 0; i < 3; ++i) {
+        s.Append(L"bc");
+        EXPECT_EQ(s.Capacity(), s.Length() + 1);
+    }
+    EXPECT_STREQ(s.Text(), L"abcbcbc");
+}
+
+TEST(CStringTest, AppendOfOwnTextSurvivesReallocation)
+{
+    CString s(L"xyz");
+    s.Append(s.Text());
+    EXPECT_STREQ(s.Text(), L"xyzxyz");
+}
+
+TEST(CStringTest, AppendPathPutsOneBackslash)
+{
+    struct Case {
+        const wchar_t* dir;
+        const wchar_t* name;
+        const wchar_t* expected;
+    } cases[] = {
+        {L"dir", L"file", L"dir\\file"},
+        {L"dir\\", L"file", L"dir\\file"},
+        {L"", L"file", L"file"},
+        {L"dir", L"\\file", L"dir\\file"},
+    };
+    for (const Case& c : cases) {
+        CString wide(c.dir);
+        wide.AppendPath(c.name);
+        EXPECT_STREQ(wide.Text(), c.expected) << c.dir << " + " << c.name;
+        EXPECT_STREQ(ConcatPath(CString(c.dir), c.name).Text(), c.expected);
+    }
+    CString narrow(L"dir");
+    narrow.AppendPath("file.dat");
+    EXPECT_STREQ(narrow.Text(), L"dir\\file.dat");
+    CString narrowEmpty;
+    narrowEmpty.AppendPath("file.dat");
+    EXPECT_STREQ(narrowEmpty.Text(), L"file.dat");
+}
+
+TEST(CStringTest, EightBitTextGoesThroughWindows1250)
+{
+    struct Case {
+        const char* bytes;
+        const wchar_t* expected;
+    } cases[] = {
+        {"\x8A\x9A\x41", L"\x0160\x0161\x0041"},
+        {"\x80", L"\xFFFE"},
+        {"\x81\x83\x88\x90\x98", L"\xFFFE\xFFFE\xFFFE\xFFFE\xFFFE"},
+        {"\xA3\xB9\xEA\xFF", L"\x0141\x0105\x0119\x02D9"},
+        {"plain", L"plain"},
+    };
+    for (const Case& c : cases)
+        EXPECT_STREQ(CString(c.bytes).Text(), c.expected) << c.bytes;
+}
+
+TEST(CStringTest, CountedAssignKeepsEmbeddedZeros)
+{
+    CString wide;
+    wide.Assign(L"a\0b", 3);
+    EXPECT_EQ(wide.Length(), 3u);
+    EXPECT_EQ(wide.Buffer()[1], L'\0');
+    EXPECT_EQ(wide.Buffer()[2], L'b');
+    CString narrow;
+    narrow.Assign("a\0\x8A", 3);
+    EXPECT_EQ(narrow.Length(), 3u);
+    EXPECT_EQ(narrow.Buffer()[2], L'\x0160');
+    EXPECT_EQ(narrow.Buffer()[3], L'\0');
+}
+
+TEST(CStringTest, FormatWithNullFormatUsesOwnText)
+{
+    CString plain(L"no conversions here");
+    plain.Format(nullptr);
+    EXPECT_STREQ(plain.Text(), L"no conversions here");
+    CString formatted;
+    formatted.Format(L"%s %d %s", L"Wait for", 10, L"seconds");
+    EXPECT_STREQ(formatted.Text(), L"Wait for 10 seconds");
+}
+
+TEST(CStringTest, AllocateKeepsTextAndSetLengthRecounts)
+{
+    CString s(L"abc");
+    wchar_t* buffer = s.Allocate(10);
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_EQ(s.Capacity(), 11u);
+    EXPECT_EQ(s.Length(), 10u);
+    EXPECT_EQ(wcsncmp(buffer, L"abc", 4), 0);
+    s.SetLength(-1);
+    EXPECT_EQ(s.Length(), 3u);
+    s.SetLength(2);
+    EXPECT_STREQ(s.Text(), L"ab");
+    EXPECT_EQ(s.Capacity(), 11u);
+}
+
+TEST(CStringTest, TooLongTextLeavesEmptyStringWithoutBuffer)
+{
+    std::wstring huge(65535, L'x');
+    CString s(L"short");
+    s.Assign(huge.c_str());
+    EXPECT_EQ(s.Buffer(), nullptr);
+    EXPECT_EQ(s.Length(), 0u);
+    EXPECT_EQ(s.Capacity(), 0u);
+    std::wstring largest(65534, L'y');
+    s.Assign(largest.c_str());
+    EXPECT_EQ(s.Length(), 65534u);
+}
+
+TEST(CStringTest, LoadResourceCopiesStoredTextOrGivesAllocatedEmpty)
+{
+    CString s;
+    EXPECT_EQ(s.LoadResource(GetModuleHandleW(nullptr), IDS_APP_NAME), 17);
+    EXPECT_STREQ(s.Text(), L"Kestrova Dialpass");
+    EXPECT_EQ(s.LoadResource(GetModuleHandleW(nullptr), 59999), 0);
+    EXPECT_NE(s.Buffer(), nullptr);
+    EXPECT_STREQ(s.Text(), L"");
+}
+
+TEST(CStringTest, TemporariesStayValidUntilCollected)
+{
+    garbageCollector.Collect();
+    CString* message = TempResourceString(IDS_AUTODETECT_FAILED);
+    CString* copy = TempCopy(*message);
+    CString* room = TempString(40u);
+    CString* none = TempString(static_cast<const wchar_t*>(nullptr));
+    ASSERT_TRUE(message && copy && room && none);
+    TempString(L"more temporaries in between");
+    EXPECT_STREQ(message->Text(), L"Autodetection failed !");
+    EXPECT_STREQ(copy->Text(), L"Autodetection failed !");
+    EXPECT_NE(copy->Buffer(), message->Buffer());
+    EXPECT_EQ(room->Length(), 0u);
+    EXPECT_GE(room->Capacity(), 41u);
+    EXPECT_EQ(none->Buffer(), nullptr);
+    garbageCollector.Collect();
+}
+
+} // namespace

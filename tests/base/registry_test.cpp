@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "base/registry.h"
+#include "framework/collector.h"
+
+namespace {
+
+std::wstring Wide(const char* ascii)
+{
+    return std::wstring(ascii, ascii + strlen(ascii));
+}
+
+// Each test works under a key of its own, made anew.
+class RegistryTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        path = L"SOFTWARE\\Kestrova\\RegistryTest\\" + Wide(testing::UnitTest::GetInstance()->current_test_info()->name());
+        RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
+        RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
+    }
+    void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()); }
+
+    void Store(const char* name, DWORD type, const void* data, DWORD size)
+    {
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                  nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegSetValueExW(key, Wide(name).c_str(), 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+        RegCloseKey(key);
+    }
+
+    std::wstring path;
+};
+
+TEST_F(RegistryTest, CreatesTheKeyOnceThenOpensIt)
+{
+    CRegKey first(HKEY_CURRENT_USER, path.c_str());
+    EXPECT_EQ(first.Error(), ERROR_SUCCESS);
+    EXPECT_EQ(first.Disposition(), DWORD(REG_CREATED_NEW_KEY));
+    EXPECT_STREQ(first.Path().Text(), path.c_str());
+    CRegKey second(HKEY_CURRENT_USER, path.c_str());
+    EXPECT_EQ(second.Disposition(), DWORD(REG_OPENED_EXISTING_KEY));
+    EXPECT_TRUE(second.Close());
+    EXPECT_EQ(second.Handle(), nullptr);
+    EXPECT_STREQ(second.Path().Text(), L"");
+}
+
+TEST_F(RegistryTest, NumbersReadWithTheirDefaults)
+{
+    const wchar_t twoCharacters[] = L"ab";
+    Store("Text", REG_SZ, twoCharacters, sizeof(twoCharacters));
+    DWORD number = 0x12345678;
+    Store("Number", REG_DWORD, &number, sizeof(number));
+    Store("FourBytes", REG_BINARY, "\x01\x02\x03\x04", 4);
+
+    struct Case {
+        const char* name;
+        bool read;
+        DWORD value;
+        LONG error;
+    } cases[] = {
+        {"Missing", false, 77, ERROR_FILE_NOT_FOUND},
+        {"Text", false, 77, ERROR_MORE_DATA},
+        {"Number", true, 0x12345678, ERROR_SUCCESS},
+        {"FourBytes", true, 0x04030201, ERROR_SUCCESS},
+    };
+    CRegKey key(HKEY_CURRENT_USER, path.c_str());
+    for (const Case& c : cases) {
+        CRegValue value = key.Value(c.name);
+        DWORD out = 0;
+        EXPECT_EQ(value.GetNumber(out, 77), c.read) << c.name;
+        EXPECT_EQ(out, c.value) << c.name;
+        EXPECT_EQ(value.Error(), c.error) << c.name;
+    }
+    EXPECT_EQ(key.Value("Missing").GetNumber(), 0u);
+}
+
+TEST_F(RegistryTest, TextTempTakesUpTo511Characters)
+{
+    std::wstring fits(511, L'a');
+    std::wstring tooLong(512, L'b');
+    Store("Fits", REG_SZ, fits.c_str(), DWORD((fits.size() + 1) * 2));
+    Store("TooLong", REG_SZ, tooLong.c_str(), DWORD((tooLong.size() + 1) * 2));
+    CRegKey key(HKEY_CURRENT_USER, path.c_str());
+    EXPECT_EQ(std::wstring(key.Value("Fits").GetTextTemp()->Text()), fits);
+    EXPECT_EQ(key.Value("Fits").GetTextTemp()->Length(), 511u);
+    EXPECT_STREQ(key.Value("TooLong").GetTextTemp()->Text(), L"");
+    EXPECT_STREQ(key.Value("Missing").GetTextTemp()->Text(), L"");
+    garbageCollector.Collect();
+}
+
+TEST_F(RegistryTest, GetTextFallsBackToTheDefault)
+{
+    CRegKey key(HKEY_CURRENT_USER, path.c_str());
+    wchar_t buffer[8];
+    EXPECT_FALSE(key.Value("Missing").GetText(buffer, 8, L"default"));
+    EXPECT_STREQ(buffer, L"default");
+    EXPECT_FALSE(key.Value("Missing").GetText(buffer, 8, nullptr));
+    EXPECT_STREQ(buffer, L"");
+}
+
+TEST_F(RegistryTest, WritesTypesAndSizes)
+{
+    CRegKey key(HKEY_CURRENT_USER, path.c_str());
+    key.Value("Empty").SetText(L"");
+    key.Value("Name").SetText(L"Card");
+    key.Value("Enable").SetNumber(1);
+    struct Case {
+        const wchar_t* name;
+        DWORD type;
+        DWORD size;
+    } cases[] = {{L"Empty", REG_SZ, 2}, {L"Name", REG_SZ, 10}, {L"Enable", REG_DWORD, 4}};
+    for (const Case& c : cases) {
+        DWORD type = 0, size = 0;
+        EXPECT_EQ(RegQueryValueExW(key.Handle(), c.name, nullptr, &type, nullptr, &size), ERROR_SUCCESS) << c.name;
+        EXPECT_EQ(type, c.type) << c.name;
+        EXPECT_EQ(size, c.size) << c.name;
+    }
+    CRegValue enable = key.Value("Enable");
+    EXPECT_TRUE(enable.Exists());
+    enable.Delete();
+    EXPECT_EQ(enable.Error(), ERROR_SUCCESS);
+    EXPECT_FALSE(enable.Exists());
+    EXPECT_EQ(enable.Error(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryTest, ValueOfAKeyThatFailedToOpenAnswersDefaults)
+{
+    // A path below a value name cannot be created: the key stays closed.
+    CRegKey broken(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x8000DEAD)), L"Nowhere");
+    EXPECT_NE(broken.Error(), ERROR_SUCCESS);
+    EXPECT_EQ(broken.Handle(), nullptr);
+    CRegValue value = broken.Value("Enable");
+    DWORD out = 0;
+    EXPECT_FALSE(value.GetNumber(out, 5));
+    EXPECT_EQ(out, 5u);
+    EXPECT_NE(value.Error(), ERROR_SUCCESS);
+    EXPECT_STREQ(value.GetTextTemp()->Text(), L"");
+    value.SetNumber(1);
+    EXPECT_NE(value.Error(), ERROR_SUCCESS);
+    garbageCollector.Collect();
+}
+
+TEST_F(RegistryTest, EmptyPathOpensTheRootItself)
+{
+    CRegKey root(HKEY_CURRENT_USER, L"");
+    EXPECT_EQ(root.Error(), ERROR_SUCCESS);
+    EXPECT_EQ(root.Disposition(), DWORD(REG_OPENED_EXISTING_KEY));
+}
+
+} // namespace
