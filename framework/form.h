@@ -26,7 +26,7 @@
 #define FS_NOTABAREA         0x00100000  // child forms are placed without TCM_ADJUSTRECT
 #define FS_SORTHEADER        0x00800000  // the main control is a list view sorted by its headers
 #define FS_REPLACE           0x01000000  // a child form with a window is re-placed at every navigation
-#define FS_NAVIGATEFLAG      0x02000000  // navigation to this form adds NF_STYLEFLAG
+#define FS_NAVIGATEFLAG      0x02000000  // navigation to this form adds FNF_STYLEFLAG
 #define FS_DATAEXCHANGE      0x04000000  // UpdateData at set-up (load) and on OK (save)
 #define FS_EXPIRE            0x08000000  // deactivated and not in the history: window goes after 90 s
 #define FS_HSCROLL           0x50000000
@@ -47,13 +47,13 @@
 // Navigate targets besides a form, and its flags.
 #define FORM_BACK            (reinterpret_cast<CFormWnd*>(1))
 #define FORM_FORWARD         (reinterpret_cast<CFormWnd*>(2))
-#define NF_QUERY             0x0010
-#define NF_CLEARHISTORY      0x0020
-#define NF_NORECORD          0x0040
-#define NF_STYLEFLAG         0x0080
-#define NF_FROMCURRENT       0x0100
-#define NF_NOSAVE            0x1000
-#define NF_NOLOAD            0x2000
+#define FNF_QUERY             0x0010
+#define FNF_CLEARHISTORY      0x0020
+#define FNF_NORECORD          0x0040
+#define FNF_STYLEFLAG         0x0080
+#define FNF_FROMCURRENT       0x0100
+#define FNF_NOSAVE            0x1000
+#define FNF_NOLOAD            0x2000
 
 // Posted by Deactivate and Activate; handled by the form's WindowProc.
 #define WM_FORMHIDE          0x04C8
