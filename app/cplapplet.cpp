@@ -4,6 +4,8 @@
 
 #include "app/app.h"
 #include "app/cplinfo.h"
+#include "app/propsheet.h"
+#include "app/sheetpages.h"
 #include "base/module.h"
 #include "platform/shell.h"
 #include "resources/resource.h"
@@ -13,14 +15,16 @@ namespace {
 CPlusCplApp application;
 CApp* const app = &application;
 
-// Brings an open sheet to the front; the sheet itself is opened by the window framework.
-void ShowSettings(HWND)
+// Brings an open sheet to the front, or runs a new one owned by the Control Panel's window.
+void ShowSettings(HWND controlPanel)
 {
     HWND open = FindWindowW(kDialogClassName, app->title.Text());
     if (open) {
         SetForegroundWindow(open);
         return;
     }
+    CFrmPropSheet sheet(sheetPages, kSheetPageCount, IDS_TAB_TITLES);
+    sheet.DoModal(controlPanel, app->title.Text());  // the result is not used
 }
 
 } // namespace

@@ -13,3 +13,8 @@ static_assert(offsetof(PROPSHEETHEADERW, pfnCallback) + sizeof(PFNPROPSHEETCALLB
 static_assert(sizeof(LINEINITIALIZEEXPARAMS) == 24, "LINEINITIALIZEEXPARAMS is 24 bytes on the device");
 #endif
 static_assert(sizeof(LINEDEVCAPS) == 292, "the first lineGetDevCaps asks for 292 bytes");
+
+#include "platform/shell.h"
+#if defined(__i386__)
+static_assert(sizeof(SHMENUBARINFO) == 36, "SHMENUBARINFO is 36 bytes on the device");
+#endif

@@ -37,3 +37,54 @@
 #define IDS_TABLE_CORRUPT           1054
 #define IDS_TABLE_OPEN_FAILED       1055
 #define IDS_TABLE_READ_FAILED       1056
+
+// Images and menus
+#define IDR_HEADER                  10000   // "GIF": page header strip on normal screens
+#define IDR_HEADER_HI               11000   // "GIF": the same strip for 192-dpi screens (IDR_HEADER + 1000)
+#define IDB_ABOUT                   135
+#define IDM_SOFT_KEYS               132
+
+// Controls shared by every page
+#define IDC_HEADER_IMAGE            5040
+
+// Dialog 106: General page
+#define IDD_GENERAL                 106
+#define IDC_GENERAL_TITLE           5042
+#define IDC_ENABLE                  1001
+#define IDC_DISABLE                 1002
+#define IDC_PROFILES                1004
+#define IDC_NEW_PROFILE             1007
+#define IDC_EDIT_PROFILE            1008
+#define IDC_DELETE_PROFILE          1009
+
+// Dialog 102: Card settings page
+#define IDD_PROVIDER                102
+#define IDC_PROVIDER_TITLE          5043
+#define IDC_CARD_PROVIDER           1052
+#define IDC_LOCATIONS               1008
+#define IDC_DETECT                  1053
+#define IDC_INTERNATIONAL_CALLS     1018
+#define IDC_LOCAL_CALLS             1019
+#define IDC_HOME_CALLS              1020
+
+// Dialog 110: Phone settings page
+#define IDD_PHONE                   110
+#define IDC_PHONE_TITLE             5045
+#define IDC_ASK_BEFORE_DIALING      1023
+#define IDC_ALL_CALLS               1024
+#define IDC_TRAVEL_CALLS            1051
+#define IDC_CUSTOM_DIALER           1026
+
+// Dialog 111: Update page
+#define IDD_UPDATE                  111
+#define IDC_UPDATE_TITLE            5046
+#define IDC_CHECK_UPDATES           1017
+
+// Dialog 134: About page
+#define IDD_ABOUT                   134
+#define IDC_ABOUT_TITLE             1053
+#define IDC_PRODUCT_NAME            1056
+#define IDC_VERSION_LABEL           1057
+#define IDC_VERSION                 1054
+#define IDC_BUILD_LABEL             1058
+#define IDC_BUILD                   1055

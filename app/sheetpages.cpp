@@ -1,0 +1,11 @@
+#include "app/sheetpages.h"
+
+CFrmGeneral generalPage;
+CFrmProvider providerPage;
+CFrmPhone phonePage;
+CFrmUpdate updatePage;
+CFrmAbout aboutPage;
+
+SheetPage sheetPages[kSheetPageCount] = {
+    {0, &generalPage}, {0, &providerPage}, {0, &phonePage}, {0, &updatePage}, {0, &aboutPage},
+};

@@ -1,0 +1,137 @@
+#include "pages/frmutils.h"
+
+#include "base/module.h"
+#include "platform/propsheet.h"
+#include "platform/shell.h"
+#include "resources/resource.h"
+
+static_assert(IDR_HEADER_HI == IDR_HEADER + 1000, "the high-resolution header is the normal one plus 1000");
+
+namespace {
+// Module-wide, like the device's: only the Control Panel's thread sets fonts.
+TEXTMETRICW pageMetrics;
+LOGFONTW controlFont;
+} // namespace
+
+CFrmUtils::~CFrmUtils()
+{
+    ReleaseHeader();
+}
+
+void CFrmUtils::Attach(HINSTANCE module, HWND page)
+{
+    // Graphics of an earlier opening, when its window went without WM_DESTROY reaching us.
+    ReleaseHeader();
+    instance = module;
+    pageWindow = page;
+    FitPageToSheet(page);
+}
+
+void CFrmUtils::InitHeader(UINT imageId, int titleId, int keepImagePosition)
+{
+    if (highResolution)
+        imageId += 1000;
+    HWND image = GetDlgItem(pageWindow, IDC_HEADER_IMAGE);
+    int offset = 0;
+    if (!keepImagePosition) {
+        offset = highResolution ? -2 : -1;
+        RECT r;
+        GetWindowRect(image, &r);
+        MoveWindow(image, 0, -offset, r.right - r.left, r.bottom - r.top - offset, TRUE);
+    }
+
+    headerImage = SHLoadImageResource(instance, imageId);
+    HBITMAP previous = reinterpret_cast<HBITMAP>(
+        SendMessageW(image, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(headerImage)));
+    if (previous && previous != headerImage)
+        DeleteObject(previous);
+
+    titleWindow = GetDlgItem(pageWindow, titleId);
+    SetControlFont(titleId, 18, 0, FW_SEMIBOLD, FALSE, FALSE, L"Tahoma");
+
+    RECT page, title;
+    GetWindowRect(pageWindow, &page);
+    GetWindowRect(titleWindow, &title);
+    int width = title.right - title.left, height = title.bottom - title.top;
+    HDC screen = GetDC(nullptr);
+    HDC imageDc = CreateCompatibleDC(screen);
+    HDC pieceDc = CreateCompatibleDC(screen);
+    ReleaseDC(nullptr, screen);
+    if (headerImage && imageDc && pieceDc) {
+        HGDIOBJ oldImage = SelectObject(imageDc, headerImage);
+        titleBackground = CreateCompatibleBitmap(imageDc, width, height);
+        if (titleBackground) {
+            HGDIOBJ oldPiece = SelectObject(pieceDc, titleBackground);
+            // The offset cancels the image control's shift: this is what shows behind the title.
+            BitBlt(pieceDc, 0, 0, width, height, imageDc, title.left - page.left, title.top - page.top + offset,
+                   SRCCOPY);
+            SelectObject(pieceDc, oldPiece);
+        }
+        SelectObject(imageDc, oldImage);
+    }
+    if (imageDc)
+        DeleteDC(imageDc);
+    if (pieceDc)
+        DeleteDC(pieceDc);
+    if (titleBackground)
+        titleBrush = CreatePatternBrush(titleBackground);
+}
+
+void CFrmUtils::SetControlFont(int id, int height, int width, int weight, BYTE underline, BYTE italic,
+                               const wchar_t* faceName)
+{
+    HDC dc = GetDC(pageWindow);
+    GetTextMetricsW(dc, &pageMetrics);
+    ZeroMemory(&controlFont, sizeof(controlFont));
+    controlFont.lfHeight = highResolution ? height * 2 : height;
+    controlFont.lfWidth = width;
+    controlFont.lfWeight = weight;
+    controlFont.lfItalic = italic;
+    controlFont.lfUnderline = underline;
+    controlFont.lfCharSet = pageMetrics.tmCharSet;
+    controlFont.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    controlFont.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    controlFont.lfQuality = DEFAULT_QUALITY;
+    controlFont.lfPitchAndFamily = pageMetrics.tmPitchAndFamily;
+    lstrcpynW(controlFont.lfFaceName, faceName, LF_FACESIZE);
+    HFONT font = CreateFontIndirectW(&controlFont);
+    SendMessageW(GetDlgItem(pageWindow, id), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    ReleaseDC(pageWindow, dc);
+    if (!font)
+        return;
+    if (fontCount == kMaxFonts) {
+        // No page sets this many; the oldest font goes rather than leaking the newest.
+        DeleteObject(fonts[0]);
+        MoveMemory(fonts, fonts + 1, sizeof(fonts) - sizeof(fonts[0]));
+        --fontCount;
+    }
+    fonts[fontCount++] = font;
+}
+
+LRESULT CFrmUtils::HeaderCtlColor(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CTLCOLORSTATIC && titleWindow && reinterpret_cast<HWND>(lParam) == titleWindow) {
+        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        return reinterpret_cast<LRESULT>(titleBrush);
+    }
+    if (message == WM_DESTROY)
+        ReleaseHeader();  // the controls are going with the window; nothing paints with these again
+    return 0;
+}
+
+void CFrmUtils::ReleaseHeader()
+{
+    if (titleBrush)
+        DeleteObject(titleBrush);
+    if (headerImage)
+        DeleteObject(headerImage);
+    if (titleBackground)
+        DeleteObject(titleBackground);
+    for (int i = 0; i < fontCount; ++i)
+        DeleteObject(fonts[i]);
+    fontCount = 0;
+    titleBrush = nullptr;
+    headerImage = nullptr;
+    titleBackground = nullptr;
+    titleWindow = nullptr;
+}

@@ -1,0 +1,41 @@
+// The header strip every page carries: a picture across the top and the page title drawn over it.
+#pragma once
+#include <windows.h>
+
+class CFrmUtils {
+public:
+    CFrmUtils() = default;
+    // Deletes the header graphics still held.
+    ~CFrmUtils();
+    CFrmUtils(const CFrmUtils&) = delete;
+    CFrmUtils& operator=(const CFrmUtils&) = delete;
+
+    // Stores where images come from and the page's window; on the desktop also fits the page to
+    // its sheet's tab area (the device sheet fills the screen by itself).
+    void Attach(HINSTANCE instance, HWND page);
+    // Shows the "GIF" image imageId (+1000 on 192-dpi screens) in control 5040, shifted down 1 or
+    // 2 pixels unless keepImagePosition, and gives titleId the title font over a brush cut from the
+    // image behind it.
+    void InitHeader(UINT imageId, int titleId, int keepImagePosition);
+    // Height is doubled on 192-dpi screens; character set and family follow the page's font.
+    void SetControlFont(int id, int height, int width, int weight, BYTE underline, BYTE italic,
+                        const wchar_t* faceName);
+    // The title's colour message: transparent text over titleBrush. 0 (not handled) otherwise, and
+    // on WM_DESTROY the graphics of this opening are freed.
+    LRESULT HeaderCtlColor(UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND pageWindow = nullptr;
+    HINSTANCE instance = nullptr;
+    HBITMAP headerImage = nullptr;
+    HBITMAP titleBackground = nullptr;  // the piece of headerImage behind the title
+    HWND titleWindow = nullptr;
+    HBRUSH titleBrush = nullptr;        // pattern brush of titleBackground
+
+private:
+    void ReleaseHeader();
+
+    // Fonts given to controls; they live until the page's window goes.
+    static const int kMaxFonts = 4;
+    HFONT fonts[kMaxFonts] = {};
+    int fontCount = 0;
+};

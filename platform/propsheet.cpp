@@ -1,0 +1,67 @@
+#include "platform/propsheet.h"
+
+#include <commctrl.h>
+#include <prsht.h>
+
+namespace {
+// The sheet's own buttons: OK, Cancel, Apply and Help.
+const int kSheetButtons[] = {IDOK, IDCANCEL, 0x3021, IDHELP};
+
+void Offset(HWND sheet, HWND control, int dx, int dy, int grow)
+{
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, sheet, reinterpret_cast<POINT*>(&r), 2);
+    if (grow)
+        SetWindowPos(control, nullptr, 0, 0, r.right - r.left + dx, r.bottom - r.top + dy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    else
+        SetWindowPos(control, nullptr, r.left + dx, r.top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool PageArea(HWND sheet, RECT& area)
+{
+    HWND tab = PropSheet_GetTabControl(sheet);
+    if (!tab)
+        return false;
+    GetClientRect(tab, &area);
+    TabCtrl_AdjustRect(tab, FALSE, &area);
+    MapWindowPoints(tab, sheet, reinterpret_cast<POINT*>(&area), 2);
+    return true;
+}
+} // namespace
+
+void MaximizeSheet(HWND sheet)
+{
+    RECT work, before, after;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    GetClientRect(sheet, &before);
+    SetWindowPos(sheet, nullptr, work.left, work.top, work.right - work.left, work.bottom - work.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    GetClientRect(sheet, &after);
+    int dx = after.right - before.right, dy = after.bottom - before.bottom;
+    if (HWND tab = PropSheet_GetTabControl(sheet))
+        Offset(sheet, tab, dx, dy, 1);
+    for (int id : kSheetButtons)
+        if (HWND button = GetDlgItem(sheet, id))
+            Offset(sheet, button, dx, dy, 0);
+    for (int i = 0;; ++i) {
+        HWND page = PropSheet_IndexToHwnd(sheet, i);
+        if (!page) {
+            // Pages not created yet answer null too: look on while the index names a page.
+            if (!PropSheet_IndexToPage(sheet, i))
+                break;
+            continue;
+        }
+        FitPageToSheet(page);
+    }
+}
+
+void FitPageToSheet(HWND page)
+{
+    HWND sheet = GetParent(page);
+    RECT area;
+    if (sheet && PageArea(sheet, area))
+        SetWindowPos(page, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+}
