@@ -3,7 +3,8 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
-used=$(grep -rhoE '\bID[SDBIMR]_[A-Z0-9_]+' app base framework data pages phone platform --include='*.cpp' --include='*.h' | sort -u)
+dirs=$(for d in app base framework data pages phone platform; do [ -d "$d" ] && echo "$d"; done)
+used=$(grep -rhoE '\bID[SDBIMR]_[A-Z0-9_]+' $dirs --include='*.cpp' --include='*.h' | sort -u || true)
 status=0
 for id in $used; do
     if ! grep -qE "^#define[[:space:]]+$id[[:space:]]" resources/resource.h; then
