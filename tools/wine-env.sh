@@ -49,6 +49,11 @@ up() {
     exec 9>"$state/lock"
     flock 9
     make_template
+    # A run that was cut short left a prefix whose display is gone: start afresh.
+    if [ -f "$prefix/.ready" ] && [ -f "$state/xvfb.pid" ] && ! kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null; then
+        WINEPREFIX=$prefix "$WINESERVER" -k 2>/dev/null || true
+        rm -rf "$prefix"
+    fi
     if [ ! -f "$prefix/.ready" ]; then
         rm -rf "$prefix"
         # Hard links cost nothing; the registry files are rewritten by the server, so they are copied.
