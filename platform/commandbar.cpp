@@ -5,6 +5,7 @@
 namespace {
 
 const UINT_PTR kSubclassId = 1;
+const wchar_t kMenuProperty[] = L"CommandBarMenu";  // the menu bar's loaded menu
 
 // Opens a popup button's menu under it; its commands go to the bar's parent like on the device.
 LRESULT CALLBACK CommandBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR menu)
@@ -29,6 +30,7 @@ LRESULT CALLBACK CommandBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lP
     }
     case WM_NCDESTROY:
         RemoveWindowSubclass(bar, CommandBarProc, kSubclassId);
+        RemovePropW(bar, kMenuProperty);
         if (menu)
             DestroyMenu(reinterpret_cast<HMENU>(menu));
         break;
@@ -57,14 +59,15 @@ HWND CommandBar_Create(HINSTANCE instance, HWND parent, int id)
 
 BOOL CommandBar_InsertMenubar(HWND bar, HINSTANCE instance, WORD menuId, WORD button)
 {
-    DWORD_PTR owned = 0;
     // One menu bar per command bar, as on the device.
-    if (!bar || GetWindowSubclass(bar, CommandBarProc, kSubclassId, &owned))
+    if (!bar || GetPropW(bar, kMenuProperty))
         return FALSE;
     HMENU menu = LoadMenuW(instance, MAKEINTRESOURCEW(menuId));
     if (!menu)
         return FALSE;
-    if (!SetWindowSubclass(bar, CommandBarProc, kSubclassId, reinterpret_cast<DWORD_PTR>(menu))) {
+    if (!SetPropW(bar, kMenuProperty, menu) ||
+        !SetWindowSubclass(bar, CommandBarProc, kSubclassId, reinterpret_cast<DWORD_PTR>(menu))) {
+        RemovePropW(bar, kMenuProperty);
         DestroyMenu(menu);
         return FALSE;
     }
