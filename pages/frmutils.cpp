@@ -92,7 +92,11 @@ void CFrmUtils::SetControlFont(int id, int height, int width, int weight, BYTE u
     controlFont.lfOutPrecision = OUT_DEFAULT_PRECIS;
     controlFont.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     controlFont.lfQuality = DEFAULT_QUALITY;
-    controlFont.lfPitchAndFamily = pageMetrics.tmPitchAndFamily;
+    // TEXTMETRIC's pitch bit means "variable" where LOGFONT's 1 means "fixed": asking with it
+    // unconverted gets a fixed-pitch font in place of the face named.
+    controlFont.lfPitchAndFamily = BYTE((pageMetrics.tmPitchAndFamily & 0xF0) |
+                                        ((pageMetrics.tmPitchAndFamily & TMPF_FIXED_PITCH) ? VARIABLE_PITCH
+                                                                                            : FIXED_PITCH));
     lstrcpynW(controlFont.lfFaceName, faceName, LF_FACESIZE);
     HFONT font = CreateFontIndirectW(&controlFont);
     SendMessageW(GetDlgItem(pageWindow, id), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);

@@ -7,16 +7,12 @@ namespace {
 // The sheet's own buttons: OK, Cancel, Apply and Help.
 const int kSheetButtons[] = {IDOK, IDCANCEL, 0x3021, IDHELP};
 
-void Offset(HWND sheet, HWND control, int dx, int dy, int grow)
+void Offset(HWND sheet, HWND control, int dx, int dy)
 {
     RECT r;
     GetWindowRect(control, &r);
     MapWindowPoints(nullptr, sheet, reinterpret_cast<POINT*>(&r), 2);
-    if (grow)
-        SetWindowPos(control, nullptr, 0, 0, r.right - r.left + dx, r.bottom - r.top + dy,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    else
-        SetWindowPos(control, nullptr, r.left + dx, r.top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(control, nullptr, r.left + dx, r.top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool PageArea(HWND sheet, RECT& area)
@@ -40,11 +36,20 @@ void MaximizeSheet(HWND sheet)
                  SWP_NOZORDER | SWP_NOACTIVATE);
     GetClientRect(sheet, &after);
     int dx = after.right - before.right, dy = after.bottom - before.bottom;
-    if (HWND tab = PropSheet_GetTabControl(sheet))
-        Offset(sheet, tab, dx, dy, 1);
     for (int id : kSheetButtons)
         if (HWND button = GetDlgItem(sheet, id))
-            Offset(sheet, button, dx, dy, 0);
+            Offset(sheet, button, dx, dy);
+    // Like the device's sheet, the tab control takes the whole width and everything above the
+    // buttons: a 156-unit page needs all of a 240-pixel screen.
+    HWND tab = PropSheet_GetTabControl(sheet);
+    HWND ok = GetDlgItem(sheet, IDOK);
+    if (tab && ok) {
+        RECT button;
+        GetWindowRect(ok, &button);
+        MapWindowPoints(nullptr, sheet, reinterpret_cast<POINT*>(&button), 2);
+        int gap = after.bottom - button.bottom;
+        SetWindowPos(tab, nullptr, 0, 0, after.right, button.top - gap, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     for (int i = 0;; ++i) {
         HWND page = PropSheet_IndexToHwnd(sheet, i);
         if (!page) {

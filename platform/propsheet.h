@@ -3,8 +3,8 @@
 #pragma once
 #include <windows.h>
 
-// Sizes the sheet to the work area, grows its tab control with it, keeps the buttons in their
-// corner and fits every page that already has a window.
+// Sizes the sheet to the work area, keeps the buttons in their corner, gives the tab control the
+// rest of the sheet and fits every page that already has a window.
 void MaximizeSheet(HWND sheet);
 // Sizes a page to its sheet's tab display area; nothing when page's parent is not a sheet.
 void FitPageToSheet(HWND page);

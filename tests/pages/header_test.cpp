@@ -27,6 +27,27 @@ int ScreenDpi()
     return dpi;
 }
 
+// The face the font mapper really gives for font; null: for a plain 18-pixel "Tahoma".
+std::wstring RealisedFace(HFONT font)
+{
+    HFONT plain = nullptr;
+    if (!font) {
+        LOGFONTW tahoma{};
+        tahoma.lfHeight = 18;
+        lstrcpyW(tahoma.lfFaceName, L"Tahoma");
+        font = plain = CreateFontIndirectW(&tahoma);
+    }
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    wchar_t face[LF_FACESIZE] = L"";
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    if (plain)
+        DeleteObject(plain);
+    return face;
+}
+
 // Top-down 32-bit pixels of bitmap.
 std::vector<DWORD> Pixels(HBITMAP bitmap, int& width, int& height)
 {
@@ -67,6 +88,25 @@ std::vector<DWORD> Painted(HBRUSH brush, int width, int height)
     return pixels;
 }
 
+// What the screen shows where window is.
+std::vector<DWORD> OnScreen(HWND window, int width, int height)
+{
+    RECT r;
+    GetWindowRect(window, &r);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP copy = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(dc, copy);
+    BitBlt(dc, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    int w, h;
+    std::vector<DWORD> pixels = Pixels(copy, w, h);
+    DeleteObject(copy);
+    return pixels;
+}
+
 // scale: 1 on a 96-dpi screen, 2 on a 192-dpi one.
 void CheckHeaders(int scale)
 {
@@ -96,6 +136,10 @@ void CheckHeaders(int scale)
         EXPECT_EQ(font.lfHeight, 18 * scale);
         EXPECT_EQ(font.lfWeight, 600);
         EXPECT_STREQ(font.lfFaceName, L"Tahoma");
+        // Whatever face stands in for Tahoma here (Wine without its own fonts has none), the title
+        // must get it, not a fixed-pitch font.
+        EXPECT_EQ(RealisedFace(reinterpret_cast<HFONT>(handle)), RealisedFace(nullptr))
+            << "character set " << int(font.lfCharSet) << ", pitch and family " << int(font.lfPitchAndFamily);
 
         HDC dc = GetDC(title);
         SetBkMode(dc, OPAQUE);
@@ -119,6 +163,16 @@ void CheckHeaders(int scale)
                     first = std::to_string(x) + "," + std::to_string(y);
             }
         EXPECT_EQ(mismatches, 0) << "title background differs from the picture, first at " << first;
+
+        // On the screen the title's text stands over the picture, not hidden under it.
+        RedrawWindow(page, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Sleep(100);
+        std::vector<DWORD> shown = OnScreen(title, w, h);
+        int text = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                text += shown[size_t(y) * w + x] != painted[size_t(y) * w + x];
+        EXPECT_GT(text, 20 * scale) << "no title text drawn over the picture";
     }
     EXPECT_TRUE(driver.PressCancel());
 }

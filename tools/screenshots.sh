@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Opens the applet in Wine's Control Panel host on a phone-sized screen (240x320) under a private
+# Xvfb and writes a PNG of each of its five pages into OUT, then closes the sheet.
+#   tools/screenshots.sh BUILD OUT
+# The Wine prefix is a throwaway copy of the build's template (BUILD/wine/shots). InstallDir is set
+# to $DIALPASS_INSTALL_DIR, else to BUILD/sample when that exists.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "$1" && pwd)
+mkdir -p "$2"
+out=$(cd "$2" && pwd)
+WINE64=${WINE64:-/usr/lib/wine/wine64}
+WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+state=$build/wine
+template=$("$top/tools/wine-env.sh" template "$state")
+export WINEPREFIX=$state/shots
+rm -rf "$WINEPREFIX"
+cp -al "$template" "$WINEPREFIX"
+for reg in "$WINEPREFIX"/*.reg; do cp --remove-destination "$template/$(basename "$reg")" "$reg"; done
+
+# The X screen is the phone's screen; Wine's desktop "Phone" covers it.
+fifo=$(mktemp -u)
+mkfifo "$fifo"
+setsid Xvfb -displayfd 5 -screen 0 240x320x24 -nolisten tcp 5>"$fifo" </dev/null >/dev/null 2>&1 &
+xvfb=$!
+read -r -t 20 number <"$fifo"
+rm -f "$fifo"
+export DISPLAY=:$number
+host=
+cleanup() {
+    "$WINESERVER" -k 2>/dev/null || true
+    [ -n "$host" ] && wait "$host" 2>/dev/null || true
+    kill "$xvfb" 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+}
+trap cleanup EXIT
+
+# Every program of this prefix runs in the one virtual desktop, so sheetctl finds the sheet.
+"$WINE64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Phone /f >/dev/null 2>&1
+"$WINE64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Phone /t REG_SZ /d 240x320 /f >/dev/null 2>&1
+install=${DIALPASS_INSTALL_DIR:-}
+[ -z "$install" ] && [ -d "$build/sample" ] && install=$build/sample
+if [ -n "$install" ]; then
+    "$WINE64" reg add 'HKCU\Software\Kestrova\Dialpass' /v InstallDir /t REG_SZ \
+        /d "$("$WINE64" winepath -w "$install" 2>/dev/null)" /f >/dev/null 2>&1
+fi
+
+applet=$("$WINE64" winepath -w "$build/bin/dialpass.cpl" 2>/dev/null)
+"$WINE64" control "$applet" &
+host=$!
+"$WINE64" "$build/bin/sheetctl.exe" wait 30
+names=(general card-settings phone-settings update about)
+for i in 0 1 2 3 4; do
+    "$WINE64" "$build/bin/sheetctl.exe" show "$i"
+    sleep 0.3
+    import -display "$DISPLAY" -window root "$out/$i-${names[$i]}.png"
+    echo "$out/$i-${names[$i]}.png"
+done
+"$WINE64" "$build/bin/sheetctl.exe" close
+wait "$host" || true
+host=
