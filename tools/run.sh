@@ -1,12 +1,23 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and opens the applet in Wine's Control Panel host.
-# With a display it shows there; without one it runs under a private Xvfb.
+# Installs what is missing, builds, and opens the applet in Wine's Control Panel host on a phone-sized
+# screen (a 240x320 virtual desktop) with the sample database.
+# With no display it runs headless under Xvfb instead, writes a PNG of each of the five pages into
+# build/screenshots (or $DIALPASS_SCREENSHOTS) and closes the sheet.
+# DIALPASS_INSTALL_DIR names another install directory than build/sample.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/tools/deps.sh"
 "$top/tools/build.sh" >/dev/null
+build=$top/build
 
-state=$top/build/wine
+if [ -z "${DISPLAY:-}" ]; then
+    out=${DIALPASS_SCREENSHOTS:-$build/screenshots}
+    echo "No display: pictures of the pages, taken under Xvfb at 240x320:"
+    "$top/tools/screenshots.sh" "$build" "$out"
+    exit 0
+fi
+
+state=$build/wine
 template=$("$top/tools/wine-env.sh" template "$state")
 prefix=$state/user
 # The user's prefix is kept between runs, so what the applet saved is there next time.
@@ -15,21 +26,13 @@ if [ ! -f "$prefix/.ready" ]; then
     cp -a "$template" "$prefix"
 fi
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-applet=$(winepath=/usr/lib/wine/wine64; "$winepath" winepath -w "$top/build/bin/dialpass.cpl" 2>/dev/null)
-
-xvfb_pid=
-if [ -z "${DISPLAY:-}" ]; then
-    Xvfb :97 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=:97
-    sleep 1
-    echo "No display: running under Xvfb on $DISPLAY."
+WINE64=/usr/lib/wine/wine64
+install=${DIALPASS_INSTALL_DIR:-}
+[ -z "$install" ] && [ -d "$build/sample" ] && install=$build/sample
+if [ -n "$install" ]; then
+    "$WINE64" reg add 'HKCU\Software\Kestrova\Dialpass' /v InstallDir /t REG_SZ \
+        /d "$("$WINE64" winepath -w "$install" 2>/dev/null)" /f >/dev/null 2>&1
 fi
-
-echo "Opening Wine's Control Panel host on $applet"
-/usr/lib/wine/wine64 control "$applet"
-echo "The host loaded dialpass.cpl and sent CPL_INIT, CPL_GETCOUNT, CPL_INQUIRE and CPL_NEWINQUIRE (name,"
-echo "description, icon), CPL_STARTWPARMS, CPL_DBLCLK (search for an open sheet), CPL_STOP and CPL_EXIT."
-/usr/lib/wine/wineserver64 -k 2>/dev/null || true
-[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-exit 0
+applet=$("$WINE64" winepath -w "$build/bin/dialpass.cpl" 2>/dev/null)
+echo "Opening $applet in Wine's Control Panel host on a 240x320 desktop"
+"$WINE64" explorer /desktop=Phone,240x320 control "$applet"
