@@ -22,7 +22,28 @@ struct ComRef {
     T* operator->() const { return p; }
 };
 
-HBITMAP Decode(IWICImagingFactory* factory, const void* data, DWORD size)
+// Decoded pixels of one GIF resource, top-down 32-bit BGRA. Decoding (COM, WIC) costs more than
+// the rest of a page's set-up, and the pictures never change: each is decoded once per process.
+struct DecodedImage {
+    HINSTANCE module;
+    UINT id;
+    UINT width, height;
+    BYTE* pixels;
+};
+const int kMaxDecoded = 4;
+DecodedImage decoded[kMaxDecoded];
+int decodedCount = 0;
+
+// Frees the cache when the module goes.
+struct DecodedImages {
+    ~DecodedImages()
+    {
+        for (int i = 0; i < decodedCount; ++i)
+            HeapFree(GetProcessHeap(), 0, decoded[i].pixels);
+    }
+} decodedImages;
+
+bool Decode(IWICImagingFactory* factory, const void* data, DWORD size, DecodedImage& image)
 {
     ComRef<IWICStream> stream;
     ComRef<IWICBitmapDecoder> decoder;
@@ -33,27 +54,63 @@ HBITMAP Decode(IWICImagingFactory* factory, const void* data, DWORD size)
         FAILED(factory->CreateDecoderFromStream(stream.p, nullptr, WICDecodeMetadataCacheOnDemand, &decoder)) ||
         FAILED(decoder->GetFrame(0, &frame)) ||
         FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.p, &bgra)))
-        return nullptr;
+        return false;
     UINT width = 0, height = 0;
-    if (FAILED(bgra->GetSize(&width, &height)) || !width || !height)
+    if (FAILED(bgra->GetSize(&width, &height)) || !width || !height || width > 4096 || height > 4096)
+        return false;
+    BYTE* pixels = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, SIZE_T(width) * height * 4));
+    if (!pixels)
+        return false;
+    if (FAILED(bgra->CopyPixels(nullptr, width * 4, width * height * 4, pixels))) {
+        HeapFree(GetProcessHeap(), 0, pixels);
+        return false;
+    }
+    image.width = width;
+    image.height = height;
+    image.pixels = pixels;
+    return true;
+}
+
+const DecodedImage* FindDecoded(HINSTANCE module, UINT id)
+{
+    for (int i = 0; i < decodedCount; ++i)
+        if (decoded[i].module == module && decoded[i].id == id)
+            return &decoded[i];
+    return nullptr;
+}
+
+const DecodedImage* DecodeResource(HINSTANCE module, UINT id)
+{
+    if (const DecodedImage* image = FindDecoded(module, id))
+        return image;
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), L"GIF");
+    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    DWORD size = found ? SizeofResource(module, found) : 0;
+    if (!data || !size)
         return nullptr;
 
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = LONG(width);
-    info.bmiHeader.biHeight = -LONG(height);  // top-down, as WIC hands the rows out
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!bitmap)
-        return nullptr;
-    if (FAILED(bgra->CopyPixels(nullptr, width * 4, width * height * 4, static_cast<BYTE*>(bits)))) {
-        DeleteObject(bitmap);
-        return nullptr;
+    DecodedImage image{module, id, 0, 0, nullptr};
+    // The Control Panel's thread may or may not have COM up; leave it as it was found.
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    {
+        ComRef<IWICImagingFactory> factory;
+        if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                       IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))))
+            Decode(factory.p, data, size, image);
     }
-    return bitmap;
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    if (!image.pixels)
+        return nullptr;
+    if (decodedCount == kMaxDecoded) {
+        // More pictures than the applet has: keep the newest.
+        HeapFree(GetProcessHeap(), 0, decoded[0].pixels);
+        MoveMemory(decoded, decoded + 1, sizeof(decoded) - sizeof(decoded[0]));
+        --decodedCount;
+    }
+    decoded[decodedCount] = image;
+    return &decoded[decodedCount++];
 }
 } // namespace
 
@@ -109,23 +166,19 @@ SIPSTATE LastSipPreference(HWND* window)
 
 HBITMAP SHLoadImageResource(HINSTANCE module, UINT id)
 {
-    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), L"GIF");
-    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
-    const void* data = loaded ? LockResource(loaded) : nullptr;
-    DWORD size = found ? SizeofResource(module, found) : 0;
-    if (!data || !size)
+    const DecodedImage* image = DecodeResource(module, id);
+    if (!image)
         return nullptr;
-
-    // The Control Panel's thread may or may not have COM up; leave it as it was found.
-    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    HBITMAP bitmap = nullptr;
-    {
-        ComRef<IWICImagingFactory> factory;
-        if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                       IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))))
-            bitmap = Decode(factory.p, data, size);
-    }
-    if (SUCCEEDED(com))
-        CoUninitialize();
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = LONG(image->width);
+    info.bmiHeader.biHeight = -LONG(image->height);  // top-down, as WIC hands the rows out
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap)
+        CopyMemory(bits, image->pixels, SIZE_T(image->width) * image->height * 4);
     return bitmap;
 }
