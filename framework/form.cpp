@@ -365,6 +365,8 @@ BOOL CFormWnd::Activate(CFormWnd* from, DWORD flags)
         return FALSE;
     state = (state & ~FST_ACTIVATEFLAGS) | ((flags & 0xF) << 16);
     activeDialogWindow = templateId ? window : nullptr;
+    if (!window)
+        return TRUE;  // nothing to show; a null window would post to the thread instead
     PostMessageW(window, WM_FORMSHOW, 0, 0);
     if (style & FS_EXPIRE)
         KillTimer(window, IDT_FORMEXPIRE);
@@ -384,6 +386,8 @@ bool CFormWnd::InHistory() const
 
 BOOL CFormWnd::Deactivate(CFormWnd*)
 {
+    if (!window)
+        return TRUE;
     PostMessageW(window, WM_FORMHIDE, 0, 0);
     if ((style & FS_EXPIRE) && !InHistory())
         SetTimer(window, IDT_FORMEXPIRE, expireDelay, nullptr);

@@ -10,24 +10,20 @@
 
 namespace {
 
-// Records what reaches the virtual handlers; WindowProc answers `answer` for message `claimed`.
+// Records what reaches the handlers; WindowProc answers `answer` for message `claimed`.
 class CRecorder : public CDialog {
 public:
     explicit CRecorder(DWORD id = IDD_TEST_DIALOG) : CDialog(id) {}
-
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
     {
-        if (message == claimed)
-            return answer;
-        return CDialog::WindowProc(message, wParam, lParam);
+        return message == claimed ? answer : CDialog::WindowProc(message, wParam, lParam);
     }
     INT_PTR OnInitDialog(WPARAM, LPARAM lParam) override
     {
         ++inits;
         initParam = lParam;
-        owner = GetWindow(window, GW_OWNER);
         if (endWith)
-            PostMessageW(window, WM_COMMAND, postedCommand, 0);
+            PostMessageW(window, WM_COMMAND, 0x10000001, 0);
         return 1;
     }
     LRESULT OnCommand(WPARAM wParam, LPARAM lParam) override
@@ -40,45 +36,39 @@ public:
     }
     LRESULT OnNotify(WPARAM, NMHDR* header) override
     {
-        notified = header ? int(header->code) : 0;
+        notified = int(header->code);
         return notifyAnswer;
     }
     void OnTimer(UINT_PTR id) override { timer = id; }
-    void OnInitMenuPopup(HMENU menu, UINT index) override
-    {
-        popup = menu;
-        popupIndex = index;
-    }
+    void OnInitMenuPopup(HMENU menu, UINT index) override { popup = menu, popupIndex = index; }
 
     UINT claimed = 0;
-    LRESULT answer = 0;
-    LRESULT notifyAnswer = 0;
-    int inits = 0;
-    LPARAM initParam = 0;
-    HWND owner = nullptr;
+    LRESULT answer = 0, notifyAnswer = 0;
+    int inits = 0, notified = 0;
+    LPARAM initParam = 0, commandParam = 0;
     INT_PTR endWith = 0;
-    WPARAM postedCommand = IDOK;
     WPARAM command = 0;
-    LPARAM commandParam = 0;
-    int notified = 0;
     UINT_PTR timer = 0;
     HMENU popup = nullptr;
     UINT popupIndex = 0;
 };
 
-TEST(DialogProc, CreateBindsAndPlacesTheWindow)
+TEST(DialogProc, BindsAtInitAndUnbindsAtDestroy)
 {
     CRecorder dialog;
     RECT place{30, 40, 230, 190};
-    HWND window = dialog.Create(nullptr, &place, HWND_TOP, SWP_NOACTIVATE);
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(dialog.window, window);
-    EXPECT_EQ(GetWindowLongPtrW(window, DWLP_USER), reinterpret_cast<LONG_PTR>(&dialog));
-    EXPECT_EQ(dialog.inits, 1);
-    RECT rect;
-    GetWindowRect(window, &rect);
-    EXPECT_TRUE(EqualRect(&rect, &place)) << rect.left << "," << rect.top << "," << rect.right << "," << rect.bottom;
-    DestroyWindow(window);
+    for (int round = 1; round <= 2; ++round) {  // the same object serves a second window
+        HWND window = dialog.Create(nullptr, &place, HWND_TOP, SWP_NOACTIVATE);
+        ASSERT_NE(window, nullptr) << "round " << round;
+        EXPECT_EQ(dialog.window, window);
+        EXPECT_EQ(GetWindowLongPtrW(window, DWLP_USER), reinterpret_cast<LONG_PTR>(&dialog));
+        EXPECT_EQ(dialog.inits, round);
+        RECT rect;
+        GetWindowRect(window, &rect);
+        EXPECT_TRUE(EqualRect(&rect, &place)) << rect.left << "," << rect.top << "," << rect.right << "," << rect.bottom;
+        DestroyWindow(window);
+        EXPECT_EQ(dialog.window, nullptr) << "round " << round;
+    }
 }
 
 TEST(DialogProc, RoutesMessagesToHandlers)
@@ -87,7 +77,7 @@ TEST(DialogProc, RoutesMessagesToHandlers)
     HWND window = dialog.Create(nullptr);
     ASSERT_NE(window, nullptr);
     HMENU menu = CreatePopupMenu();
-    EXPECT_EQ(SendMessageW(window, WM_TIMER, 7, 0), 0);  // the dialog manager answers 0 after the proc
+    SendMessageW(window, WM_TIMER, 7, 0);
     EXPECT_EQ(dialog.timer, 7u);
     SendMessageW(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(3, 1));
     EXPECT_EQ(dialog.popup, menu);
@@ -95,6 +85,13 @@ TEST(DialogProc, RoutesMessagesToHandlers)
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_TEST_TOP, BN_CLICKED), 0x1234);
     EXPECT_EQ(dialog.command, WPARAM(MAKEWPARAM(IDC_TEST_TOP, BN_CLICKED)));
     EXPECT_EQ(dialog.commandParam, 0x1234);
+    // The notification's answer is dropped: the message result stays as it was.
+    dialog.notifyAnswer = 77;
+    SetWindowLongPtrW(window, DWLP_MSGRESULT, 5);
+    NMHDR header{window, 1, UINT(PSN_APPLY)};
+    EXPECT_EQ(DialogProc(window, WM_NOTIFY, 1, reinterpret_cast<LPARAM>(&header)), 1);
+    EXPECT_EQ(dialog.notified, PSN_APPLY);
+    EXPECT_EQ(GetWindowLongPtrW(window, DWLP_MSGRESULT), 5);
     DestroyMenu(menu);
     DestroyWindow(window);
 }
@@ -112,8 +109,7 @@ TEST(DialogProc, WindowProcAnswerWinsSoColourMessagesReturnBrushes)
     EXPECT_EQ(SendMessageW(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(label)),
               reinterpret_cast<LRESULT>(brush));
     ReleaseDC(label, dc);
-    // A claimed WM_COMMAND never reaches OnCommand.
-    dialog.claimed = WM_COMMAND;
+    dialog.claimed = WM_COMMAND;  // claimed commands never reach OnCommand
     dialog.answer = 1;
     SendMessageW(window, WM_COMMAND, 5, 0);
     EXPECT_EQ(dialog.command, 0u);
@@ -126,65 +122,14 @@ TEST(DialogProc, DoneCommandBecomesOkOnlyWithoutControl)
         WPARAM sent;
         LPARAM control;
         WPARAM received;
-    } cases[] = {
-        {0x10000001, 0, IDOK},
-        {0x10000001, 0x99, 0x10000001},
-        {IDCANCEL, 0, IDCANCEL},
-        {0x10000002, 0, 0x10000002},
-    };
+    } cases[] = {{0x10000001, 0, IDOK}, {0x10000001, 0x99, 0x10000001}, {IDCANCEL, 0, IDCANCEL}, {0x10000002, 0, 0x10000002}};
     CRecorder dialog;
-    HWND window = dialog.Create(nullptr);
-    ASSERT_NE(window, nullptr);
+    ASSERT_NE(dialog.Create(nullptr), nullptr);
     for (const Case& c : cases) {
-        dialog.command = 0;
-        SendMessageW(window, WM_COMMAND, c.sent, c.control);
+        SendMessageW(dialog.window, WM_COMMAND, c.sent, c.control);
         EXPECT_EQ(dialog.command, c.received) << std::hex << "sent " << c.sent << " control " << c.control;
     }
-    DestroyWindow(window);
-}
-
-TEST(DialogProc, NotifyAnswerIsDropped)
-{
-    CRecorder dialog;
-    dialog.notifyAnswer = 77;
-    HWND window = dialog.Create(nullptr);
-    ASSERT_NE(window, nullptr);
-    SetWindowLongPtrW(window, DWLP_MSGRESULT, 5);
-    NMHDR header{window, 1, UINT(PSN_APPLY)};
-    EXPECT_EQ(DialogProc(window, WM_NOTIFY, 1, reinterpret_cast<LPARAM>(&header)), 1);
-    EXPECT_EQ(dialog.notified, PSN_APPLY);
-    EXPECT_EQ(GetWindowLongPtrW(window, DWLP_MSGRESULT), 5);
-    DestroyWindow(window);
-}
-
-TEST(DialogProc, DestroyUnbindsAndTheObjectCanBeUsedAgain)
-{
-    CRecorder dialog;
-    HWND first = dialog.Create(nullptr);
-    ASSERT_NE(first, nullptr);
-    DestroyWindow(first);
-    EXPECT_EQ(dialog.window, nullptr);
-    HWND second = dialog.Create(nullptr);
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(dialog.inits, 2);
-    EXPECT_EQ(GetWindowLongPtrW(second, DWLP_USER), reinterpret_cast<LONG_PTR>(&dialog));
-    SendMessageW(second, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_EQ(dialog.command, WPARAM(IDCANCEL));
-    DestroyWindow(second);
-    EXPECT_EQ(dialog.window, nullptr);
-}
-
-TEST(DialogProc, UnboundWindowGetsNothing)
-{
-    // Created with DialogProc but without CreateParams: never bound.
-    const DLGTEMPLATE* dialogTemplate = static_cast<const DLGTEMPLATE*>(LockResource(
-        LoadResource(nullptr, FindResourceW(nullptr, MAKEINTRESOURCEW(IDD_TEST_DIALOG), MAKEINTRESOURCEW(5)))));
-    HWND window = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), dialogTemplate, nullptr, DialogProc, 0);
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(GetWindowLongPtrW(window, DWLP_USER), 0);
-    EXPECT_EQ(DialogProc(window, WM_COMMAND, IDOK, 0), 0);
-    EXPECT_EQ(DialogProc(window, WM_TIMER, 1, 0), 0);
-    DestroyWindow(window);
+    DestroyWindow(dialog.window);
 }
 
 TEST(DialogProc, MissingTemplateFails)
@@ -197,22 +142,20 @@ TEST(DialogProc, MissingTemplateFails)
     EXPECT_EQ(dialog.inits, 0);
 }
 
-TEST(DoModal, ReturnsTheEndCodeAndTakesDoneAsOk)
+TEST(DoModal, ReturnsTheEndCodeAndIsOwnedByTheParent)
 {
     CRecorder owner;
     ASSERT_NE(owner.Create(nullptr), nullptr);
     CRecorder dialog;
-    dialog.endWith = 42;
-    dialog.postedCommand = 0x10000001;
+    dialog.endWith = 42;  // the posted done command ends it
     EXPECT_EQ(dialog.DoModal(&owner), 42);
     EXPECT_EQ(dialog.command, WPARAM(IDOK));
-    EXPECT_EQ(dialog.owner, owner.window);
     EXPECT_EQ(dialog.parent, &owner);
     EXPECT_EQ(dialog.window, nullptr);
     DestroyWindow(owner.window);
 }
 
-TEST(Activation, DialogsTrackBothWindowsAndClearOnDeactivation)
+TEST(Activation, DialogsTrackBothWindowsPlainWindowsOne)
 {
     CRecorder dialog;
     HWND window = dialog.Create(nullptr);
@@ -226,7 +169,6 @@ TEST(Activation, DialogsTrackBothWindowsAndClearOnDeactivation)
     dialog.WindowProc(WM_ACTIVATE, WA_INACTIVE, 0);
     EXPECT_EQ(activeDialogWindow, nullptr);
     EXPECT_EQ(activeWindow, other);
-    // A plain window only tracks activeWindow, and only on activation.
     CWnd plain;
     plain.window = window;
     activeDialogWindow = other;
@@ -239,67 +181,38 @@ TEST(Activation, DialogsTrackBothWindowsAndClearOnDeactivation)
     activeWindow = activeDialogWindow = nullptr;
 }
 
-// A modeless property sheet with one PageProc page, as the applet's sheet builds them.
-class PageProcTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        entry = SheetPage{0, &page};
-        PROPSHEETPAGEW record{};
-        record.dwSize = sizeof record;
-        record.hInstance = GetModuleHandleW(nullptr);
-        record.pszTemplate = MAKEINTRESOURCEW(IDD_TEST_PAGE);
-        record.pfnDlgProc = PageProc;
-        record.lParam = reinterpret_cast<LPARAM>(&entry);
-        HPROPSHEETPAGE handle = CreatePropertySheetPageW(&record);
-        ASSERT_NE(handle, nullptr);
-        PROPSHEETHEADERW header{};
-        header.dwSize = sizeof header;
-        header.dwFlags = PSH_MODELESS;
-        header.hInstance = record.hInstance;
-        header.pszCaption = L"Pages";
-        header.nPages = 1;
-        header.phpage = &handle;
-        sheet = reinterpret_cast<HWND>(PropertySheetW(&header));
-        ASSERT_NE(sheet, nullptr);
-    }
-    void TearDown() override
-    {
-        if (sheet)
-            DestroyWindow(sheet);
-    }
-
-    CRecorder page{IDD_TEST_PAGE};
-    SheetPage entry{};
-    HWND sheet = nullptr;
-};
-
-TEST_F(PageProcTest, BindsThePageOfTheEntry)
+// A modeless property sheet with one PageProc page, built as the applet builds its sheet.
+TEST(PageProc, BindsTheEntryPageStoresNotifyAnswerAndKeepsCommands)
 {
+    CRecorder page(IDD_TEST_PAGE);
+    SheetPage entry{0, &page};
+    PROPSHEETPAGEW record{};
+    record.dwSize = sizeof record;
+    record.hInstance = GetModuleHandleW(nullptr);
+    record.pszTemplate = MAKEINTRESOURCEW(IDD_TEST_PAGE);
+    record.pfnDlgProc = PageProc;
+    record.lParam = reinterpret_cast<LPARAM>(&entry);
+    HPROPSHEETPAGE handle = CreatePropertySheetPageW(&record);
+    PROPSHEETHEADERW header{};
+    header.dwSize = sizeof header;
+    header.dwFlags = PSH_MODELESS;
+    header.nPages = 1;
+    header.phpage = &handle;
+    HWND sheet = reinterpret_cast<HWND>(PropertySheetW(&header));
+    ASSERT_NE(sheet, nullptr);
     ASSERT_NE(page.window, nullptr);
     EXPECT_EQ(GetParent(page.window), sheet);
-    EXPECT_EQ(page.inits, 1);
     EXPECT_EQ(reinterpret_cast<const PROPSHEETPAGEW*>(page.initParam)->lParam, reinterpret_cast<LPARAM>(&entry));
-    DestroyWindow(sheet);
-    sheet = nullptr;
-    EXPECT_EQ(page.window, nullptr);
-}
 
-TEST_F(PageProcTest, NotifyAnswerBecomesTheMessageResult)
-{
-    ASSERT_NE(page.window, nullptr);
     page.notifyAnswer = PSNRET_INVALID;
-    NMHDR header{sheet, 0, UINT(PSN_APPLY)};
-    EXPECT_EQ(SendMessageW(page.window, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header)), PSNRET_INVALID);
+    NMHDR apply{sheet, 0, UINT(PSN_APPLY)};
+    EXPECT_EQ(SendMessageW(page.window, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&apply)), PSNRET_INVALID);
     EXPECT_EQ(GetWindowLongPtrW(page.window, DWLP_MSGRESULT), PSNRET_INVALID);
-    EXPECT_EQ(page.notified, PSN_APPLY);
-}
-
-TEST_F(PageProcTest, DoneCommandArrivesUnchanged)
-{
-    ASSERT_NE(page.window, nullptr);
     SendMessageW(page.window, WM_COMMAND, 0x10000001, 0);
     EXPECT_EQ(page.command, WPARAM(0x10000001));
+
+    DestroyWindow(sheet);
+    EXPECT_EQ(page.window, nullptr);
 }
 
 } // namespace
