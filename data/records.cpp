@@ -1,0 +1,262 @@
+#include "data/records.h"
+
+#include <cstring>
+
+namespace {
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Reads a number as atoi and sscanf's %d do, within [p, end): blanks, an optional sign, digits.
+// Returns the value (wrapping modulo 2^32); digits tells whether any digit was read.
+int32_t ReadNumber(const char*& p, const char* end, bool& digits)
+{
+    while (p < end && IsBlank(*p))
+        ++p;
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-'))
+        negative = *p++ == '-';
+    uint32_t value = 0;
+    digits = false;
+    while (p < end && *p >= '0' && *p <= '9') {
+        value = value * 10 + uint32_t(*p++ - '0');
+        digits = true;
+    }
+    return int32_t(negative ? 0u - value : value);
+}
+
+int32_t Atoi(const char* p, const char* end)
+{
+    bool digits;
+    return ReadNumber(p, end, digits);
+}
+
+const char* Find(const char* from, const char* end, char c)
+{
+    return from < end ? static_cast<const char*>(memchr(from, c, size_t(end - from))) : nullptr;
+}
+
+// Copies a text field into a fixed array of width bytes; false when it does not fit with its zero.
+bool CopyField(char* field, size_t width, const char* from, const char* to)
+{
+    size_t n = size_t(to - from);
+    if (n >= width)
+        return false;
+    memcpy(field, from, n);
+    field[n] = 0;
+    return true;
+}
+
+const char kEmptyLine[] = "empty line (every line of a database file is a record)";
+
+} // namespace
+
+const char* CountryRecord::Parse(const char* line, uint32_t length)
+{
+    const char* end = line + length;
+    if (length == 0)
+        return kEmptyLine;
+    const char* first = Find(line, end, ';');
+    if (!first)
+        return "no ';' after the id (expected id;name;code)";
+    const char* second = Find(first + 1, end, ';');
+    if (!second)
+        return "no ';' after the name (expected id;name;code)";
+    if (!CopyField(name, sizeof(name), first + 1, second))
+        return "name longer than 31 bytes";
+    id = uint16_t(Atoi(line, end));
+    code = uint16_t(Atoi(second + 1, end));
+    return nullptr;
+}
+
+const char* OperatorRecord::Parse(const char* line, uint32_t length)
+{
+    const char* end = line + length;
+    if (length == 0)
+        return kEmptyLine;
+    const char* p = line;
+    bool digits;
+    int32_t first = ReadNumber(p, end, digits);
+    if (!digits)
+        return "no operator number at the start (expected operator;code;)";
+    if (p >= end || *p != ';')
+        return "no ';' directly after the operator number (expected operator;code;)";
+    ++p;
+    int32_t second = ReadNumber(p, end, digits);
+    if (!digits)
+        return "no country code after the operator number (expected operator;code;)";
+    op = first;
+    code = second;
+    return nullptr;
+}
+
+const char* ProviderRecord::Parse(const char* line, uint32_t length)
+{
+    const char* end = line + length;
+    if (length == 0)
+        return kEmptyLine;
+    const char* first = Find(line, end, ';');
+    if (!first)
+        return "no ';' after the id (expected id;shortName;displayName)";
+    const char* second = Find(first + 1, end, ';');
+    if (!second)
+        return "no ';' after the short name (expected id;shortName;displayName)";
+    if (!CopyField(shortName, sizeof(shortName), first + 1, second))
+        return "short name longer than 15 bytes";
+    if (!CopyField(displayName, sizeof(displayName), second + 1, end))
+        return "display name longer than 59 bytes";
+    id = uint16_t(Atoi(line, end));
+    return nullptr;
+}
+
+const char* AccessNumberRecord::Parse(const char* line, uint32_t length)
+{
+    const char* end = line + length;
+    if (length == 0)
+        return kEmptyLine;
+    const char* first = Find(line, end, ';');
+    if (!first)
+        return "no ';' after the country code (expected code;number;[ (description)])";
+    const char* second = Find(first + 1, end, ';');
+    if (!second)
+        return "no ';' after the access number (expected code;number;[ (description)])";
+    if (!CopyField(number, sizeof(number), first + 1, second))
+        return "access number longer than 19 bytes";
+    code = uint16_t(Atoi(line, end));
+
+    // The first blank or tab after the second ";" decides: directly followed by "(" or no description.
+    const char* blank = second + 1;
+    while (blank < end && *blank != ' ' && *blank != '\t')
+        ++blank;
+    if (blank + 1 < end && blank[1] == '(') {
+        const char* open = blank + 1;
+        const char* close = Find(open + 1, end, ')');
+        if (!close)
+            return "'(' of the description without ')'";
+        size_t n = size_t(close - open - 1);
+        if (n >= 64)
+            return "description longer than 63 bytes";
+        char* text = new char[n + 1];
+        memcpy(text, open + 1, n);
+        text[n] = 0;
+        delete[] description;
+        description = text;
+    }
+    return nullptr;
+}
+
+CountryRecord* FindCountry(CountryTable& table, uint16_t id)
+{
+    for (CountryRecord* record = table.Next(true); record; record = table.Next(false)) {
+        if (record->id == id)
+            return record;
+    }
+    return nullptr;
+}
+
+uint16_t FindCountryCode(CountryTable& table, uint16_t id)
+{
+    CountryRecord* record = FindCountry(table, id);
+    return record ? record->code : 0;
+}
+
+CountryRecord* NextCountryWithCode(CountryTable& table, uint16_t code, bool first)
+{
+    for (CountryRecord* record = table.Next(first); record; record = table.Next(false)) {
+        if (record->code == code)
+            return record;
+    }
+    return nullptr;
+}
+
+int32_t FindNetworkCountryCode(OperatorTable& table, int32_t op)
+{
+    for (OperatorRecord* record = table.Next(true); record; record = table.Next(false)) {
+        if (record->op == op)
+            return record->code;
+    }
+    return 0;
+}
+
+ProviderRecord* FindProvider(ProviderTable& table, uint16_t id)
+{
+    for (ProviderRecord* record = table.Next(true); record; record = table.Next(false)) {
+        if (record->id == id)
+            return record;
+    }
+    return nullptr;
+}
+
+AccessNumberRecord* NextAccessNumber(AccessNumberTable& table, uint16_t code, bool first)
+{
+    for (AccessNumberRecord* record = table.Next(first); record; record = table.Next(false)) {
+        if (record->code == code)
+            return record;
+    }
+    return nullptr;
+}
+
+CountryTable countryTable;
+OperatorTable operatorTable;
+ProviderTable providerTable;
+AccessNumberTable accessNumberTable;
+
+namespace {
+
+template <class Table>
+void LoadWhenEmpty(Table& table, const wchar_t* name)
+{
+    if (!table.IsEmpty())
+        return;
+    CString* path = GetDataPath(name);
+    table.Load(path ? path->Text() : nullptr);
+}
+
+} // namespace
+
+void LoadCountryTable()
+{
+    LoadWhenEmpty(countryTable, L"country.dat");
+}
+
+void LoadOperatorTable()
+{
+    LoadWhenEmpty(operatorTable, L"providers.dat");
+}
+
+void LoadProviderTable()
+{
+    LoadWhenEmpty(providerTable, L"manufacturers.dat");
+}
+
+void LoadAccessNumberTable(const wchar_t* shortName)
+{
+    CString* path = GetDataPath(L"%s.dat", shortName ? shortName : L"");
+    if (!path)
+        return;
+    if (!accessNumberTable.IsEmpty() &&
+        CompareStringOrdinal(path->Text(), -1, accessNumberTable.Path(), -1, TRUE) != CSTR_EQUAL)
+        accessNumberTable.Clear();
+    if (accessNumberTable.IsEmpty())
+        accessNumberTable.Load(path->Text());
+}
+
+void LoadAccessNumberTable(const char* shortName)
+{
+    wchar_t wide[16] = {};
+    if (shortName) {
+        int n = MultiByteToWideChar(CP_ACP, 0, shortName, int(strnlen(shortName, 15)), wide, 15);
+        wide[n > 0 ? n : 0] = 0;
+    }
+    LoadAccessNumberTable(wide);
+}
+
+void ClearDatabaseTables()
+{
+    countryTable.Clear();
+    operatorTable.Clear();
+    providerTable.Clear();
+    accessNumberTable.Clear();
+}

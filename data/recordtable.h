@@ -1,0 +1,85 @@
+// The record table of Part 4.1: the parsed records of one database file, in file order.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "data/datafile.h"
+
+// Record must offer `const char* Parse(const char* line, uint32_t length)`, which returns null when
+// the line fits the record format and otherwise a short English text of what is wrong.
+template <class Record>
+class RecordTable {
+public:
+    RecordTable() = default;
+    ~RecordTable() { Clear(); }
+    RecordTable(const RecordTable&) = delete;
+    RecordTable& operator=(const RecordTable&) = delete;
+
+    // Null path: nothing. Else keeps the path (259 characters at most), reads and unscrambles the
+    // file and appends one record per line. Throws CTableException (code 1 with this path for a bad
+    // line or a zero-byte file, 2 and 3 from ReadDataFile); records before a bad line stay.
+    void Load(const wchar_t* path)
+    {
+        if (!path)
+            return;
+        lstrcpynW(this->path, path, 260);
+        DataFileBuffer buffer;
+        ReadDataFile(buffer, path);
+        try {
+            ParseBuffer(buffer.data, buffer.size);
+        } catch (CTableException& error) {
+            if (error.code == kTableCorrupt && !error.text[0])
+                lstrcpynW(error.text, this->path, 260);
+            throw;
+        }
+    }
+
+    // Parses unscrambled data, one record per line, appending each. A bad line, or no data at all
+    // (decision: a zero-byte file is a corrupt file, not an empty table), throws code 1 without text.
+    void ParseBuffer(const char* data, uint32_t size)
+    {
+        if (!data || size == 0)
+            throw CTableException(kTableCorrupt);
+        const char* line = nullptr;
+        while (NextLine(data, size, line)) {
+            std::unique_ptr<Record> record(new Record());
+            if (record->Parse(line, LineLength(data, size, line)))
+                throw CTableException(kTableCorrupt);  // the record is freed on the way out
+            Add(record.release());
+        }
+    }
+
+    // Appends record; the table owns it from then on.
+    void Add(Record* record) { records.push_back(record); }
+
+    // first: the cursor goes to the first record, else one on; the record there, or null past the end.
+    Record* Next(bool first)
+    {
+        if (first)
+            cursor = 0;
+        else if (cursor < records.size())
+            ++cursor;
+        return cursor < records.size() ? records[cursor] : nullptr;
+    }
+
+    // Frees every record (and what it owns) and empties the table; the path stays.
+    void Clear()
+    {
+        for (Record* record : records)
+            delete record;
+        records.clear();
+        cursor = 0;
+    }
+
+    bool IsEmpty() const { return records.empty(); }
+    size_t Count() const { return records.size(); }
+    // The path the table was last loaded from (empty before the first Load).
+    const wchar_t* Path() const { return path; }
+
+private:
+    std::vector<Record*> records;
+    wchar_t path[260] = {};
+    size_t cursor = 0;
+};

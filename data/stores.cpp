@@ -1,0 +1,293 @@
+#include "data/stores.h"
+
+#include <cstring>
+#include <cwchar>
+#include <new>
+
+#include "data/safefile.h"
+
+ProfileStore profileStore;
+CardSettingsStore cardSettingsStore;
+
+namespace {
+
+HANDLE OpenForReading(const wchar_t* path)
+{
+    return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool ReadExact(HANDLE file, void* bytes, DWORD size)
+{
+    DWORD read = 0;
+    return size == 0 || (ReadFile(file, bytes, size, &read, nullptr) && read == size);
+}
+
+void Append(std::vector<char>& out, const void* bytes, size_t size)
+{
+    const char* p = static_cast<const char*>(bytes);
+    out.insert(out.end(), p, p + size);
+}
+
+} // namespace
+
+// ---- ProfileStore ----
+
+ProfileStore::~ProfileStore()
+{
+    Clear();
+}
+
+void ProfileStore::Clear()
+{
+    for (ProfileRecord* record : records)
+        delete record;
+    records.clear();
+}
+
+bool ProfileStore::Load(const wchar_t* path)
+{
+    lstrcpynW(this->path, path ? path : L"", 260);
+    HANDLE file = OpenForReading(this->path);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    StoreHeader read;
+    if (!ReadExact(file, &read, sizeof(read))) {
+        CloseHandle(file);
+        return false;
+    }
+    header = read;
+    for (unsigned i = 0; i < header.count; ++i) {
+        ProfileRecord* record = records.size() < kMaxStoreRecords ? new (std::nothrow) ProfileRecord() : nullptr;
+        if (!record || !ReadExact(file, record, sizeof(ProfileRecord))) {
+            delete record;
+            CloseHandle(file);
+            return false;
+        }
+        records.push_back(record);
+    }
+    CloseHandle(file);
+    return true;
+}
+
+bool ProfileStore::Save()
+{
+    if (records.size() > kMaxStoreRecords)
+        return false;
+    StoreHeader written = header;
+    written.count = uint16_t(records.size());
+    std::vector<char> bytes;
+    bytes.reserve(sizeof(written) + records.size() * sizeof(ProfileRecord));
+    Append(bytes, &written, sizeof(written));
+    for (const ProfileRecord* record : records)
+        Append(bytes, record, sizeof(ProfileRecord));
+    if (!WriteWholeFile(path, bytes.data(), bytes.size()))
+        return false;
+    header.count = written.count;
+    return true;
+}
+
+uint16_t ProfileStore::AddNew()
+{
+    if (records.size() >= kMaxStoreRecords)
+        return uint16_t(kMaxStoreRecords);
+    ProfileRecord* record = new (std::nothrow) ProfileRecord();
+    if (!record)
+        return uint16_t(kMaxStoreRecords);
+    records.push_back(record);
+    header.count = uint16_t(records.size());
+    return uint16_t(records.size() - 1);
+}
+
+bool ProfileStore::Get(unsigned index, ProfileRecord*& record) const
+{
+    if (index >= records.size())
+        return false;
+    record = records[index];
+    return true;
+}
+
+bool ProfileStore::Remove(unsigned index)
+{
+    if (index >= records.size())
+        return false;
+    delete records[index];
+    records.erase(records.begin() + index);
+    if (header.count)
+        --header.count;
+    return true;
+}
+
+bool ProfileStore::SetCurrent(unsigned index)
+{
+    if (index >= records.size())
+        return false;
+    header.current = uint16_t(index);
+    return true;
+}
+
+// ---- CardSettingsStore ----
+
+CardSettingsRecord::~CardSettingsRecord()
+{
+    delete[] sequences[0];
+    delete[] sequences[1];
+}
+
+CardSettingsStore::~CardSettingsStore()
+{
+    Clear();
+}
+
+void CardSettingsStore::Clear()
+{
+    for (CardSettingsRecord* record : records)
+        delete record;
+    records.clear();
+}
+
+namespace {
+
+// Reads one settings.dat record; false on a short read or a slot over its limits.
+bool ReadCardSettings(HANDLE file, CardSettingsRecord& record)
+{
+    int32_t keys[3];
+    if (!ReadExact(file, keys, sizeof(keys)))
+        return false;
+    record.provider = keys[0];
+    record.code = keys[1];
+    record.homeCode = keys[2];
+    for (int slot = 0; slot < 2; ++slot) {
+        uint16_t sizes[2];  // n: access number units, m: sequence bytes
+        if (!ReadExact(file, sizes, sizeof(sizes)))
+            return false;
+        if (sizes[0] > kMaxAccessNumberUnits || sizes[1] > kMaxSequenceBytes)
+            return false;
+        if (!ReadExact(file, record.accessNumbers[slot], DWORD(sizes[0]) * sizeof(wchar_t)))
+            return false;
+        record.accessNumbers[slot][sizes[0]] = 0;
+        record.lengths[slot] = sizes[1];
+        if (sizes[1]) {
+            record.sequences[slot] = new (std::nothrow) unsigned char[sizes[1]];
+            if (!record.sequences[slot] || !ReadExact(file, record.sequences[slot], sizes[1]))
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool CardSettingsStore::Load(const wchar_t* path)
+{
+    lstrcpynW(this->path, path ? path : L"", 260);
+    HANDLE file = OpenForReading(this->path);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    StoreHeader read;
+    if (!ReadExact(file, &read, 8)) {
+        CloseHandle(file);
+        return false;
+    }
+    memcpy(header.magic, read.magic, sizeof(header.magic));
+    header.version = read.version;
+    header.count = read.count;
+    Clear();
+    for (unsigned i = 0; i < header.count; ++i) {
+        CardSettingsRecord* record = new (std::nothrow) CardSettingsRecord();
+        if (!record || !ReadCardSettings(file, *record)) {
+            delete record;
+            CloseHandle(file);
+            return false;
+        }
+        records.push_back(record);
+    }
+    CloseHandle(file);
+    return true;
+}
+
+bool CardSettingsStore::Save()
+{
+    if (records.size() > kMaxStoreRecords)
+        return false;
+    StoreHeader written = header;
+    written.count = uint16_t(records.size());
+    std::vector<char> bytes;
+    Append(bytes, &written, 8);
+    for (const CardSettingsRecord* record : records) {
+        int32_t keys[3] = {record->provider, record->code, record->homeCode};
+        Append(bytes, keys, sizeof(keys));
+        for (int slot = 0; slot < 2; ++slot) {
+            uint16_t n = uint16_t(wcsnlen(record->accessNumbers[slot], kMaxAccessNumberUnits));
+            uint16_t m = record->sequences[slot] ? record->lengths[slot] : 0;
+            if (m > kMaxSequenceBytes)
+                m = kMaxSequenceBytes;
+            uint16_t sizes[2] = {n, m};
+            Append(bytes, sizes, sizeof(sizes));
+            Append(bytes, record->accessNumbers[slot], n * sizeof(wchar_t));
+            Append(bytes, record->sequences[slot], m);
+        }
+    }
+    if (!WriteWholeFile(path, bytes.data(), bytes.size()))
+        return false;
+    header.count = written.count;
+    return true;
+}
+
+bool CardSettingsStore::Find(int32_t provider, int32_t code, int32_t homeCode, CardSettingsRecord*& record)
+{
+    for (CardSettingsRecord* candidate : records) {
+        if (candidate->provider == provider && candidate->code == code && candidate->homeCode == homeCode) {
+            record = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+CardSettingsRecord* CardSettingsStore::FindOrAdd(int32_t provider, int32_t code, int32_t homeCode)
+{
+    CardSettingsRecord* record = nullptr;
+    if (Find(provider, code, homeCode, record))
+        return record;
+    if (records.size() >= kMaxStoreRecords)
+        return nullptr;
+    record = new (std::nothrow) CardSettingsRecord();
+    if (!record)
+        return nullptr;
+    record->provider = provider;
+    record->code = code;
+    record->homeCode = homeCode;
+    records.push_back(record);
+    header.count = uint16_t(records.size());
+    return record;
+}
+
+void CardSettingsStore::GetSequence(const CardSettingsRecord& record, int slot, unsigned char* buffer,
+                                    uint16_t& length)
+{
+    length = 0;
+    if (slot < 0 || slot > 1 || !record.sequences[slot] || !buffer)
+        return;
+    length = record.lengths[slot] > kMaxSequenceBytes ? uint16_t(kMaxSequenceBytes) : record.lengths[slot];
+    memcpy(buffer, record.sequences[slot], length);
+}
+
+void CardSettingsStore::SetSequence(CardSettingsRecord& record, int slot, const unsigned char* bytes,
+                                    unsigned length)
+{
+    if (slot < 0 || slot > 1)
+        return;
+    if (!bytes || length == 0) {
+        record.lengths[slot] = 0;
+        return;
+    }
+    if (length > kMaxSequenceBytes)
+        length = kMaxSequenceBytes;
+    unsigned char* copy = new (std::nothrow) unsigned char[length];
+    if (!copy)
+        return;
+    memcpy(copy, bytes, length);
+    delete[] record.sequences[slot];
+    record.sequences[slot] = copy;
+    record.lengths[slot] = uint16_t(length);
+}

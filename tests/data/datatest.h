@@ -1,0 +1,50 @@
+// Helpers of the card database tests: throwaway directories, "InstallDir", whole-file reads and
+// writes, and the built sample database (..\sample beside the test program's bin folder).
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+namespace datatest {
+
+// A fresh directory under the temporary folder, removed with its files at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::wstring& Path() const { return path; }
+    std::wstring operator/(const std::wstring& name) const { return path + L"\\" + name; }
+
+private:
+    std::wstring path;
+};
+
+// Sets "InstallDir" (or deletes it with null) while alive; puts the old value back afterwards.
+class InstallDirScope {
+public:
+    explicit InstallDirScope(const wchar_t* directory);
+    ~InstallDirScope();
+    InstallDirScope(const InstallDirScope&) = delete;
+    InstallDirScope& operator=(const InstallDirScope&) = delete;
+
+private:
+    std::wstring previous;
+    bool hadPrevious = false;
+};
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+// The bytes of a file; empty (and exists false) when it cannot be read.
+std::string ReadBytes(const std::wstring& path, bool* exists = nullptr);
+bool FileExists(const std::wstring& path);
+// Writes plain text scrambled as the database reader expects.
+bool WriteScrambled(const std::wstring& path, std::string plain);
+// Folder of the test program, and the scrambled sample database the build made.
+std::wstring ProgramDir();
+std::wstring SampleDir();
+// Copies every file of the sample database into directory.
+void CopySample(const std::wstring& directory);
+
+} // namespace datatest

@@ -1,0 +1,368 @@
+// dpdb-fuzz: feeds mutated database files and random store files to the applet's readers.
+// Deterministic: the same start value and count try the same inputs. Every parsed buffer ends (or
+// begins) at a no-access page, so a read outside it faults; any fault is reported with the input's
+// number and the input is written to a file, and the program exits with 1.
+//   dpdb-fuzz [--count N] [--start S] [--sample DIR]
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "data/datafile.h"
+#include "data/records.h"
+#include "data/stores.h"
+
+namespace {
+
+// splitmix64: small, fast and the same everywhere.
+struct Random {
+    uint64_t state;
+    uint64_t Next()
+    {
+        uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    unsigned Below(unsigned n) { return n ? unsigned(Next() % n) : 0; }
+    bool OneIn(unsigned n) { return Below(n) == 0; }
+};
+
+// A buffer of 17 pages between two no-access pages.
+struct GuardedArena {
+    static constexpr size_t kPage = 4096;
+    static constexpr size_t kRoom = 17 * kPage;  // more than the largest file the reader accepts
+    char* room = nullptr;
+
+    bool Create()
+    {
+        char* base = static_cast<char*>(VirtualAlloc(nullptr, kRoom + 2 * kPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        if (!base)
+            return false;
+        DWORD old;
+        VirtualProtect(base, kPage, PAGE_NOACCESS, &old);
+        VirtualProtect(base + kPage + kRoom, kPage, PAGE_NOACCESS, &old);
+        room = base + kPage;
+        return true;
+    }
+    // Places bytes against the upper guard (atEnd) or the lower one.
+    const char* Place(const std::string& bytes, bool atEnd)
+    {
+        char* at = atEnd ? room + kRoom - bytes.size() : room;
+        memcpy(at, bytes.data(), bytes.size());
+        return at;
+    }
+};
+
+enum Kind { kCountry, kOperator, kProvider, kAccess };
+
+struct Seedling {  // a sample file and the record type that reads it
+    std::string bytes;
+    Kind kind;
+};
+
+unsigned long long inputNumber = 0;
+unsigned long long startValue = 1;
+std::string currentInput;
+std::wstring crashFile;
+
+LONG WINAPI OnCrash(EXCEPTION_POINTERS* info)
+{
+    fprintf(stderr, "dpdb-fuzz: CRASH (exception 0x%08lX at %p) on input %llu of start %llu; input of %u bytes written to %ls\n",
+            info->ExceptionRecord->ExceptionCode, info->ExceptionRecord->ExceptionAddress, inputNumber, startValue,
+            unsigned(currentInput.size()), crashFile.c_str());
+    HANDLE file = CreateFileW(crashFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD done;
+        WriteFile(file, currentInput.data(), DWORD(currentInput.size()), &done, nullptr);
+        CloseHandle(file);
+    }
+    fflush(stderr);
+    ExitProcess(1);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+const char kInteresting[] = {'\r', '\n', ';', '(', ')', ' ', '\t', '-', '+', '0', '9', '\0', '\x80', '\xFF'};
+
+std::string Mutate(Random& random, std::string bytes)
+{
+    unsigned edits = 1 + random.Below(8);
+    for (unsigned e = 0; e < edits; ++e) {
+        size_t at = bytes.empty() ? 0 : random.Below(unsigned(bytes.size()));
+        switch (random.Below(9)) {
+        case 0:  // flip a bit
+            if (!bytes.empty())
+                bytes[at] = char(bytes[at] ^ (1 << random.Below(8)));
+            break;
+        case 1:  // an interesting byte in place
+            if (!bytes.empty())
+                bytes[at] = kInteresting[random.Below(sizeof(kInteresting))];
+            break;
+        case 2:  // insert interesting bytes
+            bytes.insert(at, std::string(1 + random.Below(3), kInteresting[random.Below(sizeof(kInteresting))]));
+            break;
+        case 3:  // delete a run
+            if (!bytes.empty())
+                bytes.erase(at, 1 + random.Below(40));
+            break;
+        case 4:  // cut the end
+            bytes.resize(random.Below(unsigned(bytes.size()) + 1));
+            break;
+        case 5: {  // repeat a run (long fields, many lines)
+            if (bytes.empty())
+                break;
+            std::string run = bytes.substr(at, 1 + random.Below(80));
+            for (unsigned n = random.Below(20); n; --n)
+                bytes.insert(at, run);
+            break;
+        }
+        case 6:  // a random byte
+            if (!bytes.empty())
+                bytes[at] = char(random.Below(256));
+            break;
+        case 7:  // digits, possibly many
+            bytes.insert(at, std::string(1 + random.Below(25), char('0' + random.Below(10))));
+            break;
+        default:  // a long text field
+            bytes.insert(at, std::string(random.Below(100), 'x'));
+            break;
+        }
+    }
+    if (bytes.size() > kMaxDataFileSize)
+        bytes.resize(kMaxDataFileSize);
+    return bytes;
+}
+
+template <class Record>
+void Parse(const char* data, uint32_t size, unsigned long long& checksum)
+{
+    RecordTable<Record> table;
+    try {
+        table.ParseBuffer(data, size);
+    } catch (const CTableException& error) {
+        checksum += unsigned(error.code);
+    }
+    for (Record* record = table.Next(true); record; record = table.Next(false))
+        checksum += 1;
+}
+
+void Feed(Kind kind, const char* data, uint32_t size, unsigned long long& checksum)
+{
+    switch (kind) {
+    case kCountry: Parse<CountryRecord>(data, size, checksum); break;
+    case kOperator: Parse<OperatorRecord>(data, size, checksum); break;
+    case kProvider: Parse<ProviderRecord>(data, size, checksum); break;
+    case kAccess: Parse<AccessNumberRecord>(data, size, checksum); break;
+    }
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD done = 0;
+    bool ok = bytes.empty() || (WriteFile(file, bytes.data(), DWORD(bytes.size()), &done, nullptr) && done == bytes.size());
+    CloseHandle(file);
+    return ok;
+}
+
+std::string ReadFileBytes(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::string();
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD done = 0;
+    if (!bytes.empty())
+        ReadFile(file, &bytes[0], DWORD(bytes.size()), &done, nullptr);
+    CloseHandle(file);
+    bytes.resize(done);
+    return bytes;
+}
+
+// A store file: a valid one made by the stores themselves, then mutated; or plain noise.
+std::string StoreInput(Random& random, bool profiles, const std::wstring& scratch)
+{
+    std::string bytes;
+    if (random.OneIn(4)) {
+        bytes.resize(random.Below(600));
+        for (char& c : bytes)
+            c = char(random.Below(256));
+        return bytes;
+    }
+    if (profiles) {
+        ProfileStore store;
+        store.Load(scratch.c_str());
+        for (unsigned n = random.Below(5); n; --n) {
+            ProfileRecord* record = nullptr;
+            if (store.Get(store.AddNew(), record))
+                record->provider = uint32_t(random.Next());
+        }
+        store.Save();
+    } else {
+        CardSettingsStore store;
+        store.Load(scratch.c_str());
+        store.Clear();
+        for (unsigned n = random.Below(5); n; --n) {
+            CardSettingsRecord* record = store.FindOrAdd(int32_t(random.Below(9)), int32_t(random.Below(300)), 49);
+            unsigned char sequence[128];
+            for (unsigned char& c : sequence)
+                c = static_cast<unsigned char>(random.Below(256));
+            CardSettingsStore::SetSequence(*record, int(random.Below(2)), sequence, random.Below(129));
+            for (unsigned i = 0, n2 = random.Below(20); i < n2; ++i)
+                record->accessNumbers[random.Below(2)][i] = wchar_t('0' + i % 10);
+        }
+        store.Save();
+    }
+    bytes = ReadFileBytes(scratch);
+    DeleteFileW(scratch.c_str());
+    unsigned edits = random.Below(6);
+    for (unsigned e = 0; e < edits && !bytes.empty(); ++e) {
+        size_t at = random.Below(unsigned(bytes.size()));
+        switch (random.Below(4)) {
+        case 0: bytes[at] = char(random.Below(256)); break;
+        case 1: bytes.resize(at); break;
+        case 2: bytes.insert(at, std::string(1 + random.Below(4), char(random.Below(256)))); break;
+        default: if (bytes.size() > 7) bytes[6 + random.Below(2)] = char(random.Below(256)); break;  // the count
+        }
+    }
+    return bytes;
+}
+
+// Loads a store file, saves it, and checks that the saved file loads whole with as many records
+// and saves to the same bytes.
+template <class Store>
+bool CheckStore(const std::string& bytes, const std::wstring& path, unsigned long long& checksum)
+{
+    WriteFileBytes(path, bytes);
+    Store store;
+    checksum += store.Load(path.c_str());
+    unsigned count = store.Count();
+    if (!store.Save())
+        return false;
+    std::string saved = ReadFileBytes(path);
+    Store again;
+    return again.Load(path.c_str()) && again.Count() == count && again.Save() && ReadFileBytes(path) == saved;
+}
+
+std::wstring ProgramDir()
+{
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring text(path, n);
+    return text.substr(0, text.find_last_of(L"\\/"));
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    unsigned long long count = 2000;
+    std::wstring sample = ProgramDir() + L"\\..\\sample";
+    for (int i = 1; i < argc; ++i) {
+        std::wstring arg = argv[i];
+        if (arg == L"--count" && i + 1 < argc) {
+            count = wcstoull(argv[++i], nullptr, 10);
+        } else if (arg == L"--start" && i + 1 < argc) {
+            startValue = wcstoull(argv[++i], nullptr, 10);
+        } else if (arg == L"--sample" && i + 1 < argc) {
+            sample = argv[++i];
+        } else {
+            fprintf(stderr, "usage: dpdb-fuzz [--count N] [--start S] [--sample DIR]\n");
+            return 2;
+        }
+    }
+
+    struct SampleFile {
+        const wchar_t* name;
+        Kind kind;
+    } files[] = {{L"country.dat", kCountry},         {L"providers.dat", kOperator}, {L"manufacturers.dat", kProvider},
+                 {L"Brightwren.dat", kAccess},      {L"Quillmoor.dat", kAccess},   {L"Sundrel.dat", kAccess},
+                 {L"Orvalis.dat", kAccess}};
+    std::vector<Seedling> corpus;
+    for (const SampleFile& file : files) {
+        DataFileBuffer buffer;
+        std::wstring path = sample + L"\\" + file.name;
+        try {
+            ReadDataFile(buffer, path.c_str());
+        } catch (const CTableException&) {
+            fprintf(stderr, "dpdb-fuzz: cannot read %ls\n", path.c_str());
+            return 3;
+        }
+        corpus.push_back(Seedling{std::string(buffer.data, buffer.size), file.kind});
+    }
+
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring scratch = std::wstring(temp) + L"dpdb-fuzz-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(scratch.c_str(), nullptr);
+    crashFile = ProgramDir() + L"\\dpdb-fuzz-crash.bin";
+    SetUnhandledExceptionFilter(OnCrash);
+
+    GuardedArena arena;
+    if (!arena.Create()) {
+        fprintf(stderr, "dpdb-fuzz: no memory for the guarded buffer\n");
+        return 3;
+    }
+
+    Random random{startValue};
+    unsigned long long checksum = 0, storeInputs = 0, fileInputs = 0, failures = 0;
+    LARGE_INTEGER frequency, begin, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&begin);
+    for (inputNumber = 0; inputNumber < count; ++inputNumber) {
+        unsigned what = random.Below(20);
+        if (what < 2) {  // a store file
+            bool profiles = what == 0;
+            currentInput = StoreInput(random, profiles, scratch + L"\\made.dat");
+            std::wstring path = scratch + L"\\store.dat";
+            if (!(profiles ? CheckStore<ProfileStore>(currentInput, path, checksum)
+                           : CheckStore<CardSettingsStore>(currentInput, path, checksum))) {
+                fprintf(stderr, "dpdb-fuzz: %s store input %llu (start %llu) did not save and load back whole\n",
+                        profiles ? "profile" : "card settings", inputNumber, startValue);
+                ++failures;
+            }
+            ++storeInputs;
+            continue;
+        }
+        const Seedling& seedling = corpus[random.Below(unsigned(corpus.size()))];
+        currentInput = random.OneIn(50) ? std::string() : Mutate(random, seedling.bytes);
+        if (what == 2) {  // through a scrambled file and the loader, as the applet reads it
+            std::string scrambled = currentInput;
+            Scramble(&scrambled[0], scrambled.size());
+            std::wstring path = scratch + L"\\db.dat";
+            WriteFileBytes(path, scrambled);
+            CountryTable countries;
+            AccessNumberTable numbers;
+            try {
+                if (seedling.kind == kAccess)
+                    numbers.Load(path.c_str());
+                else
+                    countries.Load(path.c_str());
+            } catch (const CTableException& error) {
+                checksum += unsigned(error.code);
+            }
+            ++fileInputs;
+            continue;
+        }
+        const char* data = arena.Place(currentInput, (inputNumber & 1) == 0);
+        Feed(seedling.kind, data, uint32_t(currentInput.size()), checksum);
+        // The same bytes read as every other record type, too.
+        Feed(Kind((seedling.kind + 1 + random.Below(3)) % 4), data, uint32_t(currentInput.size()), checksum);
+    }
+    QueryPerformanceCounter(&end);
+    double seconds = double(end.QuadPart - begin.QuadPart) / double(frequency.QuadPart);
+    for (const wchar_t* name : {L"\\store.dat", L"\\db.dat", L"\\made.dat"})
+        DeleteFileW((scratch + name).c_str());
+    RemoveDirectoryW(scratch.c_str());
+    printf("dpdb-fuzz: start %llu: %llu inputs tried (%llu database buffers, %llu through files, %llu store files) "
+           "in %.2f s, %.0f inputs per second; %llu failures, no crash (checksum %llu)\n",
+           startValue, count, count - storeInputs - fileInputs, fileInputs, storeInputs, seconds,
+           seconds > 0 ? double(count) / seconds : 0.0, failures, checksum);
+    return failures ? 1 : 0;
+}

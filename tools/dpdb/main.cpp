@@ -1,0 +1,253 @@
+// dpdb: the card database tool. Scrambles and unscrambles database files, checks a database
+// directory with the applet's own parsers, and builds an installable directory from plain sources.
+#include <windows.h>
+
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "data/datafile.h"
+#include "data/safefile.h"
+#include "dbcheck.h"
+
+namespace {
+
+enum ExitCode {
+    kOk = 0,
+    kProblems = 1,   // the database has errors (check, build)
+    kUsage = 2,      // bad command line
+    kFileError = 3,  // a file or directory could not be read or written
+};
+
+const wchar_t kHelp[] =
+    L"Usage: dpdb COMMAND ARGUMENTS\n"
+    L"\n"
+    L"The card database tool of Dialpass. Database files are 8-bit text, one record per line,\n"
+    L"lines ended by CR LF; installed, they are scrambled with the applet's key.\n"
+    L"\n"
+    L"Commands:\n"
+    L"  scramble IN OUT      scramble the plain-text file IN into OUT\n"
+    L"  unscramble IN OUT    unscramble the installed file IN into OUT (the same operation)\n"
+    L"  check [--plain] DIR  parse country.dat, providers.dat, manufacturers.dat and every\n"
+    L"                       access-number file that manufacturers.dat names, as the applet\n"
+    L"                       does, and print \"file:line: what is wrong\" for each bad line;\n"
+    L"                       --plain reads DIR as plain-text sources instead of scrambled files\n"
+    L"  build SRC DIR        check the plain-text sources in SRC, then write them scrambled to\n"
+    L"                       DIR (created when missing) and check DIR; nothing is written when\n"
+    L"                       SRC has errors\n"
+    L"  --help               show this text\n"
+    L"\n"
+    L"Files are replaced only when written whole. Warnings (\"warning:\") do not fail a command.\n"
+    L"\n"
+    L"Exit codes: 0 success, 1 the database has errors, 2 bad command line,\n"
+    L"3 a file or directory could not be read or written.\n";
+
+void Write(HANDLE handle, const std::wstring& text)
+{
+    DWORD mode = 0;
+    DWORD done = 0;
+    if (GetConsoleMode(handle, &mode)) {
+        WriteConsoleW(handle, text.c_str(), DWORD(text.size()), &done, nullptr);
+        return;
+    }
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    if (n <= 0)
+        return;
+    std::string bytes(size_t(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), &bytes[0], n, nullptr, nullptr);
+    WriteFile(handle, bytes.data(), DWORD(bytes.size()), &done, nullptr);
+}
+
+void Out(const std::wstring& text)
+{
+    Write(GetStdHandle(STD_OUTPUT_HANDLE), text + L"\n");
+}
+
+void Err(const std::wstring& text)
+{
+    Write(GetStdHandle(STD_ERROR_HANDLE), L"dpdb: " + text + L"\n");
+}
+
+int Usage(const std::wstring& text)
+{
+    Err(text);
+    Err(L"run \"dpdb --help\" for the commands");
+    return kUsage;
+}
+
+std::wstring Number(unsigned long long value)
+{
+    return std::to_wstring(value);
+}
+
+// Reads a whole file of any size up to 256 MiB; false with a message on failure.
+bool ReadWhole(const std::wstring& path, std::vector<char>& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        Err(path + L": cannot be opened (error " + Number(GetLastError()) + L")");
+        return false;
+    }
+    LARGE_INTEGER size;
+    bool ok = GetFileSizeEx(file, &size) && size.QuadPart <= (256ll << 20);
+    DWORD read = 0;
+    if (ok) {
+        bytes.resize(size_t(size.QuadPart));
+        ok = bytes.empty() || (ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr) && read == bytes.size());
+    }
+    CloseHandle(file);
+    if (!ok)
+        Err(path + L": cannot be read whole");
+    return ok;
+}
+
+int ScrambleCommand(const std::wstring& in, const std::wstring& out, bool scramble)
+{
+    std::vector<char> bytes;
+    if (!ReadWhole(in, bytes))
+        return kFileError;
+    if (bytes.size() > kMaxDataFileSize)
+        Err(L"warning: " + in + L" has " + Number(bytes.size()) +
+            L" bytes; the applet reads only files smaller than 65,536 bytes");
+    ::Scramble(bytes.data(), bytes.size());
+    if (!WriteWholeFile(out.c_str(), bytes.data(), bytes.size())) {
+        Err(out + L": cannot be written (error " + Number(GetLastError()) + L"); it is left as it was");
+        return kFileError;
+    }
+    Out((scramble ? L"scrambled " : L"unscrambled ") + in + L" to " + out + L" (" + Number(bytes.size()) +
+        L" bytes)");
+    return kOk;
+}
+
+bool IsDirectory(const std::wstring& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Creates path and its missing parents.
+bool MakeDirectories(const std::wstring& path)
+{
+    if (path.empty() || IsDirectory(path))
+        return true;
+    size_t cut = path.find_last_of(L"\\/");
+    if (cut != std::wstring::npos && cut > 0 && path[cut - 1] != L':')
+        if (!MakeDirectories(path.substr(0, cut)))
+            return false;
+    return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+void PrintProblems(const DbCheckResult& result)
+{
+    for (const DbProblem& problem : result.problems)
+        Out(FormatProblem(problem));
+}
+
+std::wstring Summary(const DbCheckResult& result)
+{
+    std::wstring text = Number(result.files.size()) + L" files, " + Number(result.records) + L" records, " +
+                        Number(result.bytes) + L" bytes";
+    if (result.Errors())
+        text += L", " + Number(result.Errors()) + L" errors";
+    if (result.Warnings())
+        text += L", " + Number(result.Warnings()) + L" warnings";
+    return text;
+}
+
+int Check(const std::wstring& directory, bool plain)
+{
+    if (!IsDirectory(directory)) {
+        Err(directory + L": not a directory");
+        return kFileError;
+    }
+    DbCheckResult result = CheckDatabase(directory, plain);
+    PrintProblems(result);
+    Out(directory + L": " + Summary(result) + (result.Errors() ? L"" : L": clean"));
+    return result.Errors() ? kProblems : kOk;
+}
+
+int Build(const std::wstring& source, const std::wstring& target)
+{
+    if (!IsDirectory(source)) {
+        Err(source + L": not a directory");
+        return kFileError;
+    }
+    DbCheckResult checked = CheckDatabase(source, true);
+    PrintProblems(checked);
+    if (checked.Errors()) {
+        Err(source + L": " + Summary(checked) + L"; nothing was written");
+        return kProblems;
+    }
+
+    // Plain .dat files that the database does not name are not installed.
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(JoinPath(source, L"*.dat").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            bool named = false;
+            for (const std::wstring& name : checked.files)
+                named = named || CompareStringOrdinal(name.c_str(), -1, found.cFileName, -1, TRUE) == CSTR_EQUAL;
+            if (!named && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                Out(JoinPath(source, found.cFileName) + L": warning: not named by manufacturers.dat; not installed");
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+
+    if (!MakeDirectories(target)) {
+        Err(target + L": cannot create the directory (error " + Number(GetLastError()) + L")");
+        return kFileError;
+    }
+    for (const std::wstring& name : checked.files) {
+        std::vector<char> bytes;
+        if (!ReadWhole(JoinPath(source, name), bytes))
+            return kFileError;
+        ::Scramble(bytes.data(), bytes.size());
+        std::wstring path = JoinPath(target, name);
+        if (!WriteWholeFile(path.c_str(), bytes.data(), bytes.size())) {
+            Err(path + L": cannot be written (error " + Number(GetLastError()) + L"); it is left as it was");
+            return kFileError;
+        }
+    }
+    DbCheckResult installed = CheckDatabase(target, false);
+    if (installed.Errors()) {
+        PrintProblems(installed);
+        Err(target + L": the installed files do not check clean");
+        return kProblems;
+    }
+    Out(L"built " + target + L" from " + source + L": " + Summary(installed));
+    return kOk;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    std::vector<std::wstring> args(argv + 1, argv + argc);
+    if (args.empty())
+        return Usage(L"no command given");
+    const std::wstring& command = args[0];
+    if (command == L"--help" || command == L"-h" || command == L"help" || command == L"/?") {
+        Write(GetStdHandle(STD_OUTPUT_HANDLE), kHelp);
+        return kOk;
+    }
+    if (command == L"scramble" || command == L"unscramble") {
+        if (args.size() != 3)
+            return Usage(command + L" takes two arguments: IN OUT");
+        return ScrambleCommand(args[1], args[2], command == L"scramble");
+    }
+    if (command == L"check") {
+        bool plain = args.size() >= 2 && args[1] == L"--plain";
+        if (args.size() != (plain ? 3u : 2u))
+            return Usage(L"check takes one directory: check [--plain] DIR");
+        if (args.back().compare(0, 2, L"--") == 0)
+            return Usage(L"unknown option \"" + args.back() + L"\"");
+        return Check(args.back(), plain);
+    }
+    if (command == L"build") {
+        if (args.size() != 3)
+            return Usage(L"build takes two directories: build SRC DIR");
+        return Build(args[1], args[2]);
+    }
+    return Usage(L"unknown command \"" + command + L"\"");
+}
