@@ -7,12 +7,15 @@ namespace {
 // The sheet's own buttons: OK, Cancel, Apply and Help.
 const int kSheetButtons[] = {IDOK, IDCANCEL, 0x3021, IDHELP};
 
-void Offset(HWND sheet, HWND control, int dx, int dy)
+HDWP Offset(HDWP moves, HWND sheet, HWND control, int dx, int dy)
 {
+    if (!moves)
+        return nullptr;
     RECT r;
     GetWindowRect(control, &r);
     MapWindowPoints(nullptr, sheet, reinterpret_cast<POINT*>(&r), 2);
-    SetWindowPos(control, nullptr, r.left + dx, r.top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return DeferWindowPos(moves, control, nullptr, r.left + dx, r.top + dy, 0, 0,
+                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool PageArea(HWND sheet, RECT& area)
@@ -36,20 +39,25 @@ void MaximizeSheet(HWND sheet)
                  SWP_NOZORDER | SWP_NOACTIVATE);
     GetClientRect(sheet, &after);
     int dx = after.right - before.right, dy = after.bottom - before.bottom;
+    // The children move in one batch: the sheet is laid out once, not once per control.
+    HDWP moves = BeginDeferWindowPos(8);
     for (int id : kSheetButtons)
         if (HWND button = GetDlgItem(sheet, id))
-            Offset(sheet, button, dx, dy);
+            moves = Offset(moves, sheet, button, dx, dy);
     // Like the device's sheet, the tab control takes the whole width and everything above the
     // buttons: a 156-unit page needs all of a 240-pixel screen.
     HWND tab = PropSheet_GetTabControl(sheet);
     HWND ok = GetDlgItem(sheet, IDOK);
-    if (tab && ok) {
+    if (tab && ok && moves) {
         RECT button;
         GetWindowRect(ok, &button);
         MapWindowPoints(nullptr, sheet, reinterpret_cast<POINT*>(&button), 2);
-        int gap = after.bottom - button.bottom;
-        SetWindowPos(tab, nullptr, 0, 0, after.right, button.top - gap, SWP_NOZORDER | SWP_NOACTIVATE);
+        int gap = before.bottom - button.bottom;  // OK has not moved yet
+        moves = DeferWindowPos(moves, tab, nullptr, 0, 0, after.right, button.top + dy - gap,
+                               SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    if (moves)
+        EndDeferWindowPos(moves);
     for (int i = 0;; ++i) {
         HWND page = PropSheet_IndexToHwnd(sheet, i);
         if (!page) {

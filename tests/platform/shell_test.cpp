@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
+
 #include "base/module.h"
 #include "platform/shell.h"
 
@@ -109,6 +111,23 @@ TEST(ShellImages, GifResourcesBecome32BitBitmaps)
         EXPECT_NE(info.bmBits, nullptr) << "not a DIB section";
         DeleteObject(bitmap);
     }
+}
+
+TEST(ShellImages, EveryLoadGivesABitmapOfItsOwnWithTheSamePicture)
+{
+    HBITMAP first = SHLoadImageResource(moduleInstance, 10000);
+    HBITMAP second = SHLoadImageResource(moduleInstance, 10000);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(first, second) << "one page deleting its picture would take the other's";
+    BITMAP a{}, b{};
+    GetObjectW(first, sizeof(a), &a);
+    GetObjectW(second, sizeof(b), &b);
+    ASSERT_EQ(a.bmWidthBytes * a.bmHeight, b.bmWidthBytes * b.bmHeight);
+    EXPECT_EQ(memcmp(a.bmBits, b.bmBits, size_t(a.bmWidthBytes) * size_t(a.bmHeight)), 0);
+    DeleteObject(first);
+    EXPECT_EQ(GetObjectW(second, sizeof(b), &b), int(sizeof(b)));
+    DeleteObject(second);
 }
 
 TEST(ShellImages, MissingOrUndecodableResourceGivesNoBitmap)
