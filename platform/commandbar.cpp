@@ -96,7 +96,12 @@ BOOL CommandBar_InsertMenubar(HWND bar, HINSTANCE instance, WORD menuId, WORD bu
 
 BOOL CommandBar_Show(HWND bar, BOOL show)
 {
-    return bar ? ShowWindow(bar, show ? SW_SHOW : SW_HIDE) : FALSE;
+    if (!bar)
+        return FALSE;
+    // The parent may have changed size while the bar was hidden.
+    if (show)
+        SendMessageW(bar, TB_AUTOSIZE, 0, 0);
+    return ShowWindow(bar, show ? SW_SHOW : SW_HIDE);
 }
 
 int CommandBar_Height(HWND bar)

@@ -289,6 +289,12 @@ TEST_F(FormTest, CommandBarComesAndGoesWithTheForm)
     EXPECT_FALSE(IsWindowVisible(bar));
     form.Show(SW_SHOW);
     EXPECT_TRUE(IsWindowVisible(bar));
+    RECT done{};
+    SendMessageW(bar, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&done));
+    SendMessageW(bar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(done.left + 2, done.top + 2));
+    SendMessageW(bar, WM_LBUTTONUP, 0, MAKELPARAM(done.left + 2, done.top + 2));
+    EXPECT_EQ(form.commands, "1 ");
+    form.commands.clear();
     SendMessageW(form.window, WM_CLOSE, 0, 0);
     EXPECT_EQ(form.commands.substr(0, 2), "2 ");
     EXPECT_TRUE(form.Destroy());
