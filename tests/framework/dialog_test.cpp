@@ -129,6 +129,16 @@ TEST(DialogProc, DoneCommandBecomesOkOnlyWithoutControl)
         SendMessageW(dialog.window, WM_COMMAND, c.sent, c.control);
         EXPECT_EQ(dialog.command, c.received) << std::hex << "sent " << c.sent << " control " << c.control;
     }
+    // Messages alternating between two windows each reach their own object.
+    CRecorder other;
+    ASSERT_NE(other.Create(nullptr), nullptr);
+    for (WPARAM id : {WPARAM(11), WPARAM(12)}) {
+        SendMessageW(other.window, WM_COMMAND, id, 0);
+        SendMessageW(dialog.window, WM_COMMAND, id + 10, 0);
+        EXPECT_EQ(other.command, id);
+        EXPECT_EQ(dialog.command, id + 10);
+    }
+    DestroyWindow(other.window);
     DestroyWindow(dialog.window);
 }
 
