@@ -5,6 +5,11 @@
 #include "base/registry.h"
 #include "data/datafile.h"
 
+// Where the build put the scrambled sample database, relative to the test program's folder.
+#ifndef DIALPASS_SAMPLE_FROM_BIN
+#define DIALPASS_SAMPLE_FROM_BIN "../sample"
+#endif
+
 namespace datatest {
 
 TempDir::TempDir()
@@ -115,7 +120,7 @@ std::wstring ProgramDir()
 
 std::wstring SampleDir()
 {
-    return ProgramDir() + L"\\..\\sample";
+    return ProgramDir() + L"\\" L"" DIALPASS_SAMPLE_FROM_BIN;
 }
 
 void CopySample(const std::wstring& directory)

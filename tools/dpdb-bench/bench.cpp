@@ -4,6 +4,11 @@
 //   dpdb-bench [--rounds N] [--sample DIR]
 #include <windows.h>
 
+// Where the build put the scrambled sample database, relative to this program's folder.
+#ifndef DIALPASS_SAMPLE_FROM_BIN
+#define DIALPASS_SAMPLE_FROM_BIN "../sample"
+#endif
+
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
@@ -119,7 +124,7 @@ bool Measure(const wchar_t* what, const std::wstring& sample, const std::wstring
 int wmain(int argc, wchar_t** argv)
 {
     int rounds = 200;
-    std::wstring sample = ProgramDir() + L"\\..\\sample";
+    std::wstring sample = ProgramDir() + L"\\" L"" DIALPASS_SAMPLE_FROM_BIN;
     for (int i = 1; i < argc; ++i) {
         std::wstring arg = argv[i];
         if (arg == L"--rounds" && i + 1 < argc) {

@@ -5,6 +5,11 @@
 //   dpdb-fuzz [--count N] [--start S] [--sample DIR]
 #include <windows.h>
 
+// Where the build put the scrambled sample database, relative to this program's folder.
+#ifndef DIALPASS_SAMPLE_FROM_BIN
+#define DIALPASS_SAMPLE_FROM_BIN "../sample"
+#endif
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -263,7 +268,7 @@ std::wstring ProgramDir()
 int wmain(int argc, wchar_t** argv)
 {
     unsigned long long count = 2000;
-    std::wstring sample = ProgramDir() + L"\\..\\sample";
+    std::wstring sample = ProgramDir() + L"\\" L"" DIALPASS_SAMPLE_FROM_BIN;
     for (int i = 1; i < argc; ++i) {
         std::wstring arg = argv[i];
         if (arg == L"--count" && i + 1 < argc) {
