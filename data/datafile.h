@@ -1,4 +1,4 @@
-// Record file reader (Part 4.1): where data files are, reading and unscrambling them whole,
+// Record file reader: where data files are, reading and unscrambling them whole,
 // cutting them into lines, and the one exception of the database readers.
 #pragma once
 #include <windows.h>
@@ -12,7 +12,7 @@ constexpr unsigned kScrambleKeyLength = 50;
 // The scrambling key of Dialpass database files; defined once, in datafile.cpp.
 extern const unsigned char kScrambleKey[kScrambleKeyLength];
 
-// The largest database file the reader accepts: line offsets are 16-bit (Part 4.1).
+// The largest database file the reader accepts: line offsets are kept in 16 bits.
 constexpr uint32_t kMaxDataFileSize = 65535;
 
 // Codes of CTableException.

@@ -1,4 +1,4 @@
-// Database records (Part 4.2): the four record types, their lookups and the applet-wide tables.
+// Database records: the four record types, their lookups and the applet-wide tables.
 // Each Parse takes one line (without its CR; not zero-terminated) and returns null when the line
 // fits, else what is wrong. Numbers read like atoi (16-bit fields are cut to 16 bits; digits past
 // the 32-bit range wrap around modulo 2^32); text fields are taken byte for byte.

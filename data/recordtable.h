@@ -1,4 +1,4 @@
-// The record table of Part 4.1: the parsed records of one database file, in file order.
+// The record table: the parsed records of one database file, in file order.
 #pragma once
 #include <windows.h>
 #include <cstdint>

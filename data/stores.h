@@ -1,4 +1,4 @@
-// Profile and card settings stores (Part 4.3): the user's binary files profiles.dat and
+// Profile and card settings stores: the user's binary files profiles.dat and
 // settings.dat, little-endian, not scrambled. Saves write a new file beside the target and replace
 // the target only when the whole store was written, so a failed save leaves the old file intact.
 #pragma once

@@ -1,4 +1,4 @@
-// Part 4.1: where data files are, reading and unscrambling, line cutting, table errors and their box.
+// Where data files are, reading and unscrambling, line cutting, table errors and their box.
 #include <gtest/gtest.h>
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-// Part 4.2 (and the loader of Part 4.1): the four record formats, tables, lookups, applet-wide tables.
+// The four record formats, the loader, tables, lookups and the applet-wide tables.
 #include <gtest/gtest.h>
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-// Part 4.3: profiles.dat and settings.dat byte for byte, tolerant loading and safe saving.
+// profiles.dat and settings.dat byte for byte, tolerant loading and safe saving.
 #include <gtest/gtest.h>
 #include <windows.h>
 

@@ -65,7 +65,7 @@ struct GuardedArena {
 
 enum Kind { kCountry, kOperator, kProvider, kAccess };
 
-struct Seedling {  // a sample file and the record type that reads it
+struct CorpusFile {  // a sample file and the record type that reads it
     std::string bytes;
     Kind kind;
 };
@@ -289,7 +289,7 @@ int wmain(int argc, wchar_t** argv)
     } files[] = {{L"country.dat", kCountry},         {L"providers.dat", kOperator}, {L"manufacturers.dat", kProvider},
                  {L"Brightwren.dat", kAccess},      {L"Quillmoor.dat", kAccess},   {L"Sundrel.dat", kAccess},
                  {L"Orvalis.dat", kAccess}};
-    std::vector<Seedling> corpus;
+    std::vector<CorpusFile> corpus;
     for (const SampleFile& file : files) {
         DataFileBuffer buffer;
         std::wstring path = sample + L"\\" + file.name;
@@ -299,7 +299,7 @@ int wmain(int argc, wchar_t** argv)
             fprintf(stderr, "dpdb-fuzz: cannot read %ls\n", path.c_str());
             return 3;
         }
-        corpus.push_back(Seedling{std::string(buffer.data, buffer.size), file.kind});
+        corpus.push_back(CorpusFile{std::string(buffer.data, buffer.size), file.kind});
     }
 
     wchar_t temp[MAX_PATH];
@@ -335,8 +335,8 @@ int wmain(int argc, wchar_t** argv)
             ++storeInputs;
             continue;
         }
-        const Seedling& seedling = corpus[random.Below(unsigned(corpus.size()))];
-        currentInput = random.OneIn(50) ? std::string() : Mutate(random, seedling.bytes);
+        const CorpusFile& original = corpus[random.Below(unsigned(corpus.size()))];
+        currentInput = random.OneIn(50) ? std::string() : Mutate(random, original.bytes);
         if (what == 2) {  // through a scrambled file and the loader, as the applet reads it
             std::string scrambled = currentInput;
             Scramble(&scrambled[0], scrambled.size());
@@ -345,7 +345,7 @@ int wmain(int argc, wchar_t** argv)
             CountryTable countries;
             AccessNumberTable numbers;
             try {
-                if (seedling.kind == kAccess)
+                if (original.kind == kAccess)
                     numbers.Load(path.c_str());
                 else
                     countries.Load(path.c_str());
@@ -356,9 +356,9 @@ int wmain(int argc, wchar_t** argv)
             continue;
         }
         const char* data = arena.Place(currentInput, (inputNumber & 1) == 0);
-        Feed(seedling.kind, data, uint32_t(currentInput.size()), checksum);
+        Feed(original.kind, data, uint32_t(currentInput.size()), checksum);
         // The same bytes read as every other record type, too.
-        Feed(Kind((seedling.kind + 1 + random.Below(3)) % 4), data, uint32_t(currentInput.size()), checksum);
+        Feed(Kind((original.kind + 1 + random.Below(3)) % 4), data, uint32_t(currentInput.size()), checksum);
     }
     QueryPerformanceCounter(&end);
     double seconds = double(end.QuadPart - begin.QuadPart) / double(frequency.QuadPart);
