@@ -303,6 +303,28 @@ TEST_F(FormTest, CommandBarComesAndGoesWithTheForm)
     EXPECT_EQ(form.window, nullptr);
 }
 
+TEST_F(FormTest, MoveDownMakesRoomForTheBar)
+{
+    CTestForm plain("P"), moved("M", IDD_TEST_CHILD, FS_MOVEDOWN);
+    ASSERT_NE(plain.Create(&host), nullptr);
+    ASSERT_NE(moved.Create(&host), nullptr);
+    for (int id : {IDC_TEST_TOP, IDC_TEST_LOW}) {
+        EXPECT_EQ(ClientRectOf(GetDlgItem(moved.window, id)).top, ClientRectOf(GetDlgItem(plain.window, id)).top + 24)
+            << "id " << id;
+    }
+}
+
+TEST_F(FormTest, PresentAsksTheMainForm)
+{
+    EXPECT_EQ(a.Present(), 1);  // no main form: nothing happens
+    EXPECT_EQ(Current(), nullptr);
+    formNavigation.mainForm = &host;
+    EXPECT_EQ(a.Present(), 1);
+    formNavigation.mainForm = nullptr;
+    EXPECT_EQ(Current(), &a);
+    EXPECT_EQ(a.parent, &host);
+}
+
 TEST_F(FormTest, ContextPathAndNoDependents)
 {
     a.name = "Payments";
