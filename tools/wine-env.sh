@@ -18,15 +18,20 @@ shift 2
 template=$state/template
 prefix=$state/run
 
+# Raise when the template's content changes, so that older templates are made anew.
+template_version=2
+
 make_template() {
-    [ -f "$template/.ready" ] && return
+    [ "$(cat "$template/.ready" 2>/dev/null)" = "$template_version" ] && return
     rm -rf "$template"
     WINEPREFIX=$template "$WINE64" wineboot -i >/dev/null 2>&1
+    # Debian's Wine does not look in its own font folder: give the prefix Tahoma and Marlett itself.
+    cp /usr/share/wine/fonts/*.ttf "$template/drive_c/windows/Fonts/" 2>/dev/null || true
     # Without a window manager every close of a managed window stalls; crash dialogs would hang tests.
     WINEPREFIX=$template "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
     WINEPREFIX=$template "$WINE64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     WINEPREFIX=$template "$WINESERVER" -w
-    touch "$template/.ready"
+    echo "$template_version" >"$template/.ready"
 }
 
 start_display() {

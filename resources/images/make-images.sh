@@ -2,8 +2,8 @@
 # Draws the Dialpass artwork with ImageMagick 6 primitives and writes it
 # next to this script:
 #   dialpass.ico    applet icon, 16/32/48/64 px, 32-bit with alpha
-#   header.gif      page header strip, 240x26 (96 dpi)
-#   header_hi.gif   page header strip, 480x52 (192 dpi), drawn natively
+#   header.gif      page header strip, 240x30 (96 dpi)
+#   header_hi.gif   page header strip, 480x60 (192 dpi), drawn natively
 #   about.bmp       About page picture, 150x40, 24-bit uncompressed BMP
 #
 # Output is deterministic: no timestamps or other metadata are written.
@@ -102,30 +102,30 @@ icon16; icon32; icon48; icon64
 
 # -------------------------------------------------------------- header ----
 # header W H K : horizontal gradient, calm on the left where the program
-# draws the page title (x 6..171), and a small card motif with three rising
+# draws the page title (x 6..171, y 6..27; the strip must reach below it), and a small card motif with three rising
 # bars at the right end. K is the scale (1 = 96 dpi, 2 = 192 dpi); coordinates
 # below are written for K=1 and multiplied, so the large strip is drawn at
 # its own resolution rather than enlarged.
 header() {
     local w=$1 h=$2 k=$3 out=$4
     s() { awk -v k="$k" -v v="$1" 'BEGIN{printf "%g", v*k}'; }
-    # card motif at the right end (K=1 box: x 204..233, y 4..21)
+    # card motif at the right end (K=1 box: x 204..233, y 6..23)
     local cx0 cy0 cx1 cy1 rr sw
     cx0=$(s 204); cy0=$(s 4); cx1=$(s 233); cy1=$(s 21); rr=$(s 3); sw=$(s 1)
     "$CONVERT" -size "${h}x${w}" "gradient:${HDR_LEFT}-${HDR_RIGHT}" -rotate -90 +repage \
-        -fill "$SHADOW" -stroke none -draw "roundrectangle $(s 206),$(s 6) $(s 235),$(s 23) $rr,$rr" \
+        -fill "$SHADOW" -stroke none -draw "roundrectangle $(s 206),$(s 8) $(s 235),$(s 25) $rr,$rr" \
         -fill "$CARD" -stroke "$CARD_EDGE" -strokewidth "$sw" \
             -draw "roundrectangle $cx0,$cy0 $cx1,$cy1 $rr,$rr" \
-        -stroke none -fill "$STRIPE" -draw "rectangle $(s 204.5),$(s 7) $(s 232.5),$(s 9.5)" \
+        -stroke none -fill "$STRIPE" -draw "rectangle $(s 204.5),$(s 9) $(s 232.5),$(s 11.5)" \
         -fill "$CHIP" -stroke "$CHIP_EDGE" -strokewidth "$(s 0.5)" \
-            -draw "roundrectangle $(s 207),$(s 12) $(s 212),$(s 17) $(s 1),$(s 1)" \
-        -stroke none -fill "$DOT" -draw "$(dots "$(s 218)" "$(s 13)" "$(s 4)" "$(s 4)" 3 2 "$(s 1)")" \
-        -fill "$CARD" -draw "rectangle $(s 186),$(s 11) $(s 187),$(s 14) rectangle $(s 192),$(s 10) $(s 194),$(s 15)  rectangle $(s 198),$(s 9) $(s 200),$(s 16)" \
+            -draw "roundrectangle $(s 207),$(s 14) $(s 212),$(s 19) $(s 1),$(s 1)" \
+        -stroke none -fill "$DOT" -draw "$(dots "$(s 218)" "$(s 15)" "$(s 4)" "$(s 4)" 3 2 "$(s 1)")" \
+        -fill "$CARD" -draw "rectangle $(s 186),$(s 13) $(s 187),$(s 16) rectangle $(s 192),$(s 12) $(s 194),$(s 17)  rectangle $(s 198),$(s 11) $(s 200),$(s 18)" \
         -dither None -colors 256 "${NOMETA[@]}" "GIF:$out"
 }
 
-header 240 26 1 "$HERE/header.gif"
-header 480 52 2 "$HERE/header_hi.gif"
+header 240 30 1 "$HERE/header.gif"
+header 480 60 2 "$HERE/header_hi.gif"
 
 # --------------------------------------------------------------- about ----
 # 150x40, 24-bit uncompressed bottom-up BMP: card motif at left, product name.

@@ -126,7 +126,7 @@ void CheckHeaders(int scale)
         int width = 0, height = 0;
         std::vector<DWORD> strip = Pixels(picture, width, height);
         EXPECT_EQ(width, 240 * scale);
-        EXPECT_EQ(height, 26 * scale);
+        EXPECT_EQ(height, 30 * scale);
 
         HWND title = GetDlgItem(page, p.titleId);
         EXPECT_EQ(WindowText(title), p.title);

@@ -99,7 +99,7 @@ TEST(ShellImages, GifResourcesBecome32BitBitmaps)
     const struct {
         UINT id;
         LONG width, height;
-    } cases[] = {{10000, 240, 26}, {11000, 480, 52}};
+    } cases[] = {{10000, 240, 30}, {11000, 480, 60}};
     for (const auto& c : cases) {
         HBITMAP bitmap = SHLoadImageResource(moduleInstance, c.id);
         ASSERT_NE(bitmap, nullptr) << "GIF " << c.id;
