@@ -198,6 +198,21 @@ AccessNumberRecord* NextAccessNumber(AccessNumberTable& table, uint16_t code, bo
     return nullptr;
 }
 
+namespace {
+
+// Defined before the tables, so destroyed after them: gives the records' storage back at unload.
+struct RecordStorageTrimmer {
+    ~RecordStorageTrimmer()
+    {
+        RecordPool<sizeof(CountryRecord)>::Trim();
+        RecordPool<sizeof(OperatorRecord)>::Trim();
+        RecordPool<sizeof(ProviderRecord)>::Trim();
+        RecordPool<sizeof(AccessNumberRecord)>::Trim();
+    }
+} recordStorageTrimmer;
+
+} // namespace
+
 CountryTable countryTable;
 OperatorTable operatorTable;
 ProviderTable providerTable;
