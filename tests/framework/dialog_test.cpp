@@ -1,8 +1,9 @@
 // Binding windows to objects and routing their messages through DialogProc and PageProc.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <commctrl.h>
 #include <prsht.h>
+
+#include <sstream>
 
 #include "framework/activation.h"
 #include "framework/dialog.h"
@@ -10,7 +11,7 @@
 
 namespace {
 
-// Records what reaches the handlers; WindowProc answers `answer` for message `claimed`.
+// Keeps the last handler reached, e.g. "command 1 0"; WindowProc answers `answer` for message `claimed`.
 class CRecorder : public CDialog {
 public:
     explicit CRecorder(DWORD id = IDD_TEST_DIALOG) : CDialog(id) {}
@@ -28,201 +29,103 @@ public:
     }
     LRESULT OnCommand(WPARAM wParam, LPARAM lParam) override
     {
-        command = wParam;
-        commandParam = lParam;
+        Log() << "command " << wParam << " " << lParam;
         if (endWith)
             EndDialog(window, endWith);
         return 0;
     }
-    LRESULT OnNotify(WPARAM, NMHDR* header) override
-    {
-        notified = int(header->code);
-        return notifyAnswer;
-    }
-    void OnTimer(UINT_PTR id) override { timer = id; }
-    void OnInitMenuPopup(HMENU menu, UINT index) override { popup = menu, popupIndex = index; }
+    LRESULT OnNotify(WPARAM, NMHDR* header) override { return Log() << "notify " << header->code, notifyAnswer; }
+    void OnTimer(UINT_PTR id) override { Log() << "timer " << id; }
+    void OnInitMenuPopup(HMENU menu, UINT index) override { Log() << "popup " << UINT_PTR(menu) << " " << index; }
+    std::ostringstream& Log() { return last.str(""), last << std::hex, last; }
 
     UINT claimed = 0;
-    LRESULT answer = 0, notifyAnswer = 0;
-    int inits = 0, notified = 0;
-    LPARAM initParam = 0, commandParam = 0;
+    LRESULT answer = 0, notifyAnswer = PSNRET_INVALID;
+    int inits = 0;
+    LPARAM initParam = 0;
     INT_PTR endWith = 0;
-    WPARAM command = 0;
-    UINT_PTR timer = 0;
-    HMENU popup = nullptr;
-    UINT popupIndex = 0;
+    std::ostringstream last;
 };
 
-TEST(DialogProc, BindsAtInitAndUnbindsAtDestroy)
+// Two dialogs and a page, bound at WM_INITDIALOG and unbound at WM_DESTROY. The done command becomes IDOK on
+// dialogs only; only a page answers OnNotify's result; WindowProc's answer wins; alternating checks the caches.
+TEST(DialogProc, BindsAndRoutesMessagesToHandlers)
 {
-    CRecorder dialog;
-    RECT place{30, 40, 230, 190};
-    for (int round = 1; round <= 2; ++round) {  // the same object serves a second window
-        HWND window = dialog.Create(nullptr, &place, HWND_TOP, SWP_NOACTIVATE);
-        ASSERT_NE(window, nullptr) << "round " << round;
-        EXPECT_EQ(dialog.window, window);
-        EXPECT_EQ(GetWindowLongPtrW(window, DWLP_USER), reinterpret_cast<LONG_PTR>(&dialog));
-        EXPECT_EQ(dialog.inits, round);
-        RECT rect;
-        GetWindowRect(window, &rect);
-        EXPECT_TRUE(EqualRect(&rect, &place)) << rect.left << "," << rect.top << "," << rect.right << "," << rect.bottom;
-        DestroyWindow(window);
-        EXPECT_EQ(dialog.window, nullptr) << "round " << round;
-    }
-}
-
-TEST(DialogProc, RoutesMessagesToHandlers)
-{
-    CRecorder dialog;
-    HWND window = dialog.Create(nullptr);
-    ASSERT_NE(window, nullptr);
-    HMENU menu = CreatePopupMenu();
-    SendMessageW(window, WM_TIMER, 7, 0);
-    EXPECT_EQ(dialog.timer, 7u);
-    SendMessageW(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(3, 1));
-    EXPECT_EQ(dialog.popup, menu);
-    EXPECT_EQ(dialog.popupIndex, 3u);
-    SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_TEST_TOP, BN_CLICKED), 0x1234);
-    EXPECT_EQ(dialog.command, WPARAM(MAKEWPARAM(IDC_TEST_TOP, BN_CLICKED)));
-    EXPECT_EQ(dialog.commandParam, 0x1234);
-    // The notification's answer is dropped: the message result stays as it was.
-    dialog.notifyAnswer = 77;
-    SetWindowLongPtrW(window, DWLP_MSGRESULT, 5);
-    NMHDR header{window, 1, UINT(PSN_APPLY)};
-    EXPECT_EQ(DialogProc(window, WM_NOTIFY, 1, reinterpret_cast<LPARAM>(&header)), 1);
-    EXPECT_EQ(dialog.notified, PSN_APPLY);
-    EXPECT_EQ(GetWindowLongPtrW(window, DWLP_MSGRESULT), 5);
-    DestroyMenu(menu);
-    DestroyWindow(window);
-}
-
-TEST(DialogProc, WindowProcAnswerWinsSoColourMessagesReturnBrushes)
-{
-    CRecorder dialog;
-    HBRUSH brush = GetSysColorBrush(COLOR_HIGHLIGHT);
-    dialog.claimed = WM_CTLCOLORSTATIC;
-    dialog.answer = reinterpret_cast<LRESULT>(brush);
-    HWND window = dialog.Create(nullptr);
-    ASSERT_NE(window, nullptr);
-    HWND label = GetDlgItem(window, IDC_TEST_TOP);
-    HDC dc = GetDC(label);
-    EXPECT_EQ(SendMessageW(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(label)),
-              reinterpret_cast<LRESULT>(brush));
-    ReleaseDC(label, dc);
-    dialog.claimed = WM_COMMAND;  // claimed commands never reach OnCommand
-    dialog.answer = 1;
-    SendMessageW(window, WM_COMMAND, 5, 0);
-    EXPECT_EQ(dialog.command, 0u);
-    DestroyWindow(window);
-}
-
-TEST(DialogProc, DoneCommandBecomesOkOnlyWithoutControl)
-{
-    struct Case {
-        WPARAM sent;
-        LPARAM control;
-        WPARAM received;
-    } cases[] = {{0x10000001, 0, IDOK}, {0x10000001, 0x99, 0x10000001}, {IDCANCEL, 0, IDCANCEL}, {0x10000002, 0, 0x10000002}};
-    CRecorder dialog;
+    CRecorder dialog, other, page(IDD_TEST_PAGE);
+    SheetPage entry{0, &page};
+    PROPSHEETPAGEW record{};
+    record.lParam = reinterpret_cast<LPARAM>(&entry);
     ASSERT_NE(dialog.Create(nullptr), nullptr);
-    for (const Case& c : cases) {
-        SendMessageW(dialog.window, WM_COMMAND, c.sent, c.control);
-        EXPECT_EQ(dialog.command, c.received) << std::hex << "sent " << c.sent << " control " << c.control;
-    }
-    // Messages alternating between two windows each reach their own object.
-    CRecorder other;
     ASSERT_NE(other.Create(nullptr), nullptr);
-    for (WPARAM id : {WPARAM(11), WPARAM(12)}) {
-        SendMessageW(other.window, WM_COMMAND, id, 0);
-        SendMessageW(dialog.window, WM_COMMAND, id + 10, 0);
-        EXPECT_EQ(other.command, id);
-        EXPECT_EQ(dialog.command, id + 10);
+    ASSERT_NE(CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_TEST_PAGE), dialog.window, PageProc,
+                                 reinterpret_cast<LPARAM>(&record)), nullptr);
+    EXPECT_EQ(page.initParam, reinterpret_cast<LPARAM>(&record));
+    CRecorder* targets[] = {&dialog, &other, &page};
+    for (CRecorder* target : targets)
+        EXPECT_EQ(GetWindowLongPtrW(target->window, DWLP_USER), reinterpret_cast<LONG_PTR>(target));
+    NMHDR apply{dialog.window, 0, UINT(PSN_APPLY)};
+    LPARAM notify = reinterpret_cast<LPARAM>(&apply);
+    LRESULT brush = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_HIGHLIGHT));
+    struct Case { int target; UINT claimed, message; WPARAM wParam; LPARAM lParam; const char* log; LRESULT result; };
+    const Case cases[] = {  // result: what the sender gets
+        {0, 0, WM_COMMAND, 0x10000001, 0, "command 1 0", 0},
+        {1, 0, WM_COMMAND, 0x10000001, 0x99, "command 10000001 99", 0},
+        {0, 0, WM_COMMAND, 0x10000002, 0, "command 10000002 0", 0},
+        {2, 0, WM_COMMAND, 0x10000001, 0, "command 10000001 0", 0},
+        {1, 0, WM_TIMER, 7, 0, "timer 7", 0},
+        {0, 0, WM_INITMENUPOPUP, 0x50, MAKELPARAM(3, 1), "popup 50 3", 0},
+        {1, 0, WM_NOTIFY, 0, notify, "notify ffffff36", 0},
+        {2, 0, WM_NOTIFY, 0, notify, "notify ffffff36", PSNRET_INVALID},
+        {0, WM_COMMAND, WM_COMMAND, 5, 0, "", 0},
+        {0, WM_CTLCOLORSTATIC, WM_CTLCOLORSTATIC, 0, 0, "", brush},
+    };
+    for (const Case& c : cases) {
+        CRecorder* target = targets[c.target];
+        target->claimed = c.claimed;
+        target->answer = brush;
+        target->Log();
+        EXPECT_EQ(SendMessageW(target->window, c.message, c.wParam, c.lParam), c.result) << "case " << &c - cases;
+        EXPECT_EQ(target->last.str(), c.log) << "case " << &c - cases;
     }
-    DestroyWindow(other.window);
+    for (CRecorder* target : {&page, &other, &dialog}) {
+        DestroyWindow(target->window);
+        EXPECT_EQ(target->window, nullptr) << "target " << target->templateId;
+    }
+    ASSERT_NE(dialog.Create(nullptr), nullptr);  // the same object serves a second window
+    EXPECT_EQ(dialog.inits, 2);
     DestroyWindow(dialog.window);
 }
 
-TEST(DialogProc, MissingTemplateFails)
+TEST(DoModal, ReturnsTheEndCodeOrMinusOneWithoutTemplate)
 {
-    CRecorder dialog(IDD_TEST_MISSING);
-    dialog.window = reinterpret_cast<HWND>(1);
-    EXPECT_EQ(dialog.Create(nullptr), nullptr);
-    EXPECT_EQ(dialog.window, nullptr);
-    EXPECT_EQ(dialog.DoModal(nullptr), -1);
-    EXPECT_EQ(dialog.inits, 0);
-}
-
-TEST(DoModal, ReturnsTheEndCodeAndIsOwnedByTheParent)
-{
-    CRecorder owner;
-    ASSERT_NE(owner.Create(nullptr), nullptr);
-    CRecorder dialog;
+    CRecorder dialog, missing(IDD_TEST_MISSING);
     dialog.endWith = 42;  // the posted done command ends it
-    EXPECT_EQ(dialog.DoModal(&owner), 42);
-    EXPECT_EQ(dialog.command, WPARAM(IDOK));
-    EXPECT_EQ(dialog.parent, &owner);
-    EXPECT_EQ(dialog.window, nullptr);
-    DestroyWindow(owner.window);
+    EXPECT_EQ(dialog.DoModal(nullptr), 42);
+    EXPECT_EQ(dialog.last.str(), "command 1 0");
+    missing.window = reinterpret_cast<HWND>(1);
+    EXPECT_EQ(missing.Create(nullptr), nullptr);
+    EXPECT_EQ(missing.window, nullptr);
+    EXPECT_EQ(missing.DoModal(nullptr), -1);
 }
 
 TEST(Activation, DialogsTrackBothWindowsPlainWindowsOne)
 {
     CRecorder dialog;
-    HWND window = dialog.Create(nullptr);
-    ASSERT_NE(window, nullptr);
-    HWND other = reinterpret_cast<HWND>(0x4242);
-    activeWindow = activeDialogWindow = other;
-    dialog.WindowProc(WM_ACTIVATE, WA_ACTIVE, 0);
-    EXPECT_EQ(activeDialogWindow, window);
-    EXPECT_EQ(activeWindow, window);
-    activeWindow = other;
-    dialog.WindowProc(WM_ACTIVATE, WA_INACTIVE, 0);
-    EXPECT_EQ(activeDialogWindow, nullptr);
-    EXPECT_EQ(activeWindow, other);
     CWnd plain;
-    plain.window = window;
-    activeDialogWindow = other;
-    plain.WindowProc(WM_ACTIVATE, WA_INACTIVE, 0);
-    EXPECT_EQ(activeWindow, other);
-    plain.WindowProc(WM_ACTIVATE, WA_CLICKACTIVE, 0);
-    EXPECT_EQ(activeWindow, window);
-    EXPECT_EQ(activeDialogWindow, other);
+    HWND window = plain.window = dialog.Create(nullptr), other = reinterpret_cast<HWND>(0x4242);
+    ASSERT_NE(window, nullptr);
+    struct Case { CWnd* object; WPARAM state; HWND active, activeDialog; } cases[] = {  // both `other` before
+        {&dialog, WA_ACTIVE, window, window}, {&dialog, WA_INACTIVE, other, nullptr},
+        {&plain, WA_INACTIVE, other, other}, {&plain, WA_CLICKACTIVE, window, other},
+    };
+    for (const Case& c : cases) {
+        activeWindow = activeDialogWindow = other;
+        c.object->WindowProc(WM_ACTIVATE, c.state, 0);
+        EXPECT_EQ(activeWindow, c.active) << "case " << &c - cases;
+        EXPECT_EQ(activeDialogWindow, c.activeDialog) << "case " << &c - cases;
+    }
     DestroyWindow(window);
     activeWindow = activeDialogWindow = nullptr;
-}
-
-// A modeless property sheet with one PageProc page, built as the applet builds its sheet.
-TEST(PageProc, BindsTheEntryPageStoresNotifyAnswerAndKeepsCommands)
-{
-    CRecorder page(IDD_TEST_PAGE);
-    SheetPage entry{0, &page};
-    PROPSHEETPAGEW record{};
-    record.dwSize = sizeof record;
-    record.hInstance = GetModuleHandleW(nullptr);
-    record.pszTemplate = MAKEINTRESOURCEW(IDD_TEST_PAGE);
-    record.pfnDlgProc = PageProc;
-    record.lParam = reinterpret_cast<LPARAM>(&entry);
-    HPROPSHEETPAGE handle = CreatePropertySheetPageW(&record);
-    PROPSHEETHEADERW header{};
-    header.dwSize = sizeof header;
-    header.dwFlags = PSH_MODELESS;
-    header.nPages = 1;
-    header.phpage = &handle;
-    HWND sheet = reinterpret_cast<HWND>(PropertySheetW(&header));
-    ASSERT_NE(sheet, nullptr);
-    ASSERT_NE(page.window, nullptr);
-    EXPECT_EQ(GetParent(page.window), sheet);
-    EXPECT_EQ(reinterpret_cast<const PROPSHEETPAGEW*>(page.initParam)->lParam, reinterpret_cast<LPARAM>(&entry));
-
-    page.notifyAnswer = PSNRET_INVALID;
-    NMHDR apply{sheet, 0, UINT(PSN_APPLY)};
-    EXPECT_EQ(SendMessageW(page.window, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&apply)), PSNRET_INVALID);
-    EXPECT_EQ(GetWindowLongPtrW(page.window, DWLP_MSGRESULT), PSNRET_INVALID);
-    SendMessageW(page.window, WM_COMMAND, 0x10000001, 0);
-    EXPECT_EQ(page.command, WPARAM(0x10000001));
-
-    DestroyWindow(sheet);
-    EXPECT_EQ(page.window, nullptr);
 }
 
 } // namespace
