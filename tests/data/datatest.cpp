@@ -1,7 +1,5 @@
 #include "datatest.h"
 
-#include <vector>
-
 #include "base/registry.h"
 #include "data/datafile.h"
 
@@ -22,54 +20,44 @@ TempDir::TempDir()
     CreateDirectoryW(path.c_str(), nullptr);
 }
 
-namespace {
-void RemoveTree(const std::wstring& path)
+static void RemoveTree(const std::wstring& path)
 {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::wstring child = path + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
-            else
-                DeleteFileW(child.c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        std::wstring name = found.cFileName, child = path + L"\\" + name;
+        if (name == L"." || name == L"..")
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            RemoveTree(child);
+        else
+            DeleteFileW(child.c_str());
     }
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
     RemoveDirectoryW(path.c_str());
 }
-} // namespace
 
-TempDir::~TempDir()
-{
-    RemoveTree(path);
-}
+TempDir::~TempDir() { RemoveTree(path); }
 
-InstallDirScope::InstallDirScope(const wchar_t* directory)
+static void SetInstallDir(const wchar_t* directory)
 {
     CRegKey key(HKEY_CURRENT_USER, kSettingsKey);
-    wchar_t buffer[1024];
-    hadPrevious = key.Value("InstallDir").GetText(buffer, 1024, nullptr);
-    if (hadPrevious)
-        previous = buffer;
     if (directory)
         key.Value("InstallDir").SetText(directory);
     else
         key.Value("InstallDir").Delete();
 }
 
-InstallDirScope::~InstallDirScope()
+InstallDirScope::InstallDirScope(const wchar_t* directory)
 {
-    CRegKey key(HKEY_CURRENT_USER, kSettingsKey);
-    if (hadPrevious)
-        key.Value("InstallDir").SetText(previous.c_str());
-    else
-        key.Value("InstallDir").Delete();
+    wchar_t buffer[1024];
+    hadPrevious = CRegKey(HKEY_CURRENT_USER, kSettingsKey).Value("InstallDir").GetText(buffer, 1024, nullptr);
+    previous = hadPrevious ? buffer : L"";
+    SetInstallDir(directory);
 }
+
+InstallDirScope::~InstallDirScope() { SetInstallDir(hadPrevious ? previous.c_str() : nullptr); }
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes)
 {
@@ -82,12 +70,10 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes)
     return ok;
 }
 
-std::string ReadBytes(const std::wstring& path, bool* exists)
+std::string ReadBytes(const std::wstring& path)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (exists)
-        *exists = file != INVALID_HANDLE_VALUE;
     if (file == INVALID_HANDLE_VALUE)
         return std::string();
     std::string bytes(GetFileSize(file, nullptr), '\0');
@@ -99,10 +85,7 @@ std::string ReadBytes(const std::wstring& path, bool* exists)
     return bytes;
 }
 
-bool FileExists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool WriteScrambled(const std::wstring& path, std::string plain)
 {
@@ -114,26 +97,19 @@ std::wstring ProgramDir()
 {
     wchar_t path[MAX_PATH];
     DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring text(path, n);
-    return text.substr(0, text.find_last_of(L"\\/"));
+    return std::wstring(path, n).substr(0, std::wstring(path, n).find_last_of(L"\\/"));
 }
 
-std::wstring SampleDir()
-{
-    return ProgramDir() + L"\\" L"" DIALPASS_SAMPLE_FROM_BIN;
-}
+std::wstring SampleDir() { return ProgramDir() + L"\\" L"" DIALPASS_SAMPLE_FROM_BIN; }
 
 void CopySample(const std::wstring& directory)
 {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((SampleDir() + L"\\*.dat").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        CopyFileW((SampleDir() + L"\\" + found.cFileName).c_str(), (directory + L"\\" + found.cFileName).c_str(),
-                  FALSE);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
+        CopyFileW((SampleDir() + L"\\" + found.cFileName).c_str(), (directory + L"\\" + found.cFileName).c_str(), FALSE);
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
 }
 
 } // namespace datatest

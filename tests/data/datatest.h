@@ -14,7 +14,6 @@ public:
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-
     const std::wstring& Path() const { return path; }
     std::wstring operator/(const std::wstring& name) const { return path + L"\\" + name; }
 
@@ -36,15 +35,14 @@ private:
 };
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
-// The bytes of a file; empty (and exists false) when it cannot be read.
-std::string ReadBytes(const std::wstring& path, bool* exists = nullptr);
-bool FileExists(const std::wstring& path);
 // Writes plain text scrambled as the database reader expects.
 bool WriteScrambled(const std::wstring& path, std::string plain);
-// Folder of the test program, and the scrambled sample database the build made.
+// The bytes of a file; empty when it cannot be read.
+std::string ReadBytes(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+// Folder of the test program, the scrambled sample database the build made, and a copy of it.
 std::wstring ProgramDir();
 std::wstring SampleDir();
-// Copies every file of the sample database into directory.
 void CopySample(const std::wstring& directory);
 
 } // namespace datatest

@@ -1,8 +1,7 @@
-// The four record formats, the loader, tables, lookups and the applet-wide tables.
+// The four record formats, the table loader, lookups and the applet-wide tables.
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 
 #include "data/records.h"
@@ -12,209 +11,88 @@ using namespace datatest;
 
 namespace {
 
+// A record's fields as "a|b|c", or "corrupt" when its parser refuses the line.
+std::string Fields(const CountryRecord& r) { return std::to_string(r.id) + "|" + r.name + "|" + std::to_string(r.code); }
+std::string Fields(const OperatorRecord& r) { return std::to_string(r.op) + "|" + std::to_string(r.code); }
+std::string Fields(const ProviderRecord& r) { return std::to_string(r.id) + "|" + r.shortName + "|" + r.displayName; }
+std::string Fields(const AccessNumberRecord& r)
+{
+    return std::to_string(r.code) + "|" + r.number + "|" + (r.description ? r.description : "<none>");
+}
+
+template <class Table>
+void Parse(Table& table, const std::string& data)
+{
+    table.ParseBuffer(data.data(), uint32_t(data.size()));
+}
+
 template <class Record>
-const char* Parse(Record& record, const std::string& line)
+void ExpectLines(std::initializer_list<std::pair<std::string, std::string>> cases)
 {
-    return record.Parse(line.data(), uint32_t(line.size()));
-}
-
-// ---- country.dat ----
-
-TEST(CountryRecord, GoodLines)
-{
-    struct Case {
-        const char* line;
-        uint16_t id;
-        const char* name;
-        uint16_t code;
-    } cases[] = {
-        {"1;Germany;49", 1, "Germany", 49},
-        {"1;Nowhere;0", 1, "Nowhere", 0},
-        {"276;Germany;49;extra", 276, "Germany", 49},     // anything after the code's digits is ignored
-        {"  7;A;  +44x", 7, "A", 44},                     // blanks and a sign before numbers
-        {"x;Name;y", 0, "Name", 0},                       // no digits read as 0
-        {"70000;Big;70001", 4464, "Big", 4465},           // cut to 16 bits
-        {"-1;Minus;-2", 65535, "Minus", 65534},
-        {"5;;1", 5, "", 1},
-        {"5; Spaced ;1", 5, " Spaced ", 1},               // text taken as it stands
-        {"5;Name;", 5, "Name", 0},
-        {"5;Name\n;1", 5, "Name\n", 1},                   // LF belongs to the line
-        {"4294967297;Wrap;1", 1, "Wrap", 1},              // past 32 bits the digits wrap around
-    };
-    for (const Case& c : cases) {
-        CountryRecord record;
-        EXPECT_EQ(Parse(record, c.line), nullptr) << c.line;
-        EXPECT_EQ(record.id, c.id) << c.line;
-        EXPECT_STREQ(record.name, c.name) << c.line;
-        EXPECT_EQ(record.code, c.code) << c.line;
+    for (const auto& c : cases) {
+        Record record;
+        bool parsed = record.Parse(c.first.data(), uint32_t(c.first.size())) == nullptr;
+        EXPECT_EQ(parsed ? Fields(record) : "corrupt", c.second) << '"' << c.first << '"';
     }
 }
 
-TEST(CountryRecord, NameOf31BytesFits32DoNot)
+TEST(RecordTypes, GoodAndCorruptLines)
 {
-    CountryRecord record;
-    EXPECT_EQ(Parse(record, "1;" + std::string(31, 'n') + ";49"), nullptr);
-    EXPECT_EQ(std::string(record.name), std::string(31, 'n'));
-    CountryRecord longer;
-    EXPECT_NE(Parse(longer, "1;" + std::string(32, 'n') + ";49"), nullptr);
+    const std::string s15(15, 's'), d59(59, 'd'), d63(63, 'd'), n19(19, '1'), n31(31, 'n');
+    ExpectLines<CountryRecord>({
+        {"276;Germany;49;extra", "276|Germany|49"},  // anything after the code's digits is ignored
+        {"  7;A;  +44x", "7|A|44"},                  // blanks and a sign before numbers
+        {"x;Name;y", "0|Name|0"},                    // no digits read as 0
+        {"70000;Big;70001", "4464|Big|4465"},        // cut to 16 bits
+        {"4294967297;Wrap;1", "1|Wrap|1"},           // past 32 bits the digits wrap around
+        {"5; Spaced ;", "5| Spaced |0"},             // text taken as it stands
+        {"5;Name\n;1", "5|Name\n|1"},                // LF belongs to the line
+        {"1;" + n31 + ";49", "1|" + n31 + "|49"},
+        {"1;" + n31 + "n;49", "corrupt"},
+        {"", "corrupt"}, {"1;Germany", "corrupt"}, {"1,Germany,49", "corrupt"}, {";", "corrupt"},
+    });
+    ExpectLines<OperatorRecord>({
+        {"26201;49;", "26201|49"},
+        {"26201;49", "26201|49"},                    // the closing ";" is not required
+        {" 310260;\t1;", "310260|1"},                 // blanks before either number
+        {"405025;91;junk", "405025|91"},
+        {"-5;+7x", "-5|7"},
+        {"", "corrupt"}, {"26201", "corrupt"}, {"26201;", "corrupt"}, {"26201 ;49;", "corrupt"}, {";49;", "corrupt"},
+        {"x;49;", "corrupt"}, {"26201;x;", "corrupt"}, {"26201;;49", "corrupt"}, {"-;49;", "corrupt"},
+    });
+    ExpectLines<ProviderRecord>({
+        {"7;Sample;Sample phone card", "7|Sample|Sample phone card"},
+        {"2;Quillmoor;Card; Europe", "2|Quillmoor|Card; Europe"},  // the rest of the line is the name
+        {"3;" + s15 + ";" + d59, "3|" + s15 + "|" + d59},
+        {"4;;", "4||"},
+        {"3;" + s15 + "s;d", "corrupt"}, {"3;s;" + d59 + "d", "corrupt"},
+        {"", "corrupt"}, {"7;Sample", "corrupt"},
+    });
+    ExpectLines<AccessNumberRecord>({
+        {"49;800; (toll free)", "49|800|toll free"},
+        {"49;800;\t(tab)", "49|800|tab"},
+        {"49;226;", "49|226|<none>"},
+        {"49;226;(toll free)", "49|226|<none>"},      // no blank before the bracket
+        {"49;800; x (free)", "49|800|<none>"},        // the first blank is followed by x
+        {"49;800;x (free)", "49|800|free"},           // the first blank is followed by "("
+        {"49;800; ()", "49|800|"},
+        {"49;800; (a;b) c)", "49|800|a;b"},           // up to the next ")"
+        {"49;800; (kostenlos \x80)", "49|800|kostenlos \x80"},
+        {"49;800; ", "49|800|<none>"},                // a blank at the end of the line
+        {"49;" + n19 + ";", "49|" + n19 + "|<none>"},
+        {"49;1; (" + d63 + ")", "49|1|" + d63},
+        {"49;" + n19 + "1;", "corrupt"}, {"49;1; (" + d63 + "d)", "corrupt"},
+        {"", "corrupt"}, {"49;800", "corrupt"}, {"49;800; (open", "corrupt"}, {"49;800; (", "corrupt"},
+    });
 }
 
-TEST(CountryRecord, CorruptLines)
+TEST(RecordTable, FieldsAreLookedForOnlyWithinTheLine)
 {
-    const char* cases[] = {"", "1", "1;Germany", "Germany", "1,Germany,49", ";"};
-    for (const char* line : cases) {
-        CountryRecord record;
-        EXPECT_NE(Parse(record, line), nullptr) << '"' << line << '"';
-    }
+    OperatorTable operators;
+    EXPECT_THROW(Parse(operators, "26201;\r\n49;"), CTableException);
+    AccessNumberTable numbers;
+    EXPECT_THROW(Parse(numbers, "49;800; (open\r\n)\r\n"), CTableException);
 }
-
-// ---- providers.dat ----
-
-TEST(OperatorRecord, GoodLines)
-{
-    struct Case {
-        const char* line;
-        int32_t op;
-        int32_t code;
-    } cases[] = {
-        {"26201;49;", 26201, 49},
-        {"26201;49", 26201, 49},          // the closing ";" is not required
-        {" 310260; 1;", 310260, 1},       // blanks before either number
-        {"405025;91;junk", 405025, 91},
-        {"-5;+7;", -5, 7},
-        {"1;2x", 1, 2},
-        {"\t12;\t34;", 12, 34},
-    };
-    for (const Case& c : cases) {
-        OperatorRecord record;
-        EXPECT_EQ(Parse(record, c.line), nullptr) << c.line;
-        EXPECT_EQ(record.op, c.op) << c.line;
-        EXPECT_EQ(record.code, c.code) << c.line;
-    }
-}
-
-TEST(OperatorRecord, CorruptLines)
-{
-    const char* cases[] = {"", "26201", "26201;", "26201 ;49;", ";49;", "x;49;", "26201;x;", "26201;;49", "-;49;",
-                           "26201,49;"};
-    for (const char* line : cases) {
-        OperatorRecord record;
-        EXPECT_NE(Parse(record, line), nullptr) << '"' << line << '"';
-    }
-}
-
-TEST(OperatorRecord, TheSecondNumberIsLookedForOnlyWithinTheLine)
-{
-    std::string data = "26201;\r\n49;";
-    OperatorTable table;
-    EXPECT_THROW(table.ParseBuffer(data.data(), uint32_t(data.size())), CTableException);
-    EXPECT_TRUE(table.IsEmpty());
-}
-
-// ---- manufacturers.dat ----
-
-TEST(ProviderRecord, GoodLines)
-{
-    ProviderRecord record;
-    EXPECT_EQ(Parse(record, "7;Sample;Sample phone card"), nullptr);
-    EXPECT_EQ(record.id, 7);
-    EXPECT_STREQ(record.shortName, "Sample");
-    EXPECT_STREQ(record.displayName, "Sample phone card");
-
-    ProviderRecord semicolons;
-    EXPECT_EQ(Parse(semicolons, "2;Quillmoor;Quillmoor Calling Card; Europe & Americas"), nullptr);
-    EXPECT_STREQ(semicolons.displayName, "Quillmoor Calling Card; Europe & Americas");
-
-    ProviderRecord widest;
-    EXPECT_EQ(Parse(widest, "3;" + std::string(15, 's') + ";" + std::string(59, 'd')), nullptr);
-    EXPECT_EQ(std::string(widest.shortName), std::string(15, 's'));
-    EXPECT_EQ(std::string(widest.displayName), std::string(59, 'd'));
-
-    ProviderRecord empty;
-    EXPECT_EQ(Parse(empty, "4;;"), nullptr);
-    EXPECT_STREQ(empty.shortName, "");
-    EXPECT_STREQ(empty.displayName, "");
-}
-
-TEST(ProviderRecord, CorruptLines)
-{
-    std::string cases[] = {"", "7", "7;Sample", "7;" + std::string(16, 's') + ";x", "7;s;" + std::string(60, 'd')};
-    for (const std::string& line : cases) {
-        ProviderRecord record;
-        EXPECT_NE(Parse(record, line), nullptr) << '"' << line << '"';
-    }
-}
-
-// ---- access-number files ----
-
-TEST(AccessNumberRecord, DescriptionRule)
-{
-    struct Case {
-        const char* line;
-        uint16_t code;
-        const char* number;
-        const char* description;  // null: none
-    } cases[] = {
-        {"49;800; (toll free)", 49, "800", "toll free"},
-        {"49;226;", 49, "226", nullptr},
-        {"49;226;(toll free)", 49, "226", nullptr},       // no blank before the bracket
-        {"49;800;\t(tab)", 49, "800", "tab"},
-        {"49;800; x (free)", 49, "800", nullptr},         // the first blank is followed by x
-        {"49;800;x (free)", 49, "800", "free"},           // the first blank is followed by "("
-        {"49;800;  (two blanks)", 49, "800", nullptr},
-        {"49;800; ()", 49, "800", ""},
-        {"49;800; (a) b)", 49, "800", "a"},               // up to the next ")"
-        {"49;800; (kostenlos \x80)", 49, "800", "kostenlos \x80"},
-        {"49;800; ", 49, "800", nullptr},                 // a blank at the end of the line
-        {"49;800;x", 49, "800", nullptr},
-        {"1;555;\t(a;b)", 1, "555", "a;b"},
-    };
-    for (const Case& c : cases) {
-        AccessNumberRecord record;
-        EXPECT_EQ(Parse(record, c.line), nullptr) << c.line;
-        EXPECT_EQ(record.code, c.code) << c.line;
-        EXPECT_STREQ(record.number, c.number) << c.line;
-        if (c.description) {
-            ASSERT_NE(record.description, nullptr) << c.line;
-            EXPECT_STREQ(record.description, c.description) << c.line;
-        } else {
-            EXPECT_EQ(record.description, nullptr) << c.line;
-        }
-    }
-}
-
-TEST(AccessNumberRecord, Widths)
-{
-    AccessNumberRecord number19;
-    EXPECT_EQ(Parse(number19, "49;" + std::string(19, '1') + ";"), nullptr);
-    AccessNumberRecord number20;
-    EXPECT_NE(Parse(number20, "49;" + std::string(20, '1') + ";"), nullptr);
-    AccessNumberRecord description63;
-    EXPECT_EQ(Parse(description63, "49;1; (" + std::string(63, 'd') + ")"), nullptr);
-    ASSERT_NE(description63.description, nullptr);
-    EXPECT_EQ(strlen(description63.description), 63u);
-    AccessNumberRecord description64;
-    EXPECT_NE(Parse(description64, "49;1; (" + std::string(64, 'd') + ")"), nullptr);
-    EXPECT_EQ(description64.description, nullptr);
-}
-
-TEST(AccessNumberRecord, CorruptLines)
-{
-    const char* cases[] = {"", "49", "49;800", "49;800; (open", "49;800; (", ";"};
-    for (const char* line : cases) {
-        AccessNumberRecord record;
-        EXPECT_NE(Parse(record, line), nullptr) << '"' << line << '"';
-    }
-}
-
-TEST(AccessNumberRecord, TheClosingBracketIsLookedForOnlyWithinTheLine)
-{
-    std::string data = "49;800; (open\r\n)\r\n";
-    AccessNumberTable table;
-    EXPECT_THROW(table.ParseBuffer(data.data(), uint32_t(data.size())), CTableException);
-}
-
-// ---- tables ----
 
 // A record type that counts its live instances and fails on lines that start with "!".
 struct CountedRecord {
@@ -230,315 +108,100 @@ struct CountedRecord {
 };
 int CountedRecord::live = 0;
 
-TEST(RecordTable, ARecordWhoseParseFailsIsFreedAndEarlierRecordsStay)
+TEST(RecordTable, AFailedRecordIsFreedEarlierOnesStayAndNextWalksThem)
 {
-    TempDir dir;
-    ASSERT_TRUE(WriteScrambled(dir / L"t.dat", "a\r\nb\r\n!c\r\nd\r\n"));
     {
         RecordTable<CountedRecord> table;
-        try {
-            table.Load((dir / L"t.dat").c_str());
-            FAIL() << "no exception";
-        } catch (const CTableException& error) {
-            EXPECT_EQ(error.code, 1);
-            EXPECT_EQ(std::wstring(error.text), dir / L"t.dat");
-        }
-        EXPECT_EQ(table.Count(), 2u);
-        EXPECT_EQ(CountedRecord::live, 2);
+        EXPECT_EQ(table.Next(true), nullptr);
+        EXPECT_THROW(Parse(table, "a\r\nb\r\n!c\r\nd"), CTableException);
+        EXPECT_EQ(CountedRecord::live, 2);  // the failed record is freed, the earlier ones stay
         EXPECT_EQ(table.Next(true)->text, "a");
         EXPECT_EQ(table.Next(false)->text, "b");
         EXPECT_EQ(table.Next(false), nullptr);
+        EXPECT_EQ(table.Next(true)->text, "a");  // first = true starts again
         table.Clear();
         EXPECT_EQ(CountedRecord::live, 0);
-        EXPECT_EQ(std::wstring(table.Path()), dir / L"t.dat");  // the path stays
+        Parse(table, "x");  // freed by the destructor
     }
     EXPECT_EQ(CountedRecord::live, 0);
 }
 
-TEST(RecordTable, NextWalksInFileOrder)
-{
-    std::string data = "a\r\nb\r\nc";
-    RecordTable<CountedRecord> table;
-    table.ParseBuffer(data.data(), uint32_t(data.size()));
-    EXPECT_EQ(table.Next(true)->text, "a");
-    EXPECT_EQ(table.Next(true)->text, "a");  // twice with first = true: both the first record
-    EXPECT_EQ(table.Next(false)->text, "b");
-    EXPECT_EQ(table.Next(false)->text, "c");
-    EXPECT_EQ(table.Next(false), nullptr);
-    EXPECT_EQ(table.Next(false), nullptr);
-    EXPECT_EQ(table.Next(true)->text, "a");
-    RecordTable<CountedRecord> empty;
-    EXPECT_EQ(empty.Next(true), nullptr);
-    EXPECT_EQ(empty.Next(false), nullptr);
-}
-
-TEST(RecordTable, LoadWithANullPathDoesNothing)
-{
-    std::string data = "a";
-    RecordTable<CountedRecord> table;
-    table.ParseBuffer(data.data(), 1);
-    EXPECT_NO_THROW(table.Load(nullptr));
-    EXPECT_EQ(table.Count(), 1u);
-    EXPECT_STREQ(table.Path(), L"");
-}
-
-TEST(RecordTable, LoadAppendsAndKeepsDuplicates)
+// Whole files through the reader: a failure throws its code (0: none) with the path and keeps earlier records.
+TEST(RecordTable, WholeFiles)
 {
     TempDir dir;
-    ASSERT_TRUE(WriteScrambled(dir / L"country.dat", "1;A;10\r\n1;B;20\r\n"));
-    CountryTable table;
-    table.Load((dir / L"country.dat").c_str());
-    table.Load((dir / L"country.dat").c_str());  // loading never empties first
-    EXPECT_EQ(table.Count(), 4u);
-    EXPECT_EQ(FindCountryCode(table, 1), 10);   // the earlier line wins
-}
-
-TEST(RecordTable, MissingFileGivesCodeTwoAndAnEmptyTable)
-{
-    TempDir dir;
-    CountryTable table;
-    try {
-        table.Load((dir / L"country.dat").c_str());
-        FAIL() << "no exception";
-    } catch (const CTableException& error) {
-        EXPECT_EQ(error.code, 2);
-        EXPECT_EQ(std::wstring(error.text), dir / L"country.dat");
-    }
-    EXPECT_TRUE(table.IsEmpty());
-    EXPECT_EQ(std::wstring(table.Path()), dir / L"country.dat");
-}
-
-TEST(RecordTable, ZeroByteFileIsACorruptFile)
-{
-    TempDir dir;
-    ASSERT_TRUE(WriteBytes(dir / L"country.dat", ""));
-    CountryTable table;
-    try {
-        table.Load((dir / L"country.dat").c_str());
-        FAIL() << "no exception";
-    } catch (const CTableException& error) {
-        EXPECT_EQ(error.code, 1);
-        EXPECT_EQ(std::wstring(TableErrorText(error)->Text()), L"Unable to load file !\n\n" + (dir / L"country.dat"));
-    }
-    EXPECT_TRUE(table.IsEmpty());
-}
-
-TEST(RecordTable, FileOf65536BytesIsRefusedWholeAndOf65535IsRead)
-{
-    TempDir dir;
-    std::string line = "26201;49;\r\n";  // 11 bytes
-    std::string data;
-    while (data.size() + line.size() <= 65535)
-        data += line;
-    data.append(65535 - data.size() - 4, '1');  // a last line without CR: "111...111;49;" pads to 65,535
-    data += ";49;";
-    ASSERT_EQ(data.size(), 65535u);
-    ASSERT_TRUE(WriteScrambled(dir / L"providers.dat", data));
-    OperatorTable table;
-    table.Load((dir / L"providers.dat").c_str());
-    EXPECT_EQ(table.Count(), 65535u / 11 + 1);
-
-    ASSERT_TRUE(WriteScrambled(dir / L"big.dat", data + "\r"));
-    OperatorTable refused;
-    try {
-        refused.Load((dir / L"big.dat").c_str());
-        FAIL() << "no exception";
-    } catch (const CTableException& error) {
-        EXPECT_EQ(error.code, 3);
-    }
-    EXPECT_TRUE(refused.IsEmpty());
-}
-
-TEST(RecordTable, EmptyLinesMakeAFileCorrupt)
-{
-    const char* files[] = {
-        "1;A;1\r\n\r\n2;B;2\r\n",  // between two records
-        "1;A;1\r\n2;B;2\r\n\r\n",  // after the last record's line end
-        "\r\n1;A;1\r\n",           // before the first
+    std::wstring path = dir / L"providers.dat";
+    std::string largest;
+    for (int i = 0; i < 5957; ++i)
+        largest += "26201;49;\r\n";
+    largest += "1111;49;";  // 65,535 bytes, the last line without CR
+    struct Case { const char* what; std::string file; int code; size_t count; } cases[] = {
+        {"last line without CR", "1;49;\r\n2;43;", 0, 2},
+        {"corrupt third line", "1;49;\r\n2;43;\r\n3 44\r\n4;1;\r\n", 1, 2},
+        {"empty line between", "1;49;\r\n\r\n2;43;\r\n", 1, 1},
+        {"empty line at the end", "1;49;\r\n2;43;\r\n\r\n", 1, 2},
+        {"zero bytes", "", 1, 0},
+        {"65,535 bytes", largest, 0, 5958},
+        {"65,536 bytes", largest + "\r", 3, 0},
+        {"missing", "", 2, 0},
     };
-    for (const char* file : files) {
-        CountryTable table;
-        EXPECT_THROW(table.ParseBuffer(file, uint32_t(strlen(file))), CTableException) << file;
+    for (const Case& c : cases) {
+        DeleteFileW(path.c_str());
+        ASSERT_TRUE(c.what == std::string("missing") || WriteScrambled(path, c.file));
+        OperatorTable table;
+        int code = 0;
+        try {
+            table.Load(path.c_str());
+        } catch (const CTableException& error) {
+            code = error.code;
+            EXPECT_EQ(std::wstring(error.text), path) << c.what;
+        }
+        EXPECT_EQ(code, c.code) << c.what;
+        EXPECT_EQ(table.Count(), c.count) << c.what;
     }
-    std::string good = "1;A;1\r\n2;B;2\r\n";
-    CountryTable table;
-    table.ParseBuffer(good.data(), uint32_t(good.size()));
-    EXPECT_EQ(table.Count(), 2u);
 }
 
-TEST(RecordTable, CorruptLineInTheMiddleKeepsTheRecordsBeforeIt)
+TEST(RecordLookups, TheEarliestMatchingLineWinsAndMissesAnswerZeroOrNone)
+{
+    CountryTable countries;
+    Parse(countries, "1;Germany;49\r\n2;Canada;1\r\n3;Jamaica;1\r\n1;Dup;99");
+    EXPECT_EQ(FindCountryCode(countries, 1), 49);
+    EXPECT_EQ(FindCountryCode(countries, 9), 0);
+    EXPECT_EQ(FindCountry(countries, 9), nullptr);
+    EXPECT_STREQ(NextCountryWithCode(countries, 1, true)->name, "Canada");
+    EXPECT_STREQ(NextCountryWithCode(countries, 1, false)->name, "Jamaica");
+    EXPECT_EQ(NextCountryWithCode(countries, 1, false), nullptr);
+    AccessNumberTable numbers;
+    Parse(numbers, "49;111;\r\n43;222;\r\n49;333; (second)");
+    EXPECT_STREQ(NextAccessNumber(numbers, 49, true)->number, "111");  // the first is the default
+    EXPECT_STREQ(NextAccessNumber(numbers, 49, false)->description, "second");
+    EXPECT_EQ(NextAccessNumber(numbers, 49, false), nullptr);
+}
+
+TEST(AppletRecordTables, LoadOnFirstUseAndTheAccessNumberFileByProviderCaseInsensitively)
 {
     TempDir dir;
-    ASSERT_TRUE(WriteScrambled(dir / L"country.dat", "1;A;10\r\n2;B;20\r\n3 C 30\r\n4;D;40\r\n"));
-    CountryTable table;
-    try {
-        table.Load((dir / L"country.dat").c_str());
-        FAIL() << "no exception";
-    } catch (const CTableException& error) {
-        EXPECT_EQ(error.code, 1);
-        EXPECT_EQ(std::wstring(TableErrorText(error)->Text()), L"Unable to load file !\n\n" + (dir / L"country.dat"));
-    }
-    EXPECT_EQ(table.Count(), 2u);
-    EXPECT_EQ(FindCountryCode(table, 2), 20);
-    EXPECT_EQ(FindCountryCode(table, 4), 0);
-}
-
-TEST(RecordTable, LastLineWithoutCarriageReturnStillCounts)
-{
-    std::string data = "1;A;10\r\n2;B;20";
-    CountryTable table;
-    table.ParseBuffer(data.data(), uint32_t(data.size()));
-    EXPECT_EQ(FindCountryCode(table, 2), 20);
-}
-
-TEST(RecordTable, ClearFreesDescriptions)
-{
-    std::string data = "49;1; (one)\r\n49;2;\r\n";
-    AccessNumberTable table;
-    table.ParseBuffer(data.data(), uint32_t(data.size()));
-    EXPECT_EQ(table.Count(), 2u);
-    table.Clear();
-    EXPECT_TRUE(table.IsEmpty());
-    EXPECT_EQ(table.Next(true), nullptr);
-}
-
-// ---- lookups ----
-
-TEST(Lookups, FirstMatchWinsAndMissesAnswerZeroOrNone)
-{
-    std::string countries = "1;Germany;49\r\n2;Canada;1\r\n3;Jamaica;1\r\n1;Dup;99\r\n";
-    CountryTable countryRecords;
-    countryRecords.ParseBuffer(countries.data(), uint32_t(countries.size()));
-    EXPECT_EQ(FindCountryCode(countryRecords, 1), 49);
-    EXPECT_EQ(FindCountryCode(countryRecords, 9), 0);
-    EXPECT_STREQ(FindCountry(countryRecords, 3)->name, "Jamaica");
-    EXPECT_EQ(FindCountry(countryRecords, 9), nullptr);
-    CountryRecord* one = NextCountryWithCode(countryRecords, 1, true);
-    ASSERT_NE(one, nullptr);
-    EXPECT_STREQ(one->name, "Canada");
-    one = NextCountryWithCode(countryRecords, 1, false);
-    ASSERT_NE(one, nullptr);
-    EXPECT_STREQ(one->name, "Jamaica");
-    EXPECT_EQ(NextCountryWithCode(countryRecords, 1, false), nullptr);
-
-    std::string operators = "26201;49;\r\n26202;49;\r\n26201;7;\r\n";
-    OperatorTable operatorRecords;
-    operatorRecords.ParseBuffer(operators.data(), uint32_t(operators.size()));
-    EXPECT_EQ(FindNetworkCountryCode(operatorRecords, 26201), 49);
-    EXPECT_EQ(FindNetworkCountryCode(operatorRecords, 12345), 0);
-
-    std::string providers = "1;A;First\r\n7;S;Seven\r\n7;T;Later\r\n";
-    ProviderTable providerRecords;
-    providerRecords.ParseBuffer(providers.data(), uint32_t(providers.size()));
-    ASSERT_NE(FindProvider(providerRecords, 7), nullptr);
-    EXPECT_STREQ(FindProvider(providerRecords, 7)->displayName, "Seven");
-    EXPECT_EQ(FindProvider(providerRecords, 2), nullptr);
-
-    std::string numbers = "49;111;\r\n43;222;\r\n49;333; (second)\r\n";
-    AccessNumberTable numberRecords;
-    numberRecords.ParseBuffer(numbers.data(), uint32_t(numbers.size()));
-    AccessNumberRecord* number = NextAccessNumber(numberRecords, 49, true);
-    ASSERT_NE(number, nullptr);
-    EXPECT_STREQ(number->number, "111");  // the first is the default
-    number = NextAccessNumber(numberRecords, 49, false);
-    ASSERT_NE(number, nullptr);
-    EXPECT_STREQ(number->number, "333");
-    EXPECT_STREQ(number->description, "second");
-    EXPECT_EQ(NextAccessNumber(numberRecords, 49, false), nullptr);
-    EXPECT_EQ(NextAccessNumber(numberRecords, 33, true), nullptr);
-}
-
-// ---- applet-wide tables ----
-
-class AppletTables : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        ClearDatabaseTables();
-        CopySample(dir.Path());
-    }
-    void TearDown() override { ClearDatabaseTables(); }
-
-    TempDir dir;
-    InstallDirScope installDir{dir.Path().c_str()};
-};
-
-TEST_F(AppletTables, TheSampleDatabaseLoadsWhole)
-{
+    InstallDirScope installDir(dir.Path().c_str());
+    CopySample(dir.Path());
+    ClearDatabaseTables();
     LoadCountryTable();
-    LoadOperatorTable();
-    LoadProviderTable();
-    EXPECT_EQ(countryTable.Count(), 242u);
-    EXPECT_EQ(operatorTable.Count(), 818u);
-    EXPECT_EQ(providerTable.Count(), 4u);
-    EXPECT_EQ(std::wstring(countryTable.Path()), dir / L"country.dat");
-
-    CountryRecord* germany = FindCountry(countryTable, 276);
-    ASSERT_NE(germany, nullptr);
-    EXPECT_STREQ(germany->name, "Germany");
-    EXPECT_EQ(germany->code, 49);
-    EXPECT_EQ(FindNetworkCountryCode(operatorTable, 26201), 49);
-    EXPECT_EQ(FindNetworkCountryCode(operatorTable, 310260), 1);
-    ProviderRecord* quillmoor = FindProvider(providerTable, 2);
-    ASSERT_NE(quillmoor, nullptr);
-    EXPECT_STREQ(quillmoor->displayName, "Quillmoor Calling Card; Europe & Americas");
-
-    LoadAccessNumberTable("Brightwren");
-    AccessNumberRecord* first = NextAccessNumber(accessNumberTable, 49, true);
-    AccessNumberRecord* second = NextAccessNumber(accessNumberTable, 49, false);
-    ASSERT_NE(first, nullptr);
-    ASSERT_NE(second, nullptr);
-    EXPECT_STRNE(first->number, second->number);
-}
-
-TEST_F(AppletTables, EachTableIsReadOnlyWhileEmpty)
-{
-    LoadCountryTable();
-    size_t count = countryTable.Count();
     ASSERT_TRUE(WriteScrambled(dir / L"country.dat", "1;Only;1\r\n"));
     LoadCountryTable();
-    EXPECT_EQ(countryTable.Count(), count);  // still what the first use read
-
-    ClearDatabaseTables();  // as after an update
-    LoadCountryTable();
-    EXPECT_EQ(countryTable.Count(), 1u);
-    EXPECT_STREQ(countryTable.Next(true)->name, "Only");
-}
-
-TEST_F(AppletTables, ATableThatFailedOnItsFirstLineIsReadAgainAtItsNextUse)
-{
+    EXPECT_EQ(countryTable.Count(), 242u);  // still what the first use read from the sample
     ASSERT_TRUE(WriteScrambled(dir / L"manufacturers.dat", "broken\r\n"));
     EXPECT_THROW(LoadProviderTable(), CTableException);
-    EXPECT_TRUE(providerTable.IsEmpty());
     ASSERT_TRUE(WriteScrambled(dir / L"manufacturers.dat", "1;A;B\r\n"));
-    LoadProviderTable();
+    LoadProviderTable();  // read again after a failure
     EXPECT_EQ(providerTable.Count(), 1u);
-}
 
-TEST_F(AppletTables, TheAccessNumberTableFollowsTheProviderCaseInsensitively)
-{
     LoadAccessNumberTable("Brightwren");
     size_t brightwren = accessNumberTable.Count();
-    ASSERT_GT(brightwren, 0u);
-    EXPECT_EQ(std::wstring(accessNumberTable.Path()), dir / L"Brightwren.dat");
-
-    // The same file under another case: the table is not read again.
     ASSERT_TRUE(WriteScrambled(dir / L"Brightwren.dat", "1;1;\r\n"));
-    LoadAccessNumberTable(L"BRIGHTWREN");
+    LoadAccessNumberTable(L"BRIGHTWREN");  // the same file: not read again
     EXPECT_EQ(accessNumberTable.Count(), brightwren);
-
-    // Another provider: cleared and read from its file.
-    LoadAccessNumberTable("Orvalis");
-    EXPECT_EQ(std::wstring(accessNumberTable.Path()), dir / L"Orvalis.dat");
-    AccessNumberRecord* austria = NextAccessNumber(accessNumberTable, 43, true);
-    ASSERT_NE(austria, nullptr);
-    ASSERT_NE(austria->description, nullptr);
-    EXPECT_STREQ(austria->description, "kostenlos");
-
-    // A provider without a file: cleared, the load throws, the table stays empty.
-    EXPECT_THROW(LoadAccessNumberTable("Nobody"), CTableException);
+    EXPECT_THROW(LoadAccessNumberTable("Nobody"), CTableException);  // another: cleared, then its file read
     EXPECT_TRUE(accessNumberTable.IsEmpty());
-    EXPECT_EQ(std::wstring(accessNumberTable.Path()), dir / L"Nobody.dat");
+    ClearDatabaseTables();
 }
 
 } // namespace
