@@ -1,143 +1,92 @@
-// The dialpass-config tool as support staff run it: its output and exit code for what OK published.
+// dialpass-config as support staff run it (output, step texts, exit code) and the step sizes it walks by.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
+
+#include "data/datatest.h"
+#include "pages/sequencesteps.h"
 
 namespace {
 
 const wchar_t kRoot[] = L"SOFTWARE\\Kestrova\\Dialpass";
-const wchar_t kBackup[] = L"SOFTWARE\\Kestrova\\DialpassTestBackup";
+const wchar_t kInternational[] = L"SOFTWARE\\Kestrova\\Dialpass\\International";
 
 struct ToolRun {
-    DWORD exitCode = 0xFFFFFFFF;
-    std::string out;
-    std::string err;
+    int exitCode;
+    std::string out, err;
 };
 
-std::string Drain(HANDLE pipe)
-{
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(pipe, buffer, sizeof(buffer), &got, nullptr) && got)
-        text.append(buffer, got);
-    return text;
-}
-
+// Runs the tool from the test program's folder with its output and error in files there.
 ToolRun RunTool()
 {
-    ToolRun run;
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE outRead, outWrite, errRead, errWrite;
-    CreatePipe(&outRead, &outWrite, &inherit, 1 << 16);
-    CreatePipe(&errRead, &errWrite, &inherit, 1 << 16);
-    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = outWrite;
-    startup.hStdError = errWrite;
-    PROCESS_INFORMATION process = {};
-    wchar_t command[] = L"dialpass-config.exe";
-    if (CreateProcessW(nullptr, command, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-        CloseHandle(outWrite);
-        CloseHandle(errWrite);
-        run.out = Drain(outRead);
-        run.err = Drain(errRead);
-        WaitForSingleObject(process.hProcess, 20000);
-        GetExitCodeProcess(process.hProcess, &run.exitCode);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-    } else {
-        ADD_FAILURE() << "dialpass-config.exe did not start, error " << GetLastError();
-        CloseHandle(outWrite);
-        CloseHandle(errWrite);
-    }
-    CloseHandle(outRead);
-    CloseHandle(errRead);
+    wchar_t program[MAX_PATH];
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    std::filesystem::path dir = std::filesystem::path(program).parent_path();
+    std::wstring command = L"\"\"" + (dir / L"dialpass-config.exe").wstring() + L"\" >\"" + (dir / L"tool.out").wstring() +
+                           L"\" 2>\"" + (dir / L"tool.err").wstring() + L"\"\"";
+    ToolRun run{_wsystem(command.c_str()), "", ""};
+    std::ifstream out(dir / L"tool.out", std::ios::binary), err(dir / L"tool.err", std::ios::binary);
+    run.out.assign(std::istreambuf_iterator<char>(out), {});
+    run.err.assign(std::istreambuf_iterator<char>(err), {});
     return run;
 }
 
-void SetValue(const wchar_t* path, const wchar_t* name, DWORD type, const void* data, DWORD size)
-{
-    HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(key);
-}
-
-// Each test starts from no configuration; what other tests left is put back afterwards.
+// Each test starts from no configuration and leaves none but the prefix's "InstallDir", which `keep` puts back.
 class DialpassConfigToolTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kBackup);
-        HKEY root = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, kRoot, 0, KEY_READ, &root) == ERROR_SUCCESS) {
-            HKEY backup = nullptr;
-            RegCreateKeyExW(HKEY_CURRENT_USER, kBackup, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &backup, nullptr);
-            saved = RegCopyTreeW(root, nullptr, backup) == ERROR_SUCCESS;
-            RegCloseKey(backup);
-            RegCloseKey(root);
-        }
-        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
-    }
-    void TearDown() override
-    {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
-        if (saved) {
-            HKEY backup = nullptr, root = nullptr;
-            RegOpenKeyExW(HKEY_CURRENT_USER, kBackup, 0, KEY_READ, &backup);
-            RegCreateKeyExW(HKEY_CURRENT_USER, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root, nullptr);
-            RegCopyTreeW(backup, nullptr, root);
-            RegCloseKey(root);
-            RegCloseKey(backup);
-        }
-        RegDeleteTreeW(HKEY_CURRENT_USER, kBackup);
-    }
-
-    bool saved = false;
+    void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, kRoot); }
+    void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, kRoot); }
+    datatest::InstallDirScope keep{L"C:\\"};
 };
 
 TEST_F(DialpassConfigToolTest, MissingKeyIsAnErrorWithAMessage)
 {
     ToolRun run = RunTool();
-    EXPECT_NE(run.exitCode, 0u);
+    EXPECT_NE(run.exitCode, 0);
     EXPECT_NE(run.err.find("does not exist"), std::string::npos) << run.err;
     EXPECT_TRUE(run.out.empty()) << run.out;
-    HKEY key = nullptr;
-    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, kRoot, 0, KEY_READ, &key), ERROR_SUCCESS) << "the tool created the key";
 }
 
 TEST_F(DialpassConfigToolTest, ShowsEveryValueAndTheSequenceAsSteps)
 {
-    DWORD enable = 1, length = 8;
-    BYTE sequence[128] = {1, 0, 5, 5, 6, 2, '0', '0', 4, 0};  // the 4, 0 lies beyond Length
+    DWORD enable = 1, length = 17;  // every step code; the 4, 0 after "*31" lies beyond Length
+    BYTE sequence[128] = {1, 0, 2, 0, 3, 0, 4, 7, 5, 0, 5, 5, 6, 3, '*', '3', '1', 4, 0};
     const wchar_t name[] = L"Travel";
-    SetValue(kRoot, L"Enable", REG_DWORD, &enable, 4);
-    SetValue(L"SOFTWARE\\Kestrova\\Dialpass\\Defaults", L"Name", REG_SZ, name, sizeof(name));
-    SetValue(L"SOFTWARE\\Kestrova\\Dialpass\\International", L"Length", REG_DWORD, &length, 4);
-    SetValue(L"SOFTWARE\\Kestrova\\Dialpass\\International", L"Sequence", REG_BINARY, sequence, 128);
+    RegSetKeyValueW(HKEY_CURRENT_USER, kRoot, L"Enable", REG_DWORD, &enable, 4);
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"SOFTWARE\\Kestrova\\Dialpass\\Defaults", L"Name", REG_SZ, name, sizeof(name));
+    RegSetKeyValueW(HKEY_CURRENT_USER, kInternational, L"Length", REG_DWORD, &length, 4);
+    RegSetKeyValueW(HKEY_CURRENT_USER, kInternational, L"Sequence", REG_BINARY, sequence, 128);
 
     ToolRun run = RunTool();
-    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(run.exitCode, 0) << run.err;
     const char* expected[] = {
-        "[HKEY_CURRENT_USER\\SOFTWARE\\Kestrova\\Dialpass]",
-        "\"Enable\" REG_DWORD 1",
-        "[HKEY_CURRENT_USER\\SOFTWARE\\Kestrova\\Dialpass\\Defaults]",
-        "\"Name\" REG_SZ \"Travel\" (14 bytes)",
-        "\"Length\" REG_DWORD 8",
-        "\"Sequence\" REG_BINARY, 128 bytes",
-        "0000  01 00 05 05 06 02 30 30 04 00 00 00 00 00 00 00",
-        "1. Dial the access number",
-        "2. Wait for 10 seconds",
-        "3. Dial 00",
+        "[HKEY_CURRENT_USER\\SOFTWARE\\Kestrova\\Dialpass]", "\"Enable\" REG_DWORD 1",
+        "[HKEY_CURRENT_USER\\SOFTWARE\\Kestrova\\Dialpass\\Defaults]", "\"Name\" REG_SZ \"Travel\" (14 bytes)",
+        "\"Length\" REG_DWORD 17", "\"Sequence\" REG_BINARY, 128 bytes", "0000  01 00 02 00 03 00 04 07 05 00 05 05 06 03 2A 33",
+        "1. Dial the access number\r\n", "2. Dial the account number\r\n", "3. Dial PIN\r\n", "4. Dial the destination number\r\n",
+        "5. Wait for dial tone\r\n", "6. Wait for 10 seconds\r\n", "7. Dial *31\r\n",  // only the counted digits
     };
     for (const char* text : expected)
         EXPECT_NE(run.out.find(text), std::string::npos) << "missing: " << text << "\n" << run.out;
-    EXPECT_EQ(run.out.find("4. "), std::string::npos) << "a step beyond Length was shown\n" << run.out;
+    EXPECT_EQ(run.out.find("8. "), std::string::npos) << "a step beyond Length was shown\n" << run.out;
+}
+
+TEST(SequenceStepsTest, StepSizesStayInsideTheLength)
+{
+    const BYTE sequence[] = {1, 0, 5, 5, 6, 2, '0', '0', 4, 0, 9, 0};
+    struct Case {
+        unsigned length, offset, expected;
+    } cases[] = {
+        // whole steps, digits cut off by the length, half a step, an unknown code, the end
+        {10, 0, 2}, {10, 4, 4}, {7, 4, 0}, {9, 8, 0}, {12, 10, 0}, {10, 10, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SequenceStepSize(sequence, c.length, c.offset), c.expected)
+            << "length " << c.length << " offset " << c.offset;
+    EXPECT_EQ(SequenceStepText(9, 0, nullptr, 0), nullptr) << "an unknown code has no text";
 }
 
 }  // namespace
