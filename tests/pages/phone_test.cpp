@@ -1,103 +1,60 @@
-// "Phone settings": what the page shows for a stored "PhoneSettings" and what OK writes back.
+// "Phone settings": what the page shows for a stored "PhoneSettings" and what OK or Cancel leave.
 #include <gtest/gtest.h>
 #include <windows.h>
+
+#include <vector>
 
 #include "support/sheetdriver.h"
 
 namespace {
 
-const int kPhoneTab = 2;
-enum { kAsk = 1023, kAllCalls = 1024, kTravelCalls = 1051, kCustomDialer = 1026 };
+const int kButtons[] = {1023, 1024, 1051, 1026};  // ask, all calls, travel calls, customised dialer
+enum { kAsk = 1, kAll = 2, kTravel = 4, kCustom = 8 };  // checked buttons, as bits
 
-class PhoneSettingsTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(driver.Loaded());
-        DeleteSetting(L"PhoneSettings");
-    }
-    void TearDown() override { DeleteSetting(L"PhoneSettings"); }
-
-    HWND Button(int id) const { return driver.Control(kPhoneTab, id); }
-    SheetDriver driver;
-};
-
-TEST_F(PhoneSettingsTest, ShowsTheStoredBitsAndOkWritesThemBack)
+TEST(PhoneSettings, ShowsTheStoredBitsAndWritesWhatTheUserLeaves)
 {
-    struct Case {
+    const struct Case {
+        const char* name;
         bool stored;
         DWORD value;
-        bool ask, all, travel, custom;
+        std::vector<int> clicks;  // indexes into kButtons
+        int shown;  // after the clicks
+        bool ok;
         DWORD written;
     } cases[] = {
-        {false, 0, true, true, false, false, 3},  // no value: the default
-        {true, 4, false, false, true, true, 4},
-        {true, 0xFFFFFFFF, true, true, false, true, 7},  // higher bits dropped
-        {true, 0, false, false, true, false, 0},
-        {true, 1, true, false, true, false, 1},
-        {true, 2, false, true, false, false, 2},
+        {"no value: the default", false, 0, {}, kAsk | kAll, true, 3},
+        {"4", true, 4, {}, kTravel | kCustom, true, 4},
+        {"0xFFFFFFFF: higher bits dropped", true, 0xFFFFFFFF, {}, kAsk | kAll | kCustom, true, 7},
+        {"1", true, 1, {}, kAsk | kTravel, true, 1},
+        {"user clears ask, picks travel", false, 0, {0, 2}, kTravel, true, 0},
+        {"Cancel leaves the value", true, 4, {0}, kAsk | kTravel | kCustom, false, 4},
+    };
+    SheetDriver driver;
+    ASSERT_TRUE(driver.Loaded());
+    auto checked = [&] {
+        int bits = 0;
+        for (int i = 0; i < 4; ++i)
+            bits |= IsChecked(driver.Control(2, kButtons[i])) << i;
+        return bits;
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "stored " << (c.stored ? "" : "nothing, ") << std::hex << c.value);
+        SCOPED_TRACE(c.name);
         if (c.stored)
             WriteSetting(L"PhoneSettings", c.value);
         else
             DeleteSetting(L"PhoneSettings");
         ASSERT_NE(driver.Open(), nullptr);
-        ASSERT_NE(driver.ShowPage(kPhoneTab), nullptr);
-        EXPECT_EQ(IsChecked(Button(kAsk)), c.ask);
-        EXPECT_EQ(IsChecked(Button(kAllCalls)), c.all);
-        EXPECT_EQ(IsChecked(Button(kTravelCalls)), c.travel);
-        EXPECT_EQ(IsChecked(Button(kCustomDialer)), c.custom);
-        EXPECT_FALSE(IsWindowEnabled(Button(kCustomDialer))) << "the customised dialer can be changed";
-        ASSERT_TRUE(driver.PressOk());
+        ASSERT_NE(driver.ShowPage(2), nullptr);
+        EXPECT_FALSE(IsWindowEnabled(driver.Control(2, kButtons[3]))) << "the customised dialer can be changed";
+        for (int i : c.clicks)
+            driver.Click(driver.Control(2, kButtons[i]));
+        EXPECT_TRUE(WaitUntil([&] { return checked() == c.shown; })) << "checked " << checked();
+        ASSERT_TRUE(c.ok ? driver.PressOk() : driver.PressCancel());
         DWORD value = 0xDEAD;
         EXPECT_TRUE(ReadSetting(L"PhoneSettings", value)) << "nothing written";
         EXPECT_EQ(value, c.written);
     }
-}
-
-TEST_F(PhoneSettingsTest, OkWritesWhatTheUserChose)
-{
-    ASSERT_NE(driver.Open(), nullptr);
-    ASSERT_NE(driver.ShowPage(kPhoneTab), nullptr);
-    driver.Click(Button(kAsk));
-    driver.Click(Button(kTravelCalls));
-    ASSERT_TRUE(WaitUntil([&] { return !IsChecked(Button(kAsk)) && IsChecked(Button(kTravelCalls)); }));
-    EXPECT_FALSE(IsChecked(Button(kAllCalls))) << "the radio buttons are not a group";
-    ASSERT_TRUE(driver.PressOk());
-    DWORD value = 0xDEAD;
-    EXPECT_TRUE(ReadSetting(L"PhoneSettings", value));
-    EXPECT_EQ(value, 0u);
-}
-
-TEST_F(PhoneSettingsTest, CancelLeavesTheStoredValue)
-{
-    WriteSetting(L"PhoneSettings", 4);
-    ASSERT_NE(driver.Open(), nullptr);
-    ASSERT_NE(driver.ShowPage(kPhoneTab), nullptr);
-    driver.Click(Button(kAsk));
-    ASSERT_TRUE(WaitUntil([&] { return IsChecked(Button(kAsk)); }));
-    ASSERT_TRUE(driver.PressCancel());
-    DWORD value = 0;
-    EXPECT_TRUE(ReadSetting(L"PhoneSettings", value));
-    EXPECT_EQ(value, 4u);
-}
-
-TEST_F(PhoneSettingsTest, OkWithoutOpeningThePageWritesNothing)
-{
-    for (bool stored : {false, true}) {
-        SCOPED_TRACE(stored ? "value 0xFFFFFFFF stored" : "no value stored");
-        if (stored)
-            WriteSetting(L"PhoneSettings", 0xFFFFFFFF);
-        ASSERT_NE(driver.Open(), nullptr);
-        ASSERT_TRUE(driver.PressOk());
-        DWORD value = 0;
-        EXPECT_EQ(ReadSetting(L"PhoneSettings", value), stored);
-        if (stored) {
-            EXPECT_EQ(value, 0xFFFFFFFFu);
-        }
-    }
+    DeleteSetting(L"PhoneSettings");
 }
 
 } // namespace

@@ -9,67 +9,46 @@
 
 namespace {
 
-class ShellWindowTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        window = CreateWindowExW(0, L"STATIC", L"shell test", WS_OVERLAPPEDWINDOW, 10, 10, 100, 80, nullptr,
-                                 nullptr, nullptr, nullptr);
-        ASSERT_NE(window, nullptr);
-    }
-    void TearDown() override { DestroyWindow(window); }
-    HWND window = nullptr;
+struct ShellWindowTest : testing::Test {
+    HWND window = CreateWindowExW(0, L"STATIC", L"shell test", WS_OVERLAPPEDWINDOW, 10, 10, 100, 80, nullptr,
+                                  nullptr, nullptr, nullptr);
+    ~ShellWindowTest() override { DestroyWindow(window); }
 };
 
-TEST_F(ShellWindowTest, MenuBarGivesTheSoftKeysAsMenuItemsSendingOkAndCancel)
+TEST_F(ShellWindowTest, MenuBarGivesTheSoftKeysOfItsMenuOrNoMenu)
 {
-    SHMENUBARINFO bar{};
-    bar.cbSize = sizeof(bar);
-    bar.hwndParent = window;
-    bar.nToolBarId = 132;
-    bar.hInstRes = moduleInstance;
-    ASSERT_TRUE(SHCreateMenuBar(&bar));
-    EXPECT_EQ(bar.hwndMB, window);
-    HMENU menu = GetMenu(window);
-    ASSERT_NE(menu, nullptr);
-    ASSERT_EQ(GetMenuItemCount(menu), 2);
     const struct {
-        UINT id;
-        const wchar_t* text;
-    } keys[] = {{IDOK, L"OK"}, {IDCANCEL, L"Cancel"}};
-    for (int i = 0; i < 2; ++i) {
-        wchar_t text[32] = L"";
-        GetMenuStringW(menu, UINT(i), text, 32, MF_BYPOSITION);
-        EXPECT_EQ(GetMenuItemID(menu, i), keys[i].id) << "item " << i;
-        EXPECT_STREQ(text, keys[i].text) << "item " << i;
+        const char* name;
+        DWORD size, flags;
+        UINT menu;
+        BOOL ok;
+        bool hasMenu;
+    } cases[] = {
+        {"no such menu", sizeof(SHMENUBARINFO), 0, 4321, FALSE, false},
+        {"short record", 8, 0, 132, FALSE, false},
+        {"empty bar", sizeof(SHMENUBARINFO), SHCMBF_EMPTYBAR, 132, TRUE, false},
+        {"menu 132", sizeof(SHMENUBARINFO), 0, 132, TRUE, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SHMENUBARINFO bar{};
+        bar.cbSize = c.size;
+        bar.hwndParent = window;
+        bar.dwFlags = c.flags;
+        bar.nToolBarId = c.menu;
+        bar.hInstRes = moduleInstance;
+        EXPECT_EQ(SHCreateMenuBar(&bar), c.ok);
+        EXPECT_EQ(GetMenu(window) != nullptr, c.hasMenu);
+        EXPECT_EQ(bar.hwndMB, c.hasMenu ? window : nullptr);
     }
-}
-
-TEST_F(ShellWindowTest, EmptyMenuBarIsNoMenu)
-{
-    SHMENUBARINFO bar{};
-    bar.cbSize = sizeof(bar);
-    bar.hwndParent = window;
-    bar.dwFlags = SHCMBF_EMPTYBAR;
-    bar.hInstRes = moduleInstance;
-    EXPECT_TRUE(SHCreateMenuBar(&bar));
-    EXPECT_EQ(bar.hwndMB, nullptr);
-    EXPECT_EQ(GetMenu(window), nullptr);
-}
-
-TEST_F(ShellWindowTest, MenuBarFailsForBadRecordsAndMissingMenus)
-{
-    SHMENUBARINFO bar{};
-    bar.cbSize = sizeof(bar);
-    bar.hwndParent = window;
-    bar.hInstRes = moduleInstance;
-    bar.nToolBarId = 4321;  // no such menu
-    EXPECT_FALSE(SHCreateMenuBar(&bar));
-    bar.nToolBarId = 132;
-    bar.cbSize = 8;
-    EXPECT_FALSE(SHCreateMenuBar(&bar));
-    EXPECT_FALSE(SHCreateMenuBar(nullptr));
-    EXPECT_EQ(GetMenu(window), nullptr);
+    HMENU menu = GetMenu(window);
+    ASSERT_EQ(GetMenuItemCount(menu), 2);
+    wchar_t ok[32] = L"", cancel[32] = L"";
+    GetMenuStringW(menu, IDOK, ok, 32, MF_BYCOMMAND);
+    GetMenuStringW(menu, IDCANCEL, cancel, 32, MF_BYCOMMAND);
+    EXPECT_TRUE(GetMenuItemID(menu, 0) == IDOK && GetMenuItemID(menu, 1) == IDCANCEL) << "soft keys out of order";
+    EXPECT_STREQ(ok, L"OK");
+    EXPECT_STREQ(cancel, L"Cancel");
 }
 
 TEST_F(ShellWindowTest, FullScreenSetUpFillsTheWorkAreaAndAsksForNoInputPanel)
@@ -78,7 +57,6 @@ TEST_F(ShellWindowTest, FullScreenSetUpFillsTheWorkAreaAndAsksForNoInputPanel)
     RECT work, before, r;
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     GetWindowRect(window, &before);
-
     SHINITDLGINFO info{SHIDIM_FLAGS, window, SHIDIF_DONEBUTTON};
     EXPECT_TRUE(SHInitDialog(&info));
     GetWindowRect(window, &r);
@@ -94,46 +72,30 @@ TEST_F(ShellWindowTest, FullScreenSetUpFillsTheWorkAreaAndAsksForNoInputPanel)
     EXPECT_EQ(asking, window);
 }
 
-TEST(ShellImages, GifResourcesBecome32BitBitmaps)
+TEST(ShellImages, GifResourcesBecome32BitBitmapsOfTheirOwn)
 {
     const struct {
         UINT id;
-        LONG width, height;
-    } cases[] = {{10000, 240, 30}, {11000, 480, 60}};
+        LONG width, height;  // 0: no bitmap
+    } cases[] = {{10000, 240, 30}, {11000, 480, 60}, {10001, 0, 0}, {135, 0, 0} /* a BITMAP, not a GIF */};
     for (const auto& c : cases) {
-        HBITMAP bitmap = SHLoadImageResource(moduleInstance, c.id);
-        ASSERT_NE(bitmap, nullptr) << "GIF " << c.id;
-        BITMAP info{};
-        ASSERT_EQ(GetObjectW(bitmap, sizeof(info), &info), int(sizeof(info)));
-        EXPECT_EQ(info.bmWidth, c.width) << "GIF " << c.id;
-        EXPECT_EQ(info.bmHeight, c.height) << "GIF " << c.id;
-        EXPECT_EQ(info.bmBitsPixel, 32) << "GIF " << c.id;
-        EXPECT_NE(info.bmBits, nullptr) << "not a DIB section";
-        DeleteObject(bitmap);
+        SCOPED_TRACE(testing::Message() << "resource " << c.id);
+        HBITMAP first = SHLoadImageResource(moduleInstance, c.id), second = SHLoadImageResource(moduleInstance, c.id);
+        ASSERT_EQ(first != nullptr, c.width != 0);
+        if (!first)
+            continue;
+        BITMAP a{}, b{};
+        ASSERT_EQ(GetObjectW(first, sizeof(a), &a), int(sizeof(a)));
+        EXPECT_EQ(a.bmWidth, c.width);
+        EXPECT_EQ(a.bmHeight, c.height);
+        EXPECT_EQ(a.bmBitsPixel, 32);
+        ASSERT_NE(a.bmBits, nullptr) << "not a DIB section";
+        // Every load gives a bitmap of its own: one page deleting its picture must not take the other's.
+        DeleteObject(first);
+        ASSERT_EQ(GetObjectW(second, sizeof(b), &b), int(sizeof(b)));
+        EXPECT_EQ(b.bmWidthBytes * b.bmHeight, a.bmWidthBytes * a.bmHeight);
+        DeleteObject(second);
     }
-}
-
-TEST(ShellImages, EveryLoadGivesABitmapOfItsOwnWithTheSamePicture)
-{
-    HBITMAP first = SHLoadImageResource(moduleInstance, 10000);
-    HBITMAP second = SHLoadImageResource(moduleInstance, 10000);
-    ASSERT_NE(first, nullptr);
-    ASSERT_NE(second, nullptr);
-    EXPECT_NE(first, second) << "one page deleting its picture would take the other's";
-    BITMAP a{}, b{};
-    GetObjectW(first, sizeof(a), &a);
-    GetObjectW(second, sizeof(b), &b);
-    ASSERT_EQ(a.bmWidthBytes * a.bmHeight, b.bmWidthBytes * b.bmHeight);
-    EXPECT_EQ(memcmp(a.bmBits, b.bmBits, size_t(a.bmWidthBytes) * size_t(a.bmHeight)), 0);
-    DeleteObject(first);
-    EXPECT_EQ(GetObjectW(second, sizeof(b), &b), int(sizeof(b)));
-    DeleteObject(second);
-}
-
-TEST(ShellImages, MissingOrUndecodableResourceGivesNoBitmap)
-{
-    EXPECT_EQ(SHLoadImageResource(moduleInstance, 10001), nullptr);
-    EXPECT_EQ(SHLoadImageResource(moduleInstance, 135), nullptr) << "135 is a BITMAP, not a GIF";
 }
 
 } // namespace

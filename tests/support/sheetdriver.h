@@ -2,81 +2,79 @@
 // (the Control Panel's), the test plays the user from its thread through messages.
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 #include <prsht.h>
 
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "base/registry.h"
 
 const DWORD kWindowTimeout = 5000;  // ms to wait for a window to come or go
 
 // Polls condition every 20 ms until it holds or timeout ms pass; true when it held.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeout = kWindowTimeout);
-// A top-level window of className (null: any) with title, or null after timeout.
+// Visible top-level windows of className and title (null: any); the first of them, or null after timeout.
+std::vector<HWND> Windows(const wchar_t* className, const wchar_t* title);
 HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD timeout = kWindowTimeout);
-// Top-level windows now showing of className and title.
-int CountWindows(const wchar_t* className, const wchar_t* title);
-std::wstring WindowText(HWND window);
-bool IsChecked(HWND button);
-// A position relative to parent's client area.
-RECT RectIn(HWND parent, HWND child);
+std::wstring WindowText(HWND window);  // also of other threads' windows
+inline bool IsChecked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+RECT RectIn(HWND parent, HWND child);  // child's place in parent's client area
 
-// A message box: its text (static 0xFFFF) and answering it with a button id.
-std::wstring MessageBoxText(HWND box);
-void AnswerMessageBox(HWND box, int button);
+// A message box: its text and answering it with a button id.
+inline std::wstring MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
+inline void AnswerMessageBox(HWND box, int button) { PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0); }
 
-// Registry values under HKEY_CURRENT_USER "SOFTWARE\Kestrova\Dialpass".
+// DWORD values under HKEY_CURRENT_USER's settings key.
 bool ReadSetting(const wchar_t* name, DWORD& value);
-void WriteSetting(const wchar_t* name, DWORD value);
-void DeleteSetting(const wchar_t* name);
+inline void WriteSetting(const wchar_t* name, DWORD value)
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, name, REG_DWORD, &value, sizeof(value));
+}
+inline void DeleteSetting(const wchar_t* name) { RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, name); }
+
+// Runs this test program with arguments in a child process whose screen has dpi logical pixels per
+// inch (Wine's LogPixels, read when a process starts, removed after); its exit code, or -1.
+DWORD RunAtDpi(DWORD dpi, const std::wstring& arguments, DWORD timeout = 50000);
 
 class SheetDriver {
 public:
     static const wchar_t kCaption[];  // the sheet's caption, the application's title
 
-    // Loads dialpass.cpl from the test program's folder.
-    SheetDriver();
-    // Closes a sheet still open with Cancel, waits for the applet's thread and unloads the applet.
-    ~SheetDriver();
+    SheetDriver();   // loads dialpass.cpl from the test program's folder
+    ~SheetDriver();  // cancels a sheet still open, waits for the applet's thread, unloads the applet
     SheetDriver(const SheetDriver&) = delete;
     SheetDriver& operator=(const SheetDriver&) = delete;
 
     bool Loaded() const { return applet != nullptr; }
     // Sends CPL_DBLCLK on the applet's thread; the sheet's window, or null after the deadline.
-    HWND Open(HWND owner = nullptr);
+    HWND Open();
     // Sends CPL_DBLCLK once more on a thread of its own; true when it returned within timeout.
     bool OpenAgainReturns(DWORD timeout = kWindowTimeout);
-    HWND Sheet() const { return sheet; }
-    bool Running() const;
+    bool Running() const { return thread && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT; }
 
-    HWND Tab() const;
-    int TabCount() const;
-    std::wstring TabTitle(int index) const;
-    int CurrentTab() const;
-    // Switches to tab index and waits for its page to be shown; the page, or null.
-    HWND ShowPage(int index);
-    // The page's window, null while its tab was never opened.
-    HWND Page(int index) const;
-    HWND Control(int page, int id) const;
+    HWND Tab() const { return HWND(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0)); }
+    std::vector<std::wstring> TabTitles() const;
+    int CurrentTab() const { return int(SendMessageW(Tab(), TCM_GETCURSEL, 0, 0)); }
+    HWND ShowPage(int index);  // switches tabs and waits for the page to show; the page, or null
+    HWND Page(int index) const { return HWND(SendMessageW(sheet, PSM_INDEXTOHWND, index, 0)); }  // null: never shown
+    HWND Control(int page, int id) const { return GetDlgItem(Page(page), id); }
 
     // Posts a click, as a tap; the caller waits for what it should cause.
-    void Click(HWND control) const;
-    void Click(int page, int id) const { Click(Control(page, id)); }
-    // Presses the sheet's OK or Cancel and waits until the sheet and its CPL_DBLCLK are over.
+    void Click(HWND control) const { PostMessageW(control, BM_CLICK, 0, 0); }
+    // Press the sheet's button and wait until the sheet and its CPL_DBLCLK are over.
     bool PressOk() { return Press(PSBTN_OK); }
     bool PressCancel() { return Press(PSBTN_CANCEL); }
-    // Waits for the applet's thread to return from CPL_DBLCLK.
     bool WaitClosed(DWORD timeout = kWindowTimeout);
 
-    // The result CPL_DBLCLK returned (valid once closed).
-    LONG result = -1;
+    HWND sheet = nullptr;
+    LONG result = -1;  // what CPL_DBLCLK returned, once closed
 
 private:
     bool Press(int button);
-    static DWORD WINAPI AppletThread(void* self);
 
     HMODULE library = nullptr;
     LONG(APIENTRY* applet)(HWND, UINT, LPARAM, LPARAM) = nullptr;
     HANDLE thread = nullptr;
-    HWND owner = nullptr;
-    HWND sheet = nullptr;
 };
