@@ -8,6 +8,7 @@
 #include "app/app.h"
 #include "base/module.h"
 #include "framework/collector.h"
+#include "support/sheetdriver.h"
 
 namespace {
 
@@ -93,30 +94,14 @@ TEST(AppTest, IdleLoopCountsUntilOnIdleDeclines)
     app.idleRounds = 3;
     app.IdleLoop();
     EXPECT_EQ(app.idleCounts, (std::vector<int>{0, 1, 2, 3}));
-}
 
-TEST(AppTest, IdleLoopWaitsWhileMessagesAreQueued)
-{
-    DrainQueue();
-    MessageWindow target;
-    ProbeApp app;
-    app.idleRounds = 5;
+    MessageWindow target;  // a waiting message means no idle time at all
+    ProbeApp busy;
+    busy.idleRounds = 5;
     PostMessageW(target.window, kProbe, 1, 0);
-    app.IdleLoop();
-    EXPECT_TRUE(app.idleCounts.empty());
+    busy.IdleLoop();
+    EXPECT_TRUE(busy.idleCounts.empty());
     DrainQueue();
-}
-
-TEST(AppTest, PumpMessagesDispatchesWithoutWaiting)
-{
-    DrainQueue();
-    MessageWindow target;
-    ProbeApp app;
-    PostMessageW(target.window, kProbe, 7, 0);
-    app.PumpMessages();
-    EXPECT_EQ(MessageWindow::received, (std::vector<int>{7}));
-    app.PumpMessages();  // an empty queue returns at once
-    EXPECT_EQ(MessageWindow::received.size(), 1u);
 }
 
 TEST(AppTest, WaitWithMessagesPumpsUntilTheHandleIsSignalled)
@@ -126,6 +111,7 @@ TEST(AppTest, WaitWithMessagesPumpsUntilTheHandleIsSignalled)
     ProbeApp app;
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     PostMessageW(target.window, kProbe, 3, 0);
+    // Input wakes the wait, PumpMessages dispatches it, and the wait goes on to its timeout.
     EXPECT_EQ(app.WaitWithMessages(event, 50), DWORD(WAIT_TIMEOUT));
     EXPECT_EQ(MessageWindow::received, (std::vector<int>{3}));
     SetEvent(event);
@@ -150,36 +136,6 @@ TEST(AppTest, ExitInstanceAndOnIdleEmptyTheCollector)
     EXPECT_EQ(deleted, 2);
 }
 
-} // namespace
-
-namespace {
-
-// Runs this test program in a child process whose screen has the given logical DPI.
-DWORD HighResolutionAtDpi(DWORD dpi)
-{
-    HKEY desktop;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &desktop, nullptr) != ERROR_SUCCESS)
-        return DWORD(-1);
-    RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi));
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(self) + L"\" --report-high-resolution";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    DWORD code = DWORD(-1);
-    if (CreateProcessW(self, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        WaitForSingleObject(process.hProcess, 20000);
-        GetExitCodeProcess(process.hProcess, &code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    RegDeleteValueW(desktop, L"LogPixels");
-    RegCloseKey(desktop);
-    return code;
-}
-
 TEST(AppTest, HighResolutionFollowsTheScreensDpi)
 {
     struct Case {
@@ -187,7 +143,7 @@ TEST(AppTest, HighResolutionFollowsTheScreensDpi)
         DWORD expected;
     } cases[] = {{96, 0}, {191, 0}, {192, 1}, {288, 1}};
     for (const Case& c : cases)
-        EXPECT_EQ(HighResolutionAtDpi(c.dpi), c.expected) << c.dpi << " dpi";
+        EXPECT_EQ(RunAtDpi(c.dpi, L"--report-high-resolution", 20000), c.expected) << c.dpi << " dpi";
 }
 
 } // namespace
