@@ -11,16 +11,44 @@ CardSettingsStore cardSettingsStore;
 
 namespace {
 
-HANDLE OpenForReading(const wchar_t* path)
+// The whole file in one read; false only when it cannot be opened. A read that comes up short
+// leaves fewer bytes, which the parser then finds missing.
+bool ReadWholeFile(const wchar_t* path, std::vector<char>& bytes)
 {
-    return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER size{};
+    DWORD read = 0;
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < 0x7FFFFFFF) {
+        bytes.resize(size_t(size.QuadPart));
+        if (!ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr))
+            read = 0;
+    }
+    bytes.resize(read);
+    CloseHandle(file);
+    return true;
 }
 
-bool ReadExact(HANDLE file, void* bytes, DWORD size)
-{
-    DWORD read = 0;
-    return size == 0 || (ReadFile(file, bytes, size, &read, nullptr) && read == size);
-}
+// Takes bytes off the front of a file read whole; false when fewer remain than asked for.
+class ByteReader {
+public:
+    explicit ByteReader(const std::vector<char>& bytes) : next(bytes.data()), end(bytes.data() + bytes.size()) {}
+    bool Take(void* out, size_t size)
+    {
+        if (size_t(end - next) < size)
+            return false;
+        if (size)
+            memcpy(out, next, size);
+        next += size;
+        return true;
+    }
+
+private:
+    const char* next;
+    const char* end;
+};
 
 void Append(std::vector<char>& out, const void* bytes, size_t size)
 {
@@ -47,25 +75,22 @@ void ProfileStore::Clear()
 bool ProfileStore::Load(const wchar_t* path)
 {
     lstrcpynW(this->path, path ? path : L"", 260);
-    HANDLE file = OpenForReading(this->path);
-    if (file == INVALID_HANDLE_VALUE)
+    std::vector<char> bytes;
+    if (!ReadWholeFile(this->path, bytes))
         return false;
+    ByteReader in(bytes);
     StoreHeader read;
-    if (!ReadExact(file, &read, sizeof(read))) {
-        CloseHandle(file);
+    if (!in.Take(&read, sizeof(read)))
         return false;
-    }
     header = read;
     for (unsigned i = 0; i < header.count; ++i) {
         ProfileRecord* record = records.size() < kMaxStoreRecords ? new (std::nothrow) ProfileRecord() : nullptr;
-        if (!record || !ReadExact(file, record, sizeof(ProfileRecord))) {
+        if (!record || !in.Take(record, sizeof(ProfileRecord))) {
             delete record;
-            CloseHandle(file);
             return false;
         }
         records.push_back(record);
     }
-    CloseHandle(file);
     return true;
 }
 
@@ -148,27 +173,27 @@ void CardSettingsStore::Clear()
 namespace {
 
 // Reads one settings.dat record; false on a short read or a slot over its limits.
-bool ReadCardSettings(HANDLE file, CardSettingsRecord& record)
+bool ReadCardSettings(ByteReader& in, CardSettingsRecord& record)
 {
     int32_t keys[3];
-    if (!ReadExact(file, keys, sizeof(keys)))
+    if (!in.Take(keys, sizeof(keys)))
         return false;
     record.provider = keys[0];
     record.code = keys[1];
     record.homeCode = keys[2];
     for (int slot = 0; slot < 2; ++slot) {
         uint16_t sizes[2];  // n: access number units, m: sequence bytes
-        if (!ReadExact(file, sizes, sizeof(sizes)))
+        if (!in.Take(sizes, sizeof(sizes)))
             return false;
         if (sizes[0] > kMaxAccessNumberUnits || sizes[1] > kMaxSequenceBytes)
             return false;
-        if (!ReadExact(file, record.accessNumbers[slot], DWORD(sizes[0]) * sizeof(wchar_t)))
+        if (!in.Take(record.accessNumbers[slot], sizes[0] * sizeof(wchar_t)))
             return false;
         record.accessNumbers[slot][sizes[0]] = 0;
         record.lengths[slot] = sizes[1];
         if (sizes[1]) {
             record.sequences[slot] = new (std::nothrow) unsigned char[sizes[1]];
-            if (!record.sequences[slot] || !ReadExact(file, record.sequences[slot], sizes[1]))
+            if (!record.sequences[slot] || !in.Take(record.sequences[slot], sizes[1]))
                 return false;
         }
     }
@@ -180,28 +205,25 @@ bool ReadCardSettings(HANDLE file, CardSettingsRecord& record)
 bool CardSettingsStore::Load(const wchar_t* path)
 {
     lstrcpynW(this->path, path ? path : L"", 260);
-    HANDLE file = OpenForReading(this->path);
-    if (file == INVALID_HANDLE_VALUE)
+    std::vector<char> bytes;
+    if (!ReadWholeFile(this->path, bytes))
         return false;
+    ByteReader in(bytes);
     StoreHeader read;
-    if (!ReadExact(file, &read, 8)) {
-        CloseHandle(file);
+    if (!in.Take(&read, 8))
         return false;
-    }
     memcpy(header.magic, read.magic, sizeof(header.magic));
     header.version = read.version;
     header.count = read.count;
     Clear();
     for (unsigned i = 0; i < header.count; ++i) {
         CardSettingsRecord* record = new (std::nothrow) CardSettingsRecord();
-        if (!record || !ReadCardSettings(file, *record)) {
+        if (!record || !ReadCardSettings(in, *record)) {
             delete record;
-            CloseHandle(file);
             return false;
         }
         records.push_back(record);
     }
-    CloseHandle(file);
     return true;
 }
 
