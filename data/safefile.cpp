@@ -78,3 +78,22 @@ bool WriteWholeFile(const wchar_t* path, const void* bytes, size_t size)
     SafeFileWriter writer;
     return writer.Open(path) && writer.Write(bytes, size) && writer.Commit();
 }
+
+bool ReadWholeFile(const wchar_t* path, std::string& bytes)
+{
+    bytes.clear();
+    HANDLE file =
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER size{};
+    DWORD read = 0;
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < 0x7FFFFFFF) {
+        bytes.resize(size_t(size.QuadPart));
+        if (!ReadFile(file, &bytes[0], DWORD(bytes.size()), &read, nullptr))
+            read = 0;
+    }
+    bytes.resize(read);
+    CloseHandle(file);
+    return true;
+}

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <cstddef>
+#include <string>
 
 class SafeFileWriter {
 public:
@@ -35,3 +36,7 @@ private:
 
 // Writes size bytes to path through a SafeFileWriter; true when the file was replaced whole.
 bool WriteWholeFile(const wchar_t* path, const void* bytes, size_t size);
+
+// Reads the whole file in one call; false only when it cannot be opened. A read that comes up short
+// leaves fewer bytes, which the caller's parser then finds missing.
+bool ReadWholeFile(const wchar_t* path, std::string& bytes);

@@ -11,30 +11,10 @@ CardSettingsStore cardSettingsStore;
 
 namespace {
 
-// The whole file in one read; false only when it cannot be opened. A read that comes up short
-// leaves fewer bytes, which the parser then finds missing.
-bool ReadWholeFile(const wchar_t* path, std::vector<char>& bytes)
-{
-    HANDLE file =
-        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    LARGE_INTEGER size{};
-    DWORD read = 0;
-    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < 0x7FFFFFFF) {
-        bytes.resize(size_t(size.QuadPart));
-        if (!ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr))
-            read = 0;
-    }
-    bytes.resize(read);
-    CloseHandle(file);
-    return true;
-}
-
 // Takes bytes off the front of a file read whole; false when fewer remain than asked for.
 class ByteReader {
 public:
-    explicit ByteReader(const std::vector<char>& bytes) : next(bytes.data()), end(bytes.data() + bytes.size()) {}
+    explicit ByteReader(const std::string& bytes) : next(bytes.data()), end(bytes.data() + bytes.size()) {}
     bool Take(void* out, size_t size)
     {
         if (size_t(end - next) < size)
@@ -75,7 +55,7 @@ void ProfileStore::Clear()
 bool ProfileStore::Load(const wchar_t* path)
 {
     lstrcpynW(this->path, path ? path : L"", 260);
-    std::vector<char> bytes;
+    std::string bytes;
     if (!ReadWholeFile(this->path, bytes))
         return false;
     ByteReader in(bytes);
@@ -205,7 +185,7 @@ bool ReadCardSettings(ByteReader& in, CardSettingsRecord& record)
 bool CardSettingsStore::Load(const wchar_t* path)
 {
     lstrcpynW(this->path, path ? path : L"", 260);
-    std::vector<char> bytes;
+    std::string bytes;
     if (!ReadWholeFile(this->path, bytes))
         return false;
     ByteReader in(bytes);

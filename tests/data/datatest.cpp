@@ -2,6 +2,7 @@
 
 #include "base/registry.h"
 #include "data/datafile.h"
+#include "data/safefile.h"
 
 // Where the build put the scrambled sample database, relative to the test program's folder.
 #ifndef DIALPASS_SAMPLE_FROM_BIN
@@ -72,16 +73,8 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes)
 
 std::string ReadBytes(const std::wstring& path)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::string();
-    std::string bytes(GetFileSize(file, nullptr), '\0');
-    DWORD done = 0;
-    if (!bytes.empty())
-        ReadFile(file, &bytes[0], DWORD(bytes.size()), &done, nullptr);
-    bytes.resize(done);
-    CloseHandle(file);
+    std::string bytes;
+    ReadWholeFile(path.c_str(), bytes);
     return bytes;
 }
 

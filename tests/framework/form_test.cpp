@@ -163,8 +163,7 @@ TEST_F(FormTest, ExpiresOnlyWhenDeactivatedOutsideTheHistory)
     CFormWnd::expireDelay = 100;
     kept.Deactivate(&a);
     dropped.Deactivate(&a);
-    Pump(50);
-    dropped.Activate(&a, 0);  // activating in time keeps the window
+    dropped.Activate(&a, 0);  // before any message is pumped: activating in time keeps the window
     Pump(250);
     EXPECT_NE(kept.window, nullptr);
     EXPECT_NE(dropped.window, nullptr);

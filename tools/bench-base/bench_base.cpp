@@ -3,30 +3,20 @@
 
 #include <cstdio>
 
+#include "tools/benchclock.h"
+
 #include "base/cstring.h"
 #include "base/propstr.h"
 #include "base/tree.h"
 
 namespace {
 
-double Seconds()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return double(now.QuadPart) / double(frequency.QuadPart);
-}
-
 template <class Work>
 void Measure(const char* name, int count, Work work)
 {
-    double start = Seconds();
+    double start = SecondsNow();
     unsigned sink = work(count);
-    double elapsed = Seconds() - start;
+    double elapsed = SecondsNow() - start;
     printf("%-44s %10d ops %9.1f ns/op  (check %u)\n", name, count, elapsed * 1e9 / count, sink);
 }
 

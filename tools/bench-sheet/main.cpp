@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cstdio>
+
+#include "tools/benchclock.h"
 #include <cstdlib>
 #include <cwchar>
 #include <vector>
@@ -57,16 +59,10 @@ DWORD WINAPI OpenBare(void*)
     return 0;
 }
 
+// Milliseconds.
 double Now()
 {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) * 1000.0 / double(frequency.QuadPart);
+    return SecondsNow() * 1000.0;
 }
 
 // Milliseconds from starting the thread until the sheet's first page is visible; -1 on timeout.

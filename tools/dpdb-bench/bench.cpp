@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cstdio>
+
+#include "tools/benchclock.h"
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -19,18 +21,6 @@
 #include "data/records.h"
 
 namespace {
-
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return double(counter.QuadPart) / double(frequency.QuadPart);
-}
 
 std::wstring ProgramDir()
 {
@@ -63,22 +53,22 @@ std::string Fill(const std::string& lines)
 // One plain read: open, ReadFile of the whole size into a buffer, close.
 double PlainRead(const std::wstring& path, std::vector<char>& buffer)
 {
-    double begin = Now();
+    double begin = SecondsNow();
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD read = 0;
     ReadFile(file, buffer.data(), DWORD(buffer.size()), &read, nullptr);
     CloseHandle(file);
-    return Now() - begin;
+    return SecondsNow() - begin;
 }
 
 template <class Record>
 double Load(const std::wstring& path, size_t& records)
 {
     RecordTable<Record> table;
-    double begin = Now();
+    double begin = SecondsNow();
     table.Load(path.c_str());
-    double elapsed = Now() - begin;
+    double elapsed = SecondsNow() - begin;
     records = table.Count();
     return elapsed;  // freeing the records is not part of the load
 }

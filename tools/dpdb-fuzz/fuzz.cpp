@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "data/datafile.h"
+#include "data/safefile.h"
 #include "data/records.h"
 #include "data/stores.h"
 
@@ -165,28 +166,10 @@ void Feed(Kind kind, const char* data, uint32_t size, unsigned long long& checks
     }
 }
 
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD done = 0;
-    bool ok = bytes.empty() || (WriteFile(file, bytes.data(), DWORD(bytes.size()), &done, nullptr) && done == bytes.size());
-    CloseHandle(file);
-    return ok;
-}
-
 std::string ReadFileBytes(const std::wstring& path)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::string();
-    std::string bytes(GetFileSize(file, nullptr), '\0');
-    DWORD done = 0;
-    if (!bytes.empty())
-        ReadFile(file, &bytes[0], DWORD(bytes.size()), &done, nullptr);
-    CloseHandle(file);
-    bytes.resize(done);
+    std::string bytes;
+    ReadWholeFile(path.c_str(), bytes);
     return bytes;
 }
 
@@ -244,7 +227,7 @@ std::string StoreInput(Random& random, bool profiles, const std::wstring& scratc
 template <class Store>
 bool CheckStore(const std::string& bytes, const std::wstring& path, unsigned long long& checksum)
 {
-    WriteFileBytes(path, bytes);
+    WriteWholeFile(path.c_str(), bytes.data(), bytes.size());
     Store store;
     checksum += store.Load(path.c_str());
     unsigned count = store.Count();
@@ -341,7 +324,7 @@ int wmain(int argc, wchar_t** argv)
             std::string scrambled = currentInput;
             Scramble(&scrambled[0], scrambled.size());
             std::wstring path = scratch + L"\\db.dat";
-            WriteFileBytes(path, scrambled);
+            WriteWholeFile(path.c_str(), scrambled.data(), scrambled.size());
             CountryTable countries;
             AccessNumberTable numbers;
             try {
