@@ -234,21 +234,24 @@ void PlaceRow(const FitState& state, const std::vector<int>& row, int width, std
     }
 }
 
-// Height box's caption needs at its new width, and whether a button's caption needs more than a line.
-// A control at least as wide as the design shows its caption as the design did.
-int CaptionHeight(const Box& box, int width, bool& multiline)
+// Fits box's caption to its place r: a caption longer than the place first takes room up to limit
+// (the last control of a row may grow towards the margin), then wraps at words. Returns the height
+// the caption needs and sets multiline when a button's caption takes more than one line.
+int FitCaption(const Box& box, RECT& r, int limit, bool& multiline)
 {
     multiline = false;
     int height = Height(box.design);
     wchar_t text[512] = L"";
-    if (box.caption == Caption::None || width >= Width(box.design) ||
-        !SendMessageW(box.control, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text)))
+    if (box.caption == Caption::None || !SendMessageW(box.control, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text)))
         return height;
     HDC dc = GetDC(box.control);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(box.control, WM_GETFONT, 0, 0)));
-    int room = std::max(1, width - box.captionIndent);
-    RECT line = {0, 0, room, 0};
+    RECT line = {0, 0, 0, 0};
     DrawTextW(dc, text, -1, &line, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    int needed = Width(line) + box.captionIndent;
+    if (needed > Width(r) && limit > r.right)
+        r.right = std::min(int(r.left) + needed, limit);
+    int room = std::max(1, int(Width(r)) - box.captionIndent);
     if (Width(line) > room) {
         RECT lines = {0, 0, room, 0};
         DrawTextW(dc, text, -1, &lines, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
@@ -296,10 +299,14 @@ Plan MakePlan(const FitState& state, int width)
 
     int shift = 0;
     for (const std::vector<int>& row : state.rows) {
-        int grown = 0, pushGrown = 0;
+        int grown = 0, pushGrown = 0, last = row.front();
+        for (int i : row)
+            if (plan.rects[i].right > plan.rects[last].right)
+                last = i;
         for (int i : row) {
             bool multiline = false;
-            int height = CaptionHeight(state.boxes[i], Width(plan.rects[i]), multiline);
+            int limit = i == last ? std::max(int(plan.rects[i].right), width - state.margin) : int(plan.rects[i].right);
+            int height = FitCaption(state.boxes[i], plan.rects[i], limit, multiline);
             plan.multiline[i] = multiline;
             plan.rects[i].top += shift;
             plan.rects[i].bottom = plan.rects[i].top + height;
