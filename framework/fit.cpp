@@ -36,7 +36,6 @@ struct Box {
 struct Plan {
     std::vector<RECT> rects;      // per box, before scrolling
     std::vector<bool> multiline;  // per box: the button's caption takes more than one line
-    int width = 0;
     int bottom = 0;               // content height, bottom margin included
     int stripKeep = 0;            // columns of the strip's picture kept at its left
 };
@@ -75,6 +74,16 @@ void Forget(FitState*& slot)
     delete slot;
     slot = nullptr;
 }
+
+// What is left when the module goes: windows that were not the framework's.
+struct FittedWindows {
+    ~FittedWindows()
+    {
+        for (FitState*& slot : fitted)
+            if (slot)
+                Forget(slot);
+    }
+} fittedWindows;
 
 FitState** FreeSlot()
 {
@@ -272,7 +281,6 @@ int FitCaption(const Box& box, RECT& r, int limit, bool& multiline)
 Plan MakePlan(const FitState& state, int width)
 {
     Plan plan;
-    plan.width = width;
     size_t count = state.boxes.size();
     plan.rects.assign(count, RECT{});
     plan.multiline.assign(count, false);
