@@ -379,17 +379,20 @@ void SetMultiline(HWND button, bool multiline)
 // Moves every box to the plan's place less the scroll position, in one batch.
 void Place(FitState& state)
 {
+    // A window not shown yet (a page being set up) is painted whole when it shows.
+    bool shown = IsWindowVisible(state.window) != FALSE;
     HDWP moves = BeginDeferWindowPos(int(state.boxes.size()));
     for (size_t i = 0; i < state.boxes.size() && moves; ++i) {
         const Box& box = state.boxes[i];
         const RECT& r = state.plan.rects[i];
         int height = box.sizingHeight + (Height(r) - Height(box.design));
         moves = DeferWindowPos(moves, box.control, nullptr, r.left, r.top - state.position, Width(r), height,
-                               SWP_NOZORDER | SWP_NOACTIVATE);
+                               SWP_NOZORDER | SWP_NOACTIVATE | (shown ? 0 : SWP_NOREDRAW));
     }
     if (moves)
         EndDeferWindowPos(moves);
-    RedrawWindow(state.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    if (shown)
+        RedrawWindow(state.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void SetScrollBar(const FitState& state, int page)
