@@ -4,7 +4,6 @@
 #include <commctrl.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -17,29 +16,26 @@ namespace {
 
 using Lines = std::vector<std::wstring>;
 
-std::string Hex(const BYTE* bytes, unsigned length)
+// The editor's input from hex text ("01 00 06 02 30 30"), and its output as hex text.
+void Store(CDlgCard& card, const std::string& hex)
+{
+    card.sequenceLength = 0;
+    for (size_t i = 0; i + 2 <= hex.size() && card.sequenceLength < 128; i += 3)
+        card.sequence[card.sequenceLength++] = BYTE(strtoul(hex.substr(i, 2).c_str(), nullptr, 16));
+}
+
+std::string Result(const CDlgCard& card)
 {
     std::string text;
-    for (unsigned i = 0; i < length; ++i) {
+    for (unsigned i = 0; i < card.sequenceLength; ++i) {
         char byte[4];
-        snprintf(byte, sizeof(byte), i ? " %02X" : "%02X", bytes[i]);
+        snprintf(byte, sizeof(byte), i ? " %02X" : "%02X", card.sequence[i]);
         text += byte;
     }
     return text;
 }
 
-// "01 00 06 02 30 30" into the editor's input.
-void Store(CDlgCard& card, const std::string& hex)
-{
-    unsigned length = 0;
-    for (size_t i = 0; i + 2 <= hex.size() && length < 128; i += 3)
-        card.sequence[length++] = BYTE(strtoul(hex.substr(i, 2).c_str(), nullptr, 16));
-    card.sequenceLength = uint16_t(hex.empty() ? 0 : length);
-}
-
-std::string Result(const CDlgCard& card) { return Hex(card.sequence, card.sequenceLength); }
-
-// Steps that take `bytes` bytes: a 15-digit step (17 bytes) when the count is odd, then account steps.
+// Steps of `bytes` bytes: a 15-digit step (17 bytes) when the count is odd, then account steps.
 std::string StepsOf(unsigned bytes)
 {
     std::string hex = bytes % 2 ? "06 0F 31 32 33 34 35 36 37 38 39 30 31 32 33 34 35" : "";
@@ -48,39 +44,21 @@ std::string StepsOf(unsigned bytes)
     return hex;
 }
 
-// Plays "Wait for" opened from the editor: a dial tone (ups < 0) or a timed wait after `ups` up-arrow clicks.
-void PlayWaitFor(const ModalDialog& editor, int ups)
+void ClickUp(HWND spin, int times)
 {
-    editor.PostClick(IDC_CARD_ADD_WAIT);
-    HWND wait = editor.Find(L"Wait for");
-    ASSERT_NE(wait, nullptr);
-    if (ups >= 0)
-        SendMessageW(GetDlgItem(wait, IDC_WAIT_TIME), BM_CLICK, 0, 0);
-    HWND spin = GetDlgItem(wait, IDC_WAIT_SPIN);
-    for (int i = 0; i < ups; ++i) {
-        SendMessageW(spin, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 2));
+    for (int i = 0; i < times; ++i) {
+        SendMessageW(spin, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 2));  // the upper arrow
         SendMessageW(spin, WM_LBUTTONUP, 0, MAKELPARAM(3, 2));
     }
-    PostMessageW(GetDlgItem(wait, IDOK), BM_CLICK, 0, 0);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(wait); }));
 }
 
-void PlayDigits(const ModalDialog& editor, const wchar_t* digits, int button = IDOK)
-{
-    editor.PostClick(IDC_CARD_ADD_DIGITS);
-    HWND dialog = editor.Find(L"Specify digits");
-    ASSERT_NE(dialog, nullptr);
-    SendMessageW(GetDlgItem(dialog, IDC_DIGITS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(digits));
-    PostMessageW(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
-}
-
-// A user's step: an append button, a wait (ups as in PlayWaitFor) or digits typed into "Specify digits".
+// What the user does in the editor: an append button; for "Wait for" a dial tone (ups < 0), a timed wait
+// after `ups` up-arrow clicks or Cancel (ups = kCancel); for "Specify digits" the digits typed.
 struct Step {
-    int button;
-    int ups;
+    int button, ups;
     const wchar_t* digits;
 };
+const int kCancel = 1000;
 const Step kAccess{IDC_CARD_ADD_ACCESS, 0, nullptr}, kAccount{IDC_CARD_ADD_ACCOUNT, 0, nullptr},
     kPin{IDC_CARD_ADD_PIN, 0, nullptr}, kDestination{IDC_CARD_ADD_DESTINATION, 0, nullptr};
 Step Wait(int ups) { return {IDC_CARD_ADD_WAIT, ups, nullptr}; }
@@ -88,78 +66,65 @@ Step Digits(const wchar_t* digits) { return {IDC_CARD_ADD_DIGITS, 0, digits}; }
 
 void Play(const ModalDialog& editor, const Step& step)
 {
-    if (step.button == IDC_CARD_ADD_WAIT)
-        PlayWaitFor(editor, step.ups);
-    else if (step.button == IDC_CARD_ADD_DIGITS)
-        PlayDigits(editor, step.digits);
-    else
-        editor.Click(step.button);
+    if (step.button != IDC_CARD_ADD_WAIT && step.button != IDC_CARD_ADD_DIGITS)
+        return editor.Click(step.button);
+    editor.PostClick(step.button);
+    HWND dialog = editor.Find(step.digits ? L"Specify digits" : L"Wait for");
+    ASSERT_NE(dialog, nullptr);
+    if (step.digits)
+        SendMessageW(GetDlgItem(dialog, IDC_DIGITS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(step.digits));
+    else if (step.ups >= 0 && step.ups != kCancel)
+        SendMessageW(GetDlgItem(dialog, IDC_WAIT_TIME), BM_CLICK, 0, 0);
+    ClickUp(GetDlgItem(dialog, IDC_WAIT_SPIN), step.ups == kCancel ? 0 : step.ups);
+    PostMessageW(GetDlgItem(dialog, step.ups == kCancel ? IDCANCEL : IDOK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
 }
 
-TEST(SequenceEditor, AppendedStepsShowTheirTextsAndEncodeOnOk)
+// Stored steps are shown and kept through OK (a destination's parameter too), or cut at the first corrupt
+// step; appended steps go to the end.
+TEST(SequenceEditor, ShowsStoredAndAppendedStepsAndEncodesThemOnOk)
 {
     const struct {
+        const char* stored;
         std::vector<Step> steps;
         Lines lines;
+        bool corrupted;
         const char* bytes;
     } cases[] = {
-        {{}, {}, ""},
-        {{kAccess, kAccount, kPin, kDestination, Wait(-1)},
+        {"", {}, {}, false, ""},
+        {"", {kAccess, kAccount, kPin, kDestination, Wait(-1)},
          {L"Dial the access number", L"Dial the account number", L"Dial PIN", L"Dial the destination number",
-          L"Wait for dial tone"},
-         "01 00 02 00 03 00 04 00 05 00"},
-        {{Wait(4), Wait(0), Wait(126)}, {L"Wait for 10 seconds", L"Wait for 2 seconds", L"Wait for 254 seconds"},
-         "05 05 05 01 05 7F"},
-        {{Digits(L"00"), Digits(L"")}, {L"Dial 00", L"Dial "}, "06 02 30 30 06 00"},
-        {{Digits(L"1234567890123456")}, {L"Dial 123456789012345"},
-         "06 0F 31 32 33 34 35 36 37 38 39 30 31 32 33 34 35"},
+          L"Wait for dial tone"}, false, "01 00 02 00 03 00 04 00 05 00"},
+        {"", {Wait(4), Wait(0), Wait(126), Wait(kCancel)},
+         {L"Wait for 10 seconds", L"Wait for 2 seconds", L"Wait for 254 seconds"}, false, "05 05 05 01 05 7F"},
+        {"", {Digits(L"00"), Digits(L""), Digits(L"1234567890123456")},
+         {L"Dial 00", L"Dial ", L"Dial 123456789012345"}, false,
+         "06 02 30 30 06 00 06 0F 31 32 33 34 35 36 37 38 39 30 31 32 33 34 35"},
+        {"04 07 01 09 02 05 03 01", {kPin},
+         {L"Dial the destination number", L"Dial the access number", L"Dial the account number", L"Dial PIN",
+          L"Dial PIN"}, false, "04 07 01 00 02 00 03 00 03 00"},
+        {"05 00 05 05 06 02 30 30", {}, {L"Wait for dial tone", L"Wait for 10 seconds", L"Dial 00"}, false,
+         "05 00 05 05 06 02 30 30"},
+        {"01 00 09 00 02 00", {}, {L"Dial the access number"}, true, "01 00"},   // unknown code
+        {"02 00 06 05 31 32", {}, {L"Dial the account number"}, true, "02 00"},  // digits past the length
+        {"06 10 31 32 33 34 35 36 37 38 39 30 31 32 33 34 35 36", {}, {}, true, ""},  // 16 digits
+        {"03 00 01", {kAccess}, {L"Dial PIN", L"Dial the access number"}, true, "03 00 01 00"},  // no parameter
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
         CDlgCard card;
+        Store(card, c.stored);
         ModalDialog editor(card, L"Dialog");
         ASSERT_NE(editor.Window(), nullptr);
+        EXPECT_EQ(AnswerMessage(editor, c.corrupted ? kWindowTimeout : 200), c.corrupted ? L"Data corrupted" : L"");
         for (const Step& step : c.steps)
             Play(editor, step);
         EXPECT_EQ(ListLines(editor.Item(IDC_CARD_STEPS)), c.lines);
-        EXPECT_EQ(SendMessageW(editor.Item(IDC_CARD_STEPS), LB_GETCURSEL, 0, 0), LB_ERR) << "adding selects nothing";
+        EXPECT_EQ(SendMessageW(editor.Item(IDC_CARD_STEPS), LB_GETCURSEL, 0, 0), LB_ERR) << "nothing selected";
         editor.SoftKey(IDOK);
         ASSERT_TRUE(editor.Ended());
         EXPECT_EQ(editor.result, IDOK);
         EXPECT_EQ(Result(card), c.bytes);
-    }
-}
-
-// Stored steps are shown, kept through OK (a destination's parameter too) or cut at the first corrupt step.
-TEST(SequenceEditor, StoredSequencesDecodeOrStopAtTheFirstCorruptStep)
-{
-    const struct {
-        const char* stored;
-        Lines lines;
-        bool corrupted;
-        const char* afterOk;
-    } cases[] = {
-        {"04 07 01 09 02 05 03 01", {L"Dial the destination number", L"Dial the access number",
-                                     L"Dial the account number", L"Dial PIN"}, false, "04 07 01 00 02 00 03 00"},
-        {"05 00 05 05 05 7F", {L"Wait for dial tone", L"Wait for 10 seconds", L"Wait for 254 seconds"}, false,
-         "05 00 05 05 05 7F"},
-        {"06 02 30 30 06 00", {L"Dial 00", L"Dial "}, false, "06 02 30 30 06 00"},
-        {"01 00 09 00 02 00", {L"Dial the access number"}, true, "01 00"},        // unknown code
-        {"02 00 06 05 31 32", {L"Dial the account number"}, true, "02 00"},       // digits past the length
-        {"06 10 31 32 33 34 35 36 37 38 39 30 31 32 33 34 35 36", {}, true, ""},  // 16 digits
-        {"03 00 01", {L"Dial PIN"}, true, "03 00"},                               // no parameter byte
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.stored);
-        CDlgCard card;
-        Store(card, c.stored);
-        ModalDialog editor(card, L"Dialog");
-        ASSERT_NE(editor.Window(), nullptr);
-        EXPECT_EQ(AnswerMessage(editor, c.corrupted ? kWindowTimeout : 300), c.corrupted ? L"Data corrupted" : L"");
-        EXPECT_EQ(ListLines(editor.Item(IDC_CARD_STEPS)), c.lines);
-        editor.SoftKey(IDOK);
-        ASSERT_TRUE(editor.Ended());
-        EXPECT_EQ(Result(card), c.afterOk);
     }
 }
 
@@ -170,10 +135,11 @@ TEST(SequenceEditor, SequencesOf128BytesAreRefusedUntilAStepIsDeleted)
         unsigned stored;
         Step added;
         int key;
+        unsigned handedBack;
     } cases[] = {
-        {127, kPin, IDOK},
-        {118, Digits(L"123456789"), IDOK},  // 118 + 11 bytes
-        {128, {0, 0, nullptr}, IDCANCEL},   // stored too long: cannot be confirmed unchanged
+        {127, kPin, IDOK, 127},
+        {118, Digits(L"123456789"), IDOK, 118},  // 11 bytes more
+        {128, {}, IDCANCEL, 126},                // stored too long: cannot be confirmed unchanged
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.stored << " bytes");
@@ -194,31 +160,32 @@ TEST(SequenceEditor, SequencesOf128BytesAreRefusedUntilAStepIsDeleted)
         editor.SoftKey(c.key);
         ASSERT_TRUE(editor.Ended());
         EXPECT_EQ(editor.result, c.key);
-        unsigned expected = c.stored == 128 ? 126 : c.stored;
-        EXPECT_EQ(Result(card), StepsOf(expected));
+        EXPECT_EQ(Result(card), StepsOf(c.handedBack));
     }
 }
 
 TEST(SequenceEditor, UpDownAndDeleteMoveTheSelectedStepWithItsRecord)
 {
     const struct {
+        const char* stored;
         int selected, button;
-        const char* bytes;  // after OK
         int selectedAfter;
+        const char* bytes;  // after OK
     } cases[] = {
-        {0, IDC_CARD_UP, "01 00 02 00 06 01 37", 0},
-        {2, IDC_CARD_DOWN, "01 00 02 00 06 01 37", 2},
-        {2, IDC_CARD_UP, "01 00 06 01 37 02 00", 1},
-        {0, IDC_CARD_DOWN, "02 00 01 00 06 01 37", 1},
-        {2, IDC_CARD_DELETE, "01 00 02 00", 1},
-        {0, IDC_CARD_DELETE, "02 00 06 01 37", 0},
-        {-1, IDC_CARD_DELETE, "01 00 02 00 06 01 37", -1},
-        {-1, IDC_CARD_UP, "01 00 02 00 06 01 37", -1},
+        {"01 00 02 00 06 01 37", 0, IDC_CARD_UP, 0, "01 00 02 00 06 01 37"},
+        {"01 00 02 00 06 01 37", 2, IDC_CARD_DOWN, 2, "01 00 02 00 06 01 37"},
+        {"01 00 02 00 06 01 37", 2, IDC_CARD_UP, 1, "01 00 06 01 37 02 00"},
+        {"01 00 02 00 06 01 37", 0, IDC_CARD_DOWN, 1, "02 00 01 00 06 01 37"},
+        {"01 00 02 00 06 01 37", 2, IDC_CARD_DELETE, 1, "01 00 02 00"},
+        {"01 00 02 00 06 01 37", 0, IDC_CARD_DELETE, 0, "02 00 06 01 37"},
+        {"01 00 02 00 06 01 37", -1, IDC_CARD_DELETE, -1, "01 00 02 00 06 01 37"},
+        {"01 00 02 00 06 01 37", -1, IDC_CARD_UP, -1, "01 00 02 00 06 01 37"},
+        {"03 00", 0, IDC_CARD_DELETE, -1, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
         CDlgCard card;
-        Store(card, "01 00 02 00 06 01 37");
+        Store(card, c.stored);
         ModalDialog editor(card, L"Dialog");
         ASSERT_NE(editor.Window(), nullptr);
         HWND steps = editor.Item(IDC_CARD_STEPS);
@@ -229,13 +196,6 @@ TEST(SequenceEditor, UpDownAndDeleteMoveTheSelectedStepWithItsRecord)
         ASSERT_TRUE(editor.Ended());
         EXPECT_EQ(Result(card), c.bytes);
     }
-    CDlgCard single;
-    Store(single, "03 00");
-    ModalDialog editor(single, L"Dialog");
-    ASSERT_NE(editor.Window(), nullptr);
-    SendMessageW(editor.Item(IDC_CARD_STEPS), LB_SETCURSEL, 0, 0);
-    editor.Click(IDC_CARD_DELETE);
-    EXPECT_EQ(SendMessageW(editor.Item(IDC_CARD_STEPS), LB_GETCURSEL, 0, 0), LB_ERR) << "an emptied list";
 }
 
 TEST(SequenceEditor, AccessNumberBoxOffersTheCountrysNumbersAndKeepsTheNumberAlone)
@@ -249,7 +209,7 @@ TEST(SequenceEditor, AccessNumberBoxOffersTheCountrysNumbersAndKeepsTheNumberAlo
         bool table;
         const wchar_t* stored;
         Lines entries;
-        const wchar_t* shown;
+        const wchar_t* shown;  // null: not compared
         int pick;              // entry chosen, or -1
         const wchar_t* typed;  // typed instead, or null
         const wchar_t* result;
@@ -262,7 +222,7 @@ TEST(SequenceEditor, AccessNumberBoxOffersTheCountrysNumbersAndKeepsTheNumberAlo
         {49, false, L"777", {}, L"777", -1, nullptr, L"777"},
         {49, true, L"", german, nullptr, -1, L"01234567890123456789012", L"0123456789012345678"},
         {49, true, L"", german, nullptr, -1, L"0800 (x", L"0800"},
-        {49, true, L"", german, nullptr, -1, L"(0)800", L""},
+        {49, true, L"", german, nullptr, -1, L"(0)800", L""},  // no number before the bracket
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
@@ -298,12 +258,10 @@ TEST(SequenceEditor, OpensFullScreenWithTheSoftKeys)
     GetWindowRect(editor.Window(), &rect);
     EXPECT_EQ(rect.right - rect.left, work.right - work.left);
     EXPECT_EQ(rect.bottom - rect.top, work.bottom - work.top);
-    HMENU bar = GetMenu(editor.Window());
-    wchar_t text[16] = L"";
-    GetMenuStringW(bar, 0, text, 16, MF_BYPOSITION);
-    EXPECT_STREQ(text, L"OK");
-    GetMenuStringW(bar, 1, text, 16, MF_BYPOSITION);
-    EXPECT_STREQ(text, L"Cancel");
+    wchar_t ok[16] = L"", cancel[16] = L"";
+    GetMenuStringW(GetMenu(editor.Window()), IDOK, ok, 16, MF_BYCOMMAND);
+    GetMenuStringW(GetMenu(editor.Window()), IDCANCEL, cancel, 16, MF_BYCOMMAND);
+    EXPECT_EQ(std::wstring(ok) + L"|" + cancel, L"OK|Cancel");
     EXPECT_EQ(LastSipPreference(), SIP_DOWN);
 }
 
@@ -313,17 +271,12 @@ TEST(WaitForDialog, ArrowsStepTwoSecondsBetween2And254)
     const struct {
         int initial;
         bool timed;
-        int ups;
-        int button;
+        int ups, button;
         const wchar_t* shown;
         INT_PTR result;
     } cases[] = {
-        {0, false, 0, IDOK, L"2", 0},
-        {0, true, 0, IDOK, L"2", 2},
-        {0, true, 1, IDOK, L"4", 4},
-        {0, true, 130, IDOK, L"254", 254},
-        {0, true, 3, IDCANCEL, L"8", -1},
-        {30, false, 0, IDOK, L"30", 30},
+        {0, false, 0, IDOK, L"2", 0},    {0, true, 1, IDOK, L"4", 4},        {0, true, 130, IDOK, L"254", 254},
+        {0, true, 3, IDCANCEL, L"8", -1}, {30, false, 0, IDOK, L"30", 30},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
@@ -334,10 +287,7 @@ TEST(WaitForDialog, ArrowsStepTwoSecondsBetween2And254)
         if (c.timed)
             dialog.Click(IDC_WAIT_TIME);
         EXPECT_EQ(IsWindowEnabled(dialog.Item(IDC_WAIT_SPIN)) != 0, c.timed || c.initial != 0);
-        for (int i = 0; i < c.ups; ++i) {
-            SendMessageW(dialog.Item(IDC_WAIT_SPIN), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 2));
-            SendMessageW(dialog.Item(IDC_WAIT_SPIN), WM_LBUTTONUP, 0, MAKELPARAM(3, 2));
-        }
+        ClickUp(dialog.Item(IDC_WAIT_SPIN), c.ups);
         EXPECT_EQ(WindowText(dialog.Item(IDC_WAIT_SECONDS)), c.shown);
         dialog.PostClick(c.button);
         ASSERT_TRUE(dialog.Ended());
