@@ -475,8 +475,8 @@ BOOL CFormWnd::Navigate(CFormWnd* target, DWORD flags, LPARAM parameter)
         const FHB& next = nav.history.At(top + 1);
         if (flags & FNF_QUERY)
             return next.form != nullptr;
-        if (!next.form)
-            return FALSE;  // nothing ahead: stay where we are
+        // With nothing ahead the target is null: the current form is still left (saved and
+        // deactivated) and the top moves onto the empty record, from which back returns.
         leaving = top >= 0 ? nav.history.At(top).form : nullptr;
         ++top;
         target = next.form;
@@ -519,9 +519,8 @@ BOOL CFormWnd::Navigate(CFormWnd* target, DWORD flags, LPARAM parameter)
     if (stepping || (flags & (FNF_CLEARHISTORY | FNF_NORECORD)))
         return TRUE;
     ++top;
+    // Records beyond the new top are kept: forward can still reach them.
     nav.history.At(top) = FHB{host, target, 0};
-    // A new step forgets what lay ahead, so forward stops here.
-    nav.history.At(top + 1) = FHB{};
     return TRUE;
 }
 

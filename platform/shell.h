@@ -21,6 +21,7 @@ struct SHMENUBARINFO {
 const DWORD SHCMBF_EMPTYBAR = 0x0001;
 const DWORD SHCMBF_HIDDEN = 0x0002;
 const DWORD SHCMBF_HIDESIPBUTTON = 0x0004;
+const DWORD SHCMBF_HMENU = 0x0010;  // nToolBarId names a menu resource (the only kind the desktop bar has)
 
 // The desktop bar is the parent's own menu, loaded from nToolBarId: its items send WM_COMMAND with
 // their ids. An empty bar is no menu. FALSE when the record or the menu resource is unusable.

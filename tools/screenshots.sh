@@ -64,6 +64,25 @@ done
 wait "$host" || true
 host=
 
+# --- The editing dialogs, opened on their own by dialogctl on the same database: the sequence
+# editor with a few steps, "Wait for" and "Specify digits" over it, and the profile dialog, whose
+# home location is detected through the simulated network (operator 26201).
+"$WINE64" reg add 'HKCU\Software\Kestrova\CellularSimulator' /v Operator /t REG_SZ /d 26201 /f >/dev/null 2>&1
+dialogs=(card waitfor digits profile)
+titles=("Dialog" "Wait for" "Specify digits" "Dialpass profile")
+for i in 0 1 2 3; do
+    picture=$out/$((i + 5))-${dialogs[$i]}.png
+    "$WINE64" "$build/bin/dialogctl.exe" open "${dialogs[$i]}" &
+    host=$!
+    "$WINE64" "$build/bin/dialogctl.exe" wait "${titles[$i]}" 30
+    sleep 0.3
+    import -display "$DISPLAY" -window root "$picture"
+    echo "$picture"
+    "$WINE64" "$build/bin/dialogctl.exe" close
+    wait "$host" || true
+    host=
+done
+
 # The phone turned sideways: the same pages at 320x240, when no size was asked for.
 if [ -z "${3:-}" ]; then
     cleanup
