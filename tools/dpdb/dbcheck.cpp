@@ -58,7 +58,7 @@ const char* CheckNumber(const char* from, const char* to, uint32_t most, const c
 {
     static char text[96];
     if (from == to) {
-        snprintf(text, sizeof(text), "no %s (expected decimal digits)", name);
+        snprintf(text, sizeof(text), "%s is missing (expected decimal digits)", name);
         return text;
     }
     uint64_t value = 0;
