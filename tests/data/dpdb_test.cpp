@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <iterator>
+#include <list>
 #include <string>
 #include <vector>
 
@@ -39,35 +41,52 @@ std::wstring Quote(const std::wstring& path)
     return L"\"" + path + (!path.empty() && path.back() == L'\\' ? L"\\" : L"") + L"\"";
 }
 
-ToolRun Dpdb(const std::wstring& arguments)
+// Runs dpdb once per argument text, all at once; each run's output goes to a file of its own.
+std::vector<ToolRun> DpdbAtOnce(const std::vector<std::wstring>& runs)
 {
-    ToolRun run;
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
-        return run;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = writeEnd;
-    std::wstring program = ProgramDir() + L"\\dpdb.exe", command = Quote(program) + L" " + arguments;
-    PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                  nullptr, &startup, &process);
-    CloseHandle(writeEnd);
-    if (started) {
+    TempDir outputs;
+    std::vector<ToolRun> results(runs.size());
+    std::vector<HANDLE> processes(runs.size(), nullptr);
+    std::wstring program = ProgramDir() + L"\\dpdb.exe";
+    for (size_t i = 0; i < runs.size(); ++i) {
+        SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+        HANDLE output = CreateFileW((outputs / std::to_wstring(i)).c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS, 0, nullptr);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = output;
+        std::wstring command = Quote(program) + L" " + runs[i];
+        PROCESS_INFORMATION process = {};
+        if (CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                           &startup, &process)) {
+            processes[i] = process.hProcess;
+            CloseHandle(process.hThread);
+        }
+        CloseHandle(output);
+    }
+    for (size_t i = 0; i < runs.size(); ++i) {
+        if (processes[i]) {
+            WaitForSingleObject(processes[i], 50000);
+            GetExitCodeProcess(processes[i], &results[i].exitCode);
+            CloseHandle(processes[i]);
+        }
+        // Shared for writing too: under Wine a handle to a child's output file outlives the child.
+        HANDLE output = CreateFileW((outputs / std::to_wstring(i)).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
         char buffer[4096];
         DWORD read = 0;
-        while (ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr) && read)
-            run.output.append(buffer, read);
-        WaitForSingleObject(process.hProcess, 30000);
-        GetExitCodeProcess(process.hProcess, &run.exitCode);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
+        while (output != INVALID_HANDLE_VALUE && ReadFile(output, buffer, sizeof(buffer), &read, nullptr) && read)
+            results[i].output.append(buffer, read);
+        if (output != INVALID_HANDLE_VALUE)
+            CloseHandle(output);
     }
-    CloseHandle(readEnd);
-    return run;
+    return results;
+}
+
+ToolRun Dpdb(const std::wstring& arguments)
+{
+    return DpdbAtOnce({arguments})[0];
 }
 
 TEST(Dpdb, TheBuiltSampleDatabaseChecksClean)
@@ -143,7 +162,9 @@ TEST(Dpdb, ArgumentsAndExitCodes)
         {L"check --plain", 2, "check takes one directory"},
         {L"check --strict", 2, "unknown option \"--strict\""},
         {L"build a", 2, "build takes two directories"},
-        {L"check " + Quote(dir / L"nothere"), 3, "not a directory"},
+        {L"check " + Quote(dir / L"nothere"), 3,
+         Narrow(dir / L"nothere") + ": cannot be opened: " + Narrow(SystemErrorText(ERROR_FILE_NOT_FOUND))},
+        {L"build " + Quote(SampleDir() + L"\\country.dat") + L" " + Quote(dir / L"out"), 3, "country.dat: not a directory"},
         {L"scramble " + Quote(dir / L"nothere.dat") + L" " + Quote(dir / L"out.dat"), 3, "cannot be opened"},
         {L"scramble " + Quote(SampleDir() + L"\\country.dat") + L" " + Quote(dir / L"no\\such\\x.dat"), 3,
          Narrow(dir / L"no\\such") + ": the writer's lock (dialpass.lock) cannot be taken in this folder: " +
@@ -206,21 +227,30 @@ TEST(Dpdb, RefusesWhatTheAppletWouldMisread)
         {L"manufacturers.dat", "7;;Nameless\r\n", "1: empty short name"},
         {L"Sample.dat", "49;800;\r\n+49;801;\r\n", "2: the country code is not a number"},
     };
+    std::list<TempDir> folders;  // per case: the sources, the build's target, an installed copy
+    std::vector<std::wstring> runs;
     for (const Case& c : cases) {
-        TempDir source, target, installed;
+        TempDir& source = folders.emplace_back();
+        TempDir& target = folders.emplace_back();
+        TempDir& installed = folders.emplace_back();
         WriteSources(source, kSources);
         WriteBytes(source / c.file, c.text);
-        ToolRun run = Dpdb(L"build " + Quote(source.Path()) + L" " + Quote(target.Path()));
-        EXPECT_EQ(run.exitCode, 1u) << run.output;
-        EXPECT_TRUE(run.Has(Narrow(source / c.file) + ":" + c.error)) << run.output;
-        EXPECT_EQ(Names(target.Path()), "") << run.output;  // nothing written
-
-        WriteSources(installed, kSources);
         for (const auto& file : kSources)
             WriteScrambled(installed / file.first, file.first == c.file ? c.text : file.second);
-        run = Dpdb(L"check " + Quote(installed.Path()));
-        EXPECT_EQ(run.exitCode, 1u) << run.output;
-        EXPECT_TRUE(run.Has(Narrow(installed / c.file) + ":" + c.error)) << run.output;
+        runs.push_back(L"build " + Quote(source.Path()) + L" " + Quote(target.Path()));
+        runs.push_back(L"check " + Quote(installed.Path()));
+    }
+    std::vector<ToolRun> results = DpdbAtOnce(runs);  // one after the other would take long under Wine
+    auto folder = folders.begin();
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        const TempDir &source = *folder++, &target = *folder++, &installed = *folder++;
+        const ToolRun &build = results[2 * i], &check = results[2 * i + 1];
+        EXPECT_EQ(build.exitCode, 1u) << build.output;
+        EXPECT_TRUE(build.Has(Narrow(source / c.file) + ":" + c.error)) << build.output;
+        EXPECT_EQ(Names(target.Path()), "") << build.output;  // nothing written
+        EXPECT_EQ(check.exitCode, 1u) << check.output;
+        EXPECT_TRUE(check.Has(Narrow(installed / c.file) + ":" + c.error)) << check.output;
     }
 }
 
@@ -280,27 +310,11 @@ TEST(Dpdb, ParallelBuildsIntoOneFolderLeaveOneWholeSet)
     other[3].second = "49;0800; (kostenlos)\r\n49;0801;\r\n";
     WriteSources(first, kSources);
     WriteSources(second, other);
-    std::vector<PROCESS_INFORMATION> builds;
-    for (int i = 0; i < 6; ++i) {
-        std::wstring program = ProgramDir() + L"\\dpdb.exe";
-        std::wstring command = Quote(program) + L" build " + Quote((i % 2 ? second : first).Path()) + L" " +
-                               Quote(target.Path());
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process = {};
-        if (CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                           &startup, &process))
-            builds.push_back(process);
-    }
-    ASSERT_EQ(builds.size(), 6u);
-    for (PROCESS_INFORMATION& process : builds) {
-        WaitForSingleObject(process.hProcess, 40000);
-        DWORD code = 99;
-        GetExitCodeProcess(process.hProcess, &code);
-        EXPECT_EQ(code, 0u);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-    }
+    std::vector<std::wstring> builds;
+    for (int i = 0; i < 6; ++i)
+        builds.push_back(L"build " + Quote((i % 2 ? second : first).Path()) + L" " + Quote(target.Path()));
+    for (const ToolRun& run : DpdbAtOnce(builds))
+        EXPECT_EQ(run.exitCode, 0u) << run.output;
     bool wholeFirst = true, wholeSecond = true;
     for (size_t i = 0; i < kSources.size(); ++i) {
         std::string installed = Unscrambled(target / kSources[i].first);
@@ -311,6 +325,27 @@ TEST(Dpdb, ParallelBuildsIntoOneFolderLeaveOneWholeSet)
     EXPECT_EQ(Names(target.Path()), "Sample.dat country.dat dialpass.lock manufacturers.dat providers.dat");
     ToolRun run = Dpdb(L"check " + Quote(target.Path()));
     EXPECT_EQ(run.exitCode, 0u) << run.output;
+}
+
+// An installed file held open by a reader cannot be replaced: build fails, says that the old files
+// are in place, and they are, every one of them.
+TEST(Dpdb, ABuildThatCannotReplaceEveryFileLeavesTheOldSet)
+{
+    TempDir source, target;
+    WriteSources(source, kSources);
+    ASSERT_EQ(Dpdb(L"build " + Quote(source.Path()) + L" " + Quote(target.Path())).exitCode, 0u);
+    WriteBytes(source / L"country.dat", "276;Deutschland;49\n");
+    WriteBytes(source / L"Sample.dat", "49;0800;\n");
+    HANDLE held = CreateFileW((target / L"manufacturers.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ToolRun run = Dpdb(L"build " + Quote(source.Path()) + L" " + Quote(target.Path()));
+    CloseHandle(held);
+    EXPECT_EQ(run.exitCode, 3u) << run.output;
+    EXPECT_TRUE(run.Has("dpdb: " + Narrow(target / L"manufacturers.dat") + ": cannot be replaced: ")) << run.output;
+    EXPECT_TRUE(run.Has("; the old files are in place")) << run.output;
+    for (const auto& file : kSources)
+        EXPECT_EQ(Unscrambled(target / file.first), file.second) << Narrow(file.first);
+    EXPECT_EQ(Names(target.Path()), "Sample.dat country.dat dialpass.lock manufacturers.dat providers.dat");
 }
 
 } // namespace
