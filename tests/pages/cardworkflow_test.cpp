@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -49,6 +50,23 @@ void ExpectValues(const char* what, std::initializer_list<Want> wants)
 {
     for (const Want& w : wants)
         EXPECT_EQ(ShowValue(w.key, w.name), w.shown) << what << ": " << w.key << " " << w.name;
+}
+
+// Bytes in use in every heap of the process (Wine reports no private usage of its own).
+SIZE_T BusyHeapBytes()
+{
+    HANDLE heaps[256];
+    DWORD count = GetProcessHeaps(256, heaps);
+    SIZE_T total = 0;
+    for (DWORD i = 0; i < count && i < 256; ++i) {
+        HeapLock(heaps[i]);
+        PROCESS_HEAP_ENTRY entry{};
+        while (HeapWalk(heaps[i], &entry))
+            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
+                total += entry.cbData;
+        HeapUnlock(heaps[i]);
+    }
+    return total;
 }
 
 std::vector<std::wstring> Entries(HWND box)
@@ -315,6 +333,97 @@ TEST_F(CardWorkflow, CancelAndAVanishedLocation)
     EXPECT_FALSE(datatest::FileExists(install / L"settings.dat")) << "the cancelled sequence was saved";
     ExpectValues("location 999", {{kRoot, L"CurrentLocation", L"dword:999"}, {kDefaults, L"Name", L"sz:Travel"},
                                   {kDefaults, L"CountryCode", L"dword:1"}, {kInternational, L"Length", L"no key"}});
+}
+
+// The provider's access numbers are read once for repeated opens of the editor.
+TEST_F(CardWorkflow, AccessNumberFileIsReadOnceForRepeatedEdits)
+{
+    StoreProfiles({L"Travel"});
+    ASSERT_NE(driver.Open(), nullptr);
+    ASSERT_NE(driver.ShowPage(1), nullptr);
+    for (int open = 0; open < 2; ++open) {
+        driver.Click(driver.Control(1, IDC_INTERNATIONAL_CALLS));
+        HWND editor = Dialog(L"Dialog");
+        ASSERT_NE(editor, nullptr);
+        EXPECT_EQ(Entries(GetDlgItem(editor, IDC_CARD_ACCESS_NUMBER)), std::vector<std::wstring>{L"08001234567 (toll free)"})
+            << "open " << open;
+        Close(editor, IDCANCEL);
+        DeleteFileW((install / L"Brightwren.dat").c_str());  // a second read would find nothing
+    }
+    ASSERT_TRUE(driver.PressCancel());
+}
+
+// A database table that cannot be read while OK publishes: said, and nothing is written from it.
+TEST_F(CardWorkflow, TableFailingWhilePublishingIsShown)
+{
+    StoreProfiles({L"Travel"});
+    SetNumber(kRoot, L"CurrentLocation", 276);
+    SetNumber(kDefaults, L"CountryCode", 1);
+    DeleteFileW((install / L"country.dat").c_str());
+    ASSERT_NE(driver.Open(), nullptr);
+    PostMessageW(driver.sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    HWND box = WaitForWindow(L"#32770", L"Kestrova Dialpass");
+    ASSERT_NE(box, nullptr) << "nothing said";
+    EXPECT_EQ(MessageBoxText(box), L"Unable to open file !\n\n" + install / L"country.dat");
+    AnswerMessageBox(box, IDOK);
+    ASSERT_TRUE(driver.WaitClosed());
+    ExpectValues("country.dat missing", {{kDefaults, L"Name", L"sz:Travel"}, {kDefaults, L"CountryCode", L"dword:1"},
+                                         {kInternational, L"Length", L"no key"}});
+}
+
+// A save that cannot replace its file (held open by another program) leaves the old file whole.
+TEST_F(CardWorkflow, HeldProfileFileIsLeftWhole)
+{
+    StoreProfiles({L"Travel"});
+    std::string profiles = datatest::ReadBytes(install / L"profiles.dat");
+    HANDLE held = CreateFileW((install / L"profiles.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ASSERT_NE(driver.Open(), nullptr);
+    RunProfileDialog(IDC_NEW_PROFILE, L"Second");
+    ASSERT_TRUE(driver.PressOk());
+    CloseHandle(held);
+    EXPECT_EQ(datatest::ReadBytes(install / L"profiles.dat"), profiles) << "a held file was changed";
+    EXPECT_EQ(ShowValue(kRoot, L"Enable"), L"dword:0") << "OK went on after the failed save";
+}
+
+// A host keeps the library loaded for hours: opening, editing a sequence and OK must not grow the heap.
+TEST_F(CardWorkflow, FiftyOpenEditOkCyclesLeaveTheHeapWhereItWas)
+{
+    StoreProfiles({L"Travel"});
+    // One step added and the last one deleted, and a new access number: the sequence keeps its
+    // length, so what the heap holds for it stays the same.
+    int round = 0;
+    auto cycle = [&] {
+        ASSERT_NE(driver.Open(), nullptr);
+        ASSERT_NE(driver.ShowPage(1), nullptr);
+        driver.Click(driver.Control(1, IDC_INTERNATIONAL_CALLS));
+        HWND editor = Dialog(L"Dialog");
+        ASSERT_NE(editor, nullptr);
+        HWND steps = GetDlgItem(editor, IDC_CARD_STEPS);
+        SendMessageW(GetDlgItem(editor, IDC_CARD_ADD_PIN), BM_CLICK, 0, 0);
+        if (round++ > 0) {
+            SendMessageW(steps, LB_SETCURSEL, WPARAM(SendMessageW(steps, LB_GETCOUNT, 0, 0) - 1), 0);
+            SendMessageW(GetDlgItem(editor, IDC_CARD_DELETE), BM_CLICK, 0, 0);
+        }
+        const wchar_t* number = round % 2 ? L"0800 1" : L"0800 2";
+        SendMessageW(GetDlgItem(editor, IDC_CARD_ACCESS_NUMBER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(number));
+        Close(editor, IDOK);
+        ASSERT_TRUE(driver.PressOk());
+        ASSERT_EQ(ShowValue(kInternational, L"AccessNumber"), std::wstring(L"sz:") + number) << "round " << round;
+    };
+    // The first openings load the tables and the platform's own caches for good.
+    for (int i = 0; i < 3; ++i)
+        cycle();
+    SIZE_T before = BusyHeapBytes();
+    DWORD start = GetTickCount();
+    for (int i = 0; i < 50 && !HasFatalFailure(); ++i)
+        cycle();
+    SIZE_T after = BusyHeapBytes();
+    printf("heap in use: %zu bytes before, %zu after 50 cycles (%ld ms)\n", size_t(before), size_t(after),
+           long(GetTickCount() - start));
+    EXPECT_EQ(after, before);
+    EXPECT_TRUE(driver.messages.empty());
 }
 
 }  // namespace
