@@ -147,12 +147,12 @@ Box Capture(HWND window, HWND control, int dpi)
         case BS_AUTO3STATE:
             // The mark and the gap after it, or a push button's edges.
             box.caption = (style & BS_PUSHLIKE) ? Caption::Push : Caption::Mark;
-            box.captionIndent = MulDiv((style & BS_PUSHLIKE) ? 6 : 13 + 4, dpi, 96);
+            box.captionIndent = MulDiv((style & BS_PUSHLIKE) ? 4 : 13 + 4, dpi, 96);
             break;
         case BS_PUSHBUTTON:
         case BS_DEFPUSHBUTTON:
             box.caption = Caption::Push;
-            box.captionIndent = MulDiv(6, dpi, 96);
+            box.captionIndent = MulDiv(4, dpi, 96);
             break;
         default:
             break;
@@ -221,7 +221,10 @@ void PlaceRow(const FitState& state, const std::vector<int>& row, int width, std
     int marginLeft = left, marginRight = state.designWidth - right, span = right - left;
     int toLeft = left, toRight = right;
     if (marginRight <= margin + 1) {
-        toRight = width - marginRight;  // reaches the edge: follows it
+        // Reaches the edge: follows it, stretched from the left margin or, starting further in, moved.
+        toRight = width - marginRight;
+        if (marginLeft > margin + 1)
+            toLeft = toRight - span;
     } else if (marginLeft > margin + 1 && std::abs(marginLeft - marginRight) <= 2 * margin) {
         toLeft = (width - span) / 2;    // centred: stays centred
         toRight = toLeft + span;
