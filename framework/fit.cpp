@@ -524,6 +524,15 @@ bool FitMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
             return false;
         Scroll(*state, LOWORD(wParam));
         return true;
+    case WM_MOUSEWHEEL: {
+        // On the desktop the wheel scrolls as the bar's arrows do, three lines a notch.
+        if (!(GetWindowLongW(window, GWL_STYLE) & WS_VSCROLL))
+            return false;
+        int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
+        for (int i = 0; i < 3 * std::abs(notches); ++i)
+            Scroll(*state, notches > 0 ? SB_LINEUP : SB_LINEDOWN);
+        return true;
+    }
     case WM_DESTROY:
         for (FitState*& slot : fitted)
             if (slot == state)

@@ -17,8 +17,8 @@
 // fullScreen: the window fills the work area and is sized to it again when the work area changes.
 void FitControls(HWND window, int designWidth, bool fullScreen = false);
 // A fitted window's messages, from the dialog procedures: WM_SIZE lays out again, WM_SETTINGCHANGE and
-// WM_DISPLAYCHANGE size a full-screen window to the new work area, WM_VSCROLL scrolls the controls,
-// WM_DESTROY forgets the window. True when the message was consumed (a scroll of the fitted controls).
+// WM_DISPLAYCHANGE size a full-screen window to the new work area, WM_VSCROLL and WM_MOUSEWHEEL scroll
+// the controls, WM_DESTROY forgets the window. True when the message was consumed (a scroll).
 bool FitMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Whether FitControls took window's controls (and still lays them out).
 bool IsFitted(HWND window);

@@ -150,6 +150,10 @@ void ExpectFits(HWND window)
     SendMessageW(window, WM_VSCROLL, SB_TOP, 0);
     for (HWND control : controls)
         EXPECT_GE(RectIn(window, control).top, 0) << "scrolled back to the top: " << Describe(window, control);
+    int top = RectIn(window, controls.front()).top;
+    SendMessageW(window, WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-WHEEL_DELTA)), 0);
+    EXPECT_LT(RectIn(window, controls.front()).top, top) << "a wheel notch down did not scroll";
+    SendMessageW(window, WM_VSCROLL, SB_TOP, 0);
 }
 
 void ExpectFillsWorkArea(HWND window, const RECT& work)
