@@ -199,8 +199,11 @@ TEST(FolderLock, ASecondWriterWaitsThenFailsAndAKilledWriterLetsGo)
     ASSERT_NE(child.hProcess, nullptr);
     bool heldByChild = false;  // a child program can take seconds to start on a busy machine
     for (DWORD begin = GetTickCount(); !heldByChild && GetTickCount() - begin < 40000;) {
-        FolderLock probe;
-        heldByChild = !probe.Acquire(dir.Path(), 0, error) && error.code == ERROR_SHARING_VIOLATION;
+        {
+            // Let go before waiting: the child can only take the lock while the probe does not hold it.
+            FolderLock probe;
+            heldByChild = !probe.Acquire(dir.Path(), 0, error) && error.code == ERROR_SHARING_VIOLATION;
+        }
         if (!heldByChild && WaitForSingleObject(child.hProcess, 50) == WAIT_OBJECT_0)
             break;
     }
