@@ -7,7 +7,8 @@
 //  - A picture flush with the left edge is a strip across the top: it spans the window, its picture
 //    keeps the part under the controls lying on it and its right end (the logo) at the right.
 //  - A caption that no longer fits on one line wraps at words, and the rows below move down.
-//  - What does not fit below is reached with the window's vertical scroll bar.
+//  - What does not fit below is reached with the window's vertical scroll bar; a control that gets
+//    the keyboard focus out of sight is scrolled into view.
 // Only the places on screen change: ids, texts, tab order and the template stay as they are.
 #pragma once
 #include <windows.h>

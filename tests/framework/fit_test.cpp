@@ -154,6 +154,18 @@ void ExpectFits(HWND window)
     SendMessageW(window, WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-WHEEL_DELTA)), 0);
     EXPECT_LT(RectIn(window, controls.front()).top, top) << "a wheel notch down did not scroll";
     SendMessageW(window, WM_VSCROLL, SB_TOP, 0);
+    // The keyboard reaches the lowest control that takes the focus: it comes into view.
+    HWND last = nullptr;
+    for (HWND control : controls)
+        if (IsWindowEnabled(control) && (GetWindowLongW(control, GWL_STYLE) & WS_TABSTOP) &&
+            (!last || RectIn(window, control).bottom > RectIn(window, last).bottom))
+            last = control;
+    if (!last || RectIn(window, last).bottom <= client.bottom)
+        return;
+    SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(last), TRUE);
+    EXPECT_TRUE(WaitUntil([&] { return RectIn(window, last).bottom <= client.bottom; }))
+        << "focus on " << Describe(window, last) << ", out of sight";
+    SendMessageW(window, WM_VSCROLL, SB_TOP, 0);
 }
 
 void ExpectFillsWorkArea(HWND window, const RECT& work)
