@@ -37,18 +37,16 @@ double Now()
 template <class Make>
 bool WriteDatabaseFile(const std::wstring& path, Make make)
 {
-    std::string text;
+    std::string text, last = make(0);
     for (unsigned i = 1;; ++i) {
         std::string line = make(i);
-        if (text.size() + line.size() > kFileBytes)
+        if (text.size() + line.size() + last.size() > kFileBytes)
             break;
         text += line;
     }
-    std::string last = make(0);
-    // The padding goes into a last line of the same shape: digits of a number no one looks for.
-    while (text.size() + last.size() < kFileBytes)
-        last.insert(last.find(';') + 1, "1");
-    text += last.substr(0, kFileBytes - text.size());
+    // The rest goes into a last line of the same shape: leading zeros of its first number.
+    last.insert(0, kFileBytes - text.size() - last.size(), '0');
+    text += last;
     Scramble(&text[0], text.size());
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
@@ -246,26 +244,54 @@ int wmain(int argc, wchar_t** argv)
     std::vector<double> applied, direct;
     if (sheet) {
         // Card settings opened and one sequence confirmed: the card settings are loaded, as after an edit.
-        SendMessageW(sheet, PSM_SETCURSEL, 1, 0);
+        DWORD_PTR shown = 0;
+        SendMessageTimeoutW(sheet, PSM_SETCURSEL, 1, 0, SMTO_NORMAL, 10000, &shown);
         HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_INDEXTOHWND, 1, 0));
         PostMessageW(GetDlgItem(page, 1018), BM_CLICK, 0, 0);
-        if (HWND editor = WaitWindow(L"Dialog")) {
+        if (HWND editor = page ? WaitWindow(L"Dialog") : nullptr) {
             PostMessageW(editor, WM_COMMAND, IDOK, 0);
             for (double start = Now(); IsWindow(editor) && Now() - start < 10000;)
                 Sleep(5);
+        } else {
+            fwprintf(stderr, L"bench-apply: the Card settings page or its sequence editor did not open\n");
+            status = 1;
         }
-        for (int i = 0; i < runs; ++i) {
+        // What the apply writes must not be there before it.
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Kestrova\\Dialpass\\Defaults");
+        DeleteFileW((dir + L"\\profiles.dat").c_str());
+        DeleteFileW((dir + L"\\settings.dat").c_str());
+        for (int i = 0; i < runs && !status; ++i) {
             double start = Now();
-            SendMessageW(sheet, PSM_APPLY, 0, 0);
+            DWORD_PTR answer = 0;
+            // A message box (a table that cannot be read) would hold the apply up: say so and stop.
+            if (!SendMessageTimeoutW(sheet, PSM_APPLY, 0, 0, SMTO_NORMAL, 10000, &answer)) {
+                HWND box = FindWindowW(L"#32770", L"Kestrova Dialpass");
+                wchar_t text[512] = L"";
+                if (box)
+                    GetDlgItemTextW(box, 0xFFFF, text, 512);
+                fwprintf(stderr, L"bench-apply: the apply did not end within 10 s%ls%ls\n", box ? L": " : L"", text);
+                if (box)
+                    PostMessageW(box, WM_COMMAND, IDOK, 0);
+                status = 1;
+                break;
+            }
             applied.push_back(Now() - start);
         }
         std::string profiles = ReadAll(dir + L"\\profiles.dat"), settings = ReadAll(dir + L"\\settings.dat");
-        if (profiles.size() != 12 + 140 * kProfiles || settings.size() < 8 + 40 * kCardSettings) {
+        wchar_t name[32] = L"";
+        DWORD size = sizeof(name);
+        RegGetValueW(HKEY_CURRENT_USER, L"SOFTWARE\\Kestrova\\Dialpass\\Defaults", L"Name", RRF_RT_REG_SZ, nullptr,
+                     name, &size);
+        if (!status && wcscmp(name, L"Profile 99") != 0) {
+            fwprintf(stderr, L"bench-apply: the apply did not publish the profile (\"Name\" is \"%ls\"; profiles.dat %u bytes)\n", name, unsigned(profiles.size()));
+            status = 1;
+        }
+        if (!status && (profiles.size() != 12 + 140 * kProfiles || settings.size() < 8 + 40 * kCardSettings)) {
             fwprintf(stderr, L"bench-apply: the apply wrote %u and %u bytes: not the whole stores\n",
                      unsigned(profiles.size()), unsigned(settings.size()));
             status = 1;
         }
-        for (int i = 0; i < runs; ++i) {
+        for (int i = 0; i < runs && !status; ++i) {
             double start = Now();
             DirectWrites(dir, profiles, settings);
             direct.push_back(Now() - start);
