@@ -125,6 +125,24 @@ bool ParseJournal(const std::string& text, JournalState& state, std::vector<Swap
     return true;
 }
 
+// Reads a whole file; false with the system's code when it cannot be opened or read whole (a copy
+// or a journal cut short would put wrong bytes back).
+bool ReadExactly(const std::wstring& path, std::string& bytes, DWORD& code)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!ReadWholeFile(path.c_str(), bytes, &code))
+        return false;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+        code = GetLastError();
+        return false;
+    }
+    if (data.nFileSizeHigh || data.nFileSizeLow != bytes.size()) {
+        code = ERROR_HANDLE_EOF;
+        return false;
+    }
+    return true;
+}
+
 bool Exists(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -257,11 +275,14 @@ public:
         return !stopped;
     }
 
-    // Puts every old file back (and removes files that did not exist before); safe to repeat.
+    // Puts every old file back (and removes files that did not exist before); safe to repeat. A file
+    // whose temporary is still there was never swapped and holds its old bytes already.
     bool RollBack(const std::vector<Swap>& swaps)
     {
         bool whole = true;
         for (const Swap& swap : swaps) {
+            if (Exists(Path(swap.temp)))
+                continue;
             DWORD code = 0;
             if (!swap.backup.empty()) {
                 if (Exists(Path(swap.backup)) && !Move(swap.backup, swap.target, code)) {
@@ -270,7 +291,7 @@ public:
                     whole = false;
                     Fail(Path(swap.target), L"cannot be put back", code, false);
                 }
-            } else if (!Exists(Path(swap.temp)) && Exists(Path(swap.target))) {
+            } else if (Exists(Path(swap.target))) {
                 if (!Step())
                     return false;
                 if (!DeleteFileW(Path(swap.target).c_str())) {
@@ -283,8 +304,13 @@ public:
             error.oldSetKept = false;
             return false;  // the journal stays, so the next opening tries again
         }
+        // Temporaries first: a copy whose temporary is gone is put back again by a repeated rollback.
         for (const Swap& swap : swaps) {
             if (!Delete(swap.temp))
+                return false;
+        }
+        for (const Swap& swap : swaps) {
+            if (!swap.backup.empty() && !Delete(swap.backup))
                 return false;
         }
         return Delete(kJournalName) || !stopped;
@@ -297,7 +323,7 @@ public:
         std::wstring journal = Path(kJournalName);
         std::string text;
         DWORD code = 0;
-        if (!ReadWholeFile(journal.c_str(), text, &code)) {
+        if (!ReadExactly(journal, text, code)) {
             if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
                 return true;
             Fail(journal, L"cannot be read", code, false);
@@ -499,7 +525,7 @@ bool FileSet::Commit(DWORD lockWait)
         std::wstring target = replacement.Path(swap.target);
         std::string old;
         DWORD code = 0;
-        if (!ReadWholeFile(target.c_str(), old, &code)) {
+        if (!ReadExactly(target, old, code)) {
             if (code == ERROR_FILE_NOT_FOUND)
                 continue;
             replacement.Fail(target, L"cannot be read to keep a copy of it", code, true);

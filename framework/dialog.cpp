@@ -4,6 +4,7 @@
 
 #include "base/module.h"
 #include "framework/activation.h"
+#include "framework/fit.h"
 
 namespace {
 
@@ -48,6 +49,8 @@ BindingCache pageCache;
 INT_PTR Route(BindingCache& cache, CDialog* object, HWND window, UINT message, WPARAM wParam, LPARAM lParam,
               bool isPage)
 {
+    if (FitMessage(window, message, wParam, lParam))
+        return 1;
     LRESULT handled = object->WindowProc(message, wParam, lParam);
     if (handled)
         return handled;
@@ -141,7 +144,11 @@ INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     if (const RECT* r = params->rectangle)
         SetWindowPos(window, params->insertAfter, r->left, r->top, r->right - r->left, r->bottom - r->top,
                      params->positionFlags);
-    return object->OnInitDialog(wParam, lParam);
+    INT_PTR result = object->OnInitDialog(wParam, lParam);
+    // A full-screen dialog was fitted when set up; its captions are filled in by now.
+    if (IsFitted(window))
+        FitControls(window, 0);
+    return result;
 }
 
 INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -156,5 +163,10 @@ INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         return 0;
     object = entry->page;
     pageCache.Bind(window, object);
-    return object->OnInitDialog(wParam, lParam);
+    // Still the template's size here; the page is fitted to what the sheet gives it once set up.
+    RECT design;
+    GetClientRect(window, &design);
+    INT_PTR result = object->OnInitDialog(wParam, lParam);
+    FitControls(window, design.right);
+    return result;
 }
