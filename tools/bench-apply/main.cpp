@@ -124,14 +124,17 @@ HWND WaitWindow(const wchar_t* title)
     return nullptr;
 }
 
-// What one OK writes, written plainly: the registry values and the two files, no temporary names.
-void DirectWrites(const std::wstring& dir, const std::string& profiles, const std::string& settings)
+// What one OK writes, written plainly: the registry values and the two files, no temporary names;
+// flushed: each file also flushed to the disk before it is closed, as the applet's saves are.
+void DirectWrites(const std::wstring& dir, const std::string& profiles, const std::string& settings, bool flushed)
 {
     for (auto [name, bytes] : {std::pair<const wchar_t*, const std::string*>{L"\\profiles.dat", &profiles},
                                {L"\\settings.dat", &settings}}) {
         HANDLE file = CreateFileW((dir + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD written = 0;
         WriteFile(file, bytes->data(), DWORD(bytes->size()), &written, nullptr);
+        if (flushed)
+            FlushFileBuffers(file);
         CloseHandle(file);
     }
     HKEY root = nullptr, sub = nullptr;
@@ -241,7 +244,7 @@ int wmain(int argc, wchar_t** argv)
     }
     HANDLE thread = status ? nullptr : CreateThread(nullptr, 0, OpenApplet, nullptr, 0, nullptr);
     HWND sheet = thread ? WaitWindow(kCaption) : nullptr;
-    std::vector<double> applied, direct;
+    std::vector<double> applied, direct, flushed;
     if (sheet) {
         // Card settings opened and one sequence confirmed: the card settings are loaded, as after an edit.
         DWORD_PTR shown = 0;
@@ -293,8 +296,11 @@ int wmain(int argc, wchar_t** argv)
         }
         for (int i = 0; i < runs && !status; ++i) {
             double start = Now();
-            DirectWrites(dir, profiles, settings);
+            DirectWrites(dir, profiles, settings, false);
             direct.push_back(Now() - start);
+            start = Now();
+            DirectWrites(dir, profiles, settings, true);
+            flushed.push_back(Now() - start);
         }
         PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
     } else if (!status) {
@@ -319,11 +325,12 @@ int wmain(int argc, wchar_t** argv)
 
     double first = applied.front();
     applied.erase(applied.begin());
-    double a = Median(applied), d = Median(direct);
+    double a = Median(applied), d = Median(direct), f = Median(flushed);
     wprintf(L"OK on 65,535-byte country.dat and access-number file, %u profiles, %u card settings, %d runs\n",
             kProfiles, kCardSettings, runs);
     wprintf(L"  first apply:  %7.2f ms\n", first);
     wprintf(L"  median apply: %7.2f ms   direct writes %7.2f ms   ratio %.2f (goals: < 50 ms, ratio <= 3)\n", a, d,
             a / d);
+    wprintf(L"  direct writes with each file flushed, as the applet's saves are: %7.2f ms   ratio %.2f\n", f, a / f);
     return 0;
 }
