@@ -9,6 +9,7 @@
 #include "data/datafile.h"
 #include "data/safefile.h"
 #include "dbcheck.h"
+#include "publish.h"
 
 namespace {
 
@@ -35,6 +36,8 @@ const wchar_t kHelp[] =
     L"  build SRC DIR        check the plain-text sources in SRC, then write them scrambled to\n"
     L"                       DIR (created when missing) and check DIR; nothing is written when\n"
     L"                       SRC has errors\n"
+    L"  publish SRC OUT --version N [--expires DAYS] [--key FILE]\n"
+    L"                       write a signed folder for the update site (dpdb publish --help)\n"
     L"  --help               show this text\n"
     L"\n"
     L"Files are replaced only when written whole. Warnings (\"warning:\") do not fail a command.\n"
@@ -249,5 +252,7 @@ int wmain(int argc, wchar_t** argv)
             return Usage(L"build takes two directories: build SRC DIR");
         return Build(args[1], args[2]);
     }
+    if (command == L"publish")
+        return PublishCommand(args, Out, Err);
     return Usage(L"unknown command \"" + command + L"\"");
 }

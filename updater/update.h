@@ -1,0 +1,21 @@
+// One run of the updater: fetch and verify the description, fetch and check every file, install.
+#pragma once
+#include "updater/commandline.h"
+#include "updater/crypto.h"
+#include "updater/download.h"
+#include "updater/updatelog.h"
+
+// Exit codes, as the Update page reads them.
+enum UpdateResult {
+    kUpdated = 0,
+    kNothingNew = 1,
+    kUpdateFailed = 2,
+};
+
+// Every run ends within this time plus one request's timeout.
+constexpr int kUpdateDeadlineMs = 300000;
+
+// Runs the update described by arguments, trusting only descriptions signed with key. COM must be
+// initialised on the calling thread (the description is read with MSXML).
+UpdateResult RunUpdate(const UpdateArguments& arguments, const PublicKey& key, UpdateLog& log,
+                       const HttpTimeouts& timeouts = HttpTimeouts());
