@@ -5,6 +5,7 @@
 #include <new>
 
 #include "base/registry.h"
+#include "data/safefile.h"
 #include "resources/resource.h"
 
 // Our own key. Database files are scrambled with it by tools/dpdb (`dpdb scramble`, `dpdb build`).
@@ -68,6 +69,14 @@ CString* GetDataPath(const wchar_t* format, ...)
     if (path)
         path->AppendPath(name.Text());
     return path;
+}
+
+void RecoverDataFolder(const wchar_t* path)
+{
+    std::wstring folder, name;
+    SplitPath(path ? path : L"", folder, name);
+    if (!RecoverFolder(folder))
+        throw CTableException(kTableOpenFailed, path);
 }
 
 void ReadRawDataFile(DataFileBuffer& buffer, const wchar_t* path)

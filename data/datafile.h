@@ -51,6 +51,10 @@ void Scramble(void* bytes, size_t size, size_t offset = 0);
 // characters); a null format gives the directory alone. Collector-owned; null only without memory.
 CString* GetDataPath(const wchar_t* format, ...);
 
+// Before a database file is read: finishes an unfinished replacement of files in its folder (see
+// data/fileset.h). Throws code 2 with the path when the folder cannot be put in order.
+void RecoverDataFolder(const wchar_t* path);
+
 // Reads the whole file into buffer as it is stored (no unscrambling). Throws code 2 when it cannot
 // be opened, code 3 when it cannot be read whole or holds 65,536 bytes or more (16-bit offsets).
 void ReadRawDataFile(DataFileBuffer& buffer, const wchar_t* path);

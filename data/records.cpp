@@ -1,6 +1,9 @@
 #include "data/records.h"
 
 #include <cstring>
+#include <string>
+
+#include "data/fileset.h"
 
 namespace {
 
@@ -254,6 +257,9 @@ void LoadAccessNumberTable(const wchar_t* shortName)
     if (!accessNumberTable.IsEmpty() &&
         CompareStringOrdinal(path->Text(), -1, accessNumberTable.Path(), -1, TRUE) != CSTR_EQUAL)
         accessNumberTable.Clear();
+    // A short name such as "..\x" would name a file outside the installation folder.
+    if (!IsPlainFileName(std::wstring(shortName ? shortName : L"") + L".dat"))
+        throw CTableException(kTableOpenFailed, path->Text());
     if (accessNumberTable.IsEmpty())
         accessNumberTable.Load(path->Text());
 }

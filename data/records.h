@@ -85,6 +85,7 @@ void LoadOperatorTable();     // "providers.dat"
 void LoadProviderTable();     // "manufacturers.dat"
 // The file shortName + ".dat": a table loaded from another path (compared case-insensitively) is
 // cleared first; the table is then loaded when empty. shortName is ANSI text (CP_ACP), 15 bytes at most.
+// A short name that is not a plain file name (separators, "..", device names) throws code 2.
 void LoadAccessNumberTable(const char* shortName);
 // The same with the provider's short name already wide.
 void LoadAccessNumberTable(const wchar_t* shortName);

@@ -17,14 +17,15 @@ public:
     RecordTable(const RecordTable&) = delete;
     RecordTable& operator=(const RecordTable&) = delete;
 
-    // Null path: nothing. Else keeps the path (259 characters at most), reads and unscrambles the
-    // file and appends one record per line. Throws CTableException (code 1 with this path for a bad
+    // Null path: nothing. Else keeps the path (259 characters at most), finishes an unfinished
+    // replacement in its folder, reads and unscrambles the file and appends one record per line. Throws CTableException (code 1 with this path for a bad
     // line or a zero-byte file, 2 and 3 from ReadDataFile); records before a bad line stay.
     void Load(const wchar_t* path)
     {
         if (!path)
             return;
         lstrcpynW(this->path, path, 260);
+        RecoverDataFolder(path);
         DataFileBuffer buffer;
         ReadDataFile(buffer, path);
         try {

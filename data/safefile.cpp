@@ -3,64 +3,97 @@
 #include <cwchar>
 
 namespace {
-long long writeLimit = -1;
+
+// Bytes that may still be written before writes come up short; -1: no limit.
+long long writeBudget = -1;
+// Numbers the temporaries of this process; a name left by an earlier process is skipped.
+LONG temporaryCounter = 0;
+
+const wchar_t kTemporaryPrefix[] = L"~dp";
+
+bool IsHex(const std::wstring& text, size_t from, size_t to)
+{
+    if (from >= to)
+        return false;
+    for (size_t i = from; i < to; ++i) {
+        if (!iswxdigit(text[i]))
+            return false;
+    }
+    return true;
 }
+
+} // namespace
 
 void SafeFileWriter::SetWriteLimitForTesting(long long bytes)
 {
-    writeLimit = bytes;
+    writeBudget = bytes;
 }
 
-bool SafeFileWriter::Open(const wchar_t* path)
+bool SafeFileWriter::Create(const std::wstring& folder, const wchar_t* suffix)
 {
     Abandon();
-    failed = false;
-    written = 0;
-    if (!path || !*path || wcslen(path) >= MAX_PATH)
-        return false;
-    lstrcpynW(target, path, MAX_PATH);
-    lstrcpynW(temporary, path, MAX_PATH);
-    lstrcatW(temporary, L".new");
-    file = CreateFileW(temporary, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
-    return file != INVALID_HANDLE_VALUE;
+    failure = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        wchar_t unique[40];
+        swprintf(unique, 40, L"%ls%lX-%lX%ls", kTemporaryPrefix, GetCurrentProcessId(),
+                 static_cast<unsigned long>(InterlockedIncrement(&temporaryCounter)), suffix);
+        name = unique;
+        path = JoinFolder(folder, name);
+        file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            return true;
+        failure = GetLastError();
+        if (failure != ERROR_FILE_EXISTS && failure != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    name.clear();
+    path.clear();
+    return false;
 }
 
 bool SafeFileWriter::Write(const void* bytes, size_t size)
 {
-    if (file == INVALID_HANDLE_VALUE || failed)
+    if (file == INVALID_HANDLE_VALUE || failure)
         return false;
     const char* p = static_cast<const char*>(bytes);
     while (size) {
         DWORD chunk = size > 0x10000000 ? 0x10000000 : DWORD(size);
-        if (writeLimit >= 0 && written + chunk > writeLimit)
-            chunk = writeLimit > written ? DWORD(writeLimit - written) : 0;
-        DWORD done = 0;
-        if (!chunk || !WriteFile(file, p, chunk, &done, nullptr) || done != chunk) {
-            written += done;
-            failed = true;
-            return false;
+        bool cut = false;
+        if (writeBudget >= 0 && chunk > writeBudget) {
+            chunk = DWORD(writeBudget);
+            cut = true;
         }
-        written += done;
+        DWORD done = 0;
+        if (chunk && !WriteFile(file, p, chunk, &done, nullptr))
+            failure = GetLastError();
+        if (writeBudget >= 0)
+            writeBudget -= done;
+        if (!failure && (cut || done != chunk))
+            failure = ERROR_DISK_FULL;  // what a full disk reports
+        if (failure)
+            return false;
         p += done;
         size -= done;
     }
     return true;
 }
 
-bool SafeFileWriter::Commit()
+bool SafeFileWriter::Finish()
 {
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    bool ok = !failed && FlushFileBuffers(file);
-    ok = CloseHandle(file) && ok;
+    if (!failure && !FlushFileBuffers(file))
+        failure = GetLastError();
+    if (!CloseHandle(file) && !failure)
+        failure = GetLastError();
     file = INVALID_HANDLE_VALUE;
-    if (ok)
-        ok = MoveFileExW(temporary, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    if (!ok)
-        DeleteFileW(temporary);
-    temporary[0] = 0;
-    return ok;
+    if (failure) {
+        DeleteFileW(path.c_str());
+        path.clear();
+        return false;
+    }
+    path.clear();  // finished: no longer the writer's to delete
+    return true;
 }
 
 void SafeFileWriter::Abandon()
@@ -68,24 +101,51 @@ void SafeFileWriter::Abandon()
     if (file != INVALID_HANDLE_VALUE) {
         CloseHandle(file);
         file = INVALID_HANDLE_VALUE;
-        DeleteFileW(temporary);
     }
-    temporary[0] = 0;
+    if (!path.empty())
+        DeleteFileW(path.c_str());
+    path.clear();
 }
 
-bool WriteWholeFile(const wchar_t* path, const void* bytes, size_t size)
+bool IsTemporaryName(const std::wstring& name)
 {
-    SafeFileWriter writer;
-    return writer.Open(path) && writer.Write(bytes, size) && writer.Commit();
+    size_t prefix = wcslen(kTemporaryPrefix);
+    if (name.size() < prefix + 7 || name.compare(0, prefix, kTemporaryPrefix) != 0)
+        return false;
+    size_t dot = name.size() - 4;
+    if (name.compare(dot, 4, L".new") != 0 && name.compare(dot, 4, L".old") != 0)
+        return false;
+    size_t dash = name.find(L'-', prefix);
+    return dash != std::wstring::npos && IsHex(name, prefix, dash) && IsHex(name, dash + 1, dot);
 }
 
-bool ReadWholeFile(const wchar_t* path, std::string& bytes)
+bool WriteWholeFile(const wchar_t* path, const void* bytes, size_t size, FileSetError* error)
+{
+    std::wstring folder, name;
+    SplitPath(path ? path : L"", folder, name);
+    FileSet set(folder);
+    bool ok = set.Add(name, std::string(static_cast<const char*>(bytes), size)) && set.Commit();
+    if (!ok && error) {
+        *error = set.Error();
+        if (error->file.empty()) {  // the name itself was refused
+            error->file = path ? path : L"";
+            error->what = L"is not a file name";
+            error->code = ERROR_INVALID_NAME;
+        }
+    }
+    return ok;
+}
+
+bool ReadWholeFile(const wchar_t* path, std::string& bytes, DWORD* error)
 {
     bytes.clear();
     HANDLE file =
         CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    if (file == INVALID_HANDLE_VALUE) {
+        if (error)
+            *error = GetLastError();
         return false;
+    }
     LARGE_INTEGER size{};
     DWORD read = 0;
     if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < 0x7FFFFFFF) {
@@ -96,4 +156,28 @@ bool ReadWholeFile(const wchar_t* path, std::string& bytes)
     bytes.resize(read);
     CloseHandle(file);
     return true;
+}
+
+void SplitPath(const std::wstring& path, std::wstring& folder, std::wstring& name)
+{
+    size_t cut = path.find_last_of(L"\\/:");
+    if (cut == std::wstring::npos) {
+        folder.clear();
+        name = path;
+        return;
+    }
+    // "C:\x" keeps "C:\" as its folder; "dir\x" gives "dir".
+    bool root = cut == 0 || path[cut] == L':' || (cut == 2 && path[1] == L':');
+    folder = path.substr(0, root ? cut + 1 : cut);
+    name = path.substr(cut + 1);
+}
+
+std::wstring JoinFolder(const std::wstring& folder, const std::wstring& name)
+{
+    if (folder.empty())
+        return name;
+    wchar_t last = folder.back();
+    if (last == L'\\' || last == L'/' || last == L':')
+        return folder + name;
+    return folder + L"\\" + name;
 }

@@ -1,42 +1,60 @@
-// Saving a file without losing the old one: everything goes to a new file beside the target
-// (target + ".new"), which replaces the target only when the whole content was written.
+// Writing files without losing the old ones: every new file goes to a temporary of its own beside
+// the target, which replaces the target only when written whole (fileset.h makes the swaps).
 #pragma once
 #include <windows.h>
+
 #include <cstddef>
 #include <string>
 
+#include "data/fileset.h"
+
+// One temporary file in a folder: a unique name, created anew and opened without sharing, so that
+// no other writer can truncate or add to it; flushed before it is used.
 class SafeFileWriter {
 public:
     SafeFileWriter() = default;
-    // Abandons an uncommitted file: the new file is deleted and the target stays as it was.
+    // Deletes a temporary that was not finished (Finish failed or was never called).
     ~SafeFileWriter() { Abandon(); }
     SafeFileWriter(const SafeFileWriter&) = delete;
     SafeFileWriter& operator=(const SafeFileWriter&) = delete;
 
-    // Creates target + ".new" anew (GENERIC_WRITE, CREATE_ALWAYS); false when it cannot be created.
-    bool Open(const wchar_t* target);
+    // Creates folder\~dp<process>-<number><suffix> (CREATE_NEW, no sharing); false when it cannot.
+    bool Create(const std::wstring& folder, const wchar_t* suffix);
     // Appends size bytes; false on a short write (the writer then stays failed).
     bool Write(const void* bytes, size_t size);
-    // Flushes, closes and moves the new file over the target (MOVEFILE_REPLACE_EXISTING); false
-    // when anything failed, in which case the new file is deleted and the target is untouched.
-    bool Commit();
-    // Closes and deletes the new file.
+    // Flushes and closes; true when every byte reached the file. The file then stays on disk.
+    bool Finish();
+    // Closes and deletes an unfinished temporary.
     void Abandon();
 
-    // For tests: every write after this many bytes in total comes up short (-1: no limit).
+    // The temporary's name within its folder, and the system's code of the first failure.
+    const std::wstring& Name() const { return name; }
+    DWORD Failure() const { return failure; }
+
+    // For tests: after this many bytes in total (counted over every writer from this call) each write
+    // comes up short, as on a disk that fills part-way; -1: no limit.
     static void SetWriteLimitForTesting(long long bytes);
 
 private:
     HANDLE file = INVALID_HANDLE_VALUE;
-    bool failed = false;
-    long long written = 0;
-    wchar_t target[MAX_PATH + 8] = {};
-    wchar_t temporary[MAX_PATH + 8] = {};
+    std::wstring path;
+    std::wstring name;
+    DWORD failure = 0;
 };
 
-// Writes size bytes to path through a SafeFileWriter; true when the file was replaced whole.
-bool WriteWholeFile(const wchar_t* path, const void* bytes, size_t size);
+// True for the names SafeFileWriter gives its temporaries.
+bool IsTemporaryName(const std::wstring& name);
 
-// Reads the whole file in one call; false only when it cannot be opened. A read that comes up short
-// leaves fewer bytes, which the caller's parser then finds missing.
-bool ReadWholeFile(const wchar_t* path, std::string& bytes);
+// Replaces the file at path with size bytes: a FileSet of one file in the path's folder. true when
+// the file was replaced whole; else the old file is untouched and error (when given) says why.
+bool WriteWholeFile(const wchar_t* path, const void* bytes, size_t size, FileSetError* error = nullptr);
+
+// Reads the whole file in one call; false only when it cannot be opened (error, when given, gets the
+// system's code). A read that comes up short leaves fewer bytes, which the caller's parser then finds
+// missing.
+bool ReadWholeFile(const wchar_t* path, std::string& bytes, DWORD* error = nullptr);
+
+// The folder part of a path ("" for a bare name) and the name after it.
+void SplitPath(const std::wstring& path, std::wstring& folder, std::wstring& name);
+// folder joined with name by a backslash (none after "", a separator or a drive's colon).
+std::wstring JoinFolder(const std::wstring& folder, const std::wstring& name);

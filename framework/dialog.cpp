@@ -4,6 +4,7 @@
 
 #include "base/module.h"
 #include "framework/activation.h"
+#include "framework/fit.h"
 
 namespace {
 
@@ -48,6 +49,8 @@ BindingCache pageCache;
 INT_PTR Route(BindingCache& cache, CDialog* object, HWND window, UINT message, WPARAM wParam, LPARAM lParam,
               bool isPage)
 {
+    if (FitMessage(window, message, wParam, lParam))
+        return 1;
     LRESULT handled = object->WindowProc(message, wParam, lParam);
     if (handled)
         return handled;
@@ -156,5 +159,10 @@ INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         return 0;
     object = entry->page;
     pageCache.Bind(window, object);
-    return object->OnInitDialog(wParam, lParam);
+    // Still the template's size here; the page is fitted to what the sheet gives it once set up.
+    RECT design;
+    GetClientRect(window, &design);
+    INT_PTR result = object->OnInitDialog(wParam, lParam);
+    FitControls(window, design.right);
+    return result;
 }

@@ -311,21 +311,8 @@ void CFormWnd::Scroll(int bar, int code)
         scrollInfo.nMax = int(scrollInfo.nPage) + (horizontal ? content.right - content.left : content.bottom - content.top);
         scrollInfo.nPos = scrollInfo.nTrackPos = position;
     }
-    int page = int(scrollInfo.nPage);
     int& now = scrollInfo.nPos;
     switch (code) {
-    case SB_LINEUP:
-        now = std::max(now - page / kLinesPerPage, scrollInfo.nMin);
-        break;
-    case SB_LINEDOWN:
-        now = std::min(now + page / kLinesPerPage, scrollInfo.nMax);
-        break;
-    case SB_PAGEUP:
-        now = std::max(now - page, scrollInfo.nMin);
-        break;
-    case SB_PAGEDOWN:
-        now = std::min(now + page, scrollInfo.nMax);
-        break;
     case SB_THUMBPOSITION: {
         SCROLLINFO track{};
         track.cbSize = sizeof track;
@@ -334,12 +321,6 @@ void CFormWnd::Scroll(int bar, int code)
             now = track.nTrackPos;
         break;
     }
-    case SB_TOP:
-        now = scrollInfo.nMin;
-        break;
-    case SB_BOTTOM:
-        now = scrollInfo.nMax;
-        break;
     case SB_ENDSCROLL: {
         state &= ~FST_SCROLLING;
         int delta = position - now;
@@ -354,9 +335,30 @@ void CFormWnd::Scroll(int bar, int code)
         return;
     }
     default:  // SB_THUMBTRACK keeps the position until the operation ends
+        now = ScrollStep(code, now, scrollInfo.nMin, scrollInfo.nMax, int(scrollInfo.nPage));
         break;
     }
     SetScrollInfo(window, bar, &scrollInfo, TRUE);
+}
+
+int ScrollStep(int code, int now, int minimum, int maximum, int page)
+{
+    switch (code) {
+    case SB_LINEUP:
+        return std::max(now - page / kLinesPerPage, minimum);
+    case SB_LINEDOWN:
+        return std::min(now + page / kLinesPerPage, maximum);
+    case SB_PAGEUP:
+        return std::max(now - page, minimum);
+    case SB_PAGEDOWN:
+        return std::min(now + page, maximum);
+    case SB_TOP:
+        return minimum;
+    case SB_BOTTOM:
+        return maximum;
+    default:
+        return now;
+    }
 }
 
 BOOL CFormWnd::Activate(CFormWnd* from, DWORD flags)
@@ -473,8 +475,8 @@ BOOL CFormWnd::Navigate(CFormWnd* target, DWORD flags, LPARAM parameter)
         const FHB& next = nav.history.At(top + 1);
         if (flags & FNF_QUERY)
             return next.form != nullptr;
-        if (!next.form)
-            return FALSE;  // nothing ahead: stay where we are
+        // With nothing ahead the target is null: the current form is still left (saved and
+        // deactivated) and the top moves onto the empty record, from which back returns.
         leaving = top >= 0 ? nav.history.At(top).form : nullptr;
         ++top;
         target = next.form;
@@ -517,9 +519,8 @@ BOOL CFormWnd::Navigate(CFormWnd* target, DWORD flags, LPARAM parameter)
     if (stepping || (flags & (FNF_CLEARHISTORY | FNF_NORECORD)))
         return TRUE;
     ++top;
+    // Records beyond the new top are kept: forward can still reach them.
     nav.history.At(top) = FHB{host, target, 0};
-    // A new step forgets what lay ahead, so forward stops here.
-    nav.history.At(top + 1) = FHB{};
     return TRUE;
 }
 

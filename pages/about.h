@@ -1,16 +1,14 @@
 // "About": the product picture, name, version and build.
 #pragma once
-#include "framework/form.h"
 #include "pages/frmutils.h"
 
-class CFrmAbout : public CFormWnd, public CFrmUtils {
+class CFrmAbout : public CFrmPage {
 public:
     CFrmAbout();
-    ~CFrmAbout() override = default;
 
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-    // The header, then the version and build texts.
-    INT_PTR OnInitDialog(WPARAM wParam, LPARAM lParam) override;
+protected:
+    // The version and build texts.
+    void OnInitPage() override;
 };
 
 extern const wchar_t kBuildText[];

@@ -3,19 +3,10 @@
 #include <cstring>
 
 #include "base/registry.h"
-#include "data/records.h"
-#include "data/stores.h"
 
 namespace {
 
-const unsigned kSequenceBytes = 128;
-const int kAccessNumberUnits = 20;
-
-struct Slot {
-    int index;
-    const wchar_t* suffix;
-};
-const Slot kSlots[] = {{0, L"\\International"}, {1, L"\\Local"}};
+const wchar_t* const kSlotSuffixes[2] = {L"\\International", L"\\Local"};
 
 CString SubkeyPath(const wchar_t* suffix)
 {
@@ -29,7 +20,7 @@ void Widen(const char* text, size_t bytes, wchar_t* out, int room)
     out[n > 0 ? n : 0] = 0;
 }
 
-// Table loads that fail while publishing: the partial table goes, the error goes to the caller.
+// A table load that fails while publishing: the partial table goes, the error goes to the caller.
 template <class Table>
 bool LoadOrReport(void (*load)(), Table& table, CTableException* failure)
 {
@@ -44,110 +35,172 @@ bool LoadOrReport(void (*load)(), Table& table, CTableException* failure)
     }
 }
 
-// The provider's access number for country code C; the file is tried once per publishing.
-bool ProviderAccessNumber(uint32_t provider, uint16_t code, bool& fileTried, wchar_t* out,
-                          CTableException* failure)
+CountryRecord* LocationRecord(CountryTable& countries, DWORD location)
 {
-    out[0] = 0;
-    if (!LoadOrReport(LoadProviderTable, providerTable, failure))
-        return false;
-    if (!fileTried) {
-        fileTried = true;
-        wchar_t shortName[16] = {};
-        if (provider <= 0xFFFF)
-            if (ProviderRecord* record = FindProvider(providerTable, uint16_t(provider)))
-                Widen(record->shortName, sizeof(record->shortName), shortName, 16);
-        try {
-            LoadAccessNumberTable(shortName);
-        } catch (const CTableException&) {
-            // A missing or faulty file only leaves the access number empty; records read stay usable.
-        }
-    }
-    if (AccessNumberRecord* number = NextAccessNumber(accessNumberTable, code, true))
-        Widen(number->number, sizeof(number->number), out, kAccessNumberUnits);
-    return true;
+    return location <= 0xFFFF ? FindCountry(countries, uint16_t(location)) : nullptr;
+}
+
+CardSettingsRecord* SettingsFor(CardSettingsStore* store, const ProfileRecord& profile, uint16_t code)
+{
+    CardSettingsRecord* record = nullptr;
+    if (!store || !store->Find(int32_t(profile.provider), code, int32_t(profile.homeCode), record))
+        return nullptr;
+    return record;
 }
 
 }  // namespace
 
-bool PublishDialerConfig(const DialerPageInputs& inputs, CTableException* failure)
+DWORD PublishedLocation(const DialerPageInputs& inputs, DWORD storedLocation)
 {
-    DWORD location = 0;
+    if (inputs.cardSettingsInitialised && inputs.selectedLocation)
+        return inputs.selectedLocation;
+    return storedLocation;
+}
+
+bool SlotUsesProviderNumber(const CardSettingsRecord* record, int slot)
+{
+    return !record || !record->accessNumbers[slot][0];
+}
+
+DialerConfigValues ComputeDialerConfig(const DialerPageInputs& inputs, const DialerSources& sources)
+{
+    DialerConfigValues values;
+    if (inputs.cardSettingsInitialised)
+        values.newLocation = inputs.selectedLocation;
+    DWORD location = PublishedLocation(inputs, sources.storedLocation);
+    const ProfileRecord* profile = inputs.profile;
+    if (!location || !profile)
+        return values;
+
+    values.reach = kReachProfile;
+    lstrcpynW(values.name, profile->name, 32);
+    lstrcpynW(values.account, profile->account, 16);
+    lstrcpynW(values.pin, profile->pin, 16);
+    values.homeCode = profile->homeCode;
+
+    CountryRecord* country = sources.countries ? LocationRecord(*sources.countries, location) : nullptr;
+    if (!country)
+        return values;
+    uint16_t code = country->code;
+    values.reach = kReachLocation;
+    values.countryCode = code;
+    if (inputs.cardSettingsInitialised)
+        lstrcpynW(values.countryName, inputs.locationText, 260);
+
+    CardSettingsRecord* record = SettingsFor(sources.cardSettings, *profile, code);
+    for (int slot = 0; slot < 2; ++slot) {
+        DialerSlotValues& out = values.slots[slot];
+        if (!SlotUsesProviderNumber(record, slot)) {
+            uint16_t length = 0;
+            CardSettingsStore::GetSequence(*record, slot, out.sequence, length);
+            out.length = length;
+            lstrcpynW(out.accessNumber, record->accessNumbers[slot], kMaxAccessNumberUnits + 1);
+            continue;
+        }
+        // A slot counts only with its own access number; otherwise the provider's file gives one.
+        if (!sources.providers)
+            return values;
+        if (sources.accessNumbers)
+            if (AccessNumberRecord* number = NextAccessNumber(*sources.accessNumbers, code, true))
+                Widen(number->number, sizeof(number->number), out.accessNumber, kMaxAccessNumberUnits + 1);
+    }
+    values.reach = kReachSlots;
+    return values;
+}
+
+DialerSources GatherDialerSources(const DialerPageInputs& inputs, bool& failed, CTableException* failure)
+{
+    DialerSources sources;
+    failed = false;
     {
         CRegKey root(HKEY_CURRENT_USER, kSettingsKey);
-        if (inputs.cardSettingsInitialised)
-            location = inputs.selectedLocation;
-        if (location)
-            root.Value("CurrentLocation").SetNumber(location);
-        else
-            location = root.Value("CurrentLocation").GetNumber();
+        sources.storedLocation = root.Value("CurrentLocation").GetNumber();
     }
+    DWORD location = PublishedLocation(inputs, sources.storedLocation);
+    const ProfileRecord* profile = inputs.profile;
+    if (!location || !profile)
+        return sources;
 
-    ProfileRecord* profile = nullptr;
-    CString defaultsPath = SubkeyPath(L"\\Defaults");
-    if (!location || !profileStore.Get(profileStore.Current(), profile)) {
-        CRegKey defaults(HKEY_CURRENT_USER, defaultsPath.Text());
-        defaults.Value("Name").Delete();
-        return true;
+    if (!LoadOrReport(LoadCountryTable, countryTable, failure)) {
+        failed = true;
+        return sources;
     }
-
-    uint16_t code = 0;
-    {
-        CRegKey defaults(HKEY_CURRENT_USER, defaultsPath.Text());
-        wchar_t text[32];
-        lstrcpynW(text, profile->name, 32);
-        defaults.Value("Name").SetText(text);
-        lstrcpynW(text, profile->account, 16);
-        defaults.Value("AccountNumber").SetText(text);
-        lstrcpynW(text, profile->pin, 16);
-        defaults.Value("PIN").SetText(text);
-        defaults.Value("HomeCountryCode").SetNumber(profile->homeCode);
-
-        if (!LoadOrReport(LoadCountryTable, countryTable, failure))
-            return false;
-        CountryRecord* country = location <= 0xFFFF ? FindCountry(countryTable, uint16_t(location)) : nullptr;
-        if (!country)
-            return true;
-        code = country->code;
-        defaults.Value("CountryCode").SetNumber(code);
-        if (inputs.cardSettingsInitialised && inputs.locationText[0]) {
-            wchar_t name[260];
-            lstrcpynW(name, inputs.locationText, 260);
-            defaults.Value("CountryName").SetText(name);
-        }
-    }
+    sources.countries = &countryTable;
+    CountryRecord* country = LocationRecord(countryTable, location);
+    if (!country)
+        return sources;
 
     if (cardSettingsStore.IsEmpty())
         if (CString* path = GetDataPath(L"settings.dat"))
             cardSettingsStore.Load(path->Text());
-    CardSettingsRecord* record = nullptr;
-    if (!cardSettingsStore.Find(int32_t(profile->provider), code, int32_t(profile->homeCode), record))
-        record = nullptr;
+    sources.cardSettings = &cardSettingsStore;
+    CardSettingsRecord* record = SettingsFor(&cardSettingsStore, *profile, country->code);
+    sources.providers = &providerTable;
+    sources.accessNumbers = &accessNumberTable;
+    if (!SlotUsesProviderNumber(record, 0) && !SlotUsesProviderNumber(record, 1))
+        return sources;  // both slots carry their own numbers: no provider file is read
 
-    bool fileTried = false;
-    for (const Slot& slot : kSlots) {
-        BYTE sequence[kSequenceBytes] = {};
-        uint16_t length = 0;
-        wchar_t accessNumber[kAccessNumberUnits] = {};
-        if (record) {
-            CardSettingsStore::GetSequence(*record, slot.index, sequence, length);
-            lstrcpynW(accessNumber, record->accessNumbers[slot.index], kAccessNumberUnits);
-        }
-        // A slot counts only with its own access number; otherwise the provider's file gives one.
-        if (!record || !accessNumber[0]) {
-            length = 0;
-            memset(sequence, 0, sizeof(sequence));
-            if (!ProviderAccessNumber(profile->provider, code, fileTried, accessNumber, failure))
-                return false;
-        }
-        CString path = SubkeyPath(slot.suffix);
-        CRegKey key(HKEY_CURRENT_USER, path.Text());
-        key.Value("Length").SetNumber(length);
-        if (key.Handle())
-            RegSetValueExW(key.Handle(), L"Sequence", 0, REG_BINARY, sequence, kSequenceBytes);
-        key.Value("AccessNumber").SetText(accessNumber);
+    if (!LoadOrReport(LoadProviderTable, providerTable, failure)) {
+        failed = true;
+        sources.providers = nullptr;
+        return sources;
     }
-    return true;
+    wchar_t shortName[16] = {};
+    if (profile->provider <= 0xFFFF)
+        if (ProviderRecord* provider = FindProvider(providerTable, uint16_t(profile->provider)))
+            Widen(provider->shortName, sizeof(provider->shortName), shortName, 16);
+    try {
+        // Loaded once here for both slots; a table of this provider's file is kept as it is.
+        LoadAccessNumberTable(shortName);
+    } catch (const CTableException&) {
+        // A missing or faulty file only leaves the access number empty; records read stay usable.
+    }
+    return sources;
+}
+
+void WriteDialerConfig(const DialerConfigValues& values)
+{
+    {
+        CRegKey root(HKEY_CURRENT_USER, kSettingsKey);
+        if (values.newLocation)
+            root.Value("CurrentLocation").SetNumber(values.newLocation);
+    }
+    {
+        CString path = SubkeyPath(L"\\Defaults");
+        CRegKey defaults(HKEY_CURRENT_USER, path.Text());
+        if (values.reach == kReachNameDeleted) {
+            defaults.Value("Name").Delete();
+            return;
+        }
+        defaults.Value("Name").SetText(values.name);
+        defaults.Value("AccountNumber").SetText(values.account);
+        defaults.Value("PIN").SetText(values.pin);
+        defaults.Value("HomeCountryCode").SetNumber(values.homeCode);
+        if (values.reach < kReachLocation)
+            return;
+        defaults.Value("CountryCode").SetNumber(values.countryCode);
+        if (values.countryName[0])
+            defaults.Value("CountryName").SetText(values.countryName);
+    }
+    if (values.reach < kReachSlots)
+        return;
+    for (int slot = 0; slot < 2; ++slot) {
+        const DialerSlotValues& out = values.slots[slot];
+        CString path = SubkeyPath(kSlotSuffixes[slot]);
+        CRegKey key(HKEY_CURRENT_USER, path.Text());
+        key.Value("Length").SetNumber(out.length);
+        if (key.Handle())
+            RegSetValueExW(key.Handle(), L"Sequence", 0, REG_BINARY, out.sequence, kMaxSequenceBytes);
+        key.Value("AccessNumber").SetText(out.accessNumber);
+    }
+}
+
+bool PublishDialerConfig(const DialerPageInputs& inputs, CTableException* failure)
+{
+    bool failed = false;
+    DialerSources sources = GatherDialerSources(inputs, failed, failure);
+    WriteDialerConfig(ComputeDialerConfig(inputs, sources));
+    return !failed;
 }
 
 void SyncEnable(bool save, DialerPageInputs& inputs)

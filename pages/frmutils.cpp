@@ -139,3 +139,16 @@ void CFrmUtils::ReleaseHeader()
     titleBackground = nullptr;
     titleWindow = nullptr;
 }
+
+LRESULT CFrmPage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return HeaderCtlColor(message, wParam, lParam);
+}
+
+INT_PTR CFrmPage::OnInitDialog(WPARAM wParam, LPARAM lParam)
+{
+    Attach(moduleInstance, window);
+    InitHeader(IDR_HEADER, titleId, 0);
+    OnInitPage();
+    return CDialog::OnInitDialog(wParam, lParam);
+}

@@ -1,6 +1,8 @@
-// The header strip every page carries: a picture across the top and the page title drawn over it.
+// The header strip every page carries (a picture across the top and the page title drawn over
+// it), and the base of the five pages.
 #pragma once
 #include <windows.h>
+#include "framework/form.h"
 
 class CFrmUtils {
 public:
@@ -38,4 +40,22 @@ private:
     static const int kMaxFonts = 4;
     HFONT fonts[kMaxFonts] = {};
     int fontCount = 0;
+};
+
+// What the five pages share: a form from its template with the header strip over it. OnInitDialog
+// builds the header, runs the page's own OnInitPage, then answers as CDialog does (1); WindowProc
+// answers the title's colour message in place of the form's window procedure.
+class CFrmPage : public CFormWnd, public CFrmUtils {
+public:
+    CFrmPage(DWORD templateId, int titleId) : CFormWnd(templateId, 0, 0), titleId(titleId) {}
+    ~CFrmPage() override = default;
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    INT_PTR OnInitDialog(WPARAM wParam, LPARAM lParam) override;
+
+protected:
+    // The page's own set-up, once the header is in place.
+    virtual void OnInitPage() {}
+
+    const int titleId;
 };

@@ -1,15 +1,9 @@
 #include "pages/phone.h"
 
-#include "base/module.h"
 #include "base/registry.h"
 #include "resources/resource.h"
 
-CFrmPhone::CFrmPhone() : CFormWnd(IDD_PHONE, 0, 0) {}
-
-LRESULT CFrmPhone::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return HeaderCtlColor(message, wParam, lParam);
-}
+CFrmPhone::CFrmPhone() : CFrmPage(IDD_PHONE, IDC_PHONE_TITLE) {}
 
 LRESULT CFrmPhone::OnCommand(WPARAM wParam, LPARAM lParam)
 {
@@ -22,12 +16,9 @@ LRESULT CFrmPhone::OnCommand(WPARAM wParam, LPARAM lParam)
     return CFormWnd::OnCommand(wParam, lParam);
 }
 
-INT_PTR CFrmPhone::OnInitDialog(WPARAM wParam, LPARAM lParam)
+void CFrmPhone::OnInitPage()
 {
-    Attach(moduleInstance, window);
-    InitHeader(IDR_HEADER, IDC_PHONE_TITLE, 0);
     Load();
-    return CDialog::OnInitDialog(wParam, lParam);
 }
 
 void CFrmPhone::Load()

@@ -1,6 +1,5 @@
 // "Phone settings": which calls go through the card, kept in "PhoneSettings".
 #pragma once
-#include "framework/form.h"
 #include "pages/frmutils.h"
 
 // Bits of "PhoneSettings"; a missing value reads as kPhoneDefault.
@@ -11,16 +10,16 @@ enum : DWORD {
     kPhoneDefault = kPhoneAskFirst | kPhoneAllCalls,
 };
 
-class CFrmPhone : public CFormWnd, public CFrmUtils {
+class CFrmPhone : public CFrmPage {
 public:
     CFrmPhone();
-    ~CFrmPhone() override = default;
 
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     // OK saves the controls and ends the page with 1; Cancel ends it with 2 and writes nothing.
     LRESULT OnCommand(WPARAM wParam, LPARAM lParam) override;
-    // The header, then the controls from the registry.
-    INT_PTR OnInitDialog(WPARAM wParam, LPARAM lParam) override;
+
+protected:
+    // The controls from the registry.
+    void OnInitPage() override;
 
 private:
     void Load();

@@ -1,19 +1,10 @@
 #include "pages/provider.h"
 
-#include "base/module.h"
 #include "resources/resource.h"
 
-CFrmProvider::CFrmProvider() : CFormWnd(IDD_PROVIDER, 0, 0) {}
+CFrmProvider::CFrmProvider() : CFrmPage(IDD_PROVIDER, IDC_PROVIDER_TITLE) {}
 
-LRESULT CFrmProvider::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+void CFrmProvider::OnInitPage()
 {
-    return HeaderCtlColor(message, wParam, lParam);
-}
-
-INT_PTR CFrmProvider::OnInitDialog(WPARAM wParam, LPARAM lParam)
-{
-    Attach(moduleInstance, window);
-    InitHeader(IDR_HEADER, IDC_PROVIDER_TITLE, 0);
     initialised = true;
-    return CDialog::OnInitDialog(wParam, lParam);
 }

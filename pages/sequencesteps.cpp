@@ -25,37 +25,45 @@ unsigned SequenceStepSize(const BYTE* sequence, unsigned length, unsigned offset
     return offset + size <= length ? size : 0;
 }
 
-CString* SequenceStepText(BYTE code, BYTE param, const char* digits, unsigned digitCount)
+bool FormatSequenceStep(CString& text, BYTE code, BYTE param, const char* digits, unsigned digitCount)
 {
     switch (code) {
     case kStepAccessNumber:
-        return TempResourceString(IDS_STEP_ACCESS_NUMBER);
+        text.LoadResource(moduleInstance, IDS_STEP_ACCESS_NUMBER);
+        return true;
     case kStepAccountNumber:
-        return TempResourceString(IDS_STEP_ACCOUNT_NUMBER);
+        text.LoadResource(moduleInstance, IDS_STEP_ACCOUNT_NUMBER);
+        return true;
     case kStepPin:
-        return TempResourceString(IDS_STEP_PIN);
+        text.LoadResource(moduleInstance, IDS_STEP_PIN);
+        return true;
     case kStepDestination:
-        return TempResourceString(IDS_STEP_DESTINATION);
-    case kStepWait: {
+        text.LoadResource(moduleInstance, IDS_STEP_DESTINATION);
+        return true;
+    case kStepWait:
         if (param == 0)
-            return TempResourceString(IDS_STEP_DIAL_TONE);
-        CString* text = TempString(L"");
-        if (text)
-            text->Format(L"%s %d %s", LoadText(IDS_STEP_WAIT_FOR).Text(), 2 * int(param),
-                         LoadText(IDS_STEP_SECONDS).Text());
-        return text;
-    }
+            text.LoadResource(moduleInstance, IDS_STEP_DIAL_TONE);
+        else
+            text.Format(L"%s %d %s", LoadText(IDS_STEP_WAIT_FOR).Text(), 2 * int(param),
+                        LoadText(IDS_STEP_SECONDS).Text());
+        return true;
     case kStepDigits: {
         wchar_t wide[16] = {};
         int count = digitCount < 15 ? int(digitCount) : 15;
         if (digits && count)
             MultiByteToWideChar(CP_ACP, 0, digits, count, wide, 15);
-        CString* text = TempString(L"");
-        if (text)
-            text->Format(L"%s %s", LoadText(IDS_STEP_DIAL).Text(), wide);
-        return text;
+        text.Format(L"%s %s", LoadText(IDS_STEP_DIAL).Text(), wide);
+        return true;
     }
     default:
-        return nullptr;
+        return false;
     }
+}
+
+CString* SequenceStepText(BYTE code, BYTE param, const char* digits, unsigned digitCount)
+{
+    CString text;
+    if (!FormatSequenceStep(text, code, param, digits, digitCount))
+        return nullptr;
+    return TempCopy(text);
 }

@@ -18,6 +18,21 @@ HDWP Offset(HDWP moves, HWND sheet, HWND control, int dx, int dy)
                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// The sheet follows the work area when it changes (a phone turned sideways); its pages follow it.
+LRESULT CALLBACK FollowWorkArea(HWND sheet, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR)
+{
+    if (message == WM_SETTINGCHANGE || message == WM_DISPLAYCHANGE) {
+        RECT work, now;
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        GetWindowRect(sheet, &now);
+        if (!EqualRect(&work, &now))
+            MaximizeSheet(sheet);
+    } else if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(sheet, FollowWorkArea, id);
+    }
+    return DefSubclassProc(sheet, message, wParam, lParam);
+}
+
 bool PageArea(HWND sheet, RECT& area)
 {
     HWND tab = PropSheet_GetTabControl(sheet);
@@ -33,6 +48,7 @@ bool PageArea(HWND sheet, RECT& area)
 void MaximizeSheet(HWND sheet)
 {
     RECT work, before, after;
+    SetWindowSubclass(sheet, FollowWorkArea, 1, 0);
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     GetClientRect(sheet, &before);
     SetWindowPos(sheet, nullptr, work.left, work.top, work.right - work.left, work.bottom - work.top,

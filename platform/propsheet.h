@@ -4,7 +4,8 @@
 #include <windows.h>
 
 // Sizes the sheet to the work area, keeps the buttons in their corner, gives the tab control the
-// rest of the sheet and fits every page that already has a window.
+// rest of the sheet and fits every page that already has a window; from then on the sheet does this
+// again whenever the work area changes.
 void MaximizeSheet(HWND sheet);
 // Sizes a page to its sheet's tab display area; nothing when page's parent is not a sheet.
 void FitPageToSheet(HWND page);

@@ -3,6 +3,8 @@
 #include <objbase.h>
 #include <wincodec.h>
 
+#include "framework/fit.h"
+
 const wchar_t kDialogClassName[] = L"#32770";
 
 namespace {
@@ -140,10 +142,13 @@ BOOL SHInitDialog(SHINITDLGINFO* info)
     if (!(info->dwMask & SHIDIM_FLAGS))
         return TRUE;
     if (info->dwFlags & (SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR)) {
-        RECT work;
+        RECT work, design;
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        GetClientRect(info->hDlg, &design);
         SetWindowPos(info->hDlg, nullptr, work.left, work.top, work.right - work.left, work.bottom - work.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
+        // Like the device's shell, lay the dialog out for the screen, and again when it turns.
+        FitControls(info->hDlg, design.right, true);
     }
     if (info->dwFlags & SHIDIF_SIPDOWN)
         SHSipPreference(info->hDlg, SIP_DOWN);

@@ -21,6 +21,7 @@ struct SHMENUBARINFO {
 const DWORD SHCMBF_EMPTYBAR = 0x0001;
 const DWORD SHCMBF_HIDDEN = 0x0002;
 const DWORD SHCMBF_HIDESIPBUTTON = 0x0004;
+const DWORD SHCMBF_HMENU = 0x0010;  // nToolBarId names a menu resource (the only kind the desktop bar has)
 
 // The desktop bar is the parent's own menu, loaded from nToolBarId: its items send WM_COMMAND with
 // their ids. An empty bar is no menu. FALSE when the record or the menu resource is unusable.
@@ -39,8 +40,9 @@ const DWORD SHIDIF_SIZEDLGFULLSCREEN = 0x0004;
 const DWORD SHIDIF_SIPDOWN = 0x0008;
 const DWORD SHIDIF_FULLSCREENNOMENUBAR = 0x0010;
 
-// Any of the sizing flags sizes the dialog to the work area (the phone's screen); SIPDOWN records
-// the input panel preference. The done button is the desktop's close box, already there.
+// Any of the sizing flags sizes the dialog to the work area (the phone's screen) and fits its controls
+// to it, again whenever the work area changes (framework/fit.h); SIPDOWN records the input panel
+// preference. The done button is the desktop's close box, already there.
 BOOL SHInitDialog(SHINITDLGINFO* info);
 
 // SHSipPreference: what the window would like the input panel to do.

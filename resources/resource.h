@@ -88,3 +88,37 @@
 #define IDC_VERSION                 1054
 #define IDC_BUILD_LABEL             1058
 #define IDC_BUILD                   1055
+
+// Dialog 108: card profile
+#define IDD_PROFILE                 108
+#define IDC_PROFILE_NAME            1015
+#define IDC_PROFILE_ACCOUNT         1034
+#define IDC_PROFILE_PIN             1035
+#define IDC_PROFILE_PROVIDER        1044
+#define IDC_PROFILE_HOME            1045
+#define IDC_PROFILE_DETECT          1059
+
+// Dialog 114: dialing sequence editor
+#define IDD_CARD                    114
+#define IDC_CARD_ACCESS_NUMBER      1003
+#define IDC_CARD_STEPS              1028
+#define IDC_CARD_UP                 1037
+#define IDC_CARD_DOWN               1018
+#define IDC_CARD_DELETE             1020
+#define IDC_CARD_ADD_ACCESS         1029
+#define IDC_CARD_ADD_ACCOUNT        1033
+#define IDC_CARD_ADD_PIN            1031
+#define IDC_CARD_ADD_DESTINATION    1032
+#define IDC_CARD_ADD_WAIT           1021
+#define IDC_CARD_ADD_DIGITS         1030
+
+// Dialog 115: "Wait for"
+#define IDD_WAIT_FOR                115
+#define IDC_WAIT_DIAL_TONE          1038
+#define IDC_WAIT_TIME               1039
+#define IDC_WAIT_SECONDS            1041
+#define IDC_WAIT_SPIN               1040
+
+// Dialog 116: "Specify digits"
+#define IDD_DIGITS                  116
+#define IDC_DIGITS                  1027

@@ -2,7 +2,7 @@
 # Installs what is missing, builds, and opens the applet in Wine's Control Panel host on a phone-sized
 # screen (a 240x320 virtual desktop) with the sample database.
 # With no display it runs headless under Xvfb instead, writes a PNG of each of the five pages into
-# build/screenshots (or $DIALPASS_SCREENSHOTS) and closes the sheet.
+# build/screenshots (or $DIALPASS_SCREENSHOTS), and at 320x240 into its folder 320x240, and closes the sheet.
 # DIALPASS_INSTALL_DIR names another install directory than build/sample.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,7 +12,7 @@ build=$top/build
 
 if [ -z "${DISPLAY:-}" ]; then
     out=${DIALPASS_SCREENSHOTS:-$build/screenshots}
-    echo "No display: pictures of the pages, taken under Xvfb at 240x320:"
+    echo "No display: pictures of the pages, taken under Xvfb at 240x320 and at 320x240:"
     "$top/tools/screenshots.sh" "$build" "$out"
     exit 0
 fi

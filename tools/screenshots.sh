@@ -1,21 +1,23 @@
 #!/usr/bin/env bash
 # Opens the applet in Wine's Control Panel host on a phone-sized screen (240x320) under a private
-# Xvfb and writes a PNG of each of its five pages into OUT, then closes the sheet.
-#   tools/screenshots.sh BUILD OUT
-# The Wine prefix is a throwaway copy of the build's template (BUILD/wine/shots). InstallDir is set
-# to $DIALPASS_INSTALL_DIR, else to BUILD/sample when that exists.
+# Xvfb and writes a PNG of each of its five pages into OUT, then closes the sheet; then does the same
+# on the phone turned sideways (320x240), into OUT/320x240.
+#   tools/screenshots.sh BUILD OUT [SIZE]   (SIZE: only that screen, WIDTHxHEIGHT, into OUT)
+# The Wine prefix is a throwaway copy of the build's template (BUILD/wine/shots-SIZE). InstallDir is
+# set to $DIALPASS_INSTALL_DIR, else to BUILD/sample when that exists.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
 mkdir -p "$2"
 out=$(cd "$2" && pwd)
+size=${3:-240x320}
 WINE64=${WINE64:-/usr/lib/wine/wine64}
 WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 state=$build/wine
 template=$("$top/tools/wine-env.sh" template "$state")
-export WINEPREFIX=$state/shots
+export WINEPREFIX=$state/shots-$size
 rm -rf "$WINEPREFIX"
 cp -al "$template" "$WINEPREFIX"
 for reg in "$WINEPREFIX"/*.reg; do cp --remove-destination "$template/$(basename "$reg")" "$reg"; done
@@ -23,7 +25,7 @@ for reg in "$WINEPREFIX"/*.reg; do cp --remove-destination "$template/$(basename
 # The X screen is the phone's screen; Wine's desktop "Phone" covers it.
 fifo=$(mktemp -u)
 mkfifo "$fifo"
-setsid Xvfb -displayfd 5 -screen 0 240x320x24 -nolisten tcp 5>"$fifo" </dev/null >/dev/null 2>&1 &
+setsid Xvfb -displayfd 5 -screen 0 ${size}x24 -nolisten tcp 5>"$fifo" </dev/null >/dev/null 2>&1 &
 xvfb=$!
 read -r -t 20 number <"$fifo"
 rm -f "$fifo"
@@ -39,7 +41,7 @@ trap cleanup EXIT
 
 # Every program of this prefix runs in the one virtual desktop, so sheetctl finds the sheet.
 "$WINE64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Phone /f >/dev/null 2>&1
-"$WINE64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Phone /t REG_SZ /d 240x320 /f >/dev/null 2>&1
+"$WINE64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Phone /t REG_SZ /d "$size" /f >/dev/null 2>&1
 install=${DIALPASS_INSTALL_DIR:-}
 [ -z "$install" ] && [ -d "$build/sample" ] && install=$build/sample
 if [ -n "$install" ]; then
@@ -61,3 +63,29 @@ done
 "$WINE64" "$build/bin/sheetctl.exe" close
 wait "$host" || true
 host=
+
+# --- The editing dialogs, opened on their own by dialogctl on the same database: the sequence
+# editor with a few steps, "Wait for" and "Specify digits" over it, and the profile dialog, whose
+# home location is detected through the simulated network (operator 26201).
+"$WINE64" reg add 'HKCU\Software\Kestrova\CellularSimulator' /v Operator /t REG_SZ /d 26201 /f >/dev/null 2>&1
+dialogs=(card waitfor digits profile)
+titles=("Dialog" "Wait for" "Specify digits" "Dialpass profile")
+for i in 0 1 2 3; do
+    picture=$out/$((i + 5))-${dialogs[$i]}.png
+    "$WINE64" "$build/bin/dialogctl.exe" open "${dialogs[$i]}" &
+    host=$!
+    "$WINE64" "$build/bin/dialogctl.exe" wait "${titles[$i]}" 30
+    sleep 0.3
+    import -display "$DISPLAY" -window root "$picture"
+    echo "$picture"
+    "$WINE64" "$build/bin/dialogctl.exe" close
+    wait "$host" || true
+    host=
+done
+
+# The phone turned sideways: the same pages at 320x240, when no size was asked for.
+if [ -z "${3:-}" ]; then
+    cleanup
+    trap - EXIT
+    exec "$0" "$build" "$out/320x240" 320x240
+fi

@@ -71,7 +71,7 @@ std::wstring OnDriveOf(const std::wstring& path, const std::wstring& reference)
     return path;
 }
 
-bool SameFolder(const std::wstring& a, const std::wstring& b)
+bool SamePathText(const std::wstring& a, const std::wstring& b)
 {
     return Normalised(a) == Normalised(b);
 }
@@ -96,7 +96,7 @@ std::wstring ParseArguments(const std::vector<std::wstring>& given, UpdateArgume
         return L"the base URL \"" + arguments[0] + L"\" does not start with http:// or https://";
     if (!IsAbsolute(parsed.installDir))
         return L"the installation folder \"" + parsed.installDir + L"\" is not a full path";
-    if (!SameFolder(arguments[1], arguments[3]))
+    if (!SamePathText(arguments[1], arguments[3]))
         return L"the installation folder is given as \"" + arguments[1] + L"\" and as \"" + arguments[3] +
                L"\"; the updater installs only into the folder whose version it read";
     if (!IsPlainName(parsed.descriptionName))

@@ -28,4 +28,4 @@ std::wstring ParseArguments(const std::vector<std::wstring>& arguments, UpdateAr
 std::wstring OnDriveOf(const std::wstring& path, const std::wstring& reference);
 
 // "C:\Card", "C:\Card\" and "c:/card" name the same folder.
-bool SameFolder(const std::wstring& a, const std::wstring& b);
+bool SamePathText(const std::wstring& a, const std::wstring& b);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "data/fileset.h"
 #include "data/safefile.h"
 #include "tools/dpdb/dbcheck.h"
 
@@ -40,18 +41,29 @@ uint32_t ReadInstalledVersion(const std::wstring& installDir, std::wstring& note
 std::wstring InstallSet(const std::wstring& installDir, const std::wstring& folder,
                         const std::vector<std::wstring>& names, uint32_t version)
 {
-    // File by file, each replaced whole; the version goes last, so an interrupted install is tried again.
+    // The files and the version record are one set: a reader sees all of the old or all of the new.
+    FileSet set(installDir);
     for (const std::wstring& name : names) {
         std::string bytes;
-        std::wstring from = JoinPath(folder, name), to = JoinPath(installDir, name);
-        if (!ReadWholeFile(from.c_str(), bytes))
-            return L"cannot read the downloaded " + name + L" (error " + std::to_wstring(GetLastError()) + L")";
-        if (!WriteWholeFile(to.c_str(), bytes.data(), bytes.size()))
-            return L"cannot write " + to + L" (error " + std::to_wstring(GetLastError()) + L")";
+        if (!ReadWholeFile(JoinPath(folder, name).c_str(), bytes))
+            return L"cannot read the downloaded " + name;
+        if (!set.Add(name, std::move(bytes)))
+            return name + L" cannot be a file of the installation folder";
     }
-    std::string record = std::to_string(version) + "\r\n";
-    std::wstring path = JoinPath(installDir, kVersionFileName);
-    if (!WriteWholeFile(path.c_str(), record.data(), record.size()))
-        return L"cannot write " + path + L" (error " + std::to_wstring(GetLastError()) + L")";
-    return std::wstring();
+    set.Add(kVersionFileName, std::to_string(version) + "\r\n");
+
+    // For tests: DIALPASS_TEST_CRASH_AFTER_STEPS=N ends the process after N changes to the folder, as
+    // a kill from "Cancel update" or a power cut would, leaving the replacement unfinished.
+    wchar_t steps[16] = {};
+    bool crash = GetEnvironmentVariableW(L"DIALPASS_TEST_CRASH_AFTER_STEPS", steps, 16) > 0;
+    if (crash)
+        FileSet::StopAfterStepsForTesting(_wtoi(steps));
+    if (set.Commit())
+        return std::wstring();
+    if (crash && !set.Error().oldSetKept)
+        TerminateProcess(GetCurrentProcess(), kCrashedForTesting);
+    std::wstring text = set.Error().Text();
+    if (!set.Error().oldSetKept)
+        text += L"; the replacement is finished or undone when the folder is next opened";
+    return text;
 }

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "data/datafile.h"
+#include "data/fileset.h"
 #include "data/safefile.h"
 #include "tools/dpdb/dbcheck.h"
 #include "updater/install.h"
@@ -62,6 +63,10 @@ public:
     {
         log.Line(L"Checking for a newer card database at " + arguments.baseUrl);
         log.Line(L"Installation folder: " + arguments.installDir);
+        // An update that was killed while installing is finished (or undone) before anything is read.
+        FileSetError recovery;
+        if (!RecoverFolder(arguments.installDir, &recovery))
+            return Fail(L"the installation folder cannot be brought to a whole set: " + recovery.Text());
         std::wstring note;
         installed = ReadInstalledVersion(arguments.installDir, note);
         if (!note.empty())
@@ -231,20 +236,21 @@ private:
         }
         for (const ManifestFile& file : manifest.files) {
             bool read = false;
-            for (const std::wstring& name : checked.files)
-                read = read || SameName(name, file.name);
+            for (const DbFile& checkedFile : checked.files)
+                read = read || SameName(checkedFile.name, file.name);
             if (!read) {
                 Fail(arguments.descriptionName + L" lists " + file.name +
                      L", which the card database does not use (neither a fixed file nor named in manufacturers.dat)");
                 return false;
             }
         }
-        for (const std::wstring& name : checked.files) {
+        for (const DbFile& checkedFile : checked.files) {
             bool listed = false;
             for (const ManifestFile& file : manifest.files)
-                listed = listed || SameName(name, file.name);
+                listed = listed || SameName(checkedFile.name, file.name);
             if (!listed) {
-                Fail(L"the new database reads " + name + L", which " + arguments.descriptionName + L" does not list");
+                Fail(L"the new database reads " + checkedFile.name + L", which " + arguments.descriptionName +
+                     L" does not list");
                 return false;
             }
         }

@@ -1,5 +1,8 @@
 #include "datatest.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "base/registry.h"
 #include "data/datafile.h"
 #include "data/safefile.h"
@@ -79,6 +82,32 @@ std::string ReadBytes(const std::wstring& path)
 }
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string Narrow(const std::wstring& text)
+{
+    std::string narrow;
+    for (wchar_t c : text)
+        narrow += c < 128 ? char(c) : '?';
+    return narrow;
+}
+
+std::string Names(const std::wstring& directory)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        if (lstrcmpW(found.cFileName, L".") && lstrcmpW(found.cFileName, L".."))
+            names.push_back(Narrow(found.cFileName));
+    }
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+    std::sort(names.begin(), names.end());
+    std::string joined;
+    for (const std::string& name : names)
+        joined += (joined.empty() ? "" : " ") + name;
+    return joined;
+}
 
 bool WriteScrambled(const std::wstring& path, std::string plain)
 {

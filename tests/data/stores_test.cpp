@@ -189,11 +189,12 @@ TEST(StoreSave, AFailedSaveLeavesTheOldFileIntact)
     CardSettingsStore::SetSequence(*settings.FindOrAdd(4, 5, 6), 0, sequence, 100);
     auto expectOldFiles = [&](const char* what) {
         EXPECT_EQ(ReadBytes(dir / L"profiles.dat") + ReadBytes(dir / L"settings.dat"), oldProfiles + oldSettings) << what;
-        EXPECT_FALSE(FileExists(dir / L"profiles.dat.new") || FileExists(dir / L"settings.dat.new")) << what;
+        EXPECT_EQ(Names(dir.Path()), "dialpass.lock profiles.dat settings.dat") << what;  // no temporary left
     };
     for (long long limit : {0ll, 8ll, 12ll, 147ll}) {  // settings.dat would take 148 bytes
         SafeFileWriter::SetWriteLimitForTesting(limit);
         EXPECT_FALSE(profiles.Save()) << limit;
+        SafeFileWriter::SetWriteLimitForTesting(limit);
         EXPECT_FALSE(settings.Save()) << limit;
         expectOldFiles("disk full");
     }
@@ -204,14 +205,16 @@ TEST(StoreSave, AFailedSaveLeavesTheOldFileIntact)
     CloseHandle(lock);
     expectOldFiles("locked");
 
-    ASSERT_TRUE(CreateDirectoryW((dir / L"settings.dat.new").c_str(), nullptr));  // no new file can be made
+    FolderLock writer;  // another writer at work in the folder
+    FileSetError error;
+    ASSERT_TRUE(writer.Acquire(dir.Path(), 0, error)) << Narrow(error.Text());
     EXPECT_FALSE(settings.Save());
-    RemoveDirectoryW((dir / L"settings.dat.new").c_str());
-    expectOldFiles("no new file");
+    writer.Release();
+    expectOldFiles("another writer");
 
-    ASSERT_TRUE(WriteBytes(dir / L"profiles.dat.new", "half a store"));  // left by a killed save
+    ASSERT_TRUE(WriteBytes(dir / L"~dp1A-2.new", "half a store"));  // left by a killed save
     EXPECT_TRUE(profiles.Save() && settings.Save());
-    EXPECT_FALSE(FileExists(dir / L"profiles.dat.new"));
+    EXPECT_EQ(Names(dir.Path()), "dialpass.lock profiles.dat settings.dat");
     EXPECT_EQ(ReadBytes(dir / L"profiles.dat").size(), 12u + 2 * 140);
     EXPECT_EQ(ReadBytes(dir / L"settings.dat").size(), 148u);
 }

@@ -101,10 +101,13 @@ TEST_F(FormTest, BackAndForwardWalkTheHistory)
         {FORM_FORWARD, FNF_QUERY, TRUE, &a, ""},
         {FORM_FORWARD, 0, TRUE, &b, "A:save A:deactivate B:activate B:load "},
         {FORM_FORWARD, FNF_QUERY, FALSE, &b, ""},
+        {FORM_FORWARD, 0, TRUE, nullptr, "B:save B:deactivate "},  // nothing ahead: B is still left
+        {FORM_BACK, 0, TRUE, &b, "B:activate B:load "},
         {FORM_BACK, 0, TRUE, &a, "B:save B:deactivate A:activate A:load "},
         {FORM_BACK, 0, TRUE, nullptr, "A:save A:deactivate "},  // from the oldest record: no form
-        {&b, 0, TRUE, &b, "B:activate B:load "},  // a new step forgets what lay ahead
-        {FORM_FORWARD, FNF_QUERY, FALSE, &b, ""},
+        {&a, 0, TRUE, &a, "A:activate A:load "},
+        {FORM_FORWARD, FNF_QUERY, TRUE, &a, ""},  // a new step keeps what lay ahead
+        {FORM_FORWARD, 0, TRUE, &b, "A:save A:deactivate B:activate B:load "},
     };
     for (const Case& c : cases) {
         int step = int(&c - cases);

@@ -1,4 +1,5 @@
-// Publishing the dialer configuration into Wine's registry from fixture database files and stores.
+// Publishing the dialer configuration: the values computed from tables in memory, and what reaches
+// Wine's registry from fixture database files and stores.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -23,7 +24,6 @@ const wchar_t kShown0[] = L"binary:128 010005050602303004";
 const wchar_t kShown1[] = L"binary:128 0100020003";
 const wchar_t kZeros[] = L"binary:128 ";
 
-// Pages' inputs are {Card settings opened, selected location, list text, "Enable" checked}.
 // "dword:N", "sz:text" (one terminator), "binary:SIZE HEX" (to the last non-zero byte), "-" or "no key".
 std::wstring Show(const wchar_t* path, const wchar_t* name)
 {
@@ -66,18 +66,174 @@ void ExpectValues(const std::string& what, std::initializer_list<Want> wants)
         EXPECT_EQ(Show(key, name), shown) << what << ": " << key << " " << name;
 }
 
+// The profile "Travel", account 12345, PIN 9876, home 49, with this card provider.
+ProfileRecord Travel(uint32_t provider = 7)
+{
+    ProfileRecord profile{};
+    lstrcpyW(profile.name, L"Travel");
+    lstrcpyW(profile.account, L"12345");
+    lstrcpyW(profile.pin, L"9876");
+    profile.provider = provider;
+    profile.homeCode = 49;
+    return profile;
+}
+
+DialerPageInputs Inputs(bool opened, DWORD selected, const wchar_t* text, const ProfileRecord* profile)
+{
+    DialerPageInputs inputs;
+    inputs.cardSettingsInitialised = opened;
+    inputs.selectedLocation = selected;
+    lstrcpyW(inputs.locationText, text);
+    inputs.profile = profile;
+    return inputs;
+}
+
+template <class Table>
+void Fill(Table& table, const std::string& lines)
+{
+    table.ParseBuffer(lines.data(), uint32_t(lines.size()));
+}
+
+std::string Hex(const BYTE* bytes, DWORD length)
+{
+    std::string text;
+    for (DWORD i = 0; i < length; ++i)
+        text += "0123456789ABCDEF"[bytes[i] >> 4], text += "0123456789ABCDEF"[bytes[i] & 15];
+    return text;
+}
+
+std::string Narrow(const wchar_t* text)
+{
+    return std::string(text, text + wcslen(text));
+}
+
+// The pure step: tables in memory, no registry, no files.
+class DialerComputeTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        Fill(countries, "276;Germany;49\r\n826;United Kingdom;44\r\n40;Austria;43\r\n");
+        Fill(providers, "7;Brightwren;Brightwren Telecard\r\n");
+        Fill(numbers, "44;08081570123; (Freephone)\r\n49;08001234567; (toll free)\r\n49;069123456780;\r\n");
+        sources.countries = &countries;
+        sources.cardSettings = &settings;
+        sources.providers = &providers;
+        sources.accessNumbers = &numbers;
+    }
+    CountryTable countries;
+    ProviderTable providers;
+    AccessNumberTable numbers;
+    CardSettingsStore settings;
+    DialerSources sources;
+    ProfileRecord travel = Travel();
+};
+
+// How far each situation reaches and the location values it publishes.
+TEST_F(DialerComputeTest, ReachFollowsProfileAndLocation)
+{
+    struct Case {
+        const char* what;
+        bool profile, countriesLoaded;
+        DWORD stored;
+        bool opened;
+        DWORD selected;
+        const wchar_t* text;
+        // expected: new "CurrentLocation", reach, "CountryCode", "CountryName" (empty: not written)
+        DWORD newLocation;
+        DialerReach reach;
+        DWORD code;
+        const wchar_t* countryName;
+    } cases[] = {
+        {"no profile", false, true, 826, true, 276, L"Germany", 276, kReachNameDeleted, 0, L""},
+        {"no location anywhere", true, true, 0, false, 0, L"", 0, kReachNameDeleted, 0, L""},
+        {"page not opened: stored location, no name", true, true, 826, false, 40, L"Austria", 0, kReachSlots, 44, L""},
+        {"opened, nothing selected: stored location", true, true, 826, true, 0, L"", 0, kReachSlots, 44, L""},
+        {"opened with a selection", true, true, 826, true, 40, L"Austria", 40, kReachSlots, 43, L"Austria"},
+        {"selection with an empty list text", true, true, 0, true, 40, L"", 40, kReachSlots, 43, L""},
+        {"stored location not in country.dat", true, true, 555, false, 0, L"", 0, kReachProfile, 0, L""},
+        {"location id beyond 16 bits", true, true, 65536 + 276, false, 0, L"", 0, kReachProfile, 0, L""},
+        {"country.dat failed", true, false, 826, true, 276, L"Germany", 276, kReachProfile, 0, L""},
+    };
+    for (const Case& c : cases) {
+        sources.storedLocation = c.stored;
+        sources.countries = c.countriesLoaded ? &countries : nullptr;
+        DialerConfigValues values =
+            ComputeDialerConfig(Inputs(c.opened, c.selected, c.text, c.profile ? &travel : nullptr), sources);
+        EXPECT_EQ(values.newLocation, c.newLocation) << c.what;
+        EXPECT_EQ(values.reach, c.reach) << c.what;
+        EXPECT_EQ(values.countryCode, c.code) << c.what;
+        EXPECT_STREQ(values.countryName, c.countryName) << c.what;
+        if (c.reach >= kReachProfile) {
+            EXPECT_STREQ(values.name, L"Travel") << c.what;
+            EXPECT_STREQ(values.account, L"12345") << c.what;
+            EXPECT_STREQ(values.pin, L"9876") << c.what;
+            EXPECT_EQ(values.homeCode, 49u) << c.what;
+        }
+    }
+}
+
+TEST_F(DialerComputeTest, SlotsTakeTheirOwnNumberElseTheProvidersFirst)
+{
+    const BYTE sequence0[] = {1, 0, 5, 5, 6, 2, '0', '0', 4, 0}, sequence1[] = {1, 0, 2, 0, 3, 0};
+    struct Case {
+        // card settings (provider, code, home; provider 0: none) with their own numbers; the
+        // location; whether "manufacturers.dat" loaded; then what each slot gets
+        const char* what;
+        int32_t record[3];
+        const wchar_t *own0, *own1;
+        DWORD location;
+        bool providersLoaded;
+        DialerReach reach;
+        const char *number0, *number1, *bytes0, *bytes1;
+    } cases[] = {
+        {"no card settings: first of two numbers", {}, L"", L"", 276, true, kReachSlots, "08001234567", "08001234567", "", ""},
+        {"slot 1 without its own number", {7, 44, 49}, L"0800 INT", L"", 826, true, kReachSlots, "0800 INT", "08081570123", "01000505060230300400", ""},
+        {"both own numbers", {7, 49, 49}, L"111", L"222", 276, false, kReachSlots, "111", "222", "01000505060230300400", "010002000300"},
+        {"other provider's settings", {8, 44, 49}, L"X", L"X", 826, true, kReachSlots, "08081570123", "08081570123", "", ""},
+        {"other location's settings", {7, 49, 49}, L"X", L"X", 826, true, kReachSlots, "08081570123", "08081570123", "", ""},
+        {"other home's settings", {7, 44, 44}, L"X", L"X", 826, true, kReachSlots, "08081570123", "08081570123", "", ""},
+        {"no access number for the country", {}, L"", L"", 40, true, kReachSlots, "", "", "", ""},
+        {"manufacturers.dat failed", {7, 49, 49}, L"111", L"", 276, false, kReachLocation, "", "", "", ""},
+    };
+    for (const Case& c : cases) {
+        settings.Clear();
+        if (c.record[0]) {
+            CardSettingsRecord* record = settings.FindOrAdd(c.record[0], c.record[1], c.record[2]);
+            CardSettingsStore::SetSequence(*record, 0, sequence0, sizeof(sequence0));
+            CardSettingsStore::SetSequence(*record, 1, sequence1, sizeof(sequence1));
+            lstrcpyW(record->accessNumbers[0], c.own0);
+            lstrcpyW(record->accessNumbers[1], c.own1);
+        }
+        sources.providers = c.providersLoaded ? &providers : nullptr;
+        DialerConfigValues values = ComputeDialerConfig(Inputs(true, c.location, L"Shown", &travel), sources);
+        EXPECT_EQ(values.reach, c.reach) << c.what;
+        if (c.reach != kReachSlots)
+            continue;
+        const char* want[2][2] = {{c.number0, c.bytes0}, {c.number1, c.bytes1}};
+        for (int slot = 0; slot < 2; ++slot) {
+            const DialerSlotValues& out = values.slots[slot];
+            EXPECT_EQ(Narrow(out.accessNumber), want[slot][0]) << c.what << ", slot " << slot;
+            EXPECT_EQ(out.length * 2, strlen(want[slot][1])) << c.what << ", slot " << slot;
+            EXPECT_EQ(Hex(out.sequence, out.length), want[slot][1]) << c.what << ", slot " << slot;
+            EXPECT_EQ(Hex(out.sequence + out.length, kMaxSequenceBytes - out.length),
+                      std::string((kMaxSequenceBytes - out.length) * 2, '0'))
+                << c.what << ", slot " << slot << ": bytes beyond the length";
+        }
+    }
+}
+
+// Through the registry and fixture files: what each reach writes and leaves, and what is read.
 class DialerConfigTest : public testing::Test {
 protected:
     void SetUp() override { Reset(); }
     void TearDown() override
     {
         ClearDatabaseTables();
-        profileStore.Clear();
         cardSettingsStore.Clear();
     }
 
-    // No configuration and fresh files; the current profile "Travel", account 12345, PIN 9876, home 49.
-    void Reset(uint32_t provider = 7, bool withProfile = true)
+    // No configuration and fresh files.
+    void Reset()
     {
         for (const wchar_t* key : {kDefaults, kInternational, kLocal})
             RegDeleteKeyW(HKEY_CURRENT_USER, key);
@@ -90,45 +246,35 @@ protected:
         datatest::WriteScrambled(install / L"Quillmoor.dat", "49;0800555;\r\n");
         DeleteFileW((install / L"settings.dat").c_str());
         TearDown();
-        if (!withProfile)
-            return;
-        ProfileRecord* profile = nullptr;
-        uint16_t index = profileStore.AddNew();
-        profileStore.Get(index, profile);
-        lstrcpyW(profile->name, L"Travel");
-        lstrcpyW(profile->account, L"12345");
-        lstrcpyW(profile->pin, L"9876");
-        profile->provider = provider;
-        profile->homeCode = 49;
-        profileStore.SetCurrent(index);
     }
 
     datatest::TempDir install;
     datatest::InstallDirScope installDir{install.Path().c_str()};
+    ProfileRecord travel = Travel();
 };
 
-// Which values each branch writes; values it does not reach keep what they held.
+// Values a branch does not reach keep what they held.
 TEST_F(DialerConfigTest, ValuesWrittenForProfileAndLocation)
 {
-    const wchar_t *travel = L"sz:Travel", *account = L"sz:12345", *pin = L"sz:9876", *home = L"dword:49";
+    const wchar_t *name = L"sz:Travel", *account = L"sz:12345", *pin = L"sz:9876", *home = L"dword:49";
     const wchar_t *earlier = L"sz:Earlier", *none = L"-", *noKey = L"no key";
     struct Case {
         const char* what;
         bool withProfile;
         DWORD stored;
-        DialerPageInputs inputs;
+        bool opened;
+        DWORD selected;
+        const wchar_t* text;
         const wchar_t *location, *name, *account, *pin, *home, *code, *countryName, *length, *local;
     } cases[] = {
-        {"no profile", false, 0, {true, 276, L"Germany", false}, L"dword:276", none, none, L"sz:1111", none, L"dword:1", earlier, L"dword:5", noKey},
-        {"no location", true, 0, {}, none, none, none, L"sz:1111", none, L"dword:1", earlier, L"dword:5", noKey},
-        {"page not opened", true, 826, {}, L"dword:826", travel, account, pin, home, L"dword:44", earlier, L"dword:0", L"dword:0"},
-        {"nothing selected", true, 826, {true, 0, L"", false}, L"dword:826", travel, account, pin, home, L"dword:44", earlier, L"dword:0", L"dword:0"},
-        {"selected, empty list text", true, 826, {true, 40, L"", false}, L"dword:40", travel, account, pin, home, L"dword:43", earlier, L"dword:0", L"dword:0"},
-        {"selected with list text", true, 826, {true, 40, L"Austria", false}, L"dword:40", travel, account, pin, home, L"dword:43", L"sz:Austria", L"dword:0", L"dword:0"},
-        {"stored location not in country.dat", true, 555, {}, L"dword:555", travel, account, pin, home, L"dword:1", earlier, L"dword:5", noKey},
+        {"no profile", false, 0, true, 276, L"Germany", L"dword:276", none, none, L"sz:1111", none, L"dword:1", earlier, L"dword:5", noKey},
+        {"no location", true, 0, false, 0, L"", none, none, none, L"sz:1111", none, L"dword:1", earlier, L"dword:5", noKey},
+        {"page not opened", true, 826, false, 0, L"", L"dword:826", name, account, pin, home, L"dword:44", earlier, L"dword:0", L"dword:0"},
+        {"selected with list text", true, 826, true, 40, L"Austria", L"dword:40", name, account, pin, home, L"dword:43", L"sz:Austria", L"dword:0", L"dword:0"},
+        {"stored location not in country.dat", true, 555, false, 0, L"", L"dword:555", name, account, pin, home, L"dword:1", earlier, L"dword:5", noKey},
     };
     for (const Case& c : cases) {
-        Reset(7, c.withProfile);
+        Reset();
         if (c.stored)
             WriteNumber(kRoot, L"CurrentLocation", c.stored);
         WriteText(kDefaults, L"Name", L"Old card");
@@ -136,7 +282,7 @@ TEST_F(DialerConfigTest, ValuesWrittenForProfileAndLocation)
         WriteNumber(kDefaults, L"CountryCode", 1);
         WriteText(kDefaults, L"CountryName", L"Earlier");
         WriteNumber(kInternational, L"Length", 5);
-        ASSERT_TRUE(PublishDialerConfig(c.inputs)) << c.what;
+        ASSERT_TRUE(PublishDialerConfig(Inputs(c.opened, c.selected, c.text, c.withProfile ? &travel : nullptr))) << c.what;
         ExpectValues(c.what, {{kRoot, L"CurrentLocation", c.location}, {kDefaults, L"Name", c.name},
                               {kDefaults, L"AccountNumber", c.account}, {kDefaults, L"PIN", c.pin},
                               {kDefaults, L"HomeCountryCode", c.home}, {kDefaults, L"CountryCode", c.code},
@@ -145,51 +291,44 @@ TEST_F(DialerConfigTest, ValuesWrittenForProfileAndLocation)
     }
 }
 
-TEST_F(DialerConfigTest, SlotsTakeTheirOwnNumberElseTheProvidersFirst)
+// What publishing reads from files: "settings.dat", the provider's file once, and only when needed.
+TEST_F(DialerConfigTest, ReadsTheFilesASlotNeeds)
 {
     struct Case {
-        // Card settings (provider, code, home; provider 0: none), kept only in settings.dat when inFile, with
-        // their own numbers; access numbers loaded and a file deleted before OK; what each slot gets.
+        // card settings only in "settings.dat" when record[0] is set; access numbers loaded and
+        // a file deleted before OK; what each slot gets
         const char* what;
         uint32_t provider;
-        DWORD location;
         int32_t record[3];
-        bool inFile;
         const wchar_t *own0, *own1, *preload, *remove, *number0, *number1;
         DWORD length0, length1;
     } cases[] = {
-        {"no card settings: first of two numbers", 7, 276, {}, false, L"", L"", nullptr, nullptr, L"08001234567", L"08001234567", 0, 0},
-        {"slot 1 without its own number", 7, 826, {7, 44, 49}, false, L"0800 INT", L"", nullptr, nullptr, L"0800 INT", L"08081570123", 10, 0},
-        {"other provider's settings", 7, 826, {8, 44, 49}, false, L"X", L"X", nullptr, nullptr, L"08081570123", L"08081570123", 0, 0},
-        {"other location's settings", 7, 826, {7, 49, 49}, false, L"X", L"X", nullptr, nullptr, L"08081570123", L"08081570123", 0, 0},
-        {"other home's settings", 7, 826, {7, 44, 44}, false, L"X", L"X", nullptr, nullptr, L"08081570123", L"08081570123", 0, 0},
-        {"settings from the file", 7, 826, {7, 44, 49}, true, L"800", L"", nullptr, nullptr, L"800", L"08081570123", 10, 0},
-        {"own numbers need no provider file", 7, 276, {7, 49, 49}, false, L"111", L"222", nullptr, L"manufacturers.dat", L"111", L"222", 10, 6},
-        {"missing access-number file", 7, 276, {}, false, L"", L"", nullptr, L"Brightwren.dat", L"", L"", 0, 0},
-        {"unknown provider", 99, 276, {}, false, L"", L"", nullptr, nullptr, L"", L"", 0, 0},
-        {"loaded numbers are kept", 7, 276, {}, false, L"", L"", L"Brightwren", L"Brightwren.dat", L"08001234567", L"08001234567", 0, 0},
-        {"another provider's numbers replaced", 8, 276, {}, false, L"", L"", L"Brightwren", nullptr, L"0800555", L"0800555", 0, 0},
+        {"settings from the file", 7, {7, 49, 49}, L"800", L"", nullptr, nullptr, L"800", L"08001234567", 10, 0},
+        {"own numbers need no provider file", 7, {7, 49, 49}, L"111", L"222", nullptr, L"manufacturers.dat", L"111", L"222", 10, 6},
+        {"missing access-number file", 7, {}, L"", L"", nullptr, L"Brightwren.dat", L"", L"", 0, 0},
+        {"unknown provider", 99, {}, L"", L"", nullptr, nullptr, L"", L"", 0, 0},
+        {"loaded numbers are kept", 7, {}, L"", L"", L"Brightwren", L"Brightwren.dat", L"08001234567", L"08001234567", 0, 0},
+        {"another provider's numbers replaced", 8, {}, L"", L"", L"Brightwren", nullptr, L"0800555", L"0800555", 0, 0},
     };
     for (const Case& c : cases) {
-        Reset(c.provider);
-        cardSettingsStore.Load((install / L"settings.dat").c_str());  // no file yet: keeps the path for Save
+        Reset();
+        travel.provider = c.provider;
         RegSetKeyValueW(HKEY_CURRENT_USER, kInternational, L"Sequence", REG_BINARY, "\xFF\xFF\xFF", 3);
         if (c.record[0]) {
+            cardSettingsStore.Load((install / L"settings.dat").c_str());  // no file yet: keeps the path for Save
             CardSettingsRecord* record = cardSettingsStore.FindOrAdd(c.record[0], c.record[1], c.record[2]);
             CardSettingsStore::SetSequence(*record, 0, kSequence0, sizeof(kSequence0));
             CardSettingsStore::SetSequence(*record, 1, kSequence1, sizeof(kSequence1));
             lstrcpyW(record->accessNumbers[0], c.own0);
             lstrcpyW(record->accessNumbers[1], c.own1);
-        }
-        if (c.inFile) {
-            cardSettingsStore.Save();
+            ASSERT_TRUE(cardSettingsStore.Save()) << c.what;
             cardSettingsStore.Clear();
         }
         if (c.preload)
             LoadAccessNumberTable(c.preload);
         if (c.remove)
             DeleteFileW((install / c.remove).c_str());
-        ASSERT_TRUE(PublishDialerConfig(DialerPageInputs{true, c.location, L"Shown", false})) << c.what;
+        ASSERT_TRUE(PublishDialerConfig(Inputs(true, 276, L"Shown", &travel))) << c.what;
         ExpectValues(c.what, {{kInternational, L"Length", L"dword:" + std::to_wstring(c.length0)},
                               {kInternational, L"Sequence", c.length0 ? kShown0 : kZeros},
                               {kInternational, L"AccessNumber", L"sz:" + std::wstring(c.number0)},
@@ -221,7 +360,7 @@ TEST_F(DialerConfigTest, FailingTableWritesNothingFromIt)
         else
             DeleteFileW((install / c.file).c_str());
         CTableException failure;
-        EXPECT_FALSE(PublishDialerConfig(DialerPageInputs{true, 276, L"Germany", false}, &failure)) << c.what;
+        EXPECT_FALSE(PublishDialerConfig(Inputs(true, 276, L"Germany", &travel), &failure)) << c.what;
         EXPECT_EQ(failure.code, c.code) << c.what;
         EXPECT_EQ(std::wstring(failure.text), (install / c.file)) << c.what;
         EXPECT_TRUE(c.provider ? providerTable.IsEmpty() : countryTable.IsEmpty()) << c.what << ": partial table kept";
@@ -233,18 +372,21 @@ TEST_F(DialerConfigTest, FailingTableWritesNothingFromIt)
 TEST_F(DialerConfigTest, EnableIsADwordAndMissingReadsAsOff)
 {
     for (bool checked : {true, false}) {
-        DialerPageInputs inputs{false, 0, L"", checked};
+        DialerPageInputs inputs;
+        inputs.enableChecked = checked;
         SyncEnable(true, inputs);
         ExpectValues("saved", {{kRoot, L"Enable", checked ? L"dword:1" : L"dword:0"}});
     }
     for (DWORD stored : {0, 7}) {
         WriteNumber(kRoot, L"Enable", stored);
-        DialerPageInputs inputs{false, 0, L"", stored == 0};
+        DialerPageInputs inputs;
+        inputs.enableChecked = stored == 0;
         SyncEnable(false, inputs);
         EXPECT_EQ(inputs.enableChecked, stored != 0) << "stored " << stored;
     }
     RegDeleteKeyValueW(HKEY_CURRENT_USER, kRoot, L"Enable");
-    DialerPageInputs inputs{false, 0, L"", true};
+    DialerPageInputs inputs;
+    inputs.enableChecked = true;
     SyncEnable(false, inputs);
     EXPECT_FALSE(inputs.enableChecked) << "missing is off";
 }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
 #include <string>
 
 #include "data/datatest.h"
@@ -13,19 +14,38 @@ namespace {
 
 const wchar_t kRoot[] = L"SOFTWARE\\Kestrova\\Dialpass";
 const wchar_t kInternational[] = L"SOFTWARE\\Kestrova\\Dialpass\\International";
+const wchar_t kLocal[] = L"SOFTWARE\\Kestrova\\Dialpass\\Local";
+const wchar_t kDefaults[] = L"SOFTWARE\\Kestrova\\Dialpass\\Defaults";
+
+void SetNumber(const wchar_t* key, const wchar_t* name, DWORD value)
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_DWORD, &value, 4);
+}
+void SetText(const wchar_t* key, const wchar_t* name, const std::wstring& text)
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, text.c_str(), DWORD((text.size() + 1) * 2));
+}
+// "Length" and the 128 bytes of "Sequence" as the applet publishes them.
+void SetSequence(const wchar_t* key, std::initializer_list<BYTE> bytes)
+{
+    BYTE sequence[128] = {};
+    std::copy(bytes.begin(), bytes.end(), sequence);
+    SetNumber(key, L"Length", DWORD(bytes.size()));
+    RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Sequence", REG_BINARY, sequence, 128);
+}
 
 struct ToolRun {
     int exitCode;
     std::string out, err;
 };
 
-// Runs the tool from the test program's folder with its output and error in files there.
-ToolRun RunTool()
+// Runs the tool with arguments from the test program's folder, its output and error in files there.
+ToolRun RunTool(const std::wstring& arguments = L"")
 {
     wchar_t program[MAX_PATH];
     GetModuleFileNameW(nullptr, program, MAX_PATH);
     std::filesystem::path dir = std::filesystem::path(program).parent_path();
-    std::wstring command = L"\"\"" + (dir / L"dialpass-config.exe").wstring() + L"\" >\"" + (dir / L"tool.out").wstring() +
+    std::wstring command = L"\"\"" + (dir / L"dialpass-config.exe").wstring() + L"\" " + arguments + L" >\"" + (dir / L"tool.out").wstring() +
                            L"\" 2>\"" + (dir / L"tool.err").wstring() + L"\"\"";
     ToolRun run{_wsystem(command.c_str()), "", ""};
     std::ifstream out(dir / L"tool.out", std::ios::binary), err(dir / L"tool.err", std::ios::binary);
@@ -72,6 +92,101 @@ TEST_F(DialpassConfigToolTest, ShowsEveryValueAndTheSequenceAsSteps)
     for (const char* text : expected)
         EXPECT_NE(run.out.find(text), std::string::npos) << "missing: " << text << "\n" << run.out;
     EXPECT_EQ(run.out.find("8. "), std::string::npos) << "a step beyond Length was shown\n" << run.out;
+}
+
+TEST_F(DialpassConfigToolTest, UsageNamesWhatWasWrong)
+{
+    struct Case {
+        const wchar_t* arguments;
+        int exitCode;
+        const char* said;  // in the output for exit 0, else in the error text with the usage
+    } cases[] = {
+        {L"--help", 0, "usage: dialpass-config [--dial NUMBER]"},
+        {L"-h", 0, "--dial NUMBER"},
+        {L"/?", 0, "Exit codes:"},
+        {L"-x", 2, "unknown option \"-x\""},
+        {L"extra", 2, "unexpected argument \"extra\""},
+        {L"--help extra", 2, "unexpected argument after --help: \"extra\""},
+        {L"--dial", 2, "--dial needs a NUMBER"},
+        {L"--dial 442079460000", 2, "must be in international form"},
+        {L"--dial +44x20", 2, "\"x\" is not one of them"},
+        {L"--dial +", 2, "no digits after the +"},
+    };
+    for (const Case& c : cases) {
+        ToolRun run = RunTool(c.arguments);
+        std::string arguments(c.arguments, c.arguments + wcslen(c.arguments));
+        EXPECT_EQ(run.exitCode, c.exitCode) << arguments;
+        const std::string& text = c.exitCode ? run.err : run.out;
+        EXPECT_NE(text.find(c.said), std::string::npos) << arguments << ":\n" << text;
+        if (c.exitCode) {
+            EXPECT_NE(run.err.find("usage:"), std::string::npos) << arguments << ":\n" << run.err;
+            EXPECT_EQ(run.out, "") << arguments;
+        } else {
+            EXPECT_EQ(run.err, "") << arguments;
+        }
+    }
+}
+
+TEST_F(DialpassConfigToolTest, LongValuesAreShownWhole)
+{
+    std::wstring name(3000, L'n');
+    name.back() = L'Z';
+    SetText(kDefaults, L"Name", name);
+    ToolRun run = RunTool();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("\"Name\" REG_SZ \"" + std::string(2999, 'n') + "Z\" (6002 bytes)"), std::string::npos)
+        << run.out.substr(0, 300);
+}
+
+// The dial string of the example sequences: access number, account, PIN, destination, waits, digits.
+TEST_F(DialpassConfigToolTest, DialShowsWhatThePhoneDials)
+{
+    datatest::TempDir install;
+    datatest::WriteScrambled(install / L"country.dat", "276;Germany;49\r\n826;United Kingdom;44\r\n1;Nowhere;1234\r\n");
+    datatest::InstallDirScope installDir{install.Path().c_str()};
+    struct Case {
+        const char* what;
+        const wchar_t* number;
+        std::initializer_list<BYTE> international, local;
+        int exitCode;
+        const char *dialString, *said;  // said: a line of the output (or the error for exit 1 and 2)
+    } cases[] = {
+        {"five steps, dial tone", L"\"+44 20 7946 0000\"", {1, 0, 2, 0, 3, 0, 4, 0, 5, 0}, {1, 0},
+         0, "0800123 12345 9876 442079460000 W", "5. Wait for dial tone: W"},
+        {"10-second wait, digits 00", L"+44 20 7946 0000", {1, 0, 5, 5, 6, 2, '0', '0', 4, 0}, {1, 0},
+         0, "0800123 ,,,,, 00 442079460000", "2. Wait for 10 seconds: ,,,,,"},
+        {"shortest and longest waits", L"+44 20 7946 0000", {5, 1, 5, 0x7F}, {1, 0},
+         0, nullptr, "2. Wait for 254 seconds: ,,,,"},
+        {"home country: the local sequence, national number", L"+49 30 1234567", {1, 0}, {1, 0, 3, 0, 4, 0},
+         0, "030111222 9876 301234567", "3. Dial the destination number: 301234567"},
+        {"country code found in country.dat", L"+442079460000", {4, 0}, {1, 0}, 0, "4420794600 00", "country code 44"},
+        {"15 digits", L"+44 1", {6, 15, '1', '2', '3', '4', '5', '6', '7', '8', '9', '0', '1', '2', '3', '4', '5', 4, 0},
+         {1, 0}, 0, "123456789012345441", "1. Dial 123456789012345: 123456789012345"},
+        {"unknown code", L"+44 1", {1, 0, 9, 0}, {1, 0}, 1, nullptr, "step 2 cannot be read: code 9 at byte 2"},
+        {"empty sequence", L"+44 1", {}, {1, 0}, 1, nullptr, "is empty (\"Length\" 0)"},
+        {"code not known", L"+99912345", {1, 0}, {1, 0}, 2, nullptr, "cannot tell where the country code ends"},
+    };
+    for (const Case& c : cases) {
+        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
+        datatest::InstallDirScope again{install.Path().c_str()};
+        SetText(kDefaults, L"Name", L"Travel");
+        SetText(kDefaults, L"AccountNumber", L"12345");
+        SetText(kDefaults, L"PIN", L"9876");
+        SetNumber(kDefaults, L"CountryCode", 49);
+        SetNumber(kDefaults, L"HomeCountryCode", 49);
+        SetText(kInternational, L"AccessNumber", L"0800 123");
+        SetText(kLocal, L"AccessNumber", L"030-111 222");
+        SetSequence(kInternational, c.international);
+        SetSequence(kLocal, c.local);
+        ToolRun run = RunTool(L"--dial " + std::wstring(c.number));
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.what << "\n" << run.out << run.err;
+        if (c.dialString) {
+            std::string dialString = c.dialString;
+            dialString.erase(std::remove(dialString.begin(), dialString.end(), ' '), dialString.end());
+            EXPECT_NE(run.out.find("Dial string: " + dialString + "\r\n"), std::string::npos) << c.what << "\n" << run.out;
+        }
+        EXPECT_NE((c.exitCode ? run.err : run.out).find(c.said), std::string::npos) << c.what << "\n" << run.out << run.err;
+    }
 }
 
 TEST(SequenceStepsTest, StepSizesStayInsideTheLength)

@@ -7,6 +7,8 @@
 #include <functional>
 
 #include "data/datafile.h"
+#include "data/records.h"
+#include "updater/install.h"
 #include "updater/crypto.h"
 #include "updatesite.h"
 
@@ -45,7 +47,7 @@ TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNew)
         EXPECT_EQ(ReadBytes(installation / name), ReadBytes(site / name)) << Narrow(name);
     EXPECT_EQ(ReadBytes(installation / L"database.ver"), "2\r\n");
     // The user's files and files the new set does not name stay.
-    EXPECT_EQ(ReadBytes(installation / L"Quillmoor.dat"), before[L"Quillmoor.dat"]);
+    EXPECT_EQ(installation.Files()[L"Quillmoor.dat"], before[L"Quillmoor.dat"]);
     EXPECT_TRUE(run.Logged("Done: version 2 is installed")) << run.log;
 
     std::map<std::wstring, std::string> updated = installation.Files();
@@ -184,5 +186,37 @@ TEST_F(UpdateTest, RefusesAnExpiredDescription)
     EXPECT_TRUE(run.Logged("update.xml expired at")) << run.log;
     EXPECT_EQ(installation.Files(), before);
 }
+
+// Update.exe dies after this many changes to the installation folder; the applet's next read of a
+// table finds either the whole old set or the whole new one, and the next update completes.
+class UpdateCrashTest : public UpdateTest, public testing::WithParamInterface<int> {};
+
+TEST_P(UpdateCrashTest, AKillWhileInstallingLeavesAWholeSetForTheNextOpen)
+{
+    Publish(L"--version 2");
+    std::map<std::wstring, std::string> before = installation.Files();
+    SetEnvironmentVariableW(L"DIALPASS_TEST_CRASH_AFTER_STEPS", std::to_wstring(GetParam()).c_str());
+    UpdateRun crashed = RunUpdater(installation, site.Url());
+    SetEnvironmentVariableW(L"DIALPASS_TEST_CRASH_AFTER_STEPS", nullptr);
+    ASSERT_EQ(crashed.exitCode, kCrashedForTesting) << crashed.log;
+
+    CountryTable countries;
+    EXPECT_NO_THROW(countries.Load((installation / L"country.dat").c_str()));
+    std::map<std::wstring, std::string> opened = installation.Files();
+    bool isNew = ReadBytes(installation / L"database.ver") == "2\r\n";
+    for (const wchar_t* name : {L"country.dat", L"providers.dat", L"manufacturers.dat", L"Sample.dat"}) {
+        if (isNew)
+            EXPECT_EQ(ReadBytes(installation / name), ReadBytes(site / name)) << Narrow(name);
+        else
+            EXPECT_EQ(opened[name], before[name]) << Narrow(name);
+    }
+    EXPECT_EQ(opened.count(L"dialpass.journal"), 0u);
+
+    UpdateRun next = RunUpdater(installation, site.Url());
+    EXPECT_EQ(next.exitCode, isNew ? 1u : 0u) << next.log;
+    EXPECT_EQ(ReadBytes(installation / L"database.ver"), "2\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, UpdateCrashTest, testing::Values(1, 3, 7, 12, 18));
 
 } // namespace

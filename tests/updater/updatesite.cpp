@@ -128,8 +128,13 @@ std::map<std::wstring, std::string> Installation::Files() const
     HANDLE search = FindFirstFileW((dir / L"*").c_str(), &found);
     for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
         std::wstring name = found.cFileName;
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"update.log")
-            files[name] = ReadBytes(dir / name);
+        // The log changes with every run; the folder's writer lock is an empty file that only marks it.
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"update.log" && name != L"dialpass.lock") {
+            std::string bytes = ReadBytes(dir / name);
+            Sha256Digest digest{};
+            Sha256(bytes.data(), bytes.size(), digest);
+            files[name] = std::to_string(bytes.size()) + " bytes, SHA-256 " + ToHex(digest.data(), 4);
+        }
     }
     if (search != INVALID_HANDLE_VALUE)
         FindClose(search);

@@ -44,7 +44,7 @@ public:
     Installation();
     std::wstring Dir() const { return dir.Path() + L"\\"; }
     std::wstring operator/(const std::wstring& name) const { return dir / name; }
-    // Every file but update.log, by name.
+    // Every file but update.log and the writer lock, by name: its size and the start of its SHA-256.
     std::map<std::wstring, std::string> Files() const;
 
 private:

@@ -1,39 +1,22 @@
 // dialpass-config: prints every value the dialer reads under HKCU\SOFTWARE\Kestrova\Dialpass,
-// with each "Sequence" shown as bytes and as the steps the sequence editor would list.
+// with each "Sequence" shown as bytes and as the steps the sequence editor would list; with
+// --dial NUMBER, what the phone dials through the card for that number.
 #include <windows.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <string>
+#include <vector>
 
 #include "base/cstring.h"
 #include "base/module.h"
 #include "base/registry.h"
 #include "pages/sequencesteps.h"
+#include "dial.h"
+#include "output.h"
 
 namespace {
 
 const wchar_t kRootName[] = L"HKEY_CURRENT_USER";
-
-// Console output is written wide; a pipe or file gets UTF-8.
-void Print(const wchar_t* format, ...)
-{
-    wchar_t text[1024];
-    va_list args;
-    va_start(args, format);
-    _vsnwprintf(text, 1023, format, args);
-    va_end(args);
-    text[1023] = 0;
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    DWORD mode = 0;
-    DWORD written = 0;
-    if (GetConsoleMode(out, &mode)) {
-        WriteConsoleW(out, text, DWORD(lstrlenW(text)), &written, nullptr);
-        return;
-    }
-    char bytes[4096];
-    int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, sizeof(bytes), nullptr, nullptr);
-    if (size > 1)
-        fwrite(bytes, 1, size_t(size - 1), stdout);
-}
 
 const wchar_t* TypeName(DWORD type)
 {
@@ -96,9 +79,10 @@ void PrintValue(HKEY key, const wchar_t* name, DWORD type, const BYTE* data, DWO
     switch (type) {
     case REG_SZ:
     case REG_EXPAND_SZ: {
-        CString text(reinterpret_cast<const wchar_t*>(data), int(size / sizeof(wchar_t)));
-        text.SetLength(-1);
-        Print(L"  \"%ls\" %ls \"%ls\" (%lu bytes)\n", name, TypeName(type), text.Text(), size);
+        // Shown whole up to its first terminator, however long.
+        std::wstring text(reinterpret_cast<const wchar_t*>(data), size / sizeof(wchar_t));
+        text.resize(std::min(text.size(), text.find(L'\0')));
+        Print(L"  \"%ls\" %ls \"%ls\" (%lu bytes)\n", name, TypeName(type), text.c_str(), size);
         break;
     }
     case REG_DWORD:
@@ -130,36 +114,74 @@ void PrintKey(HKEY key, const CString& path)
     DWORD valueCount = 0, maxName = 0, maxData = 0, subkeyCount = 0, maxSubkey = 0;
     RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeyCount, &maxSubkey, nullptr, &valueCount, &maxName,
                      &maxData, nullptr, nullptr);
-    CString name;
-    BYTE* data = new BYTE[maxData + 2];
+    // Sized from the key's own figures, and grown when a value changed in between.
+    std::vector<wchar_t> name(maxName + 2);
+    std::vector<BYTE> data(maxData + 2);
     for (DWORD i = 0; i < valueCount; ++i) {
-        DWORD nameSize = maxName + 1;
-        DWORD dataSize = maxData;
-        DWORD type = 0;
-        if (!name.Allocate(maxName + 1))
+        for (;;) {
+            DWORD nameSize = DWORD(name.size()), dataSize = DWORD(data.size()), type = 0;
+            LONG error = RegEnumValueW(key, i, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize);
+            if (error == ERROR_MORE_DATA) {
+                name.resize(name.size() * 2);
+                data.resize(std::max<size_t>(data.size() * 2, dataSize));
+                continue;
+            }
+            if (error == ERROR_SUCCESS)
+                PrintValue(key, name.data(), type, data.data(), dataSize);
             break;
-        if (RegEnumValueW(key, i, name.Buffer(), &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS)
-            continue;
-        PrintValue(key, name.Buffer(), type, data, dataSize);
+        }
     }
-    delete[] data;
     if (valueCount == 0)
         Print(L"  (no values)\n");
     Print(L"\n");
 
+    std::vector<wchar_t> subkeyName(maxSubkey + 2);
     for (DWORD i = 0; i < subkeyCount; ++i) {
-        DWORD nameSize = maxSubkey + 1;
-        if (!name.Allocate(maxSubkey + 1))
-            break;
-        if (RegEnumKeyExW(key, i, name.Buffer(), &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        DWORD nameSize = DWORD(subkeyName.size());
+        if (RegEnumKeyExW(key, i, subkeyName.data(), &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             continue;
         HKEY subkey = nullptr;
-        if (RegOpenKeyExW(key, name.Buffer(), 0, KEY_READ, &subkey) != ERROR_SUCCESS)
+        if (RegOpenKeyExW(key, subkeyName.data(), 0, KEY_READ, &subkey) != ERROR_SUCCESS)
             continue;
-        CString subpath = ConcatPath(path, name.Buffer());
-        PrintKey(subkey, subpath);
+        PrintKey(subkey, ConcatPath(path, subkeyName.data()));
         RegCloseKey(subkey);
     }
+}
+
+const wchar_t kUsage[] =
+    L"usage: dialpass-config [--dial NUMBER]\n"
+    L"  (no arguments)  prints every value the dialer reads under HKEY_CURRENT_USER\\%ls\n"
+    L"  --dial NUMBER   prints what the phone dials through the card for NUMBER, given in\n"
+    L"                  international form: + and the country code, then the number\n"
+    L"                  (for example --dial \"+44 20 7946 0000\")\n"
+    L"  --help, -h, /?  prints this text\n"
+    L"Exit codes: 0 shown, 1 nothing to show (no configuration or sequence), 2 bad usage.\n";
+
+int BadUsage(const std::wstring& what)
+{
+    PrintError(L"dialpass-config: %ls\n", what.c_str());
+    PrintError(kUsage, kSettingsKey);
+    return 2;
+}
+
+int PrintConfiguration()
+{
+    // Opened, never created: looking must not make the key appear.
+    HKEY root = nullptr;
+    LONG error = RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &root);
+    if (error == ERROR_FILE_NOT_FOUND) {
+        PrintError(L"dialpass-config: %ls\\%ls does not exist: the dialer has no configuration yet "
+                   L"(it is written when the applet's settings are confirmed with OK).\n",
+                   kRootName, kSettingsKey);
+        return 1;
+    }
+    if (error != ERROR_SUCCESS) {
+        PrintError(L"dialpass-config: cannot open %ls\\%ls (error %ld).\n", kRootName, kSettingsKey, error);
+        return 1;
+    }
+    PrintKey(root, CString(kSettingsKey));
+    RegCloseKey(root);
+    return 0;
 }
 
 }  // namespace
@@ -167,24 +189,28 @@ void PrintKey(HKEY key, const CString& path)
 int wmain(int argc, wchar_t** argv)
 {
     moduleInstance = GetModuleHandleW(nullptr);
-    if (argc > 1) {
-        Print(L"usage: %ls\nPrints the dialer configuration under %ls\\%ls.\n", argv[0], kRootName, kSettingsKey);
-        return lstrcmpW(argv[1], L"/?") == 0 || lstrcmpW(argv[1], L"--help") == 0 ? 0 : 2;
+    if (argc == 1)
+        return PrintConfiguration();
+    std::wstring first = argv[1];
+    if (first == L"--help" || first == L"-h" || first == L"/?") {
+        if (argc > 2)
+            return BadUsage(L"unexpected argument after " + first + L": \"" + argv[2] + L"\"");
+        Print(kUsage, kSettingsKey);
+        return 0;
     }
-    // Opened, never created: looking must not make the key appear.
-    HKEY root = nullptr;
-    LONG error = RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &root);
-    if (error == ERROR_FILE_NOT_FOUND) {
-        fwprintf(stderr, L"dialpass-config: %ls\\%ls does not exist: the dialer has no configuration yet "
-                         L"(it is written when the applet's settings are confirmed with OK).\n",
-                 kRootName, kSettingsKey);
-        return 1;
+    if (first == L"--dial") {
+        if (argc == 2)
+            return BadUsage(L"--dial needs a NUMBER in international form, for example +44 20 7946 0000");
+        // A number typed with blanks and without quotes arrives in pieces: they are one number.
+        std::wstring number = argv[2];
+        for (int i = 3; i < argc; ++i)
+            number += std::wstring(L" ") + argv[i];
+        int result = RunDial(number);
+        if (result == 2)
+            PrintError(kUsage, kSettingsKey);
+        return result;
     }
-    if (error != ERROR_SUCCESS) {
-        fwprintf(stderr, L"dialpass-config: cannot open %ls\\%ls (error %ld).\n", kRootName, kSettingsKey, error);
-        return 1;
-    }
-    PrintKey(root, CString(kSettingsKey));
-    RegCloseKey(root);
-    return 0;
+    if (!first.empty() && (first[0] == L'-' || first[0] == L'/'))
+        return BadUsage(L"unknown option \"" + first + L"\"");
+    return BadUsage(L"unexpected argument \"" + first + L"\"");
 }

@@ -2,12 +2,14 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <set>
 
 #include "data/datafile.h"
 #include "data/records.h"
+#include "data/safefile.h"
 
 namespace {
 
@@ -30,6 +32,103 @@ std::wstring FromAnsi(const char* text, size_t length)
     return wide;
 }
 
+// Lines of a plain source end with CR LF, LF or CR; the applet's files end every line with CR LF.
+std::string WithCrLf(const std::string& source)
+{
+    std::string text;
+    text.reserve(source.size() + source.size() / 16);
+    for (size_t i = 0; i < source.size(); ++i) {
+        char c = source[i];
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < source.size() && source[i + 1] == '\n')
+                ++i;
+            text += "\r\n";
+        } else {
+            text += c;
+        }
+    }
+    if (!text.empty() && text.back() != '\n')
+        text += "\r\n";
+    return text;
+}
+
+// A field that the applet reads like atoi must be plain decimal digits within the record's range,
+// or the applet reads another number than the one meant ("x" as 0, "7x" as 7, 70000 cut to 4464).
+const char* CheckNumber(const char* from, const char* to, uint32_t most, const char* name)
+{
+    static char text[96];
+    if (from == to) {
+        snprintf(text, sizeof(text), "no %s (expected decimal digits)", name);
+        return text;
+    }
+    uint64_t value = 0;
+    for (const char* p = from; p < to; ++p) {
+        if (*p < '0' || *p > '9') {
+            snprintf(text, sizeof(text), "%s is not a number: only the digits 0 to 9 are read as one", name);
+            return text;
+        }
+        if (value <= most)
+            value = value * 10 + uint64_t(*p - '0');
+    }
+    if (value > most) {
+        snprintf(text, sizeof(text), "%s is out of range: at most %lu", name, static_cast<unsigned long>(most));
+        return text;
+    }
+    return nullptr;
+}
+
+const char* Field(const char* line, const char* end, int index, const char*& to)
+{
+    const char* from = line;
+    for (int i = 0;; ++i) {
+        to = static_cast<const char*>(memchr(from, ';', size_t(end - from)));
+        if (!to)
+            to = end;
+        if (i == index)
+            return from;
+        from = to < end ? to + 1 : end;
+    }
+}
+
+// What the record parsers accept but the applet would misread; null when the line is sound.
+const char* Strict(const CountryRecord&, const char* line, const char* end)
+{
+    const char *to, *from = Field(line, end, 0, to);
+    if (const char* what = CheckNumber(from, to, 65535, "the id"))
+        return what;
+    from = Field(line, end, 2, to);
+    return CheckNumber(from, end, 65535, "the country code");
+}
+
+const char* Strict(const OperatorRecord&, const char* line, const char* end)
+{
+    const char *to, *from = Field(line, end, 0, to);
+    if (const char* what = CheckNumber(from, to, 2147483647, "the operator number"))
+        return what;
+    from = Field(line, end, 1, to);
+    if (const char* what = CheckNumber(from, to, 65535, "the country code"))
+        return what;
+    if (to < end && to + 1 < end)
+        return "text after the closing ';' (expected operator;code;)";
+    return nullptr;
+}
+
+const char* Strict(const ProviderRecord& record, const char* line, const char* end)
+{
+    const char *to, *from = Field(line, end, 0, to);
+    if (const char* what = CheckNumber(from, to, 65535, "the provider id"))
+        return what;
+    if (!record.shortName[0])
+        return "empty short name: it names the access-number file";
+    return nullptr;
+}
+
+const char* Strict(const AccessNumberRecord&, const char* line, const char* end)
+{
+    const char *to, *from = Field(line, end, 0, to);
+    return CheckNumber(from, to, 65535, "the country code");
+}
+
 class Checker {
 public:
     Checker(const std::wstring& directory, bool plain) : directory(directory), plain(plain) {}
@@ -48,81 +147,120 @@ private:
         result.problems.push_back(DbProblem{file, line, what, warning});
     }
 
-    // Reads a file as the applet would (unscrambled unless plain); false, with the problem noted
-    // unless missingAt is given, when there is nothing to parse.
-    bool Read(const std::wstring& name, DataFileBuffer& buffer, std::wstring& shown, bool& missing)
+    // Reads a file as the applet would (unscrambled unless plain) into text; false when there is
+    // nothing to parse, with the problem noted (a file that cannot be opened: in failure, for the caller).
+    bool Read(const std::wstring& name, std::string& text, std::wstring& shown, std::wstring& failure)
     {
         shown = JoinPath(directory, name);
-        missing = false;
-        try {
-            ReadRawDataFile(buffer, shown.c_str());
-        } catch (const CTableException& error) {
-            if (error.code == kTableOpenFailed) {
-                missing = true;
-                return false;
-            }
-            WIN32_FILE_ATTRIBUTE_DATA data;
-            if (GetFileAttributesExW(shown.c_str(), GetFileExInfoStandard, &data) &&
-                (data.nFileSizeHigh || data.nFileSizeLow > kMaxDataFileSize))
-                Problem(shown, 0, L"too large: a database file must be smaller than 65,536 bytes "
-                                  L"(the reader keeps line offsets in 16 bits)");
-            else
-                Problem(shown, 0, L"cannot be read whole");
+        failure.clear();
+        HANDLE file = CreateFileW(shown.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            failure = L"cannot be opened: " + SystemErrorText(GetLastError());
             return false;
         }
-        if (!plain)
-            Scramble(buffer.data, buffer.size);
-        result.files.push_back(name);
-        result.bytes += buffer.size;
-        if (buffer.size == 0) {
+        LARGE_INTEGER size{};
+        DWORD read = 0, code = 0;
+        bool large = false;
+        if (!GetFileSizeEx(file, &size)) {
+            code = GetLastError();
+        } else if (size.QuadPart > kMaxDataFileSize) {
+            large = true;
+        } else {
+            text.resize(size_t(size.QuadPart));
+            if (!text.empty() && !ReadFile(file, &text[0], DWORD(text.size()), &read, nullptr))
+                code = GetLastError();
+            else if (read != text.size())
+                code = ERROR_HANDLE_EOF;
+        }
+        CloseHandle(file);
+        if (large || code) {
+            Problem(shown, 0, large ? L"too large: a database file must be smaller than 65,536 bytes "
+                                      L"(the reader keeps line offsets in 16 bits)"
+                                    : L"cannot be read whole: " + SystemErrorText(code));
+            return false;
+        }
+        if (plain)
+            text = WithCrLf(text);
+        else
+            Scramble(&text[0], text.size());
+        result.files.push_back(DbFile{name, text});
+        result.bytes += unsigned(text.size());
+        if (text.empty()) {
             Problem(shown, 0, L"empty file: a database file must hold at least one record");
+            return false;
+        }
+        if (plain && text.size() > kMaxDataFileSize) {
+            Problem(shown, 0, L"too large once its lines end with CR LF: " + std::to_wstring(text.size()) +
+                                  L" bytes; a database file must be smaller than 65,536 bytes");
             return false;
         }
         return true;
     }
 
-    bool ReadRequired(const std::wstring& name, DataFileBuffer& buffer, std::wstring& shown)
+    bool ReadRequired(const std::wstring& name, std::string& text, std::wstring& shown)
     {
-        bool missing = false;
-        bool ok = Read(name, buffer, shown, missing);
-        if (missing)
-            Problem(shown, 0, L"cannot be opened (missing?)");
+        std::wstring failure;
+        bool ok = Read(name, text, shown, failure);
+        if (!failure.empty())
+            Problem(shown, 0, failure);
         return ok;
     }
 
-    // Parses every line with Record's parser; visit(record, line number) for each good one.
+    // Parses every line with Record's parser and the stricter checks; visit(record, line number)
+    // for each good one.
     template <class Record, class Visit>
-    void Lines(const DataFileBuffer& buffer, const std::wstring& shown, Visit visit)
+    void Lines(const std::string& text, const std::wstring& shown, Visit visit)
     {
+        const char* data = text.data();
+        uint32_t size = uint32_t(text.size());
         const char* line = nullptr;
         unsigned number = 0;
-        while (NextLine(buffer, line)) {
+        while (NextLine(data, size, line)) {
             ++number;
-            uint32_t length = LineLength(buffer.data, buffer.size, line);
+            uint32_t length = LineLength(data, size, line);
+            const char* end = line + length;
+            if (number == 1 && length >= 2 && ((line[0] == '\xFF' && line[1] == '\xFE') || (line[0] == '\xFE' && line[1] == '\xFF'))) {
+                Problem(shown, number, L"UTF-16 byte-order mark: database files are 8-bit text");
+                return;
+            }
+            if (number == 1 && length >= 3 && memcmp(line, "\xEF\xBB\xBF", 3) == 0) {
+                Problem(shown, number, L"UTF-8 byte-order mark at the start: the applet reads it as part of "
+                                       L"the first field; save the file without it");
+                line += 3;
+                length -= 3;
+            }
+            if (memchr(line, '\n', length)) {
+                Problem(shown, number, L"line feed without a carriage return before it: the applet ends lines "
+                                       L"only at CR, so the text after it belongs to this line");
+                continue;
+            }
+            if (memchr(line, '\0', length)) {
+                Problem(shown, number, L"NUL byte in the line: the applet's text ends there");
+                continue;
+            }
             Record record;
-            if (const char* what = record.Parse(line, length)) {
+            const char* what = record.Parse(line, length);
+            if (!what)
+                what = Strict(record, line, end);
+            if (what) {
                 Problem(shown, number, Widen(what));
             } else {
                 ++result.records;
                 visit(record, number);
             }
-            if (memchr(line, '\n', length))
-                Problem(shown, number,
-                        L"line feed without a carriage return before it: lines end only at CR, so the "
-                        L"text after it belongs to this line",
-                        true);
         }
     }
 
     void CheckCountries()
     {
-        DataFileBuffer buffer;
+        std::string text;
         std::wstring shown;
-        if (!ReadRequired(L"country.dat", buffer, shown))
+        if (!ReadRequired(L"country.dat", text, shown))
             return;
         haveCountries = true;
         std::map<uint16_t, unsigned> ids;
-        Lines<CountryRecord>(buffer, shown, [&](const CountryRecord& record, unsigned line) {
+        Lines<CountryRecord>(text, shown, [&](const CountryRecord& record, unsigned line) {
             auto seen = ids.emplace(record.id, line);
             if (!seen.second)
                 Problem(shown, line,
@@ -145,12 +283,12 @@ private:
 
     void CheckOperators()
     {
-        DataFileBuffer buffer;
+        std::string text;
         std::wstring shown;
-        if (!ReadRequired(L"providers.dat", buffer, shown))
+        if (!ReadRequired(L"providers.dat", text, shown))
             return;
         std::map<int32_t, unsigned> operators;
-        Lines<OperatorRecord>(buffer, shown, [&](const OperatorRecord& record, unsigned line) {
+        Lines<OperatorRecord>(text, shown, [&](const OperatorRecord& record, unsigned line) {
             auto seen = operators.emplace(record.op, line);
             if (!seen.second)
                 Problem(shown, line,
@@ -162,9 +300,9 @@ private:
 
     void CheckProviders()
     {
-        DataFileBuffer buffer;
+        std::string text;
         std::wstring shown;
-        if (!ReadRequired(L"manufacturers.dat", buffer, shown))
+        if (!ReadRequired(L"manufacturers.dat", text, shown))
             return;
         std::map<uint16_t, unsigned> ids;
         struct File {
@@ -172,7 +310,7 @@ private:
             unsigned line;
         };
         std::vector<File> files;
-        Lines<ProviderRecord>(buffer, shown, [&](const ProviderRecord& record, unsigned line) {
+        Lines<ProviderRecord>(text, shown, [&](const ProviderRecord& record, unsigned line) {
             auto seen = ids.emplace(record.id, line);
             if (!seen.second)
                 Problem(shown, line,
@@ -180,6 +318,14 @@ private:
                             std::to_wstring(seen.first->second) + L"; lookups take the earlier line",
                         true);
             std::wstring name = FromAnsi(record.shortName, strlen(record.shortName)) + L".dat";
+            // The applet refuses to open such a name; dpdb must never read or write outside the folder.
+            if (!IsPlainFileName(name) || IsTemporaryName(name)) {
+                Problem(shown, line,
+                        L"short name \"" + FromAnsi(record.shortName, strlen(record.shortName)) +
+                            L"\" is not a plain file name (no separators, \"..\", device names or characters "
+                            L"that Windows forbids): its access-number file must lie in the database folder");
+                return;
+            }
             for (const File& file : files) {
                 if (CompareStringOrdinal(file.name.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL)
                     return;
@@ -192,15 +338,14 @@ private:
 
     void CheckAccessNumbers(const std::wstring& name, const std::wstring& namedIn, unsigned namedAt)
     {
-        DataFileBuffer buffer;
-        std::wstring shown;
-        bool missing = false;
-        if (!Read(name, buffer, shown, missing)) {
-            if (missing)
-                Problem(namedIn, namedAt, L"its access-number file " + name + L" cannot be opened (missing?)");
+        std::string text;
+        std::wstring shown, failure;
+        if (!Read(name, text, shown, failure)) {
+            if (!failure.empty())
+                Problem(namedIn, namedAt, L"its access-number file " + name + L" " + failure);
             return;
         }
-        Lines<AccessNumberRecord>(buffer, shown, [&](const AccessNumberRecord& record, unsigned line) {
+        Lines<AccessNumberRecord>(text, shown, [&](const AccessNumberRecord& record, unsigned line) {
             UnknownCode(shown, line, record.code);
         });
     }

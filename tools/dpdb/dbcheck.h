@@ -10,9 +10,15 @@ struct DbProblem {
     bool warning = false;
 };
 
+// A database file as the applet reads it: unscrambled, lines ended by CR LF.
+struct DbFile {
+    std::wstring name;
+    std::string text;
+};
+
 struct DbCheckResult {
     std::vector<DbProblem> problems;
-    std::vector<std::wstring> files;  // the database files checked, by name, in order
+    std::vector<DbFile> files;  // the database files read, in order
     unsigned records = 0;
     unsigned bytes = 0;
 
@@ -21,7 +27,9 @@ struct DbCheckResult {
 };
 
 // Checks country.dat, providers.dat, manufacturers.dat and every access-number file that
-// manufacturers.dat names. plain: the files are plain text (sources), else scrambled (installed).
+// manufacturers.dat names, refusing what the applet would misread. plain: the files are plain-text
+// sources, whose lines may end with LF or CR LF (files then holds them with CR LF); else they are
+// installed, scrambled files, where a line ends only at CR.
 DbCheckResult CheckDatabase(const std::wstring& directory, bool plain);
 
 // "file:line: what" (or "file: what"; warnings say "warning: " before what).

@@ -33,14 +33,16 @@ const wchar_t kHelp[] =
     L"                       access-number file that manufacturers.dat names, as the applet\n"
     L"                       does, and print \"file:line: what is wrong\" for each bad line;\n"
     L"                       --plain reads DIR as plain-text sources instead of scrambled files\n"
-    L"  build SRC DIR        check the plain-text sources in SRC, then write them scrambled to\n"
-    L"                       DIR (created when missing) and check DIR; nothing is written when\n"
-    L"                       SRC has errors\n"
+    L"  build SRC DIR        check the plain-text sources in SRC (lines ended by LF or CR LF),\n"
+    L"                       then write them scrambled, with CR LF, to DIR (created when missing;\n"
+    L"                       not SRC itself) and check DIR; nothing is written when SRC has errors\n"
     L"  publish SRC OUT --version N [--expires DAYS] [--key FILE]\n"
     L"                       write a signed folder for the update site (dpdb publish --help)\n"
     L"  --help               show this text\n"
     L"\n"
-    L"Files are replaced only when written whole. Warnings (\"warning:\") do not fail a command.\n"
+    L"build replaces the files of DIR as one set: a reader finds the whole old set or the whole new\n"
+    L"one, and an interrupted build is finished by whoever opens DIR next. One writer at a time: a\n"
+    L"second one waits up to 10 seconds. Warnings (\"warning:\") do not fail a command.\n"
     L"\n"
     L"Exit codes: 0 success, 1 the database has errors, 2 bad command line,\n"
     L"3 a file or directory could not be read or written.\n";
@@ -89,20 +91,26 @@ bool ReadWhole(const std::wstring& path, std::vector<char>& bytes)
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        Err(path + L": cannot be opened (error " + Number(GetLastError()) + L")");
+        Err(path + L": cannot be opened: " + SystemErrorText(GetLastError()));
         return false;
     }
     LARGE_INTEGER size;
-    bool ok = GetFileSizeEx(file, &size) && size.QuadPart <= (256ll << 20);
-    DWORD read = 0;
-    if (ok) {
+    DWORD read = 0, code = 0;
+    if (!GetFileSizeEx(file, &size)) {
+        code = GetLastError();
+    } else if (size.QuadPart > (256ll << 20)) {
+        code = ERROR_FILE_TOO_LARGE;
+    } else {
         bytes.resize(size_t(size.QuadPart));
-        ok = bytes.empty() || (ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr) && read == bytes.size());
+        if (!bytes.empty() && !ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr))
+            code = GetLastError();
+        else if (read != bytes.size())
+            code = ERROR_HANDLE_EOF;
     }
     CloseHandle(file);
-    if (!ok)
-        Err(path + L": cannot be read whole");
-    return ok;
+    if (code)
+        Err(path + L": cannot be read whole: " + SystemErrorText(code));
+    return !code;
 }
 
 int ScrambleCommand(const std::wstring& in, const std::wstring& out, bool scramble)
@@ -114,8 +122,9 @@ int ScrambleCommand(const std::wstring& in, const std::wstring& out, bool scramb
         Err(L"warning: " + in + L" has " + Number(bytes.size()) +
             L" bytes; the applet reads only files smaller than 65,536 bytes");
     ::Scramble(bytes.data(), bytes.size());
-    if (!WriteWholeFile(out.c_str(), bytes.data(), bytes.size())) {
-        Err(out + L": cannot be written (error " + Number(GetLastError()) + L"); it is left as it was");
+    FileSetError error;
+    if (!WriteWholeFile(out.c_str(), bytes.data(), bytes.size(), &error)) {
+        Err(error.Text());
         return kFileError;
     }
     Out((scramble ? L"scrambled " : L"unscrambled ") + in + L" to " + out + L" (" + Number(bytes.size()) +
@@ -164,10 +173,34 @@ int Check(const std::wstring& directory, bool plain)
         Err(directory + L": not a directory");
         return kFileError;
     }
+    FileSetError error;
+    if (!plain && !RecoverFolder(directory, &error)) {
+        Err(error.Text());
+        return kFileError;
+    }
     DbCheckResult result = CheckDatabase(directory, plain);
     PrintProblems(result);
     Out(directory + L": " + Summary(result) + (result.Errors() ? L"" : L": clean"));
     return result.Errors() ? kProblems : kOk;
+}
+
+// True when both paths name one existing folder, however they are spelled.
+bool SameFolder(const std::wstring& a, const std::wstring& b)
+{
+    BY_HANDLE_FILE_INFORMATION info[2] = {};
+    const std::wstring* paths[2] = {&a, &b};
+    for (int i = 0; i < 2; ++i) {
+        HANDLE folder = CreateFileW(paths[i]->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (folder == INVALID_HANDLE_VALUE)
+            return false;
+        BOOL ok = GetFileInformationByHandle(folder, &info[i]);
+        CloseHandle(folder);
+        if (!ok)
+            return false;
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
 int Build(const std::wstring& source, const std::wstring& target)
@@ -176,6 +209,8 @@ int Build(const std::wstring& source, const std::wstring& target)
         Err(source + L": not a directory");
         return kFileError;
     }
+    if (SameFolder(source, target))
+        return Usage(L"build: " + target + L" is the source folder; the scrambled files go to another folder");
     DbCheckResult checked = CheckDatabase(source, true);
     PrintProblems(checked);
     if (checked.Errors()) {
@@ -189,8 +224,8 @@ int Build(const std::wstring& source, const std::wstring& target)
     if (search != INVALID_HANDLE_VALUE) {
         do {
             bool named = false;
-            for (const std::wstring& name : checked.files)
-                named = named || CompareStringOrdinal(name.c_str(), -1, found.cFileName, -1, TRUE) == CSTR_EQUAL;
+            for (const DbFile& file : checked.files)
+                named = named || CompareStringOrdinal(file.name.c_str(), -1, found.cFileName, -1, TRUE) == CSTR_EQUAL;
             if (!named && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
                 Out(JoinPath(source, found.cFileName) + L": warning: not named by manufacturers.dat; not installed");
         } while (FindNextFileW(search, &found));
@@ -198,19 +233,17 @@ int Build(const std::wstring& source, const std::wstring& target)
     }
 
     if (!MakeDirectories(target)) {
-        Err(target + L": cannot create the directory (error " + Number(GetLastError()) + L")");
+        Err(target + L": cannot create the directory: " + SystemErrorText(GetLastError()));
         return kFileError;
     }
-    for (const std::wstring& name : checked.files) {
-        std::vector<char> bytes;
-        if (!ReadWhole(JoinPath(source, name), bytes))
-            return kFileError;
-        ::Scramble(bytes.data(), bytes.size());
-        std::wstring path = JoinPath(target, name);
-        if (!WriteWholeFile(path.c_str(), bytes.data(), bytes.size())) {
-            Err(path + L": cannot be written (error " + Number(GetLastError()) + L"); it is left as it was");
-            return kFileError;
-        }
+    FileSet set(target);
+    for (DbFile& file : checked.files) {
+        ::Scramble(&file.text[0], file.text.size());
+        set.Add(file.name, std::move(file.text));
+    }
+    if (!set.Commit()) {
+        Err(set.Error().Text());
+        return kFileError;
     }
     DbCheckResult installed = CheckDatabase(target, false);
     if (installed.Errors()) {

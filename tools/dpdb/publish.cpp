@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "data/datafile.h"
+#include "data/fileset.h"
 #include "data/safefile.h"
 #include "tools/dpdb/dbcheck.h"
 #include "updater/crypto.h"
@@ -121,53 +122,49 @@ int PublishCommand(const std::vector<std::wstring>& args, void (*out)(const std:
     Manifest manifest;
     manifest.version = uint32_t(version);
     manifest.expires = UtcNow() + uint64_t(days * (long long)kFileTimeDay);
-    for (const std::wstring& name : checked.files) {
-        std::wstring refused = CheckDataFileName(name);
+    for (const DbFile& file : checked.files) {
+        std::wstring refused = CheckDataFileName(file.name);
         if (!refused.empty()) {
-            err(JoinPath(source, name) + L": the updater would refuse this name: " + refused +
+            err(JoinPath(source, file.name) + L": the updater would refuse this name: " + refused +
                 L"; nothing was published");
             return kProblems;
         }
     }
 
     if (!MakeFolders(target)) {
-        err(target + L": cannot create the folder (error " + std::to_wstring(GetLastError()) + L")");
+        err(target + L": cannot create the folder: " + SystemErrorText(GetLastError()));
         return kFileError;
     }
-    for (const std::wstring& name : checked.files) {
-        std::string bytes;
-        std::wstring from = JoinPath(source, name), to = JoinPath(target, name);
-        if (!ReadWholeFile(from.c_str(), bytes)) {
-            err(from + L": cannot be read");
+    // The files, update.xml and its signature are replaced as one set, so that a site being served
+    // never shows a description with the signature of another.
+    FileSet set(target);
+    for (DbFile& file : checked.files) {
+        Scramble(&file.text[0], file.text.size());
+        ManifestFile listed;
+        listed.name = file.name;
+        listed.size = uint32_t(file.text.size());
+        if (!Sha256(file.text.data(), file.text.size(), listed.sha256)) {
+            err(L"SHA-256 is not available");
             return kFileError;
         }
-        Scramble(&bytes[0], bytes.size());
-        ManifestFile file;
-        file.name = name;
-        file.size = uint32_t(bytes.size());
-        if (!Sha256(bytes.data(), bytes.size(), file.sha256) || !WriteWholeFile(to.c_str(), bytes.data(), bytes.size())) {
-            err(to + L": cannot be written (error " + std::to_wstring(GetLastError()) + L")");
-            return kFileError;
-        }
-        manifest.files.push_back(file);
+        manifest.files.push_back(listed);
+        set.Add(file.name, std::move(file.text));
+    }
+    std::string xml = WriteManifest(manifest), signature;
+    if (!Sign(key, xml, signature)) {
+        err(keyPath + L": CNG refuses to sign with this key");
+        return kFileError;
+    }
+    set.Add(L"update.xml", xml);
+    set.Add(L"update.xml.sig", signature);
+    if (!set.Commit()) {
+        err(set.Error().Text());
+        return kFileError;
     }
     DbCheckResult published = CheckDatabase(target, false);
     if (published.Errors()) {
         err(target + L": the published files do not check clean");
         return kProblems;
-    }
-
-    std::string xml = WriteManifest(manifest), signature;
-    std::wstring xmlPath = JoinPath(target, L"update.xml"), sigPath = xmlPath + L".sig";
-    if (!Sign(key, xml, signature)) {
-        err(keyPath + L": CNG refuses to sign with this key");
-        return kFileError;
-    }
-    if (!WriteWholeFile(xmlPath.c_str(), xml.data(), xml.size()) ||
-        !WriteWholeFile(sigPath.c_str(), signature.data(), signature.size())) {
-        err(target + L": update.xml or its signature cannot be written (error " + std::to_wstring(GetLastError()) +
-            L")");
-        return kFileError;
     }
     out(L"published version " + std::to_wstring(version) + L" of " + source + L" in " + target + L": " +
         std::to_wstring(manifest.files.size()) + L" files, valid until " + FormatUtcTime(manifest.expires));

@@ -1,0 +1,530 @@
+#include "data/fileset.h"
+
+#include <cstdio>
+#include <cwchar>
+
+#include "data/safefile.h"
+
+namespace {
+
+const wchar_t kLockName[] = L"dialpass.lock";
+const wchar_t kJournalName[] = L"dialpass.journal";
+const char kJournalHeader[] = "dialpass journal 1";
+
+// Changes left before the next Commit or RecoverFolder stops dead; -1: never.
+int stepsLeft = -1;
+
+// One file of a replacement: its temporary with the new bytes, the copy of the old file (none when
+// there was no old file) and the file itself, all names within the folder.
+struct Swap {
+    std::wstring target;
+    std::wstring temp;
+    std::wstring backup;
+};
+
+enum class JournalState { Commit, Rollback };
+
+uint32_t Checksum(const std::string& text)  // FNV-1a
+{
+    uint32_t hash = 2166136261u;
+    for (unsigned char c : text)
+        hash = (hash ^ c) * 16777619u;
+    return hash;
+}
+
+std::string ToUtf8(const std::wstring& text)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(size_t(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &bytes[0], n, nullptr, nullptr);
+    return bytes;
+}
+
+bool FromUtf8(const std::string& bytes, std::wstring& text)
+{
+    text.clear();
+    if (bytes.empty())
+        return true;
+    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), nullptr, 0);
+    if (n <= 0)
+        return false;
+    text.resize(size_t(n));
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), &text[0], n);
+    return true;
+}
+
+bool SameName(const std::wstring& a, const std::wstring& b)
+{
+    return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The journal: a header line, the state, one "swap|temp|backup|target" line per file (names cannot
+// hold "|"), and "end|" with the checksum of everything before it; every line ends with CR LF.
+std::string JournalText(JournalState state, const std::vector<Swap>& swaps)
+{
+    std::string text = std::string(kJournalHeader) + "\r\n" + (state == JournalState::Commit ? "commit" : "rollback") +
+                       "\r\n";
+    for (const Swap& swap : swaps)
+        text += "swap|" + ToUtf8(swap.temp) + "|" + ToUtf8(swap.backup) + "|" + ToUtf8(swap.target) + "\r\n";
+    char end[20];
+    snprintf(end, sizeof(end), "end|%08X\r\n", unsigned(Checksum(text)));
+    return text + end;
+}
+
+bool IsOwnName(const std::wstring& name)
+{
+    return SameName(name, kLockName) || SameName(name, kJournalName);
+}
+
+// Parses a journal; false for anything that a whole journal of ours cannot be, so that a damaged
+// one never names a file outside the folder or one that is not ours to rename or delete.
+bool ParseJournal(const std::string& text, JournalState& state, std::vector<Swap>& swaps)
+{
+    swaps.clear();
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string::npos)
+            return false;
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    if (lines.size() < 4 || lines[0] != kJournalHeader)
+        return false;
+    if (lines[1] == "commit")
+        state = JournalState::Commit;
+    else if (lines[1] == "rollback")
+        state = JournalState::Rollback;
+    else
+        return false;
+    char end[20];
+    snprintf(end, sizeof(end), "end|%08X", unsigned(Checksum(text.substr(0, text.size() - lines.back().size() - 2))));
+    if (lines.back() != end)
+        return false;
+    for (size_t i = 2; i + 1 < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        size_t a = line.find('|'), b = line.find('|', a + 1), c = line.find('|', b + 1);
+        if (line.compare(0, a, "swap") != 0 || a == std::string::npos || b == std::string::npos ||
+            c == std::string::npos || line.find('|', c + 1) != std::string::npos)
+            return false;
+        Swap swap;
+        if (!FromUtf8(line.substr(a + 1, b - a - 1), swap.temp) || !FromUtf8(line.substr(b + 1, c - b - 1), swap.backup) ||
+            !FromUtf8(line.substr(c + 1), swap.target))
+            return false;
+        if (!IsTemporaryName(swap.temp) || (!swap.backup.empty() && !IsTemporaryName(swap.backup)) ||
+            !IsPlainFileName(swap.target) || IsTemporaryName(swap.target) || IsOwnName(swap.target))
+            return false;
+        for (const Swap& other : swaps) {
+            if (SameName(other.target, swap.target) || SameName(other.temp, swap.temp) ||
+                (!swap.backup.empty() && SameName(other.backup, swap.backup)))
+                return false;
+        }
+        swaps.push_back(swap);
+    }
+    return true;
+}
+
+bool Exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring Seconds(DWORD milliseconds)
+{
+    wchar_t text[32];
+    if (milliseconds % 1000)
+        swprintf(text, 32, L"%.1f", milliseconds / 1000.0);
+    else
+        swprintf(text, 32, L"%lu", static_cast<unsigned long>(milliseconds / 1000));
+    return text;
+}
+
+// The work of one Commit or recovery in a folder whose lock is held. Every change to the folder goes
+// through Step, which the test hook can stop; after a stop nothing more is changed.
+class Replacement {
+public:
+    Replacement(const std::wstring& folder, FileSetError& error) : folder(folder), error(error) {}
+
+    bool Stopped() const { return stopped; }
+
+    std::wstring Path(const std::wstring& name) const { return JoinFolder(folder, name); }
+
+    bool Step()
+    {
+        if (stopped)
+            return false;
+        if (stepsLeft == 0) {
+            stepsLeft = -1;
+            Fail(folder, L"stopped as if the writer had crashed", 0, false);
+            error.oldSetKept = false;
+            stopped = true;
+            return false;
+        }
+        if (stepsLeft > 0)
+            --stepsLeft;
+        return true;
+    }
+
+    void Fail(const std::wstring& file, const std::wstring& what, DWORD code, bool oldSetKept)
+    {
+        if (!error.what.empty())
+            return;  // the first failure is the one to report
+        error.file = file;
+        error.what = what;
+        error.code = code;
+        error.oldSetKept = oldSetKept;
+    }
+
+    // Writes bytes to a new temporary; its name, or "" after a failure (reported against target).
+    std::wstring WriteTemporary(const std::string& bytes, const wchar_t* suffix, const std::wstring& target)
+    {
+        if (!Step())
+            return std::wstring();
+        SafeFileWriter writer;
+        if (writer.Create(folder, suffix) && writer.Write(bytes.data(), bytes.size()) && writer.Finish())
+            return writer.Name();
+        Fail(Path(target), L"cannot be written", writer.Failure(), true);
+        return std::wstring();
+    }
+
+    // Renames from over to (replacing it); a file held open for a moment is tried again a few times.
+    bool Move(const std::wstring& from, const std::wstring& to, DWORD& code)
+    {
+        if (!Step())
+            return false;
+        for (int attempt = 0;; ++attempt) {
+            if (MoveFileExW(Path(from).c_str(), Path(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                return true;
+            code = GetLastError();
+            bool busy = code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED || code == ERROR_LOCK_VIOLATION;
+            if (!busy || attempt == 4)
+                return false;
+            Sleep(DWORD(20 * (attempt + 1)));
+        }
+    }
+
+    // Deletes a file if it is there; false only when it stays (or the hook stopped).
+    bool Delete(const std::wstring& name)
+    {
+        if (!Exists(Path(name)))
+            return true;
+        return Step() && (DeleteFileW(Path(name).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND);
+    }
+
+    bool WriteJournal(JournalState state, const std::vector<Swap>& swaps)
+    {
+        std::wstring temp = WriteTemporary(JournalText(state, swaps), L".new", kJournalName);
+        if (temp.empty())
+            return false;
+        DWORD code = 0;
+        if (Move(temp, kJournalName, code))
+            return true;
+        if (!stopped) {
+            Fail(Path(kJournalName), L"cannot be written", code, true);
+            DeleteFileW(Path(temp).c_str());
+        }
+        return false;
+    }
+
+    // Puts every new file in place, then removes the copies of the old ones and the journal. When a
+    // swap cannot be made, turns to RollBack; the failure is reported either way.
+    bool RollForward(std::vector<Swap>& swaps)
+    {
+        for (const Swap& swap : swaps) {
+            if (!Exists(Path(swap.temp)))
+                continue;  // swapped before
+            DWORD code = 0;
+            if (!Move(swap.temp, swap.target, code)) {
+                if (stopped)
+                    return false;
+                Fail(Path(swap.target), L"cannot be replaced", code, true);
+                // Recorded first, so that an interrupted rollback is finished as one, never taken forward.
+                if (!WriteJournal(JournalState::Rollback, swaps)) {
+                    error.oldSetKept = false;
+                    return false;
+                }
+                RollBack(swaps);
+                return false;
+            }
+        }
+        // The new set is whole from here on; what cannot be deleted now is deleted at the next opening.
+        for (const Swap& swap : swaps) {
+            if (!swap.backup.empty())
+                Delete(swap.backup);
+        }
+        Delete(kJournalName);
+        return !stopped;
+    }
+
+    // Puts every old file back (and removes files that did not exist before); safe to repeat.
+    bool RollBack(const std::vector<Swap>& swaps)
+    {
+        bool whole = true;
+        for (const Swap& swap : swaps) {
+            DWORD code = 0;
+            if (!swap.backup.empty()) {
+                if (Exists(Path(swap.backup)) && !Move(swap.backup, swap.target, code)) {
+                    if (stopped)
+                        return false;
+                    whole = false;
+                    Fail(Path(swap.target), L"cannot be put back", code, false);
+                }
+            } else if (!Exists(Path(swap.temp)) && Exists(Path(swap.target))) {
+                if (!Step())
+                    return false;
+                if (!DeleteFileW(Path(swap.target).c_str())) {
+                    whole = false;
+                    Fail(Path(swap.target), L"cannot be removed", GetLastError(), false);
+                }
+            }
+        }
+        if (!whole) {
+            error.oldSetKept = false;
+            return false;  // the journal stays, so the next opening tries again
+        }
+        for (const Swap& swap : swaps) {
+            if (!Delete(swap.temp))
+                return false;
+        }
+        return Delete(kJournalName) || !stopped;
+    }
+
+    // Finishes what a journal in the folder describes; true when the folder holds a whole set (the
+    // new one, or the old one when a swap could not be made, which error then describes).
+    bool Recover()
+    {
+        std::wstring journal = Path(kJournalName);
+        std::string text;
+        DWORD code = 0;
+        if (!ReadWholeFile(journal.c_str(), text, &code)) {
+            if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+                return true;
+            Fail(journal, L"cannot be read", code, false);
+            return false;
+        }
+        JournalState state;
+        std::vector<Swap> swaps;
+        if (!ParseJournal(text, state, swaps)) {
+            // Journals are renamed into place whole, so this one was damaged afterwards; nothing in
+            // it can be trusted to name the swaps, and the temporaries it may name are swept later.
+            return Delete(kJournalName) || !stopped;
+        }
+        bool whole = state == JournalState::Commit ? RollForward(swaps) : RollBack(swaps);
+        if (!whole && !stopped && error.oldSetKept)
+            return true;  // a swap failed and the old set was put back
+        if (!whole) {
+            if (!stopped) {
+                error.what = L"an unfinished replacement of files in this folder cannot be completed: " +
+                             error.file + L" " + error.what;
+                error.file = journal;
+                error.oldSetKept = false;
+            }
+            return false;
+        }
+        return true;
+    }
+
+    // Temporaries that no journal names are left by writers that crashed: removed by the lock holder.
+    void SweepOrphans()
+    {
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW(Path(L"~dp*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return;
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsTemporaryName(found.cFileName))
+                Delete(found.cFileName);
+        } while (!stopped && FindNextFileW(search, &found));
+        FindClose(search);
+    }
+
+private:
+    std::wstring folder;
+    FileSetError& error;
+    bool stopped = false;
+};
+
+} // namespace
+
+std::wstring SystemErrorText(DWORD code)
+{
+    wchar_t* text = nullptr;
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring result = n && text ? std::wstring(text, n) : std::wstring();
+    if (text)
+        LocalFree(text);
+    // Without the line end and the full stop, so that it can stand inside a longer message.
+    while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' ' ||
+                               result.back() == L'.'))
+        result.pop_back();
+    if (result.empty())
+        result = L"error " + std::to_wstring(code);
+    return result;
+}
+
+std::wstring FileSetError::Text() const
+{
+    std::wstring text = file + L": " + what;
+    if (code)
+        text += L": " + SystemErrorText(code);
+    text += oldSetKept ? L"; the old files are in place"
+                       : L"; the files are put in order when the folder is next opened";
+    return text;
+}
+
+bool IsPlainFileName(const std::wstring& name)
+{
+    if (name.empty() || name.size() >= MAX_PATH || name.back() == L'.' || name.back() == L' ')
+        return false;  // Windows drops trailing dots and blanks, so the name would mean another file
+    for (wchar_t c : name) {
+        if (c < 32 || wcschr(L"<>:\"/\\|?*", c))
+            return false;
+    }
+    std::wstring stem = name.substr(0, name.find(L'.'));
+    while (!stem.empty() && stem.back() == L' ')
+        stem.pop_back();
+    CharUpperBuffW(&stem[0], DWORD(stem.size()));
+    static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    for (const wchar_t* device : kDevices) {
+        if (stem == device)
+            return false;
+    }
+    if (stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0) &&
+        ((stem[3] >= L'0' && stem[3] <= L'9') || stem[3] == 0xB9 || stem[3] == 0xB2 || stem[3] == 0xB3))
+        return false;
+    return true;
+}
+
+bool FolderLock::Acquire(const std::wstring& folder, DWORD wait, FileSetError& error)
+{
+    Release();
+    std::wstring path = JoinFolder(folder, kLockName);
+    DWORD start = GetTickCount();
+    DWORD pause = 5;
+    for (;;) {
+        handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                             nullptr);
+        if (handle != INVALID_HANDLE_VALUE)
+            return true;
+        DWORD code = GetLastError();
+        DWORD waited = GetTickCount() - start;
+        bool busy = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
+        if (!busy || waited >= wait) {
+            error = FileSetError();
+            error.file = busy ? path : folder.empty() ? std::wstring(L".") : folder;
+            error.code = code;
+            error.what = busy ? L"another program is writing to this folder and did not finish within " +
+                                    Seconds(wait) + L" seconds"
+                              : std::wstring(L"the writer's lock (") + kLockName + L") cannot be taken in this folder";
+            return false;
+        }
+        Sleep(pause < wait - waited ? pause : wait - waited);
+        pause = pause < 80 ? pause * 2 : 100;
+    }
+}
+
+void FolderLock::Release()
+{
+    if (handle != INVALID_HANDLE_VALUE)
+        CloseHandle(handle);
+    handle = INVALID_HANDLE_VALUE;
+}
+
+void FileSet::StopAfterStepsForTesting(int steps)
+{
+    stepsLeft = steps;
+}
+
+bool FileSet::Add(const std::wstring& name, std::string bytes)
+{
+    if (!IsPlainFileName(name) || IsTemporaryName(name) || IsOwnName(name))
+        return false;
+    for (File& file : files) {
+        if (SameName(file.name, name)) {
+            file.bytes = std::move(bytes);
+            return true;
+        }
+    }
+    files.push_back(File{name, std::move(bytes)});
+    return true;
+}
+
+bool FileSet::Commit(DWORD lockWait)
+{
+    error = FileSetError();
+    if (files.empty())
+        return true;
+    FolderLock lock;
+    if (!lock.Acquire(folder, lockWait, error))
+        return false;
+    Replacement replacement(folder, error);
+    if (!replacement.Recover())
+        return false;
+    error = FileSetError();  // an earlier replacement that was undone is not this one's failure
+    replacement.SweepOrphans();
+    if (replacement.Stopped())
+        return false;
+
+    std::vector<Swap> swaps;
+    auto abandon = [&]() {
+        if (replacement.Stopped())
+            return false;
+        for (const Swap& swap : swaps) {
+            DeleteFileW(replacement.Path(swap.temp).c_str());
+            if (!swap.backup.empty())
+                DeleteFileW(replacement.Path(swap.backup).c_str());
+        }
+        return false;
+    };
+    for (const File& file : files) {
+        Swap swap{file.name, replacement.WriteTemporary(file.bytes, L".new", file.name), std::wstring()};
+        if (swap.temp.empty())
+            return abandon();
+        swaps.push_back(swap);
+    }
+
+    if (swaps.size() == 1) {  // one rename replaces one file whole: no journal needed
+        DWORD code = 0;
+        if (replacement.Move(swaps[0].temp, swaps[0].target, code))
+            return true;
+        if (!replacement.Stopped())
+            replacement.Fail(replacement.Path(swaps[0].target), L"cannot be replaced", code, true);
+        return abandon();
+    }
+
+    // Copies of the old files, so that the old set can be put back after any swap.
+    for (Swap& swap : swaps) {
+        std::wstring target = replacement.Path(swap.target);
+        std::string old;
+        DWORD code = 0;
+        if (!ReadWholeFile(target.c_str(), old, &code)) {
+            if (code == ERROR_FILE_NOT_FOUND)
+                continue;
+            replacement.Fail(target, L"cannot be read to keep a copy of it", code, true);
+            return abandon();
+        }
+        swap.backup = replacement.WriteTemporary(old, L".old", swap.target);
+        if (swap.backup.empty())
+            return abandon();
+    }
+    if (!replacement.WriteJournal(JournalState::Commit, swaps))
+        return abandon();
+    return replacement.RollForward(swaps);
+}
+
+bool RecoverFolder(const std::wstring& folder, FileSetError* error, DWORD lockWait)
+{
+    if (!Exists(JoinFolder(folder, kJournalName)))
+        return true;
+    FileSetError local;
+    FileSetError& failure = error ? *error : local;
+    failure = FileSetError();
+    FolderLock lock;
+    if (!lock.Acquire(folder, lockWait, failure)) {
+        failure.oldSetKept = false;
+        return false;
+    }
+    return Replacement(folder, failure).Recover();
+}

@@ -1,0 +1,87 @@
+// Replacing a set of files in one folder as a whole, one writer at a time.
+//
+// A writer takes the folder's lock ("dialpass.lock", opened without sharing, so the system releases
+// it when the writer ends or crashes), writes every new file and a copy of every old one under
+// temporary names of its own and flushes them, writes the journal "dialpass.journal" naming the
+// swaps, swaps each new file in, then removes the copies and the journal. Whoever opens the folder
+// next and finds a journal finishes it, so readers see the whole old set or the whole new set.
+// A swap that cannot be made (a file held open, a read-only file on Windows) puts the old set back.
+// A set of one file needs no journal: its one swap replaces the file in a single step.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// How long a writer waits for another writer's lock before it gives up.
+constexpr DWORD kFolderLockWait = 10000;
+
+// What went wrong, for a message.
+struct FileSetError {
+    std::wstring file;         // full path of the file (or folder) concerned
+    std::wstring what;         // what failed, in plain words, e.g. "cannot be written"
+    DWORD code = 0;            // the system's error code; 0 when the system reported none
+    bool oldSetKept = true;    // false only when neither set is whole until the folder is next opened
+
+    // "file: what: the system's own text" (the last part only with a code).
+    std::wstring Text() const;
+};
+
+// The system's text for an error code (FormatMessage) without its line end and full stop; "error N"
+// when the system has none.
+std::wstring SystemErrorText(DWORD code);
+
+// True when name can only mean a file directly in a folder: not empty, no separator, drive or
+// stream colon, no character Windows forbids, not "." or "..", no trailing dot or blank, and not a
+// reserved device name (CON, NUL, COM1, ...), with or without an extension.
+bool IsPlainFileName(const std::wstring& name);
+
+// The folder's writer lock: folder\dialpass.lock opened exclusively while held.
+class FolderLock {
+public:
+    FolderLock() = default;
+    ~FolderLock() { Release(); }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+    // Retries while another writer holds the lock, for at most wait ms; false with error otherwise.
+    bool Acquire(const std::wstring& folder, DWORD wait, FileSetError& error);
+    void Release();
+    bool Held() const { return handle != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle = INVALID_HANDLE_VALUE;
+};
+
+// The new content of some files of one folder, replaced together by Commit.
+class FileSet {
+public:
+    explicit FileSet(const std::wstring& folder) : folder(folder) {}
+
+    // Adds a file by its plain name (IsPlainFileName) and new bytes; false, nothing added, otherwise.
+    // A name added again (compared case-insensitively) takes the later bytes.
+    bool Add(const std::wstring& name, std::string bytes);
+    // Takes the lock (waiting at most lockWait ms), finishes an earlier unfinished replacement, then
+    // replaces the files as a whole. true: every file holds its new bytes; false: Error() says why,
+    // and unless Error().oldSetKept is false every file holds its old bytes (or is still absent).
+    bool Commit(DWORD lockWait = kFolderLockWait);
+    const FileSetError& Error() const { return error; }
+
+    // For tests: the next Commit or RecoverFolder stops dead after this many changes to the folder
+    // (a file written, renamed or deleted), as if the process had crashed; -1: never.
+    static void StopAfterStepsForTesting(int steps);
+
+private:
+    struct File {
+        std::wstring name;
+        std::string bytes;
+    };
+    std::wstring folder;
+    std::vector<File> files;
+    FileSetError error;
+};
+
+// Call before reading a folder: when a journal shows an unfinished replacement, takes the lock
+// (waiting at most lockWait ms) and finishes it or puts the old set back. true when the folder now
+// holds a whole set (at once when there is no journal); false with error (when given) otherwise.
+bool RecoverFolder(const std::wstring& folder, FileSetError* error = nullptr, DWORD lockWait = kFolderLockWait);

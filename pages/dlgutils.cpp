@@ -1,0 +1,61 @@
+#include "pages/dlgutils.h"
+
+#include "base/cstring.h"
+#include "base/module.h"
+#include "data/records.h"
+#include "platform/shell.h"
+#include "resources/resource.h"
+
+LPARAM GetSelItemData(HWND window, int control)
+{
+    LRESULT selected = SendDlgItemMessageW(window, control, CB_GETCURSEL, 0, 0);
+    if (selected < 0)
+        return 0;
+    return SendDlgItemMessageW(window, control, CB_GETITEMDATA, WPARAM(selected), 0);
+}
+
+void SelectItemByData(HWND window, int control, LPARAM value)
+{
+    LRESULT count = SendDlgItemMessageW(window, control, CB_GETCOUNT, 0, 0);
+    SendDlgItemMessageW(window, control, CB_SETCURSEL, WPARAM(-1), 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        if (SendDlgItemMessageW(window, control, CB_GETITEMDATA, WPARAM(i), 0) == value) {
+            SendDlgItemMessageW(window, control, CB_SETCURSEL, WPARAM(i), 0);
+            return;
+        }
+    }
+}
+
+uint16_t CountryCodeOf(uint32_t id)
+{
+    // Compared at full width: an id beyond 16 bits names no country.
+    for (CountryRecord* record = countryTable.Next(true); record; record = countryTable.Next(false))
+        if (record->id == id)
+            return record->code;
+    return 0;
+}
+
+void InitFullScreenDialog(HWND dialog)
+{
+    SHMENUBARINFO bar{};
+    bar.cbSize = sizeof(bar);
+    bar.hwndParent = dialog;
+    bar.dwFlags = SHCMBF_HMENU;
+    bar.nToolBarId = IDM_SOFT_KEYS;
+    bar.hInstRes = moduleInstance;
+    SHCreateMenuBar(&bar);
+
+    SHINITDLGINFO init{};
+    init.dwMask = SHIDIM_FLAGS;
+    init.hDlg = dialog;
+    init.dwFlags = SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN;
+    SHInitDialog(&init);
+}
+
+void ShowMessage(HWND owner, UINT textId)
+{
+    CString text, caption;
+    text.LoadResource(moduleInstance, textId);
+    caption.LoadResource(moduleInstance, IDS_APP_NAME);
+    MessageBoxW(owner, text.Text(), caption.Text(), MB_OK | MB_ICONEXCLAMATION);
+}

@@ -1,0 +1,20 @@
+// Helpers shared by the pages and their dialogs: combo-box item data, the country code of a
+// location, the set-up of full-screen dialogs and the applet's message boxes.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+
+// Item data of the selected entry of combo box control in window; 0 when nothing is selected.
+LPARAM GetSelItemData(HWND window, int control);
+// Clears the selection, then selects the first entry whose item data is value (none: no selection).
+void SelectItemByData(HWND window, int control, LPARAM value);
+// Country code of the first record of the loaded country table with this location id, or 0.
+// Does not load the table.
+uint16_t CountryCodeOf(uint32_t id);
+
+// A full-screen dialog on the phone: the soft keys "OK" (1) and "Cancel" (2) of menu 132 as its
+// menu bar, then sized to the screen with the done button and the input panel down.
+void InitFullScreenDialog(HWND dialog);
+
+// Text string textId in a box owned by owner: caption string 102, OK, exclamation icon.
+void ShowMessage(HWND owner, UINT textId);

@@ -1,0 +1,314 @@
+// The dialing sequence editor, "Wait for" and "Specify digits", run modally and played through messages.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "pages/dlgcard.h"
+#include "platform/shell.h"
+#include "resources/resource.h"
+#include "support/dialogdriver.h"
+
+namespace {
+
+using Lines = std::vector<std::wstring>;
+
+// The editor's input from hex text ("01 00 06 02 30 30"), and its output as hex text.
+void Store(CDlgCard& card, const std::string& hex)
+{
+    card.sequenceLength = 0;
+    for (size_t i = 0; i + 2 <= hex.size() && card.sequenceLength < 128; i += 3)
+        card.sequence[card.sequenceLength++] = BYTE(strtoul(hex.substr(i, 2).c_str(), nullptr, 16));
+}
+
+std::string Result(const CDlgCard& card)
+{
+    std::string text;
+    for (unsigned i = 0; i < card.sequenceLength; ++i) {
+        char byte[4];
+        snprintf(byte, sizeof(byte), i ? " %02X" : "%02X", card.sequence[i]);
+        text += byte;
+    }
+    return text;
+}
+
+// Steps of `bytes` bytes: a 15-digit step (17 bytes) when the count is odd, then account steps.
+std::string StepsOf(unsigned bytes)
+{
+    std::string hex = bytes % 2 ? "06 0F 31 32 33 34 35 36 37 38 39 30 31 32 33 34 35" : "";
+    for (unsigned n = bytes % 2 ? 17 : 0; n + 2 <= bytes; n += 2)
+        hex += hex.empty() ? "02 00" : " 02 00";
+    return hex;
+}
+
+void ClickUp(HWND spin, int times)
+{
+    for (int i = 0; i < times; ++i) {
+        SendMessageW(spin, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 2));  // the upper arrow
+        SendMessageW(spin, WM_LBUTTONUP, 0, MAKELPARAM(3, 2));
+    }
+}
+
+// What the user does in the editor: an append button; for "Wait for" a dial tone (ups < 0), a timed wait
+// after `ups` up-arrow clicks or Cancel (ups = kCancel); for "Specify digits" the digits typed.
+struct Step {
+    int button, ups;
+    const wchar_t* digits;
+};
+const int kCancel = 1000;
+const Step kAccess{IDC_CARD_ADD_ACCESS, 0, nullptr}, kAccount{IDC_CARD_ADD_ACCOUNT, 0, nullptr},
+    kPin{IDC_CARD_ADD_PIN, 0, nullptr}, kDestination{IDC_CARD_ADD_DESTINATION, 0, nullptr};
+Step Wait(int ups) { return {IDC_CARD_ADD_WAIT, ups, nullptr}; }
+Step Digits(const wchar_t* digits) { return {IDC_CARD_ADD_DIGITS, 0, digits}; }
+
+void Play(const ModalDialog& editor, const Step& step)
+{
+    if (step.button != IDC_CARD_ADD_WAIT && step.button != IDC_CARD_ADD_DIGITS)
+        return editor.Click(step.button);
+    editor.PostClick(step.button);
+    HWND dialog = editor.Find(step.digits ? L"Specify digits" : L"Wait for");
+    ASSERT_NE(dialog, nullptr);
+    if (step.digits)
+        SendMessageW(GetDlgItem(dialog, IDC_DIGITS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(step.digits));
+    else if (step.ups >= 0 && step.ups != kCancel)
+        SendMessageW(GetDlgItem(dialog, IDC_WAIT_TIME), BM_CLICK, 0, 0);
+    ClickUp(GetDlgItem(dialog, IDC_WAIT_SPIN), step.ups == kCancel ? 0 : step.ups);
+    PostMessageW(GetDlgItem(dialog, step.ups == kCancel ? IDCANCEL : IDOK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+}
+
+// Stored steps are shown and kept through OK (a destination's parameter too), or cut at the first corrupt
+// step; appended steps go to the end.
+TEST(SequenceEditor, ShowsStoredAndAppendedStepsAndEncodesThemOnOk)
+{
+    const struct {
+        const char* stored;
+        std::vector<Step> steps;
+        Lines lines;
+        bool corrupted;
+        const char* bytes;
+    } cases[] = {
+        {"", {}, {}, false, ""},
+        {"", {kAccess, kAccount, kPin, kDestination, Wait(-1)},
+         {L"Dial the access number", L"Dial the account number", L"Dial PIN", L"Dial the destination number",
+          L"Wait for dial tone"}, false, "01 00 02 00 03 00 04 00 05 00"},
+        {"", {Wait(4), Wait(0), Wait(126), Wait(kCancel)},
+         {L"Wait for 10 seconds", L"Wait for 2 seconds", L"Wait for 254 seconds"}, false, "05 05 05 01 05 7F"},
+        {"", {Digits(L"00"), Digits(L""), Digits(L"1234567890123456")},
+         {L"Dial 00", L"Dial ", L"Dial 123456789012345"}, false,
+         "06 02 30 30 06 00 06 0F 31 32 33 34 35 36 37 38 39 30 31 32 33 34 35"},
+        {"04 07 01 09 02 05 03 01", {kPin},
+         {L"Dial the destination number", L"Dial the access number", L"Dial the account number", L"Dial PIN",
+          L"Dial PIN"}, false, "04 07 01 00 02 00 03 00 03 00"},
+        {"05 00 05 05 06 02 30 30", {}, {L"Wait for dial tone", L"Wait for 10 seconds", L"Dial 00"}, false,
+         "05 00 05 05 06 02 30 30"},
+        {"01 00 09 00 02 00", {}, {L"Dial the access number"}, true, "01 00"},   // unknown code
+        {"02 00 06 05 31 32", {}, {L"Dial the account number"}, true, "02 00"},  // digits past the length
+        {"06 10 31 32 33 34 35 36 37 38 39 30 31 32 33 34 35 36", {}, {}, true, ""},  // 16 digits
+        {"03 00 01", {kAccess}, {L"Dial PIN", L"Dial the access number"}, true, "03 00 01 00"},  // no parameter
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+        CDlgCard card;
+        Store(card, c.stored);
+        ModalDialog editor(card, L"Dialog");
+        ASSERT_NE(editor.Window(), nullptr);
+        EXPECT_EQ(AnswerMessage(editor, c.corrupted ? kWindowTimeout : 200), c.corrupted ? L"Data corrupted" : L"");
+        for (const Step& step : c.steps)
+            Play(editor, step);
+        EXPECT_EQ(ListLines(editor.Item(IDC_CARD_STEPS)), c.lines);
+        EXPECT_EQ(SendMessageW(editor.Item(IDC_CARD_STEPS), LB_GETCURSEL, 0, 0), LB_ERR) << "nothing selected";
+        editor.SoftKey(IDOK);
+        ASSERT_TRUE(editor.Ended());
+        EXPECT_EQ(editor.result, IDOK);
+        EXPECT_EQ(Result(card), c.bytes);
+    }
+}
+
+// 127 bytes are the most; OK and Cancel both refuse more and keep the editor open until a step goes.
+TEST(SequenceEditor, SequencesOf128BytesAreRefusedUntilAStepIsDeleted)
+{
+    const struct {
+        unsigned stored;
+        Step added;
+        int key;
+        unsigned handedBack;
+    } cases[] = {
+        {127, kPin, IDOK, 127},
+        {118, Digits(L"123456789"), IDOK, 118},  // 11 bytes more
+        {128, {}, IDCANCEL, 126},                // stored too long: cannot be confirmed unchanged
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.stored << " bytes");
+        CDlgCard card;
+        Store(card, StepsOf(c.stored));
+        ModalDialog editor(card, L"Dialog");
+        ASSERT_NE(editor.Window(), nullptr);
+        HWND steps = editor.Item(IDC_CARD_STEPS);
+        if (c.added.button)
+            Play(editor, c.added);
+        Lines before = ListLines(steps);
+        editor.SoftKey(c.key);
+        EXPECT_EQ(AnswerMessage(editor), L"Too many card settings !");
+        EXPECT_FALSE(editor.Ended(200));
+        EXPECT_EQ(ListLines(steps), before);
+        SendMessageW(steps, LB_SETCURSEL, WPARAM(before.size() - 1), 0);
+        editor.Click(IDC_CARD_DELETE);
+        editor.SoftKey(c.key);
+        ASSERT_TRUE(editor.Ended());
+        EXPECT_EQ(editor.result, c.key);
+        EXPECT_EQ(Result(card), StepsOf(c.handedBack));
+    }
+}
+
+TEST(SequenceEditor, UpDownAndDeleteMoveTheSelectedStepWithItsRecord)
+{
+    const struct {
+        const char* stored;
+        int selected, button;
+        int selectedAfter;
+        const char* bytes;  // after OK
+    } cases[] = {
+        {"01 00 02 00 06 01 37", 0, IDC_CARD_UP, 0, "01 00 02 00 06 01 37"},
+        {"01 00 02 00 06 01 37", 2, IDC_CARD_DOWN, 2, "01 00 02 00 06 01 37"},
+        {"01 00 02 00 06 01 37", 2, IDC_CARD_UP, 1, "01 00 06 01 37 02 00"},
+        {"01 00 02 00 06 01 37", 0, IDC_CARD_DOWN, 1, "02 00 01 00 06 01 37"},
+        {"01 00 02 00 06 01 37", 2, IDC_CARD_DELETE, 1, "01 00 02 00"},
+        {"01 00 02 00 06 01 37", 0, IDC_CARD_DELETE, 0, "02 00 06 01 37"},
+        {"01 00 02 00 06 01 37", -1, IDC_CARD_DELETE, -1, "01 00 02 00 06 01 37"},
+        {"01 00 02 00 06 01 37", -1, IDC_CARD_UP, -1, "01 00 02 00 06 01 37"},
+        {"03 00", 0, IDC_CARD_DELETE, -1, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+        CDlgCard card;
+        Store(card, c.stored);
+        ModalDialog editor(card, L"Dialog");
+        ASSERT_NE(editor.Window(), nullptr);
+        HWND steps = editor.Item(IDC_CARD_STEPS);
+        SendMessageW(steps, LB_SETCURSEL, WPARAM(c.selected), 0);
+        editor.Click(c.button);
+        EXPECT_EQ(SendMessageW(steps, LB_GETCURSEL, 0, 0), c.selectedAfter);
+        editor.SoftKey(IDOK);
+        ASSERT_TRUE(editor.Ended());
+        EXPECT_EQ(Result(card), c.bytes);
+    }
+}
+
+TEST(SequenceEditor, AccessNumberBoxOffersTheCountrysNumbersAndKeepsTheNumberAlone)
+{
+    AccessNumberTable numbers;
+    const char lines[] = "49;08001234567; (toll free)\r49;12345; (Central)\r44;0808;\r49;0699;\r";
+    numbers.ParseBuffer(lines, sizeof(lines) - 1);
+    const Lines german{L"08001234567 (toll free)", L"12345 (Central)", L"0699"};
+    const struct {
+        uint32_t code;
+        bool table;
+        const wchar_t* stored;
+        Lines entries;
+        const wchar_t* shown;  // null: not compared
+        int pick;              // entry chosen, or -1
+        const wchar_t* typed;  // typed instead, or null
+        const wchar_t* result;
+    } cases[] = {
+        {49, true, L"", german, L"08001234567 (toll free)", -1, nullptr, L"08001234567"},
+        {49, true, L"555", german, L"555", 1, nullptr, L"12345"},
+        {49, true, L"555", german, L"555", -1, nullptr, L"555"},
+        {44, true, L"", {L"0808"}, L"0808", -1, nullptr, L"0808"},
+        {0, true, L"777", {}, L"777", -1, nullptr, L"777"},
+        {49, false, L"777", {}, L"777", -1, nullptr, L"777"},
+        {49, true, L"", german, nullptr, -1, L"01234567890123456789012", L"0123456789012345678"},
+        {49, true, L"", german, nullptr, -1, L"0800 (x", L"0800"},
+        {49, true, L"", german, nullptr, -1, L"(0)800", L""},  // no number before the bracket
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+        CDlgCard card;
+        card.countryCode = c.code;
+        card.accessNumbers = c.table ? &numbers : nullptr;
+        lstrcpynW(card.accessNumber, c.stored, 20);
+        ModalDialog editor(card, L"Dialog");
+        ASSERT_NE(editor.Window(), nullptr);
+        HWND box = editor.Item(IDC_CARD_ACCESS_NUMBER);
+        EXPECT_EQ(ComboEntries(box), c.entries);
+        if (c.shown) {
+            EXPECT_EQ(WindowText(box), c.shown);
+        }
+        if (c.pick >= 0)
+            SendMessageW(box, CB_SETCURSEL, WPARAM(c.pick), 0);
+        if (c.typed)
+            SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.typed));
+        editor.SoftKey(IDCANCEL);
+        ASSERT_TRUE(editor.Ended());
+        EXPECT_EQ(editor.result, IDCANCEL);
+        EXPECT_STREQ(card.accessNumber, c.result);
+    }
+}
+
+TEST(SequenceEditor, OpensFullScreenWithTheSoftKeys)
+{
+    CDlgCard card;
+    ModalDialog editor(card, L"Dialog");
+    ASSERT_NE(editor.Window(), nullptr);
+    RECT work{}, rect{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    GetWindowRect(editor.Window(), &rect);
+    EXPECT_EQ(rect.right - rect.left, work.right - work.left);
+    EXPECT_EQ(rect.bottom - rect.top, work.bottom - work.top);
+    wchar_t ok[16] = L"", cancel[16] = L"";
+    GetMenuStringW(GetMenu(editor.Window()), IDOK, ok, 16, MF_BYCOMMAND);
+    GetMenuStringW(GetMenu(editor.Window()), IDCANCEL, cancel, 16, MF_BYCOMMAND);
+    EXPECT_EQ(std::wstring(ok) + L"|" + cancel, L"OK|Cancel");
+    EXPECT_EQ(LastSipPreference(), SIP_DOWN);
+}
+
+// The up-down runs from position 127 (2 s) to 1 (254 s); the up arrow lengthens the wait.
+TEST(WaitForDialog, ArrowsStepTwoSecondsBetween2And254)
+{
+    const struct {
+        int initial;
+        bool timed;
+        int ups, button;
+        const wchar_t* shown;
+        INT_PTR result;
+    } cases[] = {
+        {0, false, 0, IDOK, L"2", 0},    {0, true, 1, IDOK, L"4", 4},        {0, true, 130, IDOK, L"254", 254},
+        {0, true, 3, IDCANCEL, L"8", -1}, {30, false, 0, IDOK, L"30", 30},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+        CDlgWaitFor wait(c.initial);
+        ModalDialog dialog(wait, L"Wait for");
+        ASSERT_NE(dialog.Window(), nullptr);
+        EXPECT_EQ(IsWindowEnabled(dialog.Item(IDC_WAIT_SECONDS)) != 0, c.initial != 0);
+        if (c.timed)
+            dialog.Click(IDC_WAIT_TIME);
+        EXPECT_EQ(IsWindowEnabled(dialog.Item(IDC_WAIT_SPIN)) != 0, c.timed || c.initial != 0);
+        ClickUp(dialog.Item(IDC_WAIT_SPIN), c.ups);
+        EXPECT_EQ(WindowText(dialog.Item(IDC_WAIT_SECONDS)), c.shown);
+        dialog.PostClick(c.button);
+        ASSERT_TRUE(dialog.Ended());
+        EXPECT_EQ(dialog.result, c.result);
+    }
+}
+
+TEST(DigitsDialog, KeepsFifteenCharactersAndRaisesThenLowersTheInputPanel)
+{
+    for (int button : {IDOK, IDCANCEL}) {
+        CDlgDigits digits;
+        ModalDialog dialog(digits, L"Specify digits");
+        ASSERT_NE(dialog.Window(), nullptr);
+        EXPECT_EQ(LastSipPreference(), SIP_UP);
+        SendMessageW(dialog.Item(IDC_DIGITS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"*31#0123456789ABC"));
+        dialog.PostClick(button);
+        ASSERT_TRUE(dialog.Ended());
+        EXPECT_EQ(dialog.result, button);
+        EXPECT_STREQ(digits.digits, button == IDOK ? L"*31#0123456789A" : L"");
+        EXPECT_EQ(LastSipPreference(), SIP_DOWN);
+    }
+}
+
+} // namespace

@@ -1,0 +1,235 @@
+// The card profile dialog, run modally and played through messages, with the profile store as the oracle.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "data/datafile.h"
+#include "data/records.h"
+#include "data/stores.h"
+#include "data/datatest.h"
+#include "pages/dlgprofile.h"
+#include "platform/cellmodem.h"
+#include "platform/shell.h"
+#include "resources/resource.h"
+#include "support/dialogdriver.h"
+
+namespace {
+
+const char kProviders[] = "1;Brightwren;Brightwren Telecard\r4;Sundrel;Sundrel Travel Phonecard\r";
+const char kCountries[] = "1;Germany;49\r2;Austria;43\r3;Heligoland;49\r";
+const char kOperators[] = "26201;49;\r23201;43;\r99999;7;\r";  // 7: no country has it
+
+template <class Table>
+void Fill(Table& table, const char* lines)
+{
+    table.ParseBuffer(lines, uint32_t(strlen(lines)));
+}
+
+void SetOperator(const wchar_t* op)
+{
+    RegDeleteKeyW(HKEY_CURRENT_USER, kCellularSimulatorKey);
+    if (op)
+        RegSetKeyValueW(HKEY_CURRENT_USER, kCellularSimulatorKey, kCellularSimulatorOperator, REG_SZ, op,
+                        DWORD((wcslen(op) + 1) * sizeof(wchar_t)));
+}
+
+ProfileRecord Profile(const wchar_t* name, uint32_t provider, uint32_t homeId)
+{
+    ProfileRecord record{};
+    lstrcpynW(record.name, name, 32);
+    lstrcpynW(record.account, L"4711", 16);
+    lstrcpynW(record.pin, L"0815", 16);
+    record.provider = provider;
+    record.homeId = homeId;
+    return record;
+}
+
+class ProfileDialog : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ClearDatabaseTables();
+        profileStore.Clear();
+        Fill(providerTable, kProviders);
+        Fill(countryTable, kCountries);
+        Fill(operatorTable, kOperators);
+        SetOperator(L"26201");
+    }
+    void TearDown() override
+    {
+        ClearDatabaseTables();
+        profileStore.Clear();
+        SetOperator(nullptr);
+    }
+    std::wstring Selected(const ModalDialog& dialog, int id)
+    {
+        HWND box = dialog.Item(id);
+        return SendMessageW(box, CB_GETCURSEL, 0, 0) < 0 ? L"(none)" : WindowText(box);
+    }
+};
+
+TEST_F(ProfileDialog, OpensWithTheProvidersAndTheStoredOrDetectedHomeLocation)
+{
+    const struct {
+        bool edit;
+        uint32_t provider, homeId;
+        const wchar_t* op;
+        const wchar_t* provided;
+        const wchar_t* home;
+    } cases[] = {
+        {false, 0, 0, L"26201", L"Brightwren Telecard", L"Heligoland"},  // the last country of code 49
+        {true, 4, 2, L"26201", L"Sundrel Travel Phonecard", L"Austria"},
+        {true, 9, 0, L"23201", L"Brightwren Telecard", L"Austria"},  // no home stored: detected
+        {false, 0, 0, nullptr, L"Brightwren Telecard", L"(none)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+        SetOperator(c.op);
+        ProfileRecord record = Profile(L"Travel", c.provider, c.homeId);
+        CDlgProfileName profile(c.edit ? &record : nullptr);
+        ModalDialog dialog(profile, L"Dialpass profile");
+        ASSERT_NE(dialog.Window(), nullptr);
+        EXPECT_EQ(ComboEntries(dialog.Item(IDC_PROFILE_PROVIDER)),
+                  (std::vector<std::wstring>{L"Brightwren Telecard", L"Sundrel Travel Phonecard"}));
+        EXPECT_EQ(ComboEntries(dialog.Item(IDC_PROFILE_HOME)),
+                  (std::vector<std::wstring>{L"Germany", L"Austria", L"Heligoland"}));
+        EXPECT_EQ(Selected(dialog, IDC_PROFILE_PROVIDER), c.provided);
+        EXPECT_EQ(Selected(dialog, IDC_PROFILE_HOME), c.home);
+        EXPECT_EQ(WindowText(dialog.Item(IDC_PROFILE_NAME)), c.edit ? L"Travel" : L"");
+        EXPECT_EQ(WindowText(dialog.Item(IDC_PROFILE_PIN)), c.edit ? L"0815" : L"");
+        EXPECT_EQ(LastSipPreference(), SIP_UP);
+        EXPECT_NE(GetMenu(dialog.Window()), nullptr) << "the soft keys";
+        dialog.SoftKey(IDCANCEL);
+        ASSERT_TRUE(dialog.Ended());
+        EXPECT_EQ(dialog.result, IDCANCEL);
+    }
+    EXPECT_EQ(profileStore.Count(), 0u);
+}
+
+TEST_F(ProfileDialog, OkWritesTheCutValuesWhileCancelAndAnEmptyNameAddNothing)
+{
+    const std::wstring name40(40, L'n'), digits20 = L"12345678901234567890";
+    const struct {
+        bool edit;
+        const wchar_t* name;
+        int provider, home;  // entries picked; -1: none
+        int key;
+        INT_PTR result;
+        unsigned count;
+        uint32_t providerId, homeId, homeCode;
+    } cases[] = {
+        {false, name40.c_str(), 1, 1, IDOK, IDOK, 1, 4, 2, 43},
+        {false, L"Home", 0, 2, IDOK, IDOK, 1, 1, 3, 49},
+        {true, L"Edited", 1, -1, IDOK, IDOK, 1, 4, 0, 0},
+        {false, L"", 0, 0, IDOK, IDCANCEL, 0, 0, 0, 0},
+        {false, L"Cancelled", 0, 0, IDCANCEL, IDCANCEL, 0, 0, 0, 0},
+        {true, L"", 1, 1, IDOK, IDCANCEL, 1, 1, 1, 0},  // the stored record is untouched
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+        profileStore.Clear();
+        ProfileRecord* stored = nullptr;
+        if (c.edit) {
+            ASSERT_TRUE(profileStore.Get(profileStore.AddNew(), stored));
+            *stored = Profile(L"Old", 1, 1);
+        }
+        CDlgProfileName profile(stored);
+        ModalDialog dialog(profile, L"Dialpass profile");
+        ASSERT_NE(dialog.Window(), nullptr);
+        SendMessageW(dialog.Item(IDC_PROFILE_NAME), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.name));
+        SendMessageW(dialog.Item(IDC_PROFILE_ACCOUNT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(digits20.c_str()));
+        SendMessageW(dialog.Item(IDC_PROFILE_PIN), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(digits20.c_str()));
+        SendMessageW(dialog.Item(IDC_PROFILE_PROVIDER), CB_SETCURSEL, WPARAM(c.provider), 0);
+        SendMessageW(dialog.Item(IDC_PROFILE_HOME), CB_SETCURSEL, WPARAM(c.home), 0);
+        dialog.SoftKey(c.key);
+        ASSERT_TRUE(dialog.Ended());
+        EXPECT_EQ(dialog.result, c.result);
+        ASSERT_EQ(profileStore.Count(), c.count);
+        if (!c.count)
+            continue;
+        ProfileRecord* record = nullptr;
+        ASSERT_TRUE(profileStore.Get(0, record));
+        bool written = c.result == IDOK;
+        EXPECT_EQ(profile.profile, written || c.edit ? record : nullptr);
+        EXPECT_EQ(profile.profileIndex, written && !c.edit ? 0 : CDlgProfileName::kNoIndex);
+        EXPECT_EQ(std::wstring(record->name), written ? std::wstring(c.name).substr(0, 31) : L"Old");
+        EXPECT_EQ(std::wstring(record->account), written ? digits20.substr(0, 15) : L"4711");
+        EXPECT_EQ(std::wstring(record->pin), written ? digits20.substr(0, 15) : L"0815");
+        EXPECT_EQ(record->provider, c.providerId);
+        EXPECT_EQ(record->homeId, c.homeId);
+        EXPECT_EQ(record->homeCode, c.homeCode);
+    }
+}
+
+TEST_F(ProfileDialog, DetectSelectsTheFirstCountryOfTheNetworkOrSaysWhatFailed)
+{
+    datatest::TempDir install;
+    datatest::InstallDirScope installDir(install.Path().c_str());
+    const std::wstring missing = L"Unable to open file !\n\n" + (install / L"providers.dat");
+    const struct {
+        const wchar_t* op;
+        bool operatorFile;  // false: the operator table is empty and "providers.dat" is missing
+        std::wstring message;
+        const wchar_t* home;
+    } cases[] = {
+        {L"26201", true, L"", L"Germany"},
+        {L"23201", true, L"", L"Austria"},
+        {L"99999", true, L"Autodetection failed !", L"Heligoland"},
+        {nullptr, true, L"Autodetection failed !", L"Heligoland"},
+        {L"26201", false, missing, L"Heligoland"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+        SetOperator(c.op);
+        operatorTable.Clear();
+        if (c.operatorFile)
+            Fill(operatorTable, kOperators);
+        ProfileRecord record = Profile(L"Travel", 1, 3);  // home stored: no detection while opening
+        CDlgProfileName profile(&record);
+        ModalDialog dialog(profile, L"Dialpass profile");
+        ASSERT_NE(dialog.Window(), nullptr);
+        dialog.PostClick(IDC_PROFILE_DETECT);
+        EXPECT_EQ(AnswerMessage(dialog, c.message.empty() ? 300 : kWindowTimeout), c.message);
+        EXPECT_TRUE(WaitUntil([&] { return Selected(dialog, IDC_PROFILE_HOME) == c.home; }))
+            << "selected: " << testing::PrintToString(Selected(dialog, IDC_PROFILE_HOME));
+        EXPECT_TRUE(dialog.Running());
+    }
+}
+
+TEST_F(ProfileDialog, UnreadableFilesAreShownAndTheDialogStillOpens)
+{
+    datatest::TempDir install;
+    datatest::InstallDirScope installDir(install.Path().c_str());
+    const struct {
+        const char* manufacturers;  // null: no file; "": a file of zero bytes
+        std::wstring message;
+        size_t providers, homes;
+        uint32_t storedProvider;
+    } cases[] = {
+        {"", L"Unable to load file !\n\n" + (install / L"manufacturers.dat"), 0, 0, 0xFFFFFFFF},
+        {kProviders, L"Unable to open file !\n\n" + (install / L"providers.dat"), 2, 0, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+        ClearDatabaseTables();
+        profileStore.Clear();
+        if (c.manufacturers)
+            datatest::WriteScrambled(install / L"manufacturers.dat", c.manufacturers);
+        CDlgProfileName profile(nullptr);
+        ModalDialog dialog(profile, L"Dialpass profile");
+        ASSERT_NE(dialog.Window(), nullptr);
+        EXPECT_EQ(AnswerMessage(dialog), c.message);
+        ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(dialog.Window()) != 0; }));
+        EXPECT_EQ(ComboEntries(dialog.Item(IDC_PROFILE_PROVIDER)).size(), c.providers);
+        EXPECT_EQ(ComboEntries(dialog.Item(IDC_PROFILE_HOME)).size(), c.homes);
+        SendMessageW(dialog.Item(IDC_PROFILE_NAME), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Card"));
+        dialog.SoftKey(IDOK);
+        ASSERT_TRUE(dialog.Ended());
+        ProfileRecord* record = nullptr;
+        ASSERT_TRUE(profileStore.Get(0, record));
+        EXPECT_EQ(record->provider, c.storedProvider);
+    }
+}
+
+} // namespace
