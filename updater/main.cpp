@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <iterator>
+
 #include "updater/update.h"
 #include "update_public_key.h"
 
@@ -23,7 +25,8 @@ int wmain(int, wchar_t**)
         log.Line(L"FAILED: COM cannot be initialised");
         return kUpdateFailed;
     }
-    UpdateResult result = RunUpdate(parsed, kUpdatePublicKey, log);
+    std::vector<PublicKey> keys(std::begin(kUpdatePublicKeys), std::end(kUpdatePublicKeys));
+    UpdateResult result = RunUpdate(parsed, keys, log);
     CoUninitialize();
     return result;
 }

@@ -54,8 +54,9 @@ private:
 
 class Run {
 public:
-    Run(const UpdateArguments& arguments, const PublicKey& key, UpdateLog& log, const HttpTimeouts& timeouts)
-        : arguments(arguments), key(key), log(log), timeouts(timeouts), started(GetTickCount64())
+    Run(const UpdateArguments& arguments, const std::vector<PublicKey>& keys, UpdateLog& log,
+        const HttpTimeouts& timeouts)
+        : arguments(arguments), keys(keys), log(log), timeouts(timeouts), started(GetTickCount64())
     {
     }
 
@@ -137,9 +138,12 @@ private:
                  std::to_wstring(kSignatureSize));
             return false;
         }
-        if (!VerifySignature(key, description, signature)) {
+        bool good = false;
+        for (const PublicKey& key : keys)
+            good = good || VerifySignature(key, description, signature);
+        if (!good) {
             Fail(L"bad signature: " + name + L".sig is not a signature of " + name +
-                 L" by the update site's key (one of them was changed, or another key signed it)");
+                 L" by a key this updater trusts (one of them was changed, or another key signed it)");
             return false;
         }
         log.Line(L"The signature of " + name + L" is good");
@@ -260,7 +264,7 @@ private:
     }
 
     const UpdateArguments& arguments;
-    const PublicKey& key;
+    const std::vector<PublicKey>& keys;
     UpdateLog& log;
     HttpTimeouts timeouts;
     ULONGLONG started;
@@ -271,8 +275,8 @@ private:
 
 } // namespace
 
-UpdateResult RunUpdate(const UpdateArguments& arguments, const PublicKey& key, UpdateLog& log,
+UpdateResult RunUpdate(const UpdateArguments& arguments, const std::vector<PublicKey>& keys, UpdateLog& log,
                        const HttpTimeouts& timeouts)
 {
-    return Run(arguments, key, log, timeouts).Go();
+    return Run(arguments, keys, log, timeouts).Go();
 }

@@ -4,11 +4,14 @@
 #include <windows.h>
 #include <winsock2.h>
 
+#include <objbase.h>
+
 #include <functional>
 
 #include "data/datafile.h"
 #include "data/records.h"
 #include "updater/install.h"
+#include "updater/update.h"
 #include "updater/crypto.h"
 #include "updatesite.h"
 
@@ -55,6 +58,25 @@ TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNew)
     EXPECT_EQ(run.exitCode, 1u) << run.log;
     EXPECT_TRUE(run.Logged("Nothing new: version 2 is already installed")) << run.log;
     EXPECT_EQ(installation.Files(), updated);
+}
+
+// While the site's key is replaced, an updater trusts the old and the new key (in process here).
+TEST_F(UpdateTest, AcceptsASignatureByAnyTrustedKeyAndNoOther)
+{
+    Publish(L"--version 2");
+    PrivateKey build, other;
+    ASSERT_EQ(ReadPrivateKeyPem(ReadBytes(SigningDir() + L"\\private.pem"), build), L"");
+    ASSERT_EQ(ReadPrivateKeyPem(ReadBytes(SigningDir() + L"\\other-private.pem"), other), L"");
+    UpdateArguments arguments;
+    ASSERT_EQ(ParseArguments({site.Url(), installation.Dir(), L"update.xml", installation.Dir(), L"\\Temp\\Dialpass",
+                              installation.Dir() + L"update.log"},
+                             arguments),
+              L"");
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    UpdateLog otherOnly(L""), both(L"");
+    EXPECT_EQ(RunUpdate(arguments, {other.publicKey}, otherOnly), kUpdateFailed) << otherOnly.Text();
+    EXPECT_EQ(RunUpdate(arguments, {other.publicKey, build.publicKey}, both), kUpdated) << both.Text();
+    CoUninitialize();
 }
 
 // A fault or attack: what is done to the site after a good publish, the address the updater is given,
