@@ -257,11 +257,14 @@ public:
         return !stopped;
     }
 
-    // Puts every old file back (and removes files that did not exist before); safe to repeat.
+    // Puts every old file back (and removes files that did not exist before); safe to repeat. A file
+    // whose temporary is still there was never swapped and holds its old bytes already.
     bool RollBack(const std::vector<Swap>& swaps)
     {
         bool whole = true;
         for (const Swap& swap : swaps) {
+            if (Exists(Path(swap.temp)))
+                continue;
             DWORD code = 0;
             if (!swap.backup.empty()) {
                 if (Exists(Path(swap.backup)) && !Move(swap.backup, swap.target, code)) {
@@ -270,7 +273,7 @@ public:
                     whole = false;
                     Fail(Path(swap.target), L"cannot be put back", code, false);
                 }
-            } else if (!Exists(Path(swap.temp)) && Exists(Path(swap.target))) {
+            } else if (Exists(Path(swap.target))) {
                 if (!Step())
                     return false;
                 if (!DeleteFileW(Path(swap.target).c_str())) {
@@ -283,8 +286,13 @@ public:
             error.oldSetKept = false;
             return false;  // the journal stays, so the next opening tries again
         }
+        // Temporaries first: a copy whose temporary is gone is put back again by a repeated rollback.
         for (const Swap& swap : swaps) {
             if (!Delete(swap.temp))
+                return false;
+        }
+        for (const Swap& swap : swaps) {
+            if (!swap.backup.empty() && !Delete(swap.backup))
                 return false;
         }
         return Delete(kJournalName) || !stopped;

@@ -144,7 +144,11 @@ INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     if (const RECT* r = params->rectangle)
         SetWindowPos(window, params->insertAfter, r->left, r->top, r->right - r->left, r->bottom - r->top,
                      params->positionFlags);
-    return object->OnInitDialog(wParam, lParam);
+    INT_PTR result = object->OnInitDialog(wParam, lParam);
+    // A full-screen dialog was fitted when set up; its captions are filled in by now.
+    if (IsFitted(window))
+        FitControls(window, 0);
+    return result;
 }
 
 INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

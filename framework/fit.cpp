@@ -36,7 +36,6 @@ struct Box {
 struct Plan {
     std::vector<RECT> rects;      // per box, before scrolling
     std::vector<bool> multiline;  // per box: the button's caption takes more than one line
-    int width = 0;
     int bottom = 0;               // content height, bottom margin included
     int stripKeep = 0;            // columns of the strip's picture kept at its left
 };
@@ -75,6 +74,16 @@ void Forget(FitState*& slot)
     delete slot;
     slot = nullptr;
 }
+
+// What is left when the module goes: windows that were not the framework's.
+struct FittedWindows {
+    ~FittedWindows()
+    {
+        for (FitState*& slot : fitted)
+            if (slot)
+                Forget(slot);
+    }
+} fittedWindows;
 
 FitState** FreeSlot()
 {
@@ -234,21 +243,24 @@ void PlaceRow(const FitState& state, const std::vector<int>& row, int width, std
     }
 }
 
-// Height box's caption needs at its new width, and whether a button's caption needs more than a line.
-// A control at least as wide as the design shows its caption as the design did.
-int CaptionHeight(const Box& box, int width, bool& multiline)
+// Fits box's caption to its place r: a caption longer than the place first takes room up to limit
+// (the last control of a row may grow towards the margin), then wraps at words. Returns the height
+// the caption needs and sets multiline when a button's caption takes more than one line.
+int FitCaption(const Box& box, RECT& r, int limit, bool& multiline)
 {
     multiline = false;
     int height = Height(box.design);
     wchar_t text[512] = L"";
-    if (box.caption == Caption::None || width >= Width(box.design) ||
-        !SendMessageW(box.control, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text)))
+    if (box.caption == Caption::None || !SendMessageW(box.control, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text)))
         return height;
     HDC dc = GetDC(box.control);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(box.control, WM_GETFONT, 0, 0)));
-    int room = std::max(1, width - box.captionIndent);
-    RECT line = {0, 0, room, 0};
+    RECT line = {0, 0, 0, 0};
     DrawTextW(dc, text, -1, &line, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    int needed = Width(line) + box.captionIndent;
+    if (needed > Width(r) && limit > r.right)
+        r.right = std::min(int(r.left) + needed, limit);
+    int room = std::max(1, int(Width(r)) - box.captionIndent);
     if (Width(line) > room) {
         RECT lines = {0, 0, room, 0};
         DrawTextW(dc, text, -1, &lines, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
@@ -269,7 +281,6 @@ int CaptionHeight(const Box& box, int width, bool& multiline)
 Plan MakePlan(const FitState& state, int width)
 {
     Plan plan;
-    plan.width = width;
     size_t count = state.boxes.size();
     plan.rects.assign(count, RECT{});
     plan.multiline.assign(count, false);
@@ -296,10 +307,14 @@ Plan MakePlan(const FitState& state, int width)
 
     int shift = 0;
     for (const std::vector<int>& row : state.rows) {
-        int grown = 0, pushGrown = 0;
+        int grown = 0, pushGrown = 0, last = row.front();
+        for (int i : row)
+            if (plan.rects[i].right > plan.rects[last].right)
+                last = i;
         for (int i : row) {
             bool multiline = false;
-            int height = CaptionHeight(state.boxes[i], Width(plan.rects[i]), multiline);
+            int limit = i == last ? std::max(int(plan.rects[i].right), width - state.margin) : int(plan.rects[i].right);
+            int height = FitCaption(state.boxes[i], plan.rects[i], limit, multiline);
             plan.multiline[i] = multiline;
             plan.rects[i].top += shift;
             plan.rects[i].bottom = plan.rects[i].top + height;
@@ -364,17 +379,20 @@ void SetMultiline(HWND button, bool multiline)
 // Moves every box to the plan's place less the scroll position, in one batch.
 void Place(FitState& state)
 {
+    // A window not shown yet (a page being set up) is painted whole when it shows.
+    bool shown = IsWindowVisible(state.window) != FALSE;
     HDWP moves = BeginDeferWindowPos(int(state.boxes.size()));
     for (size_t i = 0; i < state.boxes.size() && moves; ++i) {
         const Box& box = state.boxes[i];
         const RECT& r = state.plan.rects[i];
         int height = box.sizingHeight + (Height(r) - Height(box.design));
         moves = DeferWindowPos(moves, box.control, nullptr, r.left, r.top - state.position, Width(r), height,
-                               SWP_NOZORDER | SWP_NOACTIVATE);
+                               SWP_NOZORDER | SWP_NOACTIVATE | (shown ? 0 : SWP_NOREDRAW));
     }
     if (moves)
         EndDeferWindowPos(moves);
-    RedrawWindow(state.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    if (shown)
+        RedrawWindow(state.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void SetScrollBar(const FitState& state, int page)

@@ -124,14 +124,18 @@ std::wstring ProgramDir()
 
 std::wstring SampleDir() { return ProgramDir() + L"\\" L"" DIALPASS_SAMPLE_FROM_BIN; }
 
-void CopySample(const std::wstring& directory)
+void CopyFiles(const std::wstring& from, const std::wstring& to)
 {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((SampleDir() + L"\\*.dat").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
-        CopyFileW((SampleDir() + L"\\" + found.cFileName).c_str(), (directory + L"\\" + found.cFileName).c_str(), FALSE);
+    HANDLE search = FindFirstFileW((from + L"\\*").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            CopyFileW((from + L"\\" + found.cFileName).c_str(), (to + L"\\" + found.cFileName).c_str(), FALSE);
+    }
     if (search != INVALID_HANDLE_VALUE)
         FindClose(search);
 }
+
+void CopySample(const std::wstring& directory) { CopyFiles(SampleDir(), directory); }
 
 } // namespace datatest

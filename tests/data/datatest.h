@@ -48,5 +48,7 @@ std::string Narrow(const std::wstring& text);
 std::wstring ProgramDir();
 std::wstring SampleDir();
 void CopySample(const std::wstring& directory);
+// Copies the files (not the folders) of one folder into another.
+void CopyFiles(const std::wstring& from, const std::wstring& to);
 
 } // namespace datatest

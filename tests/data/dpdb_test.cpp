@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <iterator>
+#include <list>
 #include <string>
 #include <vector>
 
@@ -33,37 +35,58 @@ struct ToolRun {
     }
 };
 
-std::wstring Quote(const std::wstring& path) { return L"\"" + path + L"\""; }
+// A trailing backslash is doubled, or it would take the closing quote for a character of the path.
+std::wstring Quote(const std::wstring& path)
+{
+    return L"\"" + path + (!path.empty() && path.back() == L'\\' ? L"\\" : L"") + L"\"";
+}
+
+// Runs dpdb once per argument text, all at once; each run's output goes to a file of its own.
+std::vector<ToolRun> DpdbAtOnce(const std::vector<std::wstring>& runs)
+{
+    TempDir outputs;
+    std::vector<ToolRun> results(runs.size());
+    std::vector<HANDLE> processes(runs.size(), nullptr);
+    std::wstring program = ProgramDir() + L"\\dpdb.exe";
+    for (size_t i = 0; i < runs.size(); ++i) {
+        SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+        HANDLE output = CreateFileW((outputs / std::to_wstring(i)).c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS, 0, nullptr);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = output;
+        std::wstring command = Quote(program) + L" " + runs[i];
+        PROCESS_INFORMATION process = {};
+        if (CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                           &startup, &process)) {
+            processes[i] = process.hProcess;
+            CloseHandle(process.hThread);
+        }
+        CloseHandle(output);
+    }
+    for (size_t i = 0; i < runs.size(); ++i) {
+        if (processes[i]) {
+            WaitForSingleObject(processes[i], 50000);
+            GetExitCodeProcess(processes[i], &results[i].exitCode);
+            CloseHandle(processes[i]);
+        }
+        // Shared for writing too: under Wine a handle to a child's output file outlives the child.
+        HANDLE output = CreateFileW((outputs / std::to_wstring(i)).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        char buffer[4096];
+        DWORD read = 0;
+        while (output != INVALID_HANDLE_VALUE && ReadFile(output, buffer, sizeof(buffer), &read, nullptr) && read)
+            results[i].output.append(buffer, read);
+        if (output != INVALID_HANDLE_VALUE)
+            CloseHandle(output);
+    }
+    return results;
+}
 
 ToolRun Dpdb(const std::wstring& arguments)
 {
-    ToolRun run;
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
-        return run;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = writeEnd;
-    std::wstring program = ProgramDir() + L"\\dpdb.exe", command = Quote(program) + L" " + arguments;
-    PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                  nullptr, &startup, &process);
-    CloseHandle(writeEnd);
-    if (started) {
-        char buffer[4096];
-        DWORD read = 0;
-        while (ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr) && read)
-            run.output.append(buffer, read);
-        WaitForSingleObject(process.hProcess, 30000);
-        GetExitCodeProcess(process.hProcess, &run.exitCode);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-    }
-    CloseHandle(readEnd);
-    return run;
+    return DpdbAtOnce({arguments})[0];
 }
 
 TEST(Dpdb, TheBuiltSampleDatabaseChecksClean)
@@ -139,7 +162,9 @@ TEST(Dpdb, ArgumentsAndExitCodes)
         {L"check --plain", 2, "check takes one directory"},
         {L"check --strict", 2, "unknown option \"--strict\""},
         {L"build a", 2, "build takes two directories"},
-        {L"check " + Quote(dir / L"nothere"), 3, "not a directory"},
+        {L"check " + Quote(dir / L"nothere"), 3,
+         Narrow(dir / L"nothere") + ": cannot be opened: " + Narrow(SystemErrorText(ERROR_FILE_NOT_FOUND))},
+        {L"build " + Quote(SampleDir() + L"\\country.dat") + L" " + Quote(dir / L"out"), 3, "country.dat: not a directory"},
         {L"scramble " + Quote(dir / L"nothere.dat") + L" " + Quote(dir / L"out.dat"), 3, "cannot be opened"},
         {L"scramble " + Quote(SampleDir() + L"\\country.dat") + L" " + Quote(dir / L"no\\such\\x.dat"), 3,
          Narrow(dir / L"no\\such") + ": the writer's lock (dialpass.lock) cannot be taken in this folder: " +
@@ -150,6 +175,177 @@ TEST(Dpdb, ArgumentsAndExitCodes)
         EXPECT_EQ(run.exitCode, c.exitCode) << Narrow(c.arguments) << "\n" << run.output;
         EXPECT_TRUE(run.Has(c.says)) << Narrow(c.arguments) << "\n" << run.output;
     }
+}
+
+// A small database as plain sources: name -> text with CR LF line ends.
+using Sources = std::vector<std::pair<std::wstring, std::string>>;
+const Sources kSources = {{L"country.dat", "276;Germany;49\r\n"},
+                          {L"providers.dat", "26201;49;\r\n"},
+                          {L"manufacturers.dat", "7;Sample;Sample phone card\r\n"},
+                          {L"Sample.dat", "49;800; (toll free)\r\n"}};
+
+void WriteSources(const TempDir& dir, const Sources& sources)
+{
+    for (const auto& file : sources)
+        WriteBytes(dir / file.first, file.second);
+}
+
+std::string Unscrambled(const std::wstring& path)
+{
+    std::string bytes = ReadBytes(path);
+    Scramble(&bytes[0], bytes.size());
+    return bytes;
+}
+
+std::string LfOnly(std::string text)
+{
+    for (size_t at; (at = text.find("\r\n")) != std::string::npos;)
+        text.erase(at, 1);
+    return text;
+}
+
+// What the applet would misread is refused by build (sources) and by check (installed files) alike.
+TEST(Dpdb, RefusesWhatTheAppletWouldMisread)
+{
+    // file, its text (CR LF; the installed copy is this text scrambled), the error after "file:"
+    struct Case { const wchar_t* file; std::string text; std::string error; } cases[] = {
+        {L"country.dat", "\xEF\xBB\xBF" "276;Germany;49\r\n", "1: UTF-8 byte-order mark at the start"},
+        {L"country.dat", "\xFF\xFE" "2\0" "7\0", "1: UTF-16 byte-order mark"},
+        {L"country.dat", "276;Germany;49\r\nx;Nowhere;1\r\n", "2: the id is not a number"},
+        {L"country.dat", "70000;Germany;49\r\n", "1: the id is out of range: at most 65535"},
+        {L"country.dat", "276;Germany;49x\r\n", "1: the country code is not a number"},
+        {L"country.dat", std::string("276;Ger\0many;49\r\n", 17), "1: NUL byte in the line"},
+        {L"providers.dat", "26201;-49;\r\n", "1: the country code is not a number"},
+        {L"providers.dat", "26201;49;junk\r\n", "1: text after the closing ';'"},
+        {L"providers.dat", "99999999999;49;\r\n", "1: the operator number is out of range"},
+        {L"manufacturers.dat", "7x;Sample;Sample\r\n", "1: the provider id is not a number"},
+        {L"manufacturers.dat", ";Sample;Sample\r\n", "1: the provider id is missing"},
+        {L"manufacturers.dat", "7;..\\..\\x;Escape\r\n", "1: short name \"..\\..\\x\" is not a plain file name"},
+        {L"manufacturers.dat", "7;a/b;Slash\r\n", "1: short name \"a/b\" is not a plain file name"},
+        {L"manufacturers.dat", "7;CON;Device\r\n", "1: short name \"CON\" is not a plain file name"},
+        {L"manufacturers.dat", "7;a:b;Stream\r\n", "1: short name \"a:b\" is not a plain file name"},
+        {L"manufacturers.dat", "7;;Nameless\r\n", "1: empty short name"},
+        {L"Sample.dat", "49;800;\r\n+49;801;\r\n", "2: the country code is not a number"},
+    };
+    std::list<TempDir> folders;  // per case: the sources, the build's target, an installed copy
+    std::vector<std::wstring> runs;
+    for (const Case& c : cases) {
+        TempDir& source = folders.emplace_back();
+        TempDir& target = folders.emplace_back();
+        TempDir& installed = folders.emplace_back();
+        WriteSources(source, kSources);
+        WriteBytes(source / c.file, c.text);
+        for (const auto& file : kSources)
+            WriteScrambled(installed / file.first, file.first == c.file ? c.text : file.second);
+        runs.push_back(L"build " + Quote(source.Path()) + L" " + Quote(target.Path()));
+        runs.push_back(L"check " + Quote(installed.Path()));
+    }
+    std::vector<ToolRun> results = DpdbAtOnce(runs);  // one after the other would take long under Wine
+    auto folder = folders.begin();
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        const TempDir &source = *folder++, &target = *folder++, &installed = *folder++;
+        const ToolRun &build = results[2 * i], &check = results[2 * i + 1];
+        EXPECT_EQ(build.exitCode, 1u) << build.output;
+        EXPECT_TRUE(build.Has(Narrow(source / c.file) + ":" + c.error)) << build.output;
+        EXPECT_EQ(Names(target.Path()), "") << build.output;  // nothing written
+        EXPECT_EQ(check.exitCode, 1u) << check.output;
+        EXPECT_TRUE(check.Has(Narrow(installed / c.file) + ":" + c.error)) << check.output;
+    }
+}
+
+// Sources may end their lines with LF; the installed files always end them with CR LF, and an
+// installed file with a bare LF is refused, since the applet would read two lines as one.
+TEST(Dpdb, BuildWritesCrLfFromLfSourcesAndCheckRefusesBareLineFeeds)
+{
+    TempDir source, target;
+    Sources lf;
+    for (const auto& file : kSources)
+        lf.emplace_back(file.first, LfOnly(file.second));
+    lf[1].second = "26201;49;\n26202;49;";  // the last line without a line end
+    WriteSources(source, lf);
+    ToolRun run = Dpdb(L"build " + Quote(source.Path()) + L" " + Quote(target.Path()));
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_EQ(Unscrambled(target / L"providers.dat"), "26201;49;\r\n26202;49;\r\n");
+    for (const auto& file : {kSources[0], kSources[2], kSources[3]})
+        EXPECT_EQ(Unscrambled(target / file.first), file.second) << Narrow(file.first);
+
+    WriteScrambled(target / L"providers.dat", "26201;49;\n26202;49;\r\n");
+    run = Dpdb(L"check " + Quote(target.Path()));
+    EXPECT_EQ(run.exitCode, 1u) << run.output;
+    EXPECT_TRUE(run.Has(Narrow(target / L"providers.dat") + ":1: line feed without a carriage return")) << run.output;
+}
+
+TEST(Dpdb, BuildRefusesItsSourceAsTargetAndNamesTheSystemsReasonForIoFailures)
+{
+    TempDir source;
+    WriteSources(source, kSources);
+    for (const std::wstring& target : {source.Path(), source.Path() + L"\\", source.Path() + L"\\.\\..\\" +
+                                                                             source.Path().substr(source.Path().rfind(L'\\') + 1)}) {
+        ToolRun run = Dpdb(L"build " + Quote(source.Path()) + L" " + Quote(target));
+        EXPECT_EQ(run.exitCode, 2u) << run.output;
+        EXPECT_TRUE(run.Has("is the source folder")) << run.output;
+    }
+    for (const auto& file : kSources)
+        EXPECT_EQ(ReadBytes(source / file.first), file.second);
+    EXPECT_EQ(Names(source.Path()), "Sample.dat country.dat manufacturers.dat providers.dat");
+
+    // A file that exists but is held by another program: the system's reason, not "missing".
+    HANDLE held = CreateFileW((source / L"country.dat").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ToolRun run = Dpdb(L"check --plain " + Quote(source.Path()));
+    CloseHandle(held);
+    EXPECT_EQ(run.exitCode, 1u) << run.output;
+    EXPECT_TRUE(run.Has(Narrow(source / L"country.dat") + ": cannot be opened: " +
+                        Narrow(SystemErrorText(ERROR_SHARING_VIOLATION))))
+        << run.output;
+}
+
+// Builds of two different sources at once into one folder: each replaces the whole set, one at a
+// time, so the folder ends as one of them, whole, and checks clean.
+TEST(Dpdb, ParallelBuildsIntoOneFolderLeaveOneWholeSet)
+{
+    TempDir first, second, target;
+    Sources other = kSources;
+    other[0].second = "276;Deutschland;49\r\n";
+    other[3].second = "49;0800; (kostenlos)\r\n49;0801;\r\n";
+    WriteSources(first, kSources);
+    WriteSources(second, other);
+    std::vector<std::wstring> builds;
+    for (int i = 0; i < 6; ++i)
+        builds.push_back(L"build " + Quote((i % 2 ? second : first).Path()) + L" " + Quote(target.Path()));
+    for (const ToolRun& run : DpdbAtOnce(builds))
+        EXPECT_EQ(run.exitCode, 0u) << run.output;
+    bool wholeFirst = true, wholeSecond = true;
+    for (size_t i = 0; i < kSources.size(); ++i) {
+        std::string installed = Unscrambled(target / kSources[i].first);
+        wholeFirst = wholeFirst && installed == kSources[i].second;
+        wholeSecond = wholeSecond && installed == other[i].second;
+    }
+    EXPECT_TRUE(wholeFirst || wholeSecond) << Unscrambled(target / L"country.dat");
+    EXPECT_EQ(Names(target.Path()), "Sample.dat country.dat dialpass.lock manufacturers.dat providers.dat");
+    ToolRun run = Dpdb(L"check " + Quote(target.Path()));
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+}
+
+// An installed file held open by a reader cannot be replaced: build fails, says that the old files
+// are in place, and they are, every one of them.
+TEST(Dpdb, ABuildThatCannotReplaceEveryFileLeavesTheOldSet)
+{
+    TempDir source, target;
+    WriteSources(source, kSources);
+    ASSERT_EQ(Dpdb(L"build " + Quote(source.Path()) + L" " + Quote(target.Path())).exitCode, 0u);
+    WriteBytes(source / L"country.dat", "276;Deutschland;49\n");
+    WriteBytes(source / L"Sample.dat", "49;0800;\n");
+    HANDLE held = CreateFileW((target / L"manufacturers.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ToolRun run = Dpdb(L"build " + Quote(source.Path()) + L" " + Quote(target.Path()));
+    CloseHandle(held);
+    EXPECT_EQ(run.exitCode, 3u) << run.output;
+    EXPECT_TRUE(run.Has("dpdb: " + Narrow(target / L"manufacturers.dat") + ": cannot be replaced: ")) << run.output;
+    EXPECT_TRUE(run.Has("; the old files are in place")) << run.output;
+    for (const auto& file : kSources)
+        EXPECT_EQ(Unscrambled(target / file.first), file.second) << Narrow(file.first);
+    EXPECT_EQ(Names(target.Path()), "Sample.dat country.dat dialpass.lock manufacturers.dat providers.dat");
 }
 
 } // namespace

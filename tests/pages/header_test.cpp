@@ -66,7 +66,9 @@ void CheckHeaders(int scale)
         BITMAP picture{};
         HGDIOBJ bitmap = reinterpret_cast<HGDIOBJ>(SendMessageW(image, STM_GETIMAGE, IMAGE_BITMAP, 0));
         ASSERT_EQ(GetObjectW(bitmap, sizeof(picture), &picture), int(sizeof(picture)));
-        EXPECT_EQ(picture.bmWidth, 240 * scale);
+        RECT client;
+        GetClientRect(page, &client);
+        EXPECT_EQ(picture.bmWidth, client.right) << "the strip does not span the page";
         EXPECT_EQ(picture.bmHeight, 30 * scale);
 
         EXPECT_EQ(WindowText(title), p.title);

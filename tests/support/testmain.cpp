@@ -4,6 +4,7 @@
 
 #include "app/app.h"
 #include "base/module.h"
+#include "data/fileset.h"
 
 int wmain(int argc, wchar_t** argv)
 {
@@ -13,6 +14,14 @@ int wmain(int argc, wchar_t** argv)
         CPlusCplApp app;
         app.InitInstance();
         return highResolution;
+    }
+    // A child run that takes a folder's writer lock and keeps it until it is ended from outside.
+    if (argc == 3 && lstrcmpW(argv[1], L"--hold-folder-lock") == 0) {
+        FolderLock lock;
+        FileSetError error;
+        if (!lock.Acquire(argv[2], kFolderLockWait, error))
+            return 1;
+        Sleep(INFINITE);
     }
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

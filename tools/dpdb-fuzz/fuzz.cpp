@@ -1,4 +1,5 @@
-// dpdb-fuzz: feeds mutated database files and random store files to the applet's readers.
+// dpdb-fuzz: feeds mutated database files and random store files to the applet's readers, and
+// interrupted or damaged set replacements to the recovery that the next opener of a folder runs.
 // Deterministic: the same start value and count try the same inputs. Every parsed buffer ends (or
 // begins) at a no-access page, so a read outside it faults; any fault is reported with the input's
 // number and the input is written to a file, and the program exits with 1.
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "data/datafile.h"
+#include "data/fileset.h"
 #include "data/safefile.h"
 #include "data/records.h"
 #include "data/stores.h"
@@ -238,6 +240,83 @@ bool CheckStore(const std::string& bytes, const std::wstring& path, unsigned lon
     return again.Load(path.c_str()) && again.Count() == count && again.Save() && ReadFileBytes(path) == saved;
 }
 
+void EmptyFolder(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+    }
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+}
+
+std::string RandomBytes(Random& random, unsigned most)
+{
+    std::string bytes(1 + random.Below(most), '\0');
+    for (char& c : bytes)
+        c = char(random.Below(256));
+    return bytes;
+}
+
+// A set replacement stopped after a random step, perhaps its recovery stopped too, then the next
+// opener: the folder must hold the whole old or the whole new set. Some inputs damage the journal
+// first (the input is then that journal); whatever it says, nothing outside the folder may change.
+bool CheckSetRecovery(Random& random, const std::wstring& scratch, unsigned long long& checksum)
+{
+    std::wstring folder = scratch + L"\\set", outside = scratch + L"\\outside.dat";
+    const char kOutside[] = "outside the folder";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    EmptyFolder(folder);
+    WriteWholeFile(outside.c_str(), kOutside, sizeof(kOutside));
+    unsigned count = 1 + random.Below(4);
+    std::vector<std::wstring> names;
+    std::vector<std::string> olds, news;
+    FileSet set(folder);
+    for (unsigned i = 0; i < count; ++i) {
+        names.push_back(L"f" + std::to_wstring(i) + L".dat");
+        olds.push_back(random.OneIn(3) ? std::string() : RandomBytes(random, 300));  // "": no old file
+        news.push_back(RandomBytes(random, 300));
+        if (!olds.back().empty())
+            WriteWholeFile((folder + L"\\" + names.back()).c_str(), olds.back().data(), olds.back().size());
+        set.Add(names.back(), news.back());
+    }
+    FileSet::StopAfterStepsForTesting(int(random.Below(4 * count + 4)));
+    set.Commit();
+    FileSet::StopAfterStepsForTesting(-1);
+    std::wstring journal = folder + L"\\dialpass.journal";
+    bool damaged = false;
+    currentInput.clear();
+    if (random.OneIn(3) && ReadWholeFile(journal.c_str(), currentInput)) {
+        currentInput = Mutate(random, currentInput);
+        HANDLE file = CreateFileW(journal.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD done = 0;
+        WriteFile(file, currentInput.data(), DWORD(currentInput.size()), &done, nullptr);
+        CloseHandle(file);
+        damaged = true;
+    }
+    if (random.OneIn(2)) {
+        FileSet::StopAfterStepsForTesting(int(random.Below(3 * count + 3)));
+        RecoverFolder(folder);
+        FileSet::StopAfterStepsForTesting(-1);
+    }
+    bool recovered = RecoverFolder(folder);
+    bool wholeOld = true, wholeNew = true;
+    for (unsigned i = 0; i < count; ++i) {
+        std::string bytes;
+        bool present = ReadWholeFile((folder + L"\\" + names[i]).c_str(), bytes);
+        wholeOld = wholeOld && (olds[i].empty() ? !present : bytes == olds[i]);
+        wholeNew = wholeNew && bytes == news[i];
+    }
+    checksum += wholeNew ? 2 : wholeOld ? 1 : 0;
+    std::string after;
+    ReadWholeFile(outside.c_str(), after);
+    if (after != std::string(kOutside, sizeof(kOutside)))
+        return false;
+    return damaged || (recovered && (wholeOld || wholeNew));
+}
+
 std::wstring ProgramDir()
 {
     wchar_t path[MAX_PATH];
@@ -299,12 +378,22 @@ int wmain(int argc, wchar_t** argv)
     }
 
     Random random{startValue};
-    unsigned long long checksum = 0, storeInputs = 0, fileInputs = 0, failures = 0;
+    unsigned long long checksum = 0, storeInputs = 0, fileInputs = 0, setInputs = 0, failures = 0;
     LARGE_INTEGER frequency, begin, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&begin);
     for (inputNumber = 0; inputNumber < count; ++inputNumber) {
         unsigned what = random.Below(20);
+        if (what == 3) {  // an interrupted set replacement
+            if (!CheckSetRecovery(random, scratch, checksum)) {
+                fprintf(stderr, "dpdb-fuzz: set replacement input %llu (start %llu) left neither whole set after "
+                                "recovery, or changed a file outside its folder\n",
+                        inputNumber, startValue);
+                ++failures;
+            }
+            ++setInputs;
+            continue;
+        }
         if (what < 2) {  // a store file
             bool profiles = what == 0;
             currentInput = StoreInput(random, profiles, scratch + L"\\made.dat");
@@ -345,12 +434,15 @@ int wmain(int argc, wchar_t** argv)
     }
     QueryPerformanceCounter(&end);
     double seconds = double(end.QuadPart - begin.QuadPart) / double(frequency.QuadPart);
-    for (const wchar_t* name : {L"\\store.dat", L"\\db.dat", L"\\made.dat"})
+    for (const wchar_t* name : {L"\\store.dat", L"\\db.dat", L"\\made.dat", L"\\outside.dat", L"\\dialpass.lock"})
         DeleteFileW((scratch + name).c_str());
+    EmptyFolder(scratch + L"\\set");
+    RemoveDirectoryW((scratch + L"\\set").c_str());
     RemoveDirectoryW(scratch.c_str());
-    printf("dpdb-fuzz: start %llu: %llu inputs tried (%llu database buffers, %llu through files, %llu store files) "
-           "in %.2f s, %.0f inputs per second; %llu failures, no crash (checksum %llu)\n",
-           startValue, count, count - storeInputs - fileInputs, fileInputs, storeInputs, seconds,
+    printf("dpdb-fuzz: start %llu: %llu inputs tried (%llu database buffers, %llu through files, %llu store files, "
+           "%llu interrupted set replacements) in %.2f s, %.0f inputs per second; %llu failures, no crash "
+           "(checksum %llu)\n",
+           startValue, count, count - storeInputs - fileInputs - setInputs, fileInputs, storeInputs, setInputs, seconds,
            seconds > 0 ? double(count) / seconds : 0.0, failures, checksum);
     return failures ? 1 : 0;
 }

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 #include <map>
 #include <set>
@@ -54,29 +53,23 @@ std::string WithCrLf(const std::string& source)
 
 // A field that the applet reads like atoi must be plain decimal digits within the record's range,
 // or the applet reads another number than the one meant ("x" as 0, "7x" as 7, 70000 cut to 4464).
-const char* CheckNumber(const char* from, const char* to, uint32_t most, const char* name)
+std::string CheckNumber(const char* from, const char* to, uint32_t most, const std::string& name)
 {
-    static char text[96];
-    if (from == to) {
-        snprintf(text, sizeof(text), "no %s (expected decimal digits)", name);
-        return text;
-    }
+    if (from == to)
+        return name + " is missing (expected decimal digits)";
     uint64_t value = 0;
     for (const char* p = from; p < to; ++p) {
-        if (*p < '0' || *p > '9') {
-            snprintf(text, sizeof(text), "%s is not a number: only the digits 0 to 9 are read as one", name);
-            return text;
-        }
+        if (*p < '0' || *p > '9')
+            return name + " is not a number: only the digits 0 to 9 are read as one";
         if (value <= most)
             value = value * 10 + uint64_t(*p - '0');
     }
-    if (value > most) {
-        snprintf(text, sizeof(text), "%s is out of range: at most %lu", name, static_cast<unsigned long>(most));
-        return text;
-    }
-    return nullptr;
+    if (value > most)
+        return name + " is out of range: at most " + std::to_string(most);
+    return std::string();
 }
 
+// The start of field index (counted from 0) of [line, end); to gets its end: the next ';' or end.
 const char* Field(const char* line, const char* end, int index, const char*& to)
 {
     const char* from = line;
@@ -90,40 +83,41 @@ const char* Field(const char* line, const char* end, int index, const char*& to)
     }
 }
 
-// What the record parsers accept but the applet would misread; null when the line is sound.
-const char* Strict(const CountryRecord&, const char* line, const char* end)
+// What the record parsers accept but the applet would misread; empty when the line is sound.
+std::string Strict(const CountryRecord&, const char* line, const char* end)
 {
     const char *to, *from = Field(line, end, 0, to);
-    if (const char* what = CheckNumber(from, to, 65535, "the id"))
-        return what;
-    from = Field(line, end, 2, to);
-    return CheckNumber(from, end, 65535, "the country code");
+    std::string what = CheckNumber(from, to, 65535, "the id");
+    if (what.empty()) {
+        from = Field(line, end, 2, to);
+        what = CheckNumber(from, end, 65535, "the country code");
+    }
+    return what;
 }
 
-const char* Strict(const OperatorRecord&, const char* line, const char* end)
+std::string Strict(const OperatorRecord&, const char* line, const char* end)
 {
     const char *to, *from = Field(line, end, 0, to);
-    if (const char* what = CheckNumber(from, to, 2147483647, "the operator number"))
-        return what;
-    from = Field(line, end, 1, to);
-    if (const char* what = CheckNumber(from, to, 65535, "the country code"))
-        return what;
-    if (to < end && to + 1 < end)
-        return "text after the closing ';' (expected operator;code;)";
-    return nullptr;
+    std::string what = CheckNumber(from, to, 2147483647, "the operator number");
+    if (what.empty()) {
+        from = Field(line, end, 1, to);
+        what = CheckNumber(from, to, 65535, "the country code");
+    }
+    if (what.empty() && to < end && to + 1 < end)
+        what = "text after the closing ';' (expected operator;code;)";
+    return what;
 }
 
-const char* Strict(const ProviderRecord& record, const char* line, const char* end)
+std::string Strict(const ProviderRecord& record, const char* line, const char* end)
 {
     const char *to, *from = Field(line, end, 0, to);
-    if (const char* what = CheckNumber(from, to, 65535, "the provider id"))
-        return what;
-    if (!record.shortName[0])
-        return "empty short name: it names the access-number file";
-    return nullptr;
+    std::string what = CheckNumber(from, to, 65535, "the provider id");
+    if (what.empty() && !record.shortName[0])
+        what = "empty short name: it names the access-number file";
+    return what;
 }
 
-const char* Strict(const AccessNumberRecord&, const char* line, const char* end)
+std::string Strict(const AccessNumberRecord&, const char* line, const char* end)
 {
     const char *to, *from = Field(line, end, 0, to);
     return CheckNumber(from, to, 65535, "the country code");
@@ -240,11 +234,10 @@ private:
                 continue;
             }
             Record record;
-            const char* what = record.Parse(line, length);
-            if (!what)
-                what = Strict(record, line, end);
-            if (what) {
-                Problem(shown, number, Widen(what));
+            const char* refused = record.Parse(line, length);
+            std::string what = refused ? std::string(refused) : Strict(record, line, end);
+            if (!what.empty()) {
+                Problem(shown, number, Widen(what.c_str()));
             } else {
                 ++result.records;
                 visit(record, number);

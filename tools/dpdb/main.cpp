@@ -138,6 +138,17 @@ bool IsDirectory(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// A folder to read: true, or false after saying why not.
+bool ReadableDirectory(const std::wstring& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        Err(path + L": cannot be opened: " + SystemErrorText(GetLastError()));
+    else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        Err(path + L": not a directory");
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 // Creates path and its missing parents.
 bool MakeDirectories(const std::wstring& path)
 {
@@ -169,10 +180,8 @@ std::wstring Summary(const DbCheckResult& result)
 
 int Check(const std::wstring& directory, bool plain)
 {
-    if (!IsDirectory(directory)) {
-        Err(directory + L": not a directory");
+    if (!ReadableDirectory(directory))
         return kFileError;
-    }
     FileSetError error;
     if (!plain && !RecoverFolder(directory, &error)) {
         Err(error.Text());
@@ -205,10 +214,8 @@ bool SameFolder(const std::wstring& a, const std::wstring& b)
 
 int Build(const std::wstring& source, const std::wstring& target)
 {
-    if (!IsDirectory(source)) {
-        Err(source + L": not a directory");
+    if (!ReadableDirectory(source))
         return kFileError;
-    }
     if (SameFolder(source, target))
         return Usage(L"build: " + target + L" is the source folder; the scrambled files go to another folder");
     DbCheckResult checked = CheckDatabase(source, true);

@@ -1,0 +1,275 @@
+// Replacing a folder's files as one set: interrupted at every step, on a full disk, with files held
+// open, with two writers, and what the next opener (the applet's reader included) finds.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+#include "data/records.h"
+#include "data/safefile.h"
+#include "datatest.h"
+
+using namespace datatest;
+
+namespace {
+
+using Files = std::map<std::wstring, std::string>;  // name -> bytes; "" for a file that is absent
+
+const Files kOld = {{L"a.dat", "old a"}, {L"b.dat", "old bb"}, {L"c.dat", ""}};
+const Files kNew = {{L"a.dat", "new a, longer"}, {L"b.dat", "new b"}, {L"c.dat", "new c"}};
+
+void Put(const TempDir& dir, const Files& files)
+{
+    for (const auto& file : files) {
+        DeleteFileW((dir / file.first).c_str());
+        if (!file.second.empty())
+            WriteBytes(dir / file.first, file.second);
+    }
+}
+
+// "old", "new", or what the folder holds when it is neither whole set.
+std::string Holds(const TempDir& dir)
+{
+    Files found;
+    std::string shown;
+    for (const auto& file : kOld) {
+        found[file.first] = ReadBytes(dir / file.first);
+        shown += Narrow(file.first) + "=" + found[file.first] + " ";
+    }
+    return found == kOld ? "old" : found == kNew ? "new" : "a mix: " + shown;
+}
+
+bool Commit(const TempDir& dir, const Files& files, FileSetError* error = nullptr, DWORD wait = kFolderLockWait)
+{
+    FileSet set(dir.Path());
+    for (const auto& file : files)
+        set.Add(file.first, file.second);
+    bool ok = set.Commit(wait);
+    if (error)
+        *error = set.Error();
+    return ok;
+}
+
+// A writer stopped after each of its steps, then a recovery stopped after each of its own, and then
+// the next opener: always the whole old or the whole new set, and once the new set showed, never old.
+TEST(FileSet, InterruptedAfterAnyStepTheNextOpenerFindsAWholeSet)
+{
+    bool sawOld = false, sawNew = false;
+    for (int step = 0;; ++step) {
+        TempDir dir;
+        Put(dir, kOld);
+        FileSet::StopAfterStepsForTesting(step);
+        FileSetError error;
+        bool done = Commit(dir, kNew, &error);
+        FileSet::StopAfterStepsForTesting(-1);
+        if (done) {
+            EXPECT_EQ(Holds(dir), "new");
+            EXPECT_EQ(Names(dir.Path()), "a.dat b.dat c.dat dialpass.lock");
+            EXPECT_GT(step, 8);  // three new files, two copies of old ones, the journal, three swaps
+            break;
+        }
+        EXPECT_FALSE(error.oldSetKept) << step;
+        for (int again = 0; again < 12; ++again) {  // the recovery itself interrupted
+            TempDir copy;
+            CopyFiles(dir.Path(), copy.Path());
+            FileSet::StopAfterStepsForTesting(again);
+            RecoverFolder(copy.Path());
+            FileSet::StopAfterStepsForTesting(-1);
+            EXPECT_TRUE(RecoverFolder(copy.Path())) << step << "/" << again;
+            std::string after = Holds(copy);
+            EXPECT_TRUE(after == "old" || after == "new") << step << "/" << again << ": " << after;
+            EXPECT_FALSE(sawNew && after == "old") << step << "/" << again;
+        }
+        ASSERT_TRUE(RecoverFolder(dir.Path())) << step;
+        sawOld = sawOld || Holds(dir) == "old";
+        sawNew = sawNew || Holds(dir) == "new";
+        // The next writer sweeps the temporaries of the one that crashed.
+        ASSERT_TRUE(Commit(dir, kNew)) << step;
+        EXPECT_EQ(Names(dir.Path()), "a.dat b.dat c.dat dialpass.lock") << step;
+    }
+    EXPECT_TRUE(sawOld && sawNew) << "old " << sawOld << ", new " << sawNew;
+}
+
+// A disk that fills after any number of bytes: the commit fails, the old set stays, nothing is left.
+TEST(FileSet, ADiskThatFillsPartWayLeavesTheOldSet)
+{
+    TempDir dir;
+    Put(dir, kOld);
+    long long limit = 0;
+    for (;; ++limit) {
+        SafeFileWriter::SetWriteLimitForTesting(limit);
+        FileSetError error;
+        bool done = Commit(dir, kNew, &error);
+        SafeFileWriter::SetWriteLimitForTesting(-1);
+        if (done)
+            break;
+        EXPECT_EQ(Holds(dir), "old") << limit;
+        EXPECT_EQ(Names(dir.Path()), "a.dat b.dat dialpass.lock") << limit;
+        EXPECT_EQ(error.code, DWORD(ERROR_DISK_FULL)) << limit;
+        EXPECT_TRUE(error.oldSetKept) << limit;
+    }
+    EXPECT_EQ(Holds(dir), "new");
+    EXPECT_GT(limit, 29);  // the new files and the copies of the old ones, before the journal
+}
+
+// A file held open by another program (as the applet's reader holds it: sharing reads only) cannot
+// be replaced: the swaps already made are undone, whether by the writer or by the next opener.
+TEST(FileSet, AHeldFileBringsBackTheOldSet)
+{
+    auto hold = [](const TempDir& dir, const wchar_t* name) {
+        return CreateFileW((dir / name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    };
+    // held: files open during the commit (or, after stopAfter steps, during the recovery);
+    // recovers: what RecoverFolder answers while they are held; then what the folder holds
+    struct Case { const wchar_t* held[2]; int stopAfter; bool recovers; const char* holds; } cases[] = {
+        {{L"a.dat"}, -1, true, "old"},
+        {{L"b.dat"}, -1, true, "old"},         // a.dat was already swapped and is put back
+        {{L"b.dat"}, 7, true, "old"},          // journal written: the next opener cannot swap b.dat
+        {{L"a.dat", L"b.dat"}, 8, false, "?"}, // a.dat swapped and held: neither set until released
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        Put(dir, kOld);
+        HANDLE held[2] = {INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE};
+        FileSetError error;
+        if (c.stopAfter < 0) {
+            for (int i = 0; i < 2 && c.held[i]; ++i)
+                held[i] = hold(dir, c.held[i]);
+            EXPECT_FALSE(Commit(dir, kNew, &error));
+            EXPECT_EQ(error.file, dir / c.held[c.held[1] ? 1 : 0]);
+            EXPECT_NE(error.code, 0u);
+            EXPECT_TRUE(error.oldSetKept);
+            EXPECT_NE(error.Text().find(L"; the old files are in place"), std::wstring::npos) << Narrow(error.Text());
+        } else {
+            FileSet::StopAfterStepsForTesting(c.stopAfter);
+            EXPECT_FALSE(Commit(dir, kNew));
+            FileSet::StopAfterStepsForTesting(-1);
+            for (int i = 0; i < 2 && c.held[i]; ++i)
+                held[i] = hold(dir, c.held[i]);
+            EXPECT_EQ(RecoverFolder(dir.Path(), &error), c.recovers) << Narrow(c.held[0]) << c.stopAfter;
+            EXPECT_EQ(error.oldSetKept, c.recovers) << Narrow(error.Text());
+        }
+        for (HANDLE handle : held) {
+            if (handle != INVALID_HANDLE_VALUE)
+                CloseHandle(handle);
+        }
+        EXPECT_TRUE(RecoverFolder(dir.Path()));
+        EXPECT_EQ(Holds(dir), c.recovers ? c.holds : "old") << Narrow(c.held[0]) << c.stopAfter;
+        EXPECT_EQ(Names(dir.Path()), "a.dat b.dat dialpass.lock") << Narrow(c.held[0]) << c.stopAfter;
+    }
+}
+
+// Runs the test program as a child that takes the folder's lock and keeps it until it is ended.
+PROCESS_INFORMATION StartLockHolder(const std::wstring& folder)
+{
+    std::wstring program = ProgramDir() + L"\\dialpass_tests.exe";
+    std::wstring command = L"\"" + program + L"\" --hold-folder-lock \"" + folder + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                   &process);
+    return process;
+}
+
+// One writer at a time: a second one waits a bounded time and fails with a message that says why;
+// the lock of a writer that ends without letting go (killed, crashed) is free at once.
+TEST(FolderLock, ASecondWriterWaitsThenFailsAndAKilledWriterLetsGo)
+{
+    TempDir dir;
+    Put(dir, kOld);
+    FolderLock first;
+    FileSetError error;
+    ASSERT_TRUE(first.Acquire(dir.Path(), 0, error));
+    DWORD start = GetTickCount();
+    EXPECT_FALSE(Commit(dir, kNew, &error, 300));
+    DWORD waited = GetTickCount() - start;
+    EXPECT_GE(waited, 250u);
+    EXPECT_LT(waited, 3000u);
+    EXPECT_EQ(Narrow(error.Text()), Narrow(dir / L"dialpass.lock") +
+                                        ": another program is writing to this folder and did not finish within 0.3 "
+                                        "seconds: " + Narrow(SystemErrorText(ERROR_SHARING_VIOLATION)) +
+                                        "; the old files are in place");
+    EXPECT_EQ(Holds(dir), "old");
+    first.Release();
+    EXPECT_TRUE(Commit(dir, kNew, &error, 0)) << Narrow(error.Text());
+
+    PROCESS_INFORMATION child = StartLockHolder(dir.Path());
+    ASSERT_NE(child.hProcess, nullptr);
+    bool heldByChild = false;  // a child program can take seconds to start on a busy machine
+    for (DWORD begin = GetTickCount(); !heldByChild && GetTickCount() - begin < 40000;) {
+        FolderLock probe;
+        heldByChild = !probe.Acquire(dir.Path(), 0, error) && error.code == ERROR_SHARING_VIOLATION;
+        if (!heldByChild && WaitForSingleObject(child.hProcess, 50) == WAIT_OBJECT_0)
+            break;
+    }
+    DWORD childExit = 0;
+    GetExitCodeProcess(child.hProcess, &childExit);
+    EXPECT_TRUE(heldByChild) << "child: " << childExit << ", " << Narrow(error.Text());
+    TerminateProcess(child.hProcess, 9);
+    WaitForSingleObject(child.hProcess, 10000);
+    CloseHandle(child.hProcess);
+    CloseHandle(child.hThread);
+    EXPECT_TRUE(Commit(dir, kOld, &error, 2000)) << Narrow(error.Text());
+}
+
+TEST(FileSet, NamesMustBePlainFileNames)
+{
+    // name; accepted by IsPlainFileName
+    std::pair<const wchar_t*, bool> cases[] = {
+        {L"country.dat", true}, {L"Quill moor.dat", true}, {L"..dat", true}, {L"\x00e5land.dat", true},
+        {L"", false}, {L".", false}, {L"..", false}, {L"..\\..\\x.dat", false}, {L"a/b.dat", false},
+        {L"C:x.dat", false}, {L"x.dat:stream", false}, {L"a?.dat", false}, {L"a*.dat", false}, {L"a|b", false},
+        {L"a<b", false}, {L"a\"b", false}, {L"tab\t.dat", false}, {L"trailing.", false}, {L"blank ", false},
+        {L"CON.dat", false}, {L"con", false}, {L"Nul.dat", false}, {L"COM1.dat", false}, {L"lpt9.x.y", false},
+        {L"AUX .dat", false}, {L"COM10.dat", true}, {L"CONSOLE.dat", true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsPlainFileName(c.first), c.second) << Narrow(c.first);
+    FileSet set(L"C:\\anywhere");
+    EXPECT_FALSE(set.Add(L"..\\x.dat", "x"));
+    EXPECT_FALSE(set.Add(L"dialpass.journal", "x"));  // the folder's own files are not the caller's
+    EXPECT_FALSE(set.Add(L"~dp1-2.new", "x"));
+    EXPECT_TRUE(set.Add(L"x.dat", "x"));
+}
+
+// The applet's reader finishes an unfinished replacement before it reads a table, and never opens
+// a file outside the installation folder from a card provider's short name.
+TEST(FileSet, TheAppletsReaderFinishesAJournalAndStaysInItsFolder)
+{
+    TempDir dir;
+    InstallDirScope install(dir.Path().c_str());
+    auto scrambled = [](std::string text) { Scramble(&text[0], text.size()); return text; };
+    WriteBytes(dir / L"country.dat", scrambled("1;Old;1\r\n"));
+    WriteBytes(dir / L"Sample.dat", scrambled("1;100;\r\n"));
+    FileSet set(dir.Path());
+    set.Add(L"country.dat", scrambled("2;New;2\r\n"));
+    set.Add(L"Sample.dat", scrambled("2;200;\r\n"));
+    FileSet::StopAfterStepsForTesting(6);  // two new files, two copies, the journal: no swap yet
+    EXPECT_FALSE(set.Commit());
+    FileSet::StopAfterStepsForTesting(-1);
+    ASSERT_TRUE(FileExists(dir / L"dialpass.journal"));
+
+    countryTable.Clear();
+    LoadCountryTable();
+    ASSERT_NE(countryTable.Next(true), nullptr);
+    EXPECT_EQ(std::string(countryTable.Next(true)->name), "New");
+    EXPECT_FALSE(FileExists(dir / L"dialpass.journal"));
+    countryTable.Clear();
+
+    for (const char* shortName : {"..\\Sample", "a/../Sample", "CON", ".\\Sample"}) {
+        try {
+            LoadAccessNumberTable(shortName);
+            ADD_FAILURE() << shortName << " was read";
+        } catch (const CTableException& error) {
+            EXPECT_EQ(error.code, kTableOpenFailed) << shortName;
+        }
+        EXPECT_TRUE(accessNumberTable.IsEmpty()) << shortName;
+    }
+    LoadAccessNumberTable("Sample");
+    EXPECT_EQ(accessNumberTable.Count(), 1u);
+    accessNumberTable.Clear();
+}
+
+}  // namespace

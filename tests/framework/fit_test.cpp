@@ -1,0 +1,244 @@
+// Pages and full-screen dialogs on the screens they are shown on: a phone (240x320), the phone turned
+// sideways (320x240) and a desktop window of another size. Every visible control lies inside its window
+// across, none overlaps another (the title lies on the header picture by design), every caption is
+// shown whole or wrapped, what lies below is reached by scrolling, and turning the screen while the
+// sheet or a dialog is open lays it out again.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/module.h"
+#include "framework/dialog.h"
+#include "platform/shell.h"
+#include "resources/resource.h"
+#include "support/sheetdriver.h"
+#include "support/testids.h"
+
+namespace {
+
+struct Screen {
+    const char* name;
+    RECT work;
+};
+const Screen kScreens[] = {
+    {"phone 240x320", {0, 0, 240, 320}},
+    {"phone turned, 320x240", {0, 0, 320, 240}},
+    {"desktop window 640x480", {0, 0, 640, 480}},
+};
+
+// The work area of this process while the test runs; the old one comes back at the end.
+class WorkArea {
+public:
+    WorkArea() { SystemParametersInfoW(SPI_GETWORKAREA, 0, &old, 0); }
+    ~WorkArea() { Set(old); }
+    void Set(const RECT& work) { SystemParametersInfoW(SPI_SETWORKAREA, 0, const_cast<RECT*>(&work), 0); }
+    // What the system does when the phone turns: a new work area, announced to the top-level window.
+    void Turn(HWND window, const RECT& work)
+    {
+        Set(work);
+        SendMessageW(window, WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
+    }
+
+private:
+    RECT old;
+};
+
+std::string Describe(HWND window, HWND control)
+{
+    RECT r = RectIn(window, control);
+    std::ostringstream text;
+    text << "control " << GetDlgCtrlID(control) << " at (" << r.left << "," << r.top << ")-(" << r.right << ","
+         << r.bottom << ")";
+    return text.str();
+}
+
+std::string Text(const RECT& r)
+{
+    std::ostringstream text;
+    text << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
+    return text.str();
+}
+
+std::vector<HWND> VisibleControls(HWND window)
+{
+    std::vector<HWND> found;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (IsWindowVisible(child))
+            found.push_back(child);
+    return found;
+}
+
+bool ClassIs(HWND window, const wchar_t* name)
+{
+    wchar_t found[32] = L"";
+    GetClassNameW(window, found, 32);
+    return !lstrcmpiW(found, name);
+}
+
+// A button's caption fits on one line beside its mark, or the button wraps it and is tall enough for
+// its lines; a static's wrapped text fits its height.
+void ExpectCaptionShown(HWND window, HWND control)
+{
+    LONG style = GetWindowLongW(control, GWL_STYLE);
+    bool button = ClassIs(control, L"Button"), label = ClassIs(control, L"Static");
+    int type = button ? (style & BS_TYPEMASK) : (style & SS_TYPEMASK);
+    bool mark = button && type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON;
+    if (!(button && type != BS_GROUPBOX && type != BS_OWNERDRAW) && !(label && type <= SS_RIGHT))
+        return;
+    std::wstring text = WindowText(control);
+    if (text.empty())
+        return;
+    RECT r = RectIn(window, control);
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    // Beside the mark's box; its gap to the caption is left to the button.
+    int room = r.right - r.left - (mark ? MulDiv(12, GetDeviceCaps(dc, LOGPIXELSX), 96) : 0);
+    RECT line = {0, 0, room, 0}, lines = {0, 0, room, 0};
+    DrawTextW(dc, text.c_str(), -1, &line, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextW(dc, text.c_str(), -1, &lines, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    if (line.right <= room)
+        return;
+    if (button) {
+        EXPECT_TRUE(style & BS_MULTILINE) << Describe(window, control) << ": caption cut off at " << room << " of "
+                                          << line.right << " pixels";
+    }
+    EXPECT_LE(lines.bottom, r.bottom - r.top) << Describe(window, control) << ": the wrapped caption's lines";
+}
+
+// Every visible control of window inside it across and clear of the others; what lies below reached
+// by the window's own vertical scroll bar.
+void ExpectFits(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    SCOPED_TRACE(testing::Message() << "client area " << Text(client));
+    std::vector<HWND> controls = VisibleControls(window);
+    ASSERT_GT(controls.size(), 1u);
+    HWND header = GetDlgItem(window, IDC_HEADER_IMAGE);
+    RECT strip = header ? RectIn(window, header) : RECT{};
+    int lowest = 0;
+    for (size_t i = 0; i < controls.size(); ++i) {
+        RECT a = RectIn(window, controls[i]);
+        EXPECT_GE(a.left, 0) << Describe(window, controls[i]);
+        EXPECT_LE(a.right, client.right) << Describe(window, controls[i]);
+        lowest = std::max(lowest, int(a.bottom));
+        for (size_t j = i + 1; j < controls.size(); ++j) {
+            RECT b = RectIn(window, controls[j]), common, within;
+            if (!IntersectRect(&common, &a, &b))
+                continue;
+            HWND other = controls[i] == header ? controls[j] : controls[j] == header ? controls[i] : nullptr;
+            RECT lying = other == controls[j] ? b : a;
+            bool onStrip = other && IntersectRect(&within, &strip, &lying) && EqualRect(&within, &lying);
+            EXPECT_TRUE(onStrip) << Describe(window, controls[i]) << " overlaps " << Describe(window, controls[j]);
+        }
+        ExpectCaptionShown(window, controls[i]);
+    }
+    if (lowest <= client.bottom)
+        return;
+    ASSERT_TRUE(GetWindowLongW(window, GWL_STYLE) & WS_VSCROLL) << "controls down to " << lowest << ", no scroll bar";
+    SendMessageW(window, WM_VSCROLL, SB_BOTTOM, 0);
+    int bottom = 0;
+    for (HWND control : controls)
+        bottom = std::max(bottom, int(RectIn(window, control).bottom));
+    EXPECT_LE(bottom, client.bottom) << "scrolled to the bottom, the lowest control is still below";
+    SendMessageW(window, WM_VSCROLL, SB_TOP, 0);
+    for (HWND control : controls)
+        EXPECT_GE(RectIn(window, control).top, 0) << "scrolled back to the top: " << Describe(window, control);
+}
+
+void ExpectFillsWorkArea(HWND window, const RECT& work)
+{
+    RECT r;
+    GetWindowRect(window, &r);
+    EXPECT_TRUE(EqualRect(&r, &work)) << "window at " << Text(r) << ", work area " << Text(work);
+}
+
+TEST(ScreenFit, EveryPageFitsEachScreen)
+{
+    for (const Screen& screen : kScreens) {
+        SCOPED_TRACE(screen.name);
+        WorkArea area;
+        area.Set(screen.work);
+        SheetDriver driver;
+        ASSERT_NE(driver.Open(), nullptr);
+        ExpectFillsWorkArea(driver.sheet, screen.work);
+        for (int tab = 0; tab < 5; ++tab) {
+            SCOPED_TRACE(testing::Message() << "page " << tab);
+            HWND page = driver.ShowPage(tab);
+            ASSERT_NE(page, nullptr);
+            ExpectFits(page);
+        }
+        EXPECT_TRUE(driver.PressCancel());
+    }
+}
+
+TEST(ScreenFit, TurningThePhoneLaysTheOpenSheetOutAgain)
+{
+    WorkArea area;
+    area.Set(kScreens[0].work);
+    SheetDriver driver;
+    ASSERT_NE(driver.Open(), nullptr);
+    for (int tab = 4; tab >= 0; --tab)
+        driver.ShowPage(tab);
+    // The profile list reaches the right edge: it keeps its margin there at every width.
+    HWND general = driver.Page(0), profiles = driver.Control(0, IDC_PROFILES);
+    RECT client;
+    GetClientRect(general, &client);
+    int margin = client.right - RectIn(general, profiles).right;
+    driver.ShowPage(4);
+    for (const Screen& screen : {kScreens[1], kScreens[2], kScreens[0]}) {
+        SCOPED_TRACE(testing::Message() << "turned to " << screen.name);
+        area.Turn(driver.sheet, screen.work);
+        ExpectFillsWorkArea(driver.sheet, screen.work);
+        // Laid out while another page shows.
+        GetClientRect(general, &client);
+        EXPECT_EQ(client.right - RectIn(general, profiles).right, margin) << "page width " << client.right;
+        for (int tab = 0; tab < 5; ++tab) {
+            SCOPED_TRACE(testing::Message() << "page " << tab);
+            ExpectFits(driver.ShowPage(tab));
+        }
+    }
+    EXPECT_TRUE(driver.PressCancel());
+}
+
+// Set up as the product's full-screen dialogs are: soft keys, then the shell's full-screen set-up.
+class CFullScreenDialog : public CDialog {
+public:
+    CFullScreenDialog() : CDialog(IDD_TEST_FULLSCREEN) {}
+    INT_PTR OnInitDialog(WPARAM, LPARAM) override
+    {
+        SHMENUBARINFO bar{sizeof(bar), window, 0, IDM_SOFT_KEYS, moduleInstance, 0, 0, nullptr, 0};
+        SHCreateMenuBar(&bar);
+        SHINITDLGINFO info{SHIDIM_FLAGS, window, SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN};
+        SHInitDialog(&info);
+        return 1;
+    }
+};
+
+TEST(ScreenFit, FullScreenDialogFitsEachScreenAndTurnsWithIt)
+{
+    for (const Screen& screen : kScreens) {
+        SCOPED_TRACE(screen.name);
+        WorkArea area;
+        area.Set(screen.work);
+        CFullScreenDialog dialog;
+        ASSERT_NE(dialog.Create(nullptr), nullptr);
+        ShowWindow(dialog.window, SW_SHOW);
+        ExpectFillsWorkArea(dialog.window, screen.work);
+        ExpectFits(dialog.window);
+        const Screen& turned = kScreens[(&screen - kScreens + 1) % 3];
+        SCOPED_TRACE(testing::Message() << "turned to " << turned.name);
+        area.Turn(dialog.window, turned.work);
+        ExpectFillsWorkArea(dialog.window, turned.work);
+        ExpectFits(dialog.window);
+        DestroyWindow(dialog.window);
+    }
+}
+
+} // namespace
