@@ -24,7 +24,40 @@ bool SameName(const std::wstring& a, const std::wstring& b)
     return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
+const wchar_t kRunPrefix[] = L"run-";
+const wchar_t kOwnerName[] = L"owner.lock";
+
+// Deletes every file of folder and the folder.
+void RemoveFolder(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(JoinPath(folder, L"*").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileW(JoinPath(folder, found.cFileName).c_str());
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+    RemoveDirectoryW(folder.c_str());
+}
+
+// Removes the download folders of runs that were killed (their owner.lock is gone).
+void SweepAbandoned(const std::wstring& parent)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(JoinPath(parent, std::wstring(kRunPrefix) + L"*").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        std::wstring folder = JoinPath(parent, found.cFileName);
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            GetFileAttributesW(JoinPath(folder, kOwnerName).c_str()) == INVALID_FILE_ATTRIBUTES)
+            RemoveFolder(folder);
+    }
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+}
+
 // A folder of this run's downloads inside the temporary folder, removed with its files at the end.
+// While the run lives it holds owner.lock open (deleted when closed, by the system if the run is
+// killed), so that a later run can tell abandoned folders from those of a run still going.
 class RunFolder {
 public:
     ~RunFolder() { Remove(); }
@@ -32,24 +65,29 @@ public:
     {
         if (!MakeFolders(parent))
             return false;
-        path = JoinPath(parent, L"run-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+        path = JoinPath(parent, kRunPrefix + std::to_wstring(GetCurrentProcessId()) + L"-" +
                                     std::to_wstring(GetTickCount()));
-        return CreateDirectoryW(path.c_str(), nullptr) != 0;
+        if (!CreateDirectoryW(path.c_str(), nullptr)) {
+            path.clear();
+            return false;
+        }
+        owner = CreateFileW(JoinPath(path, kOwnerName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        return owner != INVALID_HANDLE_VALUE;
     }
-    void Remember(const std::wstring& name) { names.push_back(name); }
     void Remove()
     {
-        if (path.empty())
-            return;
-        for (const std::wstring& name : names)
-            DeleteFileW(JoinPath(path, name).c_str());
-        RemoveDirectoryW(path.c_str());
+        if (owner != INVALID_HANDLE_VALUE)
+            CloseHandle(owner);
+        owner = INVALID_HANDLE_VALUE;
+        if (!path.empty())
+            RemoveFolder(path);
         path.clear();
     }
     std::wstring path;
 
 private:
-    std::vector<std::wstring> names;
+    HANDLE owner = INVALID_HANDLE_VALUE;
 };
 
 class Run {
@@ -64,6 +102,7 @@ public:
     {
         log.Line(L"Checking for a newer card database at " + arguments.baseUrl);
         log.Line(L"Installation folder: " + arguments.installDir);
+        SweepAbandoned(arguments.tempFolder);
         // An update that was killed while installing is finished (or undone) before anything is read.
         FileSetError recovery;
         if (!RecoverFolder(arguments.installDir, &recovery))
@@ -208,7 +247,6 @@ private:
                      arguments.descriptionName + L" lists " + Hex(file.sha256));
                 return false;
             }
-            folder.Remember(file.name);
             std::wstring path = JoinPath(folder.path, file.name);
             if (!WriteWholeFile(path.c_str(), bytes.data(), bytes.size())) {
                 Fail(L"cannot write " + path + L" (error " + std::to_wstring(GetLastError()) + L")");

@@ -237,6 +237,12 @@ TEST_P(UpdateCrashTest, AKillWhileInstallingLeavesAWholeSetForTheNextOpen)
     UpdateRun next = RunUpdater(installation, site.Url());
     EXPECT_EQ(next.exitCode, isNew ? 1u : 0u) << next.log;
     EXPECT_EQ(ReadBytes(installation / L"database.ver"), "2\r\n");
+    // The dead run's download folder goes with the next run that downloads.
+    WIN32_FIND_DATAW found;
+    HANDLE left = FindFirstFileW(L"C:\\Temp\\Dialpass\\run-*", &found);
+    EXPECT_EQ(left, INVALID_HANDLE_VALUE) << Narrow(found.cFileName);
+    if (left != INVALID_HANDLE_VALUE)
+        FindClose(left);
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, UpdateCrashTest, testing::Values(1, 3, 7, 12, 18));
