@@ -6,6 +6,7 @@ The first part of a request's path chooses the behaviour, the rest names a file 
   /stall-headers/PATH  reads the request and never answers (until the client gives up)
   /stall-body/PATH     sends the headers and the first half of the file, then nothing
   /redirect/PATH       302 to /ok/PATH
+  /slow/PATH           the file after a pause of SLOW_PAUSE seconds (for pictures of the progress)
 Every stall ends after STALL_LIMIT seconds; the server ends by itself after IDLE_LIMIT seconds
 without a request, and after LIFE_LIMIT seconds in any case.
 """
@@ -18,6 +19,7 @@ import threading
 import time
 
 STALL_LIMIT = 40
+SLOW_PAUSE = 0.7
 IDLE_LIMIT = 900
 LIFE_LIMIT = 3600
 
@@ -59,7 +61,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.end_headers()
             return
         path = os.path.realpath(os.path.join(self.server.root, rest))
-        if mode not in ("ok", "stall-body") or not path.startswith(self.server.root + os.sep) \
+        if mode == "slow":
+            time.sleep(SLOW_PAUSE)
+        if mode not in ("ok", "stall-body", "slow") or not path.startswith(self.server.root + os.sep) \
                 or not os.path.isfile(path):
             body = b"not found\n"
             self.send_response(404)
