@@ -7,6 +7,7 @@
 #include "app/propsheet.h"
 #include "app/sheetpages.h"
 #include "base/module.h"
+#include "framework/collector.h"
 #include "platform/shell.h"
 #include "resources/resource.h"
 
@@ -25,6 +26,8 @@ void ShowSettings(HWND controlPanel)
     }
     CFrmPropSheet sheet(sheetPages, kSheetPageCount, IDS_TAB_TITLES);
     sheet.DoModal(controlPanel, app->title.Text());  // the result is not used
+    // A host may keep the library loaded for hours: what the sheet made for its own use goes now.
+    garbageCollector.Collect();
 }
 
 } // namespace

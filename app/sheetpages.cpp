@@ -1,6 +1,6 @@
 #include "app/sheetpages.h"
 
-CFrmGeneral generalPage;
+CFrmGeneral generalPage(providerPage);
 CFrmProvider providerPage;
 CFrmPhone phonePage;
 CFrmUpdate updatePage;

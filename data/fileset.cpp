@@ -125,6 +125,24 @@ bool ParseJournal(const std::string& text, JournalState& state, std::vector<Swap
     return true;
 }
 
+// Reads a whole file; false with the system's code when it cannot be opened or read whole (a copy
+// or a journal cut short would put wrong bytes back).
+bool ReadExactly(const std::wstring& path, std::string& bytes, DWORD& code)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!ReadWholeFile(path.c_str(), bytes, &code))
+        return false;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+        code = GetLastError();
+        return false;
+    }
+    if (data.nFileSizeHigh || data.nFileSizeLow != bytes.size()) {
+        code = ERROR_HANDLE_EOF;
+        return false;
+    }
+    return true;
+}
+
 bool Exists(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -305,7 +323,7 @@ public:
         std::wstring journal = Path(kJournalName);
         std::string text;
         DWORD code = 0;
-        if (!ReadWholeFile(journal.c_str(), text, &code)) {
+        if (!ReadExactly(journal, text, code)) {
             if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
                 return true;
             Fail(journal, L"cannot be read", code, false);
@@ -507,7 +525,7 @@ bool FileSet::Commit(DWORD lockWait)
         std::wstring target = replacement.Path(swap.target);
         std::string old;
         DWORD code = 0;
-        if (!ReadWholeFile(target.c_str(), old, &code)) {
+        if (!ReadExactly(target, old, code)) {
             if (code == ERROR_FILE_NOT_FOUND)
                 continue;
             replacement.Fail(target, L"cannot be read to keep a copy of it", code, true);

@@ -7,6 +7,9 @@
 // next and finds a journal finishes it, so readers see the whole old set or the whole new set.
 // A swap that cannot be made (a file held open, a read-only file on Windows) puts the old set back.
 // A set of one file needs no journal: its one swap replaces the file in a single step.
+//
+// Use: RecoverFolder(folder) before reading a folder; to write,
+//     FileSet set(folder); set.Add(L"country.dat", bytes); ...; if (!set.Commit()) show set.Error().Text();
 #pragma once
 #include <windows.h>
 

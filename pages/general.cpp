@@ -1,5 +1,173 @@
 #include "pages/general.h"
 
+#include "data/datafile.h"
+#include "pages/dialerconfig.h"
+#include "pages/dlgprofile.h"
+#include "pages/dlgutils.h"
+#include "pages/provider.h"
 #include "resources/resource.h"
 
-CFrmGeneral::CFrmGeneral() : CFrmPage(IDD_GENERAL, IDC_GENERAL_TITLE) {}
+CFrmGeneral::CFrmGeneral(CFrmProvider& provider) : CFrmPage(IDD_GENERAL, IDC_GENERAL_TITLE), provider(provider) {}
+
+void CFrmGeneral::OnInitPage()
+{
+    // Each opening shows what the files hold: the stores outlive a sheet left with Cancel, and
+    // loading appends, so what an earlier opening kept in memory goes first (a profile must never
+    // be listed twice, and an edit that was cancelled must not be saved by a later OK).
+    currentProfile = nullptr;
+    profileStore.Clear();
+    cardSettingsStore.Clear();
+    if (CString* path = GetDataPath(L"profiles.dat"))
+        profileStore.Load(path->Text());
+    FillProfiles();
+    SyncEnable(false);
+}
+
+void CFrmGeneral::FillProfiles()
+{
+    uint16_t count = uint16_t(profileStore.Count());
+    if (count > 0) {
+        unsigned current = profileStore.Current();
+        for (unsigned i = 0; i < count; ++i) {
+            ProfileRecord* record = nullptr;
+            if (!profileStore.Get(i, record))
+                continue;
+            currentProfile = record;
+            LRESULT entry = SendDlgItemMessageW(window, IDC_PROFILES, CB_ADDSTRING, 0,
+                                                reinterpret_cast<LPARAM>(record->name));
+            SendDlgItemMessageW(window, IDC_PROFILES, CB_SETITEMDATA, WPARAM(entry), LPARAM(i));
+            if (i == current)
+                SendDlgItemMessageW(window, IDC_PROFILES, CB_SETCURSEL, WPARAM(entry), 0);
+        }
+        // An index out of range leaves the last profile listed as the current one.
+        ProfileRecord* record = nullptr;
+        if (profileStore.Get(current, record))
+            currentProfile = record;
+    }
+    EnableEditing(count >= 1);
+}
+
+void CFrmGeneral::EnableEditing(bool enable)
+{
+    EnableWindow(GetDlgItem(window, IDC_EDIT_PROFILE), enable);
+    EnableWindow(GetDlgItem(window, IDC_DELETE_PROFILE), enable);
+}
+
+void CFrmGeneral::AddSelected(const wchar_t* name, unsigned index)
+{
+    wchar_t text[32];
+    lstrcpynW(text, name, 32);
+    LRESULT entry = SendDlgItemMessageW(window, IDC_PROFILES, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    SendDlgItemMessageW(window, IDC_PROFILES, CB_SETCURSEL, WPARAM(entry), 0);
+    SendDlgItemMessageW(window, IDC_PROFILES, CB_SETITEMDATA, WPARAM(entry), LPARAM(index));
+}
+
+LRESULT CFrmGeneral::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    WORD id = LOWORD(wParam), code = HIWORD(wParam);
+    if (id == IDOK)
+        Apply();
+    else if (id == IDC_PROFILES && code == CBN_SELCHANGE)
+        SelectionChanged();
+    else if (id == IDC_NEW_PROFILE && code == BN_CLICKED)
+        NewProfile();
+    else if (id == IDC_EDIT_PROFILE && code == BN_CLICKED)
+        EditProfile();
+    else if (id == IDC_DELETE_PROFILE && code == BN_CLICKED)
+        DeleteProfile();
+    return CFormWnd::OnCommand(wParam, lParam);
+}
+
+void CFrmGeneral::Apply()
+{
+    SyncEnable(true);
+    // The stores replace their files only when written whole; a failed save leaves the old file.
+    profileStore.Save();
+    // A store never loaded in this opening is empty and leaves "settings.dat" as it is.
+    if (cardSettingsStore.Count() > 0)
+        cardSettingsStore.Save();
+    PublishDialerConfig();
+}
+
+void CFrmGeneral::SelectionChanged()
+{
+    unsigned index = unsigned(GetSelItemData(window, IDC_PROFILES));
+    ProfileRecord* record = nullptr;
+    if (profileStore.Get(index, record)) {
+        currentProfile = record;
+        profileStore.SetCurrent(index);
+    }
+    provider.UpdateProvider();
+}
+
+void CFrmGeneral::NewProfile()
+{
+    CDlgProfileName dialog(nullptr);
+    if (dialog.DoModal(this) != IDOK || !dialog.profile)
+        return;
+    currentProfile = dialog.profile;
+    AddSelected(dialog.profile->name, dialog.profileIndex);
+    profileStore.SetCurrent(dialog.profileIndex);
+    provider.UpdateProvider();
+    EnableEditing(true);
+}
+
+void CFrmGeneral::EditProfile()
+{
+    LRESULT selected = SendDlgItemMessageW(window, IDC_PROFILES, CB_GETCURSEL, 0, 0);
+    if (selected < 0 || !currentProfile)
+        return;
+    CDlgProfileName dialog(currentProfile);
+    if (dialog.DoModal(this) != IDOK)
+        return;
+    // The record changed in place; its entry moves to the end until the list is next filled, and
+    // the item data keeps the way to the store.
+    currentProfile = dialog.profile;
+    SendDlgItemMessageW(window, IDC_PROFILES, CB_DELETESTRING, WPARAM(selected), 0);
+    AddSelected(currentProfile->name, profileStore.Current());
+    provider.UpdateProvider();
+}
+
+void CFrmGeneral::DeleteProfile()
+{
+    profileStore.Remove(profileStore.Current());
+    SendDlgItemMessageW(window, IDC_PROFILES, CB_RESETCONTENT, 0, 0);
+    ProfileRecord* first = nullptr;
+    if (profileStore.Get(0, first)) {
+        currentProfile = first;
+        profileStore.SetCurrent(0);
+    } else {
+        currentProfile = nullptr;
+    }
+    FillProfiles();
+    provider.UpdateProvider();
+}
+
+void CFrmGeneral::SyncEnable(bool save)
+{
+    DialerPageInputs inputs;
+    if (save) {
+        inputs.enableChecked = IsDlgButtonChecked(window, IDC_ENABLE) == BST_CHECKED;
+        ::SyncEnable(true, inputs);
+        return;
+    }
+    ::SyncEnable(false, inputs);
+    CheckDlgButton(window, IDC_ENABLE, inputs.enableChecked ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(window, IDC_DISABLE, inputs.enableChecked ? BST_UNCHECKED : BST_CHECKED);
+    provider.UpdateProvider();
+}
+
+void CFrmGeneral::PublishDialerConfig()
+{
+    DialerPageInputs inputs;
+    inputs.cardSettingsInitialised = provider.initialised;
+    // A page opened in an earlier opening of the sheet has no window now: no selection, no text.
+    if (provider.initialised && provider.window) {
+        inputs.selectedLocation = DWORD(GetSelItemData(provider.window, IDC_LOCATIONS));
+        GetDlgItemTextW(provider.window, IDC_LOCATIONS, inputs.locationText, 260);
+    }
+    inputs.profile = currentProfile;
+    CTableException failure;
+    if (!::PublishDialerConfig(inputs, &failure))
+        ShowTableError(window, failure);
+}

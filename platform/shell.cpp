@@ -1,5 +1,6 @@
 #include "platform/shell.h"
 
+#include <commctrl.h>
 #include <objbase.h>
 #include <wincodec.h>
 
@@ -135,6 +136,20 @@ BOOL SHCreateMenuBar(SHMENUBARINFO* info)
     return TRUE;
 }
 
+// The device's Done button in the title bar confirms the dialog (command 1); the desktop's close
+// box stands in for it, so its close is turned into OK instead of the dialog manager's Cancel.
+static LRESULT CALLBACK DoneButtonProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                       DWORD_PTR)
+{
+    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE) {
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        return 0;
+    }
+    if (message == WM_NCDESTROY)
+        RemoveWindowSubclass(dialog, DoneButtonProc, id);
+    return DefSubclassProc(dialog, message, wParam, lParam);
+}
+
 BOOL SHInitDialog(SHINITDLGINFO* info)
 {
     if (!info || !IsWindow(info->hDlg))
@@ -150,6 +165,8 @@ BOOL SHInitDialog(SHINITDLGINFO* info)
         // Like the device's shell, lay the dialog out for the screen, and again when it turns.
         FitControls(info->hDlg, design.right, true);
     }
+    if (info->dwFlags & SHIDIF_DONEBUTTON)
+        SetWindowSubclass(info->hDlg, DoneButtonProc, 1, 0);
     if (info->dwFlags & SHIDIF_SIPDOWN)
         SHSipPreference(info->hDlg, SIP_DOWN);
     return TRUE;

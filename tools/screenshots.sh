@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Opens the applet in Wine's Control Panel host on a phone-sized screen (240x320) under a private
-# Xvfb and writes a PNG of each of its five pages into OUT, then closes the sheet; then does the same
-# on the phone turned sideways (320x240), into OUT/320x240.
+# Xvfb, walks through it as a new user does (a profile, the location, a sequence) and writes a PNG
+# of each step and of each of its five pages into OUT, then closes the sheet without saving; then
+# does the same on the phone turned sideways (320x240), into OUT/320x240.
 #   tools/screenshots.sh BUILD OUT [SIZE]   (SIZE: only that screen, WIDTHxHEIGHT, into OUT)
 # The Wine prefix is a throwaway copy of the build's template (BUILD/wine/shots-SIZE). InstallDir is
 # set to $DIALPASS_INSTALL_DIR, else to BUILD/sample when that exists.
@@ -50,24 +51,48 @@ if [ -n "$install" ]; then
 fi
 
 applet=$("$WINE64" winepath -w "$build/bin/dialpass.cpl" 2>/dev/null)
+# The simulated network reports operator 26201, which the sample maps to Germany.
+"$WINE64" reg add 'HKCU\Software\Kestrova\CellularSimulator' /v Operator /t REG_SZ /d 26201 /f >/dev/null 2>&1
 "$WINE64" control "$applet" &
 host=$!
-"$WINE64" "$build/bin/sheetctl.exe" wait 30
-names=(general card-settings phone-settings update about)
-for i in 0 1 2 3 4; do
-    "$WINE64" "$build/bin/sheetctl.exe" show "$i"
+ctl() { "$WINE64" "$build/bin/sheetctl.exe" "$@"; }
+picture() {
     sleep 0.3
-    import -display "$DISPLAY" -window root "$out/$i-${names[$i]}.png"
-    echo "$out/$i-${names[$i]}.png"
+    import -display "$DISPLAY" -window root "$out/$1.png"
+    echo "$out/$1.png"
+}
+ctl wait 30
+# A new user's first walk: a profile created (its home location detected), General with the
+# profile selected, Card settings with the detected location and the provider, the sequence editor
+# with a sequence for international calls, then the other pages.
+ctl click 0 1007
+ctl dialog "Dialpass profile" 30
+ctl set "Dialpass profile" 1015 "Travel"
+ctl set "Dialpass profile" 1034 "12345"
+ctl set "Dialpass profile" 1035 "9876"
+picture walk-1-new-profile
+ctl end "Dialpass profile" 1
+names=(general card-settings phone-settings update about)
+for i in 0 1; do
+    ctl show "$i"
+    picture "$i-${names[$i]}"
 done
-"$WINE64" "$build/bin/sheetctl.exe" close
+ctl click 1 1018
+ctl dialog "Dialog" 30
+for step in 1029 1033 1031 1032; do ctl press "Dialog" "$step"; done
+picture walk-2-sequence-editor
+ctl end "Dialog" 1
+for i in 2 3 4; do
+    ctl show "$i"
+    picture "$i-${names[$i]}"
+done
+ctl close
 wait "$host" || true
 host=
 
 # --- The editing dialogs, opened on their own by dialogctl on the same database: the sequence
 # editor with a few steps, "Wait for" and "Specify digits" over it, and the profile dialog, whose
 # home location is detected through the simulated network (operator 26201).
-"$WINE64" reg add 'HKCU\Software\Kestrova\CellularSimulator' /v Operator /t REG_SZ /d 26201 /f >/dev/null 2>&1
 dialogs=(card waitfor digits profile)
 titles=("Dialog" "Wait for" "Specify digits" "Dialpass profile")
 for i in 0 1 2 3; do

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "resources/resource.h"
 #include "support/sheetdriver.h"
 
 namespace {
@@ -22,7 +23,7 @@ TEST(SheetTest, OpensOnGeneralWithFiveTitledTabsAtEveryOpening)
         for (int i = 0; i < 5; ++i)
             EXPECT_EQ(driver.Page(i) != nullptr, i == 0) << "tab " << i << ": a window only for the first";
         EXPECT_EQ(driver.CurrentTab(), 0);
-        EXPECT_NE(SendMessageW(driver.Control(0, 5040), STM_GETIMAGE, IMAGE_BITMAP, 0), 0) << "no header picture";
+        EXPECT_NE(SendMessageW(driver.Control(0, IDC_HEADER_IMAGE), STM_GETIMAGE, IMAGE_BITMAP, 0), 0) << "no header picture";
         EXPECT_TRUE(driver.PressCancel());
         EXPECT_EQ(driver.result, 0) << "CPL_DBLCLK's result";
     }

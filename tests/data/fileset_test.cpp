@@ -117,25 +117,26 @@ TEST(FileSet, ADiskThatFillsPartWayLeavesTheOldSet)
 // be replaced: the swaps already made are undone, whether by the writer or by the next opener.
 TEST(FileSet, AHeldFileBringsBackTheOldSet)
 {
-    auto hold = [](const TempDir& dir, const wchar_t* name) {
-        return CreateFileW((dir / name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    };
-    // held: files open during the commit (or, after stopAfter steps, during the recovery);
-    // recovers: what RecoverFolder answers while they are held; then what the folder holds
-    struct Case { const wchar_t* held[2]; int stopAfter; bool recovers; const char* holds; } cases[] = {
-        {{L"a.dat"}, -1, true, "old"},
-        {{L"b.dat"}, -1, true, "old"},         // a.dat was already swapped and is put back
-        {{L"b.dat"}, 7, true, "old"},          // journal written: the next opener cannot swap b.dat
-        {{L"a.dat", L"b.dat"}, 8, false, "?"}, // a.dat swapped and held: neither set until released
+    // held: files open during the commit (or, after stopAfter steps, during the recovery), sharing
+    // reads (as the applet's reader) or nothing; recovers: what RecoverFolder answers meanwhile
+    struct Case { const wchar_t* held[2]; DWORD share; int stopAfter; bool recovers; } cases[] = {
+        {{L"a.dat"}, FILE_SHARE_READ, -1, true},
+        {{L"b.dat"}, FILE_SHARE_READ, -1, true},          // a.dat was already swapped and is put back
+        {{L"b.dat"}, 0, -1, true},                        // not even a copy of the old b.dat can be made
+        {{L"b.dat"}, FILE_SHARE_READ, 7, true},           // journal written: the next opener cannot swap b.dat
+        {{L"a.dat", L"b.dat"}, FILE_SHARE_READ, 8, false}, // a.dat swapped and held: neither set until released
     };
     for (const Case& c : cases) {
         TempDir dir;
         Put(dir, kOld);
+        auto hold = [&](const wchar_t* name) {
+            return CreateFileW((dir / name).c_str(), GENERIC_READ, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
+        };
         HANDLE held[2] = {INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE};
         FileSetError error;
         if (c.stopAfter < 0) {
             for (int i = 0; i < 2 && c.held[i]; ++i)
-                held[i] = hold(dir, c.held[i]);
+                held[i] = hold(c.held[i]);
             EXPECT_FALSE(Commit(dir, kNew, &error));
             EXPECT_EQ(error.file, dir / c.held[c.held[1] ? 1 : 0]);
             EXPECT_NE(error.code, 0u);
@@ -146,7 +147,7 @@ TEST(FileSet, AHeldFileBringsBackTheOldSet)
             EXPECT_FALSE(Commit(dir, kNew));
             FileSet::StopAfterStepsForTesting(-1);
             for (int i = 0; i < 2 && c.held[i]; ++i)
-                held[i] = hold(dir, c.held[i]);
+                held[i] = hold(c.held[i]);
             EXPECT_EQ(RecoverFolder(dir.Path(), &error), c.recovers) << Narrow(c.held[0]) << c.stopAfter;
             EXPECT_EQ(error.oldSetKept, c.recovers) << Narrow(error.Text());
         }
@@ -155,7 +156,7 @@ TEST(FileSet, AHeldFileBringsBackTheOldSet)
                 CloseHandle(handle);
         }
         EXPECT_TRUE(RecoverFolder(dir.Path()));
-        EXPECT_EQ(Holds(dir), c.recovers ? c.holds : "old") << Narrow(c.held[0]) << c.stopAfter;
+        EXPECT_EQ(Holds(dir), "old") << Narrow(c.held[0]) << c.stopAfter;
         EXPECT_EQ(Names(dir.Path()), "a.dat b.dat dialpass.lock") << Narrow(c.held[0]) << c.stopAfter;
     }
 }
@@ -199,10 +200,9 @@ TEST(FolderLock, ASecondWriterWaitsThenFailsAndAKilledWriterLetsGo)
     ASSERT_NE(child.hProcess, nullptr);
     bool heldByChild = false;  // a child program can take seconds to start on a busy machine
     for (DWORD begin = GetTickCount(); !heldByChild && GetTickCount() - begin < 40000;) {
-        FolderLock probe;
-        heldByChild = !probe.Acquire(dir.Path(), 0, error) && error.code == ERROR_SHARING_VIOLATION;
+        heldByChild = !FolderLock().Acquire(dir.Path(), 0, error) && error.code == ERROR_SHARING_VIOLATION;
         if (!heldByChild && WaitForSingleObject(child.hProcess, 50) == WAIT_OBJECT_0)
-            break;
+            break;  // the probe above let go at once, so the child was not kept out
     }
     DWORD childExit = 0;
     GetExitCodeProcess(child.hProcess, &childExit);

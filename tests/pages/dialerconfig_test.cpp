@@ -11,6 +11,7 @@
 #include "data/stores.h"
 #include "pages/dialerconfig.h"
 #include "data/datatest.h"
+#include "support/sheetdriver.h"
 
 namespace {
 
@@ -23,32 +24,6 @@ const BYTE kSequence1[] = {1, 0, 2, 0, 3, 0};
 const wchar_t kShown0[] = L"binary:128 010005050602303004";
 const wchar_t kShown1[] = L"binary:128 0100020003";
 const wchar_t kZeros[] = L"binary:128 ";
-
-// "dword:N", "sz:text" (one terminator), "binary:SIZE HEX" (to the last non-zero byte), "-" or "no key".
-std::wstring Show(const wchar_t* path, const wchar_t* name)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return L"no key";
-    std::vector<BYTE> bytes(1024);
-    DWORD type = REG_NONE, size = DWORD(bytes.size());
-    LONG error = RegQueryValueExW(key, name, nullptr, &type, bytes.data(), &size);
-    RegCloseKey(key);
-    bytes.resize(size);
-    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), size / 2);
-    if (error)
-        return L"-";
-    if (type == REG_DWORD && size == 4)
-        return L"dword:" + std::to_wstring(*reinterpret_cast<DWORD*>(bytes.data()));
-    if (type == REG_SZ && size % 2 == 0 && text.find(L'\0') + 1 == text.size())
-        return L"sz:" + text.substr(0, text.size() - 1);
-    std::wstring shown = L"binary:" + std::to_wstring(size) + L" ";
-    while (!bytes.empty() && !bytes.back())
-        bytes.pop_back();
-    for (BYTE b : bytes)
-        shown += L"0123456789ABCDEF"[b >> 4], shown += L"0123456789ABCDEF"[b & 15];
-    return type == REG_BINARY ? shown : L"type " + std::to_wstring(type) + L", size " + std::to_wstring(size);
-}
 
 void WriteNumber(const wchar_t* path, const wchar_t* name, DWORD value)
 {
@@ -63,7 +38,7 @@ using Want = std::tuple<const wchar_t*, const wchar_t*, std::wstring>;  // key, 
 void ExpectValues(const std::string& what, std::initializer_list<Want> wants)
 {
     for (const auto& [key, name, shown] : wants)
-        EXPECT_EQ(Show(key, name), shown) << what << ": " << key << " " << name;
+        EXPECT_EQ(ShowValue(key, name), shown) << what << ": " << key << " " << name;
 }
 
 // The profile "Travel", account 12345, PIN 9876, home 49, with this card provider.

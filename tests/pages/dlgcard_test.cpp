@@ -263,6 +263,10 @@ TEST(SequenceEditor, OpensFullScreenWithTheSoftKeys)
     GetMenuStringW(GetMenu(editor.Window()), IDCANCEL, cancel, 16, MF_BYCOMMAND);
     EXPECT_EQ(std::wstring(ok) + L"|" + cancel, L"OK|Cancel");
     EXPECT_EQ(LastSipPreference(), SIP_DOWN);
+    // The close box is the device's Done button: it confirms, as OK does.
+    PostMessageW(editor.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(editor.Ended());
+    EXPECT_EQ(editor.result, IDOK);
 }
 
 // The up-down runs from position 127 (2 s) to 1 (254 s); the up arrow lengthens the wait.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "resources/resource.h"
 #include "support/sheetdriver.h"
 
 namespace {
@@ -49,8 +50,9 @@ void CheckHeaders(int scale)
     const struct {
         int tab, titleId;
         const wchar_t* title;
-    } pages[] = {{0, 5042, L"General"}, {1, 5043, L"Card settings"}, {2, 5045, L"Phone settings"},
-                 {3, 5046, L"Update"}, {4, 1053, L"About"}};
+    } pages[] = {{0, IDC_GENERAL_TITLE, L"General"}, {1, IDC_PROVIDER_TITLE, L"Card settings"},
+                 {2, IDC_PHONE_TITLE, L"Phone settings"}, {3, IDC_UPDATE_TITLE, L"Update"},
+                 {4, IDC_ABOUT_TITLE, L"About"}};
     LOGFONTW tahoma{};
     tahoma.lfHeight = 18;
     lstrcpyW(tahoma.lfFaceName, L"Tahoma");
@@ -59,7 +61,7 @@ void CheckHeaders(int scale)
     ASSERT_NE(driver.Open(), nullptr);
     for (const auto& p : pages) {
         SCOPED_TRACE(testing::Message() << "page " << p.tab);
-        HWND page = driver.ShowPage(p.tab), image = GetDlgItem(page, 5040), title = GetDlgItem(page, p.titleId);
+        HWND page = driver.ShowPage(p.tab), image = GetDlgItem(page, IDC_HEADER_IMAGE), title = GetDlgItem(page, p.titleId);
         ASSERT_NE(page, nullptr);
         RECT at = RectIn(page, image);
         EXPECT_TRUE(at.left == 0 && at.top == scale) << "the picture is not shifted below its template place";

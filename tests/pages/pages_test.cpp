@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "resources/resource.h"
 #include "support/sheetdriver.h"
 
 namespace {
@@ -14,18 +15,18 @@ TEST(PageControls, EveryPageShowsItsControlsAndTexts)
         const wchar_t* text;  // null: not compared
         bool visible;
     } controls[] = {
-        {0, 1001, L"Button", L"Enable", true},
-        {0, 1004, L"ComboBox", nullptr, true},
-        {0, 1009, L"Button", L"Delete", true},
-        {1, 1052, L"Edit", L"", true},
-        {1, 1008, L"ComboBox", nullptr, true},
-        {1, 1053, L"Button", L"Detect", true},
-        {1, 1019, L"Button", L"Local calls", true},
-        {1, 1020, L"Button", L"Home calls", false},  // shown instead of Local calls abroad
-        {3, 1017, L"Button", L"Check for updates", true},
-        {4, 1056, L"Static", L"Kestrova Dialpass for Pocket PC", true},
-        {4, 1054, L"Static", L"Dialpass 1.0", true},  // the version: the application's title
-        {4, 1055, L"Static", L"0701311", true},
+        {0, IDC_ENABLE, L"Button", L"Enable", true},
+        {0, IDC_PROFILES, L"ComboBox", nullptr, true},
+        {0, IDC_DELETE_PROFILE, L"Button", L"Delete", true},
+        {1, IDC_CARD_PROVIDER, L"Edit", L"", true},
+        {1, IDC_LOCATIONS, L"ComboBox", nullptr, true},
+        {1, IDC_DETECT, L"Button", L"Detect", true},
+        {1, IDC_LOCAL_CALLS, L"Button", L"Local calls", true},
+        {1, IDC_HOME_CALLS, L"Button", L"Home calls", false},  // shown instead of Local calls abroad
+        {3, IDC_CHECK_UPDATES, L"Button", L"Check for updates", true},
+        {4, IDC_PRODUCT_NAME, L"Static", L"Kestrova Dialpass for Pocket PC", true},
+        {4, IDC_VERSION, L"Static", L"Dialpass 1.0", true},  // the version: the application's title
+        {4, IDC_BUILD, L"Static", L"0701311", true},
     };
     SheetDriver driver;
     ASSERT_NE(driver.Open(), nullptr);

@@ -4,11 +4,12 @@
 
 #include <vector>
 
+#include "resources/resource.h"
 #include "support/sheetdriver.h"
 
 namespace {
 
-const int kButtons[] = {1023, 1024, 1051, 1026};  // ask, all calls, travel calls, customised dialer
+const int kButtons[] = {IDC_ASK_BEFORE_DIALING, IDC_ALL_CALLS, IDC_TRAVEL_CALLS, IDC_CUSTOM_DIALER};  // ask, all calls, travel calls, customised dialer
 enum { kAsk = 1, kAll = 2, kTravel = 4, kCustom = 8 };  // checked buttons, as bits
 
 TEST(PhoneSettings, ShowsTheStoredBitsAndWritesWhatTheUserLeaves)

@@ -45,6 +45,31 @@ RECT RectIn(HWND parent, HWND child)
     return r;
 }
 
+std::wstring ShowValue(const wchar_t* path, const wchar_t* name)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return L"no key";
+    std::vector<BYTE> bytes(1024);
+    DWORD type = REG_NONE, size = DWORD(bytes.size());
+    LONG error = RegQueryValueExW(key, name, nullptr, &type, bytes.data(), &size);
+    RegCloseKey(key);
+    if (error)
+        return L"-";
+    bytes.resize(size);
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), size / 2);
+    if (type == REG_DWORD && size == 4)
+        return L"dword:" + std::to_wstring(*reinterpret_cast<DWORD*>(bytes.data()));
+    if (type == REG_SZ && size % 2 == 0 && text.find(L'\0') + 1 == text.size())
+        return L"sz:" + text.substr(0, text.size() - 1);
+    std::wstring shown = L"binary:" + std::to_wstring(size) + L" ";
+    while (!bytes.empty() && !bytes.back())
+        bytes.pop_back();
+    for (BYTE b : bytes)
+        shown += L"0123456789ABCDEF"[b >> 4], shown += L"0123456789ABCDEF"[b & 15];
+    return type == REG_BINARY ? shown : L"type " + std::to_wstring(type) + L", size " + std::to_wstring(size);
+}
+
 bool ReadSetting(const wchar_t* name, DWORD& value)
 {
     DWORD size = sizeof(value), type = 0;
@@ -142,10 +167,23 @@ std::vector<std::wstring> SheetDriver::TabTitles() const
 
 HWND SheetDriver::ShowPage(int index)
 {
+    // Posted: a page that shows a message box while it is created holds up the sheet's thread.
     HWND page = nullptr;
-    if (SendMessageW(sheet, PSM_SETCURSEL, index, 0))
-        WaitUntil([&] { return (page = Page(index)) != nullptr && IsWindowVisible(page); });
+    if (PostMessageW(sheet, PSM_SETCURSEL, index, 0))
+        WaitUntil([&] {
+            AnswerMessages();
+            return (page = Page(index)) != nullptr && IsWindowVisible(page);
+        });
     return page;
+}
+
+void SheetDriver::AnswerMessages()
+{
+    for (HWND box : Windows(L"#32770", L"Kestrova Dialpass")) {
+        messages.push_back(MessageBoxText(box));
+        AnswerMessageBox(box, IDOK);
+        WaitUntil([&] { return !IsWindow(box); });
+    }
 }
 
 bool SheetDriver::Press(int button)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/registry.h"
+#include "data/datatest.h"
 
 const DWORD kWindowTimeout = 5000;  // ms to wait for a window to come or go
 
@@ -25,6 +26,10 @@ RECT RectIn(HWND parent, HWND child);  // child's place in parent's client area
 // A message box: its text and answering it with a button id.
 inline std::wstring MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
 inline void AnswerMessageBox(HWND box, int button) { PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0); }
+
+// A value under HKEY_CURRENT_USER\path as a test compares it: "dword:N", "sz:text" (one terminator),
+// "binary:SIZE HEX" (to the last non-zero byte), "-" for no value, "no key".
+std::wstring ShowValue(const wchar_t* path, const wchar_t* name);
 
 // DWORD values under HKEY_CURRENT_USER's settings key.
 bool ReadSetting(const wchar_t* name, DWORD& value);
@@ -42,7 +47,10 @@ class SheetDriver {
 public:
     static const wchar_t kCaption[];  // the sheet's caption, the application's title
 
-    SheetDriver();   // loads dialpass.cpl from the test program's folder
+    // Loads dialpass.cpl from the test program's folder. "InstallDir" names an empty folder of its
+    // own while the driver lives, so what OK saves never lands beside the programs; a test that
+    // needs a database sets its own afterwards.
+    SheetDriver();
     ~SheetDriver();  // cancels a sheet still open, waits for the applet's thread, unloads the applet
     SheetDriver(const SheetDriver&) = delete;
     SheetDriver& operator=(const SheetDriver&) = delete;
@@ -57,7 +65,12 @@ public:
     HWND Tab() const { return HWND(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0)); }
     std::vector<std::wstring> TabTitles() const;
     int CurrentTab() const { return int(SendMessageW(Tab(), TCM_GETCURSEL, 0, 0)); }
-    HWND ShowPage(int index);  // switches tabs and waits for the page to show; the page, or null
+    // Switches tabs and waits for the page to show; the page, or null. Message boxes the page
+    // shows while it is set up are answered with OK and kept in messages.
+    HWND ShowPage(int index);
+    // Answers every message box of the applet that is up with OK, keeping its text in messages.
+    void AnswerMessages();
+    std::vector<std::wstring> messages;
     HWND Page(int index) const { return HWND(SendMessageW(sheet, PSM_INDEXTOHWND, index, 0)); }  // null: never shown
     HWND Control(int page, int id) const { return GetDlgItem(Page(page), id); }
 
@@ -74,6 +87,8 @@ public:
 private:
     bool Press(int button);
 
+    datatest::TempDir install;
+    datatest::InstallDirScope installDir{install.Path().c_str()};
     HMODULE library = nullptr;
     LONG(APIENTRY* applet)(HWND, UINT, LPARAM, LPARAM) = nullptr;
     HANDLE thread = nullptr;

@@ -1,0 +1,429 @@
+// The card workflow through the real sheet, as a user goes through it: profiles on "General",
+// location and sequences on "Card settings", OK; the registry and the user's files are the oracle.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "data/datatest.h"
+#include "data/stores.h"
+#include "platform/cellmodem.h"
+#include "resources/resource.h"
+#include "support/sheetdriver.h"
+
+namespace {
+
+const wchar_t kRoot[] = L"SOFTWARE\\Kestrova\\Dialpass";
+const wchar_t kDefaults[] = L"SOFTWARE\\Kestrova\\Dialpass\\Defaults";
+const wchar_t kInternational[] = L"SOFTWARE\\Kestrova\\Dialpass\\International";
+const wchar_t kLocal[] = L"SOFTWARE\\Kestrova\\Dialpass\\Local";
+const wchar_t kAddProfileFirst[] = L"You should add a dialpass before editing provider\nTap button New...";
+const wchar_t kZeros[] = L"binary:128 ";
+const int kCardControls[] = {IDC_LOCATIONS, IDC_INTERNATIONAL_CALLS, IDC_LOCAL_CALLS, IDC_HOME_CALLS, IDC_DETECT};
+
+void SetOperator(const wchar_t* op)
+{
+    RegDeleteKeyW(HKEY_CURRENT_USER, kCellularSimulatorKey);
+    if (op)
+        RegSetKeyValueW(HKEY_CURRENT_USER, kCellularSimulatorKey, kCellularSimulatorOperator, REG_SZ, op,
+                        DWORD((wcslen(op) + 1) * sizeof(wchar_t)));
+}
+
+void SetText(const wchar_t* key, const wchar_t* name, const wchar_t* text)
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, text, DWORD((wcslen(text) + 1) * 2));
+}
+
+void SetNumber(const wchar_t* key, const wchar_t* name, DWORD value)
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_DWORD, &value, 4);
+}
+
+struct Want {
+    const wchar_t *key, *name;
+    std::wstring shown;
+};
+void ExpectValues(const char* what, std::initializer_list<Want> wants)
+{
+    for (const Want& w : wants)
+        EXPECT_EQ(ShowValue(w.key, w.name), w.shown) << what << ": " << w.key << " " << w.name;
+}
+
+// Bytes in use in every heap of the process (Wine reports no private usage of its own).
+SIZE_T BusyHeapBytes()
+{
+    HANDLE heaps[256];
+    DWORD count = GetProcessHeaps(256, heaps);
+    SIZE_T total = 0;
+    for (DWORD i = 0; i < count && i < 256; ++i) {
+        HeapLock(heaps[i]);
+        PROCESS_HEAP_ENTRY entry{};
+        while (HeapWalk(heaps[i], &entry))
+            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
+                total += entry.cbData;
+        HeapUnlock(heaps[i]);
+    }
+    return total;
+}
+
+std::vector<std::wstring> Entries(HWND box)
+{
+    std::vector<std::wstring> entries;
+    for (LRESULT i = 0, n = SendMessageW(box, CB_GETCOUNT, 0, 0); i < n; ++i) {
+        wchar_t text[64] = L"";
+        SendMessageW(box, CB_GETLBTEXT, WPARAM(i), reinterpret_cast<LPARAM>(text));
+        entries.push_back(text);
+    }
+    return entries;
+}
+
+std::wstring Selected(HWND box)
+{
+    LRESULT i = SendMessageW(box, CB_GETCURSEL, 0, 0);
+    if (i < 0)
+        return L"(none)";
+    wchar_t text[64] = L"";
+    SendMessageW(box, CB_GETLBTEXT, WPARAM(i), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+// Names of the profiles in "profiles.dat", in file order.
+std::vector<std::wstring> StoredProfiles(const std::wstring& path)
+{
+    ProfileStore store;
+    store.Load(path.c_str());
+    std::vector<std::wstring> names;
+    ProfileRecord* record = nullptr;
+    for (unsigned i = 0; store.Get(i, record); ++i)
+        names.push_back(record->name);
+    return names;
+}
+
+class CardWorkflow : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        datatest::WriteScrambled(install / L"country.dat", "276;Germany;49\r\n826;United Kingdom;44\r\n40;Austria;43\r\n");
+        datatest::WriteScrambled(install / L"providers.dat", "26201;49;\r\n23415;44;\r\n");
+        datatest::WriteScrambled(install / L"manufacturers.dat", "1;Brightwren;Brightwren Telecard\r\n2;Quillmoor;Quillmoor Card\r\n");
+        datatest::WriteScrambled(install / L"Brightwren.dat", "49;08001234567; (toll free)\r\n44;08081570123; (Freephone)\r\n");
+        datatest::WriteScrambled(install / L"Quillmoor.dat", "49;0800555;\r\n");
+        for (const wchar_t* key : {kDefaults, kInternational, kLocal})
+            RegDeleteTreeW(HKEY_CURRENT_USER, key);
+        for (const wchar_t* value : {L"CurrentLocation", L"Enable"})
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kRoot, value);
+        SetOperator(L"26201");
+    }
+    void TearDown() override
+    {
+        SetOperator(nullptr);
+        for (const wchar_t* key : {kDefaults, kInternational, kLocal})
+            RegDeleteTreeW(HKEY_CURRENT_USER, key);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kRoot, L"CurrentLocation");
+    }
+
+    // profiles.dat with these names (account 12345, PIN 9876, provider Brightwren, home home), current index current.
+    void StoreProfiles(std::initializer_list<const wchar_t*> names, unsigned current = 0, uint32_t home = 49,
+                       uint32_t homeId = 276)
+    {
+        ProfileStore store;
+        store.Load((install / L"profiles.dat").c_str());
+        for (const wchar_t* name : names) {
+            ProfileRecord* record = nullptr;
+            store.Get(store.AddNew(), record);
+            lstrcpyW(record->name, name);
+            lstrcpyW(record->account, L"12345");
+            lstrcpyW(record->pin, L"9876");
+            record->provider = 1;
+            record->homeCode = home;
+            record->homeId = homeId;
+        }
+        store.SetCurrent(current);
+        ASSERT_TRUE(store.Save());
+    }
+
+    HWND Dialog(const wchar_t* title) { return WaitForWindow(L"#32770", title); }
+    void Close(HWND dialog, int command)
+    {
+        PostMessageW(dialog, WM_COMMAND, WPARAM(command), 0);
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); })) << "the dialog stayed open";
+    }
+
+    // "New..." or "Edit..." on General, then the profile dialog filled in and ended with command.
+    void RunProfileDialog(int button, const wchar_t* name, int command = IDOK)
+    {
+        driver.Click(driver.Control(0, button));
+        HWND dialog = Dialog(L"Dialpass profile");
+        ASSERT_NE(dialog, nullptr) << "no profile dialog";
+        SendMessageW(GetDlgItem(dialog, IDC_PROFILE_NAME), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name));
+        SendMessageW(GetDlgItem(dialog, IDC_PROFILE_ACCOUNT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"12345"));
+        SendMessageW(GetDlgItem(dialog, IDC_PROFILE_PIN), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"9876"));
+        Close(dialog, command);
+    }
+
+    // A sequence button of Card settings, then the editor: steps appended, the access number typed, OK.
+    void RunEditor(int button, std::initializer_list<int> steps, const wchar_t* accessNumber, int command = IDOK)
+    {
+        driver.Click(driver.Control(1, button));
+        HWND editor = Dialog(L"Dialog");
+        ASSERT_NE(editor, nullptr) << "no sequence editor";
+        for (int step : steps)
+            SendMessageW(GetDlgItem(editor, step), BM_CLICK, 0, 0);
+        SendMessageW(GetDlgItem(editor, IDC_CARD_ACCESS_NUMBER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(accessNumber));
+        Close(editor, command);
+    }
+
+    // The user picks entry index of the location list.
+    void PickLocation(int index)
+    {
+        HWND list = driver.Control(1, IDC_LOCATIONS);
+        SendMessageW(list, CB_SETCURSEL, WPARAM(index), 0);
+        SendMessageW(driver.Page(1), WM_COMMAND, MAKEWPARAM(IDC_LOCATIONS, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    }
+
+    bool Visible(int page, int id) { return IsWindowVisible(driver.Control(page, id)) != 0; }
+    bool Enabled(int page, int id) { return IsWindowEnabled(driver.Control(page, id)) != 0; }
+
+    SheetDriver driver;
+    datatest::TempDir install;
+    datatest::InstallDirScope installDir{install.Path().c_str()};
+};
+
+TEST_F(CardWorkflow, FromAFreshInstallToAPublishedConfiguration)
+{
+    ASSERT_NE(driver.Open(), nullptr);
+    EXPECT_EQ(Entries(driver.Control(0, IDC_PROFILES)).size(), 0u);
+    EXPECT_FALSE(Enabled(0, IDC_EDIT_PROFILE));
+    EXPECT_FALSE(Enabled(0, IDC_DELETE_PROFILE));
+    EXPECT_TRUE(IsChecked(driver.Control(0, IDC_DISABLE)));
+    EXPECT_FALSE(IsChecked(driver.Control(0, IDC_ENABLE)));
+
+    ASSERT_NE(driver.ShowPage(1), nullptr);
+    EXPECT_EQ(driver.messages, std::vector<std::wstring>{kAddProfileFirst});
+    EXPECT_EQ(Selected(driver.Control(1, IDC_LOCATIONS)), L"Germany") << "the detected location";
+    for (int id : kCardControls)
+        EXPECT_FALSE(Enabled(1, id)) << "control " << id << " without a profile";
+
+    ASSERT_NE(driver.ShowPage(0), nullptr);
+    RunProfileDialog(IDC_NEW_PROFILE, L"Travel");
+    EXPECT_EQ(Entries(driver.Control(0, IDC_PROFILES)), std::vector<std::wstring>{L"Travel"});
+    EXPECT_EQ(Selected(driver.Control(0, IDC_PROFILES)), L"Travel");
+    EXPECT_TRUE(Enabled(0, IDC_EDIT_PROFILE));
+    EXPECT_TRUE(Enabled(0, IDC_DELETE_PROFILE));
+
+    ASSERT_NE(driver.ShowPage(1), nullptr);
+    EXPECT_EQ(driver.messages.size(), 1u) << "the message came again";
+    for (int id : kCardControls)
+        EXPECT_TRUE(Enabled(1, id)) << "control " << id << " with a profile";
+    EXPECT_EQ(WindowText(driver.Control(1, IDC_CARD_PROVIDER)), L"Brightwren Telecard");
+    // The button was set when the list was filled, without a profile; a new profile changes only the
+    // provider box until the location list is touched.
+    EXPECT_TRUE(Visible(1, IDC_HOME_CALLS));
+    PickLocation(0);
+    EXPECT_TRUE(Visible(1, IDC_LOCAL_CALLS)) << "home and location are both Germany";
+    EXPECT_FALSE(Visible(1, IDC_HOME_CALLS));
+    RunEditor(IDC_INTERNATIONAL_CALLS, {IDC_CARD_ADD_ACCESS, IDC_CARD_ADD_ACCOUNT, IDC_CARD_ADD_PIN, IDC_CARD_ADD_DESTINATION},
+              L"0800 INT");
+    ASSERT_TRUE(driver.PressOk());
+
+    ExpectValues("first OK", {{kRoot, L"Enable", L"dword:0"}, {kRoot, L"CurrentLocation", L"dword:276"},
+                              {kDefaults, L"Name", L"sz:Travel"}, {kDefaults, L"AccountNumber", L"sz:12345"},
+                              {kDefaults, L"PIN", L"sz:9876"}, {kDefaults, L"HomeCountryCode", L"dword:49"},
+                              {kDefaults, L"CountryCode", L"dword:49"}, {kDefaults, L"CountryName", L"sz:Germany"},
+                              {kInternational, L"Length", L"dword:8"},
+                              {kInternational, L"Sequence", L"binary:128 01000200030004"},
+                              {kInternational, L"AccessNumber", L"sz:0800 INT"}, {kLocal, L"Length", L"dword:0"},
+                              {kLocal, L"Sequence", kZeros}, {kLocal, L"AccessNumber", L"sz:08001234567"}});
+    EXPECT_EQ(datatest::ReadBytes(install / L"profiles.dat").size(), 12u + 140u);
+    // Header, keys, slot 0 with 8 units of number and 8 bytes of sequence, empty slot 1.
+    EXPECT_EQ(datatest::ReadBytes(install / L"settings.dat").size(), 8u + 12u + 4u + 16u + 8u + 4u);
+
+    ASSERT_NE(driver.Open(), nullptr) << "second opening";
+    EXPECT_EQ(Entries(driver.Control(0, IDC_PROFILES)), std::vector<std::wstring>{L"Travel"}) << "listed twice";
+    ASSERT_TRUE(driver.PressCancel());
+}
+
+// Local and home calls, and a slot whose access number was left empty.
+TEST_F(CardWorkflow, LocalAndHomeCallsFollowTheLocation)
+{
+    StoreProfiles({L"Travel"});
+    ASSERT_NE(driver.Open(), nullptr);
+    ASSERT_NE(driver.ShowPage(1), nullptr);
+    EXPECT_TRUE(driver.messages.empty());
+    EXPECT_TRUE(Visible(1, IDC_LOCAL_CALLS));
+    // A sequence with its access number emptied: published without the sequence, with the provider's number.
+    RunEditor(IDC_LOCAL_CALLS, {IDC_CARD_ADD_ACCESS, IDC_CARD_ADD_DESTINATION}, L"");
+    ASSERT_TRUE(driver.PressOk());
+    ExpectValues("Germany, local slot without a number",
+                 {{kRoot, L"CurrentLocation", L"dword:276"}, {kDefaults, L"CountryCode", L"dword:49"},
+                  {kLocal, L"Length", L"dword:0"}, {kLocal, L"Sequence", kZeros},
+                  {kLocal, L"AccessNumber", L"sz:08001234567"}, {kInternational, L"AccessNumber", L"sz:08001234567"}});
+
+    ASSERT_NE(driver.Open(), nullptr);
+    ASSERT_NE(driver.ShowPage(1), nullptr);
+    EXPECT_EQ(Selected(driver.Control(1, IDC_LOCATIONS)), L"Germany") << "the stored location";
+    PickLocation(1);  // United Kingdom: away from home
+    EXPECT_TRUE(Visible(1, IDC_HOME_CALLS));
+    EXPECT_FALSE(Visible(1, IDC_LOCAL_CALLS));
+    RunEditor(IDC_HOME_CALLS, {IDC_CARD_ADD_PIN}, L"0800 HOME");
+    ASSERT_TRUE(driver.PressOk());
+    ExpectValues("home calls from the United Kingdom",
+                 {{kRoot, L"CurrentLocation", L"dword:826"}, {kDefaults, L"CountryCode", L"dword:44"},
+                  {kDefaults, L"CountryName", L"sz:United Kingdom"}, {kLocal, L"Length", L"dword:2"},
+                  {kLocal, L"Sequence", L"binary:128 03"}, {kLocal, L"AccessNumber", L"sz:0800 HOME"},
+                  {kInternational, L"Length", L"dword:0"}, {kInternational, L"AccessNumber", L"sz:08081570123"}});
+}
+
+// Editing the middle of three profiles, the Card settings page never opened, then deleting them all.
+TEST_F(CardWorkflow, EditAndDeleteProfiles)
+{
+    StoreProfiles({L"A", L"B", L"C"}, 1);
+    SetNumber(kRoot, L"CurrentLocation", 40);
+    SetText(kDefaults, L"CountryName", L"Earlier");
+    ASSERT_NE(driver.Open(), nullptr);
+    EXPECT_EQ(Selected(driver.Control(0, IDC_PROFILES)), L"B");
+    RunProfileDialog(IDC_EDIT_PROFILE, L"B2");
+    EXPECT_EQ(Entries(driver.Control(0, IDC_PROFILES)), (std::vector<std::wstring>{L"A", L"C", L"B2"}));
+    EXPECT_EQ(Selected(driver.Control(0, IDC_PROFILES)), L"B2");
+    ASSERT_TRUE(driver.PressOk());
+    EXPECT_EQ(StoredProfiles(install / L"profiles.dat"), (std::vector<std::wstring>{L"A", L"B2", L"C"}));
+    ExpectValues("Card settings never opened",
+                 {{kRoot, L"CurrentLocation", L"dword:40"}, {kDefaults, L"Name", L"sz:B2"},
+                  {kDefaults, L"CountryCode", L"dword:43"}, {kDefaults, L"CountryName", L"sz:Earlier"}});
+
+    ASSERT_NE(driver.Open(), nullptr);
+    EXPECT_EQ(Entries(driver.Control(0, IDC_PROFILES)), (std::vector<std::wstring>{L"A", L"B2", L"C"}));
+    for (const wchar_t* first : {L"A", L"C", L"(none)"}) {  // B2 was current
+        driver.Click(driver.Control(0, IDC_DELETE_PROFILE));
+        EXPECT_TRUE(WaitUntil([&] { return Selected(driver.Control(0, IDC_PROFILES)) == first; }))
+            << "after a delete the first remaining profile is current: " << Selected(driver.Control(0, IDC_PROFILES));
+    }
+    EXPECT_FALSE(Enabled(0, IDC_EDIT_PROFILE));
+    EXPECT_FALSE(Enabled(0, IDC_DELETE_PROFILE));
+    ASSERT_TRUE(driver.PressOk());
+    EXPECT_EQ(StoredProfiles(install / L"profiles.dat"), std::vector<std::wstring>{});
+    ExpectValues("last profile deleted", {{kDefaults, L"Name", L"-"}, {kDefaults, L"AccountNumber", L"sz:12345"},
+                                          {kDefaults, L"CountryCode", L"dword:43"}, {kInternational, L"Length", L"dword:0"}});
+}
+
+// Cancel writes nothing and forgets what was typed; a stored location no longer in "country.dat".
+TEST_F(CardWorkflow, CancelAndAVanishedLocation)
+{
+    StoreProfiles({L"Travel"});
+    std::string profiles = datatest::ReadBytes(install / L"profiles.dat");
+    ASSERT_NE(driver.Open(), nullptr);
+    RunProfileDialog(IDC_NEW_PROFILE, L"Typed");
+    ASSERT_NE(driver.ShowPage(1), nullptr);
+    RunEditor(IDC_INTERNATIONAL_CALLS, {IDC_CARD_ADD_PIN}, L"1");
+    ASSERT_TRUE(driver.PressCancel());
+    EXPECT_EQ(datatest::ReadBytes(install / L"profiles.dat"), profiles);
+    EXPECT_FALSE(datatest::FileExists(install / L"settings.dat"));
+    ExpectValues("after Cancel", {{kRoot, L"Enable", L"-"}, {kRoot, L"CurrentLocation", L"-"}, {kDefaults, L"Name", L"no key"}});
+
+    SetNumber(kRoot, L"CurrentLocation", 999);
+    SetNumber(kDefaults, L"CountryCode", 1);
+    ASSERT_NE(driver.Open(), nullptr);
+    EXPECT_EQ(Entries(driver.Control(0, IDC_PROFILES)), std::vector<std::wstring>{L"Travel"}) << "the cancelled profile";
+    ASSERT_NE(driver.ShowPage(1), nullptr);
+    EXPECT_EQ(Selected(driver.Control(1, IDC_LOCATIONS)), L"(none)");
+    ASSERT_TRUE(driver.PressOk());
+    EXPECT_FALSE(datatest::FileExists(install / L"settings.dat")) << "the cancelled sequence was saved";
+    ExpectValues("location 999", {{kRoot, L"CurrentLocation", L"dword:999"}, {kDefaults, L"Name", L"sz:Travel"},
+                                  {kDefaults, L"CountryCode", L"dword:1"}, {kInternational, L"Length", L"no key"}});
+}
+
+// The provider's access numbers are read once for repeated opens of the editor.
+TEST_F(CardWorkflow, AccessNumberFileIsReadOnceForRepeatedEdits)
+{
+    StoreProfiles({L"Travel"});
+    ASSERT_NE(driver.Open(), nullptr);
+    ASSERT_NE(driver.ShowPage(1), nullptr);
+    for (int open = 0; open < 2; ++open) {
+        driver.Click(driver.Control(1, IDC_INTERNATIONAL_CALLS));
+        HWND editor = Dialog(L"Dialog");
+        ASSERT_NE(editor, nullptr);
+        EXPECT_EQ(Entries(GetDlgItem(editor, IDC_CARD_ACCESS_NUMBER)), std::vector<std::wstring>{L"08001234567 (toll free)"})
+            << "open " << open;
+        Close(editor, IDCANCEL);
+        DeleteFileW((install / L"Brightwren.dat").c_str());  // a second read would find nothing
+    }
+    ASSERT_TRUE(driver.PressCancel());
+}
+
+// A database table that cannot be read while OK publishes: said, and nothing is written from it.
+TEST_F(CardWorkflow, TableFailingWhilePublishingIsShown)
+{
+    StoreProfiles({L"Travel"});
+    SetNumber(kRoot, L"CurrentLocation", 276);
+    SetNumber(kDefaults, L"CountryCode", 1);
+    DeleteFileW((install / L"country.dat").c_str());
+    ASSERT_NE(driver.Open(), nullptr);
+    PostMessageW(driver.sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    HWND box = WaitForWindow(L"#32770", L"Kestrova Dialpass");
+    ASSERT_NE(box, nullptr) << "nothing said";
+    EXPECT_EQ(MessageBoxText(box), L"Unable to open file !\n\n" + install / L"country.dat");
+    AnswerMessageBox(box, IDOK);
+    ASSERT_TRUE(driver.WaitClosed());
+    ExpectValues("country.dat missing", {{kDefaults, L"Name", L"sz:Travel"}, {kDefaults, L"CountryCode", L"dword:1"},
+                                         {kInternational, L"Length", L"no key"}});
+}
+
+// A save that cannot replace its file (held open by another program) leaves the old file whole.
+TEST_F(CardWorkflow, HeldProfileFileIsLeftWhole)
+{
+    StoreProfiles({L"Travel"});
+    std::string profiles = datatest::ReadBytes(install / L"profiles.dat");
+    HANDLE held = CreateFileW((install / L"profiles.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ASSERT_NE(driver.Open(), nullptr);
+    RunProfileDialog(IDC_NEW_PROFILE, L"Second");
+    ASSERT_TRUE(driver.PressOk());
+    CloseHandle(held);
+    EXPECT_EQ(datatest::ReadBytes(install / L"profiles.dat"), profiles) << "a held file was changed";
+    EXPECT_EQ(ShowValue(kRoot, L"Enable"), L"dword:0") << "OK went on after the failed save";
+}
+
+// A host keeps the library loaded for hours: opening, editing a sequence and OK must not grow the heap.
+TEST_F(CardWorkflow, FiftyOpenEditOkCyclesLeaveTheHeapWhereItWas)
+{
+    StoreProfiles({L"Travel"});
+    // One step added and the last one deleted, and a new access number: the sequence keeps its
+    // length, so what the heap holds for it stays the same.
+    int round = 0;
+    auto cycle = [&] {
+        ASSERT_NE(driver.Open(), nullptr);
+        ASSERT_NE(driver.ShowPage(1), nullptr);
+        driver.Click(driver.Control(1, IDC_INTERNATIONAL_CALLS));
+        HWND editor = Dialog(L"Dialog");
+        ASSERT_NE(editor, nullptr);
+        HWND steps = GetDlgItem(editor, IDC_CARD_STEPS);
+        SendMessageW(GetDlgItem(editor, IDC_CARD_ADD_PIN), BM_CLICK, 0, 0);
+        if (round++ > 0) {
+            SendMessageW(steps, LB_SETCURSEL, WPARAM(SendMessageW(steps, LB_GETCOUNT, 0, 0) - 1), 0);
+            SendMessageW(GetDlgItem(editor, IDC_CARD_DELETE), BM_CLICK, 0, 0);
+        }
+        const wchar_t* number = round % 2 ? L"0800 1" : L"0800 2";
+        SendMessageW(GetDlgItem(editor, IDC_CARD_ACCESS_NUMBER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(number));
+        Close(editor, IDOK);
+        ASSERT_TRUE(driver.PressOk());
+        ASSERT_EQ(ShowValue(kInternational, L"AccessNumber"), std::wstring(L"sz:") + number) << "round " << round;
+    };
+    // The first openings load the tables and the platform's own caches for good.
+    for (int i = 0; i < 3; ++i)
+        cycle();
+    SIZE_T before = BusyHeapBytes();
+    DWORD start = GetTickCount();
+    for (int i = 0; i < 50 && !HasFatalFailure(); ++i)
+        cycle();
+    SIZE_T after = BusyHeapBytes();
+    printf("heap in use: %zu bytes before, %zu after 50 cycles (%ld ms)\n", size_t(before), size_t(after),
+           long(GetTickCount() - start));
+    EXPECT_EQ(after, before);
+    EXPECT_TRUE(driver.messages.empty());
+}
+
+}  // namespace
