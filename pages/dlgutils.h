@@ -16,5 +16,6 @@ uint16_t CountryCodeOf(uint32_t id);
 // menu bar, then sized to the screen with the done button and the input panel down.
 void InitFullScreenDialog(HWND dialog);
 
-// Text string textId in a box owned by owner: caption string 102, OK, exclamation icon.
-void ShowMessage(HWND owner, UINT textId);
+// Text string textId in a box owned by owner: caption string 102, OK and the exclamation icon
+// unless type says other buttons and icon. Returns the button pressed.
+int ShowMessage(HWND owner, UINT textId, UINT type = MB_OK | MB_ICONEXCLAMATION);
