@@ -42,6 +42,7 @@ struct Plan {
 
 struct FitState {
     HWND window = nullptr;
+    DWORD thread = 0;            // the window's thread, whose focus changes are watched
     int designWidth = 0;
     int margin = 0;              // the design's left margin: rows this close to the right edge reach it
     bool fullScreen = false;
@@ -67,8 +68,64 @@ FitState* Find(HWND window)
     return nullptr;
 }
 
+// Keyboard focus that moves to a control scrolled out of sight brings it into view: one hook per
+// thread that has fitted windows tells the window which control got the focus.
+struct FocusWatch {
+    DWORD thread;
+    HHOOK hook;
+    int windows;
+};
+FocusWatch watches[kMaxFitted];
+UINT focusMessage = 0;
+
+LRESULT CALLBACK FocusHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_SETFOCUS) {
+        // The control or, for a combo box's edit, its parent, whose window is a fitted one.
+        HWND control = reinterpret_cast<HWND>(wParam);
+        for (int depth = 0; control && depth < 3; ++depth) {
+            HWND parent = GetParent(control);
+            if (parent && Find(parent)) {
+                PostMessageW(parent, focusMessage, 0, reinterpret_cast<LPARAM>(control));
+                break;
+            }
+            control = parent;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void Watch(FitState& state)
+{
+    if (!focusMessage)
+        focusMessage = RegisterWindowMessageW(L"Dialpass fitted window: focus moved");
+    state.thread = GetCurrentThreadId();
+    FocusWatch* free = nullptr;
+    for (FocusWatch& watch : watches) {
+        if (watch.windows && watch.thread == state.thread) {
+            ++watch.windows;
+            return;
+        }
+        if (!watch.windows && !free)
+            free = &watch;
+    }
+    HHOOK hook = SetWindowsHookExW(WH_CBT, FocusHook, nullptr, state.thread);
+    if (free && hook)
+        *free = FocusWatch{state.thread, hook, 1};
+    else if (hook)
+        UnhookWindowsHookEx(hook);
+}
+
+void Unwatch(const FitState& state)
+{
+    for (FocusWatch& watch : watches)
+        if (watch.windows && watch.thread == state.thread && --watch.windows == 0)
+            UnhookWindowsHookEx(watch.hook);
+}
+
 void Forget(FitState*& slot)
 {
+    Unwatch(*slot);
     if (slot->stripShown)
         DeleteObject(slot->stripShown);
     delete slot;
@@ -147,12 +204,12 @@ Box Capture(HWND window, HWND control, int dpi)
         case BS_AUTO3STATE:
             // The mark and the gap after it, or a push button's edges.
             box.caption = (style & BS_PUSHLIKE) ? Caption::Push : Caption::Mark;
-            box.captionIndent = MulDiv((style & BS_PUSHLIKE) ? 6 : 13 + 4, dpi, 96);
+            box.captionIndent = MulDiv((style & BS_PUSHLIKE) ? 4 : 13 + 4, dpi, 96);
             break;
         case BS_PUSHBUTTON:
         case BS_DEFPUSHBUTTON:
             box.caption = Caption::Push;
-            box.captionIndent = MulDiv(6, dpi, 96);
+            box.captionIndent = MulDiv(4, dpi, 96);
             break;
         default:
             break;
@@ -221,7 +278,10 @@ void PlaceRow(const FitState& state, const std::vector<int>& row, int width, std
     int marginLeft = left, marginRight = state.designWidth - right, span = right - left;
     int toLeft = left, toRight = right;
     if (marginRight <= margin + 1) {
-        toRight = width - marginRight;  // reaches the edge: follows it
+        // Reaches the edge: follows it, stretched from the left margin or, starting further in, moved.
+        toRight = width - marginRight;
+        if (marginLeft > margin + 1)
+            toLeft = toRight - span;
     } else if (marginLeft > margin + 1 && std::abs(marginLeft - marginRight) <= 2 * margin) {
         toLeft = (width - span) / 2;    // centred: stays centred
         toRight = toLeft + span;
@@ -445,6 +505,18 @@ void Lay(FitState& state)
     state.busy = false;
 }
 
+void ScrollTo(FitState& state, int now)
+{
+    RECT client;
+    GetClientRect(state.window, &client);
+    now = std::max(0, std::min(now, state.plan.bottom - int(client.bottom)));
+    if (now == state.position)
+        return;
+    state.position = now;
+    SetScrollPos(state.window, SB_VERT, now, TRUE);
+    Place(state);
+}
+
 void Scroll(FitState& state, int code)
 {
     RECT client;
@@ -460,12 +532,27 @@ void Scroll(FitState& state, int code)
     } else {
         now = ScrollStep(code, now, 0, maximum, client.bottom);
     }
-    now = std::max(0, std::min(now, maximum));
-    if (now == state.position)
+    ScrollTo(state, now);
+}
+
+// Scrolls so that control, which has the focus, lies inside the client area.
+void ShowControl(FitState& state, HWND control)
+{
+    if (!(GetWindowLongW(state.window, GWL_STYLE) & WS_VSCROLL))
         return;
-    state.position = now;
-    SetScrollPos(state.window, SB_VERT, now, TRUE);
-    Place(state);
+    RECT client;
+    GetClientRect(state.window, &client);
+    for (size_t i = 0; i < state.boxes.size(); ++i) {
+        if (state.boxes[i].control != control)
+            continue;
+        const RECT& r = state.plan.rects[i];
+        int now = state.position;
+        if (r.bottom - now > client.bottom)
+            now = r.bottom + state.margin - client.bottom;
+        if (r.top - now < 0)
+            now = r.top - state.margin;
+        ScrollTo(state, now);
+    }
 }
 
 bool FillsWorkArea(HWND window)
@@ -492,6 +579,7 @@ void FitControls(HWND window, int designWidth, bool fullScreen)
         state->designWidth = designWidth;
         state->fullScreen = fullScreen;
         Take(*state);
+        Watch(*state);
     }
     Lay(*state);
 }
@@ -501,6 +589,10 @@ bool FitMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     FitState* state = Find(window);
     if (!state)
         return false;
+    if (focusMessage && message == focusMessage) {
+        ShowControl(*state, reinterpret_cast<HWND>(lParam));
+        return true;
+    }
     switch (message) {
     case WM_SIZE:
         if (!state->busy && wParam != SIZE_MINIMIZED)
@@ -521,6 +613,15 @@ bool FitMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
             return false;
         Scroll(*state, LOWORD(wParam));
         return true;
+    case WM_MOUSEWHEEL: {
+        // On the desktop the wheel scrolls as the bar's arrows do, three lines a notch.
+        if (!(GetWindowLongW(window, GWL_STYLE) & WS_VSCROLL))
+            return false;
+        int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
+        for (int i = 0; i < 3 * std::abs(notches); ++i)
+            Scroll(*state, notches > 0 ? SB_LINEUP : SB_LINEDOWN);
+        return true;
+    }
     case WM_DESTROY:
         for (FitState*& slot : fitted)
             if (slot == state)

@@ -7,7 +7,8 @@
 //  - A picture flush with the left edge is a strip across the top: it spans the window, its picture
 //    keeps the part under the controls lying on it and its right end (the logo) at the right.
 //  - A caption that no longer fits on one line wraps at words, and the rows below move down.
-//  - What does not fit below is reached with the window's vertical scroll bar.
+//  - What does not fit below is reached with the window's vertical scroll bar; a control that gets
+//    the keyboard focus out of sight is scrolled into view.
 // Only the places on screen change: ids, texts, tab order and the template stay as they are.
 #pragma once
 #include <windows.h>
@@ -17,8 +18,8 @@
 // fullScreen: the window fills the work area and is sized to it again when the work area changes.
 void FitControls(HWND window, int designWidth, bool fullScreen = false);
 // A fitted window's messages, from the dialog procedures: WM_SIZE lays out again, WM_SETTINGCHANGE and
-// WM_DISPLAYCHANGE size a full-screen window to the new work area, WM_VSCROLL scrolls the controls,
-// WM_DESTROY forgets the window. True when the message was consumed (a scroll of the fitted controls).
+// WM_DISPLAYCHANGE size a full-screen window to the new work area, WM_VSCROLL and WM_MOUSEWHEEL scroll
+// the controls, WM_DESTROY forgets the window. True when the message was consumed (a scroll).
 bool FitMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Whether FitControls took window's controls (and still lays them out).
 bool IsFitted(HWND window);

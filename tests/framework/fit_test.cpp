@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "base/module.h"
-#include "framework/dialog.h"
-#include "platform/shell.h"
+#include "data/datatest.h"
+#include "pages/dlgcard.h"
+#include "pages/dlgprofile.h"
 #include "resources/resource.h"
+#include "support/dialogdriver.h"
 #include "support/sheetdriver.h"
-#include "support/testids.h"
 
 namespace {
 
@@ -150,6 +150,22 @@ void ExpectFits(HWND window)
     SendMessageW(window, WM_VSCROLL, SB_TOP, 0);
     for (HWND control : controls)
         EXPECT_GE(RectIn(window, control).top, 0) << "scrolled back to the top: " << Describe(window, control);
+    int top = RectIn(window, controls.front()).top;
+    SendMessageW(window, WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-WHEEL_DELTA)), 0);
+    EXPECT_LT(RectIn(window, controls.front()).top, top) << "a wheel notch down did not scroll";
+    SendMessageW(window, WM_VSCROLL, SB_TOP, 0);
+    // The keyboard reaches the lowest control that takes the focus: it comes into view.
+    HWND last = nullptr;
+    for (HWND control : controls)
+        if (IsWindowEnabled(control) && (GetWindowLongW(control, GWL_STYLE) & WS_TABSTOP) &&
+            (!last || RectIn(window, control).bottom > RectIn(window, last).bottom))
+            last = control;
+    if (!last || RectIn(window, last).bottom <= client.bottom)
+        return;
+    SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(last), TRUE);
+    EXPECT_TRUE(WaitUntil([&] { return RectIn(window, last).bottom <= client.bottom; }))
+        << "focus on " << Describe(window, last) << ", out of sight";
+    SendMessageW(window, WM_VSCROLL, SB_TOP, 0);
 }
 
 void ExpectFillsWorkArea(HWND window, const RECT& work)
@@ -207,37 +223,35 @@ TEST(ScreenFit, TurningThePhoneLaysTheOpenSheetOutAgain)
     EXPECT_TRUE(driver.PressCancel());
 }
 
-// Set up as the product's full-screen dialogs are: soft keys, then the shell's full-screen set-up.
-class CFullScreenDialog : public CDialog {
-public:
-    CFullScreenDialog() : CDialog(IDD_TEST_FULLSCREEN) {}
-    INT_PTR OnInitDialog(WPARAM, LPARAM) override
-    {
-        SHMENUBARINFO bar{sizeof(bar), window, 0, IDM_SOFT_KEYS, moduleInstance, 0, 0, nullptr, 0};
-        SHCreateMenuBar(&bar);
-        SHINITDLGINFO info{SHIDIM_FLAGS, window, SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN};
-        SHInitDialog(&info);
-        return 1;
-    }
-};
-
-TEST(ScreenFit, FullScreenDialogFitsEachScreenAndTurnsWithIt)
+// The full-screen dialogs, each opened as its page opens it, on the sample database.
+TEST(ScreenFit, FullScreenDialogsFitEachScreenAndTurnWithIt)
 {
-    for (const Screen& screen : kScreens) {
-        SCOPED_TRACE(screen.name);
-        WorkArea area;
-        area.Set(screen.work);
-        CFullScreenDialog dialog;
-        ASSERT_NE(dialog.Create(nullptr), nullptr);
-        ShowWindow(dialog.window, SW_SHOW);
-        ExpectFillsWorkArea(dialog.window, screen.work);
-        ExpectFits(dialog.window);
-        const Screen& turned = kScreens[(&screen - kScreens + 1) % 3];
-        SCOPED_TRACE(testing::Message() << "turned to " << turned.name);
-        area.Turn(dialog.window, turned.work);
-        ExpectFillsWorkArea(dialog.window, turned.work);
-        ExpectFits(dialog.window);
-        DestroyWindow(dialog.window);
+    datatest::InstallDirScope installDir(datatest::SampleDir().c_str());
+    const struct {
+        int templateId;
+        const wchar_t* title;
+    } dialogs[] = {{IDD_PROFILE, L"Dialpass profile"}, {IDD_CARD, L"Dialog"}};
+    for (const auto& d : dialogs) {
+        SCOPED_TRACE(testing::Message() << "dialog " << d.templateId);
+        for (const Screen& screen : kScreens) {
+            SCOPED_TRACE(screen.name);
+            WorkArea area;
+            area.Set(screen.work);
+            CDlgProfileName profile;
+            CDlgCard card;
+            ModalDialog dialog(d.templateId == IDD_PROFILE ? static_cast<CDialog&>(profile) : card, d.title);
+            ASSERT_NE(dialog.Window(), nullptr);
+            ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(dialog.Window()) != FALSE; }));
+            ExpectFillsWorkArea(dialog.Window(), screen.work);
+            ExpectFits(dialog.Window());
+            const Screen& turned = kScreens[(&screen - kScreens + 1) % 3];
+            SCOPED_TRACE(testing::Message() << "turned to " << turned.name);
+            area.Turn(dialog.Window(), turned.work);
+            ExpectFillsWorkArea(dialog.Window(), turned.work);
+            ExpectFits(dialog.Window());
+            dialog.SoftKey(IDCANCEL);
+            EXPECT_TRUE(dialog.Ended());
+        }
     }
 }
 

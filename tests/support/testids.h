@@ -11,14 +11,9 @@
 #define IDD_TEST_CHILD            60102  // child form with a label at the top and one lower down
 #define IDD_TEST_LIST             60103  // child form holding a report list view
 #define IDD_TEST_PAGE             60104  // property page
-#define IDD_TEST_FULLSCREEN       60105  // full-screen dialog: a phone page's rows, taller than a turned phone
 #define IDD_TEST_MISSING          60199  // names no template
 #define IDC_TEST_TOP              60110
 #define IDC_TEST_LOW              60111
 #define IDC_TEST_LIST             60112
-#define IDC_TEST_WIDE             60113
-#define IDC_TEST_RADIO            60114
-#define IDC_TEST_COMBO            60115
-#define IDC_TEST_BUTTON           60116
 #define IDM_TEST_BAR              60120  // "Done" (1) and a "Tools" popup
 #define IDM_TEST_TOOL             60121
