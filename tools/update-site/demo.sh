@@ -3,7 +3,7 @@
 # serves it from 127.0.0.1 (tools/update-site/server.py, slowed down so the progress can be seen),
 # installs the sample database in C:\Dialpass of a Wine prefix and points "UpdateURL" at the site.
 # With a display it opens the applet there (as tools/run.sh does): on the Update page tap "Check for
-# updates"; after "Data were updated successfully" the Card settings page lists Zembla. With no
+# updates"; after "Data were updated successfully" the Card settings page shows Zembla. With no
 # display it does that itself under Xvfb and writes pictures of the progress dialog, the message and
 # Card settings into build/screenshots/update (or $DIALPASS_SCREENSHOTS/update).
 set -euo pipefail
@@ -36,6 +36,8 @@ prepare() {
     rm -f "$WINEPREFIX/drive_c/Dialpass/database.ver"
     "$WINE64" reg add 'HKCU\Software\Kestrova\Dialpass' /v InstallDir /t REG_SZ /d 'C:\Dialpass' /f >/dev/null 2>&1
     "$WINE64" reg add 'HKCU\Software\Kestrova\Dialpass' /v UpdateURL /t REG_SZ /d "$url" /f >/dev/null 2>&1
+    # The current location is the new country: Card settings selects it once the update is in.
+    "$WINE64" reg add 'HKCU\Software\Kestrova\Dialpass' /v CurrentLocation /t REG_DWORD /d 999 /f >/dev/null 2>&1
 }
 
 template=$("$top/tools/wine-env.sh" template "$build/wine")
