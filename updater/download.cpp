@@ -158,10 +158,14 @@ std::wstring UpdateSite::Get(const std::wstring& name, size_t maxBytes, const wc
         return L"the site announces " + std::to_wstring(announced) + L" bytes, more than the " +
                std::to_wstring(maxBytes) + L" bytes " + limit;
 
+    // Asks what has arrived before each read: a read of a whole buffer waits until it is full (under
+    // Wine), so a site trickling bytes would hold it past the deadline.
     std::vector<char> chunk(64 * 1024);
     for (;;) {
-        DWORD read = 0;
-        if (!WinHttpReadData(request.handle, chunk.data(), DWORD(chunk.size()), &read)) {
+        DWORD available = 0, read = 0;
+        if (!WinHttpQueryDataAvailable(request.handle, &available) ||
+            (available && !WinHttpReadData(request.handle, chunk.data(),
+                                           available < chunk.size() ? available : DWORD(chunk.size()), &read))) {
             DWORD error = GetLastError();
             if (IsTimeout(error))
                 return L"the transfer stalled after " + std::to_wstring(body.size()) + L" bytes: nothing for " +
@@ -175,6 +179,9 @@ std::wstring UpdateSite::Get(const std::wstring& name, size_t maxBytes, const wc
         if (body.size() + read > maxBytes)
             return L"the site sends more than the " + std::to_wstring(maxBytes) + L" bytes " + limit;
         body.append(chunk.data(), read);
+        if (deadline && GetTickCount64() > deadline)
+            return L"the transfer is too slow: stopped after " + std::to_wstring(body.size()) +
+                   L" bytes, when the update ran out of time";
     }
     if (announced >= 0 && (long long)body.size() != announced)
         return L"the connection ended after " + std::to_wstring(body.size()) + L" of " + std::to_wstring(announced) +

@@ -32,6 +32,10 @@ public:
     // Content-Length, and every timeout.
     std::wstring Get(const std::wstring& name, size_t maxBytes, const wchar_t* limit, std::string& body);
 
+    // After this GetTickCount64() value a transfer stops between two reads (a site that trickles
+    // a byte now and then would otherwise never time out); 0: no deadline.
+    ULONGLONG deadline = 0;
+
 private:
     HINTERNET session = nullptr;
     HINTERNET connection = nullptr;

@@ -116,6 +116,7 @@ public:
         std::wstring error = site.Open(arguments.baseUrl, timeouts);
         if (!error.empty())
             return Fail(error);
+        site.deadline = started + kUpdateDeadlineMs;
         Manifest manifest;
         UpdateResult result = kUpdated;
         if (!FetchDescription(manifest, result))

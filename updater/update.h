@@ -14,7 +14,7 @@ enum UpdateResult {
     kUpdateFailed = 2,
 };
 
-// Every run ends within this time plus one request's timeout.
+// Downloads stop after this time; so every run ends within it plus one wait's timeout.
 constexpr int kUpdateDeadlineMs = 300000;
 
 // Runs the update described by arguments, trusting only descriptions signed with one of the keys

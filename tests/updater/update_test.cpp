@@ -10,7 +10,9 @@
 
 #include "data/datafile.h"
 #include "data/records.h"
+#include "updater/download.h"
 #include "updater/install.h"
+#include "updater/manifest.h"
 #include "updater/update.h"
 #include "updater/crypto.h"
 #include "updatesite.h"
@@ -77,6 +79,21 @@ TEST_F(UpdateTest, AcceptsASignatureByAnyTrustedKeyAndNoOther)
     EXPECT_EQ(RunUpdate(arguments, {other.publicKey}, otherOnly), kUpdateFailed) << otherOnly.Text();
     EXPECT_EQ(RunUpdate(arguments, {other.publicKey, build.publicKey}, both), kUpdated) << both.Text();
     CoUninitialize();
+}
+
+// A site that sends a byte now and then, never stalling long enough for a read's timeout, is cut
+// off at the update's deadline (short here).
+TEST_F(UpdateTest, StopsADownloadThatTricklesPastTheDeadline)
+{
+    Publish(L"--version 2");
+    UpdateSite trickling;
+    ASSERT_EQ(trickling.Open(site.Url("trickle")), L"");
+    trickling.deadline = GetTickCount64() + 2000;
+    std::string body;
+    DWORD begin = GetTickCount();
+    std::wstring error = trickling.Get(L"update.xml", kMaxManifestSize, L"", body);
+    EXPECT_NE(Narrow(error).find("the transfer is too slow: stopped after"), std::string::npos) << Narrow(error);
+    EXPECT_LE(GetTickCount() - begin, 4000u);
 }
 
 // A fault or attack: what is done to the site after a good publish, the address the updater is given,

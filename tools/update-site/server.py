@@ -6,6 +6,7 @@ The first part of a request's path chooses the behaviour, the rest names a file 
   /stall-headers/PATH  reads the request and never answers (until the client gives up)
   /stall-body/PATH     sends the headers and the first half of the file, then nothing
   /redirect/PATH       302 to /ok/PATH
+  /trickle/PATH        the headers, then one byte of the file every half second
   /slow/PATH           the file after a pause of SLOW_PAUSE seconds (for pictures of the progress)
 Every stall ends after STALL_LIMIT seconds; the server ends by itself after IDLE_LIMIT seconds
 without a request, and after LIFE_LIMIT seconds in any case.
@@ -63,7 +64,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         path = os.path.realpath(os.path.join(self.server.root, rest))
         if mode == "slow":
             time.sleep(SLOW_PAUSE)
-        if mode not in ("ok", "stall-body", "slow") or not path.startswith(self.server.root + os.sep) \
+        if mode not in ("ok", "stall-body", "slow", "trickle") or not path.startswith(self.server.root + os.sep) \
                 or not os.path.isfile(path):
             body = b"not found\n"
             self.send_response(404)
@@ -77,6 +78,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Type", "application/octet-stream")
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
+        if mode == "trickle":
+            end = time.monotonic() + STALL_LIMIT
+            try:
+                for i in range(len(body)):
+                    if time.monotonic() > end:
+                        break
+                    self.wfile.write(body[i:i + 1])
+                    self.wfile.flush()
+                    time.sleep(0.5)
+            except OSError:
+                pass
+            self.close_connection = True
+            return
         if mode == "stall-body":
             self.wfile.write(body[: len(body) // 2])
             self.wfile.flush()
