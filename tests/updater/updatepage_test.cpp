@@ -75,13 +75,13 @@ TEST(UpdatePage, AnswersEachOutcomeOfTheUpdater)
         const char* order;
         const wchar_t* message;  // null: none
         bool cancel;             // tap "Cancel update" while it runs
-        UINT icon;
+        bool question;           // Yes and No, else OK
     } cases[] = {
-        // the stand-in's order, the message, cancelled, its icon
-        {"exit 0", L"Data were updated successfully", false, MB_ICONINFORMATION},
-        {"exit 1", L"No new data available", false, MB_ICONINFORMATION},
-        {"exit 2", L"An error occured\n\nWould you like to see log file ?", false, MB_ICONHAND},
-        {"wait", L"Update tool terminated by user !", true, MB_ICONEXCLAMATION},
+        // the stand-in's order, the message, cancelled, a question
+        {"exit 0", L"Data were updated successfully", false, false},
+        {"exit 1", L"No new data available", false, false},
+        {"exit 2", L"An error occured\n\nWould you like to see log file ?", false, true},
+        {"wait", L"Update tool terminated by user !", true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.order);
@@ -99,9 +99,8 @@ TEST(UpdatePage, AnswersEachOutcomeOfTheUpdater)
         HWND box = WaitForWindow(L"#32770", kBoxCaption, 10000);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(MessageBoxText(box), c.message);
-        // A question box has Yes and No; the others OK.
-        EXPECT_EQ(GetDlgItem(box, IDNO) != nullptr, c.icon == MB_ICONHAND);
-        AnswerMessageBox(box, c.icon == MB_ICONHAND ? IDNO : IDOK);
+        EXPECT_EQ(GetDlgItem(box, IDNO) != nullptr, c.question);
+        AnswerMessageBox(box, c.question ? IDNO : IDOK);
         EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
         EXPECT_EQ(WaitForWindow(L"#32770", L"Log file", 300), nullptr);
         EXPECT_TRUE(driver.PressCancel());

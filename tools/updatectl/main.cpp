@@ -9,11 +9,12 @@
 
 #include <cwchar>
 
+#include "resources/resource.h"
+
 namespace {
 
 const wchar_t kSheetCaption[] = L"Dialpass 1.0";
 const int kUpdatePage = 3;
-const int kCheckForUpdates = 1017;
 
 HWND WaitForDialog(const wchar_t* title, DWORD timeout)
 {
@@ -34,7 +35,7 @@ int Check()
     if (!sheet || !SendMessageW(sheet, PSM_SETCURSEL, kUpdatePage, 0))
         return 1;
     HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_INDEXTOHWND, kUpdatePage, 0));
-    HWND button = page ? GetDlgItem(page, kCheckForUpdates) : nullptr;
+    HWND button = page ? GetDlgItem(page, IDC_CHECK_UPDATES) : nullptr;
     if (!button)
         return 1;
     // Posted: the tap runs the updater and its dialogs, which a sent message would wait for.
