@@ -1,8 +1,7 @@
 #include "pages/dialerconfig.h"
 
-#include <cstring>
-
 #include "base/registry.h"
+#include "pages/dlgutils.h"
 
 namespace {
 
@@ -11,13 +10,6 @@ const wchar_t* const kSlotSuffixes[2] = {L"\\International", L"\\Local"};
 CString SubkeyPath(const wchar_t* suffix)
 {
     return Concat(CString(kSettingsKey), suffix);
-}
-
-// 8-bit database text to UTF-16 through the ANSI code page, bounded by the target's room.
-void Widen(const char* text, size_t bytes, wchar_t* out, int room)
-{
-    int n = MultiByteToWideChar(CP_ACP, 0, text, int(strnlen(text, bytes)), out, room - 1);
-    out[n > 0 ? n : 0] = 0;
 }
 
 // A table load that fails while publishing: the partial table goes, the error goes to the caller.
@@ -102,7 +94,7 @@ DialerConfigValues ComputeDialerConfig(const DialerPageInputs& inputs, const Dia
             return values;
         if (sources.accessNumbers)
             if (AccessNumberRecord* number = NextAccessNumber(*sources.accessNumbers, code, true))
-                Widen(number->number, sizeof(number->number), out.accessNumber, kMaxAccessNumberUnits + 1);
+                WidenDatabaseText(number->number, sizeof(number->number), out.accessNumber, kMaxAccessNumberUnits + 1);
     }
     values.reach = kReachSlots;
     return values;
@@ -148,7 +140,7 @@ DialerSources GatherDialerSources(const DialerPageInputs& inputs, bool& failed, 
     wchar_t shortName[16] = {};
     if (profile->provider <= 0xFFFF)
         if (ProviderRecord* provider = FindProvider(providerTable, uint16_t(profile->provider)))
-            Widen(provider->shortName, sizeof(provider->shortName), shortName, 16);
+            WidenDatabaseText(provider->shortName, sizeof(provider->shortName), shortName, 16);
     try {
         // Loaded once here for both slots; a table of this provider's file is kept as it is.
         LoadAccessNumberTable(shortName);

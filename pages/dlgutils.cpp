@@ -1,5 +1,7 @@
 #include "pages/dlgutils.h"
 
+#include <cstring>
+
 #include "base/cstring.h"
 #include "base/module.h"
 #include "data/records.h"
@@ -50,6 +52,12 @@ void InitFullScreenDialog(HWND dialog)
     init.hDlg = dialog;
     init.dwFlags = SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN;
     SHInitDialog(&init);
+}
+
+void WidenDatabaseText(const char* text, size_t bytes, wchar_t* out, int room)
+{
+    int n = MultiByteToWideChar(CP_ACP, 0, text, int(strnlen(text, bytes)), out, room - 1);
+    out[n > 0 ? n : 0] = 0;
 }
 
 int ShowMessage(HWND owner, UINT textId, UINT type)

@@ -2,6 +2,7 @@
 // location, the set-up of full-screen dialogs and the applet's message boxes.
 #pragma once
 #include <windows.h>
+#include <cstddef>
 #include <cstdint>
 
 // Item data of the selected entry of combo box control in window; 0 when nothing is selected.
@@ -15,6 +16,10 @@ uint16_t CountryCodeOf(uint32_t id);
 // A full-screen dialog on the phone: the soft keys "OK" (1) and "Cancel" (2) of menu 132 as its
 // menu bar, then sized to the screen with the done button and the input panel down.
 void InitFullScreenDialog(HWND dialog);
+
+// A database text (8-bit, ANSI code page, at most bytes long or up to its zero) as UTF-16 in out,
+// cut to room - 1 characters and zero-terminated.
+void WidenDatabaseText(const char* text, size_t bytes, wchar_t* out, int room);
 
 // Text string textId in a box owned by owner: caption string 102, OK and the exclamation icon
 // unless type says other buttons and icon. Returns the button pressed.

@@ -1,7 +1,5 @@
 #include "pages/provider.h"
 
-#include <cstring>
-
 #include "base/registry.h"
 #include "data/datafile.h"
 #include "data/records.h"
@@ -11,13 +9,6 @@
 #include "resources/resource.h"
 
 namespace {
-
-// 8-bit database text to UTF-16 through the ANSI code page.
-void Widen(const char* text, size_t bytes, wchar_t* out, int room)
-{
-    int n = MultiByteToWideChar(CP_ACP, 0, text, int(strnlen(text, bytes)), out, room - 1);
-    out[n > 0 ? n : 0] = 0;
-}
 
 const int kControls[] = {IDC_LOCATIONS, IDC_INTERNATIONAL_CALLS, IDC_LOCAL_CALLS, IDC_HOME_CALLS, IDC_DETECT};
 
@@ -64,7 +55,7 @@ void CFrmProvider::UpdateProvider()
         return;  // -1 from an empty provider list names no provider
     if (ProviderRecord* provider = FindProvider(providerTable, uint16_t(record->provider))) {
         wchar_t name[60];
-        Widen(provider->displayName, sizeof(provider->displayName), name, 60);
+        WidenDatabaseText(provider->displayName, sizeof(provider->displayName), name, 60);
         SetDlgItemTextW(window, IDC_CARD_PROVIDER, name);
     }
 }
@@ -84,7 +75,7 @@ void CFrmProvider::FillLocations()
         SendMessageW(list, CB_RESETCONTENT, 0, 0);
         for (CountryRecord* country = countryTable.Next(true); country; country = countryTable.Next(false)) {
             wchar_t name[32];
-            Widen(country->name, sizeof(country->name), name, 32);
+            WidenDatabaseText(country->name, sizeof(country->name), name, 32);
             LRESULT entry = SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
             SendMessageW(list, CB_SETITEMDATA, WPARAM(entry), country->id);
             // Of several countries with the detected code the last one stays selected.
@@ -158,7 +149,7 @@ void CFrmProvider::EditSequence(int slot)
     wchar_t shortName[16] = {};
     if (currentProfile->provider <= 0xFFFF)
         if (ProviderRecord* provider = FindProvider(providerTable, uint16_t(currentProfile->provider)))
-            Widen(provider->shortName, sizeof(provider->shortName), shortName, 16);
+            WidenDatabaseText(provider->shortName, sizeof(provider->shortName), shortName, 16);
     uint16_t code = CountryCodeOf(uint32_t(GetSelItemData(window, IDC_LOCATIONS)));
     editor.countryCode = code;
     try {

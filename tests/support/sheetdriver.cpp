@@ -168,22 +168,28 @@ std::vector<std::wstring> SheetDriver::TabTitles() const
 HWND SheetDriver::ShowPage(int index)
 {
     // Posted: a page that shows a message box while it is created holds up the sheet's thread.
-    HWND page = nullptr;
-    if (PostMessageW(sheet, PSM_SETCURSEL, index, 0))
-        WaitUntil([&] {
-            AnswerMessages();
-            return (page = Page(index)) != nullptr && IsWindowVisible(page);
-        });
-    return page;
+    if (!PostMessageW(sheet, PSM_SETCURSEL, index, 0))
+        return nullptr;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < kWindowTimeout; Sleep(20)) {
+        if (AnswerMessages())
+            start = GetTickCount();  // the page is still being set up: its time starts again
+        HWND page = Page(index);
+        if (page && IsWindowVisible(page))
+            return page;
+    }
+    return nullptr;
 }
 
-void SheetDriver::AnswerMessages()
+int SheetDriver::AnswerMessages()
 {
+    int answered = 0;
     for (HWND box : Windows(L"#32770", L"Kestrova Dialpass")) {
         messages.push_back(MessageBoxText(box));
         AnswerMessageBox(box, IDOK);
         WaitUntil([&] { return !IsWindow(box); });
+        ++answered;
     }
+    return answered;
 }
 
 bool SheetDriver::Press(int button)

@@ -68,8 +68,9 @@ public:
     // Switches tabs and waits for the page to show; the page, or null. Message boxes the page
     // shows while it is set up are answered with OK and kept in messages.
     HWND ShowPage(int index);
-    // Answers every message box of the applet that is up with OK, keeping its text in messages.
-    void AnswerMessages();
+    // Answers every message box of the applet that is up with OK, keeping its text in messages;
+    // how many there were.
+    int AnswerMessages();
     std::vector<std::wstring> messages;
     HWND Page(int index) const { return HWND(SendMessageW(sheet, PSM_INDEXTOHWND, index, 0)); }  // null: never shown
     HWND Control(int page, int id) const { return GetDlgItem(Page(page), id); }
