@@ -13,8 +13,8 @@ namespace {
 
 void AddEntry(HWND box, const char* text, size_t size, LPARAM data)
 {
-    wchar_t wide[64] = {};
-    MultiByteToWideChar(CP_ACP, 0, text, int(strnlen(text, size - 1)), wide, 63);
+    wchar_t wide[64];
+    WidenDatabaseText(text, size - 1, wide, 64);
     LRESULT index = SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide));
     if (index >= 0)
         SendMessageW(box, CB_SETITEMDATA, WPARAM(index), data);
@@ -102,20 +102,7 @@ void CDlgProfileName::Save()
 void CDlgProfileName::Detect()
 {
     int code = 0;
-    try {
-        code = DetectCurrentLocation();
-    } catch (const CTableException& error) {
-        // The operator file could not be read: say which, as when the dialog opens.
-        ShowTableError(window, error);
-        return;
-    }
-    for (CountryRecord* record = countryTable.Next(true); record; record = countryTable.Next(false)) {
-        if (record->code == code) {
-            SelectItemByData(window, IDC_PROFILE_HOME, record->id);
-            return;
-        }
-    }
-    ShowMessage(window, IDS_AUTODETECT_FAILED);
+    DetectLocation(window, IDC_PROFILE_HOME, code);
 }
 
 LRESULT CDlgProfileName::OnCommand(WPARAM wParam, LPARAM lParam)

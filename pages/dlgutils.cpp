@@ -4,7 +4,9 @@
 
 #include "base/cstring.h"
 #include "base/module.h"
+#include "data/datafile.h"
 #include "data/records.h"
+#include "phone/phoneline.h"
 #include "platform/shell.h"
 #include "resources/resource.h"
 
@@ -58,6 +60,25 @@ void WidenDatabaseText(const char* text, size_t bytes, wchar_t* out, int room)
 {
     int n = MultiByteToWideChar(CP_ACP, 0, text, int(strnlen(text, bytes)), out, room - 1);
     out[n > 0 ? n : 0] = 0;
+}
+
+bool DetectLocation(HWND window, int control, int& code)
+{
+    try {
+        code = DetectCurrentLocation();
+    } catch (const CTableException& error) {
+        // The operator file could not be read: say which, as when the lists are filled.
+        ShowTableError(window, error);
+        return false;
+    }
+    for (CountryRecord* country = countryTable.Next(true); country; country = countryTable.Next(false)) {
+        if (country->code == code) {
+            SelectItemByData(window, control, country->id);
+            return true;
+        }
+    }
+    ShowMessage(window, IDS_AUTODETECT_FAILED);
+    return true;
 }
 
 int ShowMessage(HWND owner, UINT textId, UINT type)

@@ -13,6 +13,11 @@ void SelectItemByData(HWND window, int control, LPARAM value);
 // Does not load the table.
 uint16_t CountryCodeOf(uint32_t id);
 
+// "Detect" of a location list: asks the network for its country code and selects the first location
+// of that code in control, else shows "Autodetection failed !". A table that cannot be read is shown
+// with ShowTableError and ends it: false then, true when the network was asked (code set, maybe 0).
+bool DetectLocation(HWND window, int control, int& code);
+
 // A full-screen dialog on the phone: the soft keys "OK" (1) and "Cancel" (2) of menu 132 as its
 // menu bar, then sized to the screen with the done button and the input panel down.
 void InitFullScreenDialog(HWND dialog);

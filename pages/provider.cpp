@@ -114,24 +114,8 @@ LRESULT CFrmProvider::OnCommand(WPARAM wParam, LPARAM lParam)
 void CFrmProvider::Detect()
 {
     int code = 0;
-    try {
-        code = DetectCurrentLocation();
-    } catch (const CTableException& error) {
-        // "providers.dat" could not be read: say which, as when the list is filled.
-        ShowTableError(window, error);
-        return;
-    }
-    bool found = false;
-    for (CountryRecord* country = countryTable.Next(true); country; country = countryTable.Next(false)) {
-        if (country->code == code) {
-            SelectItemByData(window, IDC_LOCATIONS, country->id);
-            found = true;
-            break;
-        }
-    }
-    ShowCallsButton(uint32_t(code));
-    if (!found)
-        ShowMessage(window, IDS_AUTODETECT_FAILED);
+    if (DetectLocation(window, IDC_LOCATIONS, code))
+        ShowCallsButton(uint32_t(code));
 }
 
 void CFrmProvider::EditSequence(int slot)
