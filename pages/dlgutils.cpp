@@ -81,10 +81,10 @@ bool DetectLocation(HWND window, int control, int& code)
     return true;
 }
 
-void ShowMessage(HWND owner, UINT textId)
+int ShowMessage(HWND owner, UINT textId, UINT type)
 {
     CString text, caption;
     text.LoadResource(moduleInstance, textId);
     caption.LoadResource(moduleInstance, IDS_APP_NAME);
-    MessageBoxW(owner, text.Text(), caption.Text(), MB_OK | MB_ICONEXCLAMATION);
+    return MessageBoxW(owner, text.Text(), caption.Text(), type);
 }

@@ -26,5 +26,6 @@ void InitFullScreenDialog(HWND dialog);
 // cut to room - 1 characters and zero-terminated.
 void WidenDatabaseText(const char* text, size_t bytes, wchar_t* out, int room);
 
-// Text string textId in a box owned by owner: caption string 102, OK, exclamation icon.
-void ShowMessage(HWND owner, UINT textId);
+// Text string textId in a box owned by owner: caption string 102, OK and the exclamation icon
+// unless type says other buttons and icon. Returns the button pressed.
+int ShowMessage(HWND owner, UINT textId, UINT type = MB_OK | MB_ICONEXCLAMATION);

@@ -122,3 +122,10 @@
 // Dialog 116: "Specify digits"
 #define IDD_DIGITS                  116
 #define IDC_DIGITS                  1027
+
+// Dialog 133: update progress ("Cancel update" is IDCANCEL)
+#define IDD_DO_UPDATE               133
+
+// Dialog 126: "Log file"
+#define IDD_TEXT_FILE               126
+#define IDC_TEXT_FILE               1047

@@ -4,6 +4,9 @@
 # With no display it runs headless under Xvfb instead, writes a PNG of each of the five pages into
 # build/screenshots (or $DIALPASS_SCREENSHOTS), and at 320x240 into its folder 320x240, and closes the sheet.
 # DIALPASS_INSTALL_DIR names another install directory than build/sample.
+# tools/update-site/demo.sh shows a database update the same way: it publishes the sample database with
+# a higher version, serves it on 127.0.0.1 and opens the applet on it (headless: pictures of the
+# progress dialog and of the success message).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/tools/deps.sh"

@@ -9,6 +9,7 @@
 #include "data/datafile.h"
 #include "data/safefile.h"
 #include "dbcheck.h"
+#include "publish.h"
 
 namespace {
 
@@ -35,6 +36,8 @@ const wchar_t kHelp[] =
     L"  build SRC DIR        check the plain-text sources in SRC (lines ended by LF or CR LF),\n"
     L"                       then write them scrambled, with CR LF, to DIR (created when missing;\n"
     L"                       not SRC itself) and check DIR; nothing is written when SRC has errors\n"
+    L"  publish SRC OUT --version N [--expires DAYS] [--key FILE]\n"
+    L"                       write a signed folder for the update site (dpdb publish --help)\n"
     L"  --help               show this text\n"
     L"\n"
     L"build replaces the files of DIR as one set: a reader finds the whole old set or the whole new\n"
@@ -289,5 +292,7 @@ int wmain(int argc, wchar_t** argv)
             return Usage(L"build takes two directories: build SRC DIR");
         return Build(args[1], args[2]);
     }
+    if (command == L"publish")
+        return PublishCommand(args, Out, Err);
     return Usage(L"unknown command \"" + command + L"\"");
 }

@@ -1,0 +1,33 @@
+// Stands in for Update.exe in the Update page's tests. Writes its command line (UTF-16) to
+// commandline.txt beside itself, then does what fake.txt beside it says: "exit N" ends with N,
+// "wait" waits to be terminated (60 s at most, then ends with 0).
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+int wmain()
+{
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path, n);
+    dir.erase(dir.find_last_of(L'\\') + 1);
+
+    const wchar_t* line = GetCommandLineW();
+    HANDLE out = CreateFileW((dir + L"commandline.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD done = 0;
+    WriteFile(out, line, DWORD(lstrlenW(line) * sizeof(wchar_t)), &done, nullptr);
+    CloseHandle(out);
+
+    char order[32] = {};
+    HANDLE in = CreateFileW((dir + L"fake.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+    ReadFile(in, order, sizeof(order) - 1, &done, nullptr);
+    CloseHandle(in);
+    if (std::string(order).compare(0, 4, "wait") == 0) {
+        Sleep(60000);
+        return 0;
+    }
+    return std::string(order).compare(0, 5, "exit ") == 0 ? atoi(order + 5) : 0;
+}

@@ -1,0 +1,267 @@
+// Update.exe against the local update site: a good update, nothing new, and every attack or fault,
+// each of which must leave the installed set as it was and say in update.log what went wrong.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <winsock2.h>
+
+#include <objbase.h>
+
+#include <functional>
+
+#include "data/datafile.h"
+#include "data/records.h"
+#include "updater/download.h"
+#include "updater/install.h"
+#include "updater/manifest.h"
+#include "updater/update.h"
+#include "updater/crypto.h"
+#include "updatesite.h"
+
+using namespace datatest;
+using namespace updatetest;
+
+namespace {
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+class UpdateTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(SitePort(), 0u) << "the local update site is not running (ctest starts it: update_site_up)";
+        WritePlainDatabase(sources.Path(), "380;Zembla;380\r\n");
+    }
+    void Publish(const std::wstring& options)
+    {
+        std::string output;
+        ASSERT_EQ(site.Publish(sources.Path(), options, &output), 0u) << output;
+    }
+
+    TempDir sources;
+    Site site;
+    Installation installation;
+};
+
+TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNew)
+{
+    Publish(L"--version 2");
+    std::map<std::wstring, std::string> before = installation.Files();
+    UpdateRun run = RunUpdater(installation, site.Url());
+    ASSERT_EQ(run.exitCode, 0u) << run.log;
+    for (const wchar_t* name : {L"country.dat", L"providers.dat", L"manufacturers.dat", L"Sample.dat", L"Other.dat"})
+        EXPECT_EQ(ReadBytes(installation / name), ReadBytes(site / name)) << Narrow(name);
+    EXPECT_EQ(ReadBytes(installation / L"database.ver"), "2\r\n");
+    // The user's files and files the new set does not name stay.
+    EXPECT_EQ(installation.Files()[L"Quillmoor.dat"], before[L"Quillmoor.dat"]);
+    EXPECT_TRUE(run.Logged("Done: version 2 is installed")) << run.log;
+
+    std::map<std::wstring, std::string> updated = installation.Files();
+    run = RunUpdater(installation, site.Url());
+    EXPECT_EQ(run.exitCode, 1u) << run.log;
+    EXPECT_TRUE(run.Logged("Nothing new: version 2 is already installed")) << run.log;
+    EXPECT_EQ(installation.Files(), updated);
+}
+
+// While the site's key is replaced, an updater trusts the old and the new key (in process here).
+TEST_F(UpdateTest, AcceptsASignatureByAnyTrustedKeyAndNoOther)
+{
+    Publish(L"--version 2");
+    PrivateKey build, other;
+    ASSERT_EQ(ReadPrivateKeyPem(ReadBytes(SigningDir() + L"\\private.pem"), build), L"");
+    ASSERT_EQ(ReadPrivateKeyPem(ReadBytes(SigningDir() + L"\\other-private.pem"), other), L"");
+    UpdateArguments arguments;
+    ASSERT_EQ(ParseArguments({site.Url(), installation.Dir(), L"update.xml", installation.Dir(), L"\\Temp\\Dialpass",
+                              installation.Dir() + L"update.log"},
+                             arguments),
+              L"");
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    UpdateLog otherOnly(L""), both(L"");
+    EXPECT_EQ(RunUpdate(arguments, {other.publicKey}, otherOnly), kUpdateFailed) << otherOnly.Text();
+    EXPECT_EQ(RunUpdate(arguments, {other.publicKey, build.publicKey}, both), kUpdated) << both.Text();
+    CoUninitialize();
+}
+
+// A site that sends a byte now and then, never stalling long enough for a read's timeout, is cut
+// off at the update's deadline (short here).
+TEST_F(UpdateTest, StopsADownloadThatTricklesPastTheDeadline)
+{
+    Publish(L"--version 2");
+    UpdateSite trickling;
+    ASSERT_EQ(trickling.Open(site.Url("trickle")), L"");
+    trickling.deadline = GetTickCount64() + 2000;
+    std::string body;
+    DWORD begin = GetTickCount();
+    std::wstring error = trickling.Get(L"update.xml", kMaxManifestSize, L"", body);
+    EXPECT_NE(Narrow(error).find("the transfer is too slow: stopped after"), std::string::npos) << Narrow(error);
+    EXPECT_LE(GetTickCount() - begin, 4000u);
+}
+
+// A fault or attack: what is done to the site after a good publish, the address the updater is given,
+// and the words the log must hold.
+struct Fault {
+    const char* name;
+    std::function<void(Site&, Installation&)> spoil;
+    std::string mode;  // the server's behaviour for the base URL; "" = a port where nothing listens
+    const char* logged;
+    DWORD atLeastMs, atMostMs;
+};
+
+void PrintTo(const Fault& fault, std::ostream* out)
+{
+    *out << fault.name;
+}
+
+void FlipByte(const std::wstring& path, size_t at)
+{
+    std::string bytes = ReadBytes(path);
+    bytes[at % bytes.size()] ^= 0x20;
+    WriteBytes(path, bytes);
+}
+
+void ReplaceInManifest(Site& site, const std::string& from, const std::string& to)
+{
+    std::string xml = ReadBytes(site / L"update.xml");
+    size_t at = xml.find(from);
+    ASSERT_NE(at, std::string::npos) << xml;
+    WriteBytes(site / L"update.xml", xml.replace(at, from.size(), to));
+    ASSERT_TRUE(site.Resign());
+}
+
+// A port of this machine where nothing listens.
+unsigned ClosedPort()
+{
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof(address);
+    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
+    closesocket(probe);
+    return ntohs(address.sin_port);
+}
+
+const auto kNothing = [](Site&, Installation&) {};
+
+const Fault kFaults[] = {
+    // name, what is spoilt, server mode, the log's words, time bounds (ms)
+    {"ChangedDataFile", [](Site& site, Installation&) { FlipByte(site / L"country.dat", 10); }, "ok",
+     "hash mismatch: the SHA-256 of country.dat", 0, 10000},
+    {"ChangedManifest", [](Site& site, Installation&) { FlipByte(site / L"update.xml", 60); }, "ok",
+     "bad signature", 0, 10000},
+    {"ChangedSignature", [](Site& site, Installation&) { FlipByte(site / L"update.xml.sig", 5); }, "ok",
+     "bad signature", 0, 10000},
+    {"OtherKey", [](Site& site, Installation&) { ASSERT_TRUE(site.Resign(true)); }, "ok", "bad signature", 0, 10000},
+    {"Rollback",
+     [](Site&, Installation& installation) { WriteBytes(installation / L"database.ver", "5\r\n"); }, "ok",
+     "rollback refused: the site offers version 2, older than the installed version 5", 0, 10000},
+    {"NameWithSeparator",
+     [](Site& site, Installation&) { ReplaceInManifest(site, "name=\"Other.dat\"", "name=\"..\\Other.dat\""); }, "ok",
+     "the file name \"..\\Other.dat\" is refused: not a plain file name", 0, 10000},
+    {"UnusedFileListed",
+     [](Site& site, Installation&) {
+         WriteBytes(site / L"Stray.dat", "x");
+         ReplaceInManifest(site, "<file name=\"Other.dat\"",
+                           "<file name=\"Stray.dat\" size=\"1\" sha256=\"" +
+                               std::string("2d711642b726b04401627ca9fbac32f5c8530fb1903cc4db02258717921a4881") +
+                               "\"/>\r\n  <file name=\"Other.dat\"");
+     },
+     "ok", "lists Stray.dat, which the card database does not use", 0, 10000},
+    {"BadLineInASignedFile",
+     [](Site& site, Installation&) {
+         std::string bad = "1;Germany;49\r\n\r\n";
+         Scramble(&bad[0], bad.size());
+         WriteBytes(site / L"country.dat", bad);
+         Sha256Digest digest;
+         Sha256(bad.data(), bad.size(), digest);
+         std::string xml = ReadBytes(site / L"update.xml");
+         size_t at = xml.find("sha256=\"", xml.find("country.dat")) + 8;
+         xml.replace(at, 64, ToHex(digest.data(), digest.size()));
+         size_t size = xml.find("size=\"", xml.find("country.dat")) + 6;
+         xml.replace(size, xml.find('"', size) - size, std::to_string(bad.size()));
+         WriteBytes(site / L"update.xml", xml);
+         ASSERT_TRUE(site.Resign());
+     },
+     "ok", "Check error: country.dat:2: empty line", 0, 10000},
+    {"LargerThanListed", [](Site& site, Installation&) { WriteBytes(site / L"Other.dat", ReadBytes(site / L"Other.dat") + "1;2;\r\n"); },
+     "ok", "more than the 13 bytes listed in update.xml", 0, 10000},
+    {"Refused", kNothing, "", "the connection was refused", 0, 10000},
+    {"NotFound", kNothing, "missing", "HTTP status 404", 0, 10000},
+    {"Redirect", kNothing, "redirect", "redirects are not followed", 0, 10000},
+    {"StallBeforeHeaders", kNothing, "stall-headers", "no answer within 15 seconds", 14000, 25000},
+    {"StallMidBody", kNothing, "stall-body", "the transfer stalled after", 14000, 25000},
+};
+
+class UpdateFaultTest : public UpdateTest, public testing::WithParamInterface<Fault> {};
+
+TEST_P(UpdateFaultTest, FailsWithExit2AndLeavesTheInstalledSet)
+{
+    const Fault& fault = GetParam();
+    Publish(L"--version 2");
+    fault.spoil(site, installation);
+    std::map<std::wstring, std::string> before = installation.Files();
+    std::wstring url = fault.mode.empty() ? L"http://127.0.0.1:" + std::to_wstring(ClosedPort()) + L"/dialpass"
+                                          : site.Url(fault.mode);
+    UpdateRun run = RunUpdater(installation, url);
+    EXPECT_EQ(run.exitCode, 2u) << run.log;
+    EXPECT_TRUE(run.Logged(fault.logged)) << "expected \"" << fault.logged << "\" in\n" << run.log;
+    EXPECT_TRUE(run.Logged("Nothing was installed")) << run.log;
+    EXPECT_GE(run.milliseconds, fault.atLeastMs);
+    EXPECT_LE(run.milliseconds, fault.atMostMs);
+    EXPECT_EQ(installation.Files(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(, UpdateFaultTest, testing::ValuesIn(kFaults),
+                         [](const testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
+
+TEST_F(UpdateTest, RefusesAnExpiredDescription)
+{
+    Publish(L"--version 2 --expires -1");
+    std::map<std::wstring, std::string> before = installation.Files();
+    UpdateRun run = RunUpdater(installation, site.Url());
+    EXPECT_EQ(run.exitCode, 2u) << run.log;
+    EXPECT_TRUE(run.Logged("update.xml expired at")) << run.log;
+    EXPECT_EQ(installation.Files(), before);
+}
+
+// Update.exe dies after this many changes to the installation folder; the applet's next read of a
+// table finds either the whole old set or the whole new one, and the next update completes.
+class UpdateCrashTest : public UpdateTest, public testing::WithParamInterface<int> {};
+
+TEST_P(UpdateCrashTest, AKillWhileInstallingLeavesAWholeSetForTheNextOpen)
+{
+    Publish(L"--version 2");
+    std::map<std::wstring, std::string> before = installation.Files();
+    SetEnvironmentVariableW(L"DIALPASS_TEST_CRASH_AFTER_STEPS", std::to_wstring(GetParam()).c_str());
+    UpdateRun crashed = RunUpdater(installation, site.Url());
+    SetEnvironmentVariableW(L"DIALPASS_TEST_CRASH_AFTER_STEPS", nullptr);
+    ASSERT_EQ(crashed.exitCode, kCrashedForTesting) << crashed.log;
+
+    CountryTable countries;
+    EXPECT_NO_THROW(countries.Load((installation / L"country.dat").c_str()));
+    std::map<std::wstring, std::string> opened = installation.Files();
+    bool isNew = ReadBytes(installation / L"database.ver") == "2\r\n";
+    for (const wchar_t* name : {L"country.dat", L"providers.dat", L"manufacturers.dat", L"Sample.dat"}) {
+        if (isNew)
+            EXPECT_EQ(ReadBytes(installation / name), ReadBytes(site / name)) << Narrow(name);
+        else
+            EXPECT_EQ(opened[name], before[name]) << Narrow(name);
+    }
+    EXPECT_EQ(opened.count(L"dialpass.journal"), 0u);
+
+    UpdateRun next = RunUpdater(installation, site.Url());
+    EXPECT_EQ(next.exitCode, isNew ? 1u : 0u) << next.log;
+    EXPECT_EQ(ReadBytes(installation / L"database.ver"), "2\r\n");
+    // The dead run's download folder goes with the next run that downloads.
+    WIN32_FIND_DATAW found;
+    HANDLE left = FindFirstFileW(L"C:\\Temp\\Dialpass\\run-*", &found);
+    EXPECT_EQ(left, INVALID_HANDLE_VALUE) << Narrow(found.cFileName);
+    if (left != INVALID_HANDLE_VALUE)
+        FindClose(left);
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, UpdateCrashTest, testing::Values(1, 3, 7, 12, 18));
+
+} // namespace

@@ -1,0 +1,171 @@
+// What the updater reads before it trusts anything: its command line and update.xml.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <objbase.h>
+
+#include "updater/commandline.h"
+#include "updater/manifest.h"
+
+namespace {
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+std::vector<std::string> Split(const wchar_t* line)
+{
+    std::vector<std::string> arguments;
+    for (const std::wstring& argument : SplitCommandLine(line))
+        arguments.push_back(Narrow(argument));
+    return arguments;
+}
+
+TEST(UpdaterCommandLine, SplitsAtBlanksOutsideQuotesAndKeepsBackslashesBeforeQuotes)
+{
+    struct Case {
+        const wchar_t* line;
+        std::vector<std::string> arguments;
+    } cases[] = {
+        // line, the arguments
+        {LR"(http://h/dialpass "C:\Card\" update.xml "C:\Card\" "\Temp\Dialpass" "C:\Card\update.log")",
+         {"http://h/dialpass", "C:\\Card\\", "update.xml", "C:\\Card\\", "\\Temp\\Dialpass", "C:\\Card\\update.log"}},
+        {L"  a\t\tb  ", {"a", "b"}},
+        {LR"("" x)", {"", "x"}},
+        {LR"(a"b c"d "e\\")", {"ab cd", "e\\\\"}},
+        {L"", {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Split(c.line), c.arguments) << Narrow(c.line);
+}
+
+TEST(UpdaterCommandLine, ReadsTheSixArgumentsAndRefusesOthers)
+{
+    const std::wstring dir = L"C:\\Card\\";
+    auto arguments = [&](const std::wstring& url, const std::wstring& second, const std::wstring& name,
+                         const std::wstring& fourth, const std::wstring& temp) {
+        return std::vector<std::wstring>{url, second, name, fourth, temp, dir + L"update.log"};
+    };
+    struct Case {
+        std::vector<std::wstring> given;
+        const char* error;  // "" when accepted
+    } cases[] = {
+        // the arguments, what is wrong with them
+        {arguments(L"http://h/dialpass/", dir, L"update.xml", dir, L"\\Temp\\Dialpass"), ""},
+        {arguments(L"ftp://h/dialpass", dir, L"update.xml", dir, L"\\Temp\\Dialpass"), "does not start with http"},
+        {arguments(L"http://h/dialpass", L"Card", L"update.xml", L"Card", L"\\Temp\\Dialpass"), "is not a full path"},
+        {arguments(L"http://h/dialpass", dir, L"update.xml", L"D:\\Other\\", L"\\Temp\\Dialpass"), "given as"},
+        {arguments(L"http://h/dialpass", dir, L"..\\update.xml", dir, L"\\Temp\\Dialpass"), "not a plain file name"},
+        {{L"http://h/dialpass", dir, L"update.xml", dir, L"\\Temp\\Dialpass"}, "expected 6 arguments"},
+    };
+    for (const Case& c : cases) {
+        UpdateArguments parsed;
+        std::wstring error = ParseArguments(c.given, parsed);
+        if (!*c.error) {
+            EXPECT_EQ(error, L"");
+            EXPECT_EQ(Narrow(parsed.baseUrl), "http://h/dialpass");
+            EXPECT_EQ(Narrow(parsed.tempFolder), "C:\\Temp\\Dialpass");
+        } else {
+            EXPECT_NE(Narrow(error).find(c.error), std::string::npos) << Narrow(error);
+        }
+    }
+    // A shell passes the program's name first; the applet does not.
+    std::vector<std::wstring> withProgram = arguments(L"http://h/dialpass", dir, L"update.xml", dir, L"\\T");
+    withProgram.insert(withProgram.begin(), L"C:\\Card\\Update.exe");
+    UpdateArguments parsed;
+    EXPECT_EQ(ParseArguments(withProgram, parsed), L"");
+    EXPECT_EQ(Narrow(parsed.logPath), "C:\\Card\\update.log");
+}
+
+TEST(UpdaterCommandLine, TakesAFolderWithoutDriveOnTheInstallationFoldersDrive)
+{
+    struct Case {
+        const wchar_t *path, *reference;
+        const char* resolved;
+    } cases[] = {
+        // the folder, the installation folder, where it lies
+        {L"\\Temp\\Dialpass", L"D:\\Card\\", "D:\\Temp\\Dialpass"},
+        {L"\\Temp\\Dialpass", L"\\\\server\\share\\Card", "\\\\server\\share\\Temp\\Dialpass"},
+        {L"E:\\Downloads", L"D:\\Card\\", "E:\\Downloads"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Narrow(OnDriveOf(c.path, c.reference)), c.resolved);
+}
+
+class UpdateDescription : public testing::Test {
+protected:
+    void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    void TearDown() override { CoUninitialize(); }
+
+    static std::string Xml(const std::string& root, const std::string& files)
+    {
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<update " + root + ">\r\n" + files + "</update>\r\n";
+    }
+    static std::string File(const std::string& name, const std::string& size = "12",
+                            const std::string& sha256 = std::string(64, 'a'))
+    {
+        return "  <file name=\"" + name + "\" size=\"" + size + "\" sha256=\"" + sha256 + "\"/>\r\n";
+    }
+};
+
+TEST_F(UpdateDescription, ReadsWhatItWrites)
+{
+    Manifest written;
+    written.version = 4294967295u;
+    ASSERT_TRUE(ParseUtcTime(L"2027-01-05T12:30:59Z", written.expires));
+    for (const wchar_t* name : {L"country.dat", L"Sample_2-b.dat"}) {
+        ManifestFile file;
+        file.name = name;
+        file.size = 65535;
+        file.sha256.fill(0xA5);
+        written.files.push_back(file);
+    }
+    Manifest read;
+    ASSERT_EQ(Narrow(ParseManifest(WriteManifest(written), read)), "");
+    EXPECT_EQ(read.version, written.version);
+    EXPECT_EQ(Narrow(FormatUtcTime(read.expires)), "2027-01-05T12:30:59Z");
+    ASSERT_EQ(read.files.size(), 2u);
+    EXPECT_EQ(Narrow(read.files[1].name), "Sample_2-b.dat");
+    EXPECT_EQ(read.files[1].size, 65535u);
+    EXPECT_EQ(read.files[1].sha256, written.files[1].sha256);
+}
+
+TEST_F(UpdateDescription, RefusesEveryDescriptionItCannotTrustWhole)
+{
+    const std::string root = "format=\"1\" version=\"3\" expires=\"2027-01-05T12:00:00Z\"";
+    struct Case {
+        std::string xml;
+        const char* error;
+    } cases[] = {
+        // the description, what the refusal says
+        {Xml(root, File("country.dat")).substr(0, 90), "not well-formed XML"},
+        {"<?xml version=\"1.0\"?><!DOCTYPE update [<!ENTITY x \"y\">]>" + Xml(root, File("country.dat")), "declaration"},
+        {"<?xml version=\"1.0\"?><updates/>", "no <update> element"},
+        {Xml("format=\"2\" version=\"3\" expires=\"2027-01-05T12:00:00Z\"", File("country.dat")), "format \"2\""},
+        {Xml("format=\"1\" version=\"0\" expires=\"2027-01-05T12:00:00Z\"", File("country.dat")), "version \"0\""},
+        {Xml("format=\"1\" version=\"4294967296\" expires=\"2027-01-05T12:00:00Z\"", File("country.dat")), "version"},
+        {Xml("format=\"1\" version=\"03\" expires=\"2027-01-05T12:00:00Z\"", File("country.dat")), "version \"03\""},
+        {Xml("format=\"1\" version=\"3\" expires=\"2027-02-30T00:00:00Z\"", File("country.dat")), "expiry time"},
+        {Xml("format=\"1\" version=\"3\"", File("country.dat")), "no \"expires\" attribute"},
+        {Xml(root + " signed=\"yes\"", File("country.dat")), "unknown attribute \"signed\""},
+        {Xml(root, ""), "lists no files"},
+        {Xml(root, File("..\\country.dat")), "not a plain file name"},
+        {Xml(root, File("sub/country.dat")), "not a plain file name"},
+        {Xml(root, File("C:country.dat")), "not a plain file name"},
+        {Xml(root, File("profiles.dat")), "the user's own file"},
+        {Xml(root, File("CON.dat")), "a device name"},
+        {Xml(root, File("country.txt")), "not a database file"},
+        {Xml(root, File("Abcdefghijklmnop.dat")), "longer than 15"},
+        {Xml(root, File("a b.dat")), "only letters, digits"},
+        {Xml(root, File("country.dat") + File("COUNTRY.DAT")), "listed twice"},
+        {Xml(root, File("country.dat", "-1")), "size \"-1\""},
+        {Xml(root, File("country.dat", "12", std::string(63, 'a'))), "not 64 hex digits"},
+        {Xml(root, "<delete name=\"country.dat\"/>"), "<delete> that this updater does not know"},
+        {Xml(root, "text"), "text outside the file elements"},
+    };
+    for (const Case& c : cases) {
+        Manifest manifest;
+        std::string error = Narrow(ParseManifest(c.xml, manifest));
+        EXPECT_NE(error.find(c.error), std::string::npos) << "expected \"" << c.error << "\", got \"" << error
+                                                          << "\" for\n" << c.xml;
+    }
+}
+
+} // namespace

@@ -1,0 +1,177 @@
+// The Update page through the real sheet: the command line it gives the updater, its answer to each
+// exit code, "Cancel update", the log viewer, and a real update from the local site that the Card
+// settings page shows without leaving the sheet.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "resources/resource.h"
+#include "support/sheetdriver.h"
+#include "updatesite.h"
+
+using namespace datatest;
+using namespace updatetest;
+
+namespace {
+
+const int kUpdateTab = 3;
+const wchar_t kBoxCaption[] = L"Kestrova Dialpass";
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// An installation folder whose Update.exe is the stand-in (fakeupdater.exe) told what to do.
+struct FakeInstallation {
+    explicit FakeInstallation(const std::string& order)
+    {
+        CopySample(dir.Path());
+        CopyFileW((ProgramDir() + L"\\fakeupdater.exe").c_str(), (dir / L"Update.exe").c_str(), FALSE);
+        WriteBytes(dir / L"fake.txt", order);
+    }
+    std::wstring CommandLine() const
+    {
+        std::string bytes = ReadBytes(dir / L"commandline.txt");
+        return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+    }
+    TempDir dir;
+};
+
+// "UpdateURL" while alive.
+struct UpdateUrlScope {
+    explicit UpdateUrlScope(const std::wstring& url)
+    {
+        RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"UpdateURL", REG_SZ, url.c_str(),
+                        DWORD((url.size() + 1) * sizeof(wchar_t)));
+    }
+    ~UpdateUrlScope() { DeleteSetting(L"UpdateURL"); }
+};
+
+// Taps "Check for updates" on an open sheet.
+void CheckForUpdates(SheetDriver& driver)
+{
+    driver.Click(GetDlgItem(driver.ShowPage(kUpdateTab), IDC_CHECK_UPDATES));
+}
+
+TEST(UpdatePage, GivesTheUpdaterTheInstallationFolderWithItsBackslashBeforeEachClosingQuote)
+{
+    FakeInstallation installation("exit 3");
+    SheetDriver driver;  // first: it points "InstallDir" at an empty folder of its own
+    InstallDirScope scope(installation.dir.Path().c_str());  // no trailing backslash
+    UpdateUrlScope url(L"http://127.0.0.1:1/dialpass");
+    ASSERT_NE(driver.Open(), nullptr);
+    CheckForUpdates(driver);
+    ASSERT_TRUE(WaitUntil([&] { return !installation.CommandLine().empty(); }));
+    std::wstring dir = installation.dir.Path() + L"\\";
+    EXPECT_EQ(Narrow(installation.CommandLine()),
+              Narrow(L"http://127.0.0.1:1/dialpass \"" + dir + L"\" update.xml \"" + dir + L"\" \"\\Temp\\Dialpass\" \"" +
+                     dir + L"update.log\""));
+    // Exit code 3 is no answer the page knows: no message.
+    EXPECT_TRUE(WaitUntil([] { return Windows(L"#32770", L"Update").empty(); }));
+    EXPECT_EQ(WaitForWindow(L"#32770", kBoxCaption, 500), nullptr);
+    EXPECT_TRUE(driver.PressCancel());
+}
+
+TEST(UpdatePage, AnswersEachOutcomeOfTheUpdater)
+{
+    struct Case {
+        const char* order;
+        const wchar_t* message;  // null: none
+        bool cancel;             // tap "Cancel update" while it runs
+        bool question;           // Yes and No, else OK
+    } cases[] = {
+        // the stand-in's order, the message, cancelled, a question
+        {"exit 0", L"Data were updated successfully", false, false},
+        {"exit 1", L"No new data available", false, false},
+        {"exit 2", L"An error occured\n\nWould you like to see log file ?", false, true},
+        {"wait", L"Update tool terminated by user !", true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.order);
+        FakeInstallation installation(c.order);
+        SheetDriver driver;
+        InstallDirScope scope(installation.dir.Path().c_str());
+        ASSERT_NE(driver.Open(), nullptr);
+        CheckForUpdates(driver);
+        if (c.cancel) {
+            HWND progress = WaitForWindow(L"#32770", L"Update");
+            ASSERT_NE(progress, nullptr);
+            EXPECT_EQ(WindowText(GetDlgItem(progress, IDCANCEL)), L"Cancel update");
+            PostMessageW(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
+        }
+        HWND box = WaitForWindow(L"#32770", kBoxCaption, 10000);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(MessageBoxText(box), c.message);
+        EXPECT_EQ(GetDlgItem(box, IDNO) != nullptr, c.question);
+        AnswerMessageBox(box, c.question ? IDNO : IDOK);
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+        EXPECT_EQ(WaitForWindow(L"#32770", L"Log file", 300), nullptr);
+        EXPECT_TRUE(driver.PressCancel());
+    }
+}
+
+TEST(UpdatePage, ShowsTheLogAfterAFailureWhenAsked)
+{
+    for (const std::string& log : {std::string("2026-12-06 03:00:00.000  FAILED: HTTP status 404\r\n"), std::string()}) {
+        FakeInstallation installation("exit 2");
+        WriteBytes(installation.dir / L"update.log", log);
+        SheetDriver driver;
+        InstallDirScope scope(installation.dir.Path().c_str());
+        ASSERT_NE(driver.Open(), nullptr);
+        CheckForUpdates(driver);
+        HWND box = WaitForWindow(L"#32770", kBoxCaption, 10000);
+        ASSERT_NE(box, nullptr);
+        AnswerMessageBox(box, IDYES);
+        HWND viewer = WaitForWindow(L"#32770", L"Log file");
+        ASSERT_NE(viewer, nullptr);
+        EXPECT_EQ(Narrow(WindowText(GetDlgItem(viewer, IDC_TEXT_FILE))), log);
+        PostMessageW(viewer, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(viewer); }));
+        EXPECT_TRUE(driver.PressCancel());
+    }
+}
+
+TEST(UpdatePage, SaysWhenTheUpdaterCannotBeStarted)
+{
+    TempDir empty;
+    SheetDriver driver;
+    InstallDirScope scope(empty.Path().c_str());
+    ASSERT_NE(driver.Open(), nullptr);
+    CheckForUpdates(driver);
+    HWND box = WaitForWindow(L"#32770", kBoxCaption);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageBoxText(box), L"Unable to start update service");
+    AnswerMessageBox(box, IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+    EXPECT_TRUE(driver.PressCancel());
+}
+
+// A real update through the page: Update.exe from the local site; Card settings lists the new
+// country as soon as the message is answered, without leaving the sheet.
+TEST(UpdatePage, InstallsARealUpdateThatCardSettingsShowsAtOnce)
+{
+    ASSERT_NE(SitePort(), 0u) << "the local update site is not running (ctest starts it: update_site_up)";
+    TempDir sources;
+    WritePlainDatabase(sources.Path(), "380;Zembla;380\r\n");
+    Site site;
+    std::string output;
+    ASSERT_EQ(site.Publish(sources.Path(), L"--version 2", &output), 0u) << output;
+    Installation installation;
+    SheetDriver driver;
+    InstallDirScope scope(installation.Dir().c_str());
+    UpdateUrlScope url(site.Url());
+    ASSERT_NE(driver.Open(), nullptr);
+    ASSERT_NE(driver.ShowPage(1), nullptr);
+    auto listed = [&] {
+        return SendMessageW(driver.Control(1, IDC_LOCATIONS), CB_FINDSTRINGEXACT, WPARAM(-1),
+                            reinterpret_cast<LPARAM>(L"Zembla")) != CB_ERR;
+    };
+    EXPECT_FALSE(listed());
+    CheckForUpdates(driver);
+    HWND box = WaitForWindow(L"#32770", kBoxCaption, 30000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageBoxText(box), L"Data were updated successfully");
+    AnswerMessageBox(box, IDOK);
+    EXPECT_TRUE(WaitUntil(listed));
+    EXPECT_EQ(ReadBytes(installation / L"database.ver"), "2\r\n");
+    EXPECT_TRUE(driver.PressCancel());
+}
+
+} // namespace

@@ -1,0 +1,158 @@
+#include "updatesite.h"
+
+#include "data/datafile.h"
+#include "data/safefile.h"
+#include "updater/crypto.h"
+
+#ifndef DIALPASS_SIGNING_FROM_BIN
+#define DIALPASS_SIGNING_FROM_BIN "../signing"
+#endif
+
+using namespace datatest;
+
+namespace updatetest {
+
+namespace {
+
+std::wstring SiteState()
+{
+    return ProgramDir() + L"\\..\\update-site";
+}
+
+DWORD RunProgram(const std::wstring& program, std::wstring arguments, DWORD timeoutMs, std::string* output)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        return 0xFFFFFFFF;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = writeEnd;
+    PROCESS_INFORMATION process = {};
+    DWORD exitCode = 0xFFFFFFFF;
+    BOOL started = CreateProcessW(program.c_str(), &arguments[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                  nullptr, &startup, &process);
+    CloseHandle(writeEnd);
+    if (started) {
+        char buffer[4096];
+        DWORD read = 0;
+        while (ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr) && read)
+            if (output)
+                output->append(buffer, read);
+        if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0)
+            TerminateProcess(process.hProcess, 99);
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    CloseHandle(readEnd);
+    return exitCode;
+}
+
+} // namespace
+
+void WritePlainDatabase(const std::wstring& folder, const std::string& extra)
+{
+    WriteBytes(folder + L"\\country.dat", "276;Germany;49\r\n40;Austria;43\r\n" + extra);
+    WriteBytes(folder + L"\\providers.dat", "26201;49;\r\n23201;43;\r\n");
+    WriteBytes(folder + L"\\manufacturers.dat", "7;Sample;Sample phone card\r\n8;Other;Other card\r\n");
+    WriteBytes(folder + L"\\Sample.dat", "49;0800111;\r\n43;0800222; (toll free)\r\n");
+    WriteBytes(folder + L"\\Other.dat", "49;0800333;\r\n");
+}
+
+unsigned SitePort()
+{
+    return unsigned(atoi(ReadBytes(SiteState() + L"\\port").c_str()));
+}
+
+std::wstring SigningDir()
+{
+    return ProgramDir() + L"\\" L"" DIALPASS_SIGNING_FROM_BIN;
+}
+
+Site::Site()
+{
+    static unsigned counter = 0;
+    name = L"t" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()) + L"-" +
+           std::to_wstring(++counter);
+    CreateDirectoryW((SiteState() + L"\\sites").c_str(), nullptr);
+    path = SiteState() + L"\\sites\\" + name;
+    CreateDirectoryW(path.c_str(), nullptr);
+}
+
+Site::~Site()
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
+        DeleteFileW((path + L"\\" + found.cFileName).c_str());
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+    RemoveDirectoryW(path.c_str());
+}
+
+DWORD Site::Publish(const std::wstring& sources, const std::wstring& options, std::string* output)
+{
+    std::wstring program = ProgramDir() + L"\\dpdb.exe";
+    return RunProgram(program, L"\"" + program + L"\" publish \"" + sources + L"\" \"" + path + L"\" " + options,
+                      30000, output);
+}
+
+std::wstring Site::Url(const std::string& mode) const
+{
+    return L"http://127.0.0.1:" + std::to_wstring(SitePort()) + L"/" + std::wstring(mode.begin(), mode.end()) +
+           L"/" + name;
+}
+
+bool Site::Resign(bool otherKey)
+{
+    PrivateKey key;
+    std::string signature;
+    std::wstring keyPath = SigningDir() + (otherKey ? L"\\other-private.pem" : L"\\private.pem");
+    return ReadPrivateKeyPem(ReadBytes(keyPath), key).empty() && Sign(key, ReadBytes(path + L"\\update.xml"), signature) &&
+           WriteBytes(path + L"\\update.xml.sig", signature);
+}
+
+Installation::Installation()
+{
+    CopySample(dir.Path());
+    CopyFileW((ProgramDir() + L"\\Update.exe").c_str(), (dir / L"Update.exe").c_str(), FALSE);
+}
+
+std::map<std::wstring, std::string> Installation::Files() const
+{
+    std::map<std::wstring, std::string> files;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((dir / L"*").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        std::wstring name = found.cFileName;
+        // The log changes with every run; the folder's writer lock is an empty file that only marks it.
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"update.log" && name != L"dialpass.lock") {
+            std::string bytes = ReadBytes(dir / name);
+            Sha256Digest digest{};
+            Sha256(bytes.data(), bytes.size(), digest);
+            files[name] = std::to_string(bytes.size()) + " bytes, SHA-256 " + ToHex(digest.data(), 4);
+        }
+    }
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+    return files;
+}
+
+UpdateRun RunUpdater(const Installation& installation, const std::wstring& baseUrl, DWORD timeoutMs)
+{
+    // The applet's command line: no program name, the folder in quotes with its trailing backslash.
+    std::wstring dir = installation.Dir();
+    std::wstring arguments = baseUrl + L" \"" + dir + L"\" update.xml \"" + dir + L"\" \"\\Temp\\Dialpass\" \"" + dir +
+                             L"update.log\"";
+    UpdateRun run;
+    DWORD begin = GetTickCount();
+    run.exitCode = RunProgram(dir + L"Update.exe", arguments, timeoutMs, nullptr);
+    run.milliseconds = GetTickCount() - begin;
+    run.log = ReadBytes(dir + L"update.log");
+    return run;
+}
+
+} // namespace updatetest

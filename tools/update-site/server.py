@@ -1,0 +1,126 @@
+#!/usr/bin/env python3
+"""The update site of the tests: a static HTTP server on 127.0.0.1 that can also misbehave.
+
+The first part of a request's path chooses the behaviour, the rest names a file below ROOT:
+  /ok/PATH             the file, or 404 when it does not exist
+  /stall-headers/PATH  reads the request and never answers (until the client gives up)
+  /stall-body/PATH     sends the headers and the first half of the file, then nothing
+  /redirect/PATH       302 to /ok/PATH
+  /trickle/PATH        the headers, then one byte of the file every half second
+  /slow/PATH           the file after a pause of SLOW_PAUSE seconds (for pictures of the progress)
+Every stall ends after STALL_LIMIT seconds; the server ends by itself after IDLE_LIMIT seconds
+without a request, and after LIFE_LIMIT seconds in any case.
+"""
+import argparse
+import http.server
+import os
+import select
+import sys
+import threading
+import time
+
+STALL_LIMIT = 40
+SLOW_PAUSE = 0.7
+IDLE_LIMIT = 900
+LIFE_LIMIT = 3600
+
+last_request = time.monotonic()
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    disable_nagle_algorithm = True
+
+    def log_message(self, format, *args):
+        sys.stderr.write("%s %s\n" % (time.strftime("%H:%M:%S"), format % args))
+
+    def hold(self):
+        """Waits until the client closes the connection or STALL_LIMIT passes."""
+        end = time.monotonic() + STALL_LIMIT
+        while time.monotonic() < end:
+            readable, _, _ = select.select([self.connection], [], [], 0.5)
+            if readable:
+                try:
+                    if not self.connection.recv(4096):
+                        break
+                except OSError:
+                    break
+        self.close_connection = True
+
+    def do_GET(self):
+        global last_request
+        last_request = time.monotonic()
+        parts = self.path.split("?")[0].lstrip("/").split("/", 1)
+        mode, rest = parts[0], parts[1] if len(parts) > 1 else ""
+        if mode == "stall-headers":
+            self.hold()
+            return
+        if mode == "redirect":
+            self.send_response(302)
+            self.send_header("Location", "/ok/" + rest)
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+        path = os.path.realpath(os.path.join(self.server.root, rest))
+        if mode == "slow":
+            time.sleep(SLOW_PAUSE)
+        if mode not in ("ok", "stall-body", "slow", "trickle") or not path.startswith(self.server.root + os.sep) \
+                or not os.path.isfile(path):
+            body = b"not found\n"
+            self.send_response(404)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+            return
+        with open(path, "rb") as f:
+            body = f.read()
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if mode == "trickle":
+            end = time.monotonic() + STALL_LIMIT
+            try:
+                for i in range(len(body)):
+                    if time.monotonic() > end:
+                        break
+                    self.wfile.write(body[i:i + 1])
+                    self.wfile.flush()
+                    time.sleep(0.5)
+            except OSError:
+                pass
+            self.close_connection = True
+            return
+        if mode == "stall-body":
+            self.wfile.write(body[: len(body) // 2])
+            self.wfile.flush()
+            self.hold()
+            return
+        self.wfile.write(body)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--port-file", required=True)
+    parser.add_argument("--pid-file", required=True)
+    args = parser.parse_args()
+    os.makedirs(args.root, exist_ok=True)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server.daemon_threads = True
+    server.root = os.path.realpath(args.root)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    with open(args.pid_file, "w") as f:
+        f.write("%d\n" % os.getpid())
+    temporary = args.port_file + ".tmp"
+    with open(temporary, "w") as f:
+        f.write("%d\n" % server.server_address[1])
+    os.replace(temporary, args.port_file)
+    started = time.monotonic()
+    while time.monotonic() - started < LIFE_LIMIT and time.monotonic() - last_request < IDLE_LIMIT:
+        time.sleep(1)
+    server.shutdown()
+
+
+if __name__ == "__main__":
+    main()

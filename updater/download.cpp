@@ -1,0 +1,190 @@
+#include "updater/download.h"
+
+#include <vector>
+
+namespace {
+
+class Request {
+public:
+    explicit Request(HINTERNET handle) : handle(handle) {}
+    ~Request()
+    {
+        if (handle)
+            WinHttpCloseHandle(handle);
+    }
+    Request(const Request&) = delete;
+    Request& operator=(const Request&) = delete;
+    HINTERNET handle;
+};
+
+std::wstring Seconds(int milliseconds)
+{
+    return std::to_wstring(milliseconds / 1000) + (milliseconds % 1000 ? L"." + std::to_wstring(milliseconds % 1000 / 100) : L"") +
+           L" seconds";
+}
+
+std::wstring Failure(const wchar_t* step, DWORD error)
+{
+    return std::wstring(step) + L": " + HttpErrorText(error) + L" (error " + std::to_wstring(error) + L")";
+}
+
+bool IsTimeout(DWORD error)
+{
+    return error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT;
+}
+
+} // namespace
+
+std::wstring HttpErrorText(DWORD error)
+{
+    switch (error) {
+    case ERROR_WINHTTP_CANNOT_CONNECT:
+        return L"the connection was refused or the site cannot be reached";
+    case ERROR_WINHTTP_TIMEOUT:
+    case WSAETIMEDOUT:
+        return L"timed out";
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+        return L"the site's name cannot be resolved";
+    case ERROR_WINHTTP_CONNECTION_ERROR:
+        return L"the connection was reset or closed";
+    case ERROR_WINHTTP_SECURE_FAILURE:
+        return L"the site's certificate is not trusted";
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
+        return L"the answer is not HTTP";
+    case ERROR_WINHTTP_UNRECOGNIZED_SCHEME:
+    case ERROR_WINHTTP_INVALID_URL:
+        return L"the address is not a valid http or https URL";
+    default:
+        return L"network error";
+    }
+}
+
+UpdateSite::~UpdateSite()
+{
+    if (connection)
+        WinHttpCloseHandle(connection);
+    if (session)
+        WinHttpCloseHandle(session);
+}
+
+std::wstring UpdateSite::Open(const std::wstring& baseUrl, const HttpTimeouts& limits)
+{
+    timeouts = limits;
+    URL_COMPONENTS parts = {};
+    parts.dwStructSize = sizeof(parts);
+    wchar_t host[256] = {}, path[2048] = {};
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = ARRAYSIZE(host);
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = ARRAYSIZE(path);
+    if (!WinHttpCrackUrl(baseUrl.c_str(), DWORD(baseUrl.size()), 0, &parts) || !host[0])
+        return L"the base URL \"" + baseUrl + L"\" cannot be read (error " + std::to_wstring(GetLastError()) + L")";
+    secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    basePath = path;
+    while (!basePath.empty() && basePath.back() == L'/')
+        basePath.pop_back();
+    // A proxy configured for the machine is used, but never for this machine's own address.
+    std::wstring hostName = host;
+    bool loopback = hostName == L"127.0.0.1" || hostName == L"localhost" || hostName == L"[::1]";
+    session = WinHttpOpen(L"Dialpass-Update/1.0",
+                          loopback ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+                          WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+    if (!session)
+        return Failure(L"WinHTTP cannot be started", GetLastError());
+    DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+    WinHttpSetOption(session, WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof(never));
+    WinHttpSetTimeouts(session, timeouts.resolve, timeouts.connect, timeouts.send, timeouts.body);
+    connection = WinHttpConnect(session, host, parts.nPort, 0);
+    if (!connection)
+        return Failure(L"cannot prepare a connection", GetLastError());
+    return std::wstring();
+}
+
+std::wstring UpdateSite::Get(const std::wstring& name, size_t maxBytes, const wchar_t* limit, std::string& body)
+{
+    body.clear();
+    if (!connection)
+        return L"the site is not open";
+    std::wstring path = basePath + L"/" + name;
+    Request request(WinHttpOpenRequest(connection, L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                       WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                       WINHTTP_FLAG_REFRESH | (secure ? WINHTTP_FLAG_SECURE : 0)));
+    if (!request.handle)
+        return Failure(L"cannot prepare the request", GetLastError());
+    DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
+    WinHttpSetOption(request.handle, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects));
+    WinHttpSetTimeouts(request.handle, timeouts.resolve, timeouts.connect, timeouts.send, timeouts.body);
+    // The session's timeouts do not bound the wait for the answer's headers; this option does.
+    DWORD headers = DWORD(timeouts.headers);
+    WinHttpSetOption(request.handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headers, sizeof(headers));
+
+    if (!WinHttpSendRequest(request.handle, L"Cache-Control: no-cache\r\n", DWORD(-1L), WINHTTP_NO_REQUEST_DATA, 0,
+                            0, 0)) {
+        DWORD error = GetLastError();
+        if (IsTimeout(error))
+            return L"no connection within " + Seconds(timeouts.connect) + L" (connect timeout, error " +
+                   std::to_wstring(error) + L")";
+        return Failure(L"cannot send the request", error);
+    }
+    if (!WinHttpReceiveResponse(request.handle, nullptr)) {
+        DWORD error = GetLastError();
+        if (IsTimeout(error))
+            return L"no answer within " + Seconds(timeouts.headers) + L" (timeout waiting for the headers, error " +
+                   std::to_wstring(error) + L")";
+        return Failure(L"no answer", error);
+    }
+    DWORD status = 0, size = sizeof(status);
+    if (!WinHttpQueryHeaders(request.handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
+        return Failure(L"the answer has no status", GetLastError());
+    if (status >= 300 && status < 400) {
+        wchar_t location[512] = {};
+        DWORD bytes = sizeof(location) - sizeof(wchar_t);
+        WinHttpQueryHeaders(request.handle, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX, location, &bytes,
+                            WINHTTP_NO_HEADER_INDEX);
+        return L"HTTP status " + std::to_wstring(status) + L": the site redirects to \"" + location +
+               L"\"; redirects are not followed";
+    }
+    if (status != 200)
+        return L"HTTP status " + std::to_wstring(status);
+
+    long long announced = -1;
+    wchar_t lengthText[32] = {};
+    DWORD lengthBytes = sizeof(lengthText) - sizeof(wchar_t);
+    if (WinHttpQueryHeaders(request.handle, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, lengthText,
+                            &lengthBytes, WINHTTP_NO_HEADER_INDEX))
+        announced = _wtoi64(lengthText);
+    if (announced > (long long)maxBytes)
+        return L"the site announces " + std::to_wstring(announced) + L" bytes, more than the " +
+               std::to_wstring(maxBytes) + L" bytes " + limit;
+
+    // Asks what has arrived before each read: a read of a whole buffer waits until it is full (under
+    // Wine), so a site trickling bytes would hold it past the deadline.
+    std::vector<char> chunk(64 * 1024);
+    for (;;) {
+        DWORD available = 0, read = 0;
+        if (!WinHttpQueryDataAvailable(request.handle, &available) ||
+            (available && !WinHttpReadData(request.handle, chunk.data(),
+                                           available < chunk.size() ? available : DWORD(chunk.size()), &read))) {
+            DWORD error = GetLastError();
+            if (IsTimeout(error))
+                return L"the transfer stalled after " + std::to_wstring(body.size()) + L" bytes: nothing for " +
+                       Seconds(timeouts.body) + L" (timeout reading the body, error " + std::to_wstring(error) +
+                       L")";
+            return Failure((L"the transfer broke off after " + std::to_wstring(body.size()) + L" bytes").c_str(),
+                           error);
+        }
+        if (!read)
+            break;
+        if (body.size() + read > maxBytes)
+            return L"the site sends more than the " + std::to_wstring(maxBytes) + L" bytes " + limit;
+        body.append(chunk.data(), read);
+        if (deadline && GetTickCount64() > deadline)
+            return L"the transfer is too slow: stopped after " + std::to_wstring(body.size()) +
+                   L" bytes, when the update ran out of time";
+    }
+    if (announced >= 0 && (long long)body.size() != announced)
+        return L"the connection ended after " + std::to_wstring(body.size()) + L" of " + std::to_wstring(announced) +
+               L" bytes";
+    return std::wstring();
+}

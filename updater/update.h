@@ -1,0 +1,24 @@
+// One run of the updater: fetch and verify the description, fetch and check every file, install.
+#pragma once
+#include <vector>
+
+#include "updater/commandline.h"
+#include "updater/crypto.h"
+#include "updater/download.h"
+#include "updater/updatelog.h"
+
+// Exit codes, as the Update page reads them.
+enum UpdateResult {
+    kUpdated = 0,
+    kNothingNew = 1,
+    kUpdateFailed = 2,
+};
+
+// Downloads stop after this time; so every run ends within it plus one wait's timeout.
+constexpr int kUpdateDeadlineMs = 300000;
+
+// Runs the update described by arguments, trusting only descriptions signed with one of the keys
+// (more than one while the site's key is being replaced). COM must be initialised on the calling
+// thread (the description is read with MSXML).
+UpdateResult RunUpdate(const UpdateArguments& arguments, const std::vector<PublicKey>& keys, UpdateLog& log,
+                       const HttpTimeouts& timeouts = HttpTimeouts());
