@@ -4,6 +4,8 @@
 //   dpdb-bench [--rounds N] [--sample DIR]
 #include <windows.h>
 
+#include "tools/toolfolders.h"
+
 // Where the build put the scrambled sample database, relative to this program's folder.
 #ifndef DIALPASS_SAMPLE_FROM_BIN
 #define DIALPASS_SAMPLE_FROM_BIN "../sample"
@@ -21,14 +23,6 @@
 #include "data/records.h"
 
 namespace {
-
-std::wstring ProgramDir()
-{
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring text(path, n);
-    return text.substr(0, text.find_last_of(L"\\/"));
-}
 
 // Whole lines of the sample file, repeated up to 65,535 bytes.
 std::string Fill(const std::string& lines)

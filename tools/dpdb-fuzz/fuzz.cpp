@@ -6,6 +6,8 @@
 //   dpdb-fuzz [--count N] [--start S] [--sample DIR]
 #include <windows.h>
 
+#include "tools/toolfolders.h"
+
 // Where the build put the scrambled sample database, relative to this program's folder.
 #ifndef DIALPASS_SAMPLE_FROM_BIN
 #define DIALPASS_SAMPLE_FROM_BIN "../sample"
@@ -240,18 +242,6 @@ bool CheckStore(const std::string& bytes, const std::wstring& path, unsigned lon
     return again.Load(path.c_str()) && again.Count() == count && again.Save() && ReadFileBytes(path) == saved;
 }
 
-void EmptyFolder(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            DeleteFileW((folder + L"\\" + found.cFileName).c_str());
-    }
-    if (search != INVALID_HANDLE_VALUE)
-        FindClose(search);
-}
-
 std::string RandomBytes(Random& random, unsigned most)
 {
     std::string bytes(1 + random.Below(most), '\0');
@@ -315,14 +305,6 @@ bool CheckSetRecovery(Random& random, const std::wstring& scratch, unsigned long
     if (after != std::string(kOutside, sizeof(kOutside)))
         return false;
     return damaged || (recovered && (wholeOld || wholeNew));
-}
-
-std::wstring ProgramDir()
-{
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring text(path, n);
-    return text.substr(0, text.find_last_of(L"\\/"));
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 //   dpdb-stress [--builds N] [--rounds R] [--sample DIR]
 #include <windows.h>
 
+#include "tools/toolfolders.h"
+
 // Where the build put the scrambled sample database, relative to this program's folder.
 #ifndef DIALPASS_SAMPLE_FROM_BIN
 #define DIALPASS_SAMPLE_FROM_BIN "../sample"
@@ -20,14 +22,6 @@
 #include "tools/benchclock.h"
 
 namespace {
-
-std::wstring ProgramDir()
-{
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring text(path, n);
-    return text.substr(0, text.find_last_of(L"\\/"));
-}
 
 struct SourceFile {
     std::wstring name;
@@ -80,14 +74,7 @@ bool WriteSources(const std::wstring& folder, const std::vector<SourceFile>& fil
 
 void RemoveFolder(const std::wstring& folder)
 {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            DeleteFileW((folder + L"\\" + found.cFileName).c_str());
-    }
-    if (search != INVALID_HANDLE_VALUE)
-        FindClose(search);
+    EmptyFolder(folder);
     RemoveDirectoryW(folder.c_str());
 }
 

@@ -4,6 +4,8 @@
 // thread while the progress dialog watches it (a 200 ms timer, a wait of at most 50 ms per tick). Best of the rounds for each step.
 //   update-bench --port N [--rounds N]      (the site must serve ..\update-site\sites: run.sh)
 #include <windows.h>
+
+#include "tools/toolfolders.h"
 #include <objbase.h>
 
 #include <algorithm>
@@ -22,14 +24,6 @@
 #include "pages/update.h"
 
 namespace {
-
-std::wstring ProgramDir()
-{
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring text(path, n);
-    return text.substr(0, text.find_last_of(L"\\/"));
-}
 
 std::wstring MakeFolder(const std::wstring& name)
 {
