@@ -177,12 +177,6 @@ std::string ReadAll(const std::wstring& path)
     return bytes;
 }
 
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? -1 : values[values.size() / 2];
-}
-
 void RemoveTree(const std::wstring& dir)
 {
     WIN32_FIND_DATAW found;
@@ -203,17 +197,10 @@ int wmain(int argc, wchar_t** argv)
     int runs = argc > 1 ? _wtoi(argv[1]) : 15;
     if (runs < 2)
         runs = 2;
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    *(wcsrchr(path, L'\\') + 1) = 0;
-    wcscat(path, L"dialpass.cpl");
-    HMODULE applet = LoadLibraryW(path);
-    appletProc = applet ? reinterpret_cast<APPLET_PROC>(reinterpret_cast<void*>(GetProcAddress(applet, "CPlApplet")))
-                        : nullptr;
-    if (!appletProc) {
-        fwprintf(stderr, L"bench-apply: cannot load %ls (error %lu)\n", path, GetLastError());
+    HMODULE applet = nullptr;
+    appletProc = LoadAppletBeside(L"bench-apply", applet);
+    if (!appletProc)
         return 1;
-    }
 
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);

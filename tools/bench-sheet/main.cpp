@@ -92,13 +92,6 @@ double TimeOpening(LPTHREAD_START_ROUTINE open, const wchar_t* caption)
     return shown;
 }
 
-double Median(std::vector<double> values)
-{
-    if (values.empty())
-        return -1;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -106,17 +99,9 @@ int wmain(int argc, wchar_t** argv)
     int runs = argc > 1 ? _wtoi(argv[1]) : 15;
     if (runs < 2)
         runs = 2;
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    *(wcsrchr(path, L'\\') + 1) = 0;
-    wcscat(path, L"dialpass.cpl");
-    applet = LoadLibraryW(path);
-    appletProc = applet ? reinterpret_cast<APPLET_PROC>(reinterpret_cast<void*>(GetProcAddress(applet, "CPlApplet")))
-                        : nullptr;
-    if (!appletProc) {
-        fwprintf(stderr, L"bench-sheet: cannot load %ls (error %lu)\n", path, GetLastError());
+    appletProc = LoadAppletBeside(L"bench-sheet", applet);
+    if (!appletProc)
         return 1;
-    }
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_TAB_CLASSES};
     InitCommonControlsEx(&controls);
 
