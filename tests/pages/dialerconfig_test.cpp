@@ -77,11 +77,6 @@ std::string Hex(const BYTE* bytes, DWORD length)
     return text;
 }
 
-std::string Narrow(const wchar_t* text)
-{
-    return std::string(text, text + wcslen(text));
-}
-
 // The pure step: tables in memory, no registry, no files.
 class DialerComputeTest : public testing::Test {
 protected:
@@ -107,17 +102,10 @@ protected:
 TEST_F(DialerComputeTest, ReachFollowsProfileAndLocation)
 {
     struct Case {
-        const char* what;
-        bool profile, countriesLoaded;
-        DWORD stored;
-        bool opened;
-        DWORD selected;
+        const char* what; bool profile, countriesLoaded; DWORD stored; bool opened; DWORD selected;
         const wchar_t* text;
         // expected: new "CurrentLocation", reach, "CountryCode", "CountryName" (empty: not written)
-        DWORD newLocation;
-        DialerReach reach;
-        DWORD code;
-        const wchar_t* countryName;
+        DWORD newLocation; DialerReach reach; DWORD code; const wchar_t* countryName;
     } cases[] = {
         {"no profile", false, true, 826, true, 276, L"Germany", 276, kReachNameDeleted, 0, L""},
         {"no location anywhere", true, true, 0, false, 0, L"", 0, kReachNameDeleted, 0, L""},
@@ -149,33 +137,27 @@ TEST_F(DialerComputeTest, ReachFollowsProfileAndLocation)
 
 TEST_F(DialerComputeTest, SlotsTakeTheirOwnNumberElseTheProvidersFirst)
 {
-    const BYTE sequence0[] = {1, 0, 5, 5, 6, 2, '0', '0', 4, 0}, sequence1[] = {1, 0, 2, 0, 3, 0};
     struct Case {
         // card settings (provider, code, home; provider 0: none) with their own numbers; the
         // location; whether "manufacturers.dat" loaded; then what each slot gets
-        const char* what;
-        int32_t record[3];
-        const wchar_t *own0, *own1;
-        DWORD location;
-        bool providersLoaded;
-        DialerReach reach;
-        const char *number0, *number1, *bytes0, *bytes1;
+        const char* what; int32_t record[3]; const wchar_t *own0, *own1; DWORD location; bool providersLoaded;
+        DialerReach reach; const wchar_t *number0, *number1; const char *bytes0, *bytes1;
     } cases[] = {
-        {"no card settings: first of two numbers", {}, L"", L"", 276, true, kReachSlots, "08001234567", "08001234567", "", ""},
-        {"slot 1 without its own number", {7, 44, 49}, L"0800 INT", L"", 826, true, kReachSlots, "0800 INT", "08081570123", "01000505060230300400", ""},
-        {"both own numbers", {7, 49, 49}, L"111", L"222", 276, false, kReachSlots, "111", "222", "01000505060230300400", "010002000300"},
-        {"other provider's settings", {8, 44, 49}, L"X", L"X", 826, true, kReachSlots, "08081570123", "08081570123", "", ""},
-        {"other location's settings", {7, 49, 49}, L"X", L"X", 826, true, kReachSlots, "08081570123", "08081570123", "", ""},
-        {"other home's settings", {7, 44, 44}, L"X", L"X", 826, true, kReachSlots, "08081570123", "08081570123", "", ""},
-        {"no access number for the country", {}, L"", L"", 40, true, kReachSlots, "", "", "", ""},
-        {"manufacturers.dat failed", {7, 49, 49}, L"111", L"", 276, false, kReachLocation, "", "", "", ""},
+        {"no card settings: first of two numbers", {}, L"", L"", 276, true, kReachSlots, L"08001234567", L"08001234567", "", ""},
+        {"slot 1 without its own number", {7, 44, 49}, L"0800 INT", L"", 826, true, kReachSlots, L"0800 INT", L"08081570123", "01000505060230300400", ""},
+        {"both own numbers", {7, 49, 49}, L"111", L"222", 276, false, kReachSlots, L"111", L"222", "01000505060230300400", "010002000300"},
+        {"other provider's settings", {8, 44, 49}, L"X", L"X", 826, true, kReachSlots, L"08081570123", L"08081570123", "", ""},
+        {"other location's settings", {7, 49, 49}, L"X", L"X", 826, true, kReachSlots, L"08081570123", L"08081570123", "", ""},
+        {"other home's settings", {7, 44, 44}, L"X", L"X", 826, true, kReachSlots, L"08081570123", L"08081570123", "", ""},
+        {"no access number for the country", {}, L"", L"", 40, true, kReachSlots, L"", L"", "", ""},
+        {"manufacturers.dat failed", {7, 49, 49}, L"111", L"", 276, false, kReachLocation, L"", L"", "", ""},
     };
     for (const Case& c : cases) {
         settings.Clear();
         if (c.record[0]) {
             CardSettingsRecord* record = settings.FindOrAdd(c.record[0], c.record[1], c.record[2]);
-            CardSettingsStore::SetSequence(*record, 0, sequence0, sizeof(sequence0));
-            CardSettingsStore::SetSequence(*record, 1, sequence1, sizeof(sequence1));
+            CardSettingsStore::SetSequence(*record, 0, kSequence0, sizeof(kSequence0));
+            CardSettingsStore::SetSequence(*record, 1, kSequence1, sizeof(kSequence1));
             lstrcpyW(record->accessNumbers[0], c.own0);
             lstrcpyW(record->accessNumbers[1], c.own1);
         }
@@ -184,12 +166,12 @@ TEST_F(DialerComputeTest, SlotsTakeTheirOwnNumberElseTheProvidersFirst)
         EXPECT_EQ(values.reach, c.reach) << c.what;
         if (c.reach != kReachSlots)
             continue;
-        const char* want[2][2] = {{c.number0, c.bytes0}, {c.number1, c.bytes1}};
+        const wchar_t* numbers[2] = {c.number0, c.number1};
+        const char* bytes[2] = {c.bytes0, c.bytes1};
         for (int slot = 0; slot < 2; ++slot) {
             const DialerSlotValues& out = values.slots[slot];
-            EXPECT_EQ(Narrow(out.accessNumber), want[slot][0]) << c.what << ", slot " << slot;
-            EXPECT_EQ(out.length * 2, strlen(want[slot][1])) << c.what << ", slot " << slot;
-            EXPECT_EQ(Hex(out.sequence, out.length), want[slot][1]) << c.what << ", slot " << slot;
+            EXPECT_STREQ(out.accessNumber, numbers[slot]) << c.what << ", slot " << slot;
+            EXPECT_EQ(Hex(out.sequence, out.length), bytes[slot]) << c.what << ", slot " << slot;
             EXPECT_EQ(Hex(out.sequence + out.length, kMaxSequenceBytes - out.length),
                       std::string((kMaxSequenceBytes - out.length) * 2, '0'))
                 << c.what << ", slot " << slot << ": bytes beyond the length";
@@ -234,12 +216,7 @@ TEST_F(DialerConfigTest, ValuesWrittenForProfileAndLocation)
     const wchar_t *name = L"sz:Travel", *account = L"sz:12345", *pin = L"sz:9876", *home = L"dword:49";
     const wchar_t *earlier = L"sz:Earlier", *none = L"-", *noKey = L"no key";
     struct Case {
-        const char* what;
-        bool withProfile;
-        DWORD stored;
-        bool opened;
-        DWORD selected;
-        const wchar_t* text;
+        const char* what; bool withProfile; DWORD stored; bool opened; DWORD selected; const wchar_t* text;
         const wchar_t *location, *name, *account, *pin, *home, *code, *countryName, *length, *local;
     } cases[] = {
         {"no profile", false, 0, true, 276, L"Germany", L"dword:276", none, none, L"sz:1111", none, L"dword:1", earlier, L"dword:5", noKey},
@@ -272,11 +249,8 @@ TEST_F(DialerConfigTest, ReadsTheFilesASlotNeeds)
     struct Case {
         // card settings only in "settings.dat" when record[0] is set; access numbers loaded and
         // a file deleted before OK; what each slot gets
-        const char* what;
-        uint32_t provider;
-        int32_t record[3];
-        const wchar_t *own0, *own1, *preload, *remove, *number0, *number1;
-        DWORD length0, length1;
+        const char* what; uint32_t provider; int32_t record[3];
+        const wchar_t *own0, *own1, *preload, *remove, *number0, *number1; DWORD length0, length1;
     } cases[] = {
         {"settings from the file", 7, {7, 49, 49}, L"800", L"", nullptr, nullptr, L"800", L"08001234567", 10, 0},
         {"own numbers need no provider file", 7, {7, 49, 49}, L"111", L"222", nullptr, L"manufacturers.dat", L"111", L"222", 10, 6},
@@ -317,8 +291,7 @@ TEST_F(DialerConfigTest, ReadsTheFilesASlotNeeds)
 TEST_F(DialerConfigTest, FailingTableWritesNothingFromIt)
 {
     struct Case {
-        const char* what;
-        const wchar_t* file;
+        const char* what; const wchar_t* file;
         const char* content;  // null: no file
         int32_t code;
         bool provider;  // the provider table fails, after "CountryCode" was written
@@ -352,18 +325,16 @@ TEST_F(DialerConfigTest, EnableIsADwordAndMissingReadsAsOff)
         SyncEnable(true, inputs);
         ExpectValues("saved", {{kRoot, L"Enable", checked ? L"dword:1" : L"dword:0"}});
     }
-    for (DWORD stored : {0, 7}) {
-        WriteNumber(kRoot, L"Enable", stored);
+    for (int stored : {0, 7, -1}) {  // -1: no value, read as off
+        if (stored < 0)
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kRoot, L"Enable");
+        else
+            WriteNumber(kRoot, L"Enable", DWORD(stored));
         DialerPageInputs inputs;
-        inputs.enableChecked = stored == 0;
+        inputs.enableChecked = stored <= 0;
         SyncEnable(false, inputs);
-        EXPECT_EQ(inputs.enableChecked, stored != 0) << "stored " << stored;
+        EXPECT_EQ(inputs.enableChecked, stored > 0) << "stored " << stored;
     }
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, kRoot, L"Enable");
-    DialerPageInputs inputs;
-    inputs.enableChecked = true;
-    SyncEnable(false, inputs);
-    EXPECT_FALSE(inputs.enableChecked) << "missing is off";
 }
 
 }  // namespace

@@ -85,11 +85,7 @@ void Play(const ModalDialog& editor, const Step& step)
 TEST(SequenceEditor, ShowsStoredAndAppendedStepsAndEncodesThemOnOk)
 {
     const struct {
-        const char* stored;
-        std::vector<Step> steps;
-        Lines lines;
-        bool corrupted;
-        const char* bytes;
+        const char* stored; std::vector<Step> steps; Lines lines; bool corrupted; const char* bytes;
     } cases[] = {
         {"", {}, {}, false, ""},
         {"", {kAccess, kAccount, kPin, kDestination, Wait(-1)},
@@ -132,10 +128,7 @@ TEST(SequenceEditor, ShowsStoredAndAppendedStepsAndEncodesThemOnOk)
 TEST(SequenceEditor, SequencesOf128BytesAreRefusedUntilAStepIsDeleted)
 {
     const struct {
-        unsigned stored;
-        Step added;
-        int key;
-        unsigned handedBack;
+        unsigned stored; Step added; int key; unsigned handedBack;
     } cases[] = {
         {127, kPin, IDOK, 127},
         {118, Digits(L"123456789"), IDOK, 118},  // 11 bytes more
@@ -167,9 +160,7 @@ TEST(SequenceEditor, SequencesOf128BytesAreRefusedUntilAStepIsDeleted)
 TEST(SequenceEditor, UpDownAndDeleteMoveTheSelectedStepWithItsRecord)
 {
     const struct {
-        const char* stored;
-        int selected, button;
-        int selectedAfter;
+        const char* stored; int selected, button; int selectedAfter;
         const char* bytes;  // after OK
     } cases[] = {
         {"01 00 02 00 06 01 37", 0, IDC_CARD_UP, 0, "01 00 02 00 06 01 37"},
@@ -205,10 +196,7 @@ TEST(SequenceEditor, AccessNumberBoxOffersTheCountrysNumbersAndKeepsTheNumberAlo
     numbers.ParseBuffer(lines, sizeof(lines) - 1);
     const Lines german{L"08001234567 (toll free)", L"12345 (Central)", L"0699"};
     const struct {
-        uint32_t code;
-        bool table;
-        const wchar_t* stored;
-        Lines entries;
+        uint32_t code; bool table; const wchar_t* stored; Lines entries;
         const wchar_t* shown;  // null: not compared
         int pick;              // entry chosen, or -1
         const wchar_t* typed;  // typed instead, or null
@@ -273,11 +261,7 @@ TEST(SequenceEditor, OpensFullScreenWithTheSoftKeys)
 TEST(WaitForDialog, ArrowsStepTwoSecondsBetween2And254)
 {
     const struct {
-        int initial;
-        bool timed;
-        int ups, button;
-        const wchar_t* shown;
-        INT_PTR result;
+        int initial; bool timed; int ups, button; const wchar_t* shown; INT_PTR result;
     } cases[] = {
         {0, false, 0, IDOK, L"2", 0},    {0, true, 1, IDOK, L"4", 4},        {0, true, 130, IDOK, L"254", 254},
         {0, true, 3, IDCANCEL, L"8", -1}, {30, false, 0, IDOK, L"30", 30},

@@ -72,11 +72,7 @@ protected:
 TEST_F(ProfileDialog, OpensWithTheProvidersAndTheStoredOrDetectedHomeLocation)
 {
     const struct {
-        bool edit;
-        uint32_t provider, homeId;
-        const wchar_t* op;
-        const wchar_t* provided;
-        const wchar_t* home;
+        bool edit; uint32_t provider, homeId; const wchar_t* op; const wchar_t* provided; const wchar_t* home;
     } cases[] = {
         {false, 0, 0, L"26201", L"Brightwren Telecard", L"Heligoland"},  // the last country of code 49
         {true, 4, 2, L"26201", L"Sundrel Travel Phonecard", L"Austria"},
@@ -111,13 +107,9 @@ TEST_F(ProfileDialog, OkWritesTheCutValuesWhileCancelAndAnEmptyNameAddNothing)
 {
     const std::wstring name40(40, L'n'), digits20 = L"12345678901234567890";
     const struct {
-        bool edit;
-        const wchar_t* name;
+        bool edit; const wchar_t* name;
         int provider, home;  // entries picked; -1: none
-        int key;
-        INT_PTR result;
-        unsigned count;
-        uint32_t providerId, homeId, homeCode;
+        int key; INT_PTR result; unsigned count; uint32_t providerId, homeId, homeCode;
     } cases[] = {
         {false, name40.c_str(), 1, 1, IDOK, IDOK, 1, 4, 2, 43},
         {false, L"Home", 0, 2, IDOK, IDOK, 1, 1, 3, 49},
@@ -170,8 +162,7 @@ TEST_F(ProfileDialog, DetectSelectsTheFirstCountryOfTheNetworkOrSaysWhatFailed)
     const struct {
         const wchar_t* op;
         bool operatorFile;  // false: the operator table is empty and "providers.dat" is missing
-        std::wstring message;
-        const wchar_t* home;
+        std::wstring message; const wchar_t* home;
     } cases[] = {
         {L"26201", true, L"", L"Germany"},
         {L"23201", true, L"", L"Austria"},
@@ -203,9 +194,7 @@ TEST_F(ProfileDialog, UnreadableFilesAreShownAndTheDialogStillOpens)
     datatest::InstallDirScope installDir(install.Path().c_str());
     const struct {
         const char* manufacturers;  // null: no file; "": a file of zero bytes
-        std::wstring message;
-        size_t providers, homes;
-        uint32_t storedProvider;
+        std::wstring message; size_t providers, homes; uint32_t storedProvider;
     } cases[] = {
         {"", L"Unable to load file !\n\n" + (install / L"manufacturers.dat"), 0, 0, 0xFFFFFFFF},
         {kProviders, L"Unable to open file !\n\n" + (install / L"providers.dat"), 2, 0, 1},

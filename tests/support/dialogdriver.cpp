@@ -117,26 +117,18 @@ std::wstring AnswerMessage(const ModalDialog& dialog, DWORD timeout)
     return text;
 }
 
-std::vector<std::wstring> ListLines(HWND list)
+// The texts of a list box or a combo box, through its count, length and text messages.
+static std::vector<std::wstring> Texts(HWND box, UINT getCount, UINT getLength, UINT getText)
 {
-    std::vector<std::wstring> lines;
-    for (LRESULT i = 0, count = SendMessageW(list, LB_GETCOUNT, 0, 0); i < count; ++i) {
+    std::vector<std::wstring> texts;
+    for (LRESULT i = 0, count = SendMessageW(box, getCount, 0, 0); i < count; ++i) {
         wchar_t text[256] = L"";
-        if (SendMessageW(list, LB_GETTEXTLEN, WPARAM(i), 0) < 256)
-            SendMessageW(list, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(text));
-        lines.push_back(text);
+        if (SendMessageW(box, getLength, WPARAM(i), 0) < 256)
+            SendMessageW(box, getText, WPARAM(i), reinterpret_cast<LPARAM>(text));
+        texts.push_back(text);
     }
-    return lines;
+    return texts;
 }
 
-std::vector<std::wstring> ComboEntries(HWND box)
-{
-    std::vector<std::wstring> entries;
-    for (LRESULT i = 0, count = SendMessageW(box, CB_GETCOUNT, 0, 0); i < count; ++i) {
-        wchar_t text[256] = L"";
-        if (SendMessageW(box, CB_GETLBTEXTLEN, WPARAM(i), 0) < 256)
-            SendMessageW(box, CB_GETLBTEXT, WPARAM(i), reinterpret_cast<LPARAM>(text));
-        entries.push_back(text);
-    }
-    return entries;
-}
+std::vector<std::wstring> ListLines(HWND list) { return Texts(list, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT); }
+std::vector<std::wstring> ComboEntries(HWND box) { return Texts(box, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT); }
