@@ -26,14 +26,27 @@ public:
     int idleRounds = 0;
 };
 
+void DrainQueue()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+}
+
+// A window for kProbe messages on an empty queue; the queue is left empty for the next test.
 struct MessageWindow {
     MessageWindow()
     {
+        DrainQueue();
         window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Procedure));
         received.clear();
     }
-    ~MessageWindow() { DestroyWindow(window); }
+    ~MessageWindow()
+    {
+        DestroyWindow(window);
+        DrainQueue();
+    }
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
         if (message == kProbe)
@@ -45,46 +58,26 @@ struct MessageWindow {
 };
 std::vector<int> MessageWindow::received;
 
-void DrainQueue()
-{
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
-}
-
-TEST(AppTest, InitInstanceSetsTitleAndScreenFlag)
+TEST(AppTest, InitInstanceSetsTitle)
 {
     CPlusCplApp app;
     EXPECT_EQ(app.InitInstance(), 1);
     EXPECT_STREQ(app.title.Text(), L"Dialpass 1.0");
-    HDC screen = GetDC(nullptr);
-    int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
-    EXPECT_EQ(highResolution, dpi >= 192 ? 1 : 0) << "LOGPIXELSX " << dpi;
 }
 
-TEST(AppTest, RunDispatchesUntilQuitAndReturnsItsCode)
+// With its flag cleared Run retrieves nothing; else it dispatches until the quit message and returns its code.
+TEST(AppTest, RunDispatchesUntilQuitUnlessItsFlagIsCleared)
 {
-    DrainQueue();
-    MessageWindow target;
-    ProbeApp app;
-    PostMessageW(target.window, kProbe, 1, 0);
-    PostMessageW(target.window, kProbe, 2, 0);
-    PostQuitMessage(42);
-    EXPECT_EQ(app.Run(nullptr), 42);
-    EXPECT_EQ(MessageWindow::received, (std::vector<int>{1, 2}));
-}
-
-TEST(AppTest, RunWithClearedFlagRetrievesNothing)
-{
-    DrainQueue();
     MessageWindow target;
     ProbeApp app;
     PostMessageW(target.window, kProbe, 1, 0);
     const int stop = 0;
     EXPECT_EQ(app.Run(&stop), 0);
     EXPECT_TRUE(MessageWindow::received.empty());
-    DrainQueue();
+    PostMessageW(target.window, kProbe, 2, 0);
+    PostQuitMessage(42);
+    EXPECT_EQ(app.Run(nullptr), 42);
+    EXPECT_EQ(MessageWindow::received, (std::vector<int>{1, 2}));
 }
 
 TEST(AppTest, IdleLoopCountsUntilOnIdleDeclines)
@@ -101,12 +94,10 @@ TEST(AppTest, IdleLoopCountsUntilOnIdleDeclines)
     PostMessageW(target.window, kProbe, 1, 0);
     busy.IdleLoop();
     EXPECT_TRUE(busy.idleCounts.empty());
-    DrainQueue();
 }
 
 TEST(AppTest, WaitWithMessagesPumpsUntilTheHandleIsSignalled)
 {
-    DrainQueue();
     MessageWindow target;
     ProbeApp app;
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -138,10 +129,7 @@ TEST(AppTest, ExitInstanceAndOnIdleEmptyTheCollector)
 
 TEST(AppTest, HighResolutionFollowsTheScreensDpi)
 {
-    struct Case {
-        DWORD dpi;
-        DWORD expected;
-    } cases[] = {{96, 0}, {191, 0}, {192, 1}, {288, 1}};
+    struct Case { DWORD dpi, expected; } cases[] = {{96, 0}, {191, 0}, {192, 1}, {288, 1}};
     for (const Case& c : cases)
         EXPECT_EQ(RunAtDpi(c.dpi, L"--report-high-resolution", 20000), c.expected) << c.dpi << " dpi";
 }

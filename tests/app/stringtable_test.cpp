@@ -8,34 +8,31 @@ namespace {
 
 TEST(StringTableTest, HoldsEveryTextOfTheProduct)
 {
-    struct Case {
-        UINT id;
-        const wchar_t* text;
-    } cases[] = {
-        {101, L"General;Card settings;Phone settings;Update;About"},
-        {102, L"Kestrova Dialpass"},
-        {103, L"Settings of the Dialpass"},
-        {104, L"Dial the access number"},
-        {105, L"Dial the account number"},
-        {106, L"Dial PIN"},
-        {107, L"Dial the destination number"},
-        {108, L"Wait for dial tone"},
-        {109, L"Wait for"},
-        {110, L"seconds"},
-        {111, L"Dial"},
-        {112, L"Too many card settings !"},
-        {113, L"Data corrupted"},
-        {114, L"Update tool terminated by user !"},
-        {116, L"Unable to start update service"},
-        {117, L"An error occured\n\nWould you like to see log file ?"},
-        {118, L"Data were updated successfully"},
-        {119, L"No new data available"},
-        {121, L"You should add a dialpass before editing provider\nTap button New..."},
-        {1054, L"Unable to load file !"},
-        {1055, L"Unable to open file !"},
-        {1056, L"Unable to read file !"},
-        {1057, L"You should specify card provider in profile settings. "},
-        {1058, L"Autodetection failed !"},
+    struct Case { UINT id; const wchar_t* text; } cases[] = {
+        {IDS_TAB_TITLES, L"General;Card settings;Phone settings;Update;About"},
+        {IDS_APP_NAME, L"Kestrova Dialpass"},
+        {IDS_APP_DESCRIPTION, L"Settings of the Dialpass"},
+        {IDS_STEP_ACCESS_NUMBER, L"Dial the access number"},
+        {IDS_STEP_ACCOUNT_NUMBER, L"Dial the account number"},
+        {IDS_STEP_PIN, L"Dial PIN"},
+        {IDS_STEP_DESTINATION, L"Dial the destination number"},
+        {IDS_STEP_DIAL_TONE, L"Wait for dial tone"},
+        {IDS_STEP_WAIT_FOR, L"Wait for"},
+        {IDS_STEP_SECONDS, L"seconds"},
+        {IDS_STEP_DIAL, L"Dial"},
+        {IDS_TOO_MANY_SETTINGS, L"Too many card settings !"},
+        {IDS_DATA_CORRUPTED, L"Data corrupted"},
+        {IDS_UPDATE_TERMINATED, L"Update tool terminated by user !"},
+        {IDS_UPDATE_NOT_STARTED, L"Unable to start update service"},
+        {IDS_UPDATE_FAILED, L"An error occured\n\nWould you like to see log file ?"},
+        {IDS_UPDATE_DONE, L"Data were updated successfully"},
+        {IDS_UPDATE_NOTHING_NEW, L"No new data available"},
+        {IDS_ADD_PROFILE_FIRST, L"You should add a dialpass before editing provider\nTap button New..."},
+        {IDS_TABLE_CORRUPT, L"Unable to load file !"},
+        {IDS_TABLE_OPEN_FAILED, L"Unable to open file !"},
+        {IDS_TABLE_READ_FAILED, L"Unable to read file !"},
+        {IDS_NO_CARD_PROVIDER, L"You should specify card provider in profile settings. "},
+        {IDS_AUTODETECT_FAILED, L"Autodetection failed !"},
     };
     for (const Case& c : cases) {
         CString text;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "base/cstring.h"
 #include "framework/collector.h"
 #include "resources/resource.h"
@@ -26,11 +28,7 @@ TEST(CStringTest, EmptyStringsAndTheirBuffers)
 
 TEST(CStringTest, AppendGrowsOnlyWhenItDoesNotFit)
 {
-    struct Case {
-        unsigned capacity;
-        bool inPlace;
-        unsigned capacityAfter;
-    } cases[] = {{6, true, 6}, {5, false, 6}};
+    struct Case { unsigned capacity; bool inPlace; unsigned capacityAfter; } cases[] = {{6, true, 6}, {5, false, 6}};
     for (const Case& c : cases) {
         CString s;
         s.Allocate(c.capacity - 1);
@@ -43,22 +41,14 @@ TEST(CStringTest, AppendGrowsOnlyWhenItDoesNotFit)
         EXPECT_EQ(s.Capacity(), c.capacityAfter) << "capacity " << c.capacity;
         EXPECT_EQ(s.Buffer() == before, c.inPlace) << "capacity " << c.capacity;
     }
-}
-
-TEST(CStringTest, AppendOfOwnTextSurvivesReallocation)
-{
-    CString s(L"xyz");
-    s.Append(s.Text());
-    EXPECT_STREQ(s.Text(), L"xyzxyz");
+    CString own(L"xyz");  // its own text survives the reallocation
+    own.Append(own.Text());
+    EXPECT_STREQ(own.Text(), L"xyzxyz");
 }
 
 TEST(CStringTest, AppendPathPutsOneBackslash)
 {
-    struct Case {
-        const wchar_t* dir;
-        const wchar_t* name;
-        const wchar_t* expected;
-    } cases[] = {
+    struct Case { const wchar_t* dir; const wchar_t* name; const wchar_t* expected; } cases[] = {
         {L"dir", L"file", L"dir\\file"},
         {L"dir\\", L"file", L"dir\\file"},
         {L"", L"file", L"file"},
@@ -73,22 +63,14 @@ TEST(CStringTest, AppendPathPutsOneBackslash)
     CString narrow(L"dir");
     narrow.AppendPath("file.dat");
     EXPECT_STREQ(narrow.Text(), L"dir\\file.dat");
-    CString narrowEmpty;
-    narrowEmpty.AppendPath("file.dat");
-    EXPECT_STREQ(narrowEmpty.Text(), L"file.dat");
 }
 
 TEST(CStringTest, EightBitTextGoesThroughWindows1250)
 {
-    struct Case {
-        const char* bytes;
-        const wchar_t* expected;
-    } cases[] = {
+    struct Case { const char* bytes; const wchar_t* expected; } cases[] = {
         {"\x8A\x9A\x41", L"\x0160\x0161\x0041"},
-        {"\x80", L"\xFFFE"},
-        {"\x81\x83\x88\x90\x98", L"\xFFFE\xFFFE\xFFFE\xFFFE\xFFFE"},
+        {"\x80\x81\x83\x88\x90\x98", L"\xFFFE\xFFFE\xFFFE\xFFFE\xFFFE\xFFFE"},
         {"\xA3\xB9\xEA\xFF", L"\x0141\x0105\x0119\x02D9"},
-        {"plain", L"plain"},
     };
     for (const Case& c : cases)
         EXPECT_STREQ(CString(c.bytes).Text(), c.expected) << c.bytes;
@@ -98,9 +80,7 @@ TEST(CStringTest, CountedAssignKeepsEmbeddedZeros)
 {
     CString wide;
     wide.Assign(L"a\0b", 3);
-    EXPECT_EQ(wide.Length(), 3u);
-    EXPECT_EQ(wide.Buffer()[1], L'\0');
-    EXPECT_EQ(wide.Buffer()[2], L'b');
+    EXPECT_EQ(std::wstring(wide.Buffer(), wide.Length()), std::wstring(L"a\0b", 3));
     CString narrow;
     narrow.Assign("a\0\x8A", 3);
     EXPECT_EQ(narrow.Length(), 3u);
@@ -110,12 +90,11 @@ TEST(CStringTest, CountedAssignKeepsEmbeddedZeros)
 
 TEST(CStringTest, FormatWithNullFormatUsesOwnText)
 {
-    CString plain(L"no conversions here");
-    plain.Format(nullptr);
-    EXPECT_STREQ(plain.Text(), L"no conversions here");
-    CString formatted;
-    formatted.Format(L"%s %d %s", L"Wait for", 10, L"seconds");
-    EXPECT_STREQ(formatted.Text(), L"Wait for 10 seconds");
+    CString s(L"no conversions here");
+    s.Format(nullptr);
+    EXPECT_STREQ(s.Text(), L"no conversions here");
+    s.Format(L"%s %d %s", L"Wait for", 10, L"seconds");
+    EXPECT_STREQ(s.Text(), L"Wait for 10 seconds");
 }
 
 TEST(CStringTest, AllocateKeepsTextAndSetLengthRecounts)
@@ -139,7 +118,6 @@ TEST(CStringTest, TooLongTextLeavesEmptyStringWithoutBuffer)
     CString s(L"short");
     s.Assign(huge.c_str());
     EXPECT_EQ(s.Buffer(), nullptr);
-    EXPECT_EQ(s.Length(), 0u);
     EXPECT_EQ(s.Capacity(), 0u);
     std::wstring largest(65534, L'y');
     s.Assign(largest.c_str());

@@ -20,10 +20,7 @@ std::vector<std::wstring> Fields(CPropertyString& list)
 TEST(CPropertyStringTest, SplitsFieldsByTheirRules)
 {
     using Strings = std::vector<std::wstring>;
-    struct Case {
-        const wchar_t* text;
-        Strings expected;
-    } cases[] = {
+    struct Case { const wchar_t* text; Strings expected; } cases[] = {
         {L"General;Card settings;Phone settings;Update;About",
          {L"General", L"Card settings", L"Phone settings", L"Update", L"About"}},
         {L"", {L""}},
@@ -53,22 +50,17 @@ TEST(CPropertyStringTest, LoadsFromTheStringTable)
     EXPECT_EQ(Fields(escaped), (std::vector<std::wstring>{L"x;y", L"z"}));
 }
 
-TEST(CPropertyStringTest, MissingEntryLeavesTheArrayUntouched)
+// A shorter text overwrites only its own fields; a missing entry leaves the array as it was.
+TEST(CPropertyStringTest, ShorterTextAndMissingEntryKeepTheRest)
 {
     CPropertyString list;
-    list.SetText(L"one;two");
+    list.SetText(L"one;two;three");
+    list.SetText(L"x");
+    EXPECT_EQ(Fields(list), (std::vector<std::wstring>{L"x", L"two", L"three"}));
     EXPECT_EQ(list.Load(GetModuleHandleW(nullptr), 59999), 0);
-    EXPECT_EQ(Fields(list), (std::vector<std::wstring>{L"one", L"two"}));
+    EXPECT_EQ(Fields(list), (std::vector<std::wstring>{L"x", L"two", L"three"}));
     EXPECT_EQ(list.Load(nullptr, IDS_TAB_TITLES), 1);  // no module: the array is emptied
     EXPECT_EQ(list.Count(), 0);
-}
-
-TEST(CPropertyStringTest, ShorterTextOverwritesOnlyItsFields)
-{
-    CPropertyString list;
-    list.SetText(L"a;b;c");
-    list.SetText(L"x");
-    EXPECT_EQ(Fields(list), (std::vector<std::wstring>{L"x", L"b", L"c"}));
 }
 
 } // namespace

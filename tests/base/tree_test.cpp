@@ -21,22 +21,13 @@ int CheckedHeight(const Node* node)
     int right = CheckedHeight(node->right);
     EXPECT_EQ(node->balance, right - left) << "block " << node->key.first;
     EXPECT_LE(std::abs(right - left), 1) << "block " << node->key.first;
-    if (node->left) {
-        EXPECT_LT(node->left->key.first, node->key.first);
-    }
-    if (node->right) {
-        EXPECT_GT(node->right->key.first, node->key.first);
-    }
+    EXPECT_TRUE(!node->left || node->left->key.first < node->key.first) << "block " << node->key.first;
+    EXPECT_TRUE(!node->right || node->right->key.first > node->key.first) << "block " << node->key.first;
     return 1 + std::max(left, right);
 }
 
 TEST(TArrayTest, AtCreatesOnlyTheBlockItTouches)
 {
-    Array first;
-    first.At(0);
-    EXPECT_EQ(first.Count(), 1);
-    EXPECT_EQ(first.Blocks().Root()->key.first, 0);
-
     Array array;
     array.At(200) = 7;
     ASSERT_NE(array.Blocks().Root(), nullptr);
@@ -51,10 +42,7 @@ TEST(TArrayTest, AtCreatesOnlyTheBlockItTouches)
 
 TEST(TArrayTest, EveryRotationLeavesTheMiddleBlockAtTheRoot)
 {
-    struct Case {
-        const char* name;
-        int order[3];
-    } cases[] = {
+    struct Case { const char* name; int order[3]; } cases[] = {
         {"right-right: single left rotation", {0, 64, 128}},
         {"left-left: single right rotation", {128, 64, 0}},
         {"left-right: double rotation", {128, 0, 64}},
@@ -68,7 +56,8 @@ TEST(TArrayTest, EveryRotationLeavesTheMiddleBlockAtTheRoot)
         ASSERT_NE(root, nullptr);
         EXPECT_EQ(root->key.first, 64) << c.name;
         EXPECT_EQ(root->balance, 0) << c.name;
-        ASSERT_TRUE(root->left && root->right) << c.name;
+        ASSERT_NE(root->left, nullptr) << c.name;
+        ASSERT_NE(root->right, nullptr) << c.name;
         EXPECT_EQ(root->left->key.first, 0) << c.name;
         EXPECT_EQ(root->right->key.first, 128) << c.name;
         EXPECT_EQ(CheckedHeight(root), 2) << c.name;

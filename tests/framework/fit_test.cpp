@@ -47,20 +47,16 @@ private:
     RECT old;
 };
 
-std::string Describe(HWND window, HWND control)
-{
-    RECT r = RectIn(window, control);
-    std::ostringstream text;
-    text << "control " << GetDlgCtrlID(control) << " at (" << r.left << "," << r.top << ")-(" << r.right << ","
-         << r.bottom << ")";
-    return text.str();
-}
-
 std::string Text(const RECT& r)
 {
     std::ostringstream text;
     text << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
     return text.str();
+}
+
+std::string Describe(HWND window, HWND control)
+{
+    return "control " + std::to_string(GetDlgCtrlID(control)) + " at " + Text(RectIn(window, control));
 }
 
 std::vector<HWND> VisibleControls(HWND window)
@@ -175,52 +171,38 @@ void ExpectFillsWorkArea(HWND window, const RECT& work)
     EXPECT_TRUE(EqualRect(&r, &work)) << "window at " << Text(r) << ", work area " << Text(work);
 }
 
-TEST(ScreenFit, EveryPageFitsEachScreen)
+// Each page on the screen the sheet opens on, then again after the screen turns to the next one in the list.
+TEST(ScreenFit, EveryPageFitsEachScreenAndTurnsWithIt)
 {
+    int margin = -1;  // measured first on the phone
     for (const Screen& screen : kScreens) {
         SCOPED_TRACE(screen.name);
         WorkArea area;
         area.Set(screen.work);
         SheetDriver driver;
         ASSERT_NE(driver.Open(), nullptr);
-        ExpectFillsWorkArea(driver.sheet, screen.work);
-        for (int tab = 0; tab < 5; ++tab) {
-            SCOPED_TRACE(testing::Message() << "page " << tab);
-            HWND page = driver.ShowPage(tab);
-            ASSERT_NE(page, nullptr);
-            ExpectFits(page);
+        const Screen& turned = kScreens[(&screen - kScreens + 1) % 3];
+        for (const RECT* work : {&screen.work, &turned.work}) {
+            if (work == &turned.work)
+                area.Turn(driver.sheet, *work);  // laid out while another page shows
+            ExpectFillsWorkArea(driver.sheet, *work);
+            for (int tab = 0; tab < 5; ++tab) {
+                SCOPED_TRACE(testing::Message() << "page " << tab << (work == &turned.work ? ", turned to " : ", ")
+                             << (work == &turned.work ? turned.name : screen.name));
+                HWND page = driver.ShowPage(tab);
+                ASSERT_NE(page, nullptr);
+                ExpectFits(page);
+            }
+            // The profile list reaches the right edge: it keeps its margin there at every width.
+            HWND general = driver.Page(0);
+            RECT client;
+            GetClientRect(general, &client);
+            int now = client.right - RectIn(general, driver.Control(0, IDC_PROFILES)).right;
+            margin = margin < 0 ? now : margin;
+            EXPECT_EQ(now, margin) << "page width " << client.right;
         }
         EXPECT_TRUE(driver.PressCancel());
     }
-}
-
-TEST(ScreenFit, TurningThePhoneLaysTheOpenSheetOutAgain)
-{
-    WorkArea area;
-    area.Set(kScreens[0].work);
-    SheetDriver driver;
-    ASSERT_NE(driver.Open(), nullptr);
-    for (int tab = 4; tab >= 0; --tab)
-        driver.ShowPage(tab);
-    // The profile list reaches the right edge: it keeps its margin there at every width.
-    HWND general = driver.Page(0), profiles = driver.Control(0, IDC_PROFILES);
-    RECT client;
-    GetClientRect(general, &client);
-    int margin = client.right - RectIn(general, profiles).right;
-    driver.ShowPage(4);
-    for (const Screen& screen : {kScreens[1], kScreens[2], kScreens[0]}) {
-        SCOPED_TRACE(testing::Message() << "turned to " << screen.name);
-        area.Turn(driver.sheet, screen.work);
-        ExpectFillsWorkArea(driver.sheet, screen.work);
-        // Laid out while another page shows.
-        GetClientRect(general, &client);
-        EXPECT_EQ(client.right - RectIn(general, profiles).right, margin) << "page width " << client.right;
-        for (int tab = 0; tab < 5; ++tab) {
-            SCOPED_TRACE(testing::Message() << "page " << tab);
-            ExpectFits(driver.ShowPage(tab));
-        }
-    }
-    EXPECT_TRUE(driver.PressCancel());
 }
 
 // The full-screen dialogs, each opened as its page opens it, on the sample database.

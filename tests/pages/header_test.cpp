@@ -64,7 +64,8 @@ void CheckHeaders(int scale)
         HWND page = driver.ShowPage(p.tab), image = GetDlgItem(page, IDC_HEADER_IMAGE), title = GetDlgItem(page, p.titleId);
         ASSERT_NE(page, nullptr);
         RECT at = RectIn(page, image);
-        EXPECT_TRUE(at.left == 0 && at.top == scale) << "the picture is not shifted below its template place";
+        EXPECT_EQ(at.left, 0);
+        EXPECT_EQ(at.top, scale) << "the picture is not shifted below its template place";
         BITMAP picture{};
         HGDIOBJ bitmap = reinterpret_cast<HGDIOBJ>(SendMessageW(image, STM_GETIMAGE, IMAGE_BITMAP, 0));
         ASSERT_EQ(GetObjectW(bitmap, sizeof(picture), &picture), int(sizeof(picture)));

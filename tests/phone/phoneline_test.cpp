@@ -5,6 +5,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "data/records.h"
@@ -36,8 +37,9 @@ const LineFunctions fakeFunctions = {
     [](HLINEAPP* app, HINSTANCE, LINECALLBACK, const wchar_t* name, DWORD* count, DWORD* version,
        LINEINITIALIZEEXPARAMS* params) -> LONG {
         EXPECT_STREQ(name, L"Kestrova Line");
-        EXPECT_TRUE(*version == 0x00020000 && params->dwTotalSize == sizeof(LINEINITIALIZEEXPARAMS) &&
-                    params->dwOptions == LINEINITIALIZEEXOPTION_USEEVENT);
+        EXPECT_EQ(*version, 0x00020000u);
+        EXPECT_EQ(params->dwTotalSize, sizeof(LINEINITIALIZEEXPARAMS));
+        EXPECT_EQ(params->dwOptions, DWORD(LINEINITIALIZEEXOPTION_USEEVENT));
         if (fake.refuse & kInit)
             return LINEERR_NODRIVER;
         *app = kApp;
@@ -45,7 +47,7 @@ const LineFunctions fakeFunctions = {
         return 0;
     },
     [](HLINEAPP, DWORD id, DWORD low, DWORD high, DWORD* version, LINEEXTENSIONID*) -> LONG {
-        EXPECT_TRUE(low == 0x00010004 && high == 0x00020000) << std::hex << low << "-" << high;
+        EXPECT_EQ(std::make_pair(low, high), std::make_pair(0x00010004ul, 0x00020000ul));
         *version = 0x00020000;
         return id == fake.noVersion ? LINEERR_INCOMPATIBLEAPIVERSION : 0;
     },
@@ -65,13 +67,14 @@ const LineFunctions fakeFunctions = {
        LINECALLPARAMS*) -> LONG {
         ++fake.opens;
         fake.opened = id;
-        EXPECT_TRUE(version == 0x00020000 && privileges == LINECALLPRIVILEGE_OWNER && modes == LINEMEDIAMODE_INTERACTIVEVOICE)
-            << std::hex << version << " " << privileges << " " << modes;
+        EXPECT_EQ(version, 0x00020000u);
+        EXPECT_EQ(privileges, DWORD(LINECALLPRIVILEGE_OWNER));
+        EXPECT_EQ(modes, DWORD(LINEMEDIAMODE_INTERACTIVEVOICE));
         *line = fake.refuse & kOpen ? 0xDEAD : kLine;  // a refusing driver may leave anything behind
         return fake.refuse & kOpen ? LINEERR_RESOURCEUNAVAIL : 0;
     },
     [](HLINEAPP, DWORD, DWORD, DWORD low, DWORD high, DWORD* version) -> LONG {
-        EXPECT_TRUE(low == 0x00010000 && high == 0x00020000) << std::hex << low << "-" << high;
+        EXPECT_EQ(std::make_pair(low, high), std::make_pair(0x00010000ul, 0x00020000ul));
         *version = 0x00010000;
         return fake.refuse & kExtension ? LINEERR_INCOMPATIBLEEXTVERSION : 0;
     },
@@ -81,6 +84,18 @@ const LineFunctions fakeFunctions = {
     },
     [](HLINE line) -> LONG { return fake.closed.push_back(line), 0; },
     [](HLINEAPP app) -> LONG { return fake.shutDown.push_back(app), 0; },
+};
+
+// An install folder holding providers.dat with these lines; the tables are read afresh in it.
+struct ProvidersFile {
+    explicit ProvidersFile(const char* lines)
+    {
+        EXPECT_TRUE(datatest::WriteScrambled(install / L"providers.dat", lines));
+        ClearDatabaseTables();
+    }
+    ~ProvidersFile() { ClearDatabaseTables(); }
+    datatest::TempDir install;
+    datatest::InstallDirScope installDir{install.Path().c_str()};
 };
 
 class PhoneLineTest : public testing::Test {
@@ -97,14 +112,9 @@ protected:
 
 TEST_F(PhoneLineTest, DetectionAnswersTheOperatorsCountryOrZero)
 {
-    struct Case {
-        const char* what;
-        std::vector<std::wstring> names;
-        DWORD noVersion;
-        int refuse;  // Refusal flags
-        const wchar_t* operatorName;
-        int expected, opens, closes, shutdowns;
-        DWORD opened;
+    struct Case {  // refuse: Refusal flags; opened: the device id opened
+        const char* what; std::vector<std::wstring> names; DWORD noVersion; int refuse; const wchar_t* operatorName;
+        int expected, opens, closes, shutdowns; DWORD opened;
     } cases[] = {
         {"registered in Germany", {L"Modem", L"Cellular Line"}, 9, 0, L"26201", 49, 1, 1, 1, 1},
         {"numeric name read like atol", {L"Cellular Line"}, 9, 0, L"  23415x9", 44, 1, 1, 1, 0},
@@ -123,10 +133,7 @@ TEST_F(PhoneLineTest, DetectionAnswersTheOperatorsCountryOrZero)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         fake = FakePhone();
-        fake.names = c.names;
-        fake.noVersion = c.noVersion;
-        fake.refuse = c.refuse;
-        fake.operatorName = c.operatorName;
+        fake.names = c.names, fake.noVersion = c.noVersion, fake.refuse = c.refuse, fake.operatorName = c.operatorName;
         {
             CPhoneLine line(fakeFunctions);
             EXPECT_EQ(line.DetectLocation(operators), c.expected);
@@ -141,25 +148,18 @@ TEST_F(PhoneLineTest, DetectionAnswersTheOperatorsCountryOrZero)
 
 TEST_F(PhoneLineTest, EachDetectionOpensAndClosesAndTheOperatorFileIsReadOnce)
 {
-    datatest::TempDir install;
-    datatest::InstallDirScope installDir{install.Path().c_str()};
-    datatest::WriteScrambled(install / L"providers.dat", "23415;44;\r\n26201;49;\r\n");
-    ClearDatabaseTables();
+    ProvidersFile file("23415;44;\r\n26201;49;\r\n");
     EXPECT_EQ(DetectCurrentLocation(fakeFunctions), 49);
-    DeleteFileW((install / L"providers.dat").c_str());  // a second read would now fail
+    DeleteFileW((file.install / L"providers.dat").c_str());  // a second read would now fail
     EXPECT_EQ(DetectCurrentLocation(fakeFunctions), 49);
     EXPECT_EQ(fake.opens, 2);
     EXPECT_EQ(fake.closed, (std::vector<HLINE>{kLine, kLine}));
     EXPECT_EQ(fake.shutDown, (std::vector<HLINEAPP>{kApp, kApp}));
-    ClearDatabaseTables();
 }
 
 TEST(CellModemTest, DetectionFollowsTheConfiguredNetwork)
 {
-    datatest::TempDir install;
-    datatest::InstallDirScope installDir{install.Path().c_str()};
-    datatest::WriteScrambled(install / L"providers.dat", "26201;49;\r\n23415;44;\r\n");
-    ClearDatabaseTables();
+    ProvidersFile file("26201;49;\r\n23415;44;\r\n");
     RegDeleteKeyW(HKEY_CURRENT_USER, kCellularSimulatorKey);
     const std::pair<const wchar_t*, int> cases[] = {{nullptr, 0}, {L"23415", 44}, {L"", 0}, {L"00101", 0}};  // operator set
     for (const auto& [configured, expected] : cases) {
@@ -169,7 +169,6 @@ TEST(CellModemTest, DetectionFollowsTheConfiguredNetwork)
         EXPECT_EQ(DetectCurrentLocation(), expected) << (configured ? testing::PrintToString(std::wstring(configured)) : "no operator value");
     }
     RegDeleteKeyW(HKEY_CURRENT_USER, kCellularSimulatorKey);
-    ClearDatabaseTables();
 }
 
 }  // namespace
