@@ -158,13 +158,33 @@ std::wstring Seconds(DWORD milliseconds)
     return text;
 }
 
+// Runs attempt until it succeeds; a file held open for a moment (code says so) is tried again a few times.
+template <class Attempt>
+bool WhileBusy(Attempt attempt, const DWORD& code)
+{
+    for (int tries = 0;; ++tries) {
+        if (attempt())
+            return true;
+        bool busy = code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED || code == ERROR_LOCK_VIOLATION;
+        if (!busy || tries == 4)
+            return false;
+        Sleep(DWORD(20 * (tries + 1)));
+    }
+}
+
 // The work of one Commit or recovery in a folder whose lock is held. Every change to the folder goes
 // through Step, which the test hook can stop; after a stop nothing more is changed.
 class Replacement {
 public:
-    Replacement(const std::wstring& folder, FileSetError& error) : folder(folder), error(error) {}
+    Replacement(const std::wstring& folder, FolderLock& lock, FileSetError& error)
+        : folder(folder), lock(lock), error(error)
+    {
+    }
 
     bool Stopped() const { return stopped; }
+    // Nothing was stopped and every file meant to go went: no temporary of this writer is left.
+    bool LeftNothing() const { return !stopped && !leftBehind; }
+    bool Changed() const { return changing; }
 
     std::wstring Path(const std::wstring& name) const { return JoinFolder(folder, name); }
 
@@ -181,6 +201,10 @@ public:
         }
         if (stepsLeft > 0)
             --stepsLeft;
+        if (!changing) {
+            lock.MarkChanging();
+            changing = true;
+        }
         return true;
     }
 
@@ -206,20 +230,41 @@ public:
         return std::wstring();
     }
 
-    // Renames from over to (replacing it); a file held open for a moment is tried again a few times.
+    // Writes bytes to a temporary and renames it over target: a set of one file, which needs no
+    // journal. false after a failure (reported) or a stop.
+    bool Replace(const std::string& bytes, const std::wstring& target)
+    {
+        if (!Step())
+            return false;
+        SafeFileWriter writer;  // removes its temporary unless it was renamed or kept
+        if (!writer.Create(folder, L".new") || !writer.Write(bytes.data(), bytes.size()) || !writer.Flush()) {
+            Fail(Path(target), L"cannot be written", writer.Failure(), true);
+            return false;
+        }
+        if (!Step()) {
+            writer.Finish();  // as after a crash, the temporary stays
+            return false;
+        }
+        DWORD code = 0;
+        if (WhileBusy([&]() { return writer.ReplaceTarget(Path(target), code); }, code))
+            return true;
+        Fail(Path(target), L"cannot be replaced", code, true);
+        return false;
+    }
+
+    // Renames from over to (replacing it).
     bool Move(const std::wstring& from, const std::wstring& to, DWORD& code)
     {
         if (!Step())
             return false;
-        for (int attempt = 0;; ++attempt) {
-            if (MoveFileExW(Path(from).c_str(), Path(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-                return true;
-            code = GetLastError();
-            bool busy = code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED || code == ERROR_LOCK_VIOLATION;
-            if (!busy || attempt == 4)
+        return WhileBusy(
+            [&]() {
+                if (MoveFileExW(Path(from).c_str(), Path(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                    return true;
+                code = GetLastError();
                 return false;
-            Sleep(DWORD(20 * (attempt + 1)));
-        }
+            },
+            code);
     }
 
     // Deletes a file if it is there; false only when it stays (or the hook stopped).
@@ -227,7 +272,10 @@ public:
     {
         if (!Exists(Path(name)))
             return true;
-        return Step() && (DeleteFileW(Path(name).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND);
+        if (Step() && (DeleteFileW(Path(name).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND))
+            return true;
+        leftBehind = true;
+        return false;
     }
 
     bool WriteJournal(JournalState state, const std::vector<Swap>& swaps)
@@ -321,6 +369,9 @@ public:
     bool Recover()
     {
         std::wstring journal = Path(kJournalName);
+        if (GetFileAttributesW(journal.c_str()) == INVALID_FILE_ATTRIBUTES &&
+            (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND))
+            return true;  // probed first: failing to open a missing file costs more
         std::string text;
         DWORD code = 0;
         if (!ReadExactly(journal, text, code)) {
@@ -351,7 +402,7 @@ public:
         return true;
     }
 
-    // Temporaries that no journal names are left by writers that crashed: removed by the lock holder.
+    // Temporaries that no journal names are left by writers that crashed: removed by a later lock holder.
     void SweepOrphans()
     {
         WIN32_FIND_DATAW found;
@@ -367,8 +418,11 @@ public:
 
 private:
     std::wstring folder;
+    FolderLock& lock;
     FileSetError& error;
     bool stopped = false;
+    bool changing = false;    // the lock is marked as changing
+    bool leftBehind = false;  // a file that was to be deleted is still there
 };
 
 } // namespace
@@ -432,8 +486,13 @@ bool FolderLock::Acquire(const std::wstring& folder, DWORD wait, FileSetError& e
     for (;;) {
         handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                              nullptr);
-        if (handle != INVALID_HANDLE_VALUE)
+        if (handle != INVALID_HANDLE_VALUE) {
+            DWORD read = 0;
+            if (!ReadFile(handle, &found, 1, &read, nullptr) || read != 1)
+                found = 0;
+            marked = found;
             return true;
+        }
         DWORD code = GetLastError();
         DWORD waited = GetTickCount() - start;
         bool busy = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
@@ -449,6 +508,21 @@ bool FolderLock::Acquire(const std::wstring& folder, DWORD wait, FileSetError& e
         Sleep(pause < wait - waited ? pause : wait - waited);
         pause = pause < 80 ? pause * 2 : 100;
     }
+}
+
+void FolderLock::Mark(char state)
+{
+    DWORD written = 0;
+    OVERLAPPED start = {};  // offset 0, whatever was read or written before
+    if (handle != INVALID_HANDLE_VALUE && marked != state && WriteFile(handle, &state, 1, &written, &start) &&
+        written == 1)
+        marked = state;
+}
+
+FolderWriter::~FolderWriter()
+{
+    if (lock.Held() && inOrder)
+        lock.MarkInOrder();
 }
 
 void FolderLock::Release()
@@ -479,22 +553,51 @@ bool FileSet::Add(const std::wstring& name, std::string bytes)
 
 bool FileSet::Commit(DWORD lockWait)
 {
+    FolderWriter writer;
+    return Commit(writer, lockWait);
+}
+
+bool FileSet::Commit(FolderWriter& writer, DWORD lockWait)
+{
     error = FileSetError();
     if (files.empty())
         return true;
-    FolderLock lock;
-    if (!lock.Acquire(folder, lockWait, error))
-        return false;
-    Replacement replacement(folder, error);
-    if (!replacement.Recover())
-        return false;
-    error = FileSetError();  // an earlier replacement that was undone is not this one's failure
-    replacement.SweepOrphans();
-    if (replacement.Stopped())
-        return false;
+    if (!writer.folder.empty() && !SameName(writer.folder, folder)) {
+        FolderWriter own;
+        return Commit(own, lockWait);
+    }
+    FolderLock& lock = writer.lock;
+    Replacement replacement(folder, lock, error);
+    // The folder is marked in order at the writer's end only when every commit succeeded and left
+    // nothing behind; after a failure the next writer searches it.
+    auto finished = [&](bool done) {
+        writer.inOrder = writer.inOrder && done && replacement.LeftNothing();
+        return done;
+    };
+    if (!lock.Held()) {
+        if (!lock.Acquire(folder, lockWait, error))
+            return false;
+        bool recovered = replacement.Recover();
+        if (recovered) {
+            error = FileSetError();  // an earlier replacement that was undone is not this one's failure
+            // A writer that died leaves its mark on the lock (and perhaps a journal, which has changed
+            // the folder by now): only then can temporaries of it be here, and the folder is searched.
+            if (!lock.FoundInOrder() || replacement.Changed())
+                replacement.SweepOrphans();
+        }
+        if (!recovered || replacement.Stopped()) {
+            lock.Release();  // the next commit starts over, recovery first
+            return false;
+        }
+        writer.folder = folder;
+    }
+
+    if (files.size() == 1)
+        return finished(replacement.Replace(files[0].bytes, files[0].name));
 
     std::vector<Swap> swaps;
     auto abandon = [&]() {
+        writer.inOrder = false;
         if (replacement.Stopped())
             return false;
         for (const Swap& swap : swaps) {
@@ -509,15 +612,6 @@ bool FileSet::Commit(DWORD lockWait)
         if (swap.temp.empty())
             return abandon();
         swaps.push_back(swap);
-    }
-
-    if (swaps.size() == 1) {  // one rename replaces one file whole: no journal needed
-        DWORD code = 0;
-        if (replacement.Move(swaps[0].temp, swaps[0].target, code))
-            return true;
-        if (!replacement.Stopped())
-            replacement.Fail(replacement.Path(swaps[0].target), L"cannot be replaced", code, true);
-        return abandon();
     }
 
     // Copies of the old files, so that the old set can be put back after any swap.
@@ -537,7 +631,7 @@ bool FileSet::Commit(DWORD lockWait)
     }
     if (!replacement.WriteJournal(JournalState::Commit, swaps))
         return abandon();
-    return replacement.RollForward(swaps);
+    return finished(replacement.RollForward(swaps));
 }
 
 bool RecoverFolder(const std::wstring& folder, FileSetError* error, DWORD lockWait)
@@ -552,5 +646,5 @@ bool RecoverFolder(const std::wstring& folder, FileSetError* error, DWORD lockWa
         failure.oldSetKept = false;
         return false;
     }
-    return Replacement(folder, failure).Recover();
+    return Replacement(folder, lock, failure).Recover();
 }

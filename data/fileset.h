@@ -7,6 +7,8 @@
 // next and finds a journal finishes it, so readers see the whole old set or the whole new set.
 // A swap that cannot be made (a file held open, a read-only file on Windows) puts the old set back.
 // A set of one file needs no journal: its one swap replaces the file in a single step.
+// The lock file's one byte tells the next writer whether this one finished; only when it did not
+// does the next one search the folder for temporaries left behind and remove them.
 //
 // Use: RecoverFolder(folder) before reading a folder; to write,
 //     FileSet set(folder); set.Add(L"country.dat", bytes); ...; if (!set.Commit()) show set.Error().Text();
@@ -39,7 +41,9 @@ std::wstring SystemErrorText(DWORD code);
 // reserved device name (CON, NUL, COM1, ...), with or without an extension.
 bool IsPlainFileName(const std::wstring& name);
 
-// The folder's writer lock: folder\dialpass.lock opened exclusively while held.
+// The folder's writer lock: folder\dialpass.lock opened exclusively while held. Its one byte says
+// whether the holder before left the folder in order, so that only then the scan of the folder for
+// temporaries of a writer that died can be skipped.
 class FolderLock {
 public:
     FolderLock() = default;
@@ -52,8 +56,38 @@ public:
     void Release();
     bool Held() const { return handle != INVALID_HANDLE_VALUE; }
 
+    // Whether the holder before marked the folder in order (false for a lock never marked).
+    bool FoundInOrder() const { return found == '0'; }
+    // Marks the folder as being changed (before the first change) or as holding no temporaries of
+    // ours; a mark already there is not written again, one that cannot be written leaves the lock
+    // as it was.
+    void MarkChanging() { Mark('1'); }
+    void MarkInOrder() { Mark('0'); }
+
 private:
+    void Mark(char state);
+
     HANDLE handle = INVALID_HANDLE_VALUE;
+    char found = 0;   // the mark when taken; 0 for none
+    char marked = 0;  // the mark now
+};
+
+// Lets several commits in one folder take its lock once: the first commit takes it, finishes an
+// unfinished replacement and removes temporaries left behind; later ones in the same folder only
+// write. The lock is let go, and the folder marked in order when every commit left it so, at the
+// writer's end. A commit in another folder takes that folder's lock for itself.
+class FolderWriter {
+public:
+    FolderWriter() = default;
+    ~FolderWriter();
+    FolderWriter(const FolderWriter&) = delete;
+    FolderWriter& operator=(const FolderWriter&) = delete;
+
+private:
+    friend class FileSet;
+    FolderLock lock;
+    std::wstring folder;  // where the lock is held; empty before the first commit
+    bool inOrder = true;  // no commit under this lock left anything behind
 };
 
 // The new content of some files of one folder, replaced together by Commit.
@@ -68,6 +102,8 @@ public:
     // replaces the files as a whole. true: every file holds its new bytes; false: Error() says why,
     // and unless Error().oldSetKept is false every file holds its old bytes (or is still absent).
     bool Commit(DWORD lockWait = kFolderLockWait);
+    // The same under writer's lock (taken here when writer holds none yet).
+    bool Commit(FolderWriter& writer, DWORD lockWait = kFolderLockWait);
     const FileSetError& Error() const { return error; }
 
     // For tests: the next Commit or RecoverFolder stops dead after this many changes to the folder

@@ -1,6 +1,9 @@
 #include "data/safefile.h"
 
+#include <cstring>
 #include <cwchar>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -39,7 +42,10 @@ bool SafeFileWriter::Create(const std::wstring& folder, const wchar_t* suffix)
                  static_cast<unsigned long>(InterlockedIncrement(&temporaryCounter)), suffix);
         name = unique;
         path = JoinFolder(folder, name);
-        file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Deleting access lets ReplaceTarget rename the file while it is open; a reader that opens
+        // the target before the handle closes finds the whole, flushed file.
+        file = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE)
             return true;
         failure = GetLastError();
@@ -75,6 +81,38 @@ bool SafeFileWriter::Write(const void* bytes, size_t size)
         p += done;
         size -= done;
     }
+    return true;
+}
+
+bool SafeFileWriter::Flush()
+{
+    if (file == INVALID_HANDLE_VALUE || failure)
+        return false;
+    if (!FlushFileBuffers(file))
+        failure = GetLastError();
+    return !failure;
+}
+
+bool SafeFileWriter::ReplaceTarget(const std::wstring& targetPath, DWORD& code)
+{
+    if (file == INVALID_HANDLE_VALUE || failure) {
+        code = failure ? failure : ERROR_INVALID_HANDLE;
+        return false;
+    }
+    // One rename through the open handle: no second opening of the file by its name.
+    std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + targetPath.size() * sizeof(wchar_t));
+    FILE_RENAME_INFO* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = DWORD(targetPath.size() * sizeof(wchar_t));
+    memcpy(rename->FileName, targetPath.c_str(), (targetPath.size() + 1) * sizeof(wchar_t));
+    if (!SetFileInformationByHandle(file, FileRenameInfo, rename, DWORD(buffer.size()))) {
+        code = GetLastError();
+        return false;
+    }
+    CloseHandle(file);
+    file = INVALID_HANDLE_VALUE;
+    path.clear();  // it is the target now
     return true;
 }
 
@@ -121,10 +159,15 @@ bool IsTemporaryName(const std::wstring& name)
 
 bool WriteWholeFile(const wchar_t* path, const void* bytes, size_t size, FileSetError* error)
 {
+    return WriteWholeFile(path, std::string(static_cast<const char*>(bytes), size), error);
+}
+
+bool WriteWholeFile(const wchar_t* path, std::string bytes, FileSetError* error, FolderWriter* writer)
+{
     std::wstring folder, name;
     SplitPath(path ? path : L"", folder, name);
     FileSet set(folder);
-    bool ok = set.Add(name, std::string(static_cast<const char*>(bytes), size)) && set.Commit();
+    bool ok = set.Add(name, std::move(bytes)) && (writer ? set.Commit(*writer) : set.Commit());
     if (!ok && error) {
         *error = set.Error();
         if (error->file.empty()) {  // the name itself was refused

@@ -18,12 +18,18 @@ public:
     SafeFileWriter(const SafeFileWriter&) = delete;
     SafeFileWriter& operator=(const SafeFileWriter&) = delete;
 
-    // Creates folder\~dp<process>-<number><suffix> (CREATE_NEW, no sharing); false when it cannot.
+    // Creates folder\~dp<process>-<number><suffix> (CREATE_NEW, shared for reading only); false when
+    // it cannot.
     bool Create(const std::wstring& folder, const wchar_t* suffix);
     // Appends size bytes; false on a short write (the writer then stays failed).
     bool Write(const void* bytes, size_t size);
+    // Flushes; true when every byte reached the file (a failure stays).
+    bool Flush();
     // Flushes and closes; true when every byte reached the file. The file then stays on disk.
     bool Finish();
+    // After Flush: renames the open file over the file at targetPath (replacing it) and closes it.
+    // false with the system's code when the rename fails; the writer then stays open, to try again.
+    bool ReplaceTarget(const std::wstring& targetPath, DWORD& code);
     // Closes and deletes an unfinished temporary.
     void Abandon();
 
@@ -48,6 +54,9 @@ bool IsTemporaryName(const std::wstring& name);
 // Replaces the file at path with size bytes: a FileSet of one file in the path's folder. true when
 // the file was replaced whole; else the old file is untouched and error (when given) says why.
 bool WriteWholeFile(const wchar_t* path, const void* bytes, size_t size, FileSetError* error = nullptr);
+// The same, taking the bytes over rather than copying them; under writer's lock when given.
+bool WriteWholeFile(const wchar_t* path, std::string bytes, FileSetError* error = nullptr,
+                    FolderWriter* writer = nullptr);
 
 // Reads the whole file in one call; false only when it cannot be opened (error, when given, gets the
 // system's code). A read that comes up short leaves fewer bytes, which the caller's parser then finds

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <cwchar>
 #include <new>
+#include <string>
+#include <utility>
 
 #include "data/safefile.h"
 
@@ -30,10 +32,9 @@ private:
     const char* end;
 };
 
-void Append(std::vector<char>& out, const void* bytes, size_t size)
+void Append(std::string& out, const void* bytes, size_t size)
 {
-    const char* p = static_cast<const char*>(bytes);
-    out.insert(out.end(), p, p + size);
+    out.append(static_cast<const char*>(bytes), size);
 }
 
 } // namespace
@@ -74,18 +75,18 @@ bool ProfileStore::Load(const wchar_t* path)
     return true;
 }
 
-bool ProfileStore::Save()
+bool ProfileStore::Save(FolderWriter* writer)
 {
     if (records.size() > kMaxStoreRecords)
         return false;
     StoreHeader written = header;
     written.count = uint16_t(records.size());
-    std::vector<char> bytes;
+    std::string bytes;
     bytes.reserve(sizeof(written) + records.size() * sizeof(ProfileRecord));
     Append(bytes, &written, sizeof(written));
     for (const ProfileRecord* record : records)
         Append(bytes, record, sizeof(ProfileRecord));
-    if (!WriteWholeFile(path, bytes.data(), bytes.size()))
+    if (!WriteWholeFile(path, std::move(bytes), nullptr, writer))
         return false;
     header.count = written.count;
     return true;
@@ -180,6 +181,15 @@ bool ReadCardSettings(ByteReader& in, CardSettingsRecord& record)
     return true;
 }
 
+// A slot's sizes as saved: access number units, sequence bytes.
+void SlotSizes(const CardSettingsRecord& record, int slot, uint16_t sizes[2])
+{
+    sizes[0] = uint16_t(wcsnlen(record.accessNumbers[slot], kMaxAccessNumberUnits));
+    sizes[1] = record.sequences[slot] ? record.lengths[slot] : 0;
+    if (sizes[1] > kMaxSequenceBytes)
+        sizes[1] = kMaxSequenceBytes;
+}
+
 } // namespace
 
 bool CardSettingsStore::Load(const wchar_t* path)
@@ -207,29 +217,37 @@ bool CardSettingsStore::Load(const wchar_t* path)
     return true;
 }
 
-bool CardSettingsStore::Save()
+bool CardSettingsStore::Save(FolderWriter* writer)
 {
     if (records.size() > kMaxStoreRecords)
         return false;
     StoreHeader written = header;
     written.count = uint16_t(records.size());
-    std::vector<char> bytes;
+    // Sized first: a thousand records grown piece by piece would be copied over and over.
+    size_t total = 8;
+    for (const CardSettingsRecord* record : records) {
+        total += 3 * sizeof(int32_t);
+        for (int slot = 0; slot < 2; ++slot) {
+            uint16_t sizes[2];
+            SlotSizes(*record, slot, sizes);
+            total += sizeof(sizes) + sizes[0] * sizeof(wchar_t) + sizes[1];
+        }
+    }
+    std::string bytes;
+    bytes.reserve(total);
     Append(bytes, &written, 8);
     for (const CardSettingsRecord* record : records) {
         int32_t keys[3] = {record->provider, record->code, record->homeCode};
         Append(bytes, keys, sizeof(keys));
         for (int slot = 0; slot < 2; ++slot) {
-            uint16_t n = uint16_t(wcsnlen(record->accessNumbers[slot], kMaxAccessNumberUnits));
-            uint16_t m = record->sequences[slot] ? record->lengths[slot] : 0;
-            if (m > kMaxSequenceBytes)
-                m = kMaxSequenceBytes;
-            uint16_t sizes[2] = {n, m};
+            uint16_t sizes[2];
+            SlotSizes(*record, slot, sizes);
             Append(bytes, sizes, sizeof(sizes));
-            Append(bytes, record->accessNumbers[slot], n * sizeof(wchar_t));
-            Append(bytes, record->sequences[slot], m);
+            Append(bytes, record->accessNumbers[slot], sizes[0] * sizeof(wchar_t));
+            Append(bytes, record->sequences[slot], sizes[1]);
         }
     }
-    if (!WriteWholeFile(path, bytes.data(), bytes.size()))
+    if (!WriteWholeFile(path, std::move(bytes), nullptr, writer))
         return false;
     header.count = written.count;
     return true;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+class FolderWriter;
+
 #pragma pack(push, 1)
 // The common header; profiles.dat adds current and reserved (12 bytes), settings.dat stops at count (8).
 struct StoreHeader {
@@ -40,9 +42,9 @@ public:
     // when the file is missing, the header is short (header kept) or a record is short (records
     // before it kept).
     bool Load(const wchar_t* path);
-    // Writes the header (count = records held) and every record to the path; false and the old
-    // file untouched when anything fails.
-    bool Save();
+    // Writes the header (count = records held) and every record to the path (under writer's lock
+    // when given); false and the old file untouched when anything fails.
+    bool Save(FolderWriter* writer = nullptr);
     // Appends an all-zero record and returns its index; 65,535 (no record added) when the store is full.
     uint16_t AddNew();
     // false when index is not below the number of records.
@@ -92,9 +94,9 @@ public:
     // otherwise replaces them with the file's. A short record, an access number of 20 or more units or
     // a sequence over 128 bytes returns false and keeps the records read before it.
     bool Load(const wchar_t* path);
-    // Writes the 8-byte header (count = records held) and every record; false and the old file
-    // untouched when anything fails.
-    bool Save();
+    // Writes the 8-byte header (count = records held) and every record (under writer's lock when
+    // given); false and the old file untouched when anything fails.
+    bool Save(FolderWriter* writer = nullptr);
     // The first record whose three keys all match, or false.
     bool Find(int32_t provider, int32_t code, int32_t homeCode, CardSettingsRecord*& record);
     // Find, else a new record with these keys and empty slots; null only when 65,535 are held.

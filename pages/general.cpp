@@ -1,6 +1,7 @@
 #include "pages/general.h"
 
 #include "data/datafile.h"
+#include "data/fileset.h"
 #include "pages/dialerconfig.h"
 #include "pages/dlgprofile.h"
 #include "pages/dlgutils.h"
@@ -81,11 +82,15 @@ LRESULT CFrmGeneral::OnCommand(WPARAM wParam, LPARAM lParam)
 void CFrmGeneral::Apply()
 {
     SyncEnable(true);
-    // The stores replace their files only when written whole; a failed save leaves the old file.
-    profileStore.Save();
-    // A store never loaded in this opening is empty and leaves "settings.dat" as it is.
-    if (cardSettingsStore.Count() > 0)
-        cardSettingsStore.Save();
+    {
+        // The stores replace their files only when written whole; a failed save leaves the old
+        // file. Both lie in the installation folder, whose lock is taken once for the two.
+        FolderWriter writer;
+        profileStore.Save(&writer);
+        // A store never loaded in this opening is empty and leaves "settings.dat" as it is.
+        if (cardSettingsStore.Count() > 0)
+            cardSettingsStore.Save(&writer);
+    }
     PublishDialerConfig();
 }
 

@@ -214,6 +214,37 @@ TEST(FolderLock, ASecondWriterWaitsThenFailsAndAKilledWriterLetsGo)
     EXPECT_TRUE(Commit(dir, kOld, &error, 2000)) << Narrow(error.Text());
 }
 
+// Commits under one writer hold its folder's lock from the first to the writer's end; one in another
+// folder takes that folder's lock; one killed under the writer leaves its temporary for the next.
+TEST(FolderWriter, CommitsShareTheLockAndAKilledOneLeavesItsTemporaryToTheNextWriter)
+{
+    TempDir dir, other;
+    auto set = [](const TempDir& folder, const wchar_t* name) {
+        FileSet files(folder.Path());
+        files.Add(name, "bytes");
+        return files;
+    };
+    {
+        FolderWriter writer;
+        FileSet first = set(dir, L"a.dat");
+        ASSERT_TRUE(first.Commit(writer));
+        FolderLock second;
+        FileSetError error;
+        EXPECT_FALSE(second.Acquire(dir.Path(), 0, error));
+        FileSet elsewhere = set(other, L"c.dat");
+        EXPECT_TRUE(elsewhere.Commit(writer)) << Narrow(elsewhere.Error().Text());
+        FileSet killed = set(dir, L"b.dat");
+        FileSet::StopAfterStepsForTesting(1);
+        EXPECT_FALSE(killed.Commit(writer));
+        FileSet::StopAfterStepsForTesting(-1);
+    }
+    EXPECT_NE(Names(dir.Path()).find("~dp"), std::string::npos) << Names(dir.Path());
+    FileSet next = set(dir, L"b.dat");
+    ASSERT_TRUE(next.Commit());
+    EXPECT_EQ(Names(dir.Path()), "a.dat b.dat dialpass.lock");
+    EXPECT_EQ(Names(other.Path()), "c.dat dialpass.lock");
+}
+
 TEST(FileSet, NamesMustBePlainFileNames)
 {
     // name; accepted by IsPlainFileName

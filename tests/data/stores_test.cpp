@@ -213,8 +213,12 @@ TEST(StoreSave, AFailedSaveLeavesTheOldFileIntact)
     WriteBytes(dir / L"dialpass.lock", "");
     expectOldFiles("no lock");
 
-    ASSERT_TRUE(WriteBytes(dir / L"~dp1A-2.new", "half a store"));  // left by a killed save
-    EXPECT_TRUE(profiles.Save() && settings.Save());
+    FileSet::StopAfterStepsForTesting(1);  // killed once its temporary is written
+    EXPECT_FALSE(profiles.Save());
+    FileSet::StopAfterStepsForTesting(-1);
+    EXPECT_NE(Names(dir.Path()).find("~dp"), std::string::npos) << Names(dir.Path());
+    EXPECT_TRUE(profiles.Save());
+    EXPECT_TRUE(settings.Save());
     EXPECT_EQ(Names(dir.Path()), "dialpass.lock profiles.dat settings.dat");
     EXPECT_EQ(ReadBytes(dir / L"profiles.dat").size(), 12u + 2 * 140);
     EXPECT_EQ(ReadBytes(dir / L"settings.dat").size(), 148u);
