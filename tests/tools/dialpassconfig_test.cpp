@@ -47,7 +47,11 @@ ToolRun RunTool(const std::wstring& arguments = L"")
     std::filesystem::path dir = std::filesystem::path(program).parent_path();
     std::wstring command = L"\"\"" + (dir / L"dialpass-config.exe").wstring() + L"\" " + arguments + L" >\"" + (dir / L"tool.out").wstring() +
                            L"\" 2>\"" + (dir / L"tool.err").wstring() + L"\"\"";
-    ToolRun run{_wsystem(command.c_str()), "", ""};
+    // -1: the shell itself could not be started (seen once, on a prefix that was still starting).
+    int exitCode = _wsystem(command.c_str());
+    if (exitCode == -1)
+        exitCode = _wsystem(command.c_str());
+    ToolRun run{exitCode, "", ""};
     std::ifstream out(dir / L"tool.out", std::ios::binary), err(dir / L"tool.err", std::ios::binary);
     run.out.assign(std::istreambuf_iterator<char>(out), {});
     run.err.assign(std::istreambuf_iterator<char>(err), {});
