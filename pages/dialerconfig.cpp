@@ -5,12 +5,7 @@
 
 namespace {
 
-const wchar_t* const kSlotSuffixes[2] = {L"\\International", L"\\Local"};
-
-CString SubkeyPath(const wchar_t* suffix)
-{
-    return Concat(CString(kSettingsKey), suffix);
-}
+const wchar_t* const kSlotKeys[2] = {L"International", L"Local"};
 
 // A table load that fails while publishing: the partial table goes, the error goes to the caller.
 template <class Table>
@@ -100,14 +95,12 @@ DialerConfigValues ComputeDialerConfig(const DialerPageInputs& inputs, const Dia
     return values;
 }
 
-DialerSources GatherDialerSources(const DialerPageInputs& inputs, bool& failed, CTableException* failure)
+DialerSources GatherDialerSources(const CRegKey& settings, const DialerPageInputs& inputs, bool& failed,
+                                  CTableException* failure)
 {
     DialerSources sources;
     failed = false;
-    {
-        CRegKey root(HKEY_CURRENT_USER, kSettingsKey);
-        sources.storedLocation = root.Value("CurrentLocation").GetNumber();
-    }
+    sources.storedLocation = settings.Value("CurrentLocation").GetNumber();
     DWORD location = PublishedLocation(inputs, sources.storedLocation);
     const ProfileRecord* profile = inputs.profile;
     if (!location || !profile)
@@ -150,16 +143,12 @@ DialerSources GatherDialerSources(const DialerPageInputs& inputs, bool& failed, 
     return sources;
 }
 
-void WriteDialerConfig(const DialerConfigValues& values)
+void WriteDialerConfig(const CRegKey& settings, const DialerConfigValues& values)
 {
+    if (values.newLocation)
+        settings.Value("CurrentLocation").SetNumber(values.newLocation);
     {
-        CRegKey root(HKEY_CURRENT_USER, kSettingsKey);
-        if (values.newLocation)
-            root.Value("CurrentLocation").SetNumber(values.newLocation);
-    }
-    {
-        CString path = SubkeyPath(L"\\Defaults");
-        CRegKey defaults(HKEY_CURRENT_USER, path.Text());
+        CRegKey defaults(settings.Handle(), L"Defaults");
         if (values.reach == kReachNameDeleted) {
             defaults.Value("Name").Delete();
             return;
@@ -178,8 +167,7 @@ void WriteDialerConfig(const DialerConfigValues& values)
         return;
     for (int slot = 0; slot < 2; ++slot) {
         const DialerSlotValues& out = values.slots[slot];
-        CString path = SubkeyPath(kSlotSuffixes[slot]);
-        CRegKey key(HKEY_CURRENT_USER, path.Text());
+        CRegKey key(settings.Handle(), kSlotKeys[slot]);
         key.Value("Length").SetNumber(out.length);
         if (key.Handle())
             RegSetValueExW(key.Handle(), L"Sequence", 0, REG_BINARY, out.sequence, kMaxSequenceBytes);
@@ -190,8 +178,9 @@ void WriteDialerConfig(const DialerConfigValues& values)
 bool PublishDialerConfig(const DialerPageInputs& inputs, CTableException* failure)
 {
     bool failed = false;
-    DialerSources sources = GatherDialerSources(inputs, failed, failure);
-    WriteDialerConfig(ComputeDialerConfig(inputs, sources));
+    CRegKey settings(HKEY_CURRENT_USER, kSettingsKey);  // opened once for reading and writing
+    DialerSources sources = GatherDialerSources(settings, inputs, failed, failure);
+    WriteDialerConfig(settings, ComputeDialerConfig(inputs, sources));
     return !failed;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 #include <windows.h>
 
+#include "base/registry.h"
 #include "data/datafile.h"
 #include "data/records.h"
 #include "data/stores.h"
@@ -64,14 +65,17 @@ bool SlotUsesProviderNumber(const CardSettingsRecord* record, int slot);
 
 // The pure step: every value from the inputs and sources, touching neither registry nor files.
 DialerConfigValues ComputeDialerConfig(const DialerPageInputs& inputs, const DialerSources& sources);
-// Reads "CurrentLocation" and loads what computing needs and is still empty: "country.dat",
-// "settings.dat", and only when a slot needs the provider's number, "manufacturers.dat" and the
-// provider's access-number file (at most once per call). A "country.dat" or "manufacturers.dat"
+// Reads "CurrentLocation" from settings (the open key HKCU\SOFTWARE\Kestrova\Dialpass) and loads
+// what computing needs and is still empty: "country.dat", "settings.dat", and only when a slot needs
+// the provider's number, "manufacturers.dat" and the provider's access-number file (at most once
+// per call). A "country.dat" or "manufacturers.dat"
 // that fails is emptied (its next use reads it again), left out of the sources, and reported in
 // *failure; the access-number file's failures are dropped.
-DialerSources GatherDialerSources(const DialerPageInputs& inputs, bool& failed, CTableException* failure);
-// The write step: exactly the values that values.reach covers; "Sequence" as 128 bytes of REG_BINARY.
-void WriteDialerConfig(const DialerConfigValues& values);
+DialerSources GatherDialerSources(const CRegKey& settings, const DialerPageInputs& inputs, bool& failed,
+                                  CTableException* failure);
+// The write step, under settings: exactly the values that values.reach covers; "Sequence" as 128
+// bytes of REG_BINARY.
+void WriteDialerConfig(const CRegKey& settings, const DialerConfigValues& values);
 
 // Gather, compute, write. False when a table failed (the exception in *failure, for ShowTableError):
 // the values that do not come from it are written all the same.
