@@ -10,7 +10,6 @@
 
 #include "data/datatest.h"
 #include "data/stores.h"
-#include "platform/cellmodem.h"
 #include "resources/resource.h"
 #include "support/dialogdriver.h"
 #include "support/sheetdriver.h"
@@ -24,14 +23,6 @@ const wchar_t kLocal[] = L"SOFTWARE\\Kestrova\\Dialpass\\Local";
 const wchar_t kAddProfileFirst[] = L"You should add a dialpass before editing provider\nTap button New...";
 const wchar_t kZeros[] = L"binary:128 ";
 const int kCardControls[] = {IDC_LOCATIONS, IDC_INTERNATIONAL_CALLS, IDC_LOCAL_CALLS, IDC_HOME_CALLS, IDC_DETECT};
-
-void SetOperator(const wchar_t* op)
-{
-    RegDeleteKeyW(HKEY_CURRENT_USER, kCellularSimulatorKey);
-    if (op)
-        RegSetKeyValueW(HKEY_CURRENT_USER, kCellularSimulatorKey, kCellularSimulatorOperator, REG_SZ, op,
-                        DWORD((wcslen(op) + 1) * sizeof(wchar_t)));
-}
 
 void SetNumber(const wchar_t* key, const wchar_t* name, DWORD value)
 {
@@ -89,11 +80,11 @@ protected:
         datatest::WriteScrambled(install / L"Brightwren.dat", "49;08001234567; (toll free)\r\n44;08081570123; (Freephone)\r\n");
         datatest::WriteScrambled(install / L"Quillmoor.dat", "49;0800555;\r\n");
         ClearConfig();
-        SetOperator(L"26201");
+        SetSimulatedOperator(L"26201");
     }
     void TearDown() override
     {
-        SetOperator(nullptr);
+        SetSimulatedOperator(nullptr);
         ClearConfig();
     }
     void ClearConfig()

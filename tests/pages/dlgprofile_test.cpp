@@ -9,7 +9,6 @@
 #include "data/stores.h"
 #include "data/datatest.h"
 #include "pages/dlgprofile.h"
-#include "platform/cellmodem.h"
 #include "platform/shell.h"
 #include "resources/resource.h"
 #include "support/dialogdriver.h"
@@ -24,14 +23,6 @@ template <class Table>
 void Fill(Table& table, const char* lines)
 {
     table.ParseBuffer(lines, uint32_t(strlen(lines)));
-}
-
-void SetOperator(const wchar_t* op)
-{
-    RegDeleteKeyW(HKEY_CURRENT_USER, kCellularSimulatorKey);
-    if (op)
-        RegSetKeyValueW(HKEY_CURRENT_USER, kCellularSimulatorKey, kCellularSimulatorOperator, REG_SZ, op,
-                        DWORD((wcslen(op) + 1) * sizeof(wchar_t)));
 }
 
 ProfileRecord Profile(const wchar_t* name, uint32_t provider, uint32_t homeId)
@@ -54,13 +45,13 @@ protected:
         Fill(providerTable, kProviders);
         Fill(countryTable, kCountries);
         Fill(operatorTable, kOperators);
-        SetOperator(L"26201");
+        SetSimulatedOperator(L"26201");
     }
     void TearDown() override
     {
         ClearDatabaseTables();
         profileStore.Clear();
-        SetOperator(nullptr);
+        SetSimulatedOperator(nullptr);
     }
     std::wstring Selected(const ModalDialog& dialog, int id)
     {
@@ -81,7 +72,7 @@ TEST_F(ProfileDialog, OpensWithTheProvidersAndTheStoredOrDetectedHomeLocation)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
-        SetOperator(c.op);
+        SetSimulatedOperator(c.op);
         ProfileRecord record = Profile(L"Travel", c.provider, c.homeId);
         CDlgProfileName profile(c.edit ? &record : nullptr);
         ModalDialog dialog(profile, L"Dialpass profile");
@@ -172,7 +163,7 @@ TEST_F(ProfileDialog, DetectSelectsTheFirstCountryOfTheNetworkOrSaysWhatFailed)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
-        SetOperator(c.op);
+        SetSimulatedOperator(c.op);
         operatorTable.Clear();
         if (c.operatorFile)
             Fill(operatorTable, kOperators);

@@ -1,5 +1,7 @@
 #include "support/dialogdriver.h"
 
+#include "platform/cellmodem.h"
+
 namespace {
 
 const wchar_t kHostClass[] = L"DialpassTestHost";
@@ -132,3 +134,11 @@ static std::vector<std::wstring> Texts(HWND box, UINT getCount, UINT getLength, 
 
 std::vector<std::wstring> ListLines(HWND list) { return Texts(list, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT); }
 std::vector<std::wstring> ComboEntries(HWND box) { return Texts(box, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT); }
+
+void SetSimulatedOperator(const wchar_t* op)
+{
+    RegDeleteKeyW(HKEY_CURRENT_USER, kCellularSimulatorKey);
+    if (op)
+        RegSetKeyValueW(HKEY_CURRENT_USER, kCellularSimulatorKey, kCellularSimulatorOperator, REG_SZ, op,
+                        DWORD((wcslen(op) + 1) * sizeof(wchar_t)));
+}
