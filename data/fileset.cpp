@@ -158,12 +158,14 @@ std::wstring Seconds(DWORD milliseconds)
     return text;
 }
 
-// Runs attempt until it succeeds; a file held open for a moment (code says so) is tried again a few times.
+// Runs attempt (which answers the system's code, 0 for success) until it succeeds; a file held open
+// for a moment is tried again a few times. code: the last answer.
 template <class Attempt>
-bool WhileBusy(Attempt attempt, const DWORD& code)
+bool WhileBusy(Attempt attempt, DWORD& code)
 {
     for (int tries = 0;; ++tries) {
-        if (attempt())
+        code = attempt();
+        if (code == ERROR_SUCCESS)
             return true;
         bool busy = code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED || code == ERROR_LOCK_VIOLATION;
         if (!busy || tries == 4)
@@ -246,7 +248,7 @@ public:
             return false;
         }
         DWORD code = 0;
-        if (WhileBusy([&]() { return writer.ReplaceTarget(Path(target), code); }, code))
+        if (WhileBusy([&]() { return writer.ReplaceTarget(Path(target)); }, code))
             return true;
         Fail(Path(target), L"cannot be replaced", code, true);
         return false;
@@ -258,11 +260,10 @@ public:
         if (!Step())
             return false;
         return WhileBusy(
-            [&]() {
-                if (MoveFileExW(Path(from).c_str(), Path(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-                    return true;
-                code = GetLastError();
-                return false;
+            [&]() -> DWORD {
+                bool moved =
+                    MoveFileExW(Path(from).c_str(), Path(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+                return moved ? ERROR_SUCCESS : GetLastError();
             },
             code);
     }
@@ -519,17 +520,17 @@ void FolderLock::Mark(char state)
         marked = state;
 }
 
-FolderWriter::~FolderWriter()
-{
-    if (lock.Held() && inOrder)
-        lock.MarkInOrder();
-}
-
 void FolderLock::Release()
 {
     if (handle != INVALID_HANDLE_VALUE)
         CloseHandle(handle);
     handle = INVALID_HANDLE_VALUE;
+}
+
+FolderWriter::~FolderWriter()
+{
+    if (lock.Held() && inOrder)
+        lock.MarkInOrder();
 }
 
 void FileSet::StopAfterStepsForTesting(int steps)

@@ -93,12 +93,10 @@ bool SafeFileWriter::Flush()
     return !failure;
 }
 
-bool SafeFileWriter::ReplaceTarget(const std::wstring& targetPath, DWORD& code)
+DWORD SafeFileWriter::ReplaceTarget(const std::wstring& targetPath)
 {
-    if (file == INVALID_HANDLE_VALUE || failure) {
-        code = failure ? failure : ERROR_INVALID_HANDLE;
-        return false;
-    }
+    if (file == INVALID_HANDLE_VALUE || failure)
+        return failure ? failure : ERROR_INVALID_HANDLE;
     // One rename through the open handle: no second opening of the file by its name.
     std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + targetPath.size() * sizeof(wchar_t));
     FILE_RENAME_INFO* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
@@ -106,22 +104,19 @@ bool SafeFileWriter::ReplaceTarget(const std::wstring& targetPath, DWORD& code)
     rename->RootDirectory = nullptr;
     rename->FileNameLength = DWORD(targetPath.size() * sizeof(wchar_t));
     memcpy(rename->FileName, targetPath.c_str(), (targetPath.size() + 1) * sizeof(wchar_t));
-    if (!SetFileInformationByHandle(file, FileRenameInfo, rename, DWORD(buffer.size()))) {
-        code = GetLastError();
-        return false;
-    }
+    if (!SetFileInformationByHandle(file, FileRenameInfo, rename, DWORD(buffer.size())))
+        return GetLastError();
     CloseHandle(file);
     file = INVALID_HANDLE_VALUE;
     path.clear();  // it is the target now
-    return true;
+    return ERROR_SUCCESS;
 }
 
 bool SafeFileWriter::Finish()
 {
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    if (!failure && !FlushFileBuffers(file))
-        failure = GetLastError();
+    Flush();
     if (!CloseHandle(file) && !failure)
         failure = GetLastError();
     file = INVALID_HANDLE_VALUE;

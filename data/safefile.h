@@ -28,8 +28,8 @@ public:
     // Flushes and closes; true when every byte reached the file. The file then stays on disk.
     bool Finish();
     // After Flush: renames the open file over the file at targetPath (replacing it) and closes it.
-    // false with the system's code when the rename fails; the writer then stays open, to try again.
-    bool ReplaceTarget(const std::wstring& targetPath, DWORD& code);
+    // Answers ERROR_SUCCESS, or the system's code; after a failure the writer stays open, to try again.
+    DWORD ReplaceTarget(const std::wstring& targetPath);
     // Closes and deletes an unfinished temporary.
     void Abandon();
 

@@ -68,9 +68,9 @@ DialerConfigValues ComputeDialerConfig(const DialerPageInputs& inputs, const Dia
 // Reads "CurrentLocation" from settings (the open key HKCU\SOFTWARE\Kestrova\Dialpass) and loads
 // what computing needs and is still empty: "country.dat", "settings.dat", and only when a slot needs
 // the provider's number, "manufacturers.dat" and the provider's access-number file (at most once
-// per call). A "country.dat" or "manufacturers.dat"
-// that fails is emptied (its next use reads it again), left out of the sources, and reported in
-// *failure; the access-number file's failures are dropped.
+// per call). A "country.dat" or "manufacturers.dat" that fails is emptied (its next use reads it
+// again), left out of the sources, and reported in *failure; the access-number file's failures are
+// dropped.
 DialerSources GatherDialerSources(const CRegKey& settings, const DialerPageInputs& inputs, bool& failed,
                                   CTableException* failure);
 // The write step, under settings: exactly the values that values.reach covers; "Sequence" as 128
