@@ -156,20 +156,6 @@ TEST(Dpdb, CheckReportsEveryBadLineOfADamagedCopyWithItsNumber)
     EXPECT_TRUE(run.Has("7 errors")) << run.output;
 }
 
-// The sample database every test reads is itself made by `dpdb build`; here a file it does not name.
-TEST(Dpdb, BuildInstallsOnlyNamedFiles)
-{
-    TempDir source, target;
-    WriteSources(source, kSources);
-    ASSERT_TRUE(WriteBytes(source / L"Stray.dat", "1;1;\r\n"));
-    ToolRun run = Dpdb(L"build " + Quote(source.Path()) + L" " + Quote(target / L"nested\\out"));
-    EXPECT_EQ(run.exitCode, 0u) << run.output;
-    EXPECT_TRUE(run.Has("Stray.dat: warning: not named by manufacturers.dat; not installed")) << run.output;
-    EXPECT_FALSE(FileExists(target / L"nested\\out\\Stray.dat"));
-    run = Dpdb(L"unscramble " + Quote(target / L"nested\\out\\Sample.dat") + L" " + Quote(target / L"plain.dat"));
-    EXPECT_EQ(ReadBytes(target / L"plain.dat"), ReadBytes(source / L"Sample.dat")) << run.output;
-}
-
 // Usage errors exit 2, a folder or file that cannot be used exits 3 (or 1 for check), with the system's reason.
 TEST(Dpdb, ArgumentsAndExitCodes)
 {
@@ -265,8 +251,8 @@ TEST(Dpdb, RefusesWhatTheAppletWouldMisread)
 }
 
 // Sources may end their lines with LF; the installed files always end them with CR LF (the applet
-// would read two lines as one).
-TEST(Dpdb, BuildWritesCrLfFromLfSources)
+// would read two lines as one). A file that "manufacturers.dat" does not name is not installed.
+TEST(Dpdb, BuildWritesCrLfFromLfSourcesAndInstallsOnlyNamedFiles)
 {
     TempDir source, target;
     Sources lf;
@@ -274,11 +260,15 @@ TEST(Dpdb, BuildWritesCrLfFromLfSources)
         lf.emplace_back(file.first, LfOnly(file.second));
     lf[1].second = "26201;49;\n26202;49;";  // the last line without a line end
     WriteSources(source, lf);
-    ToolRun run = Dpdb(L"build " + Quote(source.Path()) + L" " + Quote(target.Path()));
+    ASSERT_TRUE(WriteBytes(source / L"Stray.dat", "1;1;\r\n"));
+    const std::wstring out = target / L"nested\\out";
+    ToolRun run = Dpdb(L"build " + Quote(source.Path()) + L" " + Quote(out));
     EXPECT_EQ(run.exitCode, 0u) << run.output;
-    EXPECT_EQ(Unscrambled(target / L"providers.dat"), "26201;49;\r\n26202;49;\r\n");
+    EXPECT_TRUE(run.Has("Stray.dat: warning: not named by manufacturers.dat; not installed")) << run.output;
+    EXPECT_FALSE(FileExists(out + L"\\Stray.dat"));
+    EXPECT_EQ(Unscrambled(out + L"\\providers.dat"), "26201;49;\r\n26202;49;\r\n");
     for (const auto& file : {kSources[0], kSources[2], kSources[3]})
-        EXPECT_EQ(Unscrambled(target / file.first), file.second) << Narrow(file.first);
+        EXPECT_EQ(Unscrambled(out + L"\\" + file.first), file.second) << Narrow(file.first);
 }
 
 // Builds of two different sources at once into one folder: each replaces the whole set, one at a

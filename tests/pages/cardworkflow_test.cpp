@@ -16,25 +16,9 @@
 
 namespace {
 
-const wchar_t kRoot[] = L"SOFTWARE\\Kestrova\\Dialpass";
-const wchar_t kDefaults[] = L"SOFTWARE\\Kestrova\\Dialpass\\Defaults";
-const wchar_t kInternational[] = L"SOFTWARE\\Kestrova\\Dialpass\\International";
-const wchar_t kLocal[] = L"SOFTWARE\\Kestrova\\Dialpass\\Local";
 const wchar_t kAddProfileFirst[] = L"You should add a dialpass before editing provider\nTap button New...";
 const wchar_t kZeros[] = L"binary:128 ";
 const int kCardControls[] = {IDC_LOCATIONS, IDC_INTERNATIONAL_CALLS, IDC_LOCAL_CALLS, IDC_HOME_CALLS, IDC_DETECT};
-
-void SetNumber(const wchar_t* key, const wchar_t* name, DWORD value)
-{
-    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_DWORD, &value, 4);
-}
-
-using Want = std::tuple<const wchar_t*, const wchar_t*, std::wstring>;  // key, value name, as shown
-void ExpectValues(const char* what, std::initializer_list<Want> wants)
-{
-    for (const auto& [key, name, shown] : wants)
-        EXPECT_EQ(ShowValue(key, name), shown) << what << ": " << key << " " << name;
-}
 
 // Bytes in use in every heap of the process (Wine reports no private usage of its own).
 SIZE_T BusyHeapBytes()
@@ -89,10 +73,10 @@ protected:
     }
     void ClearConfig()
     {
-        for (const wchar_t* key : {kDefaults, kInternational, kLocal})
+        for (const wchar_t* key : {kDefaultsKey, kInternationalKey, kLocalKey})
             RegDeleteTreeW(HKEY_CURRENT_USER, key);
         for (const wchar_t* value : {L"CurrentLocation", L"Enable"})
-            RegDeleteKeyValueW(HKEY_CURRENT_USER, kRoot, value);
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kConfigKey, value);
     }
 
     // profiles.dat with these names (account 12345, PIN 9876, provider Brightwren, home home), current index current.
@@ -206,14 +190,14 @@ TEST_F(CardWorkflow, FromAFreshInstallToAPublishedConfiguration)
               L"0800 INT");
     ASSERT_TRUE(driver.PressOk());
 
-    ExpectValues("first OK", {{kRoot, L"Enable", L"dword:0"}, {kRoot, L"CurrentLocation", L"dword:276"},
-                              {kDefaults, L"Name", L"sz:Travel"}, {kDefaults, L"AccountNumber", L"sz:12345"},
-                              {kDefaults, L"PIN", L"sz:9876"}, {kDefaults, L"HomeCountryCode", L"dword:49"},
-                              {kDefaults, L"CountryCode", L"dword:49"}, {kDefaults, L"CountryName", L"sz:Germany"},
-                              {kInternational, L"Length", L"dword:8"},
-                              {kInternational, L"Sequence", L"binary:128 01000200030004"},
-                              {kInternational, L"AccessNumber", L"sz:0800 INT"}, {kLocal, L"Length", L"dword:0"},
-                              {kLocal, L"Sequence", kZeros}, {kLocal, L"AccessNumber", L"sz:08001234567"}});
+    ExpectValues("first OK", {{kConfigKey, L"Enable", L"dword:0"}, {kConfigKey, L"CurrentLocation", L"dword:276"},
+                              {kDefaultsKey, L"Name", L"sz:Travel"}, {kDefaultsKey, L"AccountNumber", L"sz:12345"},
+                              {kDefaultsKey, L"PIN", L"sz:9876"}, {kDefaultsKey, L"HomeCountryCode", L"dword:49"},
+                              {kDefaultsKey, L"CountryCode", L"dword:49"}, {kDefaultsKey, L"CountryName", L"sz:Germany"},
+                              {kInternationalKey, L"Length", L"dword:8"},
+                              {kInternationalKey, L"Sequence", L"binary:128 01000200030004"},
+                              {kInternationalKey, L"AccessNumber", L"sz:0800 INT"}, {kLocalKey, L"Length", L"dword:0"},
+                              {kLocalKey, L"Sequence", kZeros}, {kLocalKey, L"AccessNumber", L"sz:08001234567"}});
     EXPECT_EQ(datatest::ReadBytes(install / L"profiles.dat").size(), 12u + 140u);
     // Header, keys, slot 0 with 8 units of number and 8 bytes of sequence, empty slot 1.
     EXPECT_EQ(datatest::ReadBytes(install / L"settings.dat").size(), 8u + 12u + 4u + 16u + 8u + 4u);
@@ -235,9 +219,9 @@ TEST_F(CardWorkflow, LocalAndHomeCallsFollowTheLocation)
     RunEditor(IDC_LOCAL_CALLS, {IDC_CARD_ADD_ACCESS, IDC_CARD_ADD_DESTINATION}, L"");
     ASSERT_TRUE(driver.PressOk());
     ExpectValues("Germany, local slot without a number",
-                 {{kRoot, L"CurrentLocation", L"dword:276"}, {kDefaults, L"CountryCode", L"dword:49"},
-                  {kLocal, L"Length", L"dword:0"}, {kLocal, L"Sequence", kZeros},
-                  {kLocal, L"AccessNumber", L"sz:08001234567"}, {kInternational, L"AccessNumber", L"sz:08001234567"}});
+                 {{kConfigKey, L"CurrentLocation", L"dword:276"}, {kDefaultsKey, L"CountryCode", L"dword:49"},
+                  {kLocalKey, L"Length", L"dword:0"}, {kLocalKey, L"Sequence", kZeros},
+                  {kLocalKey, L"AccessNumber", L"sz:08001234567"}, {kInternationalKey, L"AccessNumber", L"sz:08001234567"}});
 
     ASSERT_NE(driver.Open(), nullptr);
     ASSERT_NE(driver.ShowPage(1), nullptr);
@@ -248,18 +232,18 @@ TEST_F(CardWorkflow, LocalAndHomeCallsFollowTheLocation)
     RunEditor(IDC_HOME_CALLS, {IDC_CARD_ADD_PIN}, L"0800 HOME");
     ASSERT_TRUE(driver.PressOk());
     ExpectValues("home calls from the United Kingdom",
-                 {{kRoot, L"CurrentLocation", L"dword:826"}, {kDefaults, L"CountryCode", L"dword:44"},
-                  {kDefaults, L"CountryName", L"sz:United Kingdom"}, {kLocal, L"Length", L"dword:2"},
-                  {kLocal, L"Sequence", L"binary:128 03"}, {kLocal, L"AccessNumber", L"sz:0800 HOME"},
-                  {kInternational, L"Length", L"dword:0"}, {kInternational, L"AccessNumber", L"sz:08081570123"}});
+                 {{kConfigKey, L"CurrentLocation", L"dword:826"}, {kDefaultsKey, L"CountryCode", L"dword:44"},
+                  {kDefaultsKey, L"CountryName", L"sz:United Kingdom"}, {kLocalKey, L"Length", L"dword:2"},
+                  {kLocalKey, L"Sequence", L"binary:128 03"}, {kLocalKey, L"AccessNumber", L"sz:0800 HOME"},
+                  {kInternationalKey, L"Length", L"dword:0"}, {kInternationalKey, L"AccessNumber", L"sz:08081570123"}});
 }
 
 // Editing the middle of three profiles, the Card settings page never opened, then deleting them all.
 TEST_F(CardWorkflow, EditAndDeleteProfiles)
 {
     StoreProfiles({L"A", L"B", L"C"}, 1);
-    SetNumber(kRoot, L"CurrentLocation", 40);
-    RegSetKeyValueW(HKEY_CURRENT_USER, kDefaults, L"CountryName", REG_SZ, L"Earlier", sizeof(L"Earlier"));
+    SetRegNumber(kConfigKey, L"CurrentLocation", 40);
+    RegSetKeyValueW(HKEY_CURRENT_USER, kDefaultsKey, L"CountryName", REG_SZ, L"Earlier", sizeof(L"Earlier"));
     ASSERT_NE(driver.Open(), nullptr);
     EXPECT_EQ(Selected(driver.Control(0, IDC_PROFILES)), L"B");
     RunProfileDialog(IDC_EDIT_PROFILE, L"B2");
@@ -268,8 +252,8 @@ TEST_F(CardWorkflow, EditAndDeleteProfiles)
     ASSERT_TRUE(driver.PressOk());
     EXPECT_EQ(StoredProfiles(install / L"profiles.dat"), (std::vector<std::wstring>{L"A", L"B2", L"C"}));
     ExpectValues("Card settings never opened",
-                 {{kRoot, L"CurrentLocation", L"dword:40"}, {kDefaults, L"Name", L"sz:B2"},
-                  {kDefaults, L"CountryCode", L"dword:43"}, {kDefaults, L"CountryName", L"sz:Earlier"}});
+                 {{kConfigKey, L"CurrentLocation", L"dword:40"}, {kDefaultsKey, L"Name", L"sz:B2"},
+                  {kDefaultsKey, L"CountryCode", L"dword:43"}, {kDefaultsKey, L"CountryName", L"sz:Earlier"}});
 
     ASSERT_NE(driver.Open(), nullptr);
     EXPECT_EQ(ComboEntries(driver.Control(0, IDC_PROFILES)), (std::vector<std::wstring>{L"A", L"B2", L"C"}));
@@ -281,8 +265,8 @@ TEST_F(CardWorkflow, EditAndDeleteProfiles)
     ExpectProfileButtons(false);
     ASSERT_TRUE(driver.PressOk());
     EXPECT_EQ(StoredProfiles(install / L"profiles.dat"), std::vector<std::wstring>{});
-    ExpectValues("last profile deleted", {{kDefaults, L"Name", L"-"}, {kDefaults, L"AccountNumber", L"sz:12345"},
-                                          {kDefaults, L"CountryCode", L"dword:43"}, {kInternational, L"Length", L"dword:0"}});
+    ExpectValues("last profile deleted", {{kDefaultsKey, L"Name", L"-"}, {kDefaultsKey, L"AccountNumber", L"sz:12345"},
+                                          {kDefaultsKey, L"CountryCode", L"dword:43"}, {kInternationalKey, L"Length", L"dword:0"}});
 }
 
 // Cancel writes nothing and forgets what was typed; a stored location no longer in "country.dat".
@@ -297,18 +281,18 @@ TEST_F(CardWorkflow, CancelAndAVanishedLocation)
     ASSERT_TRUE(driver.PressCancel());
     EXPECT_EQ(datatest::ReadBytes(install / L"profiles.dat"), profiles);
     EXPECT_FALSE(datatest::FileExists(install / L"settings.dat"));
-    ExpectValues("after Cancel", {{kRoot, L"Enable", L"-"}, {kRoot, L"CurrentLocation", L"-"}, {kDefaults, L"Name", L"no key"}});
+    ExpectValues("after Cancel", {{kConfigKey, L"Enable", L"-"}, {kConfigKey, L"CurrentLocation", L"-"}, {kDefaultsKey, L"Name", L"no key"}});
 
-    SetNumber(kRoot, L"CurrentLocation", 999);
-    SetNumber(kDefaults, L"CountryCode", 1);
+    SetRegNumber(kConfigKey, L"CurrentLocation", 999);
+    SetRegNumber(kDefaultsKey, L"CountryCode", 1);
     ASSERT_NE(driver.Open(), nullptr);
     EXPECT_EQ(ComboEntries(driver.Control(0, IDC_PROFILES)), std::vector<std::wstring>{L"Travel"}) << "the cancelled profile";
     ASSERT_NE(driver.ShowPage(1), nullptr);
     EXPECT_EQ(Selected(driver.Control(1, IDC_LOCATIONS)), L"(none)");
     ASSERT_TRUE(driver.PressOk());
     EXPECT_FALSE(datatest::FileExists(install / L"settings.dat")) << "the cancelled sequence was saved";
-    ExpectValues("location 999", {{kRoot, L"CurrentLocation", L"dword:999"}, {kDefaults, L"Name", L"sz:Travel"},
-                                  {kDefaults, L"CountryCode", L"dword:1"}, {kInternational, L"Length", L"no key"}});
+    ExpectValues("location 999", {{kConfigKey, L"CurrentLocation", L"dword:999"}, {kDefaultsKey, L"Name", L"sz:Travel"},
+                                  {kDefaultsKey, L"CountryCode", L"dword:1"}, {kInternationalKey, L"Length", L"no key"}});
 }
 
 // The provider's access numbers are read once for repeated opens of the editor.
@@ -333,7 +317,7 @@ TEST_F(CardWorkflow, AccessNumberFileIsReadOnceForRepeatedEdits)
 TEST_F(CardWorkflow, TableFailingWhilePublishingIsShown)
 {
     StoreProfiles({L"Travel"});
-    SetNumber(kRoot, L"CurrentLocation", 276);
+    SetRegNumber(kConfigKey, L"CurrentLocation", 276);
     DeleteFileW((install / L"country.dat").c_str());
     ASSERT_NE(driver.Open(), nullptr);
     PostMessageW(driver.sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
@@ -357,7 +341,7 @@ TEST_F(CardWorkflow, HeldProfileFileIsLeftWhole)
     ASSERT_TRUE(driver.PressOk());
     CloseHandle(held);
     EXPECT_EQ(datatest::ReadBytes(install / L"profiles.dat"), profiles) << "a held file was changed";
-    EXPECT_EQ(ShowValue(kRoot, L"Enable"), L"dword:0") << "OK went on after the failed save";
+    EXPECT_EQ(ShowValue(kConfigKey, L"Enable"), L"dword:0") << "OK went on after the failed save";
 }
 
 // A host keeps the library loaded for hours: opening, editing a sequence and OK must not grow the heap.
@@ -376,7 +360,7 @@ TEST_F(CardWorkflow, FiftyOpenEditOkCyclesLeaveTheHeapWhereItWas)
         else
             RunEditor(IDC_INTERNATIONAL_CALLS, {IDC_CARD_ADD_PIN}, number);
         ASSERT_TRUE(driver.PressOk());
-        ASSERT_EQ(ShowValue(kInternational, L"AccessNumber"), std::wstring(L"sz:") + number) << "round " << round;
+        ASSERT_EQ(ShowValue(kInternationalKey, L"AccessNumber"), std::wstring(L"sz:") + number) << "round " << round;
     };
     // The first openings load the tables and the platform's own caches for good.
     for (int i = 0; i < 3; ++i)

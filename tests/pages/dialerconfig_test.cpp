@@ -15,31 +15,11 @@
 
 namespace {
 
-const wchar_t kRoot[] = L"SOFTWARE\\Kestrova\\Dialpass";
-const wchar_t kDefaults[] = L"SOFTWARE\\Kestrova\\Dialpass\\Defaults";
-const wchar_t kInternational[] = L"SOFTWARE\\Kestrova\\Dialpass\\International";
-const wchar_t kLocal[] = L"SOFTWARE\\Kestrova\\Dialpass\\Local";
 const BYTE kSequence0[] = {1, 0, 5, 5, 6, 2, '0', '0', 4, 0};
 const BYTE kSequence1[] = {1, 0, 2, 0, 3, 0};
 const wchar_t kShown0[] = L"binary:128 010005050602303004";
 const wchar_t kShown1[] = L"binary:128 0100020003";
 const wchar_t kZeros[] = L"binary:128 ";
-
-void WriteNumber(const wchar_t* path, const wchar_t* name, DWORD value)
-{
-    RegSetKeyValueW(HKEY_CURRENT_USER, path, name, REG_DWORD, &value, 4);
-}
-void WriteText(const wchar_t* path, const wchar_t* name, const wchar_t* text)
-{
-    RegSetKeyValueW(HKEY_CURRENT_USER, path, name, REG_SZ, text, DWORD((wcslen(text) + 1) * 2));
-}
-
-using Want = std::tuple<const wchar_t*, const wchar_t*, std::wstring>;  // key, value name, as shown
-void ExpectValues(const std::string& what, std::initializer_list<Want> wants)
-{
-    for (const auto& [key, name, shown] : wants)
-        EXPECT_EQ(ShowValue(key, name), shown) << what << ": " << key << " " << name;
-}
 
 // The profile "Travel", account 12345, PIN 9876, home 49, with this card provider.
 ProfileRecord Travel(uint32_t provider = 7)
@@ -192,10 +172,10 @@ protected:
     // No configuration and fresh files.
     void Reset()
     {
-        for (const wchar_t* key : {kDefaults, kInternational, kLocal})
+        for (const wchar_t* key : {kDefaultsKey, kInternationalKey, kLocalKey})
             RegDeleteKeyW(HKEY_CURRENT_USER, key);
         for (const wchar_t* value : {L"CurrentLocation", L"Enable"})
-            RegDeleteKeyValueW(HKEY_CURRENT_USER, kRoot, value);
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kConfigKey, value);
         datatest::WriteScrambled(install / L"country.dat", "276;Germany;49\r\n826;United Kingdom;44\r\n40;Austria;43\r\n");
         datatest::WriteScrambled(install / L"manufacturers.dat", "7;Brightwren;Brightwren Telecard\r\n8;Quillmoor;Quillmoor Card\r\n");
         datatest::WriteScrambled(install / L"Brightwren.dat",
@@ -228,18 +208,18 @@ TEST_F(DialerConfigTest, ValuesWrittenForProfileAndLocation)
     for (const Case& c : cases) {
         Reset();
         if (c.stored)
-            WriteNumber(kRoot, L"CurrentLocation", c.stored);
-        WriteText(kDefaults, L"Name", L"Old card");
-        WriteText(kDefaults, L"PIN", L"1111");
-        WriteNumber(kDefaults, L"CountryCode", 1);
-        WriteText(kDefaults, L"CountryName", L"Earlier");
-        WriteNumber(kInternational, L"Length", 5);
+            SetRegNumber(kConfigKey, L"CurrentLocation", c.stored);
+        SetRegText(kDefaultsKey, L"Name", L"Old card");
+        SetRegText(kDefaultsKey, L"PIN", L"1111");
+        SetRegNumber(kDefaultsKey, L"CountryCode", 1);
+        SetRegText(kDefaultsKey, L"CountryName", L"Earlier");
+        SetRegNumber(kInternationalKey, L"Length", 5);
         ASSERT_TRUE(PublishDialerConfig(Inputs(c.opened, c.selected, c.text, c.withProfile ? &travel : nullptr))) << c.what;
-        ExpectValues(c.what, {{kRoot, L"CurrentLocation", c.location}, {kDefaults, L"Name", c.name},
-                              {kDefaults, L"AccountNumber", c.account}, {kDefaults, L"PIN", c.pin},
-                              {kDefaults, L"HomeCountryCode", c.home}, {kDefaults, L"CountryCode", c.code},
-                              {kDefaults, L"CountryName", c.countryName}, {kInternational, L"Length", c.length},
-                              {kLocal, L"Length", c.local}});
+        ExpectValues(c.what, {{kConfigKey, L"CurrentLocation", c.location}, {kDefaultsKey, L"Name", c.name},
+                              {kDefaultsKey, L"AccountNumber", c.account}, {kDefaultsKey, L"PIN", c.pin},
+                              {kDefaultsKey, L"HomeCountryCode", c.home}, {kDefaultsKey, L"CountryCode", c.code},
+                              {kDefaultsKey, L"CountryName", c.countryName}, {kInternationalKey, L"Length", c.length},
+                              {kLocalKey, L"Length", c.local}});
     }
 }
 
@@ -262,7 +242,7 @@ TEST_F(DialerConfigTest, ReadsTheFilesASlotNeeds)
     for (const Case& c : cases) {
         Reset();
         travel.provider = c.provider;
-        RegSetKeyValueW(HKEY_CURRENT_USER, kInternational, L"Sequence", REG_BINARY, "\xFF\xFF\xFF", 3);
+        RegSetKeyValueW(HKEY_CURRENT_USER, kInternationalKey, L"Sequence", REG_BINARY, "\xFF\xFF\xFF", 3);
         if (c.record[0]) {
             cardSettingsStore.Load((install / L"settings.dat").c_str());  // no file yet: keeps the path for Save
             CardSettingsRecord* record = cardSettingsStore.FindOrAdd(c.record[0], c.record[1], c.record[2]);
@@ -278,12 +258,12 @@ TEST_F(DialerConfigTest, ReadsTheFilesASlotNeeds)
         if (c.remove)
             DeleteFileW((install / c.remove).c_str());
         ASSERT_TRUE(PublishDialerConfig(Inputs(true, 276, L"Shown", &travel))) << c.what;
-        ExpectValues(c.what, {{kInternational, L"Length", L"dword:" + std::to_wstring(c.length0)},
-                              {kInternational, L"Sequence", c.length0 ? kShown0 : kZeros},
-                              {kInternational, L"AccessNumber", L"sz:" + std::wstring(c.number0)},
-                              {kLocal, L"Length", L"dword:" + std::to_wstring(c.length1)},
-                              {kLocal, L"Sequence", c.length1 ? kShown1 : kZeros},
-                              {kLocal, L"AccessNumber", L"sz:" + std::wstring(c.number1)}});
+        ExpectValues(c.what, {{kInternationalKey, L"Length", L"dword:" + std::to_wstring(c.length0)},
+                              {kInternationalKey, L"Sequence", c.length0 ? kShown0 : kZeros},
+                              {kInternationalKey, L"AccessNumber", L"sz:" + std::wstring(c.number0)},
+                              {kLocalKey, L"Length", L"dword:" + std::to_wstring(c.length1)},
+                              {kLocalKey, L"Sequence", c.length1 ? kShown1 : kZeros},
+                              {kLocalKey, L"AccessNumber", L"sz:" + std::wstring(c.number1)}});
     }
 }
 
@@ -302,7 +282,7 @@ TEST_F(DialerConfigTest, FailingTableWritesNothingFromIt)
     };
     for (const Case& c : cases) {
         Reset();
-        WriteNumber(kDefaults, L"CountryCode", 1);
+        SetRegNumber(kDefaultsKey, L"CountryCode", 1);
         if (c.content)
             datatest::WriteScrambled(install / c.file, c.content);
         else
@@ -312,8 +292,8 @@ TEST_F(DialerConfigTest, FailingTableWritesNothingFromIt)
         EXPECT_EQ(failure.code, c.code) << c.what;
         EXPECT_EQ(std::wstring(failure.text), (install / c.file)) << c.what;
         EXPECT_TRUE(c.provider ? providerTable.IsEmpty() : countryTable.IsEmpty()) << c.what << ": partial table kept";
-        ExpectValues(c.what, {{kDefaults, L"Name", L"sz:Travel"}, {kDefaults, L"CountryCode", c.provider ? L"dword:49" : L"dword:1"},
-                              {kInternational, L"Length", L"no key"}, {kLocal, L"Length", L"no key"}});
+        ExpectValues(c.what, {{kDefaultsKey, L"Name", L"sz:Travel"}, {kDefaultsKey, L"CountryCode", c.provider ? L"dword:49" : L"dword:1"},
+                              {kInternationalKey, L"Length", L"no key"}, {kLocalKey, L"Length", L"no key"}});
     }
 }
 
@@ -323,13 +303,13 @@ TEST_F(DialerConfigTest, EnableIsADwordAndMissingReadsAsOff)
         DialerPageInputs inputs;
         inputs.enableChecked = checked;
         SyncEnable(true, inputs);
-        ExpectValues("saved", {{kRoot, L"Enable", checked ? L"dword:1" : L"dword:0"}});
+        ExpectValues("saved", {{kConfigKey, L"Enable", checked ? L"dword:1" : L"dword:0"}});
     }
     for (int stored : {0, 7, -1}) {  // -1: no value, read as off
         if (stored < 0)
-            RegDeleteKeyValueW(HKEY_CURRENT_USER, kRoot, L"Enable");
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kConfigKey, L"Enable");
         else
-            WriteNumber(kRoot, L"Enable", DWORD(stored));
+            SetRegNumber(kConfigKey, L"Enable", DWORD(stored));
         DialerPageInputs inputs;
         inputs.enableChecked = stored <= 0;
         SyncEnable(false, inputs);

@@ -1,5 +1,7 @@
 #include "support/sheetdriver.h"
 
+#include <gtest/gtest.h>
+
 #include <cpl.h>
 
 
@@ -68,6 +70,22 @@ std::wstring ShowValue(const wchar_t* path, const wchar_t* name)
     for (BYTE b : bytes)
         shown += L"0123456789ABCDEF"[b >> 4], shown += L"0123456789ABCDEF"[b & 15];
     return type == REG_BINARY ? shown : L"type " + std::to_wstring(type) + L", size " + std::to_wstring(size);
+}
+
+void SetRegNumber(const wchar_t* path, const wchar_t* name, DWORD value)
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, path, name, REG_DWORD, &value, sizeof(value));
+}
+
+void SetRegText(const wchar_t* path, const wchar_t* name, const std::wstring& text)
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, path, name, REG_SZ, text.c_str(), DWORD((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void ExpectValues(const std::string& what, std::initializer_list<WantedValue> wants)
+{
+    for (const auto& [key, name, shown] : wants)
+        EXPECT_EQ(ShowValue(key, name), shown) << what << ": " << key << " " << name;
 }
 
 bool ReadSetting(const wchar_t* name, DWORD& value)

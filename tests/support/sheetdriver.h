@@ -6,7 +6,9 @@
 #include <prsht.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/registry.h"
@@ -30,6 +32,20 @@ inline void AnswerMessageBox(HWND box, int button) { PostMessageW(GetDlgItem(box
 // A value under HKEY_CURRENT_USER\path as a test compares it: "dword:N", "sz:text" (one terminator),
 // "binary:SIZE HEX" (to the last non-zero byte), "-" for no value, "no key".
 std::wstring ShowValue(const wchar_t* path, const wchar_t* name);
+
+// The dialer configuration's keys under HKEY_CURRENT_USER.
+const wchar_t kConfigKey[] = L"SOFTWARE\\Kestrova\\Dialpass";
+const wchar_t kDefaultsKey[] = L"SOFTWARE\\Kestrova\\Dialpass\\Defaults";
+const wchar_t kInternationalKey[] = L"SOFTWARE\\Kestrova\\Dialpass\\International";
+const wchar_t kLocalKey[] = L"SOFTWARE\\Kestrova\\Dialpass\\Local";
+
+// Values written as the applet writes them (the key made when missing).
+void SetRegNumber(const wchar_t* path, const wchar_t* name, DWORD value);
+void SetRegText(const wchar_t* path, const wchar_t* name, const std::wstring& text);
+
+// Expects each (key, value name, ShowValue) of wants; what names the case in a failure.
+using WantedValue = std::tuple<const wchar_t*, const wchar_t*, std::wstring>;
+void ExpectValues(const std::string& what, std::initializer_list<WantedValue> wants);
 
 // DWORD values under HKEY_CURRENT_USER's settings key.
 bool ReadSetting(const wchar_t* name, DWORD& value);

@@ -9,28 +9,16 @@
 
 #include "data/datatest.h"
 #include "pages/sequencesteps.h"
+#include "support/sheetdriver.h"
 
 namespace {
 
-const wchar_t kRoot[] = L"SOFTWARE\\Kestrova\\Dialpass";
-const wchar_t kInternational[] = L"SOFTWARE\\Kestrova\\Dialpass\\International";
-const wchar_t kLocal[] = L"SOFTWARE\\Kestrova\\Dialpass\\Local";
-const wchar_t kDefaults[] = L"SOFTWARE\\Kestrova\\Dialpass\\Defaults";
-
-void SetNumber(const wchar_t* key, const wchar_t* name, DWORD value)
-{
-    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_DWORD, &value, 4);
-}
-void SetText(const wchar_t* key, const wchar_t* name, const std::wstring& text)
-{
-    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, text.c_str(), DWORD((text.size() + 1) * 2));
-}
 // "Length" and the 128 bytes of "Sequence" as the applet publishes them.
 void SetSequence(const wchar_t* key, std::initializer_list<BYTE> bytes)
 {
     BYTE sequence[128] = {};
     std::copy(bytes.begin(), bytes.end(), sequence);
-    SetNumber(key, L"Length", DWORD(bytes.size()));
+    SetRegNumber(key, L"Length", DWORD(bytes.size()));
     RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Sequence", REG_BINARY, sequence, 128);
 }
 
@@ -61,8 +49,8 @@ ToolRun RunTool(const std::wstring& arguments = L"")
 // Each test starts from no configuration and leaves none but the prefix's "InstallDir", which `keep` puts back.
 class DialpassConfigToolTest : public testing::Test {
 protected:
-    void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, kRoot); }
-    void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, kRoot); }
+    void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, kConfigKey); }
+    void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, kConfigKey); }
     datatest::InstallDirScope keep{L"C:\\"};
 };
 
@@ -73,11 +61,11 @@ TEST_F(DialpassConfigToolTest, ShowsEveryValueAndTheSequenceAsSteps)
     EXPECT_NE(missing.err.find("does not exist"), std::string::npos) << missing.err;
     EXPECT_EQ(missing.out, "");
 
-    SetNumber(kRoot, L"Enable", 1);
-    SetText(kDefaults, L"Name", L"Travel");
+    SetRegNumber(kConfigKey, L"Enable", 1);
+    SetRegText(kDefaultsKey, L"Name", L"Travel");
     // Every step code; the 4, 0 after "*31" lies beyond "Length".
-    SetSequence(kInternational, {1, 0, 2, 0, 3, 0, 4, 7, 5, 0, 5, 5, 6, 3, '*', '3', '1', 4, 0});
-    SetNumber(kInternational, L"Length", 17);
+    SetSequence(kInternationalKey, {1, 0, 2, 0, 3, 0, 4, 7, 5, 0, 5, 5, 6, 3, '*', '3', '1', 4, 0});
+    SetRegNumber(kInternationalKey, L"Length", 17);
 
     ToolRun run = RunTool();
     EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -129,7 +117,7 @@ TEST_F(DialpassConfigToolTest, LongValuesAreShownWhole)
 {
     std::wstring name(3000, L'n');
     name.back() = L'Z';
-    SetText(kDefaults, L"Name", name);
+    SetRegText(kDefaultsKey, L"Name", name);
     ToolRun run = RunTool();
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("\"Name\" REG_SZ \"" + std::string(2999, 'n') + "Z\" (6002 bytes)"), std::string::npos)
@@ -162,17 +150,17 @@ TEST_F(DialpassConfigToolTest, DialShowsWhatThePhoneDials)
         {"code not known", L"+99912345", {1, 0}, {1, 0}, 2, nullptr, "cannot tell where the country code ends"},
     };
     for (const Case& c : cases) {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
+        RegDeleteTreeW(HKEY_CURRENT_USER, kConfigKey);
         datatest::InstallDirScope again{install.Path().c_str()};
-        SetText(kDefaults, L"Name", L"Travel");
-        SetText(kDefaults, L"AccountNumber", L"12345");
-        SetText(kDefaults, L"PIN", L"9876");
-        SetNumber(kDefaults, L"CountryCode", 49);
-        SetNumber(kDefaults, L"HomeCountryCode", 49);
-        SetText(kInternational, L"AccessNumber", L"0800 123");
-        SetText(kLocal, L"AccessNumber", L"030-111 222");
-        SetSequence(kInternational, c.international);
-        SetSequence(kLocal, c.local);
+        SetRegText(kDefaultsKey, L"Name", L"Travel");
+        SetRegText(kDefaultsKey, L"AccountNumber", L"12345");
+        SetRegText(kDefaultsKey, L"PIN", L"9876");
+        SetRegNumber(kDefaultsKey, L"CountryCode", 49);
+        SetRegNumber(kDefaultsKey, L"HomeCountryCode", 49);
+        SetRegText(kInternationalKey, L"AccessNumber", L"0800 123");
+        SetRegText(kLocalKey, L"AccessNumber", L"030-111 222");
+        SetSequence(kInternationalKey, c.international);
+        SetSequence(kLocalKey, c.local);
         ToolRun run = RunTool(L"--dial " + std::wstring(c.number));
         EXPECT_EQ(run.exitCode, c.exitCode) << c.what << "\n" << run.out << run.err;
         if (c.dialString) {

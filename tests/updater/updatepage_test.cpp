@@ -71,21 +71,28 @@ TEST(UpdatePage, GivesTheUpdaterTheInstallationFolderWithItsBackslashBeforeEachC
 
 TEST(UpdatePage, AnswersEachOutcomeOfTheUpdater)
 {
+    const char kFailure[] = "2026-12-06 03:00:00.000  FAILED: HTTP status 404\r\n";
+    const wchar_t kAsk[] = L"An error occured\n\nWould you like to see log file ?";
     struct Case {
         const char* order;
         const wchar_t* message;  // null: none
         bool cancel;             // tap "Cancel update" while it runs
         bool question;           // Yes and No, else OK
+        const char* log;         // written as update.log, the question answered Yes; null: answered No or OK
     } cases[] = {
-        // the stand-in's order, the message, cancelled, a question
-        {"exit 0", L"Data were updated successfully", false, false},
-        {"exit 1", L"No new data available", false, false},
-        {"exit 2", L"An error occured\n\nWould you like to see log file ?", false, true},
-        {"wait", L"Update tool terminated by user !", true, false},
+        // the stand-in's order, the message, cancelled, a question, the log shown
+        {"exit 0", L"Data were updated successfully", false, false, nullptr},
+        {"exit 1", L"No new data available", false, false, nullptr},
+        {"exit 2", kAsk, false, true, nullptr},
+        {"exit 2", kAsk, false, true, kFailure},
+        {"exit 2", kAsk, false, true, ""},
+        {"wait", L"Update tool terminated by user !", true, false, nullptr},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.order);
+        SCOPED_TRACE(std::string(c.order) + (c.log ? ", log \"" + std::string(c.log) + "\"" : ""));
         FakeInstallation installation(c.order);
+        if (c.log)
+            WriteBytes(installation.dir / L"update.log", c.log);
         SheetDriver driver;
         InstallDirScope scope(installation.dir.Path().c_str());
         ASSERT_NE(driver.Open(), nullptr);
@@ -100,30 +107,15 @@ TEST(UpdatePage, AnswersEachOutcomeOfTheUpdater)
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(MessageBoxText(box), c.message);
         EXPECT_EQ(GetDlgItem(box, IDNO) != nullptr, c.question);
-        AnswerMessageBox(box, c.question ? IDNO : IDOK);
+        AnswerMessageBox(box, c.log ? IDYES : c.question ? IDNO : IDOK);
         EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
-        EXPECT_EQ(WaitForWindow(L"#32770", L"Log file", 300), nullptr);
-        EXPECT_TRUE(driver.PressCancel());
-    }
-}
-
-TEST(UpdatePage, ShowsTheLogAfterAFailureWhenAsked)
-{
-    for (const std::string& log : {std::string("2026-12-06 03:00:00.000  FAILED: HTTP status 404\r\n"), std::string()}) {
-        FakeInstallation installation("exit 2");
-        WriteBytes(installation.dir / L"update.log", log);
-        SheetDriver driver;
-        InstallDirScope scope(installation.dir.Path().c_str());
-        ASSERT_NE(driver.Open(), nullptr);
-        CheckForUpdates(driver);
-        HWND box = WaitForWindow(L"#32770", kBoxCaption, 10000);
-        ASSERT_NE(box, nullptr);
-        AnswerMessageBox(box, IDYES);
-        HWND viewer = WaitForWindow(L"#32770", L"Log file");
-        ASSERT_NE(viewer, nullptr);
-        EXPECT_EQ(Narrow(WindowText(GetDlgItem(viewer, IDC_TEXT_FILE))), log);
-        PostMessageW(viewer, WM_COMMAND, IDCANCEL, 0);
-        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(viewer); }));
+        HWND viewer = WaitForWindow(L"#32770", L"Log file", c.log ? kWindowTimeout : 300);
+        EXPECT_EQ(viewer != nullptr, c.log != nullptr);
+        if (viewer) {
+            EXPECT_EQ(Narrow(WindowText(GetDlgItem(viewer, IDC_TEXT_FILE))), c.log);
+            PostMessageW(viewer, WM_COMMAND, IDCANCEL, 0);
+            EXPECT_TRUE(WaitUntil([&] { return !IsWindow(viewer); }));
+        }
         EXPECT_TRUE(driver.PressCancel());
     }
 }
