@@ -58,13 +58,6 @@ struct MessageWindow {
 };
 std::vector<int> MessageWindow::received;
 
-TEST(AppTest, InitInstanceSetsTitle)
-{
-    CPlusCplApp app;
-    EXPECT_EQ(app.InitInstance(), 1);
-    EXPECT_STREQ(app.title.Text(), L"Dialpass 1.0");
-}
-
 // With its flag cleared Run retrieves nothing; else it dispatches until the quit message and returns its code.
 TEST(AppTest, RunDispatchesUntilQuitUnlessItsFlagIsCleared)
 {

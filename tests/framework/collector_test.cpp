@@ -16,30 +16,25 @@ private:
     char name;
 };
 
+// Newest first, nothing before Collect, usable again after it, and what is left goes with the collector.
 TEST(CollectorTest, DeletesNewestFirstAndCanBeUsedAgain)
-{
-    CGarbageCollector collector;
-    std::string log;
-    collector.Collect();
-    EXPECT_EQ(log, "");
-    for (char name : {'A', 'B', 'C'})
-        new (collector.Alloc(sizeof(Recorder))) Recorder(&log, name);
-    EXPECT_EQ(log, "") << "nothing is freed before Collect";
-    collector.Collect();
-    EXPECT_EQ(log, "CBA");
-    new (collector.Alloc(sizeof(Recorder))) Recorder(&log, 'D');
-    collector.Collect();
-    EXPECT_EQ(log, "CBAD");
-}
-
-TEST(CollectorTest, DestructorEmptiesTheList)
 {
     std::string log;
     {
         CGarbageCollector collector;
+        collector.Collect();
+        EXPECT_EQ(log, "");
+        for (char name : {'A', 'B', 'C'})
+            new (collector.Alloc(sizeof(Recorder))) Recorder(&log, name);
+        EXPECT_EQ(log, "") << "nothing is freed before Collect";
+        collector.Collect();
+        EXPECT_EQ(log, "CBA");
+        new (collector.Alloc(sizeof(Recorder))) Recorder(&log, 'D');
+        collector.Collect();
+        EXPECT_EQ(log, "CBAD");
         new (collector.Alloc(sizeof(Recorder))) Recorder(&log, 'X');
     }
-    EXPECT_EQ(log, "X");
+    EXPECT_EQ(log, "CBADX") << "the collector's end deletes what it still holds";
 }
 
 } // namespace
