@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/mobilebroadband.h"
+
 const wchar_t kCellularSimulatorKey[] = L"Software\\Kestrova\\CellularSimulator";
 const wchar_t kCellularSimulatorOperator[] = L"Operator";
 
@@ -15,33 +17,46 @@ const DWORD kHighestApi = 0x00020000;
 const DWORD kExtensionVersion = 0x00010000;
 const int kMaxHandles = 8;
 
-// Handles the simulated phone has handed out and not yet taken back; 0 marks a free place.
-struct HandleSet {
-    DWORD handles[kMaxHandles] = {};
+// Where a session's line devices and their network come from.
+struct Radio {
+    // The line device names offered now, by device id; how many there are.
+    DWORD (*lines)(const wchar_t* const** names);
+    // The registered network's numeric name (capacity characters at most); false: no network.
+    bool (*currentOperator)(wchar_t* numeric, DWORD capacity);
+};
 
-    bool Add(DWORD handle)
+// A session or a line handed out and not yet taken back, with the radio behind it; id 0: a free place.
+struct Handle {
+    DWORD id = 0;
+    const Radio* radio = nullptr;
+    const wchar_t* const* names = nullptr;
+    DWORD lineCount = 0;
+};
+
+struct HandleSet {
+    Handle handles[kMaxHandles];
+
+    bool Add(const Handle& handle)
     {
-        for (DWORD& h : handles)
-            if (!h) {
+        for (Handle& h : handles)
+            if (!h.id) {
                 h = handle;
                 return true;
             }
         return false;
     }
-    bool Holds(DWORD handle) const
+    const Handle* Find(DWORD id) const
     {
-        if (!handle)
-            return false;
-        for (DWORD h : handles)
-            if (h == handle)
-                return true;
-        return false;
+        for (const Handle& h : handles)
+            if (id && h.id == id)
+                return &h;
+        return nullptr;
     }
-    bool Remove(DWORD handle)
+    bool Remove(DWORD id)
     {
-        for (DWORD& h : handles)
-            if (handle && h == handle) {
-                h = 0;
+        for (Handle& h : handles)
+            if (id && h.id == id) {
+                h = Handle();
                 return true;
             }
         return false;
@@ -57,8 +72,9 @@ DWORD NewHandle()
     return ++lastHandle;
 }
 
-LONG WINAPI InitializeEx(HLINEAPP* lineApp, HINSTANCE, LINECALLBACK, const wchar_t*, DWORD* deviceCount,
-                         DWORD* apiVersion, LINEINITIALIZEEXPARAMS* params)
+// The line devices are asked for once per session, as TAPI counts them once at initialisation.
+LONG Initialize(const Radio& radio, HLINEAPP* lineApp, DWORD* deviceCount, DWORD* apiVersion,
+                LINEINITIALIZEEXPARAMS* params)
 {
     if (!lineApp || !deviceCount || !apiVersion || !params)
         return LINEERR_INVALPOINTER;
@@ -66,24 +82,35 @@ LONG WINAPI InitializeEx(HLINEAPP* lineApp, HINSTANCE, LINECALLBACK, const wchar
         return LINEERR_STRUCTURETOOSMALL;
     if (*apiVersion < kLowestApi)
         return LINEERR_INCOMPATIBLEAPIVERSION;
-    DWORD handle = NewHandle();
-    if (!sessions.Add(handle))
+    Handle session;
+    session.id = NewHandle();
+    session.radio = &radio;
+    session.lineCount = radio.lines(&session.names);
+    if (!sessions.Add(session))
         return LINEERR_NOMEM;
-    *lineApp = handle;
-    *deviceCount = kSimulatedLineCount;
+    *lineApp = session.id;
+    *deviceCount = session.lineCount;
     if (*apiVersion > kHighestApi)
         *apiVersion = kHighestApi;
     params->dwNeededSize = params->dwUsedSize = sizeof(LINEINITIALIZEEXPARAMS);
     return 0;
 }
 
+// The session's device deviceId, or the error that refuses it.
+LONG FindDevice(HLINEAPP lineApp, DWORD deviceId, const Handle*& session)
+{
+    session = sessions.Find(lineApp);
+    if (!session)
+        return LINEERR_INVALAPPHANDLE;
+    return deviceId < session->lineCount ? 0 : LINEERR_BADDEVICEID;
+}
+
 LONG WINAPI NegotiateApiVersion(HLINEAPP lineApp, DWORD deviceId, DWORD low, DWORD high, DWORD* apiVersion,
                                 LINEEXTENSIONID* extensionId)
 {
-    if (!sessions.Holds(lineApp))
-        return LINEERR_INVALAPPHANDLE;
-    if (deviceId >= kSimulatedLineCount)
-        return LINEERR_BADDEVICEID;
+    const Handle* session;
+    if (LONG error = FindDevice(lineApp, deviceId, session))
+        return error;
     if (low > kHighestApi || high < kLowestApi || low > high)
         return LINEERR_INCOMPATIBLEAPIVERSION;
     if (!apiVersion || !extensionId)
@@ -95,16 +122,15 @@ LONG WINAPI NegotiateApiVersion(HLINEAPP lineApp, DWORD deviceId, DWORD low, DWO
 
 LONG WINAPI GetDevCaps(HLINEAPP lineApp, DWORD deviceId, DWORD, DWORD, LINEDEVCAPS* caps)
 {
-    if (!sessions.Holds(lineApp))
-        return LINEERR_INVALAPPHANDLE;
-    if (deviceId >= kSimulatedLineCount)
-        return LINEERR_BADDEVICEID;
+    const Handle* session;
+    if (LONG error = FindDevice(lineApp, deviceId, session))
+        return error;
     if (!caps)
         return LINEERR_INVALPOINTER;
     DWORD total = caps->dwTotalSize;
     if (total < sizeof(LINEDEVCAPS))
         return LINEERR_STRUCTURETOOSMALL;
-    const wchar_t* name = kSimulatedLineNames[deviceId];
+    const wchar_t* name = session->names[deviceId];
     DWORD nameBytes = DWORD((wcslen(name) + 1) * sizeof(wchar_t));
     memset(reinterpret_cast<BYTE*>(caps) + sizeof(DWORD), 0, sizeof(LINEDEVCAPS) - sizeof(DWORD));
     caps->dwNeededSize = sizeof(LINEDEVCAPS) + nameBytes;
@@ -124,29 +150,29 @@ LONG WINAPI GetDevCaps(HLINEAPP lineApp, DWORD deviceId, DWORD, DWORD, LINEDEVCA
 LONG WINAPI Open(HLINEAPP lineApp, DWORD deviceId, HLINE* line, DWORD apiVersion, DWORD, DWORD_PTR, DWORD,
                  DWORD, LINECALLPARAMS*)
 {
-    if (!sessions.Holds(lineApp))
-        return LINEERR_INVALAPPHANDLE;
-    if (deviceId >= kSimulatedLineCount)
-        return LINEERR_BADDEVICEID;
+    const Handle* session;
+    if (LONG error = FindDevice(lineApp, deviceId, session))
+        return error;
     if (apiVersion < kLowestApi || apiVersion > kHighestApi)
         return LINEERR_INCOMPATIBLEAPIVERSION;
     if (!line)
         return LINEERR_INVALPOINTER;
-    DWORD handle = NewHandle();
-    if (!lines.Add(handle))
+    Handle opened;
+    opened.id = NewHandle();
+    opened.radio = session->radio;
+    if (!lines.Add(opened))
         return LINEERR_RESOURCEUNAVAIL;
-    *line = handle;
+    *line = opened.id;
     return 0;
 }
 
 LONG WINAPI NegotiateExtVersion(HLINEAPP lineApp, DWORD deviceId, DWORD, DWORD low, DWORD high, DWORD* extVersion)
 {
-    if (!sessions.Holds(lineApp))
-        return LINEERR_INVALAPPHANDLE;
-    if (deviceId >= kSimulatedLineCount)
-        return LINEERR_BADDEVICEID;
+    const Handle* session;
+    if (LONG error = FindDevice(lineApp, deviceId, session))
+        return error;
     // Only the cellular line carries the extension.
-    if (wcscmp(kSimulatedLineNames[deviceId], L"Cellular Line") != 0)
+    if (wcscmp(session->names[deviceId], L"Cellular Line") != 0)
         return LINEERR_NODEVICE;
     if (low > kExtensionVersion || high < kExtensionVersion)
         return LINEERR_INCOMPATIBLEEXTVERSION;
@@ -156,22 +182,16 @@ LONG WINAPI NegotiateExtVersion(HLINEAPP lineApp, DWORD deviceId, DWORD, DWORD l
     return 0;
 }
 
-// The registered network is read at every query, so a changed setting applies at the next detection.
+// The registered network is asked for at every query, so a change applies at the next detection.
 LONG WINAPI GetCurrentOperator(HLINE line, LINEOPERATOR* op)
 {
-    if (!lines.Holds(line))
+    const Handle* opened = lines.Find(line);
+    if (!opened)
         return LINEERR_INVALLINEHANDLE;
     if (!op)
         return LINEERR_INVALPOINTER;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kCellularSimulatorKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return LINEERR_OPERATIONFAILED;
-    wchar_t name[64] = {};
-    DWORD type = 0;
-    DWORD size = sizeof(name) - sizeof(wchar_t);
-    LONG error = RegQueryValueExW(key, kCellularSimulatorOperator, nullptr, &type, reinterpret_cast<BYTE*>(name), &size);
-    RegCloseKey(key);
-    if (error != ERROR_SUCCESS || type != REG_SZ)
+    wchar_t name[MAX_LENGTH_OPERATOR_NUMERIC] = {};
+    if (!opened->radio->currentOperator(name, MAX_LENGTH_OPERATOR_NUMERIC))
         return LINEERR_OPERATIONFAILED;
     memset(op, 0, sizeof(*op));
     op->dwValidFields = LINEOPFORMAT_NUMERIC;
@@ -189,8 +209,57 @@ LONG WINAPI Shutdown(HLINEAPP lineApp)
     return sessions.Remove(lineApp) ? 0 : LINEERR_INVALAPPHANDLE;
 }
 
+DWORD SimulatedLines(const wchar_t* const** names)
+{
+    *names = kSimulatedLineNames;
+    return kSimulatedLineCount;
+}
+
+bool SimulatedOperator(wchar_t* numeric, DWORD capacity)
+{
+    DWORD size = capacity * sizeof(wchar_t);
+    return RegGetValueW(HKEY_CURRENT_USER, kCellularSimulatorKey, kCellularSimulatorOperator, RRF_RT_REG_SZ, nullptr,
+                        numeric, &size) == ERROR_SUCCESS;
+}
+
+const wchar_t* const kBroadbandLineNames[] = {L"Cellular Line"};
+
+DWORD BroadbandLines(const wchar_t* const** names)
+{
+    *names = kBroadbandLineNames;
+    BroadbandNetwork network;
+    return QueryBroadbandNetwork(network) && network.interfaces ? 1 : 0;
+}
+
+bool BroadbandOperator(wchar_t* numeric, DWORD capacity)
+{
+    BroadbandNetwork network;
+    if (!QueryBroadbandNetwork(network) || !network.providerId[0])
+        return false;
+    lstrcpynW(numeric, network.providerId, int(capacity));
+    return true;
+}
+
+const Radio simulatedRadio = {SimulatedLines, SimulatedOperator};
+const Radio broadbandRadio = {BroadbandLines, BroadbandOperator};
+
+LONG WINAPI SimulatedInitializeEx(HLINEAPP* lineApp, HINSTANCE, LINECALLBACK, const wchar_t*, DWORD* deviceCount,
+                                  DWORD* apiVersion, LINEINITIALIZEEXPARAMS* params)
+{
+    return Initialize(simulatedRadio, lineApp, deviceCount, apiVersion, params);
+}
+
+LONG WINAPI BroadbandInitializeEx(HLINEAPP* lineApp, HINSTANCE, LINECALLBACK, const wchar_t*, DWORD* deviceCount,
+                                  DWORD* apiVersion, LINEINITIALIZEEXPARAMS* params)
+{
+    return Initialize(broadbandRadio, lineApp, deviceCount, apiVersion, params);
+}
+
 const LineFunctions simulatedModem = {
-    InitializeEx, NegotiateApiVersion, GetDevCaps, Open, NegotiateExtVersion, GetCurrentOperator, Close, Shutdown,
+    SimulatedInitializeEx, NegotiateApiVersion, GetDevCaps, Open, NegotiateExtVersion, GetCurrentOperator, Close, Shutdown,
+};
+const LineFunctions broadbandModem = {
+    BroadbandInitializeEx, NegotiateApiVersion, GetDevCaps, Open, NegotiateExtVersion, GetCurrentOperator, Close, Shutdown,
 };
 
 }  // namespace
@@ -200,8 +269,15 @@ const LineFunctions& SimulatedModemFunctions()
     return simulatedModem;
 }
 
-// The desktop has no cellular radio: detection always talks to the simulated one.
+const LineFunctions& MobileBroadbandFunctions()
+{
+    return broadbandModem;
+}
+
+// The simulator's value, while it exists, keeps tests and demonstrations on the simulated network.
 const LineFunctions& PlatformLineFunctions()
 {
-    return simulatedModem;
+    bool simulated = RegGetValueW(HKEY_CURRENT_USER, kCellularSimulatorKey, kCellularSimulatorOperator, RRF_RT_ANY,
+                                  nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    return simulated ? simulatedModem : broadbandModem;
 }

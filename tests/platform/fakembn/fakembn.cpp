@@ -1,0 +1,182 @@
+// The test's Mobile Broadband service: the interface manager, its interfaces with their registration
+// and radio, as configured. Only what detection calls answers; the rest says E_NOTIMPL.
+#include "platform/fakembn/fakembn.h"
+
+#include <new>
+
+namespace {
+
+FakeMbnNetwork network = {};
+LONG liveObjects = 0;
+
+// Reference counting of every object the server hands out, so a test can see the client let go of all.
+class Counted {
+protected:
+    Counted() { InterlockedIncrement(&liveObjects); }
+    virtual ~Counted() { InterlockedDecrement(&liveObjects); }
+    ULONG Hold() { return ULONG(InterlockedIncrement(&references)); }
+    ULONG Drop()
+    {
+        LONG left = InterlockedDecrement(&references);
+        if (!left)
+            delete this;
+        return ULONG(left);
+    }
+
+private:
+    LONG references = 1;
+};
+
+class FakeInterface : public IMbnInterface, public IMbnRegistration, public IMbnRadio, Counted {
+public:
+    explicit FakeInterface(const FakeMbnInterface& configured) : config(configured) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        if (iid == IID_IUnknown || iid == IID_IMbnInterface)
+            *object = static_cast<IMbnInterface*>(this);
+        else if (iid == IID_IMbnRegistration)
+            *object = static_cast<IMbnRegistration*>(this);
+        else if (iid == IID_IMbnRadio)
+            *object = static_cast<IMbnRadio*>(this);
+        else
+            return *object = nullptr, E_NOINTERFACE;
+        Hold();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return Hold(); }
+    ULONG STDMETHODCALLTYPE Release() override { return Drop(); }
+
+    // IMbnInterface
+    HRESULT STDMETHODCALLTYPE get_InterfaceID(BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetInterfaceCapability(MBN_INTERFACE_CAPS*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetSubscriberInformation(IUnknown**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetReadyState(MBN_READY_STATE*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE InEmergencyMode(VARIANT_BOOL*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetHomeProvider(MBN_PROVIDER*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetPreferredProviders(SAFEARRAY**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetPreferredProviders(SAFEARRAY*, ULONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetVisibleProviders(ULONG*, SAFEARRAY**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ScanNetwork(ULONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetConnection(IUnknown**) override { return E_NOTIMPL; }
+
+    // IMbnRegistration
+    HRESULT STDMETHODCALLTYPE GetRegisterState(MBN_REGISTER_STATE* state) override
+    {
+        if (network.failing == kFailRegisterState)
+            return E_FAIL;
+        *state = config.state;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetRegisterMode(MBN_REGISTER_MODE*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetProviderID(BSTR* id) override
+    {
+        if (network.failing == kFailProviderId)
+            return E_FAIL;
+        *id = SysAllocString(config.providerId);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetProviderName(BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetRoamingText(BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetAvailableDataClasses(ULONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetCurrentDataClass(ULONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetRegistrationNetworkError(ULONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetPacketAttachNetworkError(ULONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetRegisterMode(MBN_REGISTER_MODE, LPCWSTR, ULONG, ULONG*) override { return E_NOTIMPL; }
+
+    // IMbnRadio
+    HRESULT STDMETHODCALLTYPE get_SoftwareRadioState(MBN_RADIO* state) override { return *state = config.radio, S_OK; }
+    HRESULT STDMETHODCALLTYPE get_HardwareRadioState(MBN_RADIO* state) override { return *state = MBN_RADIO_ON, S_OK; }
+    HRESULT STDMETHODCALLTYPE SetSoftwareRadioState(MBN_RADIO, ULONG*) override { return E_NOTIMPL; }
+
+private:
+    FakeMbnInterface config;
+};
+
+class FakeManager : public IMbnInterfaceManager, Counted {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        if (iid != IID_IUnknown && iid != IID_IMbnInterfaceManager)
+            return *object = nullptr, E_NOINTERFACE;
+        *object = static_cast<IMbnInterfaceManager*>(this);
+        Hold();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return Hold(); }
+    ULONG STDMETHODCALLTYPE Release() override { return Drop(); }
+
+    HRESULT STDMETHODCALLTYPE GetInterface(LPCWSTR, IMbnInterface**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetInterfaces(SAFEARRAY** list) override
+    {
+        *list = nullptr;
+        Sleep(network.answerDelay);
+        if (network.failing == kFailGetInterfaces)
+            return E_FAIL;
+        SAFEARRAY* interfaces = SafeArrayCreateVector(VT_UNKNOWN, 0, ULONG(network.interfaceCount));
+        if (!interfaces)
+            return E_OUTOFMEMORY;
+        for (LONG i = 0; i < network.interfaceCount; ++i) {
+            IMbnInterface* item = new FakeInterface(network.interfaces[i]);
+            SafeArrayPutElement(interfaces, &i, item);  // the array holds its own reference
+            item->Release();
+        }
+        *list = interfaces;
+        return S_OK;
+    }
+};
+
+class Factory : public IClassFactory {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        if (iid != IID_IUnknown && iid != IID_IClassFactory)
+            return *object = nullptr, E_NOINTERFACE;
+        *object = this;
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override
+    {
+        *object = nullptr;
+        if (outer)
+            return CLASS_E_NOAGGREGATION;
+        if (network.failing == kFailCreate)
+            return E_FAIL;
+        FakeManager* manager = new (std::nothrow) FakeManager;
+        if (!manager)
+            return E_OUTOFMEMORY;
+        HRESULT result = manager->QueryInterface(iid, object);
+        manager->Release();
+        return result;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+};
+
+Factory factory;
+
+}  // namespace
+
+extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
+{
+    if (clsid != CLSID_MbnInterfaceManager)
+        return *object = nullptr, CLASS_E_CLASSNOTAVAILABLE;
+    return factory.QueryInterface(iid, object);
+}
+
+// The test keeps the library loaded for as long as it configures it.
+extern "C" HRESULT WINAPI DllCanUnloadNow()
+{
+    return S_FALSE;
+}
+
+extern "C" void WINAPI FakeMbnConfigure(const FakeMbnNetwork* configured)
+{
+    network = *configured;
+}
+
+extern "C" LONG WINAPI FakeMbnLiveObjects()
+{
+    return liveObjects;
+}

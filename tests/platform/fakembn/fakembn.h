@@ -1,0 +1,26 @@
+// A stand-in for Windows' Mobile Broadband service, for tests: an in-process COM server of the
+// interface manager's class that answers what the test configured. The test registers it per user for
+// that class, loads the same DLL and configures it through FakeMbnConfigure.
+#pragma once
+#include <windows.h>
+
+#include "platform/mbninterfaces.h"
+
+// The call that fails with E_FAIL, if any.
+enum FakeMbnFailure { kFailNothing, kFailGetInterfaces, kFailRegisterState, kFailProviderId, kFailCreate };
+
+struct FakeMbnInterface {
+    MBN_REGISTER_STATE state;
+    MBN_RADIO radio;            // software radio; the hardware switch is always on
+    wchar_t providerId[8];
+};
+
+struct FakeMbnNetwork {
+    int interfaceCount;         // at most 2
+    FakeMbnInterface interfaces[2];
+    FakeMbnFailure failing;
+    DWORD answerDelay;          // ms GetInterfaces takes: a slow service
+};
+
+typedef void(WINAPI* FakeMbnConfigureFunction)(const FakeMbnNetwork* network);
+typedef LONG(WINAPI* FakeMbnLiveObjectsFunction)();  // objects of the server not yet released

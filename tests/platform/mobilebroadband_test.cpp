@@ -1,0 +1,193 @@
+// Detection through Windows' Mobile Broadband service, played by the test server fakembn.dll that each
+// test registers per user for the interface manager's class (and removes again).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <initializer_list>
+#include <string>
+
+#include "data/datatest.h"
+#include "data/records.h"
+#include "data/stores.h"
+#include "platform/fakembn/fakembn.h"
+#include "phone/phoneline.h"
+#include "platform/cellmodem.h"
+#include "platform/mobilebroadband.h"
+#include "resources/resource.h"
+#include "support/dialogdriver.h"
+#include "support/sheetdriver.h"
+
+namespace {
+
+const wchar_t kClassKey[] = L"Software\\Classes\\CLSID\\{BDFEE05B-4418-11DD-90ED-001C257CCFF1}";
+
+const FakeMbnInterface kHome = {MBN_REGISTER_STATE_HOME, MBN_RADIO_ON, L"26201"};
+const FakeMbnInterface kRoamingInBritain = {MBN_REGISTER_STATE_ROAMING, MBN_RADIO_ON, L"23415"};
+
+FakeMbnNetwork OneInterface(const FakeMbnInterface& only, FakeMbnFailure failing = kFailNothing)
+{
+    return {1, {only, {}}, failing, 0};
+}
+
+// The test server, registered for this user while alive and loaded so that the test configures the
+// same instance the applet's COM loads.
+class BroadbandService {
+public:
+    BroadbandService()
+    {
+        std::wstring path = datatest::ProgramDir() + L"\\fakembn.dll";
+        library = LoadLibraryW(path.c_str());
+        configure = reinterpret_cast<FakeMbnConfigureFunction>(reinterpret_cast<void*>(GetProcAddress(library, "FakeMbnConfigure")));
+        liveObjects = reinterpret_cast<FakeMbnLiveObjectsFunction>(
+            reinterpret_cast<void*>(GetProcAddress(library, "FakeMbnLiveObjects")));
+        Register(true);
+    }
+    ~BroadbandService()
+    {
+        Register(false);
+        FreeLibrary(library);
+    }
+    // Per user, as Windows reads classes; Wine 8 reads them from HKLM\Software\Classes only (it has no
+    // per-user view of HKEY_CLASSES_ROOT), so the throwaway prefix gets the machine's entry as well.
+    void Register(bool on)
+    {
+        std::wstring server = std::wstring(kClassKey) + L"\\InprocServer32";
+        std::wstring path = datatest::ProgramDir() + L"\\fakembn.dll";
+        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+            RegDeleteTreeW(root, kClassKey);
+            if (!on)
+                continue;
+            RegSetKeyValueW(root, server.c_str(), nullptr, REG_SZ, path.c_str(), DWORD((path.size() + 1) * sizeof(wchar_t)));
+            // Free-threaded: the client's multithreaded apartment calls it directly, with no proxy to register.
+            RegSetKeyValueW(root, server.c_str(), L"ThreadingModel", REG_SZ, L"Both", sizeof(L"Both"));
+        }
+    }
+    bool Loaded() const { return configure && liveObjects; }
+    void Set(const FakeMbnNetwork& network) const { configure(&network); }
+
+    HMODULE library = nullptr;
+    FakeMbnConfigureFunction configure = nullptr;
+    FakeMbnLiveObjectsFunction liveObjects = nullptr;
+};
+
+class MobileBroadband : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(service.Loaded()) << "fakembn.dll beside the test program";
+        SetSimulatedOperator(nullptr);
+        datatest::WriteScrambled(install / L"country.dat", "276;Germany;49\r\n826;United Kingdom;44\r\n");
+        datatest::WriteScrambled(install / L"providers.dat", "26201;49;\r\n23415;44;\r\n");
+        ClearDatabaseTables();
+    }
+    void TearDown() override
+    {
+        SetSimulatedOperator(nullptr);
+        ClearDatabaseTables();
+    }
+
+    BroadbandService service;
+    datatest::TempDir install;
+    datatest::InstallDirScope installDir{install.Path().c_str()};
+};
+
+TEST_F(MobileBroadband, DetectionAnswersTheRegisteredNetworksCountryOrNothingAtOnce)
+{
+    const FakeMbnInterface searching = {MBN_REGISTER_STATE_SEARCHING, MBN_RADIO_ON, L"26201"};
+    const struct {
+        const char* what;
+        bool registered;          // the class is registered for this user
+        const wchar_t* simulated;  // the simulator's "Operator" value; null: none
+        FakeMbnNetwork network;
+        int country;
+    } cases[] = {
+        {"registered at home", true, nullptr, OneInterface(kHome), 49},
+        {"roaming: the visited network", true, nullptr, OneInterface(kRoamingInBritain), 44},
+        {"with a partner network", true, nullptr, OneInterface({MBN_REGISTER_STATE_PARTNER, MBN_RADIO_ON, L"23415"}), 44},
+        {"the second interface is registered", true, nullptr, {2, {searching, kRoamingInBritain}, kFailNothing, 0}, 44},
+        {"operator not in providers.dat", true, nullptr, OneInterface({MBN_REGISTER_STATE_HOME, MBN_RADIO_ON, L"99999"}), 0},
+        {"searching: not registered", true, nullptr, OneInterface(searching), 0},
+        {"registration denied", true, nullptr, OneInterface({MBN_REGISTER_STATE_DENIED, MBN_RADIO_ON, L"26201"}), 0},
+        {"radio off", true, nullptr, OneInterface({MBN_REGISTER_STATE_HOME, MBN_RADIO_OFF, L"26201"}), 0},
+        {"no interface", true, nullptr, {0, {}, kFailNothing, 0}, 0},
+        {"interface list fails", true, nullptr, OneInterface(kHome, kFailGetInterfaces), 0},
+        {"register state fails", true, nullptr, OneInterface(kHome, kFailRegisterState), 0},
+        {"provider id fails", true, nullptr, OneInterface(kHome, kFailProviderId), 0},
+        {"server cannot create the manager", true, nullptr, OneInterface(kHome, kFailCreate), 0},
+        {"class not registered", false, nullptr, OneInterface(kHome), 0},
+        {"the simulator's value comes first", true, L"23415", OneInterface(kHome), 44},
+        {"even when it names no network", true, L"", OneInterface(kHome), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        service.Register(c.registered);
+        service.Set(c.network);
+        SetSimulatedOperator(c.simulated);
+        DWORD start = GetTickCount();
+        EXPECT_EQ(DetectCurrentLocation(), c.country);
+        EXPECT_LT(GetTickCount() - start, kBroadbandDeadline) << "ms: a query waited for its deadline";
+        EXPECT_EQ(service.liveObjects(), 0) << "objects of the server still referenced";
+    }
+}
+
+// A service that hangs costs one deadline; it is not asked again until it has answered.
+TEST_F(MobileBroadband, ASlowServiceIsLeftBehindAtTheDeadline)
+{
+    const DWORD slow = kBroadbandDeadline + 1500;
+    FakeMbnNetwork network = OneInterface(kHome);
+    network.answerDelay = slow;
+    service.Set(network);
+    DWORD start = GetTickCount();
+    EXPECT_EQ(DetectCurrentLocation(), 0);
+    DWORD waited = GetTickCount() - start;
+    EXPECT_GE(waited + 50, kBroadbandDeadline);
+    EXPECT_LT(waited, slow) << "ms: detection waited for the server";
+    BroadbandNetwork answer;
+    EXPECT_FALSE(QueryBroadbandNetwork(answer)) << "asked again while the first query still hangs";
+    service.Set(OneInterface(kHome));  // the first query's worker still sleeps its configured delay
+    EXPECT_TRUE(WaitUntil([] { return DetectCurrentLocation() == 49; }, slow + 2 * kBroadbandDeadline))
+        << "detection after the slow answer came";
+    EXPECT_TRUE(WaitUntil([&] { return service.liveObjects() == 0; })) << "the late answer was not released";
+}
+
+// The real sheet: "Card settings" chooses the detected country when none is stored, and "Detect" follows
+// the network or says it failed.
+TEST_F(MobileBroadband, CardSettingsDetectsThroughTheService)
+{
+    SheetDriver driver;
+    datatest::TempDir folder;
+    datatest::InstallDirScope folderScope{folder.Path().c_str()};
+    datatest::CopyFiles(install.Path(), folder.Path());
+    datatest::WriteScrambled(folder / L"manufacturers.dat", "1;Brightwren;Brightwren Telecard\r\n");
+    {
+        ProfileStore store;
+        store.Load((folder / L"profiles.dat").c_str());
+        ProfileRecord* record = nullptr;
+        store.Get(store.AddNew(), record);
+        lstrcpyW(record->name, L"Travel");
+        record->provider = 1;
+        record->homeCode = 49;
+        record->homeId = 276;
+        store.SetCurrent(0);
+        ASSERT_TRUE(store.Save());
+    }
+    service.Set(OneInterface(kRoamingInBritain));
+    ASSERT_NE(driver.Open(), nullptr);
+    ASSERT_NE(driver.ShowPage(1), nullptr);
+    HWND locations = driver.Control(1, IDC_LOCATIONS);
+    EXPECT_EQ(WindowText(locations), L"United Kingdom") << "the location chosen when none is stored";
+
+    service.Set(OneInterface(kHome));
+    driver.Click(driver.Control(1, IDC_DETECT));
+    EXPECT_TRUE(WaitUntil([&] { return WindowText(locations) == L"Germany"; })) << datatest::Narrow(WindowText(locations));
+
+    service.Set(OneInterface({MBN_REGISTER_STATE_HOME, MBN_RADIO_OFF, L"23415"}));
+    driver.Click(driver.Control(1, IDC_DETECT));
+    ASSERT_NE(WaitForWindow(L"#32770", L"Kestrova Dialpass"), nullptr) << "no message";
+    driver.AnswerMessages();
+    EXPECT_EQ(driver.messages, std::vector<std::wstring>{L"Autodetection failed !"});
+    EXPECT_EQ(WindowText(locations), L"Germany") << "kept after a failed detection";
+    ASSERT_TRUE(driver.PressCancel());
+}
+
+}  // namespace
