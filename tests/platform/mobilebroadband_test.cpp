@@ -21,8 +21,8 @@ namespace {
 
 const wchar_t kClassKey[] = L"Software\\Classes\\CLSID\\{BDFEE05B-4418-11DD-90ED-001C257CCFF1}";
 
-const FakeMbnInterface kHome = {MBN_REGISTER_STATE_HOME, MBN_RADIO_ON, L"26201"};
-const FakeMbnInterface kRoamingInBritain = {MBN_REGISTER_STATE_ROAMING, MBN_RADIO_ON, L"23415"};
+const FakeMbnInterface kHome = {MBN_REGISTER_STATE_HOME, MBN_RADIO_ON, MBN_RADIO_ON, L"26201"};
+const FakeMbnInterface kRoamingInBritain = {MBN_REGISTER_STATE_ROAMING, MBN_RADIO_ON, MBN_RADIO_ON, L"23415"};
 
 FakeMbnNetwork OneInterface(const FakeMbnInterface& only, FakeMbnFailure failing = kFailNothing)
 {
@@ -93,7 +93,15 @@ protected:
 
 TEST_F(MobileBroadband, DetectionAnswersTheRegisteredNetworksCountryOrNothingAtOnce)
 {
-    const FakeMbnInterface searching = {MBN_REGISTER_STATE_SEARCHING, MBN_RADIO_ON, L"26201"};
+    auto registered = [](MBN_REGISTER_STATE state, const wchar_t* id) {
+        FakeMbnInterface one = {state, MBN_RADIO_ON, MBN_RADIO_ON, L""};
+        lstrcpynW(one.providerId, id, 8);
+        return one;
+    };
+    FakeMbnInterface radioOff = kHome, switchOff = kHome;
+    radioOff.software = MBN_RADIO_OFF;
+    switchOff.hardware = MBN_RADIO_OFF;
+    const FakeMbnInterface searching = registered(MBN_REGISTER_STATE_SEARCHING, L"26201");
     const struct {
         const char* what;
         bool registered;          // the class is registered for this user
@@ -101,22 +109,24 @@ TEST_F(MobileBroadband, DetectionAnswersTheRegisteredNetworksCountryOrNothingAtO
         FakeMbnNetwork network;
         int country;
     } cases[] = {
-        {"registered at home", true, nullptr, OneInterface(kHome), 49},
-        {"roaming: the visited network", true, nullptr, OneInterface(kRoamingInBritain), 44},
-        {"with a partner network", true, nullptr, OneInterface({MBN_REGISTER_STATE_PARTNER, MBN_RADIO_ON, L"23415"}), 44},
-        {"the second interface is registered", true, nullptr, {2, {searching, kRoamingInBritain}, kFailNothing, 0}, 44},
-        {"operator not in providers.dat", true, nullptr, OneInterface({MBN_REGISTER_STATE_HOME, MBN_RADIO_ON, L"99999"}), 0},
-        {"searching: not registered", true, nullptr, OneInterface(searching), 0},
-        {"registration denied", true, nullptr, OneInterface({MBN_REGISTER_STATE_DENIED, MBN_RADIO_ON, L"26201"}), 0},
-        {"radio off", true, nullptr, OneInterface({MBN_REGISTER_STATE_HOME, MBN_RADIO_OFF, L"26201"}), 0},
-        {"no interface", true, nullptr, {0, {}, kFailNothing, 0}, 0},
-        {"interface list fails", true, nullptr, OneInterface(kHome, kFailGetInterfaces), 0},
-        {"register state fails", true, nullptr, OneInterface(kHome, kFailRegisterState), 0},
-        {"provider id fails", true, nullptr, OneInterface(kHome, kFailProviderId), 0},
-        {"server cannot create the manager", true, nullptr, OneInterface(kHome, kFailCreate), 0},
-        {"class not registered", false, nullptr, OneInterface(kHome), 0},
-        {"the simulator's value comes first", true, L"23415", OneInterface(kHome), 44},
-        {"even when it names no network", true, L"", OneInterface(kHome), 0},
+        // what                                class  simulator  network                                     country
+        {"registered at home",                 true,  nullptr,   OneInterface(kHome),                        49},
+        {"roaming: the visited network",       true,  nullptr,   OneInterface(kRoamingInBritain),            44},
+        {"with a partner network",             true,  nullptr,   OneInterface(registered(MBN_REGISTER_STATE_PARTNER, L"23415")), 44},
+        {"the second interface is registered", true,  nullptr,   {2, {searching, kRoamingInBritain}, kFailNothing, 0}, 44},
+        {"operator not in providers.dat",      true,  nullptr,   OneInterface(registered(MBN_REGISTER_STATE_HOME, L"99999")), 0},
+        {"searching: not registered",          true,  nullptr,   OneInterface(searching),                    0},
+        {"registration denied",                true,  nullptr,   OneInterface(registered(MBN_REGISTER_STATE_DENIED, L"26201")), 0},
+        {"radio off",                          true,  nullptr,   OneInterface(radioOff),                     0},
+        {"radio off by the device's switch",   true,  nullptr,   OneInterface(switchOff),                    0},
+        {"no interface",                       true,  nullptr,   {0, {}, kFailNothing, 0},                   0},
+        {"interface list fails",               true,  nullptr,   OneInterface(kHome, kFailGetInterfaces),    0},
+        {"register state fails",               true,  nullptr,   OneInterface(kHome, kFailRegisterState),    0},
+        {"provider id fails",                  true,  nullptr,   OneInterface(kHome, kFailProviderId),       0},
+        {"server cannot create the manager",   true,  nullptr,   OneInterface(kHome, kFailCreate),           0},
+        {"class not registered",               false, nullptr,   OneInterface(kHome),                        0},
+        {"the simulator's value comes first",  true,  L"23415",  OneInterface(kHome),                        44},
+        {"even when it names no network",      true,  L"",       OneInterface(kHome),                        0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -181,7 +191,9 @@ TEST_F(MobileBroadband, CardSettingsDetectsThroughTheService)
     driver.Click(driver.Control(1, IDC_DETECT));
     EXPECT_TRUE(WaitUntil([&] { return WindowText(locations) == L"Germany"; })) << datatest::Narrow(WindowText(locations));
 
-    service.Set(OneInterface({MBN_REGISTER_STATE_HOME, MBN_RADIO_OFF, L"23415"}));
+    FakeMbnInterface radioOff = kRoamingInBritain;
+    radioOff.software = MBN_RADIO_OFF;
+    service.Set(OneInterface(radioOff));
     driver.Click(driver.Control(1, IDC_DETECT));
     ASSERT_NE(WaitForWindow(L"#32770", L"Kestrova Dialpass"), nullptr) << "no message";
     driver.AnswerMessages();

@@ -85,8 +85,8 @@ public:
     HRESULT STDMETHODCALLTYPE SetRegisterMode(MBN_REGISTER_MODE, LPCWSTR, ULONG, ULONG*) override { return E_NOTIMPL; }
 
     // IMbnRadio
-    HRESULT STDMETHODCALLTYPE get_SoftwareRadioState(MBN_RADIO* state) override { return *state = config.radio, S_OK; }
-    HRESULT STDMETHODCALLTYPE get_HardwareRadioState(MBN_RADIO* state) override { return *state = MBN_RADIO_ON, S_OK; }
+    HRESULT STDMETHODCALLTYPE get_SoftwareRadioState(MBN_RADIO* state) override { return *state = config.software, S_OK; }
+    HRESULT STDMETHODCALLTYPE get_HardwareRadioState(MBN_RADIO* state) override { return *state = config.hardware, S_OK; }
     HRESULT STDMETHODCALLTYPE SetSoftwareRadioState(MBN_RADIO, ULONG*) override { return E_NOTIMPL; }
 
 private:

@@ -11,7 +11,8 @@ enum FakeMbnFailure { kFailNothing, kFailGetInterfaces, kFailRegisterState, kFai
 
 struct FakeMbnInterface {
     MBN_REGISTER_STATE state;
-    MBN_RADIO radio;            // software radio; the hardware switch is always on
+    MBN_RADIO software;         // the radio as Windows' switch sets it
+    MBN_RADIO hardware;         // the radio as the device's own switch sets it
     wchar_t providerId[8];
 };
 
