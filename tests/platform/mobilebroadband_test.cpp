@@ -5,13 +5,13 @@
 
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "data/datatest.h"
 #include "data/records.h"
 #include "data/stores.h"
-#include "platform/fakembn/fakembn.h"
 #include "phone/phoneline.h"
-#include "platform/cellmodem.h"
+#include "platform/fakembn/fakembn.h"
 #include "platform/mobilebroadband.h"
 #include "resources/resource.h"
 #include "support/dialogdriver.h"
@@ -93,7 +93,7 @@ protected:
 
 TEST_F(MobileBroadband, DetectionAnswersTheRegisteredNetworksCountryOrNothingAtOnce)
 {
-    auto registered = [](MBN_REGISTER_STATE state, const wchar_t* id) {
+    auto inState = [](MBN_REGISTER_STATE state, const wchar_t* id) {
         FakeMbnInterface one = {state, MBN_RADIO_ON, MBN_RADIO_ON, L""};
         lstrcpynW(one.providerId, id, 8);
         return one;
@@ -101,7 +101,7 @@ TEST_F(MobileBroadband, DetectionAnswersTheRegisteredNetworksCountryOrNothingAtO
     FakeMbnInterface radioOff = kHome, switchOff = kHome;
     radioOff.software = MBN_RADIO_OFF;
     switchOff.hardware = MBN_RADIO_OFF;
-    const FakeMbnInterface searching = registered(MBN_REGISTER_STATE_SEARCHING, L"26201");
+    const FakeMbnInterface searching = inState(MBN_REGISTER_STATE_SEARCHING, L"26201");
     const struct {
         const char* what;
         bool registered;          // the class is registered for this user
@@ -112,11 +112,11 @@ TEST_F(MobileBroadband, DetectionAnswersTheRegisteredNetworksCountryOrNothingAtO
         // what                                class  simulator  network                                     country
         {"registered at home",                 true,  nullptr,   OneInterface(kHome),                        49},
         {"roaming: the visited network",       true,  nullptr,   OneInterface(kRoamingInBritain),            44},
-        {"with a partner network",             true,  nullptr,   OneInterface(registered(MBN_REGISTER_STATE_PARTNER, L"23415")), 44},
+        {"with a partner network",             true,  nullptr,   OneInterface(inState(MBN_REGISTER_STATE_PARTNER, L"23415")), 44},
         {"the second interface is registered", true,  nullptr,   {2, {searching, kRoamingInBritain}, kFailNothing, 0}, 44},
-        {"operator not in providers.dat",      true,  nullptr,   OneInterface(registered(MBN_REGISTER_STATE_HOME, L"99999")), 0},
+        {"operator not in providers.dat",      true,  nullptr,   OneInterface(inState(MBN_REGISTER_STATE_HOME, L"99999")), 0},
         {"searching: not registered",          true,  nullptr,   OneInterface(searching),                    0},
-        {"registration denied",                true,  nullptr,   OneInterface(registered(MBN_REGISTER_STATE_DENIED, L"26201")), 0},
+        {"registration denied",                true,  nullptr,   OneInterface(inState(MBN_REGISTER_STATE_DENIED, L"26201")), 0},
         {"radio off",                          true,  nullptr,   OneInterface(radioOff),                     0},
         {"radio off by the device's switch",   true,  nullptr,   OneInterface(switchOff),                    0},
         {"no interface",                       true,  nullptr,   {0, {}, kFailNothing, 0},                   0},
