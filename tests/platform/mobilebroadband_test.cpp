@@ -11,6 +11,7 @@
 #include "data/records.h"
 #include "data/stores.h"
 #include "phone/phoneline.h"
+#include "platform/cellmodem.h"
 #include "platform/fakembn/fakembn.h"
 #include "platform/mobilebroadband.h"
 #include "resources/resource.h"
@@ -102,31 +103,37 @@ TEST_F(MobileBroadband, DetectionAnswersTheRegisteredNetworksCountryOrNothingAtO
     radioOff.software = MBN_RADIO_OFF;
     switchOff.hardware = MBN_RADIO_OFF;
     const FakeMbnInterface searching = inState(MBN_REGISTER_STATE_SEARCHING, L"26201");
+    const FakeMbnInterface partner = inState(MBN_REGISTER_STATE_PARTNER, L"23415");
+    const FakeMbnInterface unknownOperator = inState(MBN_REGISTER_STATE_HOME, L"99999");
+    const FakeMbnInterface denied = inState(MBN_REGISTER_STATE_DENIED, L"26201");
+    const FakeMbnNetwork secondRoaming = {2, {searching, kRoamingInBritain}, kFailNothing, 0};
+    const FakeMbnNetwork noInterface = {0, {}, kFailNothing, 0};
     const struct {
         const char* what;
-        bool registered;          // the class is registered for this user
+        bool registered;           // the class is registered for this user
         const wchar_t* simulated;  // the simulator's "Operator" value; null: none
         FakeMbnNetwork network;
         int country;
+        int line;                  // a "Cellular Line" opens through the service's own functions
     } cases[] = {
-        // what                                class  simulator  network                                     country
-        {"registered at home",                 true,  nullptr,   OneInterface(kHome),                        49},
-        {"roaming: the visited network",       true,  nullptr,   OneInterface(kRoamingInBritain),            44},
-        {"with a partner network",             true,  nullptr,   OneInterface(inState(MBN_REGISTER_STATE_PARTNER, L"23415")), 44},
-        {"the second interface is registered", true,  nullptr,   {2, {searching, kRoamingInBritain}, kFailNothing, 0}, 44},
-        {"operator not in providers.dat",      true,  nullptr,   OneInterface(inState(MBN_REGISTER_STATE_HOME, L"99999")), 0},
-        {"searching: not registered",          true,  nullptr,   OneInterface(searching),                    0},
-        {"registration denied",                true,  nullptr,   OneInterface(inState(MBN_REGISTER_STATE_DENIED, L"26201")), 0},
-        {"radio off",                          true,  nullptr,   OneInterface(radioOff),                     0},
-        {"radio off by the device's switch",   true,  nullptr,   OneInterface(switchOff),                    0},
-        {"no interface",                       true,  nullptr,   {0, {}, kFailNothing, 0},                   0},
-        {"interface list fails",               true,  nullptr,   OneInterface(kHome, kFailGetInterfaces),    0},
-        {"register state fails",               true,  nullptr,   OneInterface(kHome, kFailRegisterState),    0},
-        {"provider id fails",                  true,  nullptr,   OneInterface(kHome, kFailProviderId),       0},
-        {"server cannot create the manager",   true,  nullptr,   OneInterface(kHome, kFailCreate),           0},
-        {"class not registered",               false, nullptr,   OneInterface(kHome),                        0},
-        {"the simulator's value comes first",  true,  L"23415",  OneInterface(kHome),                        44},
-        {"even when it names no network",      true,  L"",       OneInterface(kHome),                        0},
+        // what                                class  simulator  network                                  country line
+        {"registered at home",                 true,  nullptr,   OneInterface(kHome),                      49,    1},
+        {"roaming: the visited network",       true,  nullptr,   OneInterface(kRoamingInBritain),          44,    1},
+        {"with a partner network",             true,  nullptr,   OneInterface(partner),                    44,    1},
+        {"the second interface is registered", true,  nullptr,   secondRoaming,                            44,    1},
+        {"operator not in providers.dat",      true,  nullptr,   OneInterface(unknownOperator),            0,     1},
+        {"searching: not registered",          true,  nullptr,   OneInterface(searching),                  0,     1},
+        {"registration denied",                true,  nullptr,   OneInterface(denied),                     0,     1},
+        {"radio off",                          true,  nullptr,   OneInterface(radioOff),                   0,     1},
+        {"radio off by the device's switch",   true,  nullptr,   OneInterface(switchOff),                  0,     1},
+        {"no interface",                       true,  nullptr,   noInterface,                              0,     0},
+        {"interface list fails",               true,  nullptr,   OneInterface(kHome, kFailGetInterfaces),  0,     0},
+        {"register state fails",               true,  nullptr,   OneInterface(kHome, kFailRegisterState),  0,     1},
+        {"provider id fails",                  true,  nullptr,   OneInterface(kHome, kFailProviderId),     0,     1},
+        {"server cannot create the manager",   true,  nullptr,   OneInterface(kHome, kFailCreate),         0,     0},
+        {"class not registered",               false, nullptr,   OneInterface(kHome),                      0,     0},
+        {"the simulator's value comes first",  true,  L"23415",  OneInterface(kHome),                      44,    1},
+        {"even when it names no network",      true,  L"",       OneInterface(kHome),                      0,     1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -136,6 +143,9 @@ TEST_F(MobileBroadband, DetectionAnswersTheRegisteredNetworksCountryOrNothingAtO
         DWORD start = GetTickCount();
         EXPECT_EQ(DetectCurrentLocation(), c.country);
         EXPECT_LT(GetTickCount() - start, kBroadbandDeadline) << "ms: a query waited for its deadline";
+        CPhoneLine line(MobileBroadbandFunctions());
+        EXPECT_EQ(line.Open(), c.line);
+        line.Close();
         EXPECT_EQ(service.liveObjects(), 0) << "objects of the server still referenced";
     }
 }
