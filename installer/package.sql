@@ -1,8 +1,13 @@
 -- What wixl cannot say in dialpass.wxs, applied by tools/package.sh with msibuild, one statement a line.
--- The database component: permanent (0x10) and 64-bit (0x100), installed only where no database is.
-UPDATE Component SET Attributes = 272, Condition = 'NOT INSTALLED_DATABASE' WHERE Component = 'Database'
--- INSTALLED_DATABASE: the folder that "InstallDir" names, when database.ver is in it.
+-- The database component: permanent (0x10) and 64-bit (0x100), installed only when the installation
+-- folder holds no database yet.
+UPDATE Component SET Attributes = 272, Condition = 'NOT (INSTALLED_DATABASE ~= FOLDER_DATABASE)' WHERE Component = 'Database'
+-- INSTALLED_DATABASE: database.ver in the folder that "InstallDir" names, when it is there.
 INSERT INTO Signature (Signature, FileName) VALUES ('InstalledDatabaseSearch', 'database.ver')
+-- FOLDER_DATABASE: database.ver in this package's installation folder (dialpass.wxs's directories), so
+-- that a database in some other folder that "InstallDir" once named does not count.
+INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('SetFolderDatabase', 51, 'FOLDER_DATABASE', '[LocalAppDataFolder]Programs\Kestrova\Dialpass\database.ver')
+INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('SetFolderDatabase', 60)
 -- The old version is removed after the new one is in place, so components both share (same GUIDs)
 -- stay, and the RemoveFile rows of the registration component do not run during an upgrade.
 INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('InstallExecute', 6500)

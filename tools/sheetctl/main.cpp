@@ -8,6 +8,7 @@
 //   sheetctl press TITLE ID                  taps control ID of that dialog and waits until it is done
 //   sheetctl end TITLE COMMAND               ends that dialog with COMMAND (1 OK, 2 Cancel)
 //   sheetctl answer                          answers the applet's message boxes that are up with OK
+//   sheetctl window TITLE [SECONDS]          waits until a top-level window titled TITLE is up
 // Exit code 0 on success, 1 when the sheet is not there (or does not do it) in time, 2 for usage.
 #include <windows.h>
 #include <commctrl.h>
@@ -109,6 +110,16 @@ int wmain(int argc, wchar_t** argv)
     if (!wcscmp(argv[1], L"wait")) {
         DWORD seconds = argc > 2 ? DWORD(_wtoi(argv[2])) : 20;
         return FindSheet(seconds * 1000) ? 0 : 1;
+    }
+    if (!wcscmp(argv[1], L"window") && argc > 2) {
+        DWORD seconds = argc > 3 ? DWORD(_wtoi(argv[3])) : 20;
+        for (DWORD start = GetTickCount(); GetTickCount() - start < seconds * 1000; Sleep(50)) {
+            HWND window = FindWindowW(nullptr, argv[2]);
+            if (window && IsWindowVisible(window))
+                return 0;
+        }
+        fwprintf(stderr, L"sheetctl: no window titled \"%ls\"\n", argv[2]);
+        return 1;
     }
     if (!wcscmp(argv[1], L"answer")) {
         Answer();
