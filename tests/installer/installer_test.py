@@ -300,6 +300,23 @@ def package_tables(build, work, packages):
            "no refusal message: %r" % rows("LaunchCondition"))
     properties = dict(row[:2] for row in rows("Property"))
     expect(properties.get("ARPPRODUCTICON") and properties.get("ARPHELPLINK"), "no icon or help link")
+    # The version resource of each program: company, product and the build's version, as UTF-16 pairs.
+    extracted = os.path.join(work, "extracted")
+    os.mkdir(extracted)
+    subprocess.run(["msiextract", "-C", extracted, package], check=True, capture_output=True)
+    checked = []
+    for root, _, names in os.walk(extracted):
+        for name in set(names) & set(PROGRAMS[:3]):
+            checked.append(name)
+            data = open(os.path.join(root, name), "rb").read()
+            for key, value in (("CompanyName", "Kestrova"), ("ProductName", "Kestrova Dialpass"),
+                               ("ProductVersion", packages["base_version"]), ("FileVersion", packages["base_version"]),
+                               ("OriginalFilename", name)):
+                # The resource may start at an odd offset: read the bytes both ways.
+                text = data.decode("utf-16-le", "replace") + data[1:].decode("utf-16-le", "replace")
+                found = re.search(re.escape(key) + "\x00+([^\x00]*)", text)
+                expect(found and found.group(1) == value, "%s %s: %r" % (name, key, found and found.group(1)))
+    expect(len(checked) == 3, "programs in the package: %r" % checked)
     files = sorted(row[2] for row in rows("File"))
     expect(set(PROGRAMS + ["database.ver", "country.dat", "providers.dat", "manufacturers.dat"]) <= set(files),
            "files: %r" % files)
