@@ -12,8 +12,9 @@ INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('SetFolderDatabase
 -- stay, and the RemoveFile rows of the registration component do not run during an upgrade.
 INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('InstallExecute', 6500)
 UPDATE InstallExecuteSequence SET Sequence = 6550 WHERE Action = 'RemoveExistingProducts'
--- The same version installed again from another build replaces the installed one: the row that finds
--- older versions takes its own version too (0x200, maximum inclusive; key columns cannot be updated).
+-- The same version installed again from another build takes the place of the installed product (one
+-- entry in the list of programs; files of an equal version stay): the row that finds older versions
+-- takes its own version too (0x200, maximum inclusive; key columns cannot be updated, so a new row).
 DELETE FROM Upgrade WHERE ActionProperty = 'WIX_UPGRADE_DETECTED'
 INSERT INTO Upgrade (UpgradeCode, VersionMax, Attributes, ActionProperty) VALUES ('{5B0E2C1A-7D43-4F0B-9A61-2E8C3D7F1A40}', '@VERSION@', 513, 'WIX_UPGRADE_DETECTED')
 -- The same package run again repairs: every file is checked and what is missing is put back.

@@ -71,6 +71,22 @@ queries=()
 while IFS= read -r line; do
     [[ -z $line || $line == --* ]] || queries+=("${line//@VERSION@/$version}")
 done <"$top/installer/package.sql"
+# wixl leaves File.Version empty: the programs' own versions let Windows Installer's file versioning
+# decide what an upgrade or a repair replaces, rather than the rules for unversioned files (dates).
+file_version() {
+    python3 - "$1" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+at = data.find(struct.pack("<I", 0xFEEF04BD))  # VS_FIXEDFILEINFO's signature
+if at < 0:
+    sys.exit("no version resource in " + sys.argv[1])
+high, low = struct.unpack_from("<II", data, at + 8)
+print("%d.%d.%d.%d" % (high >> 16, high & 0xFFFF, low >> 16, low & 0xFFFF))
+PY
+}
+for program in dialpass.cpl:dialpass.cpl Update.exe:Update.exe dialpass-config.exe:dialpass_config.exe; do
+    queries+=("UPDATE File SET Version = '$(file_version "$files/${program%%:*}")', Language = '1033' WHERE File = '${program#*:}'")
+done
 index=0
 for name in "${database[@]}" database.ver update.log dialpass.journal dialpass.lock; do
     index=$((index + 1))

@@ -33,7 +33,11 @@ if [ ! -f "$prefix/.ready" ]; then
 fi
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 WINE64=/usr/lib/wine/wine64
-# An upgrade, or a repair when this version is installed already: what the user saved stays.
+# A rebuilt package of the same version would keep the installed programs (Windows Installer replaces
+# a file only by a higher version): remove the installation first. Profiles and the dialer's settings stay.
+"$WINE64" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null | tr -d '\r' |
+    awk '/^HKEY/ { key = $0 } /^ +DisplayName +REG_SZ +Kestrova Dialpass$/ { sub(/.*\\/, "", key); print key }' |
+    while read -r product; do "$WINE64" msiexec /x "$product" /qn; done
 "$WINE64" msiexec /i "$("$WINE64" winepath -w "$package" 2>/dev/null)" /qn
 applet=$("$WINE64" reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Control Panel\Cpls' \
     /v 'Kestrova Dialpass' 2>/dev/null | tr -d '\r' | sed -n 's/^ *Kestrova Dialpass *REG_SZ *//p')

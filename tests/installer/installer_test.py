@@ -317,6 +317,8 @@ def package_tables(build, work, packages):
                 found = re.search(re.escape(key) + "\x00+([^\x00]*)", text)
                 expect(found and found.group(1) == value, "%s %s: %r" % (name, key, found and found.group(1)))
     expect(len(checked) == 3, "programs in the package: %r" % checked)
+    versions = {row[0]: row[4] for row in rows("File") if row[2] in PROGRAMS[:3]}
+    expect(set(versions.values()) == {packages["base_version"] + ".0"}, "file versions: %r" % versions)
     files = sorted(row[2] for row in rows("File"))
     expect(set(PROGRAMS + ["database.ver", "country.dat", "providers.dat", "manufacturers.dat"]) <= set(files),
            "files: %r" % files)
