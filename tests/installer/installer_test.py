@@ -161,6 +161,7 @@ def applet(profile=None, listed=None):
     """Opens the registered applet; OK must write profiles.dat into the installed folder."""
     def step(case):
         values = case.driver("applet", *([profile] if profile else []))
+        # what the driver printed, wanted value
         for name, want in (("cpls", case.folder + "dialpass.cpl"), ("count", "1"),
                            ("newinquire", "Kestrova Dialpass"), ("icon", "1"), ("messages", "0")):
             expect(values.get(name) == want, "applet %s: %r, wanted %r (%s)" % (
@@ -183,6 +184,7 @@ def elsewhere_database(case):
 
 def dialer_values(case):
     """Every value the dialer reads, as the applet and the Phone settings page write them."""
+    # subkey, value name, type, data
     for key, name, kind, data in (("", "Enable", "REG_DWORD", "1"), ("", "CurrentLocation", "REG_DWORD", "49"),
                                   ("", "PhoneSettings", "REG_DWORD", "3"),
                                   (r"\Defaults", "Name", "REG_SZ", "Travel"),
@@ -309,6 +311,7 @@ def package_tables(build, work, packages):
         for name in set(names) & set(PROGRAMS[:3]):
             checked.append(name)
             data = open(os.path.join(root, name), "rb").read()
+            # version resource key, wanted value
             for key, value in (("CompanyName", "Kestrova"), ("ProductName", "Kestrova Dialpass"),
                                ("ProductVersion", packages["base_version"]), ("FileVersion", packages["base_version"]),
                                ("OriginalFilename", name)):
