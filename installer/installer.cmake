@@ -36,29 +36,33 @@ function(dialpass_version_resource target description)
     target_sources(${target} PRIVATE ${rc})
 endfunction()
 
-dialpass_version_resource(dialpass "Kestrova Dialpass Control Panel applet")
-dialpass_version_resource(dialpass_update "Kestrova Dialpass card database updater")
-dialpass_version_resource(dialpass-config "Kestrova Dialpass dialer configuration viewer")
-dialpass_version_resource(dpdb "Kestrova Dialpass card database tool")
+# Once every folder has defined its programs: their version resources, the package and its tests.
+function(dialpass_installer_targets)
+    dialpass_version_resource(dialpass "Kestrova Dialpass Control Panel applet")
+    dialpass_version_resource(dialpass_update "Kestrova Dialpass card database updater")
+    dialpass_version_resource(dialpass-config "Kestrova Dialpass dialer configuration viewer")
+    dialpass_version_resource(dpdb "Kestrova Dialpass card database tool")
 
-# build/dist/Dialpass-VERSION-x64.msi from the built files. The package is 64-bit, as Update.exe is.
-set(DIALPASS_SIGN_CERT "" CACHE FILEPATH "PEM code-signing certificate: signs the programs and the package")
-set(DIALPASS_SIGN_KEY "" CACHE FILEPATH "PEM private key of DIALPASS_SIGN_CERT")
-if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64" AND TARGET dialpass_update AND TARGET sample)
-    set(msi ${CMAKE_BINARY_DIR}/dist/Dialpass-${DIALPASS_VERSION}-x64.msi)
-    file(GLOB installer_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/installer/*)
-    add_custom_command(OUTPUT ${msi}
-        COMMAND ${CMAKE_COMMAND} -E env DIALPASS_BUILD=${CMAKE_BINARY_DIR}
-                DIALPASS_SIGN_CERT=${DIALPASS_SIGN_CERT} DIALPASS_SIGN_KEY=${DIALPASS_SIGN_KEY}
-                ${CMAKE_SOURCE_DIR}/tools/package.sh ${DIALPASS_VERSION}
-        DEPENDS dialpass dialpass_update dialpass-config sample ${CMAKE_SOURCE_DIR}/tools/package.sh
-                ${installer_sources} ${CMAKE_BINARY_DIR}/sample/.built
-        COMMENT "Packaging ${msi}"
-        VERBATIM)
-    add_custom_target(msi ALL DEPENDS ${msi})
-endif()
+    # build/dist/Dialpass-VERSION-x64.msi from the built files. The package is 64-bit, as Update.exe is.
+    set(DIALPASS_SIGN_CERT "" CACHE FILEPATH "PEM code-signing certificate: signs the programs and the package")
+    set(DIALPASS_SIGN_KEY "" CACHE FILEPATH "PEM private key of DIALPASS_SIGN_CERT")
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64" AND TARGET dialpass_update AND TARGET sample)
+        set(msi ${CMAKE_BINARY_DIR}/dist/Dialpass-${DIALPASS_VERSION}-x64.msi)
+        file(GLOB installer_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/installer/*)
+        add_custom_command(OUTPUT ${msi}
+            COMMAND ${CMAKE_COMMAND} -E env DIALPASS_BUILD=${CMAKE_BINARY_DIR}
+                    DIALPASS_SIGN_CERT=${DIALPASS_SIGN_CERT} DIALPASS_SIGN_KEY=${DIALPASS_SIGN_KEY}
+                    ${CMAKE_SOURCE_DIR}/tools/package.sh ${DIALPASS_VERSION}
+            DEPENDS dialpass dialpass_update dialpass-config sample ${CMAKE_SOURCE_DIR}/tools/package.sh
+                    ${installer_sources} ${CMAKE_BINARY_DIR}/sample/.built
+            COMMENT "Packaging ${msi}"
+            VERBATIM)
+        add_custom_target(msi ALL DEPENDS ${msi})
+    endif()
 
-# The installer's tests (tests/installer), with the other tests of the 64-bit build.
-if(TARGET dialpass_tests AND TARGET msi)
-    add_subdirectory(${CMAKE_SOURCE_DIR}/tests/installer ${CMAKE_BINARY_DIR}/tests/installer)
-endif()
+    # The installer's tests (tests/installer), with the other tests of the 64-bit build.
+    if(TARGET dialpass_tests AND TARGET msi)
+        include(${CMAKE_SOURCE_DIR}/tests/installer/tests.cmake)
+    endif()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL dialpass_installer_targets)

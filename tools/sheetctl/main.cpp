@@ -1,5 +1,6 @@
 // Steps the settings sheet that another process shows, so a script can take a picture of each page.
 //   sheetctl wait [SECONDS]   waits until the sheet is up
+//   sheetctl window TITLE [SECONDS]          waits until a top-level window titled TITLE is up
 //   sheetctl show INDEX       shows page INDEX and waits until it is drawn
 //   sheetctl close            closes the sheet with Cancel and waits until it is gone
 //   sheetctl click PAGE ID    taps control ID of page PAGE (a dialog it opens is then waited for)
@@ -8,7 +9,6 @@
 //   sheetctl press TITLE ID                  taps control ID of that dialog and waits until it is done
 //   sheetctl end TITLE COMMAND               ends that dialog with COMMAND (1 OK, 2 Cancel)
 //   sheetctl answer                          answers the applet's message boxes that are up with OK
-//   sheetctl window TITLE [SECONDS]          waits until a top-level window titled TITLE is up
 // Exit code 0 on success, 1 when the sheet is not there (or does not do it) in time, 2 for usage.
 #include <windows.h>
 #include <commctrl.h>
