@@ -5,7 +5,9 @@
 # does the same on the phone turned sideways (320x240), into OUT/320x240.
 #   tools/screenshots.sh BUILD OUT [SIZE]   (SIZE: only that screen, WIDTHxHEIGHT, into OUT)
 # The Wine prefix is a throwaway copy of the build's template (BUILD/wine/shots-SIZE). InstallDir is
-# set to $DIALPASS_INSTALL_DIR, else to BUILD/sample when that exists.
+# set to $DIALPASS_INSTALL_DIR, else to BUILD/sample when that exists. With $DIALPASS_PACKAGE (an .msi)
+# the package is installed into the prefix instead, the applet is the one its Control Panel
+# registration names, and OUT/control-panel.png shows Wine's Control Panel listing it.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
@@ -45,12 +47,19 @@ trap cleanup EXIT
 "$WINE64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Phone /t REG_SZ /d "$size" /f >/dev/null 2>&1
 install=${DIALPASS_INSTALL_DIR:-}
 [ -z "$install" ] && [ -d "$build/sample" ] && install=$build/sample
-if [ -n "$install" ]; then
-    "$WINE64" reg add 'HKCU\Software\Kestrova\Dialpass' /v InstallDir /t REG_SZ \
-        /d "$("$WINE64" winepath -w "$install" 2>/dev/null)" /f >/dev/null 2>&1
+package=${DIALPASS_PACKAGE:-}
+if [ -n "$package" ]; then
+    "$WINE64" msiexec /i "$("$WINE64" winepath -w "$package" 2>/dev/null)" /qn
+    applet=$("$WINE64" reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Control Panel\Cpls' \
+        /v 'Kestrova Dialpass' 2>/dev/null | tr -d '\r' | sed -n 's/^ *Kestrova Dialpass *REG_SZ *//p')
+    [ -n "$applet" ] || { echo "screenshots.sh: the package registered no applet" >&2; exit 1; }
+else
+    if [ -n "$install" ]; then
+        "$WINE64" reg add 'HKCU\Software\Kestrova\Dialpass' /v InstallDir /t REG_SZ \
+            /d "$("$WINE64" winepath -w "$install" 2>/dev/null)" /f >/dev/null 2>&1
+    fi
+    applet=$("$WINE64" winepath -w "$build/bin/dialpass.cpl" 2>/dev/null)
 fi
-
-applet=$("$WINE64" winepath -w "$build/bin/dialpass.cpl" 2>/dev/null)
 # The simulated network reports operator 26201, which the sample maps to Germany.
 "$WINE64" reg add 'HKCU\Software\Kestrova\CellularSimulator' /v Operator /t REG_SZ /d 26201 /f >/dev/null 2>&1
 "$WINE64" control "$applet" &
@@ -107,6 +116,17 @@ for i in 0 1 2 3; do
     wait "$host" || true
     host=
 done
+
+# Wine's Control Panel, which lists the applet that the package registered.
+if [ -n "$package" ] && [ -z "${3:-}" ]; then
+    "$WINE64" control &
+    host=$!
+    ctl window "Wine Control Panel" 30
+    picture control-panel
+    kill "$host" 2>/dev/null || true
+    wait "$host" 2>/dev/null || true
+    host=
+fi
 
 # The phone turned sideways: the same pages at 320x240, when no size was asked for.
 if [ -z "${3:-}" ]; then

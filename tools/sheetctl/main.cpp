@@ -1,5 +1,6 @@
 // Steps the settings sheet that another process shows, so a script can take a picture of each page.
 //   sheetctl wait [SECONDS]   waits until the sheet is up
+//   sheetctl window TITLE [SECONDS]          waits until a top-level window titled TITLE is up
 //   sheetctl show INDEX       shows page INDEX and waits until it is drawn
 //   sheetctl close            closes the sheet with Cancel and waits until it is gone
 //   sheetctl click PAGE ID    taps control ID of page PAGE (a dialog it opens is then waited for)
@@ -109,6 +110,16 @@ int wmain(int argc, wchar_t** argv)
     if (!wcscmp(argv[1], L"wait")) {
         DWORD seconds = argc > 2 ? DWORD(_wtoi(argv[2])) : 20;
         return FindSheet(seconds * 1000) ? 0 : 1;
+    }
+    if (!wcscmp(argv[1], L"window") && argc > 2) {
+        DWORD seconds = argc > 3 ? DWORD(_wtoi(argv[3])) : 20;
+        for (DWORD start = GetTickCount(); GetTickCount() - start < seconds * 1000; Sleep(50)) {
+            HWND window = FindWindowW(nullptr, argv[2]);
+            if (window && IsWindowVisible(window))
+                return 0;
+        }
+        fwprintf(stderr, L"sheetctl: no window titled \"%ls\"\n", argv[2]);
+        return 1;
     }
     if (!wcscmp(argv[1], L"answer")) {
         Answer();

@@ -1,0 +1,190 @@
+// What the installer tests need from inside the Wine prefix, printed as "name=value" lines:
+//   installdriver run PROGRAM [ARGS...]     runs a program and prints its whole exit code ("exit=N"):
+//                                           seen from Linux, Wine's exit codes lose all but 8 bits
+//   installdriver applet [NEW-PROFILE]      loads the applet that the Control Panel's "Cpls" key names,
+//       asks it what the Control Panel asks, opens it, reads the General and Card settings pages
+//       (creating the profile NEW-PROFILE first when given), answers its message boxes, and presses OK
+// Exit code 0 when it could do all of that, 1 when not (what failed is printed), 2 for usage.
+#include <windows.h>
+#include <commctrl.h>
+#include <cpl.h>
+#include <prsht.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+#include "resources/resource.h"
+
+namespace {
+const wchar_t kSheetCaption[] = L"Dialpass 1.0";
+const wchar_t kMessageCaption[] = L"Kestrova Dialpass";
+const wchar_t kCplsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Cpls";
+
+using AppletProc = LONG(APIENTRY*)(HWND, UINT, LPARAM, LPARAM);
+AppletProc applet;
+int messageCount;
+std::wstring messageTexts;
+
+int Fail(const wchar_t* what)
+{
+    wprintf(L"failed=%ls\n", what);
+    return 1;
+}
+
+HWND WaitWindow(const wchar_t* title, DWORD timeout = 15000)
+{
+    for (DWORD start = GetTickCount();; Sleep(30)) {
+        HWND window = FindWindowW(L"#32770", title);
+        if (window && IsWindowVisible(window))
+            return window;
+        if (GetTickCount() - start >= timeout)
+            return nullptr;
+    }
+}
+
+// Answers the applet's message boxes (captioned with the product's name) with OK, keeping their texts.
+void AnswerMessages()
+{
+    while (HWND box = WaitWindow(kMessageCaption, 300)) {
+        wchar_t text[512] = {};
+        GetDlgItemTextW(box, 0xFFFF, text, ARRAYSIZE(text));
+        ++messageCount;
+        messageTexts += std::wstring(messageTexts.empty() ? L"" : L" | ") + text;
+        PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+        for (DWORD start = GetTickCount(); IsWindow(box) && GetTickCount() - start < 5000;)
+            Sleep(20);
+    }
+}
+
+HWND ShowPage(HWND sheet, int index)
+{
+    PostMessageW(sheet, PSM_SETCURSEL, WPARAM(index), 0);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 15000; Sleep(30)) {
+        AnswerMessages();
+        HWND page = HWND(SendMessageW(sheet, PSM_INDEXTOHWND, WPARAM(index), 0));
+        if (page && IsWindowVisible(page))
+            return page;
+    }
+    return nullptr;
+}
+
+std::wstring ComboItems(HWND combo)
+{
+    std::wstring items;
+    LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t text[256] = {};
+        if (SendMessageW(combo, CB_GETLBTEXTLEN, i, 0) < LRESULT(ARRAYSIZE(text)))
+            SendMessageW(combo, CB_GETLBTEXT, i, LPARAM(text));
+        items += std::wstring(i ? L"," : L"") + text;
+    }
+    return items;
+}
+
+// The profile dialog of the General page's "New": name, account number and PIN, then its OK.
+bool CreateProfile(HWND general, const wchar_t* name)
+{
+    PostMessageW(GetDlgItem(general, IDC_NEW_PROFILE), BM_CLICK, 0, 0);
+    HWND dialog = WaitWindow(L"Dialpass profile");
+    if (!dialog)
+        return false;
+    SetDlgItemTextW(dialog, IDC_PROFILE_NAME, name);
+    SetDlgItemTextW(dialog, IDC_PROFILE_ACCOUNT, L"12345");
+    SetDlgItemTextW(dialog, IDC_PROFILE_PIN, L"9876");
+    wprintf(L"profile_providers=%ls\n", ComboItems(GetDlgItem(dialog, IDC_PROFILE_PROVIDER)).c_str());
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    for (DWORD start = GetTickCount(); IsWindow(dialog); Sleep(20)) {
+        AnswerMessages();
+        if (GetTickCount() - start >= 10000)
+            return false;
+    }
+    return true;
+}
+
+DWORD WINAPI OpenApplet(LPVOID)
+{
+    return DWORD(applet(GetDesktopWindow(), CPL_DBLCLK, 0, 0));
+}
+
+int Applet(const wchar_t* newProfile)
+{
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = sizeof(path);
+    if (RegGetValueW(HKEY_CURRENT_USER, kCplsKey, kMessageCaption, RRF_RT_REG_SZ, nullptr, path, &size))
+        return Fail(L"no Cpls value");
+    wprintf(L"cpls=%ls\n", path);
+    HMODULE library = LoadLibraryW(path);
+    applet = library ? reinterpret_cast<AppletProc>(reinterpret_cast<void*>(GetProcAddress(library, "CPlApplet")))
+                     : nullptr;
+    if (!applet)
+        return Fail(L"the registered applet does not load");
+    HWND host = GetDesktopWindow();
+    wprintf(L"init=%ld\ncount=%ld\n", applet(host, CPL_INIT, 0, 0), applet(host, CPL_GETCOUNT, 0, 0));
+    CPLINFO info = {};
+    info.idIcon = info.idName = info.idInfo = CPL_DYNAMIC_RES;
+    applet(host, CPL_INQUIRE, 0, LPARAM(&info));
+    wchar_t inquired[64] = L"(dynamic)";
+    if (info.idName != CPL_DYNAMIC_RES)
+        LoadStringW(library, UINT(info.idName), inquired, ARRAYSIZE(inquired));
+    wprintf(L"inquire=%ls\n", inquired);
+    NEWCPLINFOW newInfo = {};
+    applet(host, CPL_NEWINQUIRE, 0, LPARAM(&newInfo));
+    wprintf(L"newinquire=%ls\nicon=%d\n", newInfo.szName, newInfo.hIcon != nullptr);
+
+    HANDLE thread = CreateThread(nullptr, 0, OpenApplet, nullptr, 0, nullptr);
+    HWND sheet = WaitWindow(kSheetCaption);
+    if (!sheet)
+        return Fail(L"the sheet did not open");
+    HWND general = ShowPage(sheet, 0);
+    if (newProfile && (!general || !CreateProfile(general, newProfile)))
+        return Fail(L"the profile was not created");
+    wprintf(L"profiles=%ls\n", ComboItems(GetDlgItem(general, IDC_PROFILES)).c_str());
+    HWND card = ShowPage(sheet, 1);
+    if (!card)
+        return Fail(L"Card settings did not show");
+    AnswerMessages();
+    LRESULT locations = SendMessageW(GetDlgItem(card, IDC_LOCATIONS), CB_GETCOUNT, 0, 0);
+    wchar_t provider[128] = {};
+    GetDlgItemTextW(card, IDC_CARD_PROVIDER, provider, ARRAYSIZE(provider));
+    wprintf(L"locations=%ld\nprovider=%ls\n", long(locations), provider);
+    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    for (DWORD start = GetTickCount(); WaitForSingleObject(thread, 50) == WAIT_TIMEOUT;) {
+        AnswerMessages();
+        if (GetTickCount() - start >= 20000)
+            return Fail(L"the sheet did not close on OK");
+    }
+    wprintf(L"messages=%d\nmessage_texts=%ls\n", messageCount, messageTexts.c_str());
+    applet(host, CPL_STOP, 0, 0);
+    applet(host, CPL_EXIT, 0, 0);
+    return 0;
+}
+
+int Run(int argc, wchar_t** argv)
+{
+    std::wstring commandLine;
+    for (int i = 2; i < argc; ++i)
+        commandLine += std::wstring(i > 2 ? L" " : L"") + L"\"" + argv[i] + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return Fail(L"the program did not start");
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    wprintf(L"exit=%lu\n", code);
+    return 0;
+}
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    int result = 2;
+    if (argc > 2 && !wcscmp(argv[1], L"run"))
+        result = Run(argc, argv);
+    else if (argc > 1 && !wcscmp(argv[1], L"applet"))
+        result = Applet(argc > 2 ? argv[2] : nullptr);
+    fflush(stdout);
+    return result;
+}

@@ -1,0 +1,410 @@
+#!/usr/bin/env python3
+"""Installs, upgrades, repairs and removes the per-user package with Wine's own msiexec, each case in a
+fresh prefix of its own (a copy of the build's template prefix) on a display of its own, so the suite
+runs beside the other tests.
+    installer_test.py BUILD [CASE...]      (no CASE: every case; exit 0 when all passed)
+The packages are made from the built files by tools/package.sh: the build's version and the next one."""
+import http.server
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+from functools import partial
+
+TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+WINE = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver64"
+FOLDER = r"C:\users\{user}\AppData\Local\Programs\Kestrova\Dialpass" + "\\"
+CONFIG_KEY = r"HKCU\SOFTWARE\Kestrova\Dialpass"
+CPLS_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Control Panel\Cpls"
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+PROGRAMS = ["dialpass.cpl", "Update.exe", "dialpass-config.exe", "readme.txt"]
+USER_FILES = ["profiles.dat", "settings.dat"]
+INSTALL_FAILURE = 1603
+
+
+class Failure(Exception):
+    pass
+
+
+def expect(condition, what):
+    if not condition:
+        raise Failure(what)
+
+
+class Case:
+    """One fresh prefix with its display and server; the steps of a case act on it."""
+
+    def __init__(self, build, work, packages):
+        self.build, self.work, self.packages = build, work, packages
+        self.prefix = os.path.join(work, "prefix")
+        template = os.path.join(build, "wine", "template")
+        subprocess.run(["cp", "-al", template, self.prefix], check=True)
+        for name in os.listdir(self.prefix):  # the server rewrites the registry files: real copies
+            if name.endswith(".reg"):
+                os.remove(os.path.join(self.prefix, name))
+                shutil.copy(os.path.join(template, name), os.path.join(self.prefix, name))
+        read, write = os.pipe()
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
+                                      "-nolisten", "tcp"], pass_fds=[write], stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL, start_new_session=True)
+        os.close(write)
+        with os.fdopen(read) as pipe:
+            display = pipe.readline().strip()
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all", DISPLAY=":" + display,
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+        subprocess.run([WINESERVER, "-p"], env=self.env, check=True, start_new_session=True)
+        self.wine("cmd", "/c", "exit")
+        user = os.listdir(os.path.join(self.prefix, "drive_c", "users"))
+        user = [name for name in user if name != "Public"][0]
+        self.folder = FOLDER.format(user=user)
+        self.linux_folder = os.path.join(self.prefix, "drive_c", "users", user, "AppData", "Local",
+                                         "Programs", "Kestrova", "Dialpass")
+        self.saved = {}
+
+    def close(self):
+        subprocess.run([WINESERVER, "-k"], env=self.env, stderr=subprocess.DEVNULL)
+        subprocess.run([WINESERVER, "-w"], env=self.env, stderr=subprocess.DEVNULL)
+        self.xvfb.kill()
+        self.xvfb.wait()
+
+    def wine(self, *args, timeout=180):
+        # Into a file, not a pipe: Wine's background programs inherit the handle and would hold a pipe open.
+        with tempfile.TemporaryFile(dir=self.work) as output:
+            subprocess.run([WINE, *args], env=self.env, stdin=subprocess.DEVNULL, stdout=output,
+                           stderr=subprocess.DEVNULL, timeout=timeout, cwd=self.work)
+            output.seek(0)
+            return output.read().decode("utf-8", "replace").replace("\r", "")
+
+    def driver(self, *args):
+        output = self.wine(os.path.join(self.build, "bin", "installdriver.exe"), *args)
+        values = dict(line.split("=", 1) for line in output.splitlines() if "=" in line)
+        expect("failed" not in values, "installdriver %s: %s" % (args[0], values.get("failed")))
+        return values
+
+    def run(self, *args):
+        return int(self.driver("run", *args)["exit"])
+
+    def msiexec(self, *args):
+        return self.run("msiexec", *args)
+
+    def value(self, key, name):
+        """A registry value's data as reg shows it, or None."""
+        match = re.search(r"^[ \t]+%s[ \t]+REG_\w+[ \t]*(.*)$" % re.escape(name),
+                          self.wine("reg", "query", key, "/v", name), re.M)
+        return match.group(1) if match else None
+
+    def export(self):
+        path = os.path.join(self.work, "config.reg")
+        self.wine("reg", "export", CONFIG_KEY, "Z:" + path.replace("/", "\\"), "/y")
+        with open(path, "rb") as file:
+            text = file.read().decode("utf-16")
+        return [line for line in text.splitlines() if '"InstallDir"' not in line]
+
+    def products(self):
+        """The installed products' uninstall entries: {key: (DisplayName, DisplayVersion, Publisher, HelpLink)}."""
+        output = self.wine("reg", "query", UNINSTALL_KEY, "/s")
+        entries = {}
+        for block in output.split("\n\n"):
+            lines = block.strip().splitlines()
+            if not lines or "Kestrova Dialpass" not in block:
+                continue
+            fields = dict(re.findall(r"^[ \t]+(\w+)[ \t]+REG_\w+[ \t]*(.*)$", block, re.M))
+            entries[lines[0]] = tuple(fields.get(name) for name in ("DisplayName", "DisplayVersion", "Publisher", "HelpLink"))
+        return entries
+
+    def file(self, name):
+        path = os.path.join(self.linux_folder, name)
+        return open(path, "rb").read() if os.path.exists(path) else None
+
+    def database(self):
+        """Every card database file of the installed folder, by name."""
+        names = sorted(name for name in os.listdir(self.linux_folder)
+                       if name.lower().endswith(".dat") and name.lower() not in USER_FILES) + ["database.ver"]
+        return {name: self.file(name) for name in names}
+
+
+# --- Steps: each takes the case and acts or checks ------------------------------------------------
+
+def install(which, code=0):
+    def step(case):
+        got = case.msiexec("/i", case.packages[which], "/qn")
+        expect(got == code, "msiexec /i %s: exit %d, wanted %d" % (which, got, code))
+    return step
+
+
+def uninstall(case):
+    got = case.msiexec("/x", case.packages["base"], "/qn")
+    expect(got == 0, "msiexec /x: exit %d" % got)
+
+
+def installed(which):
+    def step(case):
+        version = case.packages[which + "_version"]
+        for name in PROGRAMS + ["database.ver", "country.dat"]:
+            expect(case.file(name) is not None, "%s is not installed" % name)
+        expect(case.value(CONFIG_KEY, "InstallDir") == case.folder,
+               "InstallDir is %r" % case.value(CONFIG_KEY, "InstallDir"))
+        cpl = case.value(CPLS_KEY, "Kestrova Dialpass")
+        expect(cpl == case.folder + "dialpass.cpl", "the Cpls value is %r" % cpl)
+        products = list(case.products().values())
+        want = [("Kestrova Dialpass", version, "Kestrova", "http://www.kestrova.com/dialpass/help")]
+        expect(products == want, "installed products: %r, wanted %r" % (products, want))
+    return step
+
+
+def applet(profile=None, listed=None):
+    """Opens the registered applet; OK must write profiles.dat into the installed folder."""
+    def step(case):
+        values = case.driver("applet", *([profile] if profile else []))
+        # what the driver printed, wanted value
+        for name, want in (("cpls", case.folder + "dialpass.cpl"), ("count", "1"),
+                           ("newinquire", "Kestrova Dialpass"), ("icon", "1"), ("messages", "0")):
+            expect(values.get(name) == want, "applet %s: %r, wanted %r (%s)" % (
+                name, values.get(name), want, values.get("message_texts")))
+        expect(int(values.get("locations", 0)) > 0, "Card settings lists no location")
+        if profile:
+            expect(values.get("profile_providers"), "the profile dialog lists no card provider")
+        if listed:
+            expect(listed in values.get("profiles", "").split(","), "profiles: %r" % values.get("profiles"))
+        expect(case.file("profiles.dat") is not None, "OK wrote no profiles.dat into the installed folder")
+    return step
+
+
+def elsewhere_database(case):
+    """"InstallDir" names a folder of an earlier copy by hand, with a database: it must not count."""
+    os.makedirs(os.path.join(case.prefix, "drive_c", "Elsewhere"))
+    open(os.path.join(case.prefix, "drive_c", "Elsewhere", "database.ver"), "wb").write(b"9\r\n")
+    case.wine("reg", "add", CONFIG_KEY, "/v", "InstallDir", "/t", "REG_SZ", "/d", "C:\\Elsewhere", "/f")
+
+
+def dialer_values(case):
+    """Every value the dialer reads, as the applet and the Phone settings page write them."""
+    # subkey, value name, type, data
+    for key, name, kind, data in (("", "Enable", "REG_DWORD", "1"), ("", "CurrentLocation", "REG_DWORD", "49"),
+                                  ("", "PhoneSettings", "REG_DWORD", "3"),
+                                  (r"\Defaults", "Name", "REG_SZ", "Travel"),
+                                  (r"\International", "Sequence", "REG_BINARY", "0100020003"),
+                                  (r"\Local", "AccessNumber", "REG_SZ", "0800 123")):
+        case.wine("reg", "add", CONFIG_KEY + key, "/v", name, "/t", kind, "/d", data, "/f")
+    open(os.path.join(case.linux_folder, "settings.dat"), "wb").write(b"\x01\x00settings of the user")
+
+
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+def update(case):
+    """The installed Update.exe brings version 2 (one more country) from a local site."""
+    sources = os.path.join(case.work, "sources")
+    shutil.copytree(os.path.join(TOP, "data", "sample"), sources)
+    with open(os.path.join(sources, "country.dat"), "ab") as file:
+        file.write(b"999;Zembla;999\r\n")
+    site = os.path.join(case.work, "site")
+    case.wine(os.path.join(case.build, "bin", "dpdb.exe"), "publish", sources, os.path.join(site, "dialpass"),
+              "--version", "2", "--key", os.path.join(case.build, "signing", "private.pem"))
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), partial(QuietHandler, directory=site))
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    try:
+        folder = case.folder
+        got = case.run(folder + "Update.exe", "http://127.0.0.1:%d/dialpass" % server.server_port, folder,
+                       "update.xml", folder, r"\Temp\Dialpass", folder + "update.log")
+    finally:
+        server.shutdown()
+    expect(got == 0, "Update.exe: exit %d; %s" % (got, case.file("update.log")))
+    expect(case.file("database.ver") == b"2\r\n", "database.ver: %r" % case.file("database.ver"))
+    expect(b"Zembla" not in (case.file("country.dat") or b"Zembla"), "country.dat is not scrambled")
+
+
+def remember(case):
+    case.saved = {"registry": case.export(), "database": case.database(),
+                  **{name: case.file(name) for name in USER_FILES}}
+
+
+def kept(database):
+    def step(case):
+        for name in USER_FILES:
+            expect(case.file(name) == case.saved[name], "%s changed" % name)
+        expect(case.export() == case.saved["registry"], "the dialer's values changed: %r" % case.export())
+        if database:
+            expect(case.database() == case.saved["database"], "the card database changed: %r" % sorted(case.database()))
+    return step
+
+
+def removed(case):
+    left = sorted(os.listdir(case.linux_folder))
+    expect(left == sorted(name for name in USER_FILES if case.saved[name] is not None),
+           "left in the folder: %r" % left)
+    for key, name in ((CONFIG_KEY, "InstallDir"), (CPLS_KEY, "Kestrova Dialpass")):
+        expect(case.value(key, name) is None, "%s is still there" % name)
+    expect(not case.products(), "still listed: %r" % case.products())
+
+
+def delete(name):
+    def step(case):
+        case.saved[name] = case.file(name)
+        os.remove(os.path.join(case.linux_folder, name))
+    return step
+
+
+def restored(name):
+    def step(case):
+        expect(case.file(name) == case.saved[name], "%s is not back as it was" % name)
+    return step
+
+
+# --- The cases: each runs its steps, in order, in a fresh prefix -----------------------------------
+CASES = {
+    # case name: steps
+    "first-install": [elsewhere_database, install("base"), installed("base"), applet(profile="Travel")],
+    "upgrade-keeps-user-data": [install("base"), applet(profile="Travel"), dialer_values, update, remember,
+                                install("next"), installed("next"), kept(database=True),
+                                applet(listed="Travel")],
+    "lower-version-refused": [install("next"), install("base", INSTALL_FAILURE), installed("next")],
+    "repair-restores-applet": [install("base"), delete("dialpass.cpl"), install("base"),
+                               restored("dialpass.cpl"), installed("base")],
+    "uninstall-then-reinstall": [install("base"), applet(profile="Travel"), dialer_values, remember,
+                                 uninstall, removed, kept(database=False), install("base"), installed("base"),
+                                 applet(listed="Travel")],
+}
+
+
+def msiinfo(*args):
+    return subprocess.run(["msiinfo", *args], capture_output=True, text=True, check=True).stdout
+
+
+def package_tables(build, work, packages):
+    """What the package says, from its tables: per user, HKCU only, the refusal's message."""
+    package = packages["base"]
+
+    def rows(table):  # below the lines of column names, types and keys
+        return [line.split("\t") for line in msiinfo("export", package, table).splitlines()[3:]]
+    summary = msiinfo("suminfo", package)
+    expect(re.search(r"^Source: 10 ", summary, re.M), "word count (per user, compressed): %s" % summary)
+    expect({row[1] for row in rows("Registry")} == {"1"}, "registry outside HKCU: %r" % rows("Registry"))
+    expect({row[1] for row in rows("Directory") if row[0] == "UserProgramsFolder"} == {"LocalAppDataFolder"},
+           "not installed under the user's local application data")
+    database = [row for row in rows("Component") if row[0] == "Database"]
+    expect(database and database[0][3] == "272" and database[0][4] == "NOT (INSTALLED_DATABASE ~= FOLDER_DATABASE)",
+           "database component: %r" % database)
+    sequence = {row[0]: int(row[2]) for row in rows("InstallExecuteSequence")}
+    expect(sequence["InstallExecute"] < sequence["RemoveExistingProducts"] < sequence["InstallFinalize"],
+           "the old version is not removed after the new one is in place: %r" % sequence)
+    # Wine repairs on a second "msiexec /i" by itself; Windows does only when REINSTALL is set.
+    expect(["RepairWhenInstalled", "51", "REINSTALL", "ALL"] in [row[:4] for row in rows("CustomAction")],
+           "running the package again does not repair: %r" % rows("CustomAction"))
+    expect(any("newer version of Kestrova Dialpass" in row[1] for row in rows("LaunchCondition")),
+           "no refusal message: %r" % rows("LaunchCondition"))
+    properties = dict(row[:2] for row in rows("Property"))
+    expect(properties.get("ARPPRODUCTICON") and properties.get("ARPHELPLINK"), "no icon or help link")
+    # The version resource of each program: company, product and the build's version, as UTF-16 pairs.
+    extracted = os.path.join(work, "extracted")
+    os.mkdir(extracted)
+    subprocess.run(["msiextract", "-C", extracted, package], check=True, capture_output=True)
+    checked = []
+    for root, _, names in os.walk(extracted):
+        for name in set(names) & set(PROGRAMS[:3]):
+            checked.append(name)
+            data = open(os.path.join(root, name), "rb").read()
+            # version resource key, wanted value
+            for key, value in (("CompanyName", "Kestrova"), ("ProductName", "Kestrova Dialpass"),
+                               ("ProductVersion", packages["base_version"]), ("FileVersion", packages["base_version"]),
+                               ("OriginalFilename", name)):
+                # The resource may start at an odd offset: read the bytes both ways.
+                text = data.decode("utf-16-le", "replace") + data[1:].decode("utf-16-le", "replace")
+                found = re.search(re.escape(key) + "\x00+([^\x00]*)", text)
+                expect(found and found.group(1) == value, "%s %s: %r" % (name, key, found and found.group(1)))
+    expect(len(checked) == 3, "programs in the package: %r" % checked)
+    versions = {row[0]: row[4] for row in rows("File") if row[2] in PROGRAMS[:3]}
+    expect(set(versions.values()) == {packages["base_version"] + ".0"}, "file versions: %r" % versions)
+    files = sorted(row[2] for row in rows("File"))
+    expect(set(PROGRAMS + ["database.ver", "country.dat", "providers.dat", "manufacturers.dat"]) <= set(files),
+           "files: %r" % files)
+
+
+def signing(build, work, packages):
+    """A throwaway certificate signs the programs and the package with SHA-256; unsigned without one."""
+    cert, key = os.path.join(work, "cert.pem"), os.path.join(work, "key.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-sha256", "-days", "2",
+                    "-subj", "/CN=Kestrova test signing", "-keyout", key, "-out", cert],
+                   check=True, capture_output=True)
+    dist = os.path.join(work, "signed")
+    environment = dict(os.environ, DIALPASS_BUILD=build, DIALPASS_DIST=dist, DIALPASS_SIGN_CERT=cert,
+                       DIALPASS_SIGN_KEY=key)
+    package = subprocess.run([os.path.join(TOP, "tools", "package.sh")], env=environment, check=True,
+                             capture_output=True, text=True).stdout.strip()
+    extracted = os.path.join(work, "extracted")
+    os.mkdir(extracted)
+    subprocess.run(["msiextract", "-C", extracted, package], check=True, capture_output=True)
+    signed = {os.path.basename(package): package}
+    for root, _, names in os.walk(extracted):
+        signed.update({name: os.path.join(root, name) for name in names if name in PROGRAMS[:3]})
+    expect(len(signed) == 4, "signed files: %r" % sorted(signed))
+    for name, path in signed.items():
+        result = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-in", path], capture_output=True, text=True)
+        expect(result.returncode == 0 and "sha256" in result.stdout.lower(),
+               "%s: %s" % (name, result.stdout[-400:] + result.stderr[-400:]))
+    result = subprocess.run(["osslsigncode", "verify", "-in", packages["base"]], capture_output=True, text=True)
+    expect(result.returncode != 0, "the package made without a certificate is signed")
+
+
+# Cases that need no prefix: they read or sign packages.
+PACKAGE_CASES = {"package-tables": package_tables, "signing": signing}
+
+
+def main():
+    build = os.path.abspath(sys.argv[1])
+    wanted = sys.argv[2:] or list(CASES) + list(PACKAGE_CASES)
+    unknown = [name for name in wanted if name not in CASES and name not in PACKAGE_CASES]
+    if unknown:
+        print("unknown case(s): %s; cases: %s" % (unknown, " ".join(list(CASES) + list(PACKAGE_CASES))))
+        return 2
+    subprocess.run([os.path.join(TOP, "tools", "wine-env.sh"), "template", os.path.join(build, "wine")],
+                   check=True, stdout=subprocess.DEVNULL)
+    root = tempfile.mkdtemp(prefix="installer-tests-", dir=build)
+    base = open(os.path.join(build, "version.txt")).read().strip()
+    major, minor, number = (int(part) for part in base.split("."))
+    following = "%d.%d.%d" % (major, minor, number + 1) if number < 65535 else "%d.%d.0" % (major, minor + 1)
+    packages = {"base_version": base, "next_version": following}
+    for which, version in (("base", base), ("next", following)):
+        environment = dict(os.environ, DIALPASS_BUILD=build, DIALPASS_DIST=os.path.join(root, "dist"))
+        path = subprocess.run([os.path.join(TOP, "tools", "package.sh"), version], env=environment, check=True,
+                              capture_output=True, text=True).stdout.strip()
+        packages[which] = "Z:" + path.replace("/", "\\")
+        packages[which + "_linux"] = path
+    failures = 0
+    for name in wanted:
+        work = os.path.join(root, name)
+        os.mkdir(work)
+        start = time.monotonic()
+        try:
+            if name in PACKAGE_CASES:
+                PACKAGE_CASES[name](build, work, {**packages, "base": packages["base_linux"]})
+            else:
+                case = Case(build, work, packages)
+                try:
+                    for index, step in enumerate(CASES[name]):
+                        try:
+                            step(case)
+                        except Failure as failure:
+                            raise Failure("step %d: %s" % (index + 1, failure))
+                finally:
+                    case.close()
+            print("PASS %-26s %5.1f s" % (name, time.monotonic() - start), flush=True)
+        except (Failure, subprocess.SubprocessError) as failure:
+            failures += 1
+            print("FAIL %-26s %5.1f s  %s" % (name, time.monotonic() - start, failure), flush=True)
+    if not failures:
+        shutil.rmtree(root, ignore_errors=True)
+    else:
+        print("kept for inspection: %s" % root)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
