@@ -223,13 +223,57 @@ AccessNumberTable accessNumberTable;
 
 namespace {
 
+// The set the loaded tables came from; 0 while none is known.
+uint64_t heldSet = 0;
+unsigned generation = 0;
+
+// Empties every table but keep (none when null) and counts a new generation.
+void EmptyTablesBut(const void* keep)
+{
+    if (keep != &countryTable)
+        countryTable.Clear();
+    if (keep != &operatorTable)
+        operatorTable.Clear();
+    if (keep != &providerTable)
+        providerTable.Clear();
+    if (keep != &accessNumberTable)
+        accessNumberTable.Clear();
+    ++generation;
+}
+
+// After table was loaded (whole or not): a load from another set than the one held empties the
+// others; the new table stays, as the first of its set.
+template <class Table>
+void NoteSet(Table& table)
+{
+    uint64_t set = table.Set();
+    if (!set)
+        return;
+    if (heldSet && heldSet != set)
+        EmptyTablesBut(&table);
+    heldSet = set;
+}
+
+// Loads table with load, then makes sure it and the tables held come from one set.
+template <class Table, class Load>
+void LoadOneSet(Table& table, Load load)
+{
+    try {
+        load();
+    } catch (const CTableException&) {
+        NoteSet(table);
+        throw;
+    }
+    NoteSet(table);
+}
+
 template <class Table>
 void LoadWhenEmpty(Table& table, const wchar_t* name)
 {
     if (!table.IsEmpty())
         return;
     CString* path = GetDataPath(name);
-    table.Load(path ? path->Text() : nullptr);
+    LoadOneSet(table, [&] { table.Load(path ? path->Text() : nullptr); });
 }
 
 } // namespace
@@ -261,7 +305,7 @@ void LoadAccessNumberTable(const wchar_t* shortName)
     if (!IsPlainFileName(std::wstring(shortName ? shortName : L"") + L".dat"))
         throw CTableException(kTableOpenFailed, path->Text());
     if (accessNumberTable.IsEmpty())
-        accessNumberTable.Load(path->Text());
+        LoadOneSet(accessNumberTable, [&] { accessNumberTable.Load(path->Text()); });
 }
 
 void LoadAccessNumberTable(const char* shortName)
@@ -276,8 +320,27 @@ void LoadAccessNumberTable(const char* shortName)
 
 void ClearDatabaseTables()
 {
-    countryTable.Clear();
-    operatorTable.Clear();
-    providerTable.Clear();
-    accessNumberTable.Clear();
+    EmptyTablesBut(nullptr);
+    heldSet = 0;
+}
+
+unsigned DatabaseGeneration()
+{
+    return generation;
+}
+
+void CheckDatabaseSet()
+{
+    if (!heldSet)
+        return;
+    CString* path = GetDataPath(nullptr);
+    FolderReadHold hold;
+    if (path && hold.Take(path->Text(), 0) && hold.Set() && hold.Set() != heldSet)
+        ClearDatabaseTables();
+}
+
+void KeepDatabaseSetAfterOwnWrite(const FolderLock& lock)
+{
+    if (heldSet && heldSet == lock.FoundSet())
+        heldSet = lock.Set();
 }
