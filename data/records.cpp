@@ -223,7 +223,8 @@ AccessNumberTable accessNumberTable;
 
 namespace {
 
-// The set the loaded tables came from; 0 while none is known.
+// The set the loaded tables came from, when any was loaded since they were last emptied together.
+bool setKnown = false;
 uint64_t heldSet = 0;
 unsigned generation = 0;
 
@@ -246,12 +247,12 @@ void EmptyTablesBut(const void* keep)
 template <class Table>
 void NoteSet(Table& table)
 {
-    uint64_t set = table.Set();
-    if (!set)
+    if (!table.SetKnown())
         return;
-    if (heldSet && heldSet != set)
+    if (setKnown && heldSet != table.Set())
         EmptyTablesBut(&table);
-    heldSet = set;
+    heldSet = table.Set();
+    setKnown = true;
 }
 
 // Loads table with load, then makes sure it and the tables held come from one set.
@@ -321,7 +322,7 @@ void LoadAccessNumberTable(const char* shortName)
 void ClearDatabaseTables()
 {
     EmptyTablesBut(nullptr);
-    heldSet = 0;
+    setKnown = false;
 }
 
 unsigned DatabaseGeneration()
@@ -331,16 +332,16 @@ unsigned DatabaseGeneration()
 
 void CheckDatabaseSet()
 {
-    if (!heldSet)
+    if (!setKnown)
         return;
     CString* path = GetDataPath(nullptr);
     FolderReadHold hold;
-    if (path && hold.Take(path->Text(), 0) && hold.Set() && hold.Set() != heldSet)
+    if (path && hold.Take(path->Text(), 0) && hold.Set() != heldSet)
         ClearDatabaseTables();
 }
 
 void KeepDatabaseSetAfterOwnWrite(const FolderLock& lock)
 {
-    if (heldSet && heldSet == lock.FoundSet())
+    if (setKnown && heldSet == lock.FoundSet())
         heldSet = lock.Set();
 }

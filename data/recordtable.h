@@ -29,8 +29,10 @@ public:
         DataFileBuffer buffer;
         {
             FolderReadHold hold;
+            setKnown = false;
             HoldDataFolder(hold, path);
             set = hold.Set();
+            setKnown = true;
             ReadDataFile(buffer, path);
         }
         try {
@@ -76,13 +78,16 @@ public:
         records.clear();
         cursor = 0;
         set = 0;
+        setKnown = false;
     }
 
     bool IsEmpty() const { return records.empty(); }
     size_t Count() const { return records.size(); }
     // The path the table was last loaded from (empty before the first Load).
     const wchar_t* Path() const { return path; }
-    // The set of files (FolderLock::Set) of the last Load; 0 when unknown or after Clear.
+    // The set of files (FolderLock::Set, 0 in a folder never named) of the last Load, when it got
+    // as far as holding the folder; not known after Clear.
+    bool SetKnown() const { return setKnown; }
     uint64_t Set() const { return set; }
 
 private:
@@ -90,4 +95,5 @@ private:
     wchar_t path[260] = {};
     size_t cursor = 0;
     uint64_t set = 0;
+    bool setKnown = false;
 };

@@ -10,9 +10,11 @@
 #include <tuple>
 #include <vector>
 
+#include "data/datafile.h"
 #include "data/datatest.h"
 #include "data/fileset.h"
 #include "data/stores.h"
+#include "pages/general.h"
 #include "resources/resource.h"
 #include "support/dialogdriver.h"
 #include "support/sheetdriver.h"
@@ -425,6 +427,50 @@ TEST_F(CardWorkflow, OkThatCannotSaveSaysWhyAndKeepsTheEdits)
             ExpectValues("Cancel after the failure", {{kConfigKey, L"Enable", L"-"}, {kDefaultsKey, L"Name", L"no key"}});
         }
     }
+}
+
+// A full disk cannot be made under the tests' feet: its message from the error a full disk gives.
+TEST_F(CardWorkflow, AFullDiskIsSaidWithTheSystemsReason)
+{
+    FileSetError full;
+    full.file = install / L"profiles.dat";
+    full.what = L"cannot be written";
+    full.code = ERROR_DISK_FULL;
+    EXPECT_EQ(SaveFailureText(full.file, full), L"Unable to save file !\n\n" + full.file + L"\n\n" +
+                                                    SystemErrorText(ERROR_DISK_FULL) +
+                                                    L".\n\nNothing was saved and your changes are kept: tap OK to "
+                                                    L"try again, or Cancel to leave without saving.");
+}
+
+// Another program replaces the database while the sheet is open: Card settings shows the new set
+// the next time it is shown, and OK publishes from it.
+TEST_F(CardWorkflow, ADatabaseReplacedWhileTheSheetIsOpenIsShownWhole)
+{
+    StoreProfiles({L"Travel"});
+    auto replace = [&](const char* countries, const char* manufacturers) {
+        FileSet set(install.Path());
+        for (auto file : {std::make_pair(L"country.dat", countries), std::make_pair(L"manufacturers.dat", manufacturers)}) {
+            std::string bytes = file.second;
+            Scramble(&bytes[0], bytes.size());
+            set.Add(file.first, bytes);
+        }
+        ASSERT_TRUE(set.Commit()) << datatest::Narrow(set.Error().Text());
+    };
+    replace("276;Germany;49\r\n826;United Kingdom;44\r\n", "1;Brightwren;Brightwren Telecard\r\n");
+    ASSERT_NE(driver.Open(), nullptr);
+    ASSERT_NE(driver.ShowPage(1), nullptr);
+    EXPECT_EQ(ComboEntries(driver.Control(1, IDC_LOCATIONS)), (std::vector<std::wstring>{L"Germany", L"United Kingdom"}));
+    EXPECT_EQ(WindowText(driver.Control(1, IDC_CARD_PROVIDER)), L"Brightwren Telecard");
+
+    replace("276;Deutschland;49\r\n250;France;33\r\n", "1;Brightwren;Brightwren Neu\r\n");
+    ASSERT_NE(driver.ShowPage(0), nullptr);
+    ASSERT_NE(driver.ShowPage(1), nullptr);
+    EXPECT_EQ(ComboEntries(driver.Control(1, IDC_LOCATIONS)), (std::vector<std::wstring>{L"Deutschland", L"France"}));
+    EXPECT_EQ(Selected(driver.Control(1, IDC_LOCATIONS)), L"Deutschland") << "the detected location";
+    EXPECT_EQ(WindowText(driver.Control(1, IDC_CARD_PROVIDER)), L"Brightwren Neu");
+    ASSERT_TRUE(driver.PressOk());
+    ExpectValues("published from the new set", {{kDefaultsKey, L"CountryName", L"sz:Deutschland"}});
+    EXPECT_TRUE(driver.messages.empty());
 }
 
 // A host keeps the library loaded for hours: opening, editing a sequence and OK must not grow the heap.
