@@ -271,7 +271,8 @@ TEST_F(CardWorkflow, EditAndDeleteProfiles)
                                           {kDefaultsKey, L"CountryCode", L"dword:43"}, {kInternationalKey, L"Length", L"dword:0"}});
 }
 
-// Cancel writes nothing and forgets what was typed; a stored location no longer in "country.dat".
+// Cancel writes nothing and forgets what was typed; a stored location no longer in "country.dat"; a
+// stored current profile out of range.
 TEST_F(CardWorkflow, CancelAndAVanishedLocation)
 {
     StoreProfiles({L"Travel"});
@@ -295,6 +296,16 @@ TEST_F(CardWorkflow, CancelAndAVanishedLocation)
     EXPECT_FALSE(datatest::FileExists(install / L"settings.dat")) << "the cancelled sequence was saved";
     ExpectValues("location 999", {{kConfigKey, L"CurrentLocation", L"dword:999"}, {kDefaultsKey, L"Name", L"sz:Travel"},
                                   {kDefaultsKey, L"CountryCode", L"dword:1"}, {kInternationalKey, L"Length", L"no key"}});
+
+    // A stored current index out of range: the first profile is current, shown and published.
+    StoreProfiles({L"Other"}, 5);
+    SetRegNumber(kConfigKey, L"CurrentLocation", 276);
+    ASSERT_NE(driver.Open(), nullptr);
+    EXPECT_EQ(Selected(driver.Control(0, IDC_PROFILES)), L"Travel");
+    ASSERT_NE(driver.ShowPage(1), nullptr);
+    EXPECT_EQ(WindowText(driver.Control(1, IDC_CARD_PROVIDER)), L"Brightwren Telecard");
+    ASSERT_TRUE(driver.PressOk());
+    ExpectValues("current index 5 of 2", {{kDefaultsKey, L"Name", L"sz:Travel"}});
 }
 
 // The provider's access numbers are read once for repeated opens of the editor.
@@ -381,6 +392,7 @@ TEST_F(CardWorkflow, OkThatCannotSaveSaysWhyAndKeepsTheEdits)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ClearConfig();
+        DeleteSetting(L"PhoneSettings");
         SetRegNumber(kConfigKey, L"CurrentLocation", 276);
         DeleteFileW((install / L"profiles.dat").c_str());
         StoreProfiles({L"Travel"});
@@ -396,6 +408,7 @@ TEST_F(CardWorkflow, OkThatCannotSaveSaysWhyAndKeepsTheEdits)
         if (c.sequence) {
             ASSERT_NE(driver.ShowPage(1), nullptr);
             RunEditor(IDC_INTERNATIONAL_CALLS, {IDC_CARD_ADD_PIN}, L"0800 1");
+            ASSERT_NE(driver.ShowPage(2), nullptr);  // Phone settings, which writes on OK too
         }
         Undo undo = c.cause();
         DWORD start = GetTickCount();
@@ -413,7 +426,8 @@ TEST_F(CardWorkflow, OkThatCannotSaveSaysWhyAndKeepsTheEdits)
         EXPECT_EQ(ComboEntries(driver.Control(0, IDC_PROFILES)), (std::vector<std::wstring>{L"Travel", L"Second"}));
         EXPECT_EQ(datatest::ReadBytes(install / L"profiles.dat"), profiles);
         EXPECT_EQ(datatest::ReadBytes(install / L"settings.dat"), settings);
-        ExpectValues("nothing published", {{kConfigKey, L"Enable", L"-"}, {kDefaultsKey, L"Name", L"no key"}});
+        ExpectValues("nothing published", {{kConfigKey, L"Enable", L"-"}, {kConfigKey, L"PhoneSettings", L"-"},
+                                           {kDefaultsKey, L"Name", L"no key"}});
         undo();
         if (c.retry) {
             ASSERT_TRUE(driver.PressOk());
@@ -424,9 +438,11 @@ TEST_F(CardWorkflow, OkThatCannotSaveSaysWhyAndKeepsTheEdits)
             ASSERT_TRUE(driver.PressCancel());
             EXPECT_EQ(datatest::ReadBytes(install / L"profiles.dat"), profiles);
             EXPECT_EQ(datatest::ReadBytes(install / L"settings.dat"), settings);
-            ExpectValues("Cancel after the failure", {{kConfigKey, L"Enable", L"-"}, {kDefaultsKey, L"Name", L"no key"}});
+            ExpectValues("Cancel after the failure", {{kConfigKey, L"Enable", L"-"}, {kConfigKey, L"PhoneSettings", L"-"},
+                                                      {kDefaultsKey, L"Name", L"no key"}});
         }
     }
+    DeleteSetting(L"PhoneSettings");
 }
 
 // A full disk cannot be made under the tests' feet: its message from the error a full disk gives.
