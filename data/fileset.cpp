@@ -488,15 +488,15 @@ bool IsPlainFileName(const std::wstring& name)
     return true;
 }
 
-bool FolderLock::Acquire(const std::wstring& folder, DWORD wait, FileSetError& error)
+bool FolderLock::Acquire(const std::wstring& folder, DWORD wait, FileSetError& error, bool create)
 {
     Release();
     std::wstring path = JoinFolder(folder, kLockName);
     DWORD start = GetTickCount();
     DWORD pause = 5;
     for (;;) {
-        handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
+        handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
             unsigned char state[9] = {};
             DWORD read = 0;
@@ -684,10 +684,11 @@ bool FolderReadHold::Take(const std::wstring& folder, DWORD wait, FileSetError* 
 {
     FileSetError local;
     FileSetError& failure = error ? *error : local;
-    if (!lock.Acquire(folder, wait, failure)) {
-        if (!failure.folderBusy && failure.code == ERROR_ACCESS_DENIED)
-            return true;  // a folder that cannot hold the lock cannot have been written through it
-        return false;
+    if (!lock.Acquire(folder, wait, failure, false)) {
+        // A folder without a lock file (or one that cannot be opened) was never written through it.
+        DWORD code = failure.code;
+        return !failure.folderBusy &&
+               (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_ACCESS_DENIED);
     }
     // Only a writer that did not finish can have left a journal.
     if (lock.FoundInOrder())

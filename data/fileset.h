@@ -58,7 +58,8 @@ public:
     FolderLock& operator=(const FolderLock&) = delete;
 
     // Retries while another writer holds the lock, for at most wait ms; false with error otherwise.
-    bool Acquire(const std::wstring& folder, DWORD wait, FileSetError& error);
+    // create false: a folder without a lock file is left without one (false, code ERROR_FILE_NOT_FOUND).
+    bool Acquire(const std::wstring& folder, DWORD wait, FileSetError& error, bool create = true);
     void Release();
     bool Held() const { return handle != INVALID_HANDLE_VALUE; }
 
@@ -148,7 +149,8 @@ bool RecoverFolder(const std::wstring& folder, FileSetError* error = nullptr, DW
 class FolderReadHold {
 public:
     // Takes the folder's lock (waiting at most wait ms) and finishes an unfinished replacement. A
-    // folder where the lock cannot be made at all has never been written through it: true, Set() 0.
+    // folder without a lock file, or where it cannot be opened at all, has never been written
+    // through it: true, nothing held, Set() 0 (a reader makes no lock file).
     bool Take(const std::wstring& folder, DWORD wait = kFolderReadWait, FileSetError* error = nullptr);
     void Release() { lock.Release(); }
     uint64_t Set() const { return lock.Set(); }
