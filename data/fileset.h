@@ -12,7 +12,8 @@
 // after it name the set of files the folder holds: every writer changes them before its first change.
 // A reader that takes the lock while it reads (FolderReadHold) sees one whole set and its name.
 //
-// Use: RecoverFolder(folder) before reading a folder; to write,
+// Use: FolderReadHold while reading files that must belong to one set (or RecoverFolder before
+// reading a folder); to write,
 //     FileSet set(folder); set.Add(L"country.dat", bytes); ...; if (!set.Commit()) show set.Error().Text();
 #pragma once
 #include <windows.h>
