@@ -71,11 +71,11 @@ CString* GetDataPath(const wchar_t* format, ...)
     return path;
 }
 
-void RecoverDataFolder(const wchar_t* path)
+void HoldDataFolder(FolderReadHold& hold, const wchar_t* path)
 {
     std::wstring folder, name;
     SplitPath(path ? path : L"", folder, name);
-    if (!RecoverFolder(folder))
+    if (!hold.Take(folder))
         throw CTableException(kTableOpenFailed, path);
 }
 

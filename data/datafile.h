@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "base/cstring.h"
+#include "data/fileset.h"
 
 // Length of the scrambling key: byte i of a database file is XORed with key byte i % 50.
 constexpr unsigned kScrambleKeyLength = 50;
@@ -17,7 +18,7 @@ constexpr uint32_t kMaxDataFileSize = 65535;
 
 // Codes of CTableException.
 enum : int32_t {
-    kTableCorrupt = 1,     // a line of the file does not fit its record format (or the file is empty)
+    kTableCorrupt = 1,     // a line of the file does not fit its record format
     kTableOpenFailed = 2,  // the file cannot be opened
     kTableReadFailed = 3,  // the file cannot be read whole (or is 65,536 bytes or more)
 };
@@ -51,9 +52,10 @@ void Scramble(void* bytes, size_t size, size_t offset = 0);
 // characters); a null format gives the directory alone. Collector-owned; null only without memory.
 CString* GetDataPath(const wchar_t* format, ...);
 
-// Before a database file is read: finishes an unfinished replacement of files in its folder (see
-// data/fileset.h). Throws code 2 with the path when the folder cannot be put in order.
-void RecoverDataFolder(const wchar_t* path);
+// Before a database file is read: takes hold of its folder for the read (no writer changes the
+// folder until hold is released) after finishing an unfinished replacement there (data/fileset.h).
+// Throws code 2 with the path when the folder cannot be held or put in order.
+void HoldDataFolder(FolderReadHold& hold, const wchar_t* path);
 
 // Reads the whole file into buffer as it is stored (no unscrambling). Throws code 2 when it cannot
 // be opened, code 3 when it cannot be read whole or holds 65,536 bytes or more (16-bit offsets).

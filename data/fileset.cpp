@@ -248,10 +248,18 @@ public:
             return false;
         }
         DWORD code = 0;
-        if (WhileBusy([&]() { return writer.ReplaceTarget(Path(target)); }, code))
+        if (WhileBusy([&]() { return ReadOnly(target) ? DWORD(ERROR_ACCESS_DENIED) : writer.ReplaceTarget(Path(target)); },
+                      code))
             return true;
         Fail(Path(target), L"cannot be replaced", code, true);
         return false;
+    }
+
+    // A read-only file is not replaced, on every system alike (Wine's rename would replace it).
+    bool ReadOnly(const std::wstring& name) const
+    {
+        DWORD attributes = GetFileAttributesW(Path(name).c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
     }
 
     // Renames from over to (replacing it).
@@ -261,6 +269,8 @@ public:
             return false;
         return WhileBusy(
             [&]() -> DWORD {
+                if (ReadOnly(to))
+                    return ERROR_ACCESS_DENIED;
                 bool moved =
                     MoveFileExW(Path(from).c_str(), Path(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
                 return moved ? ERROR_SUCCESS : GetLastError();
@@ -478,20 +488,26 @@ bool IsPlainFileName(const std::wstring& name)
     return true;
 }
 
-bool FolderLock::Acquire(const std::wstring& folder, DWORD wait, FileSetError& error)
+bool FolderLock::Acquire(const std::wstring& folder, DWORD wait, FileSetError& error, bool create)
 {
     Release();
     std::wstring path = JoinFolder(folder, kLockName);
     DWORD start = GetTickCount();
     DWORD pause = 5;
     for (;;) {
-        handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
+        handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
+            unsigned char state[9] = {};
             DWORD read = 0;
-            if (!ReadFile(handle, &found, 1, &read, nullptr) || read != 1)
-                found = 0;
+            if (!ReadFile(handle, state, sizeof(state), &read, nullptr))
+                read = 0;
+            found = read >= 1 ? char(state[0]) : 0;
+            foundSet = 0;
+            for (DWORD i = read == sizeof(state) ? 8 : 0; i > 0; --i)
+                foundSet = foundSet << 8 | state[i];
             marked = found;
+            set = foundSet;
             return true;
         }
         DWORD code = GetLastError();
@@ -501,6 +517,7 @@ bool FolderLock::Acquire(const std::wstring& folder, DWORD wait, FileSetError& e
             error = FileSetError();
             error.file = busy ? path : folder.empty() ? std::wstring(L".") : folder;
             error.code = code;
+            error.folderBusy = busy;
             error.what = busy ? L"another program is writing to this folder and did not finish within " +
                                     Seconds(wait) + L" seconds"
                               : std::wstring(L"the writer's lock (") + kLockName + L") cannot be taken in this folder";
@@ -513,11 +530,24 @@ bool FolderLock::Acquire(const std::wstring& folder, DWORD wait, FileSetError& e
 
 void FolderLock::Mark(char state)
 {
-    DWORD written = 0;
+    // The first mark of a change names a new set: one more than the last, or, in a folder whose sets
+    // were never named (or whose lock was deleted), the time, which no earlier name there can reach.
+    uint64_t next = set;
+    if (state == '1' && set == foundSet) {
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        next = foundSet ? foundSet + 1 : (uint64_t(now.dwHighDateTime) << 32 | now.dwLowDateTime);
+    }
+    unsigned char bytes[9] = {static_cast<unsigned char>(state)};
+    for (int i = 1; i < 9; ++i)
+        bytes[i] = static_cast<unsigned char>(next >> (8 * (i - 1)));
+    DWORD size = next == set && set == 0 ? 1 : 9, written = 0;
     OVERLAPPED start = {};  // offset 0, whatever was read or written before
-    if (handle != INVALID_HANDLE_VALUE && marked != state && WriteFile(handle, &state, 1, &written, &start) &&
-        written == 1)
+    if (handle != INVALID_HANDLE_VALUE && (marked != state || next != set) &&
+        WriteFile(handle, bytes, size, &written, &start) && written == size) {
         marked = state;
+        set = next;
+    }
 }
 
 void FolderLock::Release()
@@ -648,4 +678,23 @@ bool RecoverFolder(const std::wstring& folder, FileSetError* error, DWORD lockWa
         return false;
     }
     return Replacement(folder, lock, failure).Recover();
+}
+
+bool FolderReadHold::Take(const std::wstring& folder, DWORD wait, FileSetError* error)
+{
+    FileSetError local;
+    FileSetError& failure = error ? *error : local;
+    if (!lock.Acquire(folder, wait, failure, false)) {
+        // A folder without a lock file (or one that cannot be opened) was never written through it.
+        DWORD code = failure.code;
+        return !failure.folderBusy &&
+               (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_ACCESS_DENIED);
+    }
+    // Only a writer that did not finish can have left a journal.
+    if (lock.FoundInOrder())
+        return true;
+    if (Replacement(folder, lock, failure).Recover())
+        return true;
+    lock.Release();
+    return false;
 }

@@ -7,19 +7,25 @@
 // next and finds a journal finishes it, so readers see the whole old set or the whole new set.
 // A swap that cannot be made (a file held open, a read-only file on Windows) puts the old set back.
 // A set of one file needs no journal: its one swap replaces the file in a single step.
-// The lock file's one byte tells the next writer whether this one finished; only when it did not
-// does the next one search the folder for temporaries left behind and remove them.
+// The lock file's first byte tells the next writer whether this one finished; only when it did not
+// does the next one search the folder for temporaries left behind and remove them. The eight bytes
+// after it name the set of files the folder holds: every writer changes them before its first change.
+// A reader that takes the lock while it reads (FolderReadHold) sees one whole set and its name.
 //
-// Use: RecoverFolder(folder) before reading a folder; to write,
+// Use: FolderReadHold while reading files that must belong to one set (or RecoverFolder before
+// reading a folder); to write,
 //     FileSet set(folder); set.Add(L"country.dat", bytes); ...; if (!set.Commit()) show set.Error().Text();
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 // How long a writer waits for another writer's lock before it gives up.
 constexpr DWORD kFolderLockWait = 10000;
+// How long a reader waits: a writer holds the lock for the few swaps of one replacement.
+constexpr DWORD kFolderReadWait = 2000;
 
 // What went wrong, for a message.
 struct FileSetError {
@@ -27,6 +33,7 @@ struct FileSetError {
     std::wstring what;         // what failed, in plain words, e.g. "cannot be written"
     DWORD code = 0;            // the system's error code; 0 when the system reported none
     bool oldSetKept = true;    // false only when neither set is whole until the folder is next opened
+    bool folderBusy = false;   // another writer held the folder's lock for the whole wait
 
     // "file: what: the system's own text" (the last part only with a code).
     std::wstring Text() const;
@@ -52,12 +59,17 @@ public:
     FolderLock& operator=(const FolderLock&) = delete;
 
     // Retries while another writer holds the lock, for at most wait ms; false with error otherwise.
-    bool Acquire(const std::wstring& folder, DWORD wait, FileSetError& error);
+    // create false: a folder without a lock file is left without one (false, code ERROR_FILE_NOT_FOUND).
+    bool Acquire(const std::wstring& folder, DWORD wait, FileSetError& error, bool create = true);
     void Release();
     bool Held() const { return handle != INVALID_HANDLE_VALUE; }
 
     // Whether the holder before marked the folder in order (false for a lock never marked).
     bool FoundInOrder() const { return found == '0'; }
+    // The name of the set of files the folder held when the lock was taken (0: never named), and now
+    // (changed by MarkChanging).
+    uint64_t FoundSet() const { return foundSet; }
+    uint64_t Set() const { return set; }
     // Marks the folder as being changed (before the first change) or as holding no temporaries of
     // ours; a mark already there is not written again, one that cannot be written leaves the lock
     // as it was.
@@ -70,6 +82,8 @@ private:
     HANDLE handle = INVALID_HANDLE_VALUE;
     char found = 0;   // the mark when taken; 0 for none
     char marked = 0;  // the mark now
+    uint64_t foundSet = 0;
+    uint64_t set = 0;
 };
 
 // Lets several commits in one folder take its lock once: the first commit takes it, finishes an
@@ -78,16 +92,22 @@ private:
 // writer's end. A commit in another folder takes that folder's lock for itself.
 class FolderWriter {
 public:
-    FolderWriter() = default;
+    // lockWait: how long each commit through WriteWholeFile waits for another writer's lock.
+    explicit FolderWriter(DWORD lockWait = kFolderLockWait) : lockWait(lockWait) {}
     ~FolderWriter();
     FolderWriter(const FolderWriter&) = delete;
     FolderWriter& operator=(const FolderWriter&) = delete;
+
+    // The lock of the folder written (not held before the first commit).
+    const FolderLock& Lock() const { return lock; }
+    DWORD LockWait() const { return lockWait; }
 
 private:
     friend class FileSet;
     FolderLock lock;
     std::wstring folder;  // where the lock is held; empty before the first commit
     bool inOrder = true;  // no commit under this lock left anything behind
+    DWORD lockWait;
 };
 
 // The new content of some files of one folder, replaced together by Commit.
@@ -124,3 +144,18 @@ private:
 // (waiting at most lockWait ms) and finishes it or puts the old set back. true when the folder now
 // holds a whole set (at once when there is no journal); false with error (when given) otherwise.
 bool RecoverFolder(const std::wstring& folder, FileSetError* error = nullptr, DWORD lockWait = kFolderLockWait);
+
+// A reader's hold on a folder: while it is held no writer changes the folder, so what is read in
+// the meantime belongs to one set, which Set() names.
+class FolderReadHold {
+public:
+    // Takes the folder's lock (waiting at most wait ms) and finishes an unfinished replacement. A
+    // folder without a lock file, or where it cannot be opened at all, has never been written
+    // through it: true, nothing held, Set() 0 (a reader makes no lock file).
+    bool Take(const std::wstring& folder, DWORD wait = kFolderReadWait, FileSetError* error = nullptr);
+    void Release() { lock.Release(); }
+    uint64_t Set() const { return lock.Set(); }
+
+private:
+    FolderLock lock;
+};

@@ -223,13 +223,58 @@ AccessNumberTable accessNumberTable;
 
 namespace {
 
+// The set the loaded tables came from, when any was loaded since they were last emptied together.
+bool setKnown = false;
+uint64_t heldSet = 0;
+unsigned generation = 0;
+
+// Empties every table but keep (none when null) and counts a new generation.
+void EmptyTablesBut(const void* keep)
+{
+    if (keep != &countryTable)
+        countryTable.Clear();
+    if (keep != &operatorTable)
+        operatorTable.Clear();
+    if (keep != &providerTable)
+        providerTable.Clear();
+    if (keep != &accessNumberTable)
+        accessNumberTable.Clear();
+    ++generation;
+}
+
+// After table was loaded (whole or not): a load from another set than the one held empties the
+// others; the new table stays, as the first of its set.
+template <class Table>
+void NoteSet(Table& table)
+{
+    if (!table.SetKnown())
+        return;
+    if (setKnown && heldSet != table.Set())
+        EmptyTablesBut(&table);
+    heldSet = table.Set();
+    setKnown = true;
+}
+
+// Loads table with load, then makes sure it and the tables held come from one set.
+template <class Table, class Load>
+void LoadOneSet(Table& table, Load load)
+{
+    try {
+        load();
+    } catch (const CTableException&) {
+        NoteSet(table);
+        throw;
+    }
+    NoteSet(table);
+}
+
 template <class Table>
 void LoadWhenEmpty(Table& table, const wchar_t* name)
 {
     if (!table.IsEmpty())
         return;
     CString* path = GetDataPath(name);
-    table.Load(path ? path->Text() : nullptr);
+    LoadOneSet(table, [&] { table.Load(path ? path->Text() : nullptr); });
 }
 
 } // namespace
@@ -261,7 +306,7 @@ void LoadAccessNumberTable(const wchar_t* shortName)
     if (!IsPlainFileName(std::wstring(shortName ? shortName : L"") + L".dat"))
         throw CTableException(kTableOpenFailed, path->Text());
     if (accessNumberTable.IsEmpty())
-        accessNumberTable.Load(path->Text());
+        LoadOneSet(accessNumberTable, [&] { accessNumberTable.Load(path->Text()); });
 }
 
 void LoadAccessNumberTable(const char* shortName)
@@ -276,8 +321,27 @@ void LoadAccessNumberTable(const char* shortName)
 
 void ClearDatabaseTables()
 {
-    countryTable.Clear();
-    operatorTable.Clear();
-    providerTable.Clear();
-    accessNumberTable.Clear();
+    EmptyTablesBut(nullptr);
+    setKnown = false;
+}
+
+unsigned DatabaseGeneration()
+{
+    return generation;
+}
+
+void CheckDatabaseSet()
+{
+    if (!setKnown)
+        return;
+    CString* path = GetDataPath(nullptr);
+    FolderReadHold hold;
+    if (path && hold.Take(path->Text(), 0) && hold.Set() != heldSet)
+        ClearDatabaseTables();
+}
+
+void KeepDatabaseSetAfterOwnWrite(const FolderLock& lock)
+{
+    if (setKnown && heldSet == lock.FoundSet())
+        heldSet = lock.Set();
 }

@@ -91,3 +91,16 @@ void LoadAccessNumberTable(const char* shortName);
 void LoadAccessNumberTable(const wchar_t* shortName);
 // After an update: empties the four tables so that their next use reads the new files.
 void ClearDatabaseTables();
+
+// The tables never combine two sets of database files: a load that finds the folder holding another
+// set (FolderLock::Set) than the tables already loaded keeps what it read and empties the others, so
+// that their next use reads them from the same set. Each such change (and ClearDatabaseTables)
+// counts one more generation: a page that shows table contents refills when it changed.
+unsigned DatabaseGeneration();
+// Whether the folder of the installation still holds the set the tables came from; when it does not,
+// empties the tables (a new generation). Takes the folder's lock for a moment; a folder busy with a
+// writer counts as unchanged until the next check. For a page about to be shown.
+void CheckDatabaseSet();
+// After the applet's own commit in the installation folder under lock: the set it named anew still
+// holds the database files that the tables came from (when no one else wrote in between).
+void KeepDatabaseSetAfterOwnWrite(const FolderLock& lock);

@@ -17,17 +17,24 @@ public:
     RecordTable(const RecordTable&) = delete;
     RecordTable& operator=(const RecordTable&) = delete;
 
-    // Null path: nothing. Else keeps the path (259 characters at most), finishes an unfinished
-    // replacement in its folder, reads and unscrambles the file and appends one record per line. Throws CTableException (code 1 with this path for a bad
-    // line or a zero-byte file, 2 and 3 from ReadDataFile); records before a bad line stay.
+    // Null path: nothing. Else keeps the path (259 characters at most), reads and unscrambles the
+    // file while holding its folder (HoldDataFolder), notes the set the file belongs to, and appends
+    // one record per line. Throws CTableException (code 1 with this path for a bad line, 2 and 3 from
+    // HoldDataFolder and ReadDataFile); records before a bad line stay, and so does the set noted.
     void Load(const wchar_t* path)
     {
         if (!path)
             return;
         lstrcpynW(this->path, path, 260);
-        RecoverDataFolder(path);
         DataFileBuffer buffer;
-        ReadDataFile(buffer, path);
+        {
+            FolderReadHold hold;
+            setKnown = false;
+            HoldDataFolder(hold, path);
+            set = hold.Set();
+            setKnown = true;
+            ReadDataFile(buffer, path);
+        }
         try {
             ParseBuffer(buffer.data, buffer.size);
         } catch (CTableException& error) {
@@ -37,12 +44,10 @@ public:
         }
     }
 
-    // Parses unscrambled data, one record per line, appending each. A bad line, or no data at all
-    // (decision: a zero-byte file is a corrupt file, not an empty table), throws code 1 without text.
+    // Parses unscrambled data, one record per line, appending each; a bad line throws code 1 without
+    // text. A zero-byte file is an empty table, not a corrupt one.
     void ParseBuffer(const char* data, uint32_t size)
     {
-        if (!data || size == 0)
-            throw CTableException(kTableCorrupt);
         const char* line = nullptr;
         while (NextLine(data, size, line)) {
             std::unique_ptr<Record> record(new Record());
@@ -72,15 +77,23 @@ public:
             delete record;
         records.clear();
         cursor = 0;
+        set = 0;
+        setKnown = false;
     }
 
     bool IsEmpty() const { return records.empty(); }
     size_t Count() const { return records.size(); }
     // The path the table was last loaded from (empty before the first Load).
     const wchar_t* Path() const { return path; }
+    // The set of files (FolderLock::Set, 0 in a folder never named) of the last Load, when it got
+    // as far as holding the folder; not known after Clear.
+    bool SetKnown() const { return setKnown; }
+    uint64_t Set() const { return set; }
 
 private:
     std::vector<Record*> records;
     wchar_t path[260] = {};
     size_t cursor = 0;
+    uint64_t set = 0;
+    bool setKnown = false;
 };

@@ -162,7 +162,7 @@ bool WriteWholeFile(const wchar_t* path, std::string bytes, FileSetError* error,
     std::wstring folder, name;
     SplitPath(path ? path : L"", folder, name);
     FileSet set(folder);
-    bool ok = set.Add(name, std::move(bytes)) && (writer ? set.Commit(*writer) : set.Commit());
+    bool ok = set.Add(name, std::move(bytes)) && (writer ? set.Commit(*writer, writer->LockWait()) : set.Commit());
     if (!ok && error) {
         *error = set.Error();
         if (error->file.empty()) {  // the name itself was refused

@@ -32,6 +32,18 @@ private:
     const char* end;
 };
 
+// A store of more records than its 16-bit count can say is not written.
+bool TooManyRecords(const wchar_t* path, FileSetError* error)
+{
+    if (error) {
+        *error = FileSetError();
+        error->file = path;
+        error->what = L"holds more records than the file can";
+        error->code = ERROR_FILE_TOO_LARGE;
+    }
+    return false;
+}
+
 void Append(std::string& out, const void* bytes, size_t size)
 {
     out.append(static_cast<const char*>(bytes), size);
@@ -75,21 +87,24 @@ bool ProfileStore::Load(const wchar_t* path)
     return true;
 }
 
-bool ProfileStore::Save(FolderWriter* writer)
+bool ProfileStore::Encode(std::string& bytes, FileSetError* error) const
 {
     if (records.size() > kMaxStoreRecords)
-        return false;
+        return TooManyRecords(path, error);
     StoreHeader written = header;
     written.count = uint16_t(records.size());
-    std::string bytes;
+    bytes.clear();
     bytes.reserve(sizeof(written) + records.size() * sizeof(ProfileRecord));
     Append(bytes, &written, sizeof(written));
     for (const ProfileRecord* record : records)
         Append(bytes, record, sizeof(ProfileRecord));
-    if (!WriteWholeFile(path, std::move(bytes), nullptr, writer))
-        return false;
-    header.count = written.count;
     return true;
+}
+
+bool ProfileStore::Save(FolderWriter* writer, FileSetError* error)
+{
+    std::string bytes;
+    return Encode(bytes, error) && WriteWholeFile(path, std::move(bytes), error, writer);
 }
 
 uint16_t ProfileStore::AddNew()
@@ -217,10 +232,10 @@ bool CardSettingsStore::Load(const wchar_t* path)
     return true;
 }
 
-bool CardSettingsStore::Save(FolderWriter* writer)
+bool CardSettingsStore::Encode(std::string& bytes, FileSetError* error) const
 {
     if (records.size() > kMaxStoreRecords)
-        return false;
+        return TooManyRecords(path, error);
     StoreHeader written = header;
     written.count = uint16_t(records.size());
     // Sized first: a thousand records grown piece by piece would be copied over and over.
@@ -233,7 +248,7 @@ bool CardSettingsStore::Save(FolderWriter* writer)
             total += sizeof(sizes) + sizes[0] * sizeof(wchar_t) + sizes[1];
         }
     }
-    std::string bytes;
+    bytes.clear();
     bytes.reserve(total);
     Append(bytes, &written, 8);
     for (const CardSettingsRecord* record : records) {
@@ -247,10 +262,13 @@ bool CardSettingsStore::Save(FolderWriter* writer)
             Append(bytes, record->sequences[slot], sizes[1]);
         }
     }
-    if (!WriteWholeFile(path, std::move(bytes), nullptr, writer))
-        return false;
-    header.count = written.count;
     return true;
+}
+
+bool CardSettingsStore::Save(FolderWriter* writer, FileSetError* error)
+{
+    std::string bytes;
+    return Encode(bytes, error) && WriteWholeFile(path, std::move(bytes), error, writer);
 }
 
 bool CardSettingsStore::Find(int32_t provider, int32_t code, int32_t homeCode, CardSettingsRecord*& record)

@@ -4,9 +4,11 @@
 #pragma once
 #include <windows.h>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class FolderWriter;
+struct FileSetError;
 
 #pragma pack(push, 1)
 // The common header; profiles.dat adds current and reserved (12 bytes), settings.dat stops at count (8).
@@ -43,8 +45,10 @@ public:
     // before it kept).
     bool Load(const wchar_t* path);
     // Writes the header (count = records held) and every record to the path (under writer's lock
-    // when given); false and the old file untouched when anything fails.
-    bool Save(FolderWriter* writer = nullptr);
+    // when given); false and the old file untouched when anything fails, error (when given) says why.
+    bool Save(FolderWriter* writer = nullptr, FileSetError* error = nullptr);
+    // The file's bytes as Save writes them; false (error says why, when given) for a store too large.
+    bool Encode(std::string& bytes, FileSetError* error = nullptr) const;
     // Appends an all-zero record and returns its index; 65,535 (no record added) when the store is full.
     uint16_t AddNew();
     // false when index is not below the number of records.
@@ -95,8 +99,9 @@ public:
     // a sequence over 128 bytes returns false and keeps the records read before it.
     bool Load(const wchar_t* path);
     // Writes the 8-byte header (count = records held) and every record (under writer's lock when
-    // given); false and the old file untouched when anything fails.
-    bool Save(FolderWriter* writer = nullptr);
+    // given); false and the old file untouched when anything fails, error (when given) says why.
+    bool Save(FolderWriter* writer = nullptr, FileSetError* error = nullptr);
+    bool Encode(std::string& bytes, FileSetError* error = nullptr) const;
     // The first record whose three keys all match, or false.
     bool Find(int32_t provider, int32_t code, int32_t homeCode, CardSettingsRecord*& record);
     // Find, else a new record with these keys and empty slots; null only when 65,535 are held.

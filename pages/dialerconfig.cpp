@@ -179,7 +179,16 @@ bool PublishDialerConfig(const DialerPageInputs& inputs, CTableException* failur
 {
     bool failed = false;
     CRegKey settings(HKEY_CURRENT_USER, kSettingsKey);  // opened once for reading and writing
-    DialerSources sources = GatherDialerSources(settings, inputs, failed, failure);
+    // Every value from the set of database files the folder holds now: gathered again when a load
+    // on the way met a new set, which empties the tables gathered before it.
+    CheckDatabaseSet();
+    DialerSources sources;
+    for (int tries = 0; tries < 3; ++tries) {
+        unsigned generation = DatabaseGeneration();
+        sources = GatherDialerSources(settings, inputs, failed, failure);
+        if (generation == DatabaseGeneration())
+            break;
+    }
     WriteDialerConfig(settings, ComputeDialerConfig(inputs, sources));
     return !failed;
 }

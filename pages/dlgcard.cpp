@@ -57,17 +57,19 @@ LRESULT CDlgCard::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     return CDialog::WindowProc(message, wParam, lParam);
 }
 
-// A step whose code is unknown, whose parameter or digits lie past the length, or that claims
-// more than 15 digits, is corrupt: the steps before it are shown, nothing after it is read.
+// A step whose code is unknown, whose digits lie past the length, or that claims more than 15
+// digits, is corrupt: the steps before it are shown, nothing after it is read.
 void CDlgCard::DecodeSequence()
 {
     unsigned length = sequenceLength < kSequenceBuffer ? sequenceLength : kSequenceBuffer;
     for (unsigned p = 0; p < length;) {
         SequenceStep step{};
         step.code = sequence[p];
-        bool known = step.code >= kStepAccessNumber && step.code <= kStepDigits && p + 2 <= length;
+        // While a code byte remains it is read with the byte after it, even past the length (the
+        // buffer holds it): a lone last step of codes 1 to 5 is kept. Digits must lie within the length.
+        bool known = step.code >= kStepAccessNumber && step.code <= kStepDigits;
         if (known) {
-            step.param = sequence[p + 1];
+            step.param = p + 1 < kSequenceBuffer ? sequence[p + 1] : 0;
             if (step.code == kStepDigits)
                 known = step.param <= kMaxDigits && p + 2 + step.param <= length;
         }
@@ -101,8 +103,8 @@ void CDlgCard::FillAccessNumbers()
             snprintf(entry, sizeof(entry), "%.19s (%.63s)", record->number, record->description);
         else
             snprintf(entry, sizeof(entry), "%.19s", record->number);
-        wchar_t wide[86] = {};
-        MultiByteToWideChar(CP_ACP, 0, entry, -1, wide, 85);
+        wchar_t wide[86] = {};  // 85 characters and the terminator
+        MultiByteToWideChar(CP_ACP, 0, entry, -1, wide, 86);
         SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide));
     }
     if (!current[0])

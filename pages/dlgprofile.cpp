@@ -30,7 +30,14 @@ INT_PTR CDlgProfileName::OnInitDialog(WPARAM wParam, LPARAM lParam)
     SetFocus(GetDlgItem(window, IDC_PROFILE_NAME));
     SHSipPreference(window, SIP_UP);
     try {
-        FillLists();
+        // Both lists from one set of database files: filled again when a load met a new set.
+        CheckDatabaseSet();
+        for (int tries = 0; tries < 3; ++tries) {
+            unsigned generation = DatabaseGeneration();
+            FillLists();
+            if (generation == DatabaseGeneration())
+                break;
+        }
     } catch (const CTableException& error) {
         // The dialog still opens, with the lists as far as they were filled.
         ShowTableError(window, error);

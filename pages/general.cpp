@@ -1,7 +1,12 @@
 #include "pages/general.h"
 
+#include <commctrl.h>
+
+#include "base/module.h"
 #include "data/datafile.h"
 #include "data/fileset.h"
+#include "data/records.h"
+#include "data/safefile.h"
 #include "pages/dialerconfig.h"
 #include "pages/dlgprofile.h"
 #include "pages/dlgutils.h"
@@ -28,6 +33,10 @@ void CFrmGeneral::FillProfiles()
 {
     uint16_t count = uint16_t(profileStore.Count());
     if (count > 0) {
+        // A stored index out of range makes the first profile current: what the list shows
+        // selected is what Card settings shows and what OK publishes.
+        if (profileStore.Current() >= count)
+            profileStore.SetCurrent(0);
         unsigned current = profileStore.Current();
         for (unsigned i = 0; i < count; ++i) {
             ProfileRecord* record = nullptr;
@@ -40,7 +49,6 @@ void CFrmGeneral::FillProfiles()
             if (i == current)
                 SendDlgItemMessageW(window, IDC_PROFILES, CB_SETCURSEL, WPARAM(entry), 0);
         }
-        // An index out of range leaves the last profile listed as the current one.
         ProfileRecord* record = nullptr;
         if (profileStore.Get(current, record))
             currentProfile = record;
@@ -67,7 +75,7 @@ LRESULT CFrmGeneral::OnCommand(WPARAM wParam, LPARAM lParam)
 {
     WORD id = LOWORD(wParam), code = HIWORD(wParam);
     if (id == IDOK)
-        Apply();
+        saveFailed = !Apply();
     else if (id == IDC_PROFILES && code == CBN_SELCHANGE)
         SelectionChanged();
     else if (id == IDC_NEW_PROFILE && code == BN_CLICKED)
@@ -79,19 +87,95 @@ LRESULT CFrmGeneral::OnCommand(WPARAM wParam, LPARAM lParam)
     return CFormWnd::OnCommand(wParam, lParam);
 }
 
-void CFrmGeneral::Apply()
+namespace {
+
+std::wstring LoadText(UINT id)
 {
-    SyncEnable(true);
-    {
-        // The stores replace their files only when written whole; a failed save leaves the old
-        // file. Both lie in the installation folder, whose lock is taken once for the two.
-        FolderWriter writer;
-        profileStore.Save(&writer);
-        // A store never loaded in this opening is empty and leaves "settings.dat" as it is.
-        if (cardSettingsStore.Count() > 0)
-            cardSettingsStore.Save(&writer);
+    CString text;
+    text.LoadResource(moduleInstance, id);
+    return text.Text();
+}
+
+bool SamePath(const std::wstring& a, const wchar_t* b)
+{
+    return CompareStringOrdinal(a.c_str(), -1, b, -1, TRUE) == CSTR_EQUAL;
+}
+
+}  // namespace
+
+std::wstring SaveFailureText(const std::wstring& path, const FileSetError& error)
+{
+    std::wstring reason = error.folderBusy ? LoadText(IDS_SAVE_FOLDER_BUSY)
+                          : error.code     ? SystemErrorText(error.code)
+                                           : LoadText(IDS_SAVE_NOT_WHOLE);
+    return LoadText(IDS_SAVE_FAILED) + L"\n\n" + path + L"\n\n" + reason + L".\n\n" + LoadText(IDS_SAVE_CHANGES_KEPT);
+}
+
+bool CFrmGeneral::SaveUserFiles(FileSetError& error, std::wstring& file)
+{
+    file = profileStore.Path();
+    std::string profiles, settings;
+    if (!profileStore.Encode(profiles, &error))
+        return false;
+    // A store never loaded in this opening is empty and leaves "settings.dat" as it is.
+    bool withSettings = cardSettingsStore.Count() > 0;
+    if (withSettings && !cardSettingsStore.Encode(settings, &error)) {
+        file = cardSettingsStore.Path();
+        return false;
     }
+    // One set: the registry is published only when both files hold what it will describe.
+    std::wstring folder, name, settingsFolder, settingsName;
+    SplitPath(profileStore.Path(), folder, name);
+    SplitPath(cardSettingsStore.Path(), settingsFolder, settingsName);
+    FolderWriter writer(kSaveLockWait);
+    FileSet set(folder);
+    bool saved = set.Add(name, std::move(profiles));
+    if (withSettings && saved && SamePath(settingsFolder, folder.c_str())) {
+        saved = set.Add(settingsName, std::move(settings));
+        withSettings = false;
+    }
+    saved = saved && set.Commit(writer, kSaveLockWait);
+    error = set.Error();
+    if (saved && withSettings) {  // a store kept elsewhere is saved on its own, after the profiles
+        saved = cardSettingsStore.Save(&writer, &error);
+        file = cardSettingsStore.Path();
+    }
+    if (!saved) {
+        if (error.file.empty())
+            error.code = ERROR_INVALID_NAME;  // a path that names no file
+        else if (SamePath(error.file, cardSettingsStore.Path()))
+            file = cardSettingsStore.Path();
+        return false;
+    }
+    KeepDatabaseSetAfterOwnWrite(writer.Lock());
+    return true;
+}
+
+bool CFrmGeneral::Apply()
+{
+    FileSetError error;
+    std::wstring file;
+    if (!SaveUserFiles(error, file)) {
+        // Nothing is published: the registry never describes profiles that the file does not hold.
+        CString caption;
+        caption.LoadResource(moduleInstance, IDS_APP_NAME);
+        HWND sheet = GetParent(window);
+        MessageBoxW(sheet ? sheet : window, SaveFailureText(file, error).c_str(), caption.Text(),
+                    MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    SyncEnable(true);
     PublishDialerConfig();
+    return true;
+}
+
+LRESULT CFrmGeneral::OnNotify(WPARAM wParam, NMHDR* header)
+{
+    saveFailed = false;
+    LRESULT answer = CFrmPage::OnNotify(wParam, header);
+    if (header && header->code == UINT(PSN_APPLY) && saveFailed)
+        return PSNRET_INVALID_NOCHANGEPAGE;
+    return answer;
 }
 
 void CFrmGeneral::SelectionChanged()

@@ -1,10 +1,21 @@
 // "General": card dialing on or off and the card profiles; its OK saves the stores and publishes
 // the dialer configuration.
 #pragma once
+#include <string>
+
+#include "data/fileset.h"
 #include "data/stores.h"
 #include "pages/frmutils.h"
 
 class CFrmProvider;
+
+// How long OK waits for another program's lock on the installation folder before it says so.
+constexpr DWORD kSaveLockWait = 500;
+
+// The box text when OK cannot save: string 1060, the file's path, the reason (string 1061 when
+// another writer held the folder, else the system's text, or string 1062 without one) and string
+// 1063, each after a blank line.
+std::wstring SaveFailureText(const std::wstring& path, const FileSetError& error);
 
 class CFrmGeneral : public CFrmPage {
 public:
@@ -12,9 +23,13 @@ public:
     // publishing.
     explicit CFrmGeneral(CFrmProvider& provider);
 
-    // OK (1): "Enable", "profiles.dat", "settings.dat" when it holds records, then publishing.
-    // The profile list and New, Edit, Delete. Every command then goes to the form's version.
+    // OK (1): "profiles.dat" and "settings.dat" (when it holds records) as one set, then "Enable" and
+    // publishing; a save that fails is shown and nothing else is written. The profile list and New,
+    // Edit, Delete. Every command then goes to the form's version.
     LRESULT OnCommand(WPARAM wParam, LPARAM lParam) override;
+    // PSN_APPLY as the form has it, answered PSNRET_INVALID_NOCHANGEPAGE when the save failed: the
+    // sheet stays open with every edit, so that OK can be pressed again.
+    LRESULT OnNotify(WPARAM wParam, NMHDR* header) override;
 
     // save: "Enable" from the radio buttons; else the radio buttons from "Enable" and the Card
     // settings page's provider refreshed.
@@ -34,7 +49,11 @@ private:
     // Appends every profile of the store to the list (which it never empties) and enables Edit
     // and Delete when there is one.
     void FillProfiles();
-    void Apply();
+    // true when saved and published; false when the save failed (shown).
+    bool Apply();
+    // Replaces the stores' files as one set under a short wait for the folder; false with the error
+    // and the path of the file it concerns.
+    bool SaveUserFiles(FileSetError& error, std::wstring& file);
     void SelectionChanged();
     void NewProfile();
     void EditProfile();
@@ -44,4 +63,5 @@ private:
     void EnableEditing(bool enable);
 
     CFrmProvider& provider;
+    bool saveFailed = false;  // the last OK could not save
 };

@@ -1,5 +1,7 @@
 #include "pages/provider.h"
 
+#include <commctrl.h>
+
 #include "base/registry.h"
 #include "data/datafile.h"
 #include "data/records.h"
@@ -38,19 +40,20 @@ void CFrmProvider::UpdateProvider()
 {
     EnableControls();
     ProfileRecord* record = nullptr;
-    if (!profileStore.Get(profileStore.Current(), record)) {
-        currentProfile = nullptr;
+    currentProfile = profileStore.Get(profileStore.Current(), record) ? record : nullptr;
+    if (!currentProfile || !initialised || !window)
         return;
-    }
-    currentProfile = record;
-    if (!initialised || !window)
-        return;
+    // The first profile made after the page was shown decides between Local and Home calls at once.
+    ShowCallsButton(CountryCodeOf(uint32_t(GetSelItemData(window, IDC_LOCATIONS))));
     try {
         LoadProviderTable();
     } catch (const CTableException& error) {
         ShowTableError(window, error);
         return;
     }
+    // A load that found a new set of database files emptied the country table the list came from.
+    if (shownGeneration != DatabaseGeneration())
+        FillLocations();
     if (record->provider > 0xFFFF)
         return;  // -1 from an empty provider list names no provider
     if (ProviderRecord* provider = FindProvider(providerTable, uint16_t(record->provider))) {
@@ -68,6 +71,20 @@ void CFrmProvider::FillLocations()
         CRegKey root(HKEY_CURRENT_USER, kSettingsKey);
         stored = root.Value("CurrentLocation").GetNumber();
     }
+    // Filled again when a load on the way (detection reads "providers.dat") met a new set of files.
+    for (int tries = 0; tries < 3; ++tries) {
+        unsigned generation = DatabaseGeneration();
+        if (!FillLocationList(stored))
+            return;
+        shownGeneration = generation;
+        if (generation == DatabaseGeneration())
+            break;
+    }
+    ShowCallsButton(CountryCodeOf(uint32_t(GetSelItemData(window, IDC_LOCATIONS))));
+}
+
+bool CFrmProvider::FillLocationList(DWORD stored)
+{
     HWND list = GetDlgItem(window, IDC_LOCATIONS);
     try {
         int detected = stored ? 0 : DetectCurrentLocation();
@@ -84,9 +101,22 @@ void CFrmProvider::FillLocations()
         }
     } catch (const CTableException& error) {
         ShowTableError(window, error);
-        return;
+        return false;
     }
-    ShowCallsButton(CountryCodeOf(uint32_t(GetSelItemData(window, IDC_LOCATIONS))));
+    return true;
+}
+
+LRESULT CFrmProvider::OnNotify(WPARAM wParam, NMHDR* header)
+{
+    // Shown again: the files may have been replaced meanwhile by another program.
+    if (header && header->code == UINT(PSN_SETACTIVE) && initialised) {
+        CheckDatabaseSet();
+        if (shownGeneration != DatabaseGeneration()) {
+            FillLocations();
+            UpdateProvider();
+        }
+    }
+    return CFrmPage::OnNotify(wParam, header);
 }
 
 void CFrmProvider::ShowCallsButton(uint32_t code)
@@ -128,6 +158,12 @@ void CFrmProvider::EditSequence(int slot)
     if (cardSettingsStore.IsEmpty())
         if (CString* path = GetDataPath(L"settings.dat"))
             cardSettingsStore.Load(path->Text());
+    // The provider and its access numbers come from the set the page shows.
+    CheckDatabaseSet();
+    if (shownGeneration != DatabaseGeneration()) {
+        FillLocations();
+        UpdateProvider();
+    }
 
     // The provider table as UpdateProvider loaded it; not loaded here.
     wchar_t shortName[16] = {};

@@ -13,6 +13,9 @@ public:
     // The location list switches Local/Home calls; Detect; the three sequence buttons. OK is
     // ignored; every command then goes to the dialog's version.
     LRESULT OnCommand(WPARAM wParam, LPARAM lParam) override;
+    // On PSN_SETACTIVE: when the installation folder holds another set of database files than the
+    // page shows, the tables are emptied and the page filled again from the new set.
+    LRESULT OnNotify(WPARAM wParam, NMHDR* header) override;
 
     // Takes the profile store's current profile and shows its provider (the box only once the
     // page was initialised). Also called while the page has no window.
@@ -27,6 +30,8 @@ public:
     bool initialised = false;
     // The profile store's current profile, or none; kept while the page has no window.
     ProfileRecord* currentProfile = nullptr;
+    // DatabaseGeneration() when the location list was filled.
+    unsigned shownGeneration = 0;
 
 protected:
     void OnInitPage() override;
@@ -34,6 +39,9 @@ protected:
 private:
     // "Local calls" when the location's country code code is the profile's home, else "Home calls".
     void ShowCallsButton(uint32_t code);
+    // The location list from "country.dat", stored selected else detected; false after a table
+    // error (shown).
+    bool FillLocationList(DWORD stored);
     void Detect();
     // Runs the sequence editor on slot of the card settings of (provider, location, home); the
     // record is created only when the editor ends with OK.

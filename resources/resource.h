@@ -38,6 +38,12 @@
 #define IDS_TABLE_OPEN_FAILED       1055
 #define IDS_TABLE_READ_FAILED       1056
 
+// Strings: the user's files not saved
+#define IDS_SAVE_FAILED             1060
+#define IDS_SAVE_FOLDER_BUSY        1061
+#define IDS_SAVE_NOT_WHOLE          1062
+#define IDS_SAVE_CHANGES_KEPT       1063
+
 // Images and menus
 #define IDR_HEADER                  10000   // "GIF": page header strip on normal screens
 #define IDR_HEADER_HI               11000   // "GIF": the same strip for 192-dpi screens (IDR_HEADER + 1000)

@@ -95,6 +95,22 @@ for i in 2 3 4; do
     ctl show "$i"
     picture "$i-${names[$i]}"
 done
+# OK while another program holds the installation folder's lock: the applet says that nothing was
+# saved and keeps the sheet open. OK is pressed only once the lock is held, so nothing is saved.
+if [ -n "$install" ]; then
+    lock=$("$WINE64" winepath -w "$install/dialpass.lock" 2>/dev/null)
+    coproc holder { exec "$WINE64" "$build/bin/sheetctl.exe" hold "$lock"; }
+    held=
+    read -r -t 30 held <&"${holder[0]}" || true
+    if [ "${held%$'\r'}" = held ]; then
+        ctl ok
+        ctl dialog "Kestrova Dialpass" 30
+        picture walk-3-not-saved
+        ctl answer
+    fi
+    kill "$holder_PID" 2>/dev/null || true
+    wait "$holder_PID" 2>/dev/null || true
+fi
 ctl close
 wait "$host" || true
 host=

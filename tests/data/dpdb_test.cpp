@@ -251,7 +251,8 @@ TEST(Dpdb, RefusesWhatTheAppletWouldMisread)
 }
 
 // Sources may end their lines with LF; the installed files always end them with CR LF (the applet
-// would read two lines as one). A file that "manufacturers.dat" does not name is not installed.
+// would read two lines as one). A file that "manufacturers.dat" does not name is not installed; an
+// empty file is an empty list to the applet, so it is installed with a warning.
 TEST(Dpdb, BuildWritesCrLfFromLfSourcesAndInstallsOnlyNamedFiles)
 {
     TempDir source, target;
@@ -259,6 +260,7 @@ TEST(Dpdb, BuildWritesCrLfFromLfSourcesAndInstallsOnlyNamedFiles)
     for (const auto& file : kSources)
         lf.emplace_back(file.first, LfOnly(file.second));
     lf[1].second = "26201;49;\n26202;49;";  // the last line without a line end
+    lf[3].second = "";
     WriteSources(source, lf);
     ASSERT_TRUE(WriteBytes(source / L"Stray.dat", "1;1;\r\n"));
     const std::wstring out = target / L"nested\\out";
@@ -266,8 +268,10 @@ TEST(Dpdb, BuildWritesCrLfFromLfSourcesAndInstallsOnlyNamedFiles)
     EXPECT_EQ(run.exitCode, 0u) << run.output;
     EXPECT_TRUE(run.Has("Stray.dat: warning: not named by manufacturers.dat; not installed")) << run.output;
     EXPECT_FALSE(FileExists(out + L"\\Stray.dat"));
+    EXPECT_TRUE(run.Has("Sample.dat: warning: empty file: the applet reads it as an empty list")) << run.output;
     EXPECT_EQ(Unscrambled(out + L"\\providers.dat"), "26201;49;\r\n26202;49;\r\n");
-    for (const auto& file : {kSources[0], kSources[2], kSources[3]})
+    EXPECT_EQ(Unscrambled(out + L"\\Sample.dat"), "");
+    for (const auto& file : {kSources[0], kSources[2]})
         EXPECT_EQ(Unscrambled(out + L"\\" + file.first), file.second) << Narrow(file.first);
 }
 

@@ -133,7 +133,7 @@ TEST(RecordTable, WholeFiles)
         {"a field looked for past the line's end", "26201;\r\n49;\r\n", 1, 0},
         {"empty line between", "1;49;\r\n\r\n2;43;\r\n", 1, 1},
         {"empty line at the end", "1;49;\r\n2;43;\r\n\r\n", 1, 2},
-        {"zero bytes", "", 1, 0},
+        {"zero bytes: an empty table", "", 0, 0},
         {"65,535 bytes", largest, 0, 5958},
         {"65,536 bytes", largest + "\r", 3, 0},
         {"missing", "", 2, 0},

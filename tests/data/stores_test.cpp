@@ -191,19 +191,36 @@ TEST(StoreSave, AFailedSaveLeavesTheOldFileIntact)
         EXPECT_EQ(ReadBytes(dir / L"profiles.dat") + ReadBytes(dir / L"settings.dat"), oldProfiles + oldSettings) << what;
         EXPECT_EQ(Names(dir.Path()), "dialpass.lock profiles.dat settings.dat") << what;  // no temporary left
     };
+    // Each failure says which file and the system's reason, for the message of OK.
+    auto expectError = [&](const FileSetError& error, const wchar_t* file, DWORD code, const char* what) {
+        EXPECT_EQ(Narrow(error.file), Narrow(dir / file)) << what;
+        EXPECT_EQ(error.code, code) << what;
+    };
     for (long long limit : {0ll, 8ll, 12ll, 147ll}) {  // settings.dat would take 148 bytes
+        FileSetError error;
         SafeFileWriter::SetWriteLimitForTesting(limit);
-        EXPECT_FALSE(profiles.Save()) << limit;
+        EXPECT_FALSE(profiles.Save(nullptr, &error)) << limit;
+        expectError(error, L"profiles.dat", ERROR_DISK_FULL, "disk full");
         SafeFileWriter::SetWriteLimitForTesting(limit);
-        EXPECT_FALSE(settings.Save()) << limit;
+        EXPECT_FALSE(settings.Save(nullptr, &error)) << limit;
+        expectError(error, L"settings.dat", ERROR_DISK_FULL, "disk full");
         expectOldFiles("disk full");
     }
     SafeFileWriter::SetWriteLimitForTesting(-1);
 
     HANDLE lock = CreateFileW((dir / L"profiles.dat").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_FALSE(profiles.Save());
+    FileSetError error;
+    EXPECT_FALSE(profiles.Save(nullptr, &error));
+    EXPECT_NE(error.code, 0u);
     CloseHandle(lock);
     expectOldFiles("locked");
+
+    // A read-only file is kept on every system (Wine's rename alone would replace it).
+    SetFileAttributesW((dir / L"settings.dat").c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(settings.Save(nullptr, &error));
+    expectError(error, L"settings.dat", ERROR_ACCESS_DENIED, "read-only");
+    SetFileAttributesW((dir / L"settings.dat").c_str(), FILE_ATTRIBUTE_NORMAL);
+    expectOldFiles("read-only");
 
     // No writer's lock can be taken (waiting for another writer is the lock's own test).
     ASSERT_TRUE(DeleteFileW((dir / L"dialpass.lock").c_str()));

@@ -3,13 +3,18 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "data/datafile.h"
 #include "data/datatest.h"
+#include "data/fileset.h"
 #include "data/stores.h"
+#include "pages/general.h"
 #include "resources/resource.h"
 #include "support/dialogdriver.h"
 #include "support/sheetdriver.h"
@@ -180,10 +185,7 @@ TEST_F(CardWorkflow, FromAFreshInstallToAPublishedConfiguration)
     for (int id : kCardControls)
         EXPECT_TRUE(Enabled(1, id)) << "control " << id << " with a profile";
     EXPECT_EQ(WindowText(driver.Control(1, IDC_CARD_PROVIDER)), L"Brightwren Telecard");
-    // The button was set when the list was filled, without a profile; a new profile changes only the
-    // provider box until the location list is touched.
-    EXPECT_TRUE(Visible(1, IDC_HOME_CALLS));
-    PickLocation(0);
+    // The list was filled without a profile (Home calls); the first profile switches the button at once.
     EXPECT_TRUE(Visible(1, IDC_LOCAL_CALLS)) << "home and location are both Germany";
     EXPECT_FALSE(Visible(1, IDC_HOME_CALLS));
     RunEditor(IDC_INTERNATIONAL_CALLS, {IDC_CARD_ADD_ACCESS, IDC_CARD_ADD_ACCOUNT, IDC_CARD_ADD_PIN, IDC_CARD_ADD_DESTINATION},
@@ -269,7 +271,8 @@ TEST_F(CardWorkflow, EditAndDeleteProfiles)
                                           {kDefaultsKey, L"CountryCode", L"dword:43"}, {kInternationalKey, L"Length", L"dword:0"}});
 }
 
-// Cancel writes nothing and forgets what was typed; a stored location no longer in "country.dat".
+// Cancel writes nothing and forgets what was typed; a stored location no longer in "country.dat"; a
+// stored current profile out of range.
 TEST_F(CardWorkflow, CancelAndAVanishedLocation)
 {
     StoreProfiles({L"Travel"});
@@ -293,6 +296,16 @@ TEST_F(CardWorkflow, CancelAndAVanishedLocation)
     EXPECT_FALSE(datatest::FileExists(install / L"settings.dat")) << "the cancelled sequence was saved";
     ExpectValues("location 999", {{kConfigKey, L"CurrentLocation", L"dword:999"}, {kDefaultsKey, L"Name", L"sz:Travel"},
                                   {kDefaultsKey, L"CountryCode", L"dword:1"}, {kInternationalKey, L"Length", L"no key"}});
+
+    // A stored current index out of range: the first profile is current, shown and published.
+    StoreProfiles({L"Other"}, 5);
+    SetRegNumber(kConfigKey, L"CurrentLocation", 276);
+    ASSERT_NE(driver.Open(), nullptr);
+    EXPECT_EQ(Selected(driver.Control(0, IDC_PROFILES)), L"Travel");
+    ASSERT_NE(driver.ShowPage(1), nullptr);
+    EXPECT_EQ(WindowText(driver.Control(1, IDC_CARD_PROVIDER)), L"Brightwren Telecard");
+    ASSERT_TRUE(driver.PressOk());
+    ExpectValues("current index 5 of 2", {{kDefaultsKey, L"Name", L"sz:Travel"}});
 }
 
 // The provider's access numbers are read once for repeated opens of the editor.
@@ -328,20 +341,152 @@ TEST_F(CardWorkflow, TableFailingWhilePublishingIsShown)
     ASSERT_TRUE(driver.WaitClosed());
 }
 
-// A save that cannot replace its file (held open by another program) leaves the old file whole.
-TEST_F(CardWorkflow, HeldProfileFileIsLeftWhole)
+// OK that cannot save names the file and the system's reason, writes and publishes nothing, and
+// keeps the sheet open with every edit; once the cause is gone OK saves, or Cancel leaves knowingly.
+TEST_F(CardWorkflow, OkThatCannotSaveSaysWhyAndKeepsTheEdits)
+{
+    using Undo = std::function<void()>;
+    // what keeps the file from being saved (returns how to take it away); the file named; the reason
+    // shown; whether the case edits a sequence too (so "settings.dat" is saved); OK again, else Cancel
+    struct Case {
+        const char* what; std::function<Undo()> cause; const wchar_t* file; std::wstring reason;
+        bool sequence; bool retry;
+    } cases[] = {
+        {"profiles.dat held by a reader",
+         [this] {
+             HANDLE held = CreateFileW((install / L"profiles.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, 0, nullptr);
+             return Undo([held] { CloseHandle(held); });
+         },
+         L"profiles.dat", SystemErrorText(ERROR_ACCESS_DENIED), false, true},
+        {"profiles.dat read-only",
+         [this] {
+             std::wstring path = install / L"profiles.dat";
+             SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+             return Undo([path] { SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL); });
+         },
+         L"profiles.dat", SystemErrorText(ERROR_ACCESS_DENIED), false, true},
+        {"settings.dat held: profiles.dat is not saved without it",
+         [this] {
+             HANDLE held = CreateFileW((install / L"settings.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, 0, nullptr);
+             return Undo([held] { CloseHandle(held); });
+         },
+         L"settings.dat", SystemErrorText(ERROR_ACCESS_DENIED), true, true},
+        {"the folder's lock held by another writer",
+         [this] {
+             auto lock = std::make_shared<FolderLock>();
+             FileSetError error;
+             EXPECT_TRUE(lock->Acquire(install.Path(), 0, error));
+             return Undo([lock] { lock->Release(); });
+         },
+         L"profiles.dat", L"Another program is changing files in this folder", false, true},
+        {"profiles.dat held, then Cancel",
+         [this] {
+             HANDLE held = CreateFileW((install / L"profiles.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, 0, nullptr);
+             return Undo([held] { CloseHandle(held); });
+         },
+         L"profiles.dat", SystemErrorText(ERROR_ACCESS_DENIED), true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ClearConfig();
+        DeleteSetting(L"PhoneSettings");
+        SetRegNumber(kConfigKey, L"CurrentLocation", 276);
+        DeleteFileW((install / L"profiles.dat").c_str());
+        StoreProfiles({L"Travel"});
+        CardSettingsStore settingsFile;  // an empty "settings.dat" that a case can hold
+        settingsFile.Load((install / L"settings.dat").c_str());
+        settingsFile.Clear();
+        ASSERT_TRUE(settingsFile.Save());
+        const std::string profiles = datatest::ReadBytes(install / L"profiles.dat");
+        const std::string settings = datatest::ReadBytes(install / L"settings.dat");
+
+        ASSERT_NE(driver.Open(), nullptr);
+        RunProfileDialog(IDC_NEW_PROFILE, L"Second");
+        if (c.sequence) {
+            ASSERT_NE(driver.ShowPage(1), nullptr);
+            RunEditor(IDC_INTERNATIONAL_CALLS, {IDC_CARD_ADD_PIN}, L"0800 1");
+            ASSERT_NE(driver.ShowPage(2), nullptr);  // Phone settings, which writes on OK too
+        }
+        Undo undo = c.cause();
+        DWORD start = GetTickCount();
+        PostMessageW(driver.sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+        HWND box = WaitForWindow(L"#32770", L"Kestrova Dialpass");
+        DWORD waited = GetTickCount() - start;
+        ASSERT_NE(box, nullptr) << "nothing said";
+        EXPECT_LT(waited, 3000u) << "the message came only after " << waited << " ms";
+        EXPECT_EQ(MessageBoxText(box), L"Unable to save file !\n\n" + install / c.file + L"\n\n" + c.reason +
+                                           L".\n\nNothing was saved and your changes are kept: tap OK to try "
+                                           L"again, or Cancel to leave without saving.");
+        AnswerMessageBox(box, IDOK);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+        EXPECT_TRUE(driver.Running()) << "the sheet closed";
+        EXPECT_EQ(ComboEntries(driver.Control(0, IDC_PROFILES)), (std::vector<std::wstring>{L"Travel", L"Second"}));
+        EXPECT_EQ(datatest::ReadBytes(install / L"profiles.dat"), profiles);
+        EXPECT_EQ(datatest::ReadBytes(install / L"settings.dat"), settings);
+        ExpectValues("nothing published", {{kConfigKey, L"Enable", L"-"}, {kConfigKey, L"PhoneSettings", L"-"},
+                                           {kDefaultsKey, L"Name", L"no key"}});
+        undo();
+        if (c.retry) {
+            ASSERT_TRUE(driver.PressOk());
+            EXPECT_EQ(StoredProfiles(install / L"profiles.dat"), (std::vector<std::wstring>{L"Travel", L"Second"}));
+            EXPECT_EQ(datatest::ReadBytes(install / L"settings.dat").size(), c.sequence ? 8u + 12u + 4u + 12u + 2u + 4u : 8u);
+            ExpectValues("published on the retry", {{kConfigKey, L"Enable", L"dword:0"}, {kDefaultsKey, L"Name", L"sz:Second"}});
+        } else {
+            ASSERT_TRUE(driver.PressCancel());
+            EXPECT_EQ(datatest::ReadBytes(install / L"profiles.dat"), profiles);
+            EXPECT_EQ(datatest::ReadBytes(install / L"settings.dat"), settings);
+            ExpectValues("Cancel after the failure", {{kConfigKey, L"Enable", L"-"}, {kConfigKey, L"PhoneSettings", L"-"},
+                                                      {kDefaultsKey, L"Name", L"no key"}});
+        }
+    }
+    DeleteSetting(L"PhoneSettings");
+}
+
+// A full disk cannot be made under the tests' feet: its message from the error a full disk gives.
+TEST_F(CardWorkflow, AFullDiskIsSaidWithTheSystemsReason)
+{
+    FileSetError full;
+    full.file = install / L"profiles.dat";
+    full.what = L"cannot be written";
+    full.code = ERROR_DISK_FULL;
+    EXPECT_EQ(SaveFailureText(full.file, full), L"Unable to save file !\n\n" + full.file + L"\n\n" +
+                                                    SystemErrorText(ERROR_DISK_FULL) +
+                                                    L".\n\nNothing was saved and your changes are kept: tap OK to "
+                                                    L"try again, or Cancel to leave without saving.");
+}
+
+// Another program replaces the database while the sheet is open: Card settings shows the new set
+// the next time it is shown, and OK publishes from it.
+TEST_F(CardWorkflow, ADatabaseReplacedWhileTheSheetIsOpenIsShownWhole)
 {
     StoreProfiles({L"Travel"});
-    std::string profiles = datatest::ReadBytes(install / L"profiles.dat");
-    HANDLE held = CreateFileW((install / L"profiles.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    auto replace = [&](const char* countries, const char* manufacturers) {
+        FileSet set(install.Path());
+        for (auto file : {std::make_pair(L"country.dat", countries), std::make_pair(L"manufacturers.dat", manufacturers)}) {
+            std::string bytes = file.second;
+            Scramble(&bytes[0], bytes.size());
+            set.Add(file.first, bytes);
+        }
+        ASSERT_TRUE(set.Commit()) << datatest::Narrow(set.Error().Text());
+    };
+    replace("276;Germany;49\r\n826;United Kingdom;44\r\n", "1;Brightwren;Brightwren Telecard\r\n");
     ASSERT_NE(driver.Open(), nullptr);
-    RunProfileDialog(IDC_NEW_PROFILE, L"Second");
+    ASSERT_NE(driver.ShowPage(1), nullptr);
+    EXPECT_EQ(ComboEntries(driver.Control(1, IDC_LOCATIONS)), (std::vector<std::wstring>{L"Germany", L"United Kingdom"}));
+    EXPECT_EQ(WindowText(driver.Control(1, IDC_CARD_PROVIDER)), L"Brightwren Telecard");
+
+    replace("276;Deutschland;49\r\n250;France;33\r\n", "1;Brightwren;Brightwren Neu\r\n");
+    ASSERT_NE(driver.ShowPage(0), nullptr);
+    ASSERT_NE(driver.ShowPage(1), nullptr);
+    EXPECT_EQ(ComboEntries(driver.Control(1, IDC_LOCATIONS)), (std::vector<std::wstring>{L"Deutschland", L"France"}));
+    EXPECT_EQ(Selected(driver.Control(1, IDC_LOCATIONS)), L"Deutschland") << "the detected location";
+    EXPECT_EQ(WindowText(driver.Control(1, IDC_CARD_PROVIDER)), L"Brightwren Neu");
     ASSERT_TRUE(driver.PressOk());
-    CloseHandle(held);
-    EXPECT_EQ(datatest::ReadBytes(install / L"profiles.dat"), profiles) << "a held file was changed";
-    EXPECT_EQ(ShowValue(kConfigKey, L"Enable"), L"dword:0") << "OK went on after the failed save";
+    ExpectValues("published from the new set", {{kDefaultsKey, L"CountryName", L"sz:Deutschland"}});
+    EXPECT_TRUE(driver.messages.empty());
 }
 
 // A host keeps the library loaded for hours: opening, editing a sequence and OK must not grow the heap.

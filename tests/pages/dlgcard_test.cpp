@@ -104,7 +104,10 @@ TEST(SequenceEditor, ShowsStoredAndAppendedStepsAndEncodesThemOnOk)
         {"01 00 09 00 02 00", {}, {L"Dial the access number"}, true, "01 00"},   // unknown code
         {"02 00 06 05 31 32", {}, {L"Dial the account number"}, true, "02 00"},  // digits past the length
         {"06 10 31 32 33 34 35 36 37 38 39 30 31 32 33 34 35 36", {}, {}, true, ""},  // 16 digits
-        {"03 00 01", {kAccess}, {L"Dial PIN", L"Dial the access number"}, true, "03 00 01 00"},  // no parameter
+        // A lone last code is read with the byte after it (zero here), so the step is kept.
+        {"03 00 01", {kAccess}, {L"Dial PIN", L"Dial the access number", L"Dial the access number"}, false,
+         "03 00 01 00 01 00"},
+        {"01 00 06", {}, {L"Dial the access number"}, true, "01 00"},  // a lone digits code: no digit count
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
@@ -192,9 +195,13 @@ TEST(SequenceEditor, UpDownAndDeleteMoveTheSelectedStepWithItsRecord)
 TEST(SequenceEditor, AccessNumberBoxOffersTheCountrysNumbersAndKeepsTheNumberAlone)
 {
     AccessNumberTable numbers;
-    const char lines[] = "49;08001234567; (toll free)\r49;12345; (Central)\r44;0808;\r49;0699;\r";
-    numbers.ParseBuffer(lines, sizeof(lines) - 1);
+    // The longest entry: 19 characters of number, " (", 63 of description, ")": 85 in all.
+    const std::string longest = "1234567890123456789 (" + std::string(63, 'd') + ")";
+    const std::string lines = "49;08001234567; (toll free)\r49;12345; (Central)\r44;0808;\r49;0699;\r43;" +
+                              longest.substr(0, 19) + ";" + longest.substr(19) + "\r";
+    numbers.ParseBuffer(lines.data(), uint32_t(lines.size()));
     const Lines german{L"08001234567 (toll free)", L"12345 (Central)", L"0699"};
+    const std::wstring longestShown(longest.begin(), longest.end());
     const struct {
         uint32_t code; bool table; const wchar_t* stored; Lines entries;
         const wchar_t* shown;  // null: not compared
@@ -206,6 +213,7 @@ TEST(SequenceEditor, AccessNumberBoxOffersTheCountrysNumbersAndKeepsTheNumberAlo
         {49, true, L"555", german, L"555", 1, nullptr, L"12345"},
         {49, true, L"555", german, L"555", -1, nullptr, L"555"},
         {44, true, L"", {L"0808"}, L"0808", -1, nullptr, L"0808"},
+        {43, true, L"", {longestShown}, longestShown.c_str(), -1, nullptr, L"1234567890123456789"},
         {0, true, L"777", {}, L"777", -1, nullptr, L"777"},
         {49, false, L"777", {}, L"777", -1, nullptr, L"777"},
         {49, true, L"", german, nullptr, -1, L"01234567890123456789012", L"0123456789012345678"},

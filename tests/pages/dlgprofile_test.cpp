@@ -179,16 +179,19 @@ TEST_F(ProfileDialog, DetectSelectsTheFirstCountryOfTheNetworkOrSaysWhatFailed)
     }
 }
 
+// A file that cannot be read is shown and the dialog still opens; a zero-byte file is an empty list.
 TEST_F(ProfileDialog, UnreadableFilesAreShownAndTheDialogStillOpens)
 {
     datatest::TempDir install;
     datatest::InstallDirScope installDir(install.Path().c_str());
     const struct {
         const char* manufacturers;  // null: no file; "": a file of zero bytes
-        std::wstring message; size_t providers, homes; uint32_t storedProvider;
+        bool others;                // "providers.dat" and "country.dat" are there too
+        std::wstring message; size_t providers, homes; uint32_t storedProvider, storedHome;
     } cases[] = {
-        {"", L"Unable to load file !\n\n" + (install / L"manufacturers.dat"), 0, 0, 0xFFFFFFFF},
-        {kProviders, L"Unable to open file !\n\n" + (install / L"providers.dat"), 2, 0, 1},
+        {"1;Brightwren\r\n", false, L"Unable to load file !\n\n" + (install / L"manufacturers.dat"), 0, 0, 0xFFFFFFFF, 0},
+        {kProviders, false, L"Unable to open file !\n\n" + (install / L"providers.dat"), 2, 0, 1, 0},
+        {"", true, L"", 0, 3, 0xFFFFFFFF, 3},  // no provider, and the detected home is kept
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
@@ -196,10 +199,14 @@ TEST_F(ProfileDialog, UnreadableFilesAreShownAndTheDialogStillOpens)
         profileStore.Clear();
         if (c.manufacturers)
             datatest::WriteScrambled(install / L"manufacturers.dat", c.manufacturers);
+        if (c.others) {
+            datatest::WriteScrambled(install / L"providers.dat", kOperators);
+            datatest::WriteScrambled(install / L"country.dat", kCountries);
+        }
         CDlgProfileName profile(nullptr);
         ModalDialog dialog(profile, L"Dialpass profile");
         ASSERT_NE(dialog.Window(), nullptr);
-        EXPECT_EQ(AnswerMessage(dialog), c.message);
+        EXPECT_EQ(AnswerMessage(dialog, c.message.empty() ? 300 : kWindowTimeout), c.message);
         ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(dialog.Window()) != 0; }));
         EXPECT_EQ(ComboEntries(dialog.Item(IDC_PROFILE_PROVIDER)).size(), c.providers);
         EXPECT_EQ(ComboEntries(dialog.Item(IDC_PROFILE_HOME)).size(), c.homes);
@@ -209,6 +216,7 @@ TEST_F(ProfileDialog, UnreadableFilesAreShownAndTheDialogStillOpens)
         ProfileRecord* record = nullptr;
         ASSERT_TRUE(profileStore.Get(0, record));
         EXPECT_EQ(record->provider, c.storedProvider);
+        EXPECT_EQ(record->homeId, c.storedHome);
     }
 }
 

@@ -181,8 +181,8 @@ private:
         result.files.push_back(DbFile{name, text});
         result.bytes += unsigned(text.size());
         if (text.empty()) {
-            Problem(shown, 0, L"empty file: a database file must hold at least one record");
-            return false;
+            Problem(shown, 0, L"empty file: the applet reads it as an empty list", true);
+            return true;
         }
         if (plain && text.size() > kMaxDataFileSize) {
             Problem(shown, 0, L"too large once its lines end with CR LF: " + std::to_wstring(text.size()) +

@@ -9,6 +9,9 @@
 //   sheetctl press TITLE ID                  taps control ID of that dialog and waits until it is done
 //   sheetctl end TITLE COMMAND               ends that dialog with COMMAND (1 OK, 2 Cancel)
 //   sheetctl answer                          answers the applet's message boxes that are up with OK
+//   sheetctl ok                              presses the sheet's OK without waiting for anything
+//   sheetctl hold FILE                       opens FILE without sharing, prints "held" and keeps it
+//                                            open until it is ended (another program's lock)
 // Exit code 0 on success, 1 when the sheet is not there (or does not do it) in time, 2 for usage.
 #include <windows.h>
 #include <commctrl.h>
@@ -125,6 +128,14 @@ int wmain(int argc, wchar_t** argv)
         Answer();
         return 0;
     }
+    if (!wcscmp(argv[1], L"hold") && argc > 2) {
+        HANDLE file = CreateFileW(argv[2], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return 1;
+        printf("held\n");
+        fflush(stdout);
+        Sleep(INFINITE);
+    }
     if ((!wcscmp(argv[1], L"dialog") && argc > 2) || (!wcscmp(argv[1], L"set") && argc > 4) ||
         (!wcscmp(argv[1], L"press") && argc > 3) || (!wcscmp(argv[1], L"end") && argc > 3))
         return DialogCommand(argc, argv);
@@ -139,6 +150,8 @@ int wmain(int argc, wchar_t** argv)
         HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_INDEXTOHWND, WPARAM(_wtoi(argv[2])), 0));
         return page && PostMessageW(GetDlgItem(page, _wtoi(argv[3])), BM_CLICK, 0, 0) ? 0 : 1;
     }
+    if (!wcscmp(argv[1], L"ok"))
+        return PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0) ? 0 : 1;
     if (!wcscmp(argv[1], L"close")) {
         PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
         DWORD start = GetTickCount();
