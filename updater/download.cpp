@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "updater/watchdog.h"
+
 namespace {
 
 class Request {
@@ -9,12 +11,15 @@ public:
     explicit Request(HINTERNET handle) : handle(handle) {}
     ~Request()
     {
+        if (watchdog)
+            watchdog->Disarm();
         if (handle)
             WinHttpCloseHandle(handle);
     }
     Request(const Request&) = delete;
     Request& operator=(const Request&) = delete;
     HINTERNET handle;
+    Watchdog* watchdog = nullptr;
 };
 
 std::wstring Seconds(int milliseconds)
@@ -106,11 +111,21 @@ std::wstring UpdateSite::Get(const std::wstring& name, size_t maxBytes, const wc
     if (!connection)
         return L"the site is not open";
     std::wstring path = basePath + L"/" + name;
+    if (watchdog) {
+        ULONGLONG until = GetTickCount64() + ULONGLONG(timeouts.request);
+        watchdog->Arm(deadline && deadline < until ? deadline : until,
+                      name + L" took longer than " +
+                          (deadline && deadline < until ? L"the update's time" : Seconds(timeouts.request)) +
+                          L" from connecting to the last byte");
+    }
     Request request(WinHttpOpenRequest(connection, L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                        WINHTTP_DEFAULT_ACCEPT_TYPES,
                                        WINHTTP_FLAG_REFRESH | (secure ? WINHTTP_FLAG_SECURE : 0)));
+    request.watchdog = watchdog;
     if (!request.handle)
         return Failure(L"cannot prepare the request", GetLastError());
+    DWORD headerCap = kMaxResponseHeaderBytes;
+    WinHttpSetOption(request.handle, WINHTTP_OPTION_MAX_RESPONSE_HEADER_SIZE, &headerCap, sizeof(headerCap));
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
     WinHttpSetOption(request.handle, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects));
     WinHttpSetTimeouts(request.handle, timeouts.resolve, timeouts.connect, timeouts.send, timeouts.body);
