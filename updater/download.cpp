@@ -19,7 +19,7 @@ public:
     Request(const Request&) = delete;
     Request& operator=(const Request&) = delete;
     HINTERNET handle;
-    Watchdog* watchdog = nullptr;
+    Watchdog* watchdog = nullptr;  // disarmed when the request ends
 };
 
 std::wstring Seconds(int milliseconds)
@@ -111,13 +111,17 @@ std::wstring UpdateSite::Get(const std::wstring& name, size_t maxBytes, const wc
     if (!connection)
         return L"the site is not open";
     std::wstring path = basePath + L"/" + name;
-    if (watchdog) {
-        ULONGLONG until = GetTickCount64() + ULONGLONG(timeouts.request);
-        watchdog->Arm(deadline && deadline < until ? deadline : until,
-                      name + L" took longer than " +
-                          (deadline && deadline < until ? L"the update's time" : Seconds(timeouts.request)) +
-                          L" from connecting to the last byte");
-    }
+    // The watchdog holds the wait for the headers to its own bound, then the whole request to its.
+    ULONGLONG begin = GetTickCount64();
+    auto arm = [&](int milliseconds, const wchar_t* what) {
+        ULONGLONG until = begin + ULONGLONG(milliseconds);
+        bool updateEnds = deadline && deadline < until;
+        if (watchdog)
+            watchdog->Arm(updateEnds ? deadline : until,
+                          name + L" " + what + L" " + (updateEnds ? L"the update's time" : Seconds(milliseconds)));
+    };
+    arm(timeouts.headers < timeouts.request ? timeouts.headers : timeouts.request,
+        L"sent no whole answer headers within");
     Request request(WinHttpOpenRequest(connection, L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                        WINHTTP_DEFAULT_ACCEPT_TYPES,
                                        WINHTTP_FLAG_REFRESH | (secure ? WINHTTP_FLAG_SECURE : 0)));
@@ -148,6 +152,7 @@ std::wstring UpdateSite::Get(const std::wstring& name, size_t maxBytes, const wc
                    std::to_wstring(error) + L")";
         return Failure(L"no answer", error);
     }
+    arm(timeouts.request, L"took longer than");
     DWORD status = 0, size = sizeof(status);
     if (!WinHttpQueryHeaders(request.handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                              WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))

@@ -36,7 +36,9 @@ void TamperForTesting(int step, const std::wstring& folder, const std::wstring& 
     std::string bytes;
     std::wstring path = JoinPath(folder, name);
     ReadWholeFile(path.c_str(), bytes);
-    bytes.append("1;Planted;1\r\n");
+    std::string planted = "1;Planted;1\r\n";  // a line that checks clean, so that only the comparison sees it
+    Scramble(&planted[0], planted.size(), bytes.size());
+    bytes += planted;
     DeleteFileW(path.c_str());
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD done = 0;
@@ -114,7 +116,8 @@ private:
 
     std::wstring Elapsed() const
     {
-        return std::to_wstring((GetTickCount64() - started) / 1000.0).substr(0, 5) + L" s";
+        return std::to_wstring((GetTickCount64() - started) / 1000.0).substr(0, 5) + L" s, at most " +
+               std::to_wstring(Watchdog::MemoryInUse(true) >> 20) + L" MiB";
     }
 
     bool PastDeadline() const { return GetTickCount64() - started > kUpdateDeadlineMs; }

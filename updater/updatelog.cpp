@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-const char kRunHeader[] = "==== Update.exe started";
-
 namespace {
 
 // A log beyond this size is started afresh by the next run instead of growing for ever.

@@ -6,8 +6,8 @@
 
 #include <string>
 
-// The start of the first line of every run.
-extern const char kRunHeader[];
+// The start of the first line of every run (the log viewer shows the log from the last one).
+constexpr char kRunHeader[] = "==== Update.exe started";
 
 class UpdateLog {
 public:

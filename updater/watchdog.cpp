@@ -18,14 +18,14 @@ Watchdog::~Watchdog()
     DeleteCriticalSection(&lock);
 }
 
-size_t Watchdog::MemoryInUse()
+size_t Watchdog::MemoryInUse(bool peak)
 {
     PROCESS_MEMORY_COUNTERS_EX counters = {};
     counters.cb = sizeof(counters);
     if (!GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                               sizeof(counters)))
         return 0;
-    return counters.PrivateUsage;
+    return peak ? counters.PeakPagefileUsage : counters.PrivateUsage;
 }
 
 void Watchdog::Start(size_t memoryBytes)

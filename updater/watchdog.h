@@ -26,8 +26,8 @@ public:
     // Stops watching for good (before the installed set is touched).
     void Stop();
 
-    // The process's private memory in bytes, 0 when the system does not say.
-    static size_t MemoryInUse();
+    // The process's private memory in bytes now and at its peak, 0 when the system does not say.
+    static size_t MemoryInUse(bool peak = false);
 
 private:
     static DWORD WINAPI Watch(void* self);

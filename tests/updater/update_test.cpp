@@ -40,11 +40,52 @@ protected:
     Installation installation;
 };
 
+// Runs a process of this machine (a Linux program, under Wine) with plain-word arguments.
+void RunHostProgram(const std::wstring& commandLine)
+{
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    std::wstring line = commandLine;
+    if (CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        WaitForSingleObject(process.hProcess, 10000);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+}
+
+std::wstring UnixPath(const std::wstring& path)
+{
+    using GetUnixName = char*(CDECL*)(const wchar_t*);
+    auto get = reinterpret_cast<GetUnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    char* unix = get ? get(path.c_str()) : nullptr;
+    std::string text = unix ? unix : "";
+    if (unix)
+        HeapFree(GetProcessHeap(), 0, unix);
+    return std::wstring(text.begin(), text.end());
+}
+
+// The installation folder given without its drive, as "InstallDir" may hold it; links planted in
+// the temporary folder (as run folders, and as a file inside an abandoned one) lead elsewhere.
 TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNew)
 {
     Publish(L"--version 2");
     std::map<std::wstring, std::string> before = installation.Files();
-    UpdateRun run = RunUpdater(installation, site.Url());
+    TempDir elsewhere;
+    WriteBytes(elsewhere / L"precious.dat", "keep");
+    std::wstring temp = installation.Dir().substr(0, 2) + L"\\Temp\\Dialpass";
+    CreateDirectoryW((temp + L"\\run-1-1").c_str(), nullptr);
+    if (!UnixPath(temp).empty()) {
+        RunHostProgram(L"/bin/ln -sfn " + UnixPath(elsewhere.Path()) + L" " + UnixPath(temp) + L"/run-1-2");
+        RunHostProgram(L"/bin/ln -sf " + UnixPath(elsewhere / L"precious.dat") + L" " + UnixPath(temp) +
+                       L"/run-1-1/country.dat");
+    }
+    UpdateRun run = RunUpdater(installation, site.Url(), 90000, true);
+    EXPECT_EQ(ReadBytes(elsewhere / L"precious.dat"), "keep");
+    // Wine cannot remove a Unix link without following it: the sweep leaves it there.
+    if (!UnixPath(temp).empty())
+        EXPECT_NE(GetFileAttributesW((temp + L"\\run-1-2").c_str()), INVALID_FILE_ATTRIBUTES);
     ASSERT_EQ(run.exitCode, 0u) << run.log;
     for (const wchar_t* name : {L"country.dat", L"providers.dat", L"manufacturers.dat", L"Sample.dat", L"Other.dat"})
         EXPECT_EQ(ReadBytes(installation / name), ReadBytes(site / name)) << Narrow(name);
@@ -52,6 +93,7 @@ TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNew)
     // The user's files and files the new set does not name stay.
     EXPECT_EQ(installation.Files()[L"Quillmoor.dat"], before[L"Quillmoor.dat"]);
     EXPECT_TRUE(run.Logged("Done: version 2 is installed")) << run.log;
+    EXPECT_TRUE(run.Logged("Installation folder: " + Narrow(installation.Dir()))) << run.log;
 
     std::map<std::wstring, std::string> updated = installation.Files();
     run = RunUpdater(installation, site.Url());
@@ -102,6 +144,7 @@ struct Fault {
     std::string mode;  // the server's behaviour for the base URL; "" = a port where nothing listens
     const char* logged;
     DWORD atLeastMs, atMostMs;
+    const wchar_t* environment = nullptr;  // NAME=VALUE for Update.exe's test hooks
 };
 
 void PrintTo(const Fault& fault, std::ostream* out)
@@ -194,8 +237,16 @@ const Fault kFaults[] = {
     {"Refused", kNothing, "", "the connection was refused", 0, 10000},
     {"NotFound", kNothing, "missing", "HTTP status 404", 0, 10000},
     {"Redirect", kNothing, "redirect", "redirects are not followed", 0, 10000},
-    {"StallBeforeHeaders", kNothing, "stall-headers", "no answer within 15 seconds", 14000, 25000},
+    {"StallBeforeHeaders", kNothing, "stall-headers", "within 15 seconds", 14000, 25000},
     {"StallMidBody", kNothing, "stall-body", "the transfer stalled after", 14000, 25000},
+    {"HeadersOneByteASecond", kNothing, "slow-headers",
+     "time bound hit: update.xml sent no whole answer headers within 5 seconds", 4500, 12000,
+     L"DIALPASS_TEST_REQUEST_SECONDS=5"},
+    {"EndlessHeaders", kNothing, "endless-headers", "time bound hit: update.xml sent no whole answer headers", 4500,
+     12000, L"DIALPASS_TEST_REQUEST_SECONDS=5"},
+    {"EndlessBody", kNothing, "endless-body", "sends more than the 65536 bytes allowed", 0, 10000},
+    {"SwappedAfterDownload", kNothing, "ok", "was changed in", 0, 10000, L"DIALPASS_TEST_TAMPER_AT=1"},
+    {"SwappedAfterCheck", kNothing, "ok", "was changed in", 0, 10000, L"DIALPASS_TEST_TAMPER_AT=2"},
 };
 
 class UpdateFaultTest : public UpdateTest, public testing::WithParamInterface<Fault> {};
@@ -208,7 +259,13 @@ TEST_P(UpdateFaultTest, FailsWithExit2AndLeavesTheInstalledSet)
     std::map<std::wstring, std::string> before = installation.Files();
     std::wstring url = fault.mode.empty() ? L"http://127.0.0.1:" + std::to_wstring(ClosedPort()) + L"/dialpass"
                                           : site.Url(fault.mode);
+    std::wstring variable = fault.environment ? fault.environment : L"=";
+    std::wstring name = variable.substr(0, variable.find(L'=')), value = variable.substr(variable.find(L'=') + 1);
+    if (!name.empty())
+        SetEnvironmentVariableW(name.c_str(), value.c_str());
     UpdateRun run = RunUpdater(installation, url);
+    if (!name.empty())
+        SetEnvironmentVariableW(name.c_str(), nullptr);
     EXPECT_EQ(run.exitCode, 2u) << run.log;
     EXPECT_TRUE(run.Logged(fault.logged)) << "expected \"" << fault.logged << "\" in\n" << run.log;
     EXPECT_TRUE(run.Logged("Nothing was installed")) << run.log;

@@ -50,7 +50,7 @@ TEST(UpdaterCommandLine, ReadsTheSixArgumentsAndRefusesOthers)
         // the arguments, what is wrong with them
         {arguments(L"http://h/dialpass/", dir, L"update.xml", dir, L"\\Temp\\Dialpass"), ""},
         {arguments(L"ftp://h/dialpass", dir, L"update.xml", dir, L"\\Temp\\Dialpass"), "does not start with http"},
-        {arguments(L"http://h/dialpass", L"Card", L"update.xml", L"Card", L"\\Temp\\Dialpass"), "is not a full path"},
+        {arguments(L"http://h/dialpass", L"", L"update.xml", L"", L"\\Temp\\Dialpass"), "is not a full path"},
         {arguments(L"http://h/dialpass", dir, L"update.xml", L"D:\\Other\\", L"\\Temp\\Dialpass"), "given as"},
         {arguments(L"http://h/dialpass", dir, L"..\\update.xml", dir, L"\\Temp\\Dialpass"), "not a plain file name"},
         {{L"http://h/dialpass", dir, L"update.xml", dir, L"\\Temp\\Dialpass"}, "expected 6 arguments"},

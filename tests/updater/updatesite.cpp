@@ -19,7 +19,8 @@ std::wstring SiteState()
     return ProgramDir() + L"\\..\\update-site";
 }
 
-DWORD RunProgram(const std::wstring& program, std::wstring arguments, DWORD timeoutMs, std::string* output)
+DWORD RunProgram(const std::wstring& program, std::wstring arguments, DWORD timeoutMs, std::string* output,
+                 const wchar_t* currentDir = nullptr)
 {
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
@@ -33,7 +34,7 @@ DWORD RunProgram(const std::wstring& program, std::wstring arguments, DWORD time
     PROCESS_INFORMATION process = {};
     DWORD exitCode = 0xFFFFFFFF;
     BOOL started = CreateProcessW(program.c_str(), &arguments[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                  nullptr, &startup, &process);
+                                  currentDir, &startup, &process);
     CloseHandle(writeEnd);
     if (started) {
         char buffer[4096];
@@ -141,17 +142,19 @@ std::map<std::wstring, std::string> Installation::Files() const
     return files;
 }
 
-UpdateRun RunUpdater(const Installation& installation, const std::wstring& baseUrl, DWORD timeoutMs)
+UpdateRun RunUpdater(const Installation& installation, const std::wstring& baseUrl, DWORD timeoutMs,
+                     bool withoutDrive)
 {
     // The applet's command line: no program name, the folder in quotes with its trailing backslash.
-    std::wstring dir = installation.Dir();
+    std::wstring dir = installation.Dir().substr(withoutDrive ? 2 : 0);
+    std::wstring drive = installation.Dir().substr(0, 3);
     std::wstring arguments = baseUrl + L" \"" + dir + L"\" update.xml \"" + dir + L"\" \"\\Temp\\Dialpass\" \"" + dir +
                              L"update.log\"";
     UpdateRun run;
     DWORD begin = GetTickCount();
-    run.exitCode = RunProgram(dir + L"Update.exe", arguments, timeoutMs, nullptr);
+    run.exitCode = RunProgram(installation.Dir() + L"Update.exe", arguments, timeoutMs, nullptr, drive.c_str());
     run.milliseconds = GetTickCount() - begin;
-    run.log = ReadBytes(dir + L"update.log");
+    run.log = ReadBytes(installation.Dir() + L"update.log");
     return run;
 }
 

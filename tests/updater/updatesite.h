@@ -58,7 +58,9 @@ struct UpdateRun {
     bool Logged(const std::string& text) const { return log.find(text) != std::string::npos; }
 };
 
-// Runs DIR\Update.exe with the applet's arguments (no program name), at most timeoutMs.
-UpdateRun RunUpdater(const Installation& installation, const std::wstring& baseUrl, DWORD timeoutMs = 90000);
+// Runs DIR\Update.exe with the applet's arguments (no program name), at most timeoutMs; withoutDrive
+// gives DIR without its drive (as "InstallDir" may hold it) and starts the updater on that drive.
+UpdateRun RunUpdater(const Installation& installation, const std::wstring& baseUrl, DWORD timeoutMs = 90000,
+                     bool withoutDrive = false);
 
 } // namespace updatetest

@@ -8,6 +8,9 @@ The first part of a request's path chooses the behaviour, the rest names a file 
   /redirect/PATH       302 to /ok/PATH
   /trickle/PATH        the headers, then one byte of the file every half second
   /slow/PATH           the file after a pause of SLOW_PAUSE seconds (for pictures of the progress)
+  /slow-headers/PATH   the headers one byte a second, never ending
+  /endless-headers/PATH  header lines without end, as fast as they are taken
+  /endless-body/PATH   the headers without a length, then bytes without end
 Every stall ends after STALL_LIMIT seconds; the server ends by itself after IDLE_LIMIT seconds
 without a request, and after LIFE_LIMIT seconds in any case.
 """
@@ -47,6 +50,29 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     break
         self.close_connection = True
 
+    def misbehave(self, mode):
+        """Answers that never end, until the client gives up or STALL_LIMIT passes."""
+        end = time.monotonic() + STALL_LIMIT
+        try:
+            if mode == "slow-headers":
+                for byte in b"HTTP/1.1 200 OK\r\nX-Padding: " + b"a" * STALL_LIMIT:
+                    if time.monotonic() > end:
+                        break
+                    self.wfile.write(bytes([byte]))
+                    self.wfile.flush()
+                    time.sleep(1)
+            elif mode == "endless-headers":
+                self.wfile.write(b"HTTP/1.1 200 OK\r\n")
+                while time.monotonic() < end:
+                    self.wfile.write(b"X-Padding: " + b"a" * 4000 + b"\r\n")
+            else:
+                self.wfile.write(b"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n")
+                while time.monotonic() < end:
+                    self.wfile.write(b"1;a;1\r\n" * 1000)
+        except OSError:
+            pass
+        self.close_connection = True
+
     def do_GET(self):
         global last_request
         last_request = time.monotonic()
@@ -54,6 +80,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         mode, rest = parts[0], parts[1] if len(parts) > 1 else ""
         if mode == "stall-headers":
             self.hold()
+            return
+        if mode in ("slow-headers", "endless-headers", "endless-body"):
+            self.misbehave(mode)
             return
         if mode == "redirect":
             self.send_response(302)
