@@ -75,6 +75,8 @@ TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNew)
     TempDir elsewhere;
     WriteBytes(elsewhere / L"precious.dat", "keep");
     std::wstring temp = installation.Dir().substr(0, 2) + L"\\Temp\\Dialpass";
+    CreateDirectoryW(temp.substr(0, temp.rfind(L'\\')).c_str(), nullptr);
+    CreateDirectoryW(temp.c_str(), nullptr);
     CreateDirectoryW((temp + L"\\run-1-1").c_str(), nullptr);
     if (!UnixPath(temp).empty()) {
         RunHostProgram(L"/bin/ln -sfn " + UnixPath(elsewhere.Path()) + L" " + UnixPath(temp) + L"/run-1-2");
@@ -84,8 +86,9 @@ TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNew)
     UpdateRun run = RunUpdater(installation, site.Url(), 90000, true);
     EXPECT_EQ(ReadBytes(elsewhere / L"precious.dat"), "keep");
     // Wine cannot remove a Unix link without following it: the sweep leaves it there.
-    if (!UnixPath(temp).empty())
+    if (!UnixPath(temp).empty()) {
         EXPECT_NE(GetFileAttributesW((temp + L"\\run-1-2").c_str()), INVALID_FILE_ATTRIBUTES);
+    }
     ASSERT_EQ(run.exitCode, 0u) << run.log;
     for (const wchar_t* name : {L"country.dat", L"providers.dat", L"manufacturers.dat", L"Sample.dat", L"Other.dat"})
         EXPECT_EQ(ReadBytes(installation / name), ReadBytes(site / name)) << Narrow(name);
