@@ -121,6 +121,32 @@ TEST_F(UpdateTest, AcceptsASignatureByAnyTrustedKeyAndNoOther)
     UpdateLog otherOnly(L""), both(L"");
     EXPECT_EQ(RunUpdate(arguments, {other.publicKey}, otherOnly), kUpdateFailed) << otherOnly.Text();
     EXPECT_EQ(RunUpdate(arguments, {other.publicKey, build.publicKey}, both), kUpdated) << both.Text();
+
+    // Rollback is judged per key, the keys listed oldest first: the build's key signed the highest
+    // version by mistake (or leaked); a lower version signed by the newer key still installs, and
+    // then nothing the older key signs does.
+    struct Step {
+        const char* version;
+        bool otherKey;
+        UpdateResult result;
+        const char* logged;
+    } steps[] = {
+        // version, signed by the newer key, result, the log's words
+        {"4294967295", false, kUpdated, "Done: version 4294967295"},
+        {"3", false, kUpdateFailed, "older than the installed version 4294967295"},
+        {"3", true, kUpdated, "Signed by a newer key than the installed set"},
+        {"4", false, kUpdateFailed, "signed by an older key than the installed set"},
+    };
+    std::string published = ReadBytes(site / L"update.xml");
+    for (const Step& step : steps) {
+        std::string xml = published;
+        xml.replace(xml.find("version=\"2\""), 11, std::string("version=\"") + step.version + "\"");
+        WriteBytes(site / L"update.xml", xml);
+        ASSERT_TRUE(site.Resign(step.otherKey));
+        UpdateLog log(L"");
+        EXPECT_EQ(RunUpdate(arguments, {build.publicKey, other.publicKey}, log), step.result) << log.Text();
+        EXPECT_NE(log.Text().find(step.logged), std::string::npos) << step.version << ": " << log.Text();
+    }
     CoUninitialize();
 }
 
