@@ -88,6 +88,7 @@ TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNew)
     // Wine cannot remove a Unix link without following it: the sweep leaves it there.
     if (!UnixPath(temp).empty()) {
         EXPECT_NE(GetFileAttributesW((temp + L"\\run-1-2").c_str()), INVALID_FILE_ATTRIBUTES);
+        RunHostProgram(L"/bin/rm -rf " + UnixPath(temp) + L"/run-1-1 " + UnixPath(temp) + L"/run-1-2");
     }
     ASSERT_EQ(run.exitCode, 0u) << run.log;
     for (const wchar_t* name : {L"country.dat", L"providers.dat", L"manufacturers.dat", L"Sample.dat", L"Other.dat"})
@@ -148,6 +149,40 @@ TEST_F(UpdateTest, AcceptsASignatureByAnyTrustedKeyAndNoOther)
         EXPECT_NE(log.Text().find(step.logged), std::string::npos) << step.version << ": " << log.Text();
     }
     CoUninitialize();
+}
+
+// dpdb publish refuses, by the updater's own rules, what every updater would refuse.
+TEST_F(UpdateTest, PublishRefusesWhatTheUpdaterWouldRefuse)
+{
+    struct Case {
+        int providers;           // card providers added to the sources
+        const char* extraName;   // a provider with this short name, or none
+        const char* refusal;
+    } cases[] = {
+        // providers, a further provider's name, dpdb's refusal
+        {700, nullptr, "update.xml is larger than 65536 bytes"},
+        {0, "settings", "the user's own file"},
+    };
+    for (const Case& c : cases) {
+        TempDir many;
+        WritePlainDatabase(many.Path());
+        std::string manufacturers = ReadBytes(many / L"manufacturers.dat");
+        for (int i = 0; i < c.providers; ++i) {
+            std::string name = "P" + std::to_string(i);
+            manufacturers += std::to_string(100 + i) + ";" + name + ";Card " + name + "\r\n";
+            WriteBytes(many / std::wstring(name.begin(), name.end()) + L".dat", "49;0800111;\r\n");
+        }
+        if (c.extraName) {
+            std::string name = c.extraName;
+            manufacturers += "99;" + name + ";Long\r\n";
+            WriteBytes(many / std::wstring(name.begin(), name.end()) + L".dat", "49;0800111;\r\n");
+        }
+        WriteBytes(many / L"manufacturers.dat", manufacturers);
+        std::string output;
+        EXPECT_EQ(site.Publish(many.Path(), L"--version 2", &output), 1u) << output;
+        EXPECT_NE(output.find(c.refusal), std::string::npos) << output;
+        EXPECT_EQ(GetFileAttributesW((site / L"update.xml").c_str()), INVALID_FILE_ATTRIBUTES);
+    }
 }
 
 // A site that sends a byte now and then, never stalling long enough for a read's timeout, is cut
