@@ -11,7 +11,7 @@
 #include "resources/resource.h"
 #include "updater/updatelog.h"
 
-const wchar_t kDefaultUpdateUrl[] = L"http://update.kestrova.com/dialpass";
+const wchar_t kDefaultUpdateUrl[] = L"https://update.kestrova.com/dialpass";
 
 namespace {
 

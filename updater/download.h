@@ -47,7 +47,12 @@ public:
     Watchdog* watchdog = nullptr;
 
 private:
+    // Why the site's certificate is refused, by checking it as Windows checks a site's certificate
+    // (a second connection that takes the certificate whatever it is, reads nothing and is closed).
+    std::wstring CertificateProblem(const std::wstring& path);
+
     HINTERNET session = nullptr;
+    std::wstring host;
     HINTERNET connection = nullptr;
     std::wstring basePath;
     bool secure = false;

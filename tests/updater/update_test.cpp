@@ -70,6 +70,7 @@ std::wstring UnixPath(const std::wstring& path)
 // the temporary folder (as run folders, and as a file inside an abandoned one) lead elsewhere.
 TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNew)
 {
+    // Over TLS, with a certificate of the test authority that this prefix's user trusts.
     Publish(L"--version 2");
     std::map<std::wstring, std::string> before = installation.Files();
     TempDir elsewhere;
@@ -83,7 +84,7 @@ TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNew)
         RunHostProgram(L"/bin/ln -sf " + UnixPath(elsewhere / L"precious.dat") + L" " + UnixPath(temp) +
                        L"/run-1-1/country.dat");
     }
-    UpdateRun run = RunUpdater(installation, site.Url(), 90000, true);
+    UpdateRun run = RunUpdater(installation, site.Url("https-good"), 90000, true);
     EXPECT_EQ(ReadBytes(elsewhere / L"precious.dat"), "keep");
     // Wine cannot remove a Unix link without following it: the sweep leaves it there.
     if (!UnixPath(temp).empty()) {
@@ -309,6 +310,9 @@ const Fault kFaults[] = {
     {"EndlessHeaders", kNothing, "endless-headers", "time bound hit: update.xml sent no whole answer headers", 4500,
      12000, L"DIALPASS_TEST_REQUEST_SECONDS=5"},
     {"EndlessBody", kNothing, "endless-body", "sends more than the 65536 bytes allowed", 0, 10000},
+    {"UntrustedCertificate", kNothing, "https-untrusted", "authority this machine does not trust", 0, 10000},
+    {"ExpiredCertificate", kNothing, "https-expired", "expired or not yet valid", 0, 10000},
+    {"CertificateForAnotherHost", kNothing, "https-wronghost", "made out to another host name", 0, 10000},
     {"SwappedAfterDownload", kNothing, "ok", "was changed in", 0, 10000, L"DIALPASS_TEST_TAMPER_AT=1"},
     {"SwappedAfterCheck", kNothing, "ok", "was changed in", 0, 10000, L"DIALPASS_TEST_TAMPER_AT=2"},
 };

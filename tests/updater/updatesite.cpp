@@ -1,5 +1,7 @@
 #include "updatesite.h"
 
+#include <wincrypt.h>
+
 #include "data/datafile.h"
 #include "data/safefile.h"
 #include "updater/crypto.h"
@@ -101,8 +103,37 @@ DWORD Site::Publish(const std::wstring& sources, const std::wstring& options, st
                       30000, output);
 }
 
+// Adds the test site's authority (PEM) to the current user's trusted roots, as an administrator
+// would add a company's own; true when it is there.
+bool TrustTestAuthority()
+{
+    static bool trusted = false;
+    if (trusted)
+        return true;
+    std::string pem = ReadBytes(SiteState() + L"\\tls\\ca.crt");
+    DWORD size = 0;
+    if (pem.empty() || !CryptStringToBinaryA(pem.c_str(), DWORD(pem.size()), CRYPT_STRING_BASE64HEADER, nullptr, &size,
+                                             nullptr, nullptr))
+        return false;
+    std::string der(size, '\0');
+    CryptStringToBinaryA(pem.c_str(), DWORD(pem.size()), CRYPT_STRING_BASE64HEADER,
+                         reinterpret_cast<BYTE*>(&der[0]), &size, nullptr, nullptr);
+    HCERTSTORE root = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+    trusted = root && CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                                                       size, CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+    if (root)
+        CertCloseStore(root, 0);
+    return trusted;
+}
+
 std::wstring Site::Url(const std::string& mode) const
 {
+    if (mode.compare(0, 6, "https-") == 0) {
+        std::string port = ReadBytes(SiteState() + L"\\tls-port-" + std::wstring(mode.begin() + 6, mode.end()));
+        if (!TrustTestAuthority() || port.empty())
+            return L"https://localhost:1/no-test-authority";
+        return L"https://localhost:" + std::to_wstring(atoi(port.c_str())) + L"/ok/" + name;
+    }
     return L"http://127.0.0.1:" + std::to_wstring(SitePort()) + L"/" + std::wstring(mode.begin(), mode.end()) +
            L"/" + name;
 }

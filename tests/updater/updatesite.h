@@ -23,7 +23,9 @@ public:
     Site& operator=(const Site&) = delete;
     // Publishes sources as this site with dpdb publish and the given options; dpdb's exit code.
     DWORD Publish(const std::wstring& sources, const std::wstring& options, std::string* output = nullptr);
-    // The base URL that serves this site through the server's behaviour mode ("ok", "stall-body" ...).
+    // The base URL that serves this site through the server's behaviour mode ("ok", "stall-body" ...);
+    // "https-NAME" serves it at https://localhost with the server's certificate NAME (good, expired,
+    // wronghost, untrusted), whose test authority this prefix's user trusts from then on.
     std::wstring Url(const std::string& mode = "ok") const;
     std::wstring operator/(const std::wstring& name) const { return path + L"\\" + name; }
     // Signs update.xml as it now stands with the build's key (or the other key) and writes update.xml.sig.

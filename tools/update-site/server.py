@@ -11,6 +11,8 @@ The first part of a request's path chooses the behaviour, the rest names a file 
   /slow-headers/PATH   the headers one byte a second, never ending
   /endless-headers/PATH  header lines without end, as fast as they are taken
   /endless-body/PATH   the headers without a length, then bytes without end
+With --tls DIR the same site is served over TLS too, once per certificate DIR/NAME.pem (key
+DIR/NAME.key), each on a port of its own written to the file tls-port-NAME beside the port file.
 Every stall ends after STALL_LIMIT seconds; the server ends by itself after IDLE_LIMIT seconds
 without a request, and after LIFE_LIMIT seconds in any case.
 """
@@ -18,6 +20,7 @@ import argparse
 import http.server
 import os
 import select
+import ssl
 import sys
 import threading
 import time
@@ -128,23 +131,55 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.wfile.write(body)
 
 
+class SecureServer(http.server.ThreadingHTTPServer):
+    """Shakes hands in the request's thread, so that a client that stalls or refuses holds no other."""
+    context = None
+
+    def finish_request(self, request, client_address):
+        try:
+            request = self.context.wrap_socket(request, server_side=True)
+        except (ssl.SSLError, OSError):
+            return
+        super().finish_request(request, client_address)
+
+
+def serve(root, context=None):
+    server = (SecureServer if context else http.server.ThreadingHTTPServer)(("127.0.0.1", 0), Handler)
+    server.context = context
+    server.daemon_threads = True
+    server.root = os.path.realpath(root)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
+
+
+def write_atomically(path, text):
+    temporary = path + ".tmp"
+    with open(temporary, "w") as f:
+        f.write(text)
+    os.replace(temporary, path)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--root", required=True)
     parser.add_argument("--port-file", required=True)
     parser.add_argument("--pid-file", required=True)
+    parser.add_argument("--tls")
     args = parser.parse_args()
     os.makedirs(args.root, exist_ok=True)
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-    server.daemon_threads = True
-    server.root = os.path.realpath(args.root)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
+    server = serve(args.root)
+    if args.tls:
+        for name in sorted(os.listdir(args.tls)):
+            if not name.endswith(".pem") or not os.path.exists(os.path.join(args.tls, name[:-4] + ".key")):
+                continue
+            context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            context.load_cert_chain(os.path.join(args.tls, name), os.path.join(args.tls, name[:-4] + ".key"))
+            secure = serve(args.root, context)
+            write_atomically(os.path.join(os.path.dirname(args.port_file), "tls-port-" + name[:-4]),
+                             "%d\n" % secure.server_address[1])
     with open(args.pid_file, "w") as f:
         f.write("%d\n" % os.getpid())
-    temporary = args.port_file + ".tmp"
-    with open(temporary, "w") as f:
-        f.write("%d\n" % server.server_address[1])
-    os.replace(temporary, args.port_file)
+    write_atomically(args.port_file, "%d\n" % server.server_address[1])
     started = time.monotonic()
     while time.monotonic() - started < LIFE_LIMIT and time.monotonic() - last_request < IDLE_LIMIT:
         time.sleep(1)
