@@ -117,8 +117,10 @@ std::wstring UpdateSite::Open(const std::wstring& baseUrl, const HttpTimeouts& l
     parts.dwHostNameLength = ARRAYSIZE(host);
     parts.lpszUrlPath = path;
     parts.dwUrlPathLength = ARRAYSIZE(path);
-    if (!WinHttpCrackUrl(baseUrl.c_str(), DWORD(baseUrl.size()), 0, &parts) || !host[0])
-        return L"the base URL \"" + baseUrl + L"\" cannot be read (error " + std::to_wstring(GetLastError()) + L")";
+    if (!WinHttpCrackUrl(baseUrl.c_str(), DWORD(baseUrl.size()), 0, &parts) || !host[0]) {
+        DWORD error = GetLastError();
+        return L"the base URL \"" + baseUrl + L"\" cannot be read (error " + std::to_wstring(error) + L")";
+    }
     secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
     basePath = path;
     while (!basePath.empty() && basePath.back() == L'/')

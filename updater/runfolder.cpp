@@ -112,19 +112,21 @@ void SweepAbandoned(const std::wstring& parent)
 
 std::wstring RunFolder::Create(const std::wstring& parent)
 {
-    auto failure = [](const std::wstring& what) {
+    // The system's code is taken first: building the text may change it.
+    auto failure = [](const std::wstring& what, DWORD error) { return what + L" (error " + std::to_wstring(error) + L")"; };
+    if (!MakeFolders(parent)) {
         DWORD error = GetLastError();
-        return what + L" (error " + std::to_wstring(error) + L")";
-    };
-    if (!MakeFolders(parent))
-        return failure(L"cannot create the temporary folder " + parent);
+        return failure(L"cannot create the temporary folder " + parent, error);
+    }
     LARGE_INTEGER counter = {};
     QueryPerformanceCounter(&counter);
     std::wstring candidate = JoinPath(parent, kRunPrefix + std::to_wstring(GetCurrentProcessId()) + L"-" +
                                                   std::to_wstring(counter.QuadPart));
     // A folder that already exists (planted, or left by someone) is never used.
-    if (!CreateDirectoryW(candidate.c_str(), nullptr))
-        return failure(L"cannot create a new folder " + candidate);
+    if (!CreateDirectoryW(candidate.c_str(), nullptr)) {
+        DWORD error = GetLastError();
+        return failure(L"cannot create a new folder " + candidate, error);
+    }
     folder = OpenEntry(candidate, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES);
     bool isLink = false;
     if (folder == INVALID_HANDLE_VALUE || !IsOwnEntry(folder, candidate, isLink)) {
@@ -136,8 +138,10 @@ std::wstring RunFolder::Create(const std::wstring& parent)
     path = candidate;
     owner = CreateFileW(JoinPath(path, kOwnerName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (owner == INVALID_HANDLE_VALUE)
-        return failure(L"cannot create " + JoinPath(path, kOwnerName));
+    if (owner == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        return failure(L"cannot create " + JoinPath(path, kOwnerName), error);
+    }
     return std::wstring();
 }
 

@@ -101,6 +101,13 @@ TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNew)
     EXPECT_TRUE(run.Logged("Installation folder: " + Narrow(installation.Dir()))) << run.log;
 
     std::map<std::wstring, std::string> updated = installation.Files();
+    // A log that cannot be written changes nothing but the log.
+    HANDLE held = CreateFileW((installation / L"update.log").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    run = RunUpdater(installation, site.Url());
+    CloseHandle(held);
+    EXPECT_EQ(run.exitCode, 1u);
+    run.log = ReadBytes(installation / L"update.log");
+    EXPECT_EQ(std::count(run.log.begin(), run.log.end(), '='), 8) << "the first run's header only\n" << run.log;
     run = RunUpdater(installation, site.Url());
     EXPECT_EQ(run.exitCode, 1u) << run.log;
     EXPECT_TRUE(run.Logged("Nothing new: version 2 is already installed")) << run.log;
