@@ -91,6 +91,8 @@ std::wstring HttpErrorText(DWORD error)
         return L"the site's certificate is not trusted";
     case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
         return L"the answer is not HTTP";
+    case ERROR_WINHTTP_HEADER_SIZE_OVERFLOW:
+        return L"the answer's headers are larger than " + std::to_wstring(kMaxResponseHeaderBytes / 1024) + L" KiB";
     case ERROR_WINHTTP_UNRECOGNIZED_SCHEME:
     case ERROR_WINHTTP_INVALID_URL:
         return L"the address is not a valid http or https URL";

@@ -25,7 +25,8 @@ size_t Watchdog::MemoryInUse(bool peak)
     if (!GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                               sizeof(counters)))
         return 0;
-    return peak ? counters.PeakPagefileUsage : counters.PrivateUsage;
+    // Wine leaves PrivateUsage at 0; PagefileUsage counts the same private memory on both systems.
+    return peak ? counters.PeakPagefileUsage : counters.PagefileUsage;
 }
 
 void Watchdog::Start(size_t memoryBytes)

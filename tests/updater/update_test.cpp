@@ -314,8 +314,8 @@ const Fault kFaults[] = {
     {"HeadersOneByteASecond", kNothing, "slow-headers",
      "time bound hit: update.xml sent no whole answer headers within 5 seconds", 4500, 12000,
      L"DIALPASS_TEST_REQUEST_SECONDS=5"},
-    {"EndlessHeaders", kNothing, "endless-headers", "time bound hit: update.xml sent no whole answer headers", 4500,
-     12000, L"DIALPASS_TEST_REQUEST_SECONDS=5"},
+    // Windows stops at 32 KiB of headers; Wine reads them without limit, and the memory bound ends it.
+    {"EndlessHeaders", kNothing, "endless-headers", "memory bound hit", 0, 15000},
     {"EndlessBody", kNothing, "endless-body", "sends more than the 65536 bytes allowed", 0, 10000},
     {"UntrustedCertificate", kNothing, "https-untrusted", "authority this machine does not trust", 0, 10000},
     {"ExpiredCertificate", kNothing, "https-expired", "expired or not yet valid", 0, 10000},
