@@ -71,11 +71,20 @@ CString* GetDataPath(const wchar_t* format, ...)
     return path;
 }
 
+std::wstring ResolveDataFolder(const std::wstring& folder)
+{
+    if (folder.empty())
+        return folder;
+    wchar_t full[MAX_PATH * 2];
+    DWORD length = GetFullPathNameW(folder.c_str(), ARRAYSIZE(full), full, nullptr);
+    return length && length < ARRAYSIZE(full) ? std::wstring(full, length) : folder;
+}
+
 void HoldDataFolder(FolderReadHold& hold, const wchar_t* path)
 {
     std::wstring folder, name;
     SplitPath(path ? path : L"", folder, name);
-    if (!hold.Take(folder))
+    if (!hold.Take(ResolveDataFolder(folder)))
         throw CTableException(kTableOpenFailed, path);
 }
 

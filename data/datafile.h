@@ -2,8 +2,10 @@
 // cutting them into lines, and the one exception of the database readers.
 #pragma once
 #include <windows.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "base/cstring.h"
 #include "data/fileset.h"
@@ -51,6 +53,11 @@ void Scramble(void* bytes, size_t size, size_t offset = 0);
 // Installation directory ("InstallDir") joined with the wvsprintfW-formatted name (cut to 255
 // characters); a null format gives the directory alone. Collector-owned; null only without memory.
 CString* GetDataPath(const wchar_t* format, ...);
+
+// folder as the file functions read it: one without a drive ("\Program Files\Card", as "InstallDir"
+// may hold) lies on the current drive, a relative one below the current folder. The applet and the
+// updater (which it starts with its own current folder) both resolve folders with this.
+std::wstring ResolveDataFolder(const std::wstring& folder);
 
 // Before a database file is read: takes hold of its folder for the read (no writer changes the
 // folder until hold is released) after finishing an unfinished replacement there (data/fileset.h).

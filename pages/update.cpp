@@ -1,5 +1,6 @@
 #include "pages/update.h"
 
+#include <string>
 #include <vector>
 
 #include "app/sheetpages.h"
@@ -8,8 +9,9 @@
 #include "data/records.h"
 #include "pages/dlgutils.h"
 #include "resources/resource.h"
+#include "updater/updatelog.h"
 
-const wchar_t kDefaultUpdateUrl[] = L"http://update.kestrova.com/dialpass";
+const wchar_t kDefaultUpdateUrl[] = L"https://update.kestrova.com/dialpass";
 
 namespace {
 
@@ -148,9 +150,16 @@ INT_PTR CDlgTextFile::OnInitDialog(WPARAM wParam, LPARAM lParam)
         std::vector<char> bytes(size == INVALID_FILE_SIZE ? 0 : size);
         DWORD read = 0;
         if (!bytes.empty() && ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr) && read) {
-            int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(read), nullptr, 0);
+            // The updater appends each run to the log: the last run is the one this message is about.
+            const char* shown = bytes.data();
+            std::string all(bytes.data(), read);
+            size_t last = all.rfind(kRunHeader);
+            if (last != std::string::npos && (last == 0 || all[last - 1] == '\n'))
+                shown += last;
+            int count = int(read - (shown - bytes.data()));
+            int length = MultiByteToWideChar(CP_ACP, 0, shown, count, nullptr, 0);
             std::vector<wchar_t> text(size_t(length) + 1, L'\0');
-            MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(read), text.data(), length);
+            MultiByteToWideChar(CP_ACP, 0, shown, count, text.data(), length);
             SendDlgItemMessageW(window, IDC_TEXT_FILE, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.data()));
         }
         CloseHandle(file);

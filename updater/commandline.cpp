@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "data/datafile.h"
 #include "updater/manifest.h"
 
 std::vector<std::wstring> SplitCommandLine(const wchar_t* line)
@@ -89,14 +90,16 @@ std::wstring ParseArguments(const std::vector<std::wstring>& given, UpdateArgume
     parsed.baseUrl = arguments[0];
     while (!parsed.baseUrl.empty() && parsed.baseUrl.back() == L'/')
         parsed.baseUrl.pop_back();
-    parsed.installDir = arguments[1];
+    // A folder without a drive is where the applet reads it: on the current drive, which the applet's
+    // updater shares with it (started without a folder of its own).
+    parsed.installDir = IsAbsolute(arguments[1]) ? arguments[1] : ResolveDataFolder(arguments[1]);
     parsed.descriptionName = arguments[2];
-    parsed.tempFolder = OnDriveOf(arguments[4], arguments[1]);
+    parsed.tempFolder = OnDriveOf(arguments[4], parsed.installDir);
     if (!IsUrl(parsed.baseUrl))
         return L"the base URL \"" + arguments[0] + L"\" does not start with http:// or https://";
-    if (!IsAbsolute(parsed.installDir))
-        return L"the installation folder \"" + parsed.installDir + L"\" is not a full path";
-    if (!SamePathText(arguments[1], arguments[3]))
+    if (arguments[1].empty() || !IsAbsolute(parsed.installDir))
+        return L"the installation folder \"" + arguments[1] + L"\" is not a full path";
+    if (!SamePathText(parsed.installDir, IsAbsolute(arguments[3]) ? arguments[3] : ResolveDataFolder(arguments[3])))
         return L"the installation folder is given as \"" + arguments[1] + L"\" and as \"" + arguments[3] +
                L"\"; the updater installs only into the folder whose version it read";
     if (!IsPlainName(parsed.descriptionName))

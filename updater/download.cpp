@@ -1,6 +1,10 @@
 #include "updater/download.h"
 
+#include <wincrypt.h>
+
 #include <vector>
+
+#include "updater/watchdog.h"
 
 namespace {
 
@@ -9,12 +13,15 @@ public:
     explicit Request(HINTERNET handle) : handle(handle) {}
     ~Request()
     {
+        if (watchdog)
+            watchdog->Disarm();
         if (handle)
             WinHttpCloseHandle(handle);
     }
     Request(const Request&) = delete;
     Request& operator=(const Request&) = delete;
     HINTERNET handle;
+    Watchdog* watchdog = nullptr;  // disarmed when the request ends
 };
 
 std::wstring Seconds(int milliseconds)
@@ -26,6 +33,39 @@ std::wstring Seconds(int milliseconds)
 std::wstring Failure(const wchar_t* step, DWORD error)
 {
     return std::wstring(step) + L": " + HttpErrorText(error) + L" (error " + std::to_wstring(error) + L")";
+}
+
+bool IsCertificateError(DWORD error)
+{
+    return error == ERROR_WINHTTP_SECURE_FAILURE || error == ERROR_WINHTTP_SECURE_CHANNEL_ERROR ||
+           error == ERROR_WINHTTP_SECURE_INVALID_CA || error == ERROR_WINHTTP_SECURE_CERT_DATE_INVALID ||
+           error == ERROR_WINHTTP_SECURE_CERT_CN_INVALID || error == ERROR_WINHTTP_SECURE_INVALID_CERT ||
+           error == ERROR_WINHTTP_SECURE_CERT_REVOKED || error == ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE;
+}
+
+std::wstring ChainErrorText(DWORD error)
+{
+    switch (error) {
+    case DWORD(CERT_E_UNTRUSTEDROOT):
+    case DWORD(CERT_E_CHAINING):
+    case DWORD(TRUST_E_CERT_SIGNATURE):
+        return L"issued by an authority this machine does not trust";
+    case DWORD(CERT_E_EXPIRED):
+    case DWORD(CERT_E_VALIDITYPERIODNESTING):
+        return L"expired or not yet valid";
+    case DWORD(CERT_E_CN_NO_MATCH):
+        return L"made out to another host name";
+    case DWORD(CERT_E_REVOKED):
+        return L"revoked";
+    case DWORD(CERT_E_WRONG_USAGE):
+        return L"not for web sites";
+    default:
+        return L"refused (error 0x" + [](DWORD code) {
+            wchar_t hex[16];
+            swprintf(hex, 16, L"%08lX", static_cast<unsigned long>(code));
+            return std::wstring(hex);
+        }(error) + L")";
+    }
 }
 
 bool IsTimeout(DWORD error)
@@ -51,6 +91,8 @@ std::wstring HttpErrorText(DWORD error)
         return L"the site's certificate is not trusted";
     case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
         return L"the answer is not HTTP";
+    case ERROR_WINHTTP_HEADER_SIZE_OVERFLOW:
+        return L"the answer's headers are larger than " + std::to_wstring(kMaxResponseHeaderBytes / 1024) + L" KiB";
     case ERROR_WINHTTP_UNRECOGNIZED_SCHEME:
     case ERROR_WINHTTP_INVALID_URL:
         return L"the address is not a valid http or https URL";
@@ -77,8 +119,10 @@ std::wstring UpdateSite::Open(const std::wstring& baseUrl, const HttpTimeouts& l
     parts.dwHostNameLength = ARRAYSIZE(host);
     parts.lpszUrlPath = path;
     parts.dwUrlPathLength = ARRAYSIZE(path);
-    if (!WinHttpCrackUrl(baseUrl.c_str(), DWORD(baseUrl.size()), 0, &parts) || !host[0])
-        return L"the base URL \"" + baseUrl + L"\" cannot be read (error " + std::to_wstring(GetLastError()) + L")";
+    if (!WinHttpCrackUrl(baseUrl.c_str(), DWORD(baseUrl.size()), 0, &parts) || !host[0]) {
+        DWORD error = GetLastError();
+        return L"the base URL \"" + baseUrl + L"\" cannot be read (error " + std::to_wstring(error) + L")";
+    }
     secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
     basePath = path;
     while (!basePath.empty() && basePath.back() == L'/')
@@ -86,6 +130,7 @@ std::wstring UpdateSite::Open(const std::wstring& baseUrl, const HttpTimeouts& l
     // A proxy configured for the machine is used, but never for this machine's own address.
     std::wstring hostName = host;
     bool loopback = hostName == L"127.0.0.1" || hostName == L"localhost" || hostName == L"[::1]";
+    this->host = host;
     session = WinHttpOpen(L"Dialpass-Update/1.0",
                           loopback ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                           WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
@@ -106,11 +151,25 @@ std::wstring UpdateSite::Get(const std::wstring& name, size_t maxBytes, const wc
     if (!connection)
         return L"the site is not open";
     std::wstring path = basePath + L"/" + name;
+    // The watchdog holds the wait for the headers to its own bound, then the whole request to its.
+    ULONGLONG begin = GetTickCount64();
+    auto arm = [&](int milliseconds, const wchar_t* what) {
+        ULONGLONG until = begin + ULONGLONG(milliseconds);
+        bool updateEnds = deadline && deadline < until;
+        if (watchdog)
+            watchdog->Arm(updateEnds ? deadline : until,
+                          name + L" " + what + L" " + (updateEnds ? L"the update's time" : Seconds(milliseconds)));
+    };
+    arm(timeouts.headers < timeouts.request ? timeouts.headers : timeouts.request,
+        L"sent no whole answer headers within");
     Request request(WinHttpOpenRequest(connection, L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                        WINHTTP_DEFAULT_ACCEPT_TYPES,
                                        WINHTTP_FLAG_REFRESH | (secure ? WINHTTP_FLAG_SECURE : 0)));
+    request.watchdog = watchdog;
     if (!request.handle)
         return Failure(L"cannot prepare the request", GetLastError());
+    DWORD headerCap = kMaxResponseHeaderBytes;
+    WinHttpSetOption(request.handle, WINHTTP_OPTION_MAX_RESPONSE_HEADER_SIZE, &headerCap, sizeof(headerCap));
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
     WinHttpSetOption(request.handle, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects));
     WinHttpSetTimeouts(request.handle, timeouts.resolve, timeouts.connect, timeouts.send, timeouts.body);
@@ -124,6 +183,8 @@ std::wstring UpdateSite::Get(const std::wstring& name, size_t maxBytes, const wc
         if (IsTimeout(error))
             return L"no connection within " + Seconds(timeouts.connect) + L" (connect timeout, error " +
                    std::to_wstring(error) + L")";
+        if (secure && IsCertificateError(error))
+            return Failure(L"the site's certificate is refused", error) + CertificateProblem(path);
         return Failure(L"cannot send the request", error);
     }
     if (!WinHttpReceiveResponse(request.handle, nullptr)) {
@@ -131,8 +192,11 @@ std::wstring UpdateSite::Get(const std::wstring& name, size_t maxBytes, const wc
         if (IsTimeout(error))
             return L"no answer within " + Seconds(timeouts.headers) + L" (timeout waiting for the headers, error " +
                    std::to_wstring(error) + L")";
+        if (secure && IsCertificateError(error))
+            return Failure(L"the site's certificate is refused", error) + CertificateProblem(path);
         return Failure(L"no answer", error);
     }
+    arm(timeouts.request, L"took longer than");
     DWORD status = 0, size = sizeof(status);
     if (!WinHttpQueryHeaders(request.handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                              WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
@@ -187,4 +251,52 @@ std::wstring UpdateSite::Get(const std::wstring& name, size_t maxBytes, const wc
         return L"the connection ended after " + std::to_wstring(body.size()) + L" of " + std::to_wstring(announced) +
                L" bytes";
     return std::wstring();
+}
+
+std::wstring UpdateSite::CertificateProblem(const std::wstring& path)
+{
+    Request probe(WinHttpOpenRequest(connection, L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                     WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_REFRESH | WINHTTP_FLAG_SECURE));
+    DWORD ignore = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
+                   SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
+    PCCERT_CONTEXT certificate = nullptr;
+    DWORD size = sizeof(certificate);
+    if (!probe.handle || !WinHttpSetOption(probe.handle, WINHTTP_OPTION_SECURITY_FLAGS, &ignore, sizeof(ignore)) ||
+        !WinHttpSendRequest(probe.handle, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+        !WinHttpQueryOption(probe.handle, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &certificate, &size) || !certificate)
+        // Wine does not take a certificate of an unknown authority even when told to.
+        return L" (no certificate could be read even with its checks relaxed: most likely it is issued by an "
+               L"authority this machine does not trust)";
+    CERT_CHAIN_PARA chainPara = {};
+    chainPara.cbSize = sizeof(chainPara);
+    LPSTR serverUsage = const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH);
+    chainPara.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
+    chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
+    chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = &serverUsage;
+    PCCERT_CHAIN_CONTEXT chain = nullptr;
+    std::wstring problem;
+    if (CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore, &chainPara, 0, nullptr, &chain)) {
+        SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl = {};
+        ssl.cbSize = sizeof(ssl);
+        ssl.dwAuthType = AUTHTYPE_SERVER;
+        ssl.pwszServerName = &host[0];
+        CERT_CHAIN_POLICY_PARA policy = {};
+        policy.cbSize = sizeof(policy);
+        policy.pvExtraPolicyPara = &ssl;
+        CERT_CHAIN_POLICY_STATUS status = {};
+        status.cbSize = sizeof(status);
+        DWORD chainErrors = chain->TrustStatus.dwErrorStatus;
+        if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status))
+            status.dwError = DWORD(CERT_E_CHAINING);
+        // Wine's policy passes a chain that ends at an unknown authority: the chain's own status tells.
+        if (!status.dwError && (chainErrors & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN)))
+            status.dwError = DWORD(CERT_E_UNTRUSTEDROOT);
+        if (!status.dwError && (chainErrors & CERT_TRUST_IS_NOT_TIME_VALID))
+            status.dwError = DWORD(CERT_E_EXPIRED);
+        problem = status.dwError ? L" (the certificate is " + ChainErrorText(status.dwError) + L")"
+                                 : L" (the certificate itself checks clean: the secure channel failed)";
+        CertFreeCertificateChain(chain);
+    }
+    CertFreeCertificateContext(certificate);
+    return problem;
 }

@@ -7,14 +7,22 @@
 
 // Every wait of a request, in milliseconds. Name resolution, connecting and sending each have their
 // own bound; "headers" bounds the wait from the sent request to the answer's headers (set on the
-// request handle, the one bound Wine honours there); "body" bounds each read of the body.
+// request handle, the one bound Wine honours there); "body" bounds each read of the body. "request"
+// bounds the whole request, from connecting to the last byte: the watchdog holds it when Wine does not.
 struct HttpTimeouts {
     int resolve = 10000;
     int connect = 10000;
     int send = 10000;
     int headers = 15000;
     int body = 15000;
+    int request = 60000;
 };
+
+// The most an answer's headers may take (Windows honours it; Wine reads headers without a bound, so
+// there the watchdog's memory bound stops an endless header stream).
+constexpr DWORD kMaxResponseHeaderBytes = 32 * 1024;
+
+class Watchdog;
 
 // The update site: one WinHTTP session and connection for all the files of one update.
 class UpdateSite {
@@ -35,9 +43,16 @@ public:
     // After this GetTickCount64() value a transfer stops between two reads (a site that trickles
     // a byte now and then would otherwise never time out); 0: no deadline.
     ULONGLONG deadline = 0;
+    // When set, ends the process if a request outlives timeouts.request (or the deadline).
+    Watchdog* watchdog = nullptr;
 
 private:
+    // Why the site's certificate is refused, by checking it as Windows checks a site's certificate
+    // (a second connection that takes the certificate whatever it is, reads nothing and is closed).
+    std::wstring CertificateProblem(const std::wstring& path);
+
     HINTERNET session = nullptr;
+    std::wstring host;
     HINTERNET connection = nullptr;
     std::wstring basePath;
     bool secure = false;

@@ -19,39 +19,72 @@ bool MakeFolders(const std::wstring& path)
     return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-uint32_t ReadInstalledVersion(const std::wstring& installDir, std::wstring& note)
+std::string KeyId(const PublicKey& key)
+{
+    Sha256Digest digest{};
+    Sha256(key.data(), key.size(), digest);
+    return ToHex(digest.data(), 8);
+}
+
+InstalledSet ReadInstalledSet(const std::wstring& installDir, std::wstring& note)
 {
     note.clear();
+    InstalledSet set;
     std::string bytes;
     std::wstring path = JoinPath(installDir, kVersionFileName);
     if (!ReadWholeFile(path.c_str(), bytes))
-        return 0;
+        return set;
     size_t digits = 0;
     uint64_t value = 0;
     while (digits < bytes.size() && digits < 10 && bytes[digits] >= '0' && bytes[digits] <= '9')
         value = value * 10 + unsigned(bytes[digits++] - '0');
     std::string rest = bytes.substr(digits);
-    if (!digits || value > 0xFFFFFFFFull || (!rest.empty() && rest != "\r\n" && rest != "\n")) {
-        note = std::wstring(kVersionFileName) + L" does not hold a version number; taken as 0";
-        return 0;
+    std::string key;
+    const std::string keyLine = "\r\nkey ";
+    if (rest.compare(0, keyLine.size(), keyLine) == 0 && rest.size() == keyLine.size() + 16 + 2 &&
+        rest.compare(rest.size() - 2, 2, "\r\n") == 0) {
+        key = rest.substr(keyLine.size(), 16);
+        unsigned char id[8];
+        if (!FromHex(key, id, sizeof(id)))
+            key = "-";
+        rest = "\r\n";
     }
-    return uint32_t(value);
+    if (!digits || value > 0xFFFFFFFFull || key == "-" || (!rest.empty() && rest != "\r\n" && rest != "\n")) {
+        note = std::wstring(kVersionFileName) + L" does not hold a version number; taken as 0";
+        return set;
+    }
+    set.version = uint32_t(value);
+    set.key = key;
+    return set;
 }
 
-std::wstring InstallSet(const std::wstring& installDir, const std::wstring& folder,
-                        const std::vector<std::wstring>& names, uint32_t version)
+namespace {
+
+// The spelling of name that installDir already has, else name.
+std::wstring InstalledSpelling(const std::wstring& installDir, const std::wstring& name)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(JoinPath(installDir, name).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return name;
+    FindClose(search);
+    std::wstring spelling = found.cFileName;
+    return CompareStringOrdinal(spelling.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL ? spelling : name;
+}
+
+} // namespace
+
+std::wstring InstallSet(const std::wstring& installDir, std::vector<DownloadedFile> files, const InstalledSet& record)
 {
     // The files and the version record are one set: a reader sees all of the old or all of the new.
     FileSet set(installDir);
-    for (const std::wstring& name : names) {
-        std::string bytes;
-        if (!ReadWholeFile(JoinPath(folder, name).c_str(), bytes))
-            return L"cannot read the downloaded " + name;
-        if (!set.Add(name, std::move(bytes)))
+    for (DownloadedFile& file : files) {
+        std::wstring name = InstalledSpelling(installDir, file.first);
+        if (!set.Add(name, std::move(file.second)))
             return name + L" cannot be a file of the installation folder";
     }
-    set.Add(kVersionFileName, std::to_string(version) + "\r\n");
-
+    set.Add(kVersionFileName, std::to_string(record.version) + "\r\n" +
+                                  (record.key.empty() ? std::string() : "key " + record.key + "\r\n"));
     // For tests: DIALPASS_TEST_CRASH_AFTER_STEPS=N ends the process after N changes to the folder, as
     // a kill from "Cancel update" or a power cut would, leaving the replacement unfinished.
     wchar_t steps[16] = {};

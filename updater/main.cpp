@@ -26,7 +26,13 @@ int wmain(int, wchar_t**)
         return kUpdateFailed;
     }
     std::vector<PublicKey> keys(std::begin(kUpdatePublicKeys), std::end(kUpdatePublicKeys));
-    UpdateResult result = RunUpdate(parsed, keys, log);
+    UpdateLimits limits;
+    limits.memoryBytes = kUpdateMemoryBytes;
+    // For tests: a shorter bound on each request, so that a stalled site is given up on sooner.
+    wchar_t seconds[16] = {};
+    if (GetEnvironmentVariableW(L"DIALPASS_TEST_REQUEST_SECONDS", seconds, 16) && _wtoi(seconds) > 0)
+        limits.timeouts.request = _wtoi(seconds) * 1000;
+    UpdateResult result = RunUpdate(parsed, keys, log, limits);
     CoUninitialize();
     return result;
 }

@@ -6,6 +6,8 @@
 
 #include <cwchar>
 
+#include "data/datafile.h"
+
 namespace {
 
 // IXMLDOMDocument2; mingw's headers declare it without a definition to link against.
@@ -120,9 +122,6 @@ std::wstring ReadFileElement(IXMLDOMNode* element, Manifest& manifest)
     std::wstring nameError = CheckDataFileName(file.name);
     if (!nameError.empty())
         return L"the file name \"" + file.name + L"\" is refused: " + nameError;
-    for (const ManifestFile& other : manifest.files)
-        if (CompareStringOrdinal(other.name.c_str(), -1, file.name.c_str(), -1, TRUE) == CSTR_EQUAL)
-            return L"the file " + file.name + L" is listed twice";
     if (!ReadNumber(values[1], 0xFFFFFFFFull, file.size))
         return L"the size \"" + values[1] + L"\" of " + file.name + L" is not a number";
     if (!FromHex(Narrow(values[2]), file.sha256.data(), file.sha256.size()))
@@ -170,14 +169,89 @@ std::wstring CheckDataFileName(const std::wstring& name)
     return std::wstring();
 }
 
-std::wstring ParseManifest(const std::string& bytes, Manifest& manifest)
+std::wstring CheckManifestFile(const ManifestFile& file)
 {
-    manifest = Manifest();
+    std::wstring nameError = CheckDataFileName(file.name);
+    if (!nameError.empty())
+        return L"the file name \"" + file.name + L"\" is refused: " + nameError;
+    if (file.size == 0 || file.size > kMaxDataFileSize)
+        return L"lists " + file.name + L" with " + std::to_wstring(file.size) +
+               L" bytes; a database file has 1 to 65,535 bytes";
+    return std::wstring();
+}
+
+std::wstring CheckManifest(const Manifest& manifest, const std::string& xml)
+{
+    if (xml.size() > kMaxManifestSize)
+        return L"is larger than " + std::to_wstring(kMaxManifestSize) + L" bytes";
+    if (manifest.files.size() > kMaxManifestFiles)
+        return L"lists more than " + std::to_wstring(kMaxManifestFiles) + L" files";
+    for (size_t i = 0; i < manifest.files.size(); ++i) {
+        std::wstring error = CheckManifestFile(manifest.files[i]);
+        if (!error.empty())
+            return error;
+        // Names are matched without regard to case, as the file system does.
+        for (size_t j = 0; j < i; ++j)
+            if (CompareStringOrdinal(manifest.files[j].name.c_str(), -1, manifest.files[i].name.c_str(), -1, TRUE) ==
+                CSTR_EQUAL)
+                return L"lists the file " + manifest.files[i].name + L" twice (names differ only in case)";
+    }
+    return std::wstring();
+}
+
+namespace {
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// What the raw bytes hold that an update description never does.
+std::wstring CheckRawDescription(const std::string& bytes)
+{
     if (bytes.size() > kMaxManifestSize)
-        return L"larger than " + std::to_wstring(kMaxManifestSize) + L" bytes";
+        return L"is larger than " + std::to_wstring(kMaxManifestSize) + L" bytes";
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        return L"begins with a byte-order mark; an update description is UTF-8 without one";
+    if (bytes.find('\0') != std::string::npos)
+        return L"holds a NUL byte";
     // Document type declarations could pull in other files or expand without bound: none are needed.
     if (bytes.find("<!") != std::string::npos)
         return L"holds a declaration (<!...), which an update description never needs";
+    if (bytes.compare(0, 5, "<?xml") == 0) {
+        std::string declaration = bytes.substr(0, bytes.find("?>"));
+        size_t at = declaration.find("encoding");
+        if (at != std::string::npos) {
+            size_t open = declaration.find_first_of("\"'", at);
+            size_t close = open == std::string::npos ? open : declaration.find(declaration[open], open + 1);
+            std::string name = close == std::string::npos ? declaration.substr(at) : declaration.substr(open + 1, close - open - 1);
+            if (CompareStringOrdinal(std::wstring(name.begin(), name.end()).c_str(), -1, L"UTF-8", -1, TRUE) !=
+                CSTR_EQUAL)
+                return L"declares the encoding \"" + std::wstring(name.begin(), name.end()) +
+                       L"\"; an update description is UTF-8";
+        }
+    }
+    return std::wstring();
+}
+
+// MSXML stops reading at a NUL and may take what follows the root: only blanks may.
+bool EndsWithRoot(const std::string& bytes)
+{
+    size_t end = bytes.size();
+    while (end && IsBlank(bytes[end - 1]))
+        --end;
+    const std::string closing = "</update>";
+    return end >= closing.size() && bytes.compare(end - closing.size(), closing.size(), closing) == 0;
+}
+
+} // namespace
+
+std::wstring ParseManifest(const std::string& bytes, Manifest& manifest)
+{
+    manifest = Manifest();
+    std::wstring rawError = CheckRawDescription(bytes);
+    if (!rawError.empty())
+        return rawError;
     int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), nullptr, 0);
     if (length <= 0 && !bytes.empty())
         return L"is not UTF-8 text";
@@ -216,6 +290,8 @@ std::wstring ParseManifest(const std::string& bytes, Manifest& manifest)
     if (FAILED(document->get_documentElement(&root)) || !root || FAILED(root->get_nodeName(&rootName)) ||
         rootName.str() != L"update")
         return L"has no <update> element at its root";
+    if (!EndsWithRoot(bytes))
+        return L"has something after the end of its <update> element";
     std::vector<std::wstring> values;
     std::wstring error = Attributes(root.get(), L"<update>", {L"format", L"version", L"expires"}, values);
     if (!error.empty())
@@ -257,7 +333,7 @@ std::wstring ParseManifest(const std::string& bytes, Manifest& manifest)
     }
     if (manifest.files.empty())
         return L"lists no files";
-    return std::wstring();
+    return CheckManifest(manifest, bytes);
 }
 
 std::string WriteManifest(const Manifest& manifest)

@@ -42,7 +42,16 @@ bool IsPlainName(const std::wstring& name);
 // not the user's own files and not a device name.
 std::wstring CheckDataFileName(const std::wstring& name);
 
-// Parses the (already verified) bytes with MSXML6. Empty text on success, else what is wrong.
+// Empty when the updater takes file as listed (a name CheckDataFileName accepts, 1 to 65,535 bytes),
+// else why not. dpdb publish checks with this too, so that nothing it publishes is refused.
+std::wstring CheckManifestFile(const ManifestFile& file);
+
+// Empty when the updater takes the whole description: every file, no two names that differ only in
+// case, at most kMaxManifestFiles of them, and its bytes (xml) at most kMaxManifestSize.
+std::wstring CheckManifest(const Manifest& manifest, const std::string& xml);
+
+// Parses the (already verified) bytes with MSXML6. UTF-8 only: no byte-order mark, no NUL, no other
+// declared encoding, nothing after the end of the root element. Empty text on success, else what is wrong.
 // COM must be initialised on the calling thread.
 std::wstring ParseManifest(const std::string& bytes, Manifest& manifest);
 

@@ -10,6 +10,8 @@
 #include "tools/dpdb/dbcheck.h"
 #include "updater/install.h"
 #include "updater/manifest.h"
+#include "updater/runfolder.h"
+#include "updater/watchdog.h"
 
 namespace {
 
@@ -24,77 +26,32 @@ bool SameName(const std::wstring& a, const std::wstring& b)
     return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
-const wchar_t kRunPrefix[] = L"run-";
-const wchar_t kOwnerName[] = L"owner.lock";
-
-// Deletes every file of folder and the folder.
-void RemoveFolder(const std::wstring& folder)
+// For tests: DIALPASS_TEST_TAMPER_AT=N changes the first downloaded file in the run folder at step N
+// (1 after the downloads, 2 after the check), as someone else writing there would.
+void TamperForTesting(int step, const std::wstring& folder, const std::wstring& name)
 {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(JoinPath(folder, L"*").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            DeleteFileW(JoinPath(folder, found.cFileName).c_str());
-    if (search != INVALID_HANDLE_VALUE)
-        FindClose(search);
-    RemoveDirectoryW(folder.c_str());
+    wchar_t at[8] = {};
+    if (!GetEnvironmentVariableW(L"DIALPASS_TEST_TAMPER_AT", at, 8) || _wtoi(at) != step)
+        return;
+    std::string bytes;
+    std::wstring path = JoinPath(folder, name);
+    ReadWholeFile(path.c_str(), bytes);
+    std::string planted = "1;Planted;1\r\n";  // a line that checks clean, so that only the comparison sees it
+    Scramble(&planted[0], planted.size(), bytes.size());
+    bytes += planted;
+    DeleteFileW(path.c_str());
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD done = 0;
+    WriteFile(file, bytes.data(), DWORD(bytes.size()), &done, nullptr);
+    CloseHandle(file);
 }
-
-// Removes the download folders of runs that were killed (their owner.lock is gone).
-void SweepAbandoned(const std::wstring& parent)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(JoinPath(parent, std::wstring(kRunPrefix) + L"*").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
-        std::wstring folder = JoinPath(parent, found.cFileName);
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            GetFileAttributesW(JoinPath(folder, kOwnerName).c_str()) == INVALID_FILE_ATTRIBUTES)
-            RemoveFolder(folder);
-    }
-    if (search != INVALID_HANDLE_VALUE)
-        FindClose(search);
-}
-
-// A folder of this run's downloads inside the temporary folder, removed with its files at the end.
-// While the run lives it holds owner.lock open (deleted when closed, by the system if the run is
-// killed), so that a later run can tell abandoned folders from those of a run still going.
-class RunFolder {
-public:
-    ~RunFolder() { Remove(); }
-    bool Create(const std::wstring& parent)
-    {
-        if (!MakeFolders(parent))
-            return false;
-        path = JoinPath(parent, kRunPrefix + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                    std::to_wstring(GetTickCount()));
-        if (!CreateDirectoryW(path.c_str(), nullptr)) {
-            path.clear();
-            return false;
-        }
-        owner = CreateFileW(JoinPath(path, kOwnerName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-        return owner != INVALID_HANDLE_VALUE;
-    }
-    void Remove()
-    {
-        if (owner != INVALID_HANDLE_VALUE)
-            CloseHandle(owner);
-        owner = INVALID_HANDLE_VALUE;
-        if (!path.empty())
-            RemoveFolder(path);
-        path.clear();
-    }
-    std::wstring path;
-
-private:
-    HANDLE owner = INVALID_HANDLE_VALUE;
-};
 
 class Run {
 public:
     Run(const UpdateArguments& arguments, const std::vector<PublicKey>& keys, UpdateLog& log,
-        const HttpTimeouts& timeouts)
-        : arguments(arguments), keys(keys), log(log), timeouts(timeouts), started(GetTickCount64())
+        const UpdateLimits& limits)
+        : arguments(arguments), keys(keys), log(log), limits(limits), started(GetTickCount64()),
+          watchdog([this](const std::wstring& why) { Fail(why); }, kUpdateFailed)
     {
     }
 
@@ -102,33 +59,44 @@ public:
     {
         log.Line(L"Checking for a newer card database at " + arguments.baseUrl);
         log.Line(L"Installation folder: " + arguments.installDir);
+        if (limits.memoryBytes)
+            watchdog.Start(limits.memoryBytes);
         SweepAbandoned(arguments.tempFolder);
         // An update that was killed while installing is finished (or undone) before anything is read.
         FileSetError recovery;
         if (!RecoverFolder(arguments.installDir, &recovery))
             return Fail(L"the installation folder cannot be brought to a whole set: " + recovery.Text());
         std::wstring note;
-        installed = ReadInstalledVersion(arguments.installDir, note);
+        installed = ReadInstalledSet(arguments.installDir, note);
         if (!note.empty())
             log.Line(note);
-        log.Line(L"Installed version: " + std::to_wstring(installed));
+        log.Line(L"Installed version: " + std::to_wstring(installed.version) +
+                 (installed.key.empty() ? std::wstring() : L", signed by key " + Wide(installed.key)));
 
-        std::wstring error = site.Open(arguments.baseUrl, timeouts);
+        std::wstring error = site.Open(arguments.baseUrl, limits.timeouts);
         if (!error.empty())
             return Fail(error);
         site.deadline = started + kUpdateDeadlineMs;
+        if (limits.memoryBytes)
+            site.watchdog = &watchdog;
         Manifest manifest;
         UpdateResult result = kUpdated;
         if (!FetchDescription(manifest, result))
             return result;
-        if (!Download(manifest) || !CheckSet(manifest))
+        std::vector<DownloadedFile> files;
+        if (!Download(manifest, files))
             return kUpdateFailed;
+        TamperForTesting(1, folder.Path(), files.front().first);
+        if (!CheckSet(manifest))
+            return kUpdateFailed;
+        TamperForTesting(2, folder.Path(), files.front().first);
+        if (!SameOnDisk(files))
+            return kUpdateFailed;
+        // Nothing of the network is waited on from here: installing must not be cut short.
+        watchdog.Stop();
 
-        std::vector<std::wstring> names;
-        for (const ManifestFile& file : manifest.files)
-            names.push_back(file.name);
-        log.Line(L"Installing " + std::to_wstring(names.size()) + L" files into " + arguments.installDir);
-        error = InstallSet(arguments.installDir, folder.path, names, manifest.version);
+        log.Line(L"Installing " + std::to_wstring(files.size()) + L" files into " + arguments.installDir);
+        error = InstallSet(arguments.installDir, std::move(files), {manifest.version, signer});
         if (!error.empty())
             return Fail(L"installing failed: " + error + L"; the installed database is left as it was");
         log.Line(L"Done: version " + std::to_wstring(manifest.version) + L" is installed (" + Elapsed() + L")");
@@ -136,17 +104,20 @@ public:
     }
 
 private:
+    static std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
     UpdateResult Fail(const std::wstring& why)
     {
         log.Line(L"FAILED: " + why);
-        log.Line(L"Nothing was installed; the card database stays at version " + std::to_wstring(installed) + L" (" +
-                 Elapsed() + L")");
+        log.Line(L"Nothing was installed; the card database stays at version " + std::to_wstring(installed.version) +
+                 L" (" + Elapsed() + L")");
         return kUpdateFailed;
     }
 
     std::wstring Elapsed() const
     {
-        return std::to_wstring((GetTickCount64() - started) / 1000.0).substr(0, 5) + L" s";
+        return std::to_wstring((GetTickCount64() - started) / 1000.0).substr(0, 5) + L" s, at most " +
+               std::to_wstring(Watchdog::MemoryInUse(true) >> 20) + L" MiB";
     }
 
     bool PastDeadline() const { return GetTickCount64() - started > kUpdateDeadlineMs; }
@@ -164,6 +135,47 @@ private:
         return true;
     }
 
+    // The index in keys of the newest key (keys run from the oldest to the newest) that signed the
+    // installed set: -1 for a key this updater no longer trusts, 0 for a set recorded without its key.
+    int InstalledKeyIndex() const
+    {
+        if (installed.key.empty())
+            return 0;
+        for (size_t i = keys.size(); i-- > 0;)
+            if (KeyId(keys[i]) == installed.key)
+                return int(i);
+        return -1;
+    }
+
+    // Rollback is judged per key: a set signed by a newer key than the installed one is taken whatever
+    // its version (the way back after a key leaked or a wrong version went out); an older key is refused.
+    bool AcceptsVersion(const Manifest& manifest, int signerIndex, UpdateResult& result)
+    {
+        int installedIndex = InstalledKeyIndex();
+        if (signerIndex > installedIndex) {
+            if (installed.version)
+                log.Line(L"Signed by a newer key than the installed set: version " +
+                         std::to_wstring(manifest.version) + L" replaces version " +
+                         std::to_wstring(installed.version) + L" whatever their order");
+            return true;
+        }
+        if (signerIndex < installedIndex) {
+            Fail(L"rollback refused: the site's description is signed by an older key than the installed set");
+            return false;
+        }
+        if (manifest.version == installed.version) {
+            log.Line(L"Nothing new: version " + std::to_wstring(installed.version) + L" is already installed");
+            result = kNothingNew;
+            return false;
+        }
+        if (manifest.version < installed.version) {
+            Fail(L"rollback refused: the site offers version " + std::to_wstring(manifest.version) +
+                 L", older than the installed version " + std::to_wstring(installed.version));
+            return false;
+        }
+        return true;
+    }
+
     bool FetchDescription(Manifest& manifest, UpdateResult& result)
     {
         result = kUpdateFailed;
@@ -178,15 +190,17 @@ private:
                  std::to_wstring(kSignatureSize));
             return false;
         }
-        bool good = false;
-        for (const PublicKey& key : keys)
-            good = good || VerifySignature(key, description, signature);
-        if (!good) {
+        int signerIndex = -1;
+        for (size_t i = 0; i < keys.size(); ++i)
+            if (VerifySignature(keys[i], description, signature))
+                signerIndex = int(i);
+        if (signerIndex < 0) {
             Fail(L"bad signature: " + name + L".sig is not a signature of " + name +
                  L" by a key this updater trusts (one of them was changed, or another key signed it)");
             return false;
         }
-        log.Line(L"The signature of " + name + L" is good");
+        signer = KeyId(keys[size_t(signerIndex)]);
+        log.Line(L"The signature of " + name + L" is good (key " + Wide(signer) + L")");
         std::wstring error = ParseManifest(description, manifest);
         if (!error.empty()) {
             Fail(name + L" " + error);
@@ -200,34 +214,19 @@ private:
                  L"): an outdated description is refused, since it may hide a newer database");
             return false;
         }
-        if (manifest.version == installed) {
-            log.Line(L"Nothing new: version " + std::to_wstring(installed) + L" is already installed");
-            result = kNothingNew;
-            return false;
-        }
-        if (manifest.version < installed) {
-            Fail(L"rollback refused: the site offers version " + std::to_wstring(manifest.version) +
-                 L", older than the installed version " + std::to_wstring(installed));
-            return false;
-        }
-        for (const ManifestFile& file : manifest.files) {
-            if (file.size == 0 || file.size > kMaxDataFileSize) {
-                Fail(name + L" lists " + file.name + L" with " + std::to_wstring(file.size) +
-                     L" bytes; a database file has 1 to 65,535 bytes");
-                return false;
-            }
-        }
-        return true;
+        return AcceptsVersion(manifest, signerIndex, result);
     }
 
-    bool Download(const Manifest& manifest)
+    // Downloads every file into memory (what is installed is these bytes) and into the run folder,
+    // where the check reads them.
+    bool Download(const Manifest& manifest, std::vector<DownloadedFile>& files)
     {
-        if (!folder.Create(arguments.tempFolder)) {
-            Fail(L"cannot create a folder for the downloads in " + arguments.tempFolder + L" (error " +
-                 std::to_wstring(GetLastError()) + L")");
+        std::wstring problem = folder.Create(arguments.tempFolder);
+        if (!problem.empty()) {
+            Fail(L"no folder for the downloads: " + problem);
             return false;
         }
-        log.Line(L"Downloading into " + folder.path);
+        log.Line(L"Downloading into " + folder.Path());
         for (const ManifestFile& file : manifest.files) {
             if (PastDeadline()) {
                 Fail(L"the update takes longer than " + std::to_wstring(kUpdateDeadlineMs / 1000) +
@@ -248,21 +247,46 @@ private:
                      arguments.descriptionName + L" lists " + Hex(file.sha256));
                 return false;
             }
-            std::wstring path = JoinPath(folder.path, file.name);
-            if (!WriteWholeFile(path.c_str(), bytes.data(), bytes.size())) {
-                Fail(L"cannot write " + path + L" (error " + std::to_wstring(GetLastError()) + L")");
+            std::wstring path = JoinPath(folder.Path(), file.name);
+            HANDLE created = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                         nullptr);
+            DWORD written = 0;
+            bool whole = created != INVALID_HANDLE_VALUE &&
+                         WriteFile(created, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+                         written == bytes.size();
+            DWORD code = GetLastError();
+            if (created != INVALID_HANDLE_VALUE)
+                CloseHandle(created);
+            if (!whole) {
+                Fail(L"cannot write " + path + L" (error " + std::to_wstring(code) + L")");
+                return false;
+            }
+            files.emplace_back(file.name, std::move(bytes));
+        }
+        log.Line(L"Every file has its listed size and SHA-256");
+        return true;
+    }
+
+    // The check read the run folder: what it read must be the verified bytes that will be installed.
+    bool SameOnDisk(const std::vector<DownloadedFile>& files)
+    {
+        for (const DownloadedFile& file : files) {
+            std::string bytes;
+            ReadWholeFile(JoinPath(folder.Path(), file.first).c_str(), bytes);
+            if (bytes != file.second) {
+                Fail(file.first + L" was changed in " + folder.Path() +
+                     L" after it was verified; someone else writes in the temporary folder");
                 return false;
             }
         }
-        log.Line(L"Every file has its listed size and SHA-256");
         return true;
     }
 
     // The new set as the applet will read it: every line of every file it reads must parse.
     bool CheckSet(const Manifest& manifest)
     {
-        DbCheckResult checked = CheckDatabase(folder.path, false);
-        std::wstring prefix = JoinPath(folder.path, L"");
+        DbCheckResult checked = CheckDatabase(folder.Path(), false);
+        std::wstring prefix = JoinPath(folder.Path(), L"");
         unsigned errors = 0;
         for (DbProblem problem : checked.problems) {
             if (problem.warning)
@@ -305,17 +329,19 @@ private:
     const UpdateArguments& arguments;
     const std::vector<PublicKey>& keys;
     UpdateLog& log;
-    HttpTimeouts timeouts;
+    UpdateLimits limits;
     ULONGLONG started;
-    uint32_t installed = 0;
+    InstalledSet installed;
+    std::string signer;  // the id of the key that signed the description
+    RunFolder folder;    // before site and watchdog: it is removed after they are done
     UpdateSite site;
-    RunFolder folder;
+    Watchdog watchdog;
 };
 
 } // namespace
 
 UpdateResult RunUpdate(const UpdateArguments& arguments, const std::vector<PublicKey>& keys, UpdateLog& log,
-                       const HttpTimeouts& timeouts)
+                       const UpdateLimits& limits)
 {
-    return Run(arguments, keys, log, timeouts).Go();
+    return Run(arguments, keys, log, limits).Go();
 }

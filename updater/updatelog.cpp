@@ -1,28 +1,79 @@
 #include "updater/updatelog.h"
 
-#include <windows.h>
-
 #include <cstdio>
 
-#include "data/safefile.h"
+namespace {
 
-void UpdateLog::Line(const std::wstring& line)
+// A log beyond this size is started afresh by the next run instead of growing for ever.
+constexpr DWORD kLogRestartSize = 256 * 1024;
+
+std::string Stamp(const char* format)
 {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    wchar_t stamp[40];
-    swprintf(stamp, 40, L"%04u-%02u-%02u %02u:%02u:%02u.%03u  ", now.wYear, now.wMonth, now.wDay, now.wHour,
-             now.wMinute, now.wSecond, now.wMilliseconds);
-    std::wstring wide = stamp + line + L"\r\n";
-    int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-    if (n > 0) {
-        std::string bytes(size_t(n), '\0');
-        WideCharToMultiByte(CP_ACP, 0, wide.c_str(), int(wide.size()), &bytes[0], n, nullptr, nullptr);
-        text += bytes;
-        // A console run shows the steps as they happen.
-        DWORD done = 0;
-        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), DWORD(bytes.size()), &done, nullptr);
+    char stamp[64];
+    snprintf(stamp, sizeof(stamp), format, now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
+             now.wMilliseconds);
+    return stamp;
+}
+
+} // namespace
+
+UpdateLog::UpdateLog(const std::wstring& path)
+{
+    InitializeCriticalSection(&lock);
+    if (!path.empty()) {
+        // Appending needs no lock on the folder and never rewrites what earlier lines wrote.
+        file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        LARGE_INTEGER size = {};
+        if (file != INVALID_HANDLE_VALUE && GetFileSizeEx(file, &size) && size.QuadPart > kLogRestartSize) {
+            CloseHandle(file);
+            file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        }
+        written = file != INVALID_HANDLE_VALUE;
     }
-    if (!path.empty())
-        written = WriteWholeFile(path.c_str(), text.data(), text.size());
+    std::string header = std::string(kRunHeader) + Stamp(" %04u-%02u-%02u %02u:%02u:%02u ====\r\n");
+    text = header;
+    DWORD done = 0;
+    if (file != INVALID_HANDLE_VALUE && (!WriteFile(file, header.data(), DWORD(header.size()), &done, nullptr) ||
+                                         done != header.size()))
+        written = false;
+}
+
+UpdateLog::~UpdateLog()
+{
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    DeleteCriticalSection(&lock);
+}
+
+void UpdateLog::Line(const std::wstring& line)
+{
+    std::string stamp = Stamp("%04u-%02u-%02u %02u:%02u:%02u.%03u  ");
+    std::wstring wide = std::wstring(stamp.begin(), stamp.end()) + line + L"\r\n";
+    int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+    if (n <= 0)
+        return;
+    std::string bytes(size_t(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), int(wide.size()), &bytes[0], n, nullptr, nullptr);
+    EnterCriticalSection(&lock);
+    text += bytes;
+    DWORD done = 0;
+    // One write per line: a full disk loses this line only, and a later, shorter one may still fit.
+    if (file != INVALID_HANDLE_VALUE && (!WriteFile(file, bytes.data(), DWORD(bytes.size()), &done, nullptr) ||
+                                         done != bytes.size()))
+        written = false;
+    // A console run shows the steps as they happen.
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), DWORD(bytes.size()), &done, nullptr);
+    LeaveCriticalSection(&lock);
+}
+
+std::string UpdateLog::Text() const
+{
+    EnterCriticalSection(&lock);
+    std::string copy = text;
+    LeaveCriticalSection(&lock);
+    return copy;
 }

@@ -1,21 +1,31 @@
-// update.log: one line per step, each with the local date and time, in plain words. The whole file
-// is written anew after every line (through the safe writer), so that whatever stops the updater
-// leaves a whole log of the steps before.
+// update.log: one line per step, each with the local date and time, in plain words. Each run starts
+// with a header line (kRunHeader and the time) and appends its lines one by one, so that the log
+// viewer can show the last run alone and a run that is killed leaves every line before.
 #pragma once
+#include <windows.h>
+
 #include <string>
+
+// The start of the first line of every run (the log viewer shows the log from the last one).
+constexpr char kRunHeader[] = "==== Update.exe started";
 
 class UpdateLog {
 public:
     // An empty path keeps the lines in memory only.
-    explicit UpdateLog(const std::wstring& path) : path(path) {}
+    explicit UpdateLog(const std::wstring& path);
+    ~UpdateLog();
+    UpdateLog(const UpdateLog&) = delete;
+    UpdateLog& operator=(const UpdateLog&) = delete;
 
+    // Safe from any thread. A line that cannot be written is dropped: the log never holds up a run.
     void Line(const std::wstring& text);
-    // False when the last write of the file failed.
+    // False when a line could not be written.
     bool Written() const { return written; }
-    const std::string& Text() const { return text; }
+    std::string Text() const;
 
 private:
-    std::wstring path;
+    HANDLE file = INVALID_HANDLE_VALUE;
     std::string text;  // 8-bit, the system's ANSI code page, as the log viewer reads it
     bool written = true;
+    mutable CRITICAL_SECTION lock;
 };

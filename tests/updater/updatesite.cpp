@@ -1,5 +1,7 @@
 #include "updatesite.h"
 
+#include <wincrypt.h>
+
 #include "data/datafile.h"
 #include "data/safefile.h"
 #include "updater/crypto.h"
@@ -19,7 +21,8 @@ std::wstring SiteState()
     return ProgramDir() + L"\\..\\update-site";
 }
 
-DWORD RunProgram(const std::wstring& program, std::wstring arguments, DWORD timeoutMs, std::string* output)
+DWORD RunProgram(const std::wstring& program, std::wstring arguments, DWORD timeoutMs, std::string* output,
+                 const wchar_t* currentDir = nullptr)
 {
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
@@ -33,7 +36,7 @@ DWORD RunProgram(const std::wstring& program, std::wstring arguments, DWORD time
     PROCESS_INFORMATION process = {};
     DWORD exitCode = 0xFFFFFFFF;
     BOOL started = CreateProcessW(program.c_str(), &arguments[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                  nullptr, &startup, &process);
+                                  currentDir, &startup, &process);
     CloseHandle(writeEnd);
     if (started) {
         char buffer[4096];
@@ -100,8 +103,37 @@ DWORD Site::Publish(const std::wstring& sources, const std::wstring& options, st
                       30000, output);
 }
 
+// Adds the test site's authority (PEM) to the current user's trusted roots, as an administrator
+// would add a company's own; true when it is there.
+bool TrustTestAuthority()
+{
+    static bool trusted = false;
+    if (trusted)
+        return true;
+    std::string pem = ReadBytes(SiteState() + L"\\tls\\ca.crt");
+    DWORD size = 0;
+    if (pem.empty() || !CryptStringToBinaryA(pem.c_str(), DWORD(pem.size()), CRYPT_STRING_BASE64HEADER, nullptr, &size,
+                                             nullptr, nullptr))
+        return false;
+    std::string der(size, '\0');
+    CryptStringToBinaryA(pem.c_str(), DWORD(pem.size()), CRYPT_STRING_BASE64HEADER,
+                         reinterpret_cast<BYTE*>(&der[0]), &size, nullptr, nullptr);
+    HCERTSTORE root = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+    trusted = root && CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                                                       size, CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+    if (root)
+        CertCloseStore(root, 0);
+    return trusted;
+}
+
 std::wstring Site::Url(const std::string& mode) const
 {
+    if (mode.compare(0, 6, "https-") == 0) {
+        std::string port = ReadBytes(SiteState() + L"\\tls-port-" + std::wstring(mode.begin() + 6, mode.end()));
+        if (!TrustTestAuthority() || port.empty())
+            return L"https://localhost:1/no-test-authority";
+        return L"https://localhost:" + std::to_wstring(atoi(port.c_str())) + L"/ok/" + name;
+    }
     return L"http://127.0.0.1:" + std::to_wstring(SitePort()) + L"/" + std::wstring(mode.begin(), mode.end()) +
            L"/" + name;
 }
@@ -141,17 +173,19 @@ std::map<std::wstring, std::string> Installation::Files() const
     return files;
 }
 
-UpdateRun RunUpdater(const Installation& installation, const std::wstring& baseUrl, DWORD timeoutMs)
+UpdateRun RunUpdater(const Installation& installation, const std::wstring& baseUrl, DWORD timeoutMs,
+                     bool withoutDrive)
 {
     // The applet's command line: no program name, the folder in quotes with its trailing backslash.
-    std::wstring dir = installation.Dir();
+    std::wstring dir = installation.Dir().substr(withoutDrive ? 2 : 0);
+    std::wstring drive = installation.Dir().substr(0, 3);
     std::wstring arguments = baseUrl + L" \"" + dir + L"\" update.xml \"" + dir + L"\" \"\\Temp\\Dialpass\" \"" + dir +
                              L"update.log\"";
     UpdateRun run;
     DWORD begin = GetTickCount();
-    run.exitCode = RunProgram(dir + L"Update.exe", arguments, timeoutMs, nullptr);
+    run.exitCode = RunProgram(installation.Dir() + L"Update.exe", arguments, timeoutMs, nullptr, drive.c_str());
     run.milliseconds = GetTickCount() - begin;
-    run.log = ReadBytes(dir + L"update.log");
+    run.log = ReadBytes(installation.Dir() + L"update.log");
     return run;
 }
 

@@ -23,7 +23,9 @@ public:
     Site& operator=(const Site&) = delete;
     // Publishes sources as this site with dpdb publish and the given options; dpdb's exit code.
     DWORD Publish(const std::wstring& sources, const std::wstring& options, std::string* output = nullptr);
-    // The base URL that serves this site through the server's behaviour mode ("ok", "stall-body" ...).
+    // The base URL that serves this site through the server's behaviour mode ("ok", "stall-body" ...);
+    // "https-NAME" serves it at https://localhost with the server's certificate NAME (good, expired,
+    // wronghost, untrusted), whose test authority this prefix's user trusts from then on.
     std::wstring Url(const std::string& mode = "ok") const;
     std::wstring operator/(const std::wstring& name) const { return path + L"\\" + name; }
     // Signs update.xml as it now stands with the build's key (or the other key) and writes update.xml.sig.
@@ -58,7 +60,9 @@ struct UpdateRun {
     bool Logged(const std::string& text) const { return log.find(text) != std::string::npos; }
 };
 
-// Runs DIR\Update.exe with the applet's arguments (no program name), at most timeoutMs.
-UpdateRun RunUpdater(const Installation& installation, const std::wstring& baseUrl, DWORD timeoutMs = 90000);
+// Runs DIR\Update.exe with the applet's arguments (no program name), at most timeoutMs; withoutDrive
+// gives DIR without its drive (as "InstallDir" may hold it) and starts the updater on that drive.
+UpdateRun RunUpdater(const Installation& installation, const std::wstring& baseUrl, DWORD timeoutMs = 90000,
+                     bool withoutDrive = false);
 
 } // namespace updatetest

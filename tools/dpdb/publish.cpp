@@ -122,15 +122,6 @@ int PublishCommand(const std::vector<std::wstring>& args, void (*out)(const std:
     Manifest manifest;
     manifest.version = uint32_t(version);
     manifest.expires = UtcNow() + uint64_t(days * (long long)kFileTimeDay);
-    for (const DbFile& file : checked.files) {
-        std::wstring refused = CheckDataFileName(file.name);
-        if (!refused.empty()) {
-            err(JoinPath(source, file.name) + L": the updater would refuse this name: " + refused +
-                L"; nothing was published");
-            return kProblems;
-        }
-    }
-
     if (!MakeFolders(target)) {
         err(target + L": cannot create the folder: " + SystemErrorText(GetLastError()));
         return kFileError;
@@ -151,6 +142,12 @@ int PublishCommand(const std::vector<std::wstring>& args, void (*out)(const std:
         set.Add(file.name, std::move(file.text));
     }
     std::string xml = WriteManifest(manifest), signature;
+    // What the updater would refuse would fail on every phone: refused here by the same rules.
+    std::wstring refused = CheckManifest(manifest, xml);
+    if (!refused.empty()) {
+        err(source + L": the updater would refuse this update: update.xml " + refused + L"; nothing was published");
+        return kProblems;
+    }
     if (!Sign(key, xml, signature)) {
         err(keyPath + L": CNG refuses to sign with this key");
         return kFileError;

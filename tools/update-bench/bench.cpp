@@ -159,13 +159,15 @@ int wmain(int argc, wchar_t** argv)
         }
         double t2 = SecondsNow();
         std::vector<std::wstring> names;
+        std::vector<DownloadedFile> files;
         for (size_t i = 0; i < bodies.size(); ++i) {
             names.push_back(manifest.files[i].name);
             WriteWholeFile((download + L"\\" + names[i]).c_str(), bodies[i].data(), bodies[i].size());
+            files.emplace_back(names[i], bodies[i]);
         }
         good = good && CheckDatabase(download, false).Errors() == 0;
         double t3 = SecondsNow();
-        good = good && InstallSet(installed, download, names, 2).empty();
+        good = good && InstallSet(installed, std::move(files), {2, std::string()}).empty();
         double t4 = SecondsNow();
         for (const std::wstring& name : names)
             CopyFileW((site + L"\\" + name).c_str(), (copied + L"\\" + name).c_str(), FALSE);

@@ -1,0 +1,159 @@
+#include "updater/runfolder.h"
+
+#include "tools/dpdb/dbcheck.h"
+#include "updater/install.h"
+
+namespace {
+
+const wchar_t kRunPrefix[] = L"run-";
+const wchar_t kOwnerName[] = L"owner.lock";
+
+std::wstring FullPath(const std::wstring& path)
+{
+    wchar_t buffer[MAX_PATH * 2];
+    DWORD length = GetFullPathNameW(path.c_str(), ARRAYSIZE(buffer), buffer, nullptr);
+    return length && length < ARRAYSIZE(buffer) ? std::wstring(buffer, length) : path;
+}
+
+// True when handle is the entry at path itself: not a link (Windows reports one when opened with
+// FILE_FLAG_OPEN_REPARSE_POINT) and not a link that the system followed to somewhere else (Wine
+// opens the target of a Unix symbolic link even then; only its final path tells).
+bool IsOwnEntry(HANDLE handle, const std::wstring& path, bool& isLink)
+{
+    FILE_ATTRIBUTE_TAG_INFO tag = {};
+    isLink = GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof(tag)) &&
+             (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (isLink)
+        return false;
+    wchar_t final[MAX_PATH * 2];
+    DWORD length = GetFinalPathNameByHandleW(handle, final, ARRAYSIZE(final), FILE_NAME_NORMALIZED);
+    if (!length || length >= ARRAYSIZE(final))
+        return false;
+    std::wstring finalPath(final, length);
+    if (finalPath.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        finalPath = L"\\\\" + finalPath.substr(8);
+    else if (finalPath.compare(0, 4, L"\\\\?\\") == 0)
+        finalPath.erase(0, 4);
+    std::wstring expected = FullPath(path);
+    return CompareStringOrdinal(finalPath.c_str(), -1, expected.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+HANDLE OpenEntry(const std::wstring& path, DWORD access)
+{
+    return CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+// Deletes what handle holds when it is closed.
+void DeleteOnClose(HANDLE handle)
+{
+    FILE_DISPOSITION_INFO dispose = {TRUE};
+    SetFileInformationByHandle(handle, FileDispositionInfo, &dispose, sizeof(dispose));
+}
+
+// Deletes path if it is an entry of its own (a link only as a link); a folder only when it is a run
+// folder, with the plain files in it. Nothing below is ever reached through a link.
+void RemoveEntry(const std::wstring& path, bool isFolder)
+{
+    // A folder is held without DELETE access: FindFirstFileW opens it again without delete sharing.
+    HANDLE handle = OpenEntry(path, FILE_READ_ATTRIBUTES | (isFolder ? FILE_LIST_DIRECTORY : DELETE));
+    if (handle == INVALID_HANDLE_VALUE)
+        return;
+    bool isLink = false;
+    bool own = IsOwnEntry(handle, path, isLink);
+    if (isLink) {
+        // The link itself (Windows opened the link, not its target).
+        if (isFolder) {
+            CloseHandle(handle);
+            RemoveDirectoryW(path.c_str());
+            return;
+        }
+        DeleteOnClose(handle);
+    } else if (own) {
+        if (isFolder) {
+            // The open handle (no delete sharing) keeps the folder from being swapped while it is emptied.
+            WIN32_FIND_DATAW found;
+            HANDLE search = FindFirstFileW(JoinPath(path, L"*").c_str(), &found);
+            for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+                // Plain files, and links as links; a run folder never has folders of its own.
+                DWORD attributes = found.dwFileAttributes;
+                if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                    RemoveEntry(JoinPath(path, found.cFileName), false);
+            }
+            if (search != INVALID_HANDLE_VALUE)
+                FindClose(search);
+            CloseHandle(handle);
+            // Whatever took its place since is not emptied: a link is at most removed as a link.
+            RemoveDirectoryW(path.c_str());
+            return;
+        }
+        DeleteOnClose(handle);
+    }
+    CloseHandle(handle);
+}
+
+} // namespace
+
+void SweepAbandoned(const std::wstring& parent)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(JoinPath(parent, std::wstring(kRunPrefix) + L"*").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        std::wstring entry = JoinPath(parent, found.cFileName);
+        bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                        !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        // A run still going holds its owner.lock; a link or a file named like a run folder is not one.
+        if (!isFolder || GetFileAttributesW(JoinPath(entry, kOwnerName).c_str()) == INVALID_FILE_ATTRIBUTES)
+            RemoveEntry(entry, isFolder);
+    }
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+}
+
+std::wstring RunFolder::Create(const std::wstring& parent)
+{
+    // The system's code is taken first: building the text may change it.
+    auto failure = [](const std::wstring& what, DWORD error) { return what + L" (error " + std::to_wstring(error) + L")"; };
+    if (!MakeFolders(parent)) {
+        DWORD error = GetLastError();
+        return failure(L"cannot create the temporary folder " + parent, error);
+    }
+    LARGE_INTEGER counter = {};
+    QueryPerformanceCounter(&counter);
+    std::wstring candidate = JoinPath(parent, kRunPrefix + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                                  std::to_wstring(counter.QuadPart));
+    // A folder that already exists (planted, or left by someone) is never used.
+    if (!CreateDirectoryW(candidate.c_str(), nullptr)) {
+        DWORD error = GetLastError();
+        return failure(L"cannot create a new folder " + candidate, error);
+    }
+    folder = OpenEntry(candidate, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES);
+    bool isLink = false;
+    if (folder == INVALID_HANDLE_VALUE || !IsOwnEntry(folder, candidate, isLink)) {
+        if (folder != INVALID_HANDLE_VALUE)
+            CloseHandle(folder);
+        folder = INVALID_HANDLE_VALUE;
+        return L"the new folder " + candidate + L" is not where it was made (the temporary folder is a link?)";
+    }
+    path = candidate;
+    owner = CreateFileW(JoinPath(path, kOwnerName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (owner == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        return failure(L"cannot create " + JoinPath(path, kOwnerName), error);
+    }
+    return std::wstring();
+}
+
+void RunFolder::Remove()
+{
+    if (owner != INVALID_HANDLE_VALUE)
+        CloseHandle(owner);
+    owner = INVALID_HANDLE_VALUE;
+    if (folder != INVALID_HANDLE_VALUE)
+        CloseHandle(folder);
+    folder = INVALID_HANDLE_VALUE;
+    if (!path.empty())
+        RemoveEntry(path, true);
+    path.clear();
+}
