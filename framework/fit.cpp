@@ -54,6 +54,7 @@ struct FitState {
     HBITMAP stripPicture = nullptr;  // the picture the window gave its strip; not ours
     HBITMAP stripShown = nullptr;    // that picture composed for the width; ours
     int stripCovered = 0;            // right edge of what lies on the strip
+    bool watched = false;            // counted in its thread's focus watch
 };
 
 // Fitted windows: the pages of one sheet and the full-screen dialogs over it, on the one UI thread.
@@ -69,7 +70,9 @@ FitState* Find(HWND window)
 }
 
 // Keyboard focus that moves to a control scrolled out of sight brings it into view: one hook per
-// thread that has fitted windows tells the window which control got the focus.
+// thread that has fitted windows with a scroll bar tells the window which control got the focus.
+// Only while one scrolls: a thread's hook makes every window it creates, activates or focuses call
+// it, which costs a trip to the server each under Wine.
 struct FocusWatch {
     DWORD thread;
     HHOOK hook;
@@ -104,20 +107,26 @@ void Watch(FitState& state)
     for (FocusWatch& watch : watches) {
         if (watch.windows && watch.thread == state.thread) {
             ++watch.windows;
+            state.watched = true;
             return;
         }
         if (!watch.windows && !free)
             free = &watch;
     }
     HHOOK hook = SetWindowsHookExW(WH_CBT, FocusHook, nullptr, state.thread);
-    if (free && hook)
+    if (free && hook) {
         *free = FocusWatch{state.thread, hook, 1};
-    else if (hook)
+        state.watched = true;
+    } else if (hook) {
         UnhookWindowsHookEx(hook);
+    }
 }
 
-void Unwatch(const FitState& state)
+void Unwatch(FitState& state)
 {
+    if (!state.watched)
+        return;
+    state.watched = false;
     for (FocusWatch& watch : watches)
         if (watch.windows && watch.thread == state.thread && --watch.windows == 0)
             UnhookWindowsHookEx(watch.hook);
@@ -485,6 +494,10 @@ void Lay(FitState& state)
     state.position = needBar ? std::max(0, std::min(state.position, plan.bottom - int(client.bottom))) : 0;
     if (needBar != hadBar)
         ShowScrollBar(state.window, SB_VERT, needBar);
+    if (needBar && !state.watched)
+        Watch(state);
+    else if (!needBar)
+        Unwatch(state);
     if (needBar)
         SetScrollBar(state, client.bottom);
     for (size_t i = 0; i < state.boxes.size(); ++i) {
@@ -579,7 +592,6 @@ void FitControls(HWND window, int designWidth, bool fullScreen)
         state->designWidth = designWidth;
         state->fullScreen = fullScreen;
         Take(*state);
-        Watch(*state);
     }
     Lay(*state);
 }
