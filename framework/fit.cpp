@@ -455,6 +455,11 @@ void Place(FitState& state)
         const Box& box = state.boxes[i];
         const RECT& r = state.plan.rects[i];
         int height = box.sizingHeight + (Height(r) - Height(box.design));
+        // A control already in its place is left alone: every move is a trip to the server and a
+        // round of messages.
+        RECT now = RectInClient(state.window, box.control);
+        if (now.left == r.left && now.top == r.top - state.position && Width(now) == Width(r) && Height(now) == height)
+            continue;
         moves = DeferWindowPos(moves, box.control, nullptr, r.left, r.top - state.position, Width(r), height,
                                SWP_NOZORDER | SWP_NOACTIVATE | (shown ? 0 : SWP_NOREDRAW));
     }

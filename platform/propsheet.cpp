@@ -74,6 +74,10 @@ void MaximizeSheet(HWND sheet)
     }
     if (moves)
         EndDeferWindowPos(moves);
+    // A page gets its window when first shown, so a sheet being set up has none to fit; each
+    // question below is a message to the sheet, which answers through its window data.
+    if (!PropSheet_GetCurrentPageHwnd(sheet))
+        return;
     for (int i = 0;; ++i) {
         HWND page = PropSheet_IndexToHwnd(sheet, i);
         if (!page) {
