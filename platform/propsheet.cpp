@@ -57,8 +57,9 @@ void MaximizeSheet(HWND sheet)
     int dx = after.right - before.right, dy = after.bottom - before.bottom;
     // The children move in one batch: the sheet is laid out once, not once per control.
     HDWP moves = BeginDeferWindowPos(8);
+    // A hidden button (Apply and Help here, which this sheet never shows) is left where it is.
     for (int id : kSheetButtons)
-        if (HWND button = GetDlgItem(sheet, id))
+        if (HWND button = GetDlgItem(sheet, id); button && (GetWindowLongW(button, GWL_STYLE) & WS_VISIBLE))
             moves = Offset(moves, sheet, button, dx, dy);
     // Like the device's sheet, the tab control takes the whole width and everything above the
     // buttons: a 156-unit page needs all of a 240-pixel screen.
