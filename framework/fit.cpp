@@ -314,16 +314,18 @@ void PlaceRow(const FitState& state, const std::vector<int>& row, int width, std
 
 // Fits box's caption to its place r: a caption longer than the place first takes room up to limit
 // (the last control of a row may grow towards the margin), then wraps at words. Returns the height
-// the caption needs and sets multiline when a button's caption takes more than one line.
-int FitCaption(const Box& box, RECT& r, int limit, bool& multiline)
+// the caption needs and sets multiline when a button's caption takes more than one line. dc: a
+// memory DC of the screen (a control's own DC costs a trip to the server to get and to release).
+int FitCaption(HDC dc, const Box& box, RECT& r, int limit, bool& multiline)
 {
     multiline = false;
     int height = Height(box.design);
     wchar_t text[512] = L"";
-    if (box.caption == Caption::None || !SendMessageW(box.control, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text)))
+    if (!dc || box.caption == Caption::None ||
+        !SendMessageW(box.control, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text)))
         return height;
-    HDC dc = GetDC(box.control);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(box.control, WM_GETFONT, 0, 0)));
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(box.control, WM_GETFONT, 0, 0));
+    HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(SYSTEM_FONT));
     RECT line = {0, 0, 0, 0};
     DrawTextW(dc, text, -1, &line, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     int needed = Width(line) + box.captionIndent;
@@ -341,7 +343,6 @@ int FitCaption(const Box& box, RECT& r, int limit, bool& multiline)
         }
     }
     SelectObject(dc, old);
-    ReleaseDC(box.control, dc);
     return height;
 }
 
@@ -374,6 +375,7 @@ Plan MakePlan(const FitState& state, int width)
         }
     }
 
+    HDC measure = CreateCompatibleDC(nullptr);
     int shift = 0;
     for (const std::vector<int>& row : state.rows) {
         int grown = 0, pushGrown = 0, last = row.front();
@@ -383,7 +385,7 @@ Plan MakePlan(const FitState& state, int width)
         for (int i : row) {
             bool multiline = false;
             int limit = i == last ? std::max(int(plan.rects[i].right), width - state.margin) : int(plan.rects[i].right);
-            int height = FitCaption(state.boxes[i], plan.rects[i], limit, multiline);
+            int height = FitCaption(measure, state.boxes[i], plan.rects[i], limit, multiline);
             plan.multiline[i] = multiline;
             plan.rects[i].top += shift;
             plan.rects[i].bottom = plan.rects[i].top + height;
@@ -397,6 +399,8 @@ Plan MakePlan(const FitState& state, int width)
                 plan.rects[i].bottom = plan.rects[i].top + Height(state.boxes[i].design) + pushGrown;
         shift += grown;
     }
+    if (measure)
+        DeleteDC(measure);
     for (size_t i = 0; i < count; ++i)
         plan.bottom = std::max(plan.bottom, int(plan.rects[i].bottom));
     plan.bottom += state.margin;
