@@ -229,9 +229,10 @@ Box Capture(HWND window, HWND control, int dpi)
 
 void Take(FitState& state)
 {
-    HDC screen = GetDC(nullptr);
-    int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
+    HDC screen = CreateCompatibleDC(nullptr);
+    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+    if (screen)
+        DeleteDC(screen);
     for (HWND child = GetWindow(state.window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         state.boxes.push_back(Capture(state.window, child, dpi));
 
