@@ -1,6 +1,5 @@
 #include "data/fileset.h"
 
-#include <cstdio>
 #include <cwchar>
 
 #include "data/safefile.h"
@@ -68,7 +67,7 @@ std::string JournalText(JournalState state, const std::vector<Swap>& swaps)
     for (const Swap& swap : swaps)
         text += "swap|" + ToUtf8(swap.temp) + "|" + ToUtf8(swap.backup) + "|" + ToUtf8(swap.target) + "\r\n";
     char end[20];
-    snprintf(end, sizeof(end), "end|%08X\r\n", unsigned(Checksum(text)));
+    wsprintfA(end, "end|%08X\r\n", unsigned(Checksum(text)));
     return text + end;
 }
 
@@ -99,7 +98,7 @@ bool ParseJournal(const std::string& text, JournalState& state, std::vector<Swap
     else
         return false;
     char end[20];
-    snprintf(end, sizeof(end), "end|%08X", unsigned(Checksum(text.substr(0, text.size() - lines.back().size() - 2))));
+    wsprintfA(end, "end|%08X", unsigned(Checksum(text.substr(0, text.size() - lines.back().size() - 2))));
     if (lines.back() != end)
         return false;
     for (size_t i = 2; i + 1 < lines.size(); ++i) {
@@ -150,11 +149,13 @@ bool Exists(const std::wstring& path)
 
 std::wstring Seconds(DWORD milliseconds)
 {
+    // Tenths rounded half up; the system's formatting has no floating point (nor the code for it).
     wchar_t text[32];
+    unsigned long tenths = (static_cast<unsigned long>(milliseconds) + 50) / 100;
     if (milliseconds % 1000)
-        swprintf(text, 32, L"%.1f", milliseconds / 1000.0);
+        wsprintfW(text, L"%lu.%lu", tenths / 10, tenths % 10);
     else
-        swprintf(text, 32, L"%lu", static_cast<unsigned long>(milliseconds / 1000));
+        wsprintfW(text, L"%lu", static_cast<unsigned long>(milliseconds / 1000));
     return text;
 }
 
@@ -450,8 +451,11 @@ std::wstring SystemErrorText(DWORD code)
     while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' ' ||
                                result.back() == L'.'))
         result.pop_back();
-    if (result.empty())
-        result = L"error " + std::to_wstring(code);
+    if (result.empty()) {
+        wchar_t number[24];
+        wsprintfW(number, L"error %lu", code);
+        result = number;
+    }
     return result;
 }
 

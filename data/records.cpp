@@ -5,6 +5,11 @@
 
 #include "data/fileset.h"
 
+template class RecordTable<CountryRecord>;
+template class RecordTable<OperatorRecord>;
+template class RecordTable<ProviderRecord>;
+template class RecordTable<AccessNumberRecord>;
+
 namespace {
 
 bool IsBlank(char c)

@@ -57,6 +57,11 @@ using CountryTable = RecordTable<CountryRecord>;
 using OperatorTable = RecordTable<OperatorRecord>;
 using ProviderTable = RecordTable<ProviderRecord>;
 using AccessNumberTable = RecordTable<AccessNumberRecord>;
+// Made once, in records.cpp (built for speed): every loader of the four tables runs that code.
+extern template class RecordTable<CountryRecord>;
+extern template class RecordTable<OperatorRecord>;
+extern template class RecordTable<ProviderRecord>;
+extern template class RecordTable<AccessNumberRecord>;
 
 // Lookups walk the table with Next from its first record; the earliest matching line wins.
 // Country code of the first country with this id; 0 when there is none.

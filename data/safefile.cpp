@@ -38,7 +38,7 @@ bool SafeFileWriter::Create(const std::wstring& folder, const wchar_t* suffix)
     failure = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         wchar_t unique[40];
-        swprintf(unique, 40, L"%ls%lX-%lX%ls", kTemporaryPrefix, GetCurrentProcessId(),
+        wsprintfW(unique, L"%ls%lX-%lX%.16ls", kTemporaryPrefix, GetCurrentProcessId(),
                  static_cast<unsigned long>(InterlockedIncrement(&temporaryCounter)), suffix);
         name = unique;
         path = JoinFolder(folder, name);

@@ -54,6 +54,7 @@ struct FitState {
     HBITMAP stripPicture = nullptr;  // the picture the window gave its strip; not ours
     HBITMAP stripShown = nullptr;    // that picture composed for the width; ours
     int stripCovered = 0;            // right edge of what lies on the strip
+    bool watched = false;            // counted in its thread's focus watch
 };
 
 // Fitted windows: the pages of one sheet and the full-screen dialogs over it, on the one UI thread.
@@ -69,7 +70,9 @@ FitState* Find(HWND window)
 }
 
 // Keyboard focus that moves to a control scrolled out of sight brings it into view: one hook per
-// thread that has fitted windows tells the window which control got the focus.
+// thread that has fitted windows with a scroll bar tells the window which control got the focus.
+// Only while one scrolls: a thread's hook makes every window it creates, activates or focuses call
+// it, which costs a trip to the server each under Wine.
 struct FocusWatch {
     DWORD thread;
     HHOOK hook;
@@ -104,20 +107,26 @@ void Watch(FitState& state)
     for (FocusWatch& watch : watches) {
         if (watch.windows && watch.thread == state.thread) {
             ++watch.windows;
+            state.watched = true;
             return;
         }
         if (!watch.windows && !free)
             free = &watch;
     }
     HHOOK hook = SetWindowsHookExW(WH_CBT, FocusHook, nullptr, state.thread);
-    if (free && hook)
+    if (free && hook) {
         *free = FocusWatch{state.thread, hook, 1};
-    else if (hook)
+        state.watched = true;
+    } else if (hook) {
         UnhookWindowsHookEx(hook);
+    }
 }
 
-void Unwatch(const FitState& state)
+void Unwatch(FitState& state)
 {
+    if (!state.watched)
+        return;
+    state.watched = false;
     for (FocusWatch& watch : watches)
         if (watch.windows && watch.thread == state.thread && --watch.windows == 0)
             UnhookWindowsHookEx(watch.hook);
@@ -220,9 +229,10 @@ Box Capture(HWND window, HWND control, int dpi)
 
 void Take(FitState& state)
 {
-    HDC screen = GetDC(nullptr);
-    int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
+    HDC screen = CreateCompatibleDC(nullptr);
+    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+    if (screen)
+        DeleteDC(screen);
     for (HWND child = GetWindow(state.window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         state.boxes.push_back(Capture(state.window, child, dpi));
 
@@ -305,16 +315,18 @@ void PlaceRow(const FitState& state, const std::vector<int>& row, int width, std
 
 // Fits box's caption to its place r: a caption longer than the place first takes room up to limit
 // (the last control of a row may grow towards the margin), then wraps at words. Returns the height
-// the caption needs and sets multiline when a button's caption takes more than one line.
-int FitCaption(const Box& box, RECT& r, int limit, bool& multiline)
+// the caption needs and sets multiline when a button's caption takes more than one line. dc: a
+// memory DC of the screen (a control's own DC costs a trip to the server to get and to release).
+int FitCaption(HDC dc, const Box& box, RECT& r, int limit, bool& multiline)
 {
     multiline = false;
     int height = Height(box.design);
     wchar_t text[512] = L"";
-    if (box.caption == Caption::None || !SendMessageW(box.control, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text)))
+    if (!dc || box.caption == Caption::None ||
+        !SendMessageW(box.control, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text)))
         return height;
-    HDC dc = GetDC(box.control);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(box.control, WM_GETFONT, 0, 0)));
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(box.control, WM_GETFONT, 0, 0));
+    HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(SYSTEM_FONT));
     RECT line = {0, 0, 0, 0};
     DrawTextW(dc, text, -1, &line, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     int needed = Width(line) + box.captionIndent;
@@ -332,7 +344,6 @@ int FitCaption(const Box& box, RECT& r, int limit, bool& multiline)
         }
     }
     SelectObject(dc, old);
-    ReleaseDC(box.control, dc);
     return height;
 }
 
@@ -365,6 +376,7 @@ Plan MakePlan(const FitState& state, int width)
         }
     }
 
+    HDC measure = CreateCompatibleDC(nullptr);
     int shift = 0;
     for (const std::vector<int>& row : state.rows) {
         int grown = 0, pushGrown = 0, last = row.front();
@@ -374,7 +386,7 @@ Plan MakePlan(const FitState& state, int width)
         for (int i : row) {
             bool multiline = false;
             int limit = i == last ? std::max(int(plan.rects[i].right), width - state.margin) : int(plan.rects[i].right);
-            int height = FitCaption(state.boxes[i], plan.rects[i], limit, multiline);
+            int height = FitCaption(measure, state.boxes[i], plan.rects[i], limit, multiline);
             plan.multiline[i] = multiline;
             plan.rects[i].top += shift;
             plan.rects[i].bottom = plan.rects[i].top + height;
@@ -388,6 +400,8 @@ Plan MakePlan(const FitState& state, int width)
                 plan.rects[i].bottom = plan.rects[i].top + Height(state.boxes[i].design) + pushGrown;
         shift += grown;
     }
+    if (measure)
+        DeleteDC(measure);
     for (size_t i = 0; i < count; ++i)
         plan.bottom = std::max(plan.bottom, int(plan.rects[i].bottom));
     plan.bottom += state.margin;
@@ -446,6 +460,11 @@ void Place(FitState& state)
         const Box& box = state.boxes[i];
         const RECT& r = state.plan.rects[i];
         int height = box.sizingHeight + (Height(r) - Height(box.design));
+        // A control already in its place is left alone: every move is a trip to the server and a
+        // round of messages.
+        RECT now = RectInClient(state.window, box.control);
+        if (now.left == r.left && now.top == r.top - state.position && Width(now) == Width(r) && Height(now) == height)
+            continue;
         moves = DeferWindowPos(moves, box.control, nullptr, r.left, r.top - state.position, Width(r), height,
                                SWP_NOZORDER | SWP_NOACTIVATE | (shown ? 0 : SWP_NOREDRAW));
     }
@@ -485,6 +504,10 @@ void Lay(FitState& state)
     state.position = needBar ? std::max(0, std::min(state.position, plan.bottom - int(client.bottom))) : 0;
     if (needBar != hadBar)
         ShowScrollBar(state.window, SB_VERT, needBar);
+    if (needBar && !state.watched)
+        Watch(state);
+    else if (!needBar)
+        Unwatch(state);
     if (needBar)
         SetScrollBar(state, client.bottom);
     for (size_t i = 0; i < state.boxes.size(); ++i) {
@@ -579,7 +602,6 @@ void FitControls(HWND window, int designWidth, bool fullScreen)
         state->designWidth = designWidth;
         state->fullScreen = fullScreen;
         Take(*state);
-        Watch(*state);
     }
     Lay(*state);
 }

@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <new>
@@ -100,9 +99,9 @@ void CDlgCard::FillAccessNumbers()
             continue;
         char entry[86];  // 19 of number, " (", 63 of description, ")"
         if (record->description)
-            snprintf(entry, sizeof(entry), "%.19s (%.63s)", record->number, record->description);
+            wsprintfA(entry, "%.19s (%.63s)", record->number, record->description);
         else
-            snprintf(entry, sizeof(entry), "%.19s", record->number);
+            wsprintfA(entry, "%.19s", record->number);
         wchar_t wide[86] = {};  // 85 characters and the terminator
         MultiByteToWideChar(CP_ACP, 0, entry, -1, wide, 86);
         SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide));

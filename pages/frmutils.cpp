@@ -53,10 +53,9 @@ void CFrmUtils::InitHeader(UINT imageId, int titleId, int keepImagePosition)
     GetWindowRect(pageWindow, &page);
     GetWindowRect(titleWindow, &title);
     int width = title.right - title.left, height = title.bottom - title.top;
-    HDC screen = GetDC(nullptr);
-    HDC imageDc = CreateCompatibleDC(screen);
-    HDC pieceDc = CreateCompatibleDC(screen);
-    ReleaseDC(nullptr, screen);
+    // Memory DCs of the screen: a window's DC costs a trip to the server to get and to release.
+    HDC imageDc = CreateCompatibleDC(nullptr);
+    HDC pieceDc = CreateCompatibleDC(nullptr);
     if (headerImage && imageDc && pieceDc) {
         HGDIOBJ oldImage = SelectObject(imageDc, headerImage);
         titleBackground = CreateCompatibleBitmap(imageDc, width, height);
@@ -80,7 +79,8 @@ void CFrmUtils::InitHeader(UINT imageId, int titleId, int keepImagePosition)
 void CFrmUtils::SetControlFont(int id, int height, int width, int weight, BYTE underline, BYTE italic,
                                const wchar_t* faceName)
 {
-    HDC dc = GetDC(pageWindow);
+    // The metrics of a new DC's own font, the system font, as a window's DC would give them.
+    HDC dc = CreateCompatibleDC(nullptr);
     GetTextMetricsW(dc, &pageMetrics);
     ZeroMemory(&controlFont, sizeof(controlFont));
     controlFont.lfHeight = highResolution ? height * 2 : height;
@@ -100,7 +100,8 @@ void CFrmUtils::SetControlFont(int id, int height, int width, int weight, BYTE u
     lstrcpynW(controlFont.lfFaceName, faceName, LF_FACESIZE);
     HFONT font = CreateFontIndirectW(&controlFont);
     SendMessageW(GetDlgItem(pageWindow, id), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    ReleaseDC(pageWindow, dc);
+    if (dc)
+        DeleteDC(dc);
     if (!font)
         return;
     if (fontCount == kMaxFonts) {

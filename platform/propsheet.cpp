@@ -57,8 +57,9 @@ void MaximizeSheet(HWND sheet)
     int dx = after.right - before.right, dy = after.bottom - before.bottom;
     // The children move in one batch: the sheet is laid out once, not once per control.
     HDWP moves = BeginDeferWindowPos(8);
+    // A hidden button (Apply and Help here, which this sheet never shows) is left where it is.
     for (int id : kSheetButtons)
-        if (HWND button = GetDlgItem(sheet, id))
+        if (HWND button = GetDlgItem(sheet, id); button && (GetWindowLongW(button, GWL_STYLE) & WS_VISIBLE))
             moves = Offset(moves, sheet, button, dx, dy);
     // Like the device's sheet, the tab control takes the whole width and everything above the
     // buttons: a 156-unit page needs all of a 240-pixel screen.
@@ -74,6 +75,10 @@ void MaximizeSheet(HWND sheet)
     }
     if (moves)
         EndDeferWindowPos(moves);
+    // A page gets its window when first shown, so a sheet being set up has none to fit; each
+    // question below is a message to the sheet, which answers through its window data.
+    if (!PropSheet_GetCurrentPageHwnd(sheet))
+        return;
     for (int i = 0;; ++i) {
         HWND page = PropSheet_IndexToHwnd(sheet, i);
         if (!page) {
