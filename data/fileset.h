@@ -124,3 +124,10 @@ private:
 // (waiting at most lockWait ms) and finishes it or puts the old set back. true when the folder now
 // holds a whole set (at once when there is no journal); false with error (when given) otherwise.
 bool RecoverFolder(const std::wstring& folder, FileSetError* error = nullptr, DWORD lockWait = kFolderLockWait);
+
+// Replaces the file at path with size bytes: a FileSet of one file in the path's folder. true when
+// the file was replaced whole; else the old file is untouched and error (when given) says why.
+bool WriteWholeFile(const wchar_t* path, const void* bytes, size_t size, FileSetError* error = nullptr);
+// The same, taking the bytes over rather than copying them; under writer's lock when given.
+bool WriteWholeFile(const wchar_t* path, std::string bytes, FileSetError* error = nullptr,
+                    FolderWriter* writer = nullptr);

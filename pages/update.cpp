@@ -2,11 +2,11 @@
 
 #include <vector>
 
-#include "app/sheetpages.h"
 #include "base/registry.h"
 #include "data/datafile.h"
 #include "data/records.h"
 #include "pages/dlgutils.h"
+#include "pages/provider.h"
 #include "resources/resource.h"
 
 const wchar_t kDefaultUpdateUrl[] = L"http://update.kestrova.com/dialpass";
@@ -46,7 +46,7 @@ std::wstring UpdaterArguments(const wchar_t* baseUrl, const wchar_t* dir)
     return text;
 }
 
-CFrmUpdate::CFrmUpdate() : CFrmPage(IDD_UPDATE, IDC_UPDATE_TITLE) {}
+CFrmUpdate::CFrmUpdate(CFrmProvider& provider) : CFrmPage(IDD_UPDATE, IDC_UPDATE_TITLE), provider(provider) {}
 
 LRESULT CFrmUpdate::OnCommand(WPARAM wParam, LPARAM lParam)
 {
@@ -84,9 +84,9 @@ void CFrmUpdate::CheckForUpdates()
         providerTable.Clear();
         accessNumberTable.Clear();
         // Card settings shows the new data at once when its window exists, else when it is first shown.
-        providerPage.UpdateProvider();
-        if (providerPage.initialised && providerPage.window)
-            providerPage.FillLocations();
+        provider.UpdateProvider();
+        if (provider.initialised && provider.window)
+            provider.FillLocations();
         break;
     case 1:
         ShowMessage(window, IDS_UPDATE_NOTHING_NEW, MB_OK | MB_ICONINFORMATION);

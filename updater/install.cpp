@@ -4,7 +4,7 @@
 
 #include "data/fileset.h"
 #include "data/safefile.h"
-#include "tools/dpdb/dbcheck.h"
+#include "data/dbcheck.h"
 
 const wchar_t kVersionFileName[] = L"database.ver";
 

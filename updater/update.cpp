@@ -7,7 +7,7 @@
 #include "data/datafile.h"
 #include "data/fileset.h"
 #include "data/safefile.h"
-#include "tools/dpdb/dbcheck.h"
+#include "data/dbcheck.h"
 #include "updater/install.h"
 #include "updater/manifest.h"
 

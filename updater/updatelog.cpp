@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "data/fileset.h"
 #include "data/safefile.h"
 
 void UpdateLog::Line(const std::wstring& line)

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "data/datafile.h"
+#include "data/fileset.h"
 #include "data/safefile.h"
 #include "tools/benchclock.h"
 

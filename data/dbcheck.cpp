@@ -1,4 +1,4 @@
-#include "dbcheck.h"
+#include "data/dbcheck.h"
 
 #include <windows.h>
 
@@ -8,6 +8,7 @@
 
 #include "data/datafile.h"
 #include "data/records.h"
+#include "data/fileset.h"
 #include "data/safefile.h"
 
 namespace {
