@@ -8,6 +8,7 @@
 #include "pages/dlgutils.h"
 #include "pages/provider.h"
 #include "resources/resource.h"
+#include "updater/updateresult.h"
 
 const wchar_t kDefaultUpdateUrl[] = L"http://update.kestrova.com/dialpass";
 
@@ -17,7 +18,7 @@ const UINT_PTR kWatchTimer = 1;
 const UINT kWatchPeriodMs = 200;
 const DWORD kWatchWaitMs = 50;
 
-// The result of CDlgDoUpdate beside the updater's exit codes 0, 1 and 2.
+// The result of CDlgDoUpdate beside the updater's exit codes (UpdateResult).
 const INT_PTR kCancelled = -1;
 const INT_PTR kNoExitCode = -2;
 
@@ -76,7 +77,7 @@ void CFrmUpdate::CheckForUpdates()
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     switch (result) {
-    case 0:
+    case kUpdated:
         ShowMessage(window, IDS_UPDATE_DONE, MB_OK | MB_ICONINFORMATION);
         // The tables are read again from the new files by their next user.
         countryTable.Clear();
@@ -88,10 +89,10 @@ void CFrmUpdate::CheckForUpdates()
         if (provider.initialised && provider.window)
             provider.FillLocations();
         break;
-    case 1:
+    case kNothingNew:
         ShowMessage(window, IDS_UPDATE_NOTHING_NEW, MB_OK | MB_ICONINFORMATION);
         break;
-    case 2:
+    case kUpdateFailed:
         if (ShowMessage(window, IDS_UPDATE_FAILED, MB_YESNO | MB_ICONHAND) == IDYES) {
             CString* log = GetDataPath(L"update.log");
             CDlgTextFile viewer(log ? log->Text() : L"");
