@@ -80,10 +80,7 @@ void CFrmUpdate::CheckForUpdates()
     case kUpdated:
         ShowMessage(window, IDS_UPDATE_DONE, MB_OK | MB_ICONINFORMATION);
         // The tables are read again from the new files by their next user.
-        countryTable.Clear();
-        operatorTable.Clear();
-        providerTable.Clear();
-        accessNumberTable.Clear();
+        ClearDatabaseTables();
         // Card settings shows the new data at once when its window exists, else when it is first shown.
         provider.UpdateProvider();
         if (provider.initialised && provider.window)
