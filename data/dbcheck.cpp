@@ -7,8 +7,8 @@
 #include <set>
 
 #include "data/datafile.h"
-#include "data/records.h"
 #include "data/fileset.h"
+#include "data/records.h"
 #include "data/safefile.h"
 
 namespace {
