@@ -6,8 +6,6 @@
 #include "framework/activation.h"
 #include "framework/collector.h"
 
-const wchar_t kAppTitle[] = L"Dialpass 1.0";
-
 namespace {
 // Keys, mouse moves and buttons, posted messages, timers, paint and sent messages.
 const DWORD kInputWakeMask = QS_KEY | QS_MOUSEMOVE | QS_MOUSEBUTTON | QS_POSTMESSAGE | QS_TIMER | QS_PAINT |

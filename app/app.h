@@ -39,5 +39,3 @@ public:
     ~CPlusCplApp() override = default;
     int InitInstance() override;
 };
-
-extern const wchar_t kAppTitle[];

@@ -3,7 +3,7 @@
 CFrmGeneral generalPage(providerPage);
 CFrmProvider providerPage;
 CFrmPhone phonePage;
-CFrmUpdate updatePage;
+CFrmUpdate updatePage(providerPage);
 CFrmAbout aboutPage;
 
 SheetPage sheetPages[kSheetPageCount] = {

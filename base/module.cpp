@@ -2,3 +2,4 @@
 
 HINSTANCE moduleInstance = nullptr;
 int highResolution = 0;
+const wchar_t kAppTitle[] = L"Dialpass 1.0";

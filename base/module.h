@@ -7,3 +7,6 @@ extern HINSTANCE moduleInstance;
 
 // 1 when the screen has at least 192 logical pixels per inch horizontally.
 extern int highResolution;
+
+// The applet's title: the application object's title and the About page's version.
+extern const wchar_t kAppTitle[];

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "base/registry.h"
+#include "data/fileset.h"
 #include "data/safefile.h"
 #include "resources/resource.h"
 

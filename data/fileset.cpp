@@ -702,3 +702,25 @@ bool FolderReadHold::Take(const std::wstring& folder, DWORD wait, FileSetError* 
     lock.Release();
     return false;
 }
+
+bool WriteWholeFile(const wchar_t* path, const void* bytes, size_t size, FileSetError* error)
+{
+    return WriteWholeFile(path, std::string(static_cast<const char*>(bytes), size), error);
+}
+
+bool WriteWholeFile(const wchar_t* path, std::string bytes, FileSetError* error, FolderWriter* writer)
+{
+    std::wstring folder, name;
+    SplitPath(path ? path : L"", folder, name);
+    FileSet set(folder);
+    bool ok = set.Add(name, std::move(bytes)) && (writer ? set.Commit(*writer, writer->LockWait()) : set.Commit());
+    if (!ok && error) {
+        *error = set.Error();
+        if (error->file.empty()) {  // the name itself was refused
+            error->file = path ? path : L"";
+            error->what = L"is not a file name";
+            error->code = ERROR_INVALID_NAME;
+        }
+    }
+    return ok;
+}

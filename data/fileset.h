@@ -159,3 +159,9 @@ public:
 private:
     FolderLock lock;
 };
+// Replaces the file at path with size bytes: a FileSet of one file in the path's folder. true when
+// the file was replaced whole; else the old file is untouched and error (when given) says why.
+bool WriteWholeFile(const wchar_t* path, const void* bytes, size_t size, FileSetError* error = nullptr);
+// The same, taking the bytes over rather than copying them; under writer's lock when given.
+bool WriteWholeFile(const wchar_t* path, std::string bytes, FileSetError* error = nullptr,
+                    FolderWriter* writer = nullptr);

@@ -164,21 +164,6 @@ CountryRecord* FindCountry(CountryTable& table, uint16_t id)
     return nullptr;
 }
 
-uint16_t FindCountryCode(CountryTable& table, uint16_t id)
-{
-    CountryRecord* record = FindCountry(table, id);
-    return record ? record->code : 0;
-}
-
-CountryRecord* NextCountryWithCode(CountryTable& table, uint16_t code, bool first)
-{
-    for (CountryRecord* record = table.Next(first); record; record = table.Next(false)) {
-        if (record->code == code)
-            return record;
-    }
-    return nullptr;
-}
-
 int32_t FindNetworkCountryCode(OperatorTable& table, int32_t op)
 {
     for (OperatorRecord* record = table.Next(true); record; record = table.Next(false)) {

@@ -64,12 +64,8 @@ extern template class RecordTable<ProviderRecord>;
 extern template class RecordTable<AccessNumberRecord>;
 
 // Lookups walk the table with Next from its first record; the earliest matching line wins.
-// Country code of the first country with this id; 0 when there is none.
-uint16_t FindCountryCode(CountryTable& table, uint16_t id);
 // The first country with this id, or null.
 CountryRecord* FindCountry(CountryTable& table, uint16_t id);
-// Countries with this country code one by one: first true starts over; null past the last.
-CountryRecord* NextCountryWithCode(CountryTable& table, uint16_t code, bool first);
 // Country code of the first operator with this operator code; 0 when there is none.
 int32_t FindNetworkCountryCode(OperatorTable& table, int32_t op);
 // The first card provider with this id, or null.

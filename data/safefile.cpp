@@ -152,28 +152,6 @@ bool IsTemporaryName(const std::wstring& name)
     return dash != std::wstring::npos && IsHex(name, prefix, dash) && IsHex(name, dash + 1, dot);
 }
 
-bool WriteWholeFile(const wchar_t* path, const void* bytes, size_t size, FileSetError* error)
-{
-    return WriteWholeFile(path, std::string(static_cast<const char*>(bytes), size), error);
-}
-
-bool WriteWholeFile(const wchar_t* path, std::string bytes, FileSetError* error, FolderWriter* writer)
-{
-    std::wstring folder, name;
-    SplitPath(path ? path : L"", folder, name);
-    FileSet set(folder);
-    bool ok = set.Add(name, std::move(bytes)) && (writer ? set.Commit(*writer, writer->LockWait()) : set.Commit());
-    if (!ok && error) {
-        *error = set.Error();
-        if (error->file.empty()) {  // the name itself was refused
-            error->file = path ? path : L"";
-            error->what = L"is not a file name";
-            error->code = ERROR_INVALID_NAME;
-        }
-    }
-    return ok;
-}
-
 bool ReadWholeFile(const wchar_t* path, std::string& bytes, DWORD* error)
 {
     bytes.clear();

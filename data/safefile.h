@@ -6,8 +6,6 @@
 #include <cstddef>
 #include <string>
 
-#include "data/fileset.h"
-
 // One temporary file in a folder: a unique name, created anew and opened without sharing, so that
 // no other writer can truncate or add to it; flushed before it is used.
 class SafeFileWriter {
@@ -50,13 +48,6 @@ private:
 
 // True for the names SafeFileWriter gives its temporaries.
 bool IsTemporaryName(const std::wstring& name);
-
-// Replaces the file at path with size bytes: a FileSet of one file in the path's folder. true when
-// the file was replaced whole; else the old file is untouched and error (when given) says why.
-bool WriteWholeFile(const wchar_t* path, const void* bytes, size_t size, FileSetError* error = nullptr);
-// The same, taking the bytes over rather than copying them; under writer's lock when given.
-bool WriteWholeFile(const wchar_t* path, std::string bytes, FileSetError* error = nullptr,
-                    FolderWriter* writer = nullptr);
 
 // Reads the whole file in one call; false only when it cannot be opened (error, when given, gets the
 // system's code). A read that comes up short leaves fewer bytes, which the caller's parser then finds

@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "data/fileset.h"
 #include "data/safefile.h"
 
 ProfileStore profileStore;

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "framework/form.h"
+#include "framework/scrollstep.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 
 #include "base/module.h"
 #include "framework/activation.h"
+#include "framework/scrollstep.h"
 #include "platform/commandbar.h"
 
 CFormNavigation formNavigation;
@@ -18,7 +19,6 @@ const int kBarOffset = 24;        // height the device's command bar takes at th
 const int kCornerButton = 23;     // corner buttons are square
 const int kCornerSpacing = 29;
 const DWORD kCornerStyle = 0x5000000B;  // WS_CHILD | WS_VISIBLE | BS_OWNERDRAW
-const int kLinesPerPage = 30;
 
 struct CornerButton {
     DWORD style;
@@ -339,26 +339,6 @@ void CFormWnd::Scroll(int bar, int code)
         break;
     }
     SetScrollInfo(window, bar, &scrollInfo, TRUE);
-}
-
-int ScrollStep(int code, int now, int minimum, int maximum, int page)
-{
-    switch (code) {
-    case SB_LINEUP:
-        return std::max(now - page / kLinesPerPage, minimum);
-    case SB_LINEDOWN:
-        return std::min(now + page / kLinesPerPage, maximum);
-    case SB_PAGEUP:
-        return std::max(now - page, minimum);
-    case SB_PAGEDOWN:
-        return std::min(now + page, maximum);
-    case SB_TOP:
-        return minimum;
-    case SB_BOTTOM:
-        return maximum;
-    default:
-        return now;
-    }
 }
 
 BOOL CFormWnd::Activate(CFormWnd* from, DWORD flags)

@@ -157,8 +157,3 @@ struct CFormNavigation {
 };
 
 extern CFormNavigation formNavigation;
-
-// One step of the forms' scrolling: where a line, page, top or bottom code (SB_*) moves the position
-// now, kept between minimum and maximum, with a page of page pixels and a line of a thirtieth of it.
-// Other codes leave it. Fitted windows scroll with the same steps.
-int ScrollStep(int code, int now, int minimum, int maximum, int page);

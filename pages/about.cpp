@@ -1,6 +1,6 @@
 #include "pages/about.h"
 
-#include "app/app.h"
+#include "base/module.h"
 #include "resources/resource.h"
 
 const wchar_t kBuildText[] = L"0701311";

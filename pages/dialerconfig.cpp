@@ -9,15 +9,14 @@ const wchar_t* const kSlotKeys[2] = {L"International", L"Local"};
 
 // A table load that fails while publishing: the partial table goes, the error goes to the caller.
 template <class Table>
-bool LoadOrReport(void (*load)(), Table& table, CTableException* failure)
+bool LoadOrReport(void (*load)(), Table& table, std::optional<CTableException>& failure)
 {
     try {
         load();
         return true;
     } catch (const CTableException& error) {
         table.Clear();
-        if (failure)
-            *failure = error;
+        failure = error;
         return false;
     }
 }
@@ -54,9 +53,8 @@ DialerConfigValues ComputeDialerConfig(const DialerPageInputs& inputs, const Dia
     DialerConfigValues values;
     if (inputs.cardSettingsInitialised)
         values.newLocation = inputs.selectedLocation;
-    DWORD location = PublishedLocation(inputs, sources.storedLocation);
     const ProfileRecord* profile = inputs.profile;
-    if (!location || !profile)
+    if (!sources.location || !profile)
         return values;
 
     values.reach = kReachProfile;
@@ -65,16 +63,14 @@ DialerConfigValues ComputeDialerConfig(const DialerPageInputs& inputs, const Dia
     lstrcpynW(values.pin, profile->pin, 16);
     values.homeCode = profile->homeCode;
 
-    CountryRecord* country = sources.countries ? LocationRecord(*sources.countries, location) : nullptr;
-    if (!country)
+    if (!sources.country)
         return values;
-    uint16_t code = country->code;
     values.reach = kReachLocation;
-    values.countryCode = code;
+    values.countryCode = sources.country->code;
     if (inputs.cardSettingsInitialised)
         lstrcpynW(values.countryName, inputs.locationText, 260);
 
-    CardSettingsRecord* record = SettingsFor(sources.cardSettings, *profile, code);
+    const CardSettingsRecord* record = sources.cardSettings;
     for (int slot = 0; slot < 2; ++slot) {
         DialerSlotValues& out = values.slots[slot];
         if (!SlotUsesProviderNumber(record, slot)) {
@@ -85,51 +81,40 @@ DialerConfigValues ComputeDialerConfig(const DialerPageInputs& inputs, const Dia
             continue;
         }
         // A slot counts only with its own access number; otherwise the provider's file gives one.
-        if (!sources.providers)
+        if (!sources.providersRead)
             return values;
-        if (sources.accessNumbers)
-            if (AccessNumberRecord* number = NextAccessNumber(*sources.accessNumbers, code, true))
-                WidenDatabaseText(number->number, sizeof(number->number), out.accessNumber, kMaxAccessNumberUnits + 1);
+        if (const AccessNumberRecord* number = sources.providerNumber)
+            WidenDatabaseText(number->number, sizeof(number->number), out.accessNumber, kMaxAccessNumberUnits + 1);
     }
     values.reach = kReachSlots;
     return values;
 }
 
-DialerSources GatherDialerSources(const CRegKey& settings, const DialerPageInputs& inputs, bool& failed,
-                                  CTableException* failure)
+DialerSources GatherDialerSources(const CRegKey& settings, const DialerPageInputs& inputs)
 {
     DialerSources sources;
-    failed = false;
-    sources.storedLocation = settings.Value("CurrentLocation").GetNumber();
-    DWORD location = PublishedLocation(inputs, sources.storedLocation);
+    sources.location = PublishedLocation(inputs, settings.Value("CurrentLocation").GetNumber());
     const ProfileRecord* profile = inputs.profile;
-    if (!location || !profile)
+    if (!sources.location || !profile)
         return sources;
 
-    if (!LoadOrReport(LoadCountryTable, countryTable, failure)) {
-        failed = true;
+    if (!LoadOrReport(LoadCountryTable, countryTable, sources.failure))
         return sources;
-    }
-    sources.countries = &countryTable;
-    CountryRecord* country = LocationRecord(countryTable, location);
+    const CountryRecord* country = LocationRecord(countryTable, sources.location);
     if (!country)
         return sources;
+    sources.country = country;
 
     if (cardSettingsStore.IsEmpty())
         if (CString* path = GetDataPath(L"settings.dat"))
             cardSettingsStore.Load(path->Text());
-    sources.cardSettings = &cardSettingsStore;
-    CardSettingsRecord* record = SettingsFor(&cardSettingsStore, *profile, country->code);
-    sources.providers = &providerTable;
-    sources.accessNumbers = &accessNumberTable;
-    if (!SlotUsesProviderNumber(record, 0) && !SlotUsesProviderNumber(record, 1))
+    sources.cardSettings = SettingsFor(&cardSettingsStore, *profile, country->code);
+    if (!SlotUsesProviderNumber(sources.cardSettings, 0) && !SlotUsesProviderNumber(sources.cardSettings, 1))
         return sources;  // both slots carry their own numbers: no provider file is read
 
-    if (!LoadOrReport(LoadProviderTable, providerTable, failure)) {
-        failed = true;
-        sources.providers = nullptr;
+    if (!LoadOrReport(LoadProviderTable, providerTable, sources.failure))
         return sources;
-    }
+    sources.providersRead = true;
     wchar_t shortName[16] = {};
     if (profile->provider <= 0xFFFF)
         if (ProviderRecord* provider = FindProvider(providerTable, uint16_t(profile->provider)))
@@ -140,6 +125,7 @@ DialerSources GatherDialerSources(const CRegKey& settings, const DialerPageInput
     } catch (const CTableException&) {
         // A missing or faulty file only leaves the access number empty; records read stay usable.
     }
+    sources.providerNumber = NextAccessNumber(accessNumberTable, country->code, true);
     return sources;
 }
 
@@ -175,25 +161,30 @@ void WriteDialerConfig(const CRegKey& settings, const DialerConfigValues& values
     }
 }
 
-bool PublishDialerConfig(const DialerPageInputs& inputs, CTableException* failure)
+std::optional<CTableException> PublishDialerValues(const DialerPageInputs& inputs)
 {
-    bool failed = false;
     CRegKey settings(HKEY_CURRENT_USER, kSettingsKey);  // opened once for reading and writing
     // Every value from the set of database files the folder holds now: gathered again when a load
     // on the way met a new set, which empties the tables gathered before it.
     CheckDatabaseSet();
     DialerSources sources;
-    for (int tries = 0; tries < 3; ++tries) {
-        unsigned generation = DatabaseGeneration();
-        sources = GatherDialerSources(settings, inputs, failed, failure);
-        if (generation == DatabaseGeneration())
-            break;
+    unsigned generation;
+    int tries = 0;
+    do {
+        generation = DatabaseGeneration();
+        sources = GatherDialerSources(settings, inputs);
+    } while (generation != DatabaseGeneration() && ++tries < 3);
+    // The records of a set emptied on the way are gone: a folder rewritten at every try is reported.
+    if (generation != DatabaseGeneration()) {
+        sources = DialerSources{};
+        CString* folder = GetDataPath(nullptr);
+        sources.failure = CTableException(kTableReadFailed, folder ? folder->Text() : L"");
     }
     WriteDialerConfig(settings, ComputeDialerConfig(inputs, sources));
-    return !failed;
+    return sources.failure;
 }
 
-void SyncEnable(bool save, DialerPageInputs& inputs)
+void SyncEnableValue(bool save, DialerPageInputs& inputs)
 {
     CRegKey root(HKEY_CURRENT_USER, kSettingsKey);
     CRegValue enable = root.Value("Enable");

@@ -5,6 +5,8 @@
 #pragma once
 #include <windows.h>
 
+#include <optional>
+
 #include "base/registry.h"
 #include "data/datafile.h"
 #include "data/records.h"
@@ -21,14 +23,16 @@ struct DialerPageInputs {
     const ProfileRecord* profile = nullptr;
 };
 
-// Everything publishing reads besides the pages. A null table failed to load: nothing is taken from it.
+// Everything publishing reads besides the pages, looked up once by GatherDialerSources; the compute
+// step takes these records as they are. Null: not found, or its table failed to load.
 struct DialerSources {
-    DWORD storedLocation = 0;  // "CurrentLocation" as stored, 0 when missing
-    CountryTable* countries = nullptr;
-    CardSettingsStore* cardSettings = nullptr;
-    ProviderTable* providers = nullptr;
-    // The profile's provider's access numbers as far as they could be read (a faulty file is no error).
-    AccessNumberTable* accessNumbers = nullptr;
+    DWORD location = 0;                                // the published location (PublishedLocation); 0 none
+    const CountryRecord* country = nullptr;            // the location's record in "country.dat"
+    const CardSettingsRecord* cardSettings = nullptr;  // the profile's card settings for that country
+    // "manufacturers.dat" was read, so a slot without its own access number can take the provider's.
+    bool providersRead = false;
+    const AccessNumberRecord* providerNumber = nullptr;  // the provider's first access number for the country
+    std::optional<CTableException> failure;              // the table that failed to load
 };
 
 // How far one OK reaches; each level writes what the levels before it write and more.
@@ -63,24 +67,23 @@ DWORD PublishedLocation(const DialerPageInputs& inputs, DWORD storedLocation);
 // Whether slot (0 or 1) of record takes its access number from the provider's file; true without a record.
 bool SlotUsesProviderNumber(const CardSettingsRecord* record, int slot);
 
-// The pure step: every value from the inputs and sources, touching neither registry nor files.
+// The pure step: every value from the inputs and the records, touching neither registry nor files.
 DialerConfigValues ComputeDialerConfig(const DialerPageInputs& inputs, const DialerSources& sources);
-// Reads "CurrentLocation" from settings (the open key HKCU\SOFTWARE\Kestrova\Dialpass) and loads
-// what computing needs and is still empty: "country.dat", "settings.dat", and only when a slot needs
-// the provider's number, "manufacturers.dat" and the provider's access-number file (at most once
-// per call). A "country.dat" or "manufacturers.dat" that fails is emptied (its next use reads it
-// again), left out of the sources, and reported in *failure; the access-number file's failures are
-// dropped.
-DialerSources GatherDialerSources(const CRegKey& settings, const DialerPageInputs& inputs, bool& failed,
-                                  CTableException* failure);
+// Reads "CurrentLocation" from settings (the open key HKCU\SOFTWARE\Kestrova\Dialpass), loads what
+// computing needs and is still empty and looks its records up: "country.dat", "settings.dat", and
+// only when a slot needs the provider's number, "manufacturers.dat" and the provider's access-number
+// file (at most once per call). A "country.dat" or "manufacturers.dat" that fails is emptied (its next
+// use reads it again), left out of the sources and reported in failure; the access-number file's
+// failures are dropped.
+DialerSources GatherDialerSources(const CRegKey& settings, const DialerPageInputs& inputs);
 // The write step, under settings: exactly the values that values.reach covers; "Sequence" as 128
 // bytes of REG_BINARY.
 void WriteDialerConfig(const CRegKey& settings, const DialerConfigValues& values);
 
-// Gather, compute, write. False when a table failed (the exception in *failure, for ShowTableError):
-// the values that do not come from it are written all the same.
-bool PublishDialerConfig(const DialerPageInputs& inputs, CTableException* failure = nullptr);
+// Gather, compute, write. The table that failed to load, if any (for ShowTableError): the values
+// that do not come from it are written all the same.
+std::optional<CTableException> PublishDialerValues(const DialerPageInputs& inputs);
 
 // save true writes "Enable" from inputs.enableChecked; save false reads it into inputs.enableChecked
 // (missing counts as 0), after which the page sets both radio buttons and refreshes the provider box.
-void SyncEnable(bool save, DialerPageInputs& inputs);
+void SyncEnableValue(bool save, DialerPageInputs& inputs);

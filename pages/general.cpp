@@ -237,10 +237,10 @@ void CFrmGeneral::SyncEnable(bool save)
     DialerPageInputs inputs;
     if (save) {
         inputs.enableChecked = IsDlgButtonChecked(window, IDC_ENABLE) == BST_CHECKED;
-        ::SyncEnable(true, inputs);
+        SyncEnableValue(true, inputs);
         return;
     }
-    ::SyncEnable(false, inputs);
+    SyncEnableValue(false, inputs);
     CheckDlgButton(window, IDC_ENABLE, inputs.enableChecked ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(window, IDC_DISABLE, inputs.enableChecked ? BST_UNCHECKED : BST_CHECKED);
     provider.UpdateProvider();
@@ -256,7 +256,6 @@ void CFrmGeneral::PublishDialerConfig()
         GetDlgItemTextW(provider.window, IDC_LOCATIONS, inputs.locationText, 260);
     }
     inputs.profile = currentProfile;
-    CTableException failure;
-    if (!::PublishDialerConfig(inputs, &failure))
-        ShowTableError(window, failure);
+    if (std::optional<CTableException> failure = PublishDialerValues(inputs))
+        ShowTableError(window, *failure);
 }

@@ -3,13 +3,14 @@
 #include <string>
 #include <vector>
 
-#include "app/sheetpages.h"
 #include "base/registry.h"
 #include "data/datafile.h"
 #include "data/records.h"
 #include "pages/dlgutils.h"
+#include "pages/provider.h"
 #include "resources/resource.h"
 #include "updater/updatelog.h"
+#include "updater/updateresult.h"
 
 const wchar_t kDefaultUpdateUrl[] = L"https://update.kestrova.com/dialpass";
 
@@ -19,7 +20,7 @@ const UINT_PTR kWatchTimer = 1;
 const UINT kWatchPeriodMs = 200;
 const DWORD kWatchWaitMs = 50;
 
-// The result of CDlgDoUpdate beside the updater's exit codes 0, 1 and 2.
+// The result of CDlgDoUpdate beside the updater's exit codes (UpdateResult).
 const INT_PTR kCancelled = -1;
 const INT_PTR kNoExitCode = -2;
 
@@ -48,7 +49,7 @@ std::wstring UpdaterArguments(const wchar_t* baseUrl, const wchar_t* dir)
     return text;
 }
 
-CFrmUpdate::CFrmUpdate() : CFrmPage(IDD_UPDATE, IDC_UPDATE_TITLE) {}
+CFrmUpdate::CFrmUpdate(CFrmProvider& provider) : CFrmPage(IDD_UPDATE, IDC_UPDATE_TITLE), provider(provider) {}
 
 LRESULT CFrmUpdate::OnCommand(WPARAM wParam, LPARAM lParam)
 {
@@ -78,19 +79,19 @@ void CFrmUpdate::CheckForUpdates()
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     switch (result) {
-    case 0:
+    case kUpdated:
         ShowMessage(window, IDS_UPDATE_DONE, MB_OK | MB_ICONINFORMATION);
         // The tables are read again from the new files by their next user.
         ClearDatabaseTables();
         // Card settings shows the new data at once when its window exists, else when it is first shown.
-        providerPage.UpdateProvider();
-        if (providerPage.initialised && providerPage.window)
-            providerPage.FillLocations();
+        provider.UpdateProvider();
+        if (provider.initialised && provider.window)
+            provider.FillLocations();
         break;
-    case 1:
+    case kNothingNew:
         ShowMessage(window, IDS_UPDATE_NOTHING_NEW, MB_OK | MB_ICONINFORMATION);
         break;
-    case 2:
+    case kUpdateFailed:
         if (ShowMessage(window, IDS_UPDATE_FAILED, MB_YESNO | MB_ICONHAND) == IDYES) {
             CString* log = GetDataPath(L"update.log");
             CDlgTextFile viewer(log ? log->Text() : L"");

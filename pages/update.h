@@ -8,6 +8,8 @@
 #include "framework/dialog.h"
 #include "pages/frmutils.h"
 
+class CFrmProvider;
+
 // Base URL of the update site when the value "UpdateURL" (REG_SZ) under the applet's key is absent.
 extern const wchar_t kDefaultUpdateUrl[];
 
@@ -17,12 +19,15 @@ std::wstring UpdaterArguments(const wchar_t* baseUrl, const wchar_t* dir);
 
 class CFrmUpdate : public CFrmPage {
 public:
-    CFrmUpdate();
+    // provider: the Card settings page, shown the new data after an update.
+    explicit CFrmUpdate(CFrmProvider& provider);
     // 1017 runs the update; every command then goes on to the form.
     LRESULT OnCommand(WPARAM wParam, LPARAM lParam) override;
 
 private:
     void CheckForUpdates();
+
+    CFrmProvider& provider;
 };
 
 // "Update" progress: watches the updater every 200 ms (waiting at most 50 ms) and ends with its exit

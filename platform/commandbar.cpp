@@ -104,14 +104,6 @@ BOOL CommandBar_Show(HWND bar, BOOL show)
     return ShowWindow(bar, show ? SW_SHOW : SW_HIDE);
 }
 
-int CommandBar_Height(HWND bar)
-{
-    RECT rect{};
-    if (!bar || !GetWindowRect(bar, &rect))
-        return 0;
-    return rect.bottom - rect.top;
-}
-
 BOOL DrawCaptionFrame(HDC dc, RECT* rect, UINT state)
 {
     if ((state & 0xFF) != DFCS_CAPTIONOKBTN)

@@ -14,7 +14,5 @@ HWND CommandBar_Create(HINSTANCE instance, HWND parent, int id);
 BOOL CommandBar_InsertMenubar(HWND commandBar, HINSTANCE instance, WORD menuId, WORD button);
 // Shows or hides the bar; returns whether it was visible.
 BOOL CommandBar_Show(HWND commandBar, BOOL show);
-// Height of the bar's window in pixels; 0 for null.
-int CommandBar_Height(HWND commandBar);
 // DrawFrameControl that also knows DFCS_CAPTIONOKBTN under DFC_CAPTION.
 BOOL DrawCaptionFrame(HDC dc, RECT* rect, UINT state);

@@ -4,7 +4,7 @@
 #include <objbase.h>
 #include <wincodec.h>
 
-#include "framework/fit.h"
+#include "framework/fit.h"  // the shell lays a full-screen dialog out for the screen
 
 const wchar_t kDialogClassName[] = L"#32770";
 

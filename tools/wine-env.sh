@@ -3,8 +3,11 @@
 # for each test run, a private X display and a persistent, warmed Wine server.
 #   wine-env.sh up STATE            bring the environment up (idempotent)
 #   wine-env.sh run STATE PROG ...  run a Windows program in it, bringing it up first
-#   wine-env.sh down STATE          stop the server and the display, delete the run's prefix
+#   wine-env.sh down STATE          stop the server and the display, delete the run's prefix (and
+#                                   those of the slots STATE/slot-N that tests side by side use)
 #   wine-env.sh template STATE      print the template prefix, making it when missing
+# DIALPASS_WINE_TEMPLATE (an absolute path) names a template shared with other states: the slots
+# share their build's.
 set -euo pipefail
 
 WINE64=${WINE64:-/usr/lib/wine/wine64}
@@ -15,7 +18,7 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 command=$1
 state=$(mkdir -p "$2" && cd "$2" && pwd)
 shift 2
-template=$state/template
+template=${DIALPASS_WINE_TEMPLATE:-$state/template}
 prefix=$state/run
 
 # Raise when the template's content changes, so that older templates are made anew.
@@ -23,6 +26,13 @@ template_version=2
 
 make_template() {
     [ "$(cat "$template/.ready" 2>/dev/null)" = "$template_version" ] && return
+    # States that share the template make it once, one after the other.
+    exec 8>"$template.lock"
+    flock 8
+    if [ "$(cat "$template/.ready" 2>/dev/null)" = "$template_version" ]; then
+        flock -u 8
+        return
+    fi
     rm -rf "$template"
     WINEPREFIX=$template "$WINE64" wineboot -i >/dev/null 2>&1
     # Debian's Wine does not look in its own font folder: give the prefix Tahoma and Marlett itself.
@@ -32,6 +42,7 @@ make_template() {
     WINEPREFIX=$template "$WINE64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     WINEPREFIX=$template "$WINESERVER" -w
     echo "$template_version" >"$template/.ready"
+    flock -u 8
 }
 
 start_display() {
@@ -76,7 +87,8 @@ up() {
     flock -u 9
 }
 
-down() {
+stop() {  # STATE: its server and display stopped, its run prefix deleted
+    local state=$1 prefix=$1/run
     exec 9>"$state/lock"
     flock 9
     if [ -d "$prefix" ]; then
@@ -89,6 +101,14 @@ down() {
     fi
     rm -rf "$prefix" "$state/display"
     flock -u 9
+}
+
+down() {
+    stop "$state"
+    for slot in "$state"/slot-*; do
+        [ -d "$slot" ] && stop "$slot"
+    done
+    return 0
 }
 
 case $command in

@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
+#include "data/dbcheck.h"
 #include "data/fileset.h"
 #include "data/safefile.h"
-#include "tools/dpdb/dbcheck.h"
 
 const wchar_t kVersionFileName[] = L"database.ver";
 

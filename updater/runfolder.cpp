@@ -1,6 +1,6 @@
 #include "updater/runfolder.h"
 
-#include "tools/dpdb/dbcheck.h"
+#include "data/dbcheck.h"
 #include "updater/install.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <set>
 
 #include "data/datafile.h"
+#include "data/dbcheck.h"
 #include "data/fileset.h"
 #include "data/safefile.h"
-#include "tools/dpdb/dbcheck.h"
 #include "updater/install.h"
 #include "updater/manifest.h"
 #include "updater/runfolder.h"

@@ -6,13 +6,8 @@
 #include "updater/crypto.h"
 #include "updater/download.h"
 #include "updater/updatelog.h"
+#include "updater/updateresult.h"
 
-// Exit codes, as the Update page reads them.
-enum UpdateResult {
-    kUpdated = 0,
-    kNothingNew = 1,
-    kUpdateFailed = 2,
-};
 
 // Downloads stop after this time; so every run ends within it plus one wait's timeout.
 constexpr int kUpdateDeadlineMs = 300000;

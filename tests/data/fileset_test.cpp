@@ -7,6 +7,7 @@
 #include <string>
 
 #include "data/records.h"
+#include "data/fileset.h"
 #include "data/safefile.h"
 #include "datatest.h"
 

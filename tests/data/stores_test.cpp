@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "data/fileset.h"
 #include "data/safefile.h"
 #include "data/stores.h"
 #include "datatest.h"

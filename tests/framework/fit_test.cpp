@@ -208,7 +208,9 @@ TEST(ScreenFit, EveryPageFitsEachScreenAndTurnsWithIt)
 // The full-screen dialogs, each opened as its page opens it, on the sample database.
 TEST(ScreenFit, FullScreenDialogsFitEachScreenAndTurnWithIt)
 {
-    datatest::InstallDirScope installDir(datatest::SampleDir().c_str());
+    datatest::TempDir install;
+    datatest::CopySample(install.Path());
+    datatest::InstallDirScope installDir(install.Path().c_str());
     const struct {
         int templateId;
         const wchar_t* title;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -57,21 +58,23 @@ std::string Hex(const BYTE* bytes, DWORD length)
     return text;
 }
 
-// The pure step: tables in memory, no registry, no files.
+// The pure step: records taken from tables in memory, no registry, no files.
 class DialerComputeTest : public testing::Test {
 protected:
     void SetUp() override
     {
         Fill(countries, "276;Germany;49\r\n826;United Kingdom;44\r\n40;Austria;43\r\n");
-        Fill(providers, "7;Brightwren;Brightwren Telecard\r\n");
         Fill(numbers, "44;08081570123; (Freephone)\r\n49;08001234567; (toll free)\r\n49;069123456780;\r\n");
-        sources.countries = &countries;
-        sources.cardSettings = &settings;
-        sources.providers = &providers;
-        sources.accessNumbers = &numbers;
+        sources.providersRead = true;
+    }
+    // The sources for a location as gathering looks them up (0: no location; no country record for 555).
+    void Locate(DWORD location)
+    {
+        sources.location = location;
+        sources.country = location ? FindCountry(countries, uint16_t(location)) : nullptr;
+        sources.providerNumber = sources.country ? NextAccessNumber(numbers, sources.country->code, true) : nullptr;
     }
     CountryTable countries;
-    ProviderTable providers;
     AccessNumberTable numbers;
     CardSettingsStore settings;
     DialerSources sources;
@@ -82,24 +85,20 @@ protected:
 TEST_F(DialerComputeTest, ReachFollowsProfileAndLocation)
 {
     struct Case {
-        const char* what; bool profile, countriesLoaded; DWORD stored; bool opened; DWORD selected;
-        const wchar_t* text;
+        const char* what; bool profile; DWORD location; bool opened; DWORD selected; const wchar_t* text;
         // expected: new "CurrentLocation", reach, "CountryCode", "CountryName" (empty: not written)
         DWORD newLocation; DialerReach reach; DWORD code; const wchar_t* countryName;
     } cases[] = {
-        {"no profile", false, true, 826, true, 276, L"Germany", 276, kReachNameDeleted, 0, L""},
-        {"no location anywhere", true, true, 0, false, 0, L"", 0, kReachNameDeleted, 0, L""},
-        {"page not opened: stored location, no name", true, true, 826, false, 40, L"Austria", 0, kReachSlots, 44, L""},
-        {"opened, nothing selected: stored location", true, true, 826, true, 0, L"", 0, kReachSlots, 44, L""},
-        {"opened with a selection", true, true, 826, true, 40, L"Austria", 40, kReachSlots, 43, L"Austria"},
-        {"selection with an empty list text", true, true, 0, true, 40, L"", 40, kReachSlots, 43, L""},
-        {"stored location not in country.dat", true, true, 555, false, 0, L"", 0, kReachProfile, 0, L""},
-        {"location id beyond 16 bits", true, true, 65536 + 276, false, 0, L"", 0, kReachProfile, 0, L""},
-        {"country.dat failed", true, false, 826, true, 276, L"Germany", 276, kReachProfile, 0, L""},
+        {"no profile", false, 276, true, 276, L"Germany", 276, kReachNameDeleted, 0, L""},
+        {"no location", true, 0, false, 0, L"", 0, kReachNameDeleted, 0, L""},
+        {"page not opened: no new location, no name", true, 826, false, 40, L"Austria", 0, kReachSlots, 44, L""},
+        {"opened, nothing selected: no new location", true, 826, true, 0, L"", 0, kReachSlots, 44, L""},
+        {"opened with a selection", true, 40, true, 40, L"Austria", 40, kReachSlots, 43, L"Austria"},
+        {"selection with an empty list text", true, 40, true, 40, L"", 40, kReachSlots, 43, L""},
+        {"location without a country record", true, 555, false, 0, L"", 0, kReachProfile, 0, L""},
     };
     for (const Case& c : cases) {
-        sources.storedLocation = c.stored;
-        sources.countries = c.countriesLoaded ? &countries : nullptr;
+        Locate(c.location);
         DialerConfigValues values =
             ComputeDialerConfig(Inputs(c.opened, c.selected, c.text, c.profile ? &travel : nullptr), sources);
         EXPECT_EQ(values.newLocation, c.newLocation) << c.what;
@@ -118,30 +117,30 @@ TEST_F(DialerComputeTest, ReachFollowsProfileAndLocation)
 TEST_F(DialerComputeTest, SlotsTakeTheirOwnNumberElseTheProvidersFirst)
 {
     struct Case {
-        // card settings (provider, code, home; provider 0: none) with their own numbers; the
-        // location; whether "manufacturers.dat" loaded; then what each slot gets
-        const char* what; int32_t record[3]; const wchar_t *own0, *own1; DWORD location; bool providersLoaded;
+        // card settings with their own numbers (none when withSettings is false); the location;
+        // whether "manufacturers.dat" was read; then what each slot gets
+        const char* what; bool withSettings; const wchar_t *own0, *own1; DWORD location; bool providersRead;
         DialerReach reach; const wchar_t *number0, *number1; const char *bytes0, *bytes1;
     } cases[] = {
-        {"no card settings: first of two numbers", {}, L"", L"", 276, true, kReachSlots, L"08001234567", L"08001234567", "", ""},
-        {"slot 1 without its own number", {7, 44, 49}, L"0800 INT", L"", 826, true, kReachSlots, L"0800 INT", L"08081570123", "01000505060230300400", ""},
-        {"both own numbers", {7, 49, 49}, L"111", L"222", 276, false, kReachSlots, L"111", L"222", "01000505060230300400", "010002000300"},
-        {"other provider's settings", {8, 44, 49}, L"X", L"X", 826, true, kReachSlots, L"08081570123", L"08081570123", "", ""},
-        {"other location's settings", {7, 49, 49}, L"X", L"X", 826, true, kReachSlots, L"08081570123", L"08081570123", "", ""},
-        {"other home's settings", {7, 44, 44}, L"X", L"X", 826, true, kReachSlots, L"08081570123", L"08081570123", "", ""},
-        {"no access number for the country", {}, L"", L"", 40, true, kReachSlots, L"", L"", "", ""},
-        {"manufacturers.dat failed", {7, 49, 49}, L"111", L"", 276, false, kReachLocation, L"", L"", "", ""},
+        {"no card settings: first of two numbers", false, L"", L"", 276, true, kReachSlots, L"08001234567", L"08001234567", "", ""},
+        {"slot 1 without its own number", true, L"0800 INT", L"", 826, true, kReachSlots, L"0800 INT", L"08081570123", "01000505060230300400", ""},
+        {"both own numbers", true, L"111", L"222", 276, false, kReachSlots, L"111", L"222", "01000505060230300400", "010002000300"},
+        {"no access number for the country", false, L"", L"", 40, true, kReachSlots, L"", L"", "", ""},
+        {"manufacturers.dat failed", true, L"111", L"", 276, false, kReachLocation, L"", L"", "", ""},
     };
     for (const Case& c : cases) {
         settings.Clear();
-        if (c.record[0]) {
-            CardSettingsRecord* record = settings.FindOrAdd(c.record[0], c.record[1], c.record[2]);
+        Locate(c.location);
+        sources.cardSettings = nullptr;
+        if (c.withSettings) {
+            CardSettingsRecord* record = settings.FindOrAdd(7, int32_t(sources.country->code), 49);
             CardSettingsStore::SetSequence(*record, 0, kSequence0, sizeof(kSequence0));
             CardSettingsStore::SetSequence(*record, 1, kSequence1, sizeof(kSequence1));
             lstrcpyW(record->accessNumbers[0], c.own0);
             lstrcpyW(record->accessNumbers[1], c.own1);
+            sources.cardSettings = record;
         }
-        sources.providers = c.providersLoaded ? &providers : nullptr;
+        sources.providersRead = c.providersRead;
         DialerConfigValues values = ComputeDialerConfig(Inputs(true, c.location, L"Shown", &travel), sources);
         EXPECT_EQ(values.reach, c.reach) << c.what;
         if (c.reach != kReachSlots)
@@ -185,10 +184,59 @@ protected:
         TearDown();
     }
 
+    // Card settings (provider, code, home) with both sequences and these numbers, in "settings.dat" only.
+    void StoreSettings(const int32_t (&record)[3], const wchar_t* own0, const wchar_t* own1)
+    {
+        cardSettingsStore.Load((install / L"settings.dat").c_str());  // no file yet: keeps the path for Save
+        CardSettingsRecord* stored = cardSettingsStore.FindOrAdd(record[0], record[1], record[2]);
+        CardSettingsStore::SetSequence(*stored, 0, kSequence0, sizeof(kSequence0));
+        CardSettingsStore::SetSequence(*stored, 1, kSequence1, sizeof(kSequence1));
+        lstrcpyW(stored->accessNumbers[0], own0);
+        lstrcpyW(stored->accessNumbers[1], own1);
+        ASSERT_TRUE(cardSettingsStore.Save());
+        cardSettingsStore.Clear();
+    }
+
     datatest::TempDir install;
     datatest::InstallDirScope installDir{install.Path().c_str()};
     ProfileRecord travel = Travel();
 };
+
+// Gathering looks each record up once, for the compute step to take as it is.
+TEST_F(DialerConfigTest, GatherFindsTheLocationTheCountryAndTheProfilesSettings)
+{
+    struct Case {
+        // stored "CurrentLocation", the page opened with a selection; card settings (provider, code,
+        // home; provider 0: none) with own numbers; expected location, country code (0: no record),
+        // whether the settings were found, "manufacturers.dat" read, the provider's number
+        const char* what; DWORD stored; bool opened; DWORD selected; int32_t record[3];
+        DWORD location, code; bool settingsFound, providersRead; const char* number;
+    } cases[] = {
+        {"page not opened: stored location", 826, false, 40, {}, 826, 44, false, true, "08081570123"},
+        {"opened, nothing selected: stored location", 826, true, 0, {}, 826, 44, false, true, "08081570123"},
+        {"opened with a selection", 826, true, 40, {}, 40, 43, false, true, ""},
+        {"stored location not in country.dat", 555, false, 0, {}, 555, 0, false, false, ""},
+        {"location id beyond 16 bits", 65536 + 276, false, 0, {}, 65536 + 276, 0, false, false, ""},
+        {"the profile's settings: no provider file", 826, false, 0, {7, 44, 49}, 826, 44, true, false, ""},
+        {"other provider's settings", 826, false, 0, {8, 44, 49}, 826, 44, false, true, "08081570123"},
+        {"other location's settings", 826, false, 0, {7, 49, 49}, 826, 44, false, true, "08081570123"},
+        {"other home's settings", 826, false, 0, {7, 44, 44}, 826, 44, false, true, "08081570123"},
+    };
+    for (const Case& c : cases) {
+        Reset();
+        SetRegNumber(kConfigKey, L"CurrentLocation", c.stored);
+        if (c.record[0])
+            StoreSettings(c.record, L"X", L"X");
+        CRegKey settings(HKEY_CURRENT_USER, kSettingsKey);
+        DialerSources sources = GatherDialerSources(settings, Inputs(c.opened, c.selected, L"", &travel));
+        EXPECT_EQ(sources.location, c.location) << c.what;
+        EXPECT_EQ(sources.country ? sources.country->code : 0u, c.code) << c.what;
+        EXPECT_EQ(sources.cardSettings != nullptr, c.settingsFound) << c.what;
+        EXPECT_EQ(sources.providersRead, c.providersRead) << c.what;
+        EXPECT_EQ(sources.providerNumber ? std::string(sources.providerNumber->number) : "", c.number) << c.what;
+        EXPECT_FALSE(sources.failure.has_value()) << c.what;
+    }
+}
 
 // Values a branch does not reach keep what they held.
 TEST_F(DialerConfigTest, ValuesWrittenForProfileAndLocation)
@@ -214,7 +262,8 @@ TEST_F(DialerConfigTest, ValuesWrittenForProfileAndLocation)
         SetRegNumber(kDefaultsKey, L"CountryCode", 1);
         SetRegText(kDefaultsKey, L"CountryName", L"Earlier");
         SetRegNumber(kInternationalKey, L"Length", 5);
-        ASSERT_TRUE(PublishDialerConfig(Inputs(c.opened, c.selected, c.text, c.withProfile ? &travel : nullptr))) << c.what;
+        ASSERT_FALSE(PublishDialerValues(Inputs(c.opened, c.selected, c.text, c.withProfile ? &travel : nullptr)))
+            << c.what;
         ExpectValues(c.what, {{kConfigKey, L"CurrentLocation", c.location}, {kDefaultsKey, L"Name", c.name},
                               {kDefaultsKey, L"AccountNumber", c.account}, {kDefaultsKey, L"PIN", c.pin},
                               {kDefaultsKey, L"HomeCountryCode", c.home}, {kDefaultsKey, L"CountryCode", c.code},
@@ -243,21 +292,13 @@ TEST_F(DialerConfigTest, ReadsTheFilesASlotNeeds)
         Reset();
         travel.provider = c.provider;
         RegSetKeyValueW(HKEY_CURRENT_USER, kInternationalKey, L"Sequence", REG_BINARY, "\xFF\xFF\xFF", 3);
-        if (c.record[0]) {
-            cardSettingsStore.Load((install / L"settings.dat").c_str());  // no file yet: keeps the path for Save
-            CardSettingsRecord* record = cardSettingsStore.FindOrAdd(c.record[0], c.record[1], c.record[2]);
-            CardSettingsStore::SetSequence(*record, 0, kSequence0, sizeof(kSequence0));
-            CardSettingsStore::SetSequence(*record, 1, kSequence1, sizeof(kSequence1));
-            lstrcpyW(record->accessNumbers[0], c.own0);
-            lstrcpyW(record->accessNumbers[1], c.own1);
-            ASSERT_TRUE(cardSettingsStore.Save()) << c.what;
-            cardSettingsStore.Clear();
-        }
+        if (c.record[0])
+            StoreSettings(c.record, c.own0, c.own1);
         if (c.preload)
             LoadAccessNumberTable(c.preload);
         if (c.remove)
             DeleteFileW((install / c.remove).c_str());
-        ASSERT_TRUE(PublishDialerConfig(Inputs(true, 276, L"Shown", &travel))) << c.what;
+        ASSERT_FALSE(PublishDialerValues(Inputs(true, 276, L"Shown", &travel))) << c.what;
         ExpectValues(c.what, {{kInternationalKey, L"Length", L"dword:" + std::to_wstring(c.length0)},
                               {kInternationalKey, L"Sequence", c.length0 ? kShown0 : kZeros},
                               {kInternationalKey, L"AccessNumber", L"sz:" + std::wstring(c.number0)},
@@ -287,10 +328,10 @@ TEST_F(DialerConfigTest, FailingTableWritesNothingFromIt)
             datatest::WriteScrambled(install / c.file, c.content);
         else
             DeleteFileW((install / c.file).c_str());
-        CTableException failure;
-        EXPECT_FALSE(PublishDialerConfig(Inputs(true, 276, L"Germany", &travel), &failure)) << c.what;
-        EXPECT_EQ(failure.code, c.code) << c.what;
-        EXPECT_EQ(std::wstring(failure.text), (install / c.file)) << c.what;
+        std::optional<CTableException> failure = PublishDialerValues(Inputs(true, 276, L"Germany", &travel));
+        ASSERT_TRUE(failure) << c.what;
+        EXPECT_EQ(failure->code, c.code) << c.what;
+        EXPECT_EQ(std::wstring(failure->text), (install / c.file)) << c.what;
         EXPECT_TRUE(c.provider ? providerTable.IsEmpty() : countryTable.IsEmpty()) << c.what << ": partial table kept";
         ExpectValues(c.what, {{kDefaultsKey, L"Name", L"sz:Travel"}, {kDefaultsKey, L"CountryCode", c.provider ? L"dword:49" : L"dword:1"},
                               {kInternationalKey, L"Length", L"no key"}, {kLocalKey, L"Length", L"no key"}});
@@ -302,7 +343,7 @@ TEST_F(DialerConfigTest, EnableIsADwordAndMissingReadsAsOff)
     for (bool checked : {true, false}) {
         DialerPageInputs inputs;
         inputs.enableChecked = checked;
-        SyncEnable(true, inputs);
+        SyncEnableValue(true, inputs);
         ExpectValues("saved", {{kConfigKey, L"Enable", checked ? L"dword:1" : L"dword:0"}});
     }
     for (int stored : {0, 7, -1}) {  // -1: no value, read as off
@@ -312,7 +353,7 @@ TEST_F(DialerConfigTest, EnableIsADwordAndMissingReadsAsOff)
             SetRegNumber(kConfigKey, L"Enable", DWORD(stored));
         DialerPageInputs inputs;
         inputs.enableChecked = stored <= 0;
-        SyncEnable(false, inputs);
+        SyncEnableValue(false, inputs);
         EXPECT_EQ(inputs.enableChecked, stored > 0) << "stored " << stored;
     }
 }

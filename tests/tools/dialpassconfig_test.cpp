@@ -27,14 +27,17 @@ struct ToolRun {
     std::string out, err;
 };
 
-// Runs the tool with arguments from the test program's folder, its output and error in files there.
+// Runs the tool with arguments from the test program's folder, its output and error in files of a
+// folder of the run's own.
 ToolRun RunTool(const std::wstring& arguments = L"")
 {
     wchar_t program[MAX_PATH];
     GetModuleFileNameW(nullptr, program, MAX_PATH);
-    std::filesystem::path dir = std::filesystem::path(program).parent_path();
-    std::wstring command = L"\"\"" + (dir / L"dialpass-config.exe").wstring() + L"\" " + arguments + L" >\"" + (dir / L"tool.out").wstring() +
-                           L"\" 2>\"" + (dir / L"tool.err").wstring() + L"\"\"";
+    datatest::TempDir outputs;
+    std::filesystem::path dir = outputs.Path();
+    std::wstring command = L"\"\"" + (std::filesystem::path(program).parent_path() / L"dialpass-config.exe").wstring() +
+                           L"\" " + arguments + L" >\"" + (dir / L"tool.out").wstring() + L"\" 2>\"" +
+                           (dir / L"tool.err").wstring() + L"\"\"";
     // -1: the shell itself could not be started (seen once, on a prefix that was still starting).
     int exitCode = _wsystem(command.c_str());
     if (exitCode == -1)

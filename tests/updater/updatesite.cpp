@@ -78,11 +78,13 @@ std::wstring SigningDir()
 Site::Site()
 {
     static unsigned counter = 0;
-    name = L"t" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()) + L"-" +
-           std::to_wstring(++counter);
     CreateDirectoryW((SiteState() + L"\\sites").c_str(), nullptr);
-    path = SiteState() + L"\\sites\\" + name;
-    CreateDirectoryW(path.c_str(), nullptr);
+    // Tests side by side run in Wine prefixes of their own, whose process ids may be the same.
+    do {
+        name = L"t" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()) + L"-" +
+               std::to_wstring(++counter);
+        path = SiteState() + L"\\sites\\" + name;
+    } while (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
 Site::~Site()

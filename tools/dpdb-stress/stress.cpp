@@ -25,6 +25,7 @@
 #include "base/registry.h"
 #include "data/datafile.h"
 #include "data/records.h"
+#include "data/fileset.h"
 #include "data/safefile.h"
 #include "tools/benchclock.h"
 

@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "data/datafile.h"
+#include "data/dbcheck.h"
+#include "data/fileset.h"
 #include "data/safefile.h"
-#include "dbcheck.h"
 #include "publish.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <cwchar>
 
 #include "data/datafile.h"
+#include "data/dbcheck.h"
 #include "data/fileset.h"
 #include "data/safefile.h"
-#include "tools/dpdb/dbcheck.h"
 #include "updater/crypto.h"
 #include "updater/install.h"
 #include "updater/manifest.h"

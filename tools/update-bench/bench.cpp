@@ -14,9 +14,10 @@
 #include <vector>
 
 #include "data/datafile.h"
+#include "data/dbcheck.h"
+#include "data/fileset.h"
 #include "data/safefile.h"
 #include "tools/benchclock.h"
-#include "tools/dpdb/dbcheck.h"
 #include "updater/download.h"
 #include "updater/install.h"
 #include "updater/manifest.h"

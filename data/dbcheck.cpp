@@ -1,4 +1,4 @@
-#include "dbcheck.h"
+#include "data/dbcheck.h"
 
 #include <windows.h>
 
@@ -7,6 +7,7 @@
 #include <set>
 
 #include "data/datafile.h"
+#include "data/fileset.h"
 #include "data/records.h"
 #include "data/safefile.h"
 

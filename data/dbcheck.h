@@ -1,4 +1,4 @@
-// Checking a card database directory with the applet's own parsers (data/), for dpdb.
+// Checking a card database directory with the applet's own parsers, for dpdb and the updater.
 #pragma once
 #include <string>
 #include <vector>
