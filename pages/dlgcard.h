@@ -1,5 +1,5 @@
-// The dialing sequence editor and its two small dialogs: "Wait for" (a wait step) and
-// "Specify digits" (a fixed-digits step).
+// The dialing sequence editor; it adds a wait step through "Wait for" (pages/dlgwaitfor.h) and a
+// fixed-digits step through "Specify digits" (pages/dlgdigits.h).
 //
 // A stored sequence is a run of steps, each a code byte and a parameter byte; a digits step (6) is
 // followed by its digits (the parameter is their count, 0..15). Waits (5) store 2-second units,
@@ -50,31 +50,4 @@ private:
     bool End(int command);
     void ReleaseSteps();
     HWND Steps() const;
-};
-
-// "Wait for": DoModal returns 0 for a dial tone, the even seconds 2..254 of a timed wait, -1 for Cancel.
-class CDlgWaitFor : public CDialog {
-public:
-    explicit CDlgWaitFor(int seconds = 0);
-
-    LRESULT OnCommand(WPARAM wParam, LPARAM lParam) override;
-    // The up-down's scroll notifications show (128 - position) x 2 seconds.
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-    INT_PTR OnInitDialog(WPARAM wParam, LPARAM lParam) override;
-
-    int seconds;  // in: the initial wait (0: dial tone); out: the result
-
-private:
-    void EnableTime();
-};
-
-// "Specify digits": DoModal returns 1 (OK, `digits` holds at most 15 characters) or 2 (Cancel).
-class CDlgDigits : public CDialog {
-public:
-    CDlgDigits();
-
-    LRESULT OnCommand(WPARAM wParam, LPARAM lParam) override;
-    INT_PTR OnInitDialog(WPARAM wParam, LPARAM lParam) override;
-
-    wchar_t digits[16] = {};
 };

@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "framework/dialog.h"
 #include "pages/frmutils.h"
 
 class CFrmProvider;
@@ -28,28 +27,4 @@ private:
     void CheckForUpdates();
 
     CFrmProvider& provider;
-};
-
-// "Update" progress: watches the updater every 200 ms (waiting at most 50 ms) and ends with its exit
-// code; -1 when "Cancel update" terminated it, -2 when its exit code cannot be read.
-class CDlgDoUpdate : public CDialog {
-public:
-    explicit CDlgDoUpdate(PROCESS_INFORMATION& process);
-
-    INT_PTR OnInitDialog(WPARAM wParam, LPARAM lParam) override;
-    LRESULT OnCommand(WPARAM wParam, LPARAM lParam) override;
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-
-    PROCESS_INFORMATION& process;
-};
-
-// "Log file": shows a text file (8-bit, the ANSI code page) read-only; ends with command 1 or 2.
-class CDlgTextFile : public CDialog {
-public:
-    explicit CDlgTextFile(const wchar_t* path);
-
-    INT_PTR OnInitDialog(WPARAM wParam, LPARAM lParam) override;
-    LRESULT OnCommand(WPARAM wParam, LPARAM lParam) override;
-
-    wchar_t path[260] = {};
 };

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "pages/dlgcard.h"
+#include "pages/dlgdigits.h"
+#include "pages/dlgwaitfor.h"
 #include "platform/shell.h"
 #include "resources/resource.h"
 #include "support/dialogdriver.h"

@@ -22,6 +22,7 @@
 #include "updater/install.h"
 #include "updater/manifest.h"
 #include "base/module.h"
+#include "pages/dlgprogress.h"
 #include "pages/update.h"
 
 namespace {
