@@ -7,7 +7,8 @@
 #                                   those of the slots STATE/slot-N that tests side by side use)
 #   wine-env.sh template STATE      print the template prefix, making it when missing
 # DIALPASS_WINE_TEMPLATE (an absolute path) names a template shared with other states: the slots
-# share their build's.
+# share their build's. DIALPASS_WINE_SLOT_FD names the descriptor of the slot's lock (tools/wine-exec.sh):
+# the program run keeps it, what is left running for the slot (server, display, warm-up) must not.
 set -euo pipefail
 
 WINE64=${WINE64:-/usr/lib/wine/wine64}
@@ -20,6 +21,12 @@ state=$(mkdir -p "$2" && cd "$2" && pwd)
 shift 2
 template=${DIALPASS_WINE_TEMPLATE:-$state/template}
 prefix=$state/run
+if [ -n "${DIALPASS_WINE_SLOT_FD:-}" ]; then
+    slot_fd=$DIALPASS_WINE_SLOT_FD
+else
+    exec {slot_fd}</dev/null  # no lock: a descriptor that is harmless to close
+fi
+unset DIALPASS_WINE_SLOT_FD
 
 # Raise when the template's content changes, so that older templates are made anew.
 template_version=2
@@ -34,7 +41,7 @@ make_template() {
         return
     fi
     rm -rf "$template"
-    WINEPREFIX=$template "$WINE64" wineboot -i >/dev/null 2>&1
+    WINEPREFIX=$template "$WINE64" wineboot -i >/dev/null 2>&1 {slot_fd}>&-
     # Debian's Wine does not look in its own font folder: give the prefix Tahoma and Marlett itself.
     cp /usr/share/wine/fonts/*.ttf "$template/drive_c/windows/Fonts/" 2>/dev/null || true
     # Without a window manager every close of a managed window stalls; crash dialogs would hang tests.
@@ -53,7 +60,7 @@ start_display() {
     local fifo=$state/displayfd
     rm -f "$fifo"
     mkfifo "$fifo"
-    setsid Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$fifo" </dev/null >"$state/xvfb.log" 2>&1 &
+    setsid Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$fifo" </dev/null >"$state/xvfb.log" 2>&1 {slot_fd}>&- &
     echo $! >"$state/xvfb.pid"
     local number
     read -r -t 20 number <"$fifo"
@@ -80,8 +87,8 @@ up() {
         start_display
         export DISPLAY
         DISPLAY=$(cat "$state/display")
-        WINEPREFIX=$prefix setsid "$WINESERVER" -p </dev/null >/dev/null 2>&1
-        WINEPREFIX=$prefix "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1
+        WINEPREFIX=$prefix setsid "$WINESERVER" -p </dev/null >/dev/null 2>&1 {slot_fd}>&-
+        WINEPREFIX=$prefix "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1 {slot_fd}>&-
         touch "$prefix/.ready"
     fi
     flock -u 9

@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
 # Runs a test program of the build under Wine; the build's Wine state lies beside its bin folder.
-# A test that holds one of ctest's Wine slots (tools/test.sh) runs in that slot's state: a prefix,
-# display and server of its own, so tests side by side share no registry, drive C: or window.
+# The program runs in the first free Wine slot of that state (slot-K, K from 0 up, made on demand): a
+# prefix, display and server of its own, so that tests side by side (ctest -j N) share no registry,
+# drive C: or window, and at most N slots ever exist.
+set -euo pipefail
 program=$1
 shift
 bin=$(cd "$(dirname "$program")" && pwd)
 state=${DIALPASS_WINE_STATE:-$bin/../wine}
-slot=${CTEST_RESOURCE_GROUP_0_WINE:-}  # "id:N,slots:1"
-if [ -n "$slot" ]; then
-    slot=${slot#id:}
-    export DIALPASS_WINE_TEMPLATE=${DIALPASS_WINE_TEMPLATE:-$state/template}
-    state=$state/slot-${slot%%,*}
-fi
-exec "$(dirname "$0")/wine-env.sh" run "$state" "$program" "$@"
+mkdir -p "$state"
+export DIALPASS_WINE_TEMPLATE=${DIALPASS_WINE_TEMPLATE:-$(cd "$state" && pwd)/template}
+# A slot is free when nobody holds its lock. The program keeps the lock (exec keeps the descriptor)
+# until it ends; wine-env.sh closes it for the server, display and warm-up it leaves running, or
+# the slot would stay taken after the program.
+slot=0
+while :; do
+    exec {lock}>"$state/slot-$slot.lock"
+    flock -n "$lock" && break
+    exec {lock}>&-
+    slot=$((slot + 1))
+done
+export DIALPASS_WINE_SLOT_FD=$lock
+exec "$(dirname "$0")/wine-env.sh" run "$state/slot-$slot" "$program" "$@"
