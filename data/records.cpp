@@ -43,7 +43,7 @@ int32_t Atoi(const char* p, const char* end)
 
 const char* Find(const char* from, const char* end, char c)
 {
-    return from < end ? static_cast<const char*>(memchr(from, c, size_t(end - from))) : nullptr;
+    return FindByte(from, end, c);
 }
 
 // Copies a text field into a fixed array of width bytes; false when it does not fit with its zero.
@@ -146,10 +146,10 @@ const char* AccessNumberRecord::Parse(const char* line, uint32_t length)
         size_t n = size_t(close - open - 1);
         if (n >= 64)
             return "description longer than 63 bytes";
-        char* text = new char[n + 1];
+        char* text = static_cast<char*>(DescriptionPool::Allocate());
         memcpy(text, open + 1, n);
         text[n] = 0;
-        delete[] description;
+        DescriptionPool::Release(description);
         description = text;
     }
     return nullptr;
@@ -201,6 +201,7 @@ struct RecordStorageTrimmer {
         RecordPool<sizeof(OperatorRecord)>::Trim();
         RecordPool<sizeof(ProviderRecord)>::Trim();
         RecordPool<sizeof(AccessNumberRecord)>::Trim();
+        AccessNumberRecord::DescriptionPool::Trim();
     }
 } recordStorageTrimmer;
 
