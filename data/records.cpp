@@ -27,11 +27,10 @@ int32_t ReadNumber(const char*& p, const char* end, bool& digits)
     if (p < end && (*p == '+' || *p == '-'))
         negative = *p++ == '-';
     uint32_t value = 0;
-    digits = false;
-    while (p < end && *p >= '0' && *p <= '9') {
-        value = value * 10 + uint32_t(*p++ - '0');
-        digits = true;
-    }
+    const char* first = p;
+    for (unsigned digit; p < end && (digit = unsigned(*p) - '0') <= 9; ++p)
+        value = value * 10 + digit;
+    digits = p != first;
     return int32_t(negative ? 0u - value : value);
 }
 
@@ -52,7 +51,9 @@ bool CopyField(char* field, size_t width, const char* from, const char* to)
     size_t n = size_t(to - from);
     if (n >= width)
         return false;
-    memcpy(field, from, n);
+    // Fields are a few bytes: a loop costs less than a call into the C library.
+    for (size_t i = 0; i < n; ++i)
+        field[i] = from[i];
     field[n] = 0;
     return true;
 }
