@@ -97,7 +97,6 @@ void ReadRawDataFile(DataFileBuffer& buffer, const wchar_t* path)
     if (file == INVALID_HANDLE_VALUE)
         throw CTableException(kTableOpenFailed, path);
 
-    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
     DWORD high = 0;
     DWORD size = GetFileSize(file, &high);
     // Decision: a file of 65,536 bytes or more is refused whole (code 3) rather than cut at a wrapped

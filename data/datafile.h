@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "base/cstring.h"
 #include "data/fileset.h"
@@ -79,6 +82,26 @@ inline bool NextLine(const DataFileBuffer& buffer, const char*& cursor)
 }
 // Bytes of the line that starts at line: up to its CR, or to the end of the data.
 uint32_t LineLength(const char* data, uint32_t size, const char* line);
+
+// The first c in [from, end), or null: memchr for the short spans of a record line, inline (the
+// C library's is a call into another DLL, a byte at a time under Wine), 16 bytes a step with SSE2.
+inline const char* FindByte(const char* from, const char* end, char c)
+{
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi8(c);
+    for (; end - from >= 16; from += 16) {
+        int hits = _mm_movemask_epi8(
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)), wanted));
+        if (hits)
+            return from + __builtin_ctz(unsigned(hits));
+    }
+#endif
+    for (; from < end; ++from) {
+        if (*from == c)
+            return from;
+    }
+    return nullptr;
+}
 
 // The box text of an exception: string 1054/1055/1056 by code, "\n\n", the path. Collector-owned.
 CString* TableErrorText(const CTableException& error);

@@ -17,6 +17,34 @@ bool IsBlank(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+// The value of the digits at p (up to end), moving p past them; 0 when there are none. Most numbers
+// of a file are a few digits, which one eight-byte load reads without a branch per digit.
+uint32_t ReadDigits(const char*& p, const char* end)
+{
+    uint32_t value = 0;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    if (end - p >= 8) {
+        uint64_t chunk;
+        memcpy(&chunk, p, 8);
+        uint64_t x = chunk ^ 0x3030303030303030ull;  // the digits become the bytes 0 to 9
+        uint64_t other = (((x & 0x7F7F7F7F7F7F7F7Full) + 0x7676767676767676ull) | x) & 0x8080808080808080ull;
+        if (other) {  // eight digits in a row may go on: the loop below takes them
+            unsigned count = unsigned(__builtin_ctzll(other)) / 8;
+            if (count == 0)
+                return 0;
+            uint64_t v = x << (8 * (8 - count));  // the digits alone, as if behind leading zeros
+            v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFull;
+            v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFull;
+            p += count;
+            return uint32_t(v * 10000 + (v >> 32));
+        }
+    }
+#endif
+    for (unsigned digit; p < end && (digit = unsigned(*p) - '0') <= 9; ++p)
+        value = value * 10 + digit;
+    return value;
+}
+
 // Reads a number as atoi and sscanf's %d do, within [p, end): blanks, an optional sign, digits.
 // Returns the value (wrapping modulo 2^32); digits tells whether any digit was read.
 int32_t ReadNumber(const char*& p, const char* end, bool& digits)
@@ -26,12 +54,9 @@ int32_t ReadNumber(const char*& p, const char* end, bool& digits)
     bool negative = false;
     if (p < end && (*p == '+' || *p == '-'))
         negative = *p++ == '-';
-    uint32_t value = 0;
-    digits = false;
-    while (p < end && *p >= '0' && *p <= '9') {
-        value = value * 10 + uint32_t(*p++ - '0');
-        digits = true;
-    }
+    const char* first = p;
+    uint32_t value = ReadDigits(p, end);
+    digits = p != first;
     return int32_t(negative ? 0u - value : value);
 }
 
@@ -43,7 +68,7 @@ int32_t Atoi(const char* p, const char* end)
 
 const char* Find(const char* from, const char* end, char c)
 {
-    return from < end ? static_cast<const char*>(memchr(from, c, size_t(end - from))) : nullptr;
+    return FindByte(from, end, c);
 }
 
 // Copies a text field into a fixed array of width bytes; false when it does not fit with its zero.
@@ -52,7 +77,9 @@ bool CopyField(char* field, size_t width, const char* from, const char* to)
     size_t n = size_t(to - from);
     if (n >= width)
         return false;
-    memcpy(field, from, n);
+    // Fields are a few bytes: a loop costs less than a call into the C library.
+    for (size_t i = 0; i < n; ++i)
+        field[i] = from[i];
     field[n] = 0;
     return true;
 }
@@ -146,10 +173,10 @@ const char* AccessNumberRecord::Parse(const char* line, uint32_t length)
         size_t n = size_t(close - open - 1);
         if (n >= 64)
             return "description longer than 63 bytes";
-        char* text = new char[n + 1];
+        char* text = static_cast<char*>(DescriptionPool::Allocate());
         memcpy(text, open + 1, n);
         text[n] = 0;
-        delete[] description;
+        DescriptionPool::Release(description);
         description = text;
     }
     return nullptr;
@@ -201,6 +228,7 @@ struct RecordStorageTrimmer {
         RecordPool<sizeof(OperatorRecord)>::Trim();
         RecordPool<sizeof(ProviderRecord)>::Trim();
         RecordPool<sizeof(AccessNumberRecord)>::Trim();
+        AccessNumberRecord::DescriptionPool::Trim();
     }
 } recordStorageTrimmer;
 

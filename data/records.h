@@ -42,10 +42,14 @@ struct ProviderRecord {
 struct AccessNumberRecord {
     uint16_t code = 0;
     char number[20] = {};          // at most 19 bytes
-    char* description = nullptr;   // owned, exact length plus terminator, at most 63 bytes; or none
+    char* description = nullptr;   // owned (a DescriptionPool slot), at most 63 bytes and the terminator; or none
+
+    // Descriptions come from pooled slots of the longest one's size: one per line of a long file,
+    // where the heap costs more than parsing the line.
+    using DescriptionPool = RecordPool<64>;
 
     AccessNumberRecord() = default;
-    ~AccessNumberRecord() { delete[] description; }
+    ~AccessNumberRecord() { DescriptionPool::Release(description); }
     AccessNumberRecord(const AccessNumberRecord&) = delete;
     AccessNumberRecord& operator=(const AccessNumberRecord&) = delete;
 

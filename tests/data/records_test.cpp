@@ -57,6 +57,9 @@ TEST(RecordTypes, GoodAndCorruptLines)
         {" 310260;\t1;", "310260|1"},                 // blanks before either number
         {"405025;91;junk", "405025|91"},
         {"-5;+7x", "-5|7"},
+        {"1234567;12345678901;", "1234567|-539222987"},  // long lines: digits read eight bytes at a time
+        {"12345678;9;padding", "12345678|9"},            // and on one by one past eight, wrapping at 32 bits
+        {"9\xB9;49;padding", "corrupt"},                  // a byte above 127 is no digit
         {"", "corrupt"}, {"26201", "corrupt"}, {"26201;", "corrupt"}, {"26201 ;49;", "corrupt"}, {";49;", "corrupt"},
         {"x;49;", "corrupt"}, {"26201;x;", "corrupt"}, {"26201;;49", "corrupt"}, {"-;49;", "corrupt"},
     });
