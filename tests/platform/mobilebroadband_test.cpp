@@ -195,6 +195,7 @@ TEST_F(MobileBroadband, CardSettingsDetectsThroughTheService)
     // A prefix's first COM activation starts Wine's COM services, which on a busy machine can outlast
     // the deadline: warmed here, so that the sheet's own detection is what is tested.
     ASSERT_TRUE(WaitUntil([] { return DetectCurrentLocation() == 44; }, 20000)) << "the service never answered";
+    DeleteSetting(L"CurrentLocation");  // a location stored by an earlier test in this prefix would win
     ASSERT_NE(driver.Open(), nullptr);
     ASSERT_NE(driver.ShowPage(1), nullptr);
     HWND locations = driver.Control(1, IDC_LOCATIONS);
