@@ -53,6 +53,10 @@ if [ -n "$package" ]; then
     applet=$("$WINE64" reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Control Panel\Cpls' \
         /v 'Kestrova Dialpass' 2>/dev/null | tr -d '\r' | sed -n 's/^ *Kestrova Dialpass *REG_SZ *//p')
     [ -n "$applet" ] || { echo "screenshots.sh: the package registered no applet" >&2; exit 1; }
+    # The applet works in the folder the package installed, so that is the folder whose lock is held below.
+    installed=$("$WINE64" reg query 'HKCU\Software\Kestrova\Dialpass' /v InstallDir 2>/dev/null |
+        tr -d '\r' | sed -n 's/^ *InstallDir *REG_SZ *//p')
+    install=$("$WINE64" winepath -u "$installed" 2>/dev/null)
 else
     if [ -n "$install" ]; then
         "$WINE64" reg add 'HKCU\Software\Kestrova\Dialpass' /v InstallDir /t REG_SZ \
