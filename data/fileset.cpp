@@ -233,8 +233,24 @@ public:
         return std::wstring();
     }
 
+    // A second link to the file target under a new temporary name; "" when none can be made. A file
+    // that another program holds without letting it be deleted gets none: the link could not be
+    // deleted either while it is held.
+    std::wstring LinkTemporary(const std::wstring& target)
+    {
+        HANDLE probe = CreateFileW(Path(target).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (probe == INVALID_HANDLE_VALUE)
+            return std::wstring();
+        CloseHandle(probe);
+        if (!Step())
+            return std::wstring();
+        std::wstring name = NewTemporaryName(L".old");
+        return CreateHardLinkW(Path(name).c_str(), Path(target).c_str(), nullptr) ? name : std::wstring();
+    }
+
     // Writes bytes to a temporary and renames it over target: a set of one file, which needs no
-    // journal. false after a failure (reported) or a stop.
+    // journal, or the journal itself. false after a failure (reported) or a stop.
     bool Replace(const std::string& bytes, const std::wstring& target)
     {
         if (!Step())
@@ -279,10 +295,11 @@ public:
             code);
     }
 
-    // Deletes a file if it is there; false only when it stays (or the hook stopped).
-    bool Delete(const std::wstring& name)
+    // Deletes a file if it is there; false only when it stays (or the hook stopped). probe false: the
+    // file is known to be there, so it is not looked for first.
+    bool Delete(const std::wstring& name, bool probe = true)
     {
-        if (!Exists(Path(name)))
+        if (probe && !Exists(Path(name)))
             return true;
         if (Step() && (DeleteFileW(Path(name).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND))
             return true;
@@ -292,17 +309,8 @@ public:
 
     bool WriteJournal(JournalState state, const std::vector<Swap>& swaps)
     {
-        std::wstring temp = WriteTemporary(JournalText(state, swaps), L".new", kJournalName);
-        if (temp.empty())
-            return false;
-        DWORD code = 0;
-        if (Move(temp, kJournalName, code))
-            return true;
-        if (!stopped) {
-            Fail(Path(kJournalName), L"cannot be written", code, true);
-            DeleteFileW(Path(temp).c_str());
-        }
-        return false;
+        // Renamed into place through the writer's own handle: no second opening by name.
+        return Replace(JournalText(state, swaps), kJournalName);
     }
 
     // Puts every new file in place, then removes the copies of the old ones and the journal. When a
@@ -329,9 +337,9 @@ public:
         // The new set is whole from here on; what cannot be deleted now is deleted at the next opening.
         for (const Swap& swap : swaps) {
             if (!swap.backup.empty())
-                Delete(swap.backup);
+                Delete(swap.backup, false);
         }
-        Delete(kJournalName);
+        Delete(kJournalName, false);
         return !stopped;
     }
 
@@ -649,9 +657,22 @@ bool FileSet::Commit(FolderWriter& writer, DWORD lockWait)
         swaps.push_back(swap);
     }
 
-    // Copies of the old files, so that the old set can be put back after any swap.
+    // The old files kept under names of their own, so that the old set can be put back after any swap.
     for (Swap& swap : swaps) {
         std::wstring target = replacement.Path(swap.target);
+        DWORD attributes = GetFileAttributesW(target.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
+            continue;
+        // A second link to the old file copies nothing (no file writes it in place: every writer
+        // renames); a read-only file, whose link could not be deleted, or a file system without
+        // links gets a copy.
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY)) {
+            swap.backup = replacement.LinkTemporary(swap.target);
+            if (!swap.backup.empty())
+                continue;
+            if (replacement.Stopped())
+                return abandon();
+        }
         std::string old;
         DWORD code = 0;
         if (!ReadExactly(target, old, code)) {

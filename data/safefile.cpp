@@ -27,6 +27,14 @@ bool IsHex(const std::wstring& text, size_t from, size_t to)
 
 } // namespace
 
+std::wstring NewTemporaryName(const wchar_t* suffix)
+{
+    wchar_t unique[40];
+    wsprintfW(unique, L"%ls%lX-%lX%.16ls", kTemporaryPrefix, GetCurrentProcessId(),
+             static_cast<unsigned long>(InterlockedIncrement(&temporaryCounter)), suffix);
+    return unique;
+}
+
 void SafeFileWriter::SetWriteLimitForTesting(long long bytes)
 {
     writeBudget = bytes;
@@ -37,10 +45,7 @@ bool SafeFileWriter::Create(const std::wstring& folder, const wchar_t* suffix)
     Abandon();
     failure = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        wchar_t unique[40];
-        wsprintfW(unique, L"%ls%lX-%lX%.16ls", kTemporaryPrefix, GetCurrentProcessId(),
-                 static_cast<unsigned long>(InterlockedIncrement(&temporaryCounter)), suffix);
-        name = unique;
+        name = NewTemporaryName(suffix);
         path = JoinFolder(folder, name);
         // Deleting access lets ReplaceTarget rename the file while it is open; a reader that opens
         // the target before the handle closes finds the whole, flushed file.

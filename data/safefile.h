@@ -46,6 +46,8 @@ private:
     DWORD failure = 0;
 };
 
+// A temporary's name not given before in this process: ~dp<process>-<number><suffix>.
+std::wstring NewTemporaryName(const wchar_t* suffix);
 // True for the names SafeFileWriter gives its temporaries.
 bool IsTemporaryName(const std::wstring& name);
 
