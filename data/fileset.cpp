@@ -620,7 +620,8 @@ bool FileSet::Commit(FolderWriter& writer, DWORD lockWait)
     if (!lock.Held()) {
         if (!lock.Acquire(folder, lockWait, error))
             return false;
-        bool recovered = replacement.Recover();
+        // Only a writer that did not finish can have left a journal.
+        bool recovered = lock.FoundInOrder() || replacement.Recover();
         if (recovered) {
             error = FileSetError();  // an earlier replacement that was undone is not this one's failure
             // A writer that died leaves its mark on the lock (and perhaps a journal, which has changed
