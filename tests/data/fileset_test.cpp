@@ -162,6 +162,25 @@ TEST(FileSet, AHeldFileBringsBackTheOldSet)
     }
 }
 
+// A read-only file in the set is kept, on every system alike: the files swapped before it are put
+// back, and nothing of the attempt stays in the folder.
+TEST(FileSet, AReadOnlyFileBringsBackTheOldSet)
+{
+    for (const wchar_t* readOnly : {L"a.dat", L"b.dat"}) {
+        TempDir dir;
+        Put(dir, kOld);
+        SetFileAttributesW((dir / readOnly).c_str(), FILE_ATTRIBUTE_READONLY);
+        FileSetError error;
+        EXPECT_FALSE(Commit(dir, kNew, &error)) << Narrow(readOnly);
+        EXPECT_EQ(error.file, dir / readOnly);
+        EXPECT_EQ(error.code, DWORD(ERROR_ACCESS_DENIED)) << Narrow(readOnly);
+        EXPECT_TRUE(error.oldSetKept) << Narrow(readOnly);
+        SetFileAttributesW((dir / readOnly).c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(Holds(dir), "old") << Narrow(readOnly);
+        EXPECT_EQ(Names(dir.Path()), "a.dat b.dat dialpass.lock") << Narrow(readOnly);
+    }
+}
+
 // Runs the test program as a child that takes the folder's lock and keeps it until it is ended.
 PROCESS_INFORMATION StartLockHolder(const std::wstring& folder)
 {
