@@ -1,9 +1,10 @@
 // Replacing a set of files in one folder as a whole, one writer at a time.
 //
 // A writer takes the folder's lock ("dialpass.lock", opened without sharing, so the system releases
-// it when the writer ends or crashes), writes every new file and a copy of every old one under
-// temporary names of its own and flushes them, writes the journal "dialpass.journal" naming the
-// swaps, swaps each new file in, then removes the copies and the journal. Whoever opens the folder
+// it when the writer ends or crashes), writes every new file under a temporary name of its own and
+// flushes it, keeps every old one under another (a second link to it, or a copy where no link can be
+// made or deleted), writes the journal "dialpass.journal" naming the swaps, swaps each new file in,
+// then removes the old ones' names and the journal. Whoever opens the folder
 // next and finds a journal finishes it, so readers see the whole old set or the whole new set.
 // A swap that cannot be made (a file held open, a read-only file on Windows) puts the old set back.
 // A set of one file needs no journal: its one swap replaces the file in a single step.
