@@ -390,13 +390,15 @@ TEST_F(CardWorkflow, OkThatCannotSaveSaysWhyAndKeepsTheEdits)
     struct Case {
         const char* what; std::function<Undo()> cause; const wchar_t* file; std::wstring reason;
         bool sequence; bool retry;
-    } cases[] = {
+    };
+    // Another program reading the file without letting it be replaced.
+    auto HoldForReading = [](const std::wstring& path) {
+        HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        return Undo([held] { CloseHandle(held); });
+    };
+    const Case cases[] = {
         {"profiles.dat held by a reader",
-         [this] {
-             HANDLE held = CreateFileW((install / L"profiles.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                       OPEN_EXISTING, 0, nullptr);
-             return Undo([held] { CloseHandle(held); });
-         },
+         [&] { return HoldForReading(install / L"profiles.dat"); },
          L"profiles.dat", SystemErrorText(ERROR_ACCESS_DENIED), false, true},
         {"profiles.dat read-only",
          [this] {
@@ -406,11 +408,7 @@ TEST_F(CardWorkflow, OkThatCannotSaveSaysWhyAndKeepsTheEdits)
          },
          L"profiles.dat", SystemErrorText(ERROR_ACCESS_DENIED), false, true},
         {"settings.dat held: profiles.dat is not saved without it",
-         [this] {
-             HANDLE held = CreateFileW((install / L"settings.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                       OPEN_EXISTING, 0, nullptr);
-             return Undo([held] { CloseHandle(held); });
-         },
+         [&] { return HoldForReading(install / L"settings.dat"); },
          L"settings.dat", SystemErrorText(ERROR_ACCESS_DENIED), true, true},
         {"the folder's lock held by another writer",
          [this] {
@@ -429,11 +427,7 @@ TEST_F(CardWorkflow, OkThatCannotSaveSaysWhyAndKeepsTheEdits)
          },
          L"profiles.dat", SystemErrorText(ERROR_DISK_FULL), false, true},
         {"profiles.dat held, then Cancel",
-         [this] {
-             HANDLE held = CreateFileW((install / L"profiles.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                       OPEN_EXISTING, 0, nullptr);
-             return Undo([held] { CloseHandle(held); });
-         },
+         [&] { return HoldForReading(install / L"profiles.dat"); },
          L"profiles.dat", SystemErrorText(ERROR_ACCESS_DENIED), true, false},
     };
     for (const Case& c : cases) {
