@@ -1,7 +1,6 @@
 #include "datatest.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "base/registry.h"
 #include "data/datafile.h"
@@ -24,21 +23,27 @@ TempDir::TempDir()
     CreateDirectoryW(path.c_str(), nullptr);
 }
 
-static void RemoveTree(const std::wstring& path)
+void ForEachEntry(const std::wstring& directory, const std::function<void(const WIN32_FIND_DATAW&)>& visit)
 {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+    HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
     for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
-        std::wstring name = found.cFileName, child = path + L"\\" + name;
-        if (name == L"." || name == L"..")
-            continue;
+        if (lstrcmpW(found.cFileName, L".") && lstrcmpW(found.cFileName, L".."))
+            visit(found);
+    }
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+}
+
+void RemoveTree(const std::wstring& path)
+{
+    ForEachEntry(path, [&](const WIN32_FIND_DATAW& found) {
+        std::wstring child = path + L"\\" + found.cFileName;
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             RemoveTree(child);
         else
             DeleteFileW(child.c_str());
-    }
-    if (search != INVALID_HANDLE_VALUE)
-        FindClose(search);
+    });
     RemoveDirectoryW(path.c_str());
 }
 
@@ -94,14 +99,7 @@ std::string Narrow(const std::wstring& text)
 std::string Names(const std::wstring& directory)
 {
     std::vector<std::string> names;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
-        if (lstrcmpW(found.cFileName, L".") && lstrcmpW(found.cFileName, L".."))
-            names.push_back(Narrow(found.cFileName));
-    }
-    if (search != INVALID_HANDLE_VALUE)
-        FindClose(search);
+    ForEachEntry(directory, [&](const WIN32_FIND_DATAW& found) { names.push_back(Narrow(found.cFileName)); });
     std::sort(names.begin(), names.end());
     std::string joined;
     for (const std::string& name : names)
@@ -126,16 +124,57 @@ std::wstring SampleDir() { return ProgramDir() + L"\\" L"" DIALPASS_SAMPLE_FROM_
 
 void CopyFiles(const std::wstring& from, const std::wstring& to)
 {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((from + L"\\*").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+    ForEachEntry(from, [&](const WIN32_FIND_DATAW& found) {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             CopyFileW((from + L"\\" + found.cFileName).c_str(), (to + L"\\" + found.cFileName).c_str(), FALSE);
-    }
-    if (search != INVALID_HANDLE_VALUE)
-        FindClose(search);
+    });
 }
 
 void CopySample(const std::wstring& directory) { CopyFiles(SampleDir(), directory); }
+
+// Each run's output goes to a file of its own (a pipe per run would need a reader per run).
+std::vector<ProgramRun> RunAtOnce(const wchar_t* program, const std::vector<std::wstring>& commandLines,
+                                  DWORD timeoutMs, const wchar_t* currentDir)
+{
+    TempDir outputs;
+    std::vector<ProgramRun> results(commandLines.size());
+    std::vector<HANDLE> processes(commandLines.size(), nullptr);
+    for (size_t i = 0; i < commandLines.size(); ++i) {
+        SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+        HANDLE output = CreateFileW((outputs / std::to_wstring(i)).c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS, 0, nullptr);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = output;
+        std::wstring command = commandLines[i];
+        PROCESS_INFORMATION process = {};
+        if (CreateProcessW(program, &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, currentDir,
+                           &startup, &process)) {
+            processes[i] = process.hProcess;
+            CloseHandle(process.hThread);
+        }
+        CloseHandle(output);
+    }
+    for (size_t i = 0; i < commandLines.size(); ++i) {
+        if (processes[i]) {
+            if (WaitForSingleObject(processes[i], timeoutMs) != WAIT_OBJECT_0)
+                TerminateProcess(processes[i], 99);
+            WaitForSingleObject(processes[i], 10000);
+            GetExitCodeProcess(processes[i], &results[i].exitCode);
+            CloseHandle(processes[i]);
+        }
+        // Shared for writing too: under Wine a handle to a child's output file outlives the child.
+        HANDLE output = CreateFileW((outputs / std::to_wstring(i)).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        char buffer[4096];
+        DWORD read = 0;
+        while (output != INVALID_HANDLE_VALUE && ReadFile(output, buffer, sizeof(buffer), &read, nullptr) && read)
+            results[i].output.append(buffer, read);
+        if (output != INVALID_HANDLE_VALUE)
+            CloseHandle(output);
+    }
+    return results;
+}
 
 } // namespace datatest

@@ -3,7 +3,9 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace datatest {
 
@@ -50,5 +52,19 @@ std::wstring SampleDir();
 void CopySample(const std::wstring& directory);
 // Copies the files (not the folders) of one folder into another.
 void CopyFiles(const std::wstring& from, const std::wstring& to);
+// Calls visit for each entry of a folder but "." and "..".
+void ForEachEntry(const std::wstring& directory, const std::function<void(const WIN32_FIND_DATAW&)>& visit);
+// Removes a folder with everything in it.
+void RemoveTree(const std::wstring& path);
+
+struct ProgramRun {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string output;  // stdout and stderr together
+    bool Has(const std::string& text) const { return output.find(text) != std::string::npos; }
+};
+// Runs program (null: the first word of the command line, searched for) once per command line, all
+// at once; a run still going after timeoutMs is ended.
+std::vector<ProgramRun> RunAtOnce(const wchar_t* program, const std::vector<std::wstring>& commandLines,
+                                  DWORD timeoutMs = 50000, const wchar_t* currentDir = nullptr);
 
 } // namespace datatest

@@ -16,24 +16,18 @@ using namespace datatest;
 
 namespace {
 
-struct ToolRun {
-    DWORD exitCode = 0xFFFFFFFF;
-    std::string output;  // stdout and stderr together
-
-    bool Has(const std::string& text) const { return output.find(text) != std::string::npos; }
-    // The output's lines, without those that hold warnings.
-    std::vector<std::string> Errors() const
-    {
-        std::vector<std::string> lines;
-        for (size_t start = 0, end; start < output.size(); start = end + 1) {
-            end = std::min(output.find('\n', start), output.size());
-            std::string line = output.substr(start, end - start - (end > start && output[end - 1] == '\r'));
-            if (line.find(": warning: ") == std::string::npos)
-                lines.push_back(line);
-        }
-        return lines;
+// The output's lines, without those that hold warnings.
+std::vector<std::string> Errors(const ProgramRun& run)
+{
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; start < run.output.size(); start = end + 1) {
+        end = std::min(run.output.find('\n', start), run.output.size());
+        std::string line = run.output.substr(start, end - start - (end > start && run.output[end - 1] == '\r'));
+        if (line.find(": warning: ") == std::string::npos)
+            lines.push_back(line);
     }
-};
+    return lines;
+}
 
 // A trailing backslash is doubled, or it would take the closing quote for a character of the path.
 std::wstring Quote(const std::wstring& path)
@@ -41,50 +35,17 @@ std::wstring Quote(const std::wstring& path)
     return L"\"" + path + (!path.empty() && path.back() == L'\\' ? L"\\" : L"") + L"\"";
 }
 
-// Runs dpdb once per argument text, all at once; each run's output goes to a file of its own.
-std::vector<ToolRun> DpdbAtOnce(const std::vector<std::wstring>& runs)
+// Runs dpdb once per argument text, all at once.
+std::vector<ProgramRun> DpdbAtOnce(const std::vector<std::wstring>& runs)
 {
-    TempDir outputs;
-    std::vector<ToolRun> results(runs.size());
-    std::vector<HANDLE> processes(runs.size(), nullptr);
     std::wstring program = ProgramDir() + L"\\dpdb.exe";
-    for (size_t i = 0; i < runs.size(); ++i) {
-        SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-        HANDLE output = CreateFileW((outputs / std::to_wstring(i)).c_str(), GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS, 0, nullptr);
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = startup.hStdError = output;
-        std::wstring command = Quote(program) + L" " + runs[i];
-        PROCESS_INFORMATION process = {};
-        if (CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                           &startup, &process)) {
-            processes[i] = process.hProcess;
-            CloseHandle(process.hThread);
-        }
-        CloseHandle(output);
-    }
-    for (size_t i = 0; i < runs.size(); ++i) {
-        if (processes[i]) {
-            WaitForSingleObject(processes[i], 50000);
-            GetExitCodeProcess(processes[i], &results[i].exitCode);
-            CloseHandle(processes[i]);
-        }
-        // Shared for writing too: under Wine a handle to a child's output file outlives the child.
-        HANDLE output = CreateFileW((outputs / std::to_wstring(i)).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        char buffer[4096];
-        DWORD read = 0;
-        while (output != INVALID_HANDLE_VALUE && ReadFile(output, buffer, sizeof(buffer), &read, nullptr) && read)
-            results[i].output.append(buffer, read);
-        if (output != INVALID_HANDLE_VALUE)
-            CloseHandle(output);
-    }
-    return results;
+    std::vector<std::wstring> commandLines;
+    for (const std::wstring& arguments : runs)
+        commandLines.push_back(Quote(program) + L" " + arguments);
+    return RunAtOnce(program.c_str(), commandLines);
 }
 
-ToolRun Dpdb(const std::wstring& arguments)
+ProgramRun Dpdb(const std::wstring& arguments)
 {
     return DpdbAtOnce({arguments})[0];
 }
@@ -116,17 +77,8 @@ std::string LfOnly(std::string text)
     return text;
 }
 
-TEST(Dpdb, TheBuiltSampleDatabaseChecksClean)
-{
-    ToolRun run = Dpdb(L"check " + Quote(SampleDir()));
-    EXPECT_EQ(run.exitCode, 0u) << run.output;
-    EXPECT_EQ(run.Errors().size(), 1u) << run.output;  // the summary alone
-    EXPECT_TRUE(run.Has("7 files, 1080 records")) << run.output;
-    EXPECT_TRUE(run.Has(" bytes: clean")) << run.output;
-    EXPECT_FALSE(run.Has("warning")) << run.output;
-}
-
-TEST(Dpdb, CheckReportsEveryBadLineOfADamagedCopyWithItsNumber)
+// The built sample checks clean; a damaged copy of it has every bad line reported with its number.
+TEST(Dpdb, CheckPassesTheSampleAndReportsEveryBadLineOfADamagedCopy)
 {
     TempDir dir;
     CopySample(dir.Path());
@@ -136,7 +88,13 @@ TEST(Dpdb, CheckReportsEveryBadLineOfADamagedCopyWithItsNumber)
     ASSERT_TRUE(WriteScrambled(dir / L"Quillmoor.dat", "1;555;\n44;666;\r\n"));  // the applet reads one record
     ASSERT_TRUE(DeleteFileW((dir / L"Sundrel.dat").c_str()));
     ASSERT_TRUE(WriteScrambled(dir / L"Orvalis.dat", "43;0800123456; (kostenlos\r\n41;1;\r\n"));
-    ToolRun run = Dpdb(L"check " + Quote(dir.Path()));
+    std::vector<ProgramRun> runs = DpdbAtOnce({L"check " + Quote(SampleDir()), L"check " + Quote(dir.Path())});
+    const ProgramRun &clean = runs[0], &run = runs[1];
+    EXPECT_EQ(clean.exitCode, 0u) << clean.output;
+    EXPECT_EQ(Errors(clean).size(), 1u) << clean.output;  // the summary alone
+    EXPECT_TRUE(clean.Has("7 files, 1080 records")) << clean.output;
+    EXPECT_TRUE(clean.Has(" bytes: clean")) << clean.output;
+    EXPECT_FALSE(clean.Has("warning")) << clean.output;
     EXPECT_EQ(run.exitCode, 1u) << run.output;
     auto at = [&](const wchar_t* name, const char* line) { return Narrow(dir / name) + line; };
     std::vector<std::string> expected = {
@@ -150,7 +108,7 @@ TEST(Dpdb, CheckReportsEveryBadLineOfADamagedCopyWithItsNumber)
             Narrow(SystemErrorText(ERROR_FILE_NOT_FOUND)),
         at(L"Orvalis.dat", ":1: '(' of the description without ')'"),
     };
-    std::vector<std::string> errors = run.Errors();
+    std::vector<std::string> errors = Errors(run);
     errors.resize(expected.size());
     EXPECT_EQ(errors, expected) << run.output;
     EXPECT_TRUE(run.Has("7 errors")) << run.output;
@@ -159,8 +117,25 @@ TEST(Dpdb, CheckReportsEveryBadLineOfADamagedCopyWithItsNumber)
 // Usage errors exit 2, a folder or file that cannot be used exits 3 (or 1 for check), with the system's reason.
 TEST(Dpdb, ArgumentsAndExitCodes)
 {
-    TempDir dir, source;
+    TempDir dir, source, large, usersOwn;
     WriteSources(source, kSources);
+    // Sources that publish must refuse by the updater's own rules: too many providers, and one whose
+    // file would replace the user's own.
+    auto withProviders = [](const TempDir& folder, const std::vector<std::string>& names) {
+        WriteSources(folder, kSources);
+        std::string manufacturers = kSources[2].second;
+        for (size_t i = 0; i < names.size(); ++i) {
+            manufacturers += std::to_string(100 + i) + ";" + names[i] + ";Card " + names[i] + "\r\n";
+            WriteBytes(folder / std::wstring(names[i].begin(), names[i].end()) + L".dat", "49;0800111;\r\n");
+        }
+        WriteBytes(folder / L"manufacturers.dat", manufacturers);
+    };
+    std::vector<std::string> many;
+    for (int i = 0; i < 700; ++i)
+        many.push_back("P" + std::to_string(i));
+    withProviders(large, many);
+    withProviders(usersOwn, {"settings"});
+    const std::wstring site = L" " + Quote(dir / L"site") + L" --version 2";
     const std::wstring src = Quote(source.Path()), self = source.Path().substr(source.Path().rfind(L'\\') + 1);
     // the arguments, the exit code, what the output says
     struct Case { std::wstring arguments; DWORD exitCode; std::string says; } cases[] = {
@@ -181,6 +156,8 @@ TEST(Dpdb, ArgumentsAndExitCodes)
         {L"scramble " + Quote(SampleDir() + L"\\country.dat") + L" " + Quote(dir / L"no\\such\\x.dat"), 3,
          Narrow(dir / L"no\\such") + ": the writer's lock (dialpass.lock) cannot be taken in this folder: " +
              Narrow(SystemErrorText(ERROR_PATH_NOT_FOUND))},
+        {L"publish " + Quote(large.Path()) + site, 1, "update.xml is larger than 65536 bytes"},
+        {L"publish " + Quote(usersOwn.Path()) + site, 1, "the user's own file"},
         // held by another program: the system's reason, not "missing"
         {L"check --plain " + src, 1,
          Narrow(source / L"country.dat") + ": cannot be opened: " + Narrow(SystemErrorText(ERROR_SHARING_VIOLATION))},
@@ -189,7 +166,7 @@ TEST(Dpdb, ArgumentsAndExitCodes)
     for (const Case& c : cases)
         runs.push_back(c.arguments);
     HANDLE held = CreateFileW((source / L"country.dat").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    std::vector<ToolRun> results = DpdbAtOnce(runs);
+    std::vector<ProgramRun> results = DpdbAtOnce(runs);
     CloseHandle(held);
     for (size_t i = 0; i < runs.size(); ++i) {
         EXPECT_EQ(results[i].exitCode, cases[i].exitCode) << Narrow(runs[i]) << "\n" << results[i].output;
@@ -198,6 +175,7 @@ TEST(Dpdb, ArgumentsAndExitCodes)
     for (const auto& file : kSources)  // a build into its own source wrote nothing
         EXPECT_EQ(ReadBytes(source / file.first), file.second);
     EXPECT_EQ(Names(source.Path()), "Sample.dat country.dat manufacturers.dat providers.dat");
+    EXPECT_FALSE(FileExists(dir / L"site\\update.xml"));  // nor a refused publish
 }
 
 // What the applet would misread is refused by build (sources) and by check (installed files) alike.
@@ -217,9 +195,6 @@ TEST(Dpdb, RefusesWhatTheAppletWouldMisread)
         {L"manufacturers.dat", "7x;Sample;Sample\r\n", "1: the provider id is not a number"},
         {L"manufacturers.dat", ";Sample;Sample\r\n", "1: the provider id is missing"},
         {L"manufacturers.dat", "7;..\\..\\x;Escape\r\n", "1: short name \"..\\..\\x\" is not a plain file name"},
-        {L"manufacturers.dat", "7;a/b;Slash\r\n", "1: short name \"a/b\" is not a plain file name"},
-        {L"manufacturers.dat", "7;CON;Device\r\n", "1: short name \"CON\" is not a plain file name"},
-        {L"manufacturers.dat", "7;a:b;Stream\r\n", "1: short name \"a:b\" is not a plain file name"},
         {L"manufacturers.dat", "7;;Nameless\r\n", "1: empty short name"},
         {L"Sample.dat", "49;800;\r\n+49;801;\r\n", "2: the country code is not a number"},
     };
@@ -236,12 +211,12 @@ TEST(Dpdb, RefusesWhatTheAppletWouldMisread)
         runs.push_back(L"build " + Quote(source.Path()) + L" " + Quote(target.Path()));
         runs.push_back(L"check " + Quote(installed.Path()));
     }
-    std::vector<ToolRun> results = DpdbAtOnce(runs);  // one after the other would take long under Wine
+    std::vector<ProgramRun> results = DpdbAtOnce(runs);  // one after the other would take long under Wine
     auto folder = folders.begin();
     for (size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];
         const TempDir &source = *folder++, &target = *folder++, &installed = *folder++;
-        const ToolRun &build = results[2 * i], &check = results[2 * i + 1];
+        const ProgramRun &build = results[2 * i], &check = results[2 * i + 1];
         EXPECT_EQ(build.exitCode, 1u) << build.output;
         EXPECT_TRUE(build.Has(Narrow(source / c.file) + ":" + c.error)) << build.output;
         EXPECT_EQ(Names(target.Path()), "") << build.output;  // nothing written
@@ -264,7 +239,7 @@ TEST(Dpdb, BuildWritesCrLfFromLfSourcesAndInstallsOnlyNamedFiles)
     WriteSources(source, lf);
     ASSERT_TRUE(WriteBytes(source / L"Stray.dat", "1;1;\r\n"));
     const std::wstring out = target / L"nested\\out";
-    ToolRun run = Dpdb(L"build " + Quote(source.Path()) + L" " + Quote(out));
+    ProgramRun run = Dpdb(L"build " + Quote(source.Path()) + L" " + Quote(out));
     EXPECT_EQ(run.exitCode, 0u) << run.output;
     EXPECT_TRUE(run.Has("Stray.dat: warning: not named by manufacturers.dat; not installed")) << run.output;
     EXPECT_FALSE(FileExists(out + L"\\Stray.dat"));
@@ -276,8 +251,9 @@ TEST(Dpdb, BuildWritesCrLfFromLfSourcesAndInstallsOnlyNamedFiles)
 }
 
 // Builds of two different sources at once into one folder: each replaces the whole set, one at a
-// time, so the folder ends as one of them, whole, and checks clean.
-TEST(Dpdb, ParallelBuildsIntoOneFolderLeaveOneWholeSet)
+// time, so the folder ends as one of them, whole, and checks clean. A build that cannot replace a file
+// that a reader holds open fails, says that the old files are in place, and they are, every one.
+TEST(Dpdb, ParallelBuildsLeaveOneWholeSetAndOneThatCannotReplaceAFileTheOldSet)
 {
     TempDir first, second, target;
     Sources other = kSources;
@@ -288,7 +264,7 @@ TEST(Dpdb, ParallelBuildsIntoOneFolderLeaveOneWholeSet)
     std::vector<std::wstring> builds;
     for (int i = 0; i < 6; ++i)
         builds.push_back(L"build " + Quote((i % 2 ? second : first).Path()) + L" " + Quote(target.Path()));
-    for (const ToolRun& run : DpdbAtOnce(builds))
+    for (const ProgramRun& run : DpdbAtOnce(builds))
         EXPECT_EQ(run.exitCode, 0u) << run.output;
     bool wholeFirst = true, wholeSecond = true;
     for (size_t i = 0; i < kSources.size(); ++i) {
@@ -297,29 +273,18 @@ TEST(Dpdb, ParallelBuildsIntoOneFolderLeaveOneWholeSet)
         wholeSecond = wholeSecond && installed == other[i].second;
     }
     EXPECT_TRUE(wholeFirst || wholeSecond) << Unscrambled(target / L"country.dat");
-    EXPECT_EQ(Names(target.Path()), "Sample.dat country.dat dialpass.lock manufacturers.dat providers.dat");
-    ToolRun run = Dpdb(L"check " + Quote(target.Path()));
+    ProgramRun run = Dpdb(L"check " + Quote(target.Path()));
     EXPECT_EQ(run.exitCode, 0u) << run.output;
-}
 
-// An installed file held open by a reader cannot be replaced: build fails, says that the old files
-// are in place, and they are, every one of them.
-TEST(Dpdb, ABuildThatCannotReplaceEveryFileLeavesTheOldSet)
-{
-    TempDir source, target;
-    WriteSources(source, kSources);
-    ASSERT_EQ(Dpdb(L"build " + Quote(source.Path()) + L" " + Quote(target.Path())).exitCode, 0u);
-    WriteBytes(source / L"country.dat", "276;Deutschland;49\n");
-    WriteBytes(source / L"Sample.dat", "49;0800;\n");
     HANDLE held = CreateFileW((target / L"manufacturers.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr);
-    ToolRun run = Dpdb(L"build " + Quote(source.Path()) + L" " + Quote(target.Path()));
+    run = Dpdb(L"build " + Quote((wholeFirst ? second : first).Path()) + L" " + Quote(target.Path()));
     CloseHandle(held);
     EXPECT_EQ(run.exitCode, 3u) << run.output;
     EXPECT_TRUE(run.Has("dpdb: " + Narrow(target / L"manufacturers.dat") + ": cannot be replaced: ")) << run.output;
     EXPECT_TRUE(run.Has("; the old files are in place")) << run.output;
-    for (const auto& file : kSources)
-        EXPECT_EQ(Unscrambled(target / file.first), file.second) << Narrow(file.first);
+    for (size_t i = 0; i < kSources.size(); ++i)
+        EXPECT_EQ(Unscrambled(target / kSources[i].first), (wholeFirst ? kSources : other)[i].second) << i;
     EXPECT_EQ(Names(target.Path()), "Sample.dat country.dat dialpass.lock manufacturers.dat providers.dat");
 }
 

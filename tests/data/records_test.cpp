@@ -171,29 +171,43 @@ TEST(RecordLookups, TheEarliestMatchingLineWinsAndMissesAnswerZeroOrNone)
     EXPECT_EQ(NextAccessNumber(numbers, 49, false), nullptr);
 }
 
+// The access-number file is the provider's short name in the installation folder, never one outside it.
 TEST(AppletRecordTables, LoadOnFirstUseAndTheAccessNumberFileByProviderCaseInsensitively)
 {
     TempDir dir;
-    InstallDirScope installDir(dir.Path().c_str());
-    CopySample(dir.Path());
+    const std::wstring install = dir / L"card";
+    CreateDirectoryW(install.c_str(), nullptr);
+    InstallDirScope installDir(install.c_str());
+    CopySample(install);
+    ASSERT_TRUE(WriteScrambled(dir / L"Outside.dat", "1;1;\r\n"));
     ClearDatabaseTables();
     LoadCountryTable();
-    ASSERT_TRUE(WriteScrambled(dir / L"country.dat", "1;Only;1\r\n"));
+    ASSERT_TRUE(WriteScrambled(install + L"\\country.dat", "1;Only;1\r\n"));
     LoadCountryTable();
     EXPECT_EQ(countryTable.Count(), 242u);  // still what the first use read from the sample
-    ASSERT_TRUE(WriteScrambled(dir / L"manufacturers.dat", "broken\r\n"));
+    ASSERT_TRUE(WriteScrambled(install + L"\\manufacturers.dat", "broken\r\n"));
     EXPECT_THROW(LoadProviderTable(), CTableException);
-    ASSERT_TRUE(WriteScrambled(dir / L"manufacturers.dat", "1;A;B\r\n"));
+    ASSERT_TRUE(WriteScrambled(install + L"\\manufacturers.dat", "1;A;B\r\n"));
     LoadProviderTable();  // read again after a failure
     EXPECT_EQ(providerTable.Count(), 1u);
 
     LoadAccessNumberTable("Brightwren");
     size_t brightwren = accessNumberTable.Count();
-    ASSERT_TRUE(WriteScrambled(dir / L"Brightwren.dat", "1;1;\r\n"));
+    ASSERT_TRUE(WriteScrambled(install + L"\\Brightwren.dat", "1;1;\r\n"));
     LoadAccessNumberTable(L"BRIGHTWREN");  // the same file: not read again
     EXPECT_EQ(accessNumberTable.Count(), brightwren);
-    EXPECT_THROW(LoadAccessNumberTable("Nobody"), CTableException);  // another: cleared, then its file read
-    EXPECT_TRUE(accessNumberTable.IsEmpty());
+    // Short names whose file is not read (the table held before is emptied): outside the folder, a
+    // device, absent.
+    for (const char* shortName : {"..\\Outside", "a/../Brightwren", ".\\Brightwren", "CON", "Nobody"}) {
+        LoadAccessNumberTable("Brightwren");
+        try {
+            LoadAccessNumberTable(shortName);
+            ADD_FAILURE() << shortName << " was read";
+        } catch (const CTableException& error) {
+            EXPECT_EQ(error.code, kTableOpenFailed) << shortName;
+        }
+        EXPECT_TRUE(accessNumberTable.IsEmpty()) << shortName;
+    }
     ClearDatabaseTables();
 }
 

@@ -4,6 +4,7 @@
 #include <objbase.h>
 
 #include "updater/commandline.h"
+#include "updater/crypto.h"
 #include "updater/manifest.h"
 
 namespace {
@@ -129,7 +130,9 @@ TEST_F(UpdateDescription, ReadsWhatItWrites)
 
 TEST_F(UpdateDescription, RefusesEveryDescriptionItCannotTrustWhole)
 {
-    const std::string root = "format=\"1\" version=\"3\" expires=\"2027-01-05T12:00:00Z\"";
+    const std::string expires = " expires=\"2027-01-05T12:00:00Z\"";
+    auto withVersion = [&](const std::string& version) { return "format=\"1\" version=\"" + version + "\"" + expires; };
+    const std::string root = withVersion("3");
     struct Case {
         std::string xml;
         const char* error;
@@ -138,16 +141,18 @@ TEST_F(UpdateDescription, RefusesEveryDescriptionItCannotTrustWhole)
         {Xml(root, File("country.dat")).substr(0, 90), "not well-formed XML"},
         {"<?xml version=\"1.0\"?><!DOCTYPE update [<!ENTITY x \"y\">]>" + Xml(root, File("country.dat")), "declaration"},
         {"<?xml version=\"1.0\"?><updates/>", "no <update> element"},
-        {Xml("format=\"2\" version=\"3\" expires=\"2027-01-05T12:00:00Z\"", File("country.dat")), "format \"2\""},
-        {Xml("format=\"1\" version=\"0\" expires=\"2027-01-05T12:00:00Z\"", File("country.dat")), "version \"0\""},
-        {Xml("format=\"1\" version=\"4294967296\" expires=\"2027-01-05T12:00:00Z\"", File("country.dat")), "version"},
-        {Xml("format=\"1\" version=\"03\" expires=\"2027-01-05T12:00:00Z\"", File("country.dat")), "version \"03\""},
+        {Xml("format=\"2\" version=\"3\"" + expires, File("country.dat")), "format \"2\""},
+        {Xml(withVersion("0"), File("country.dat")), "version \"0\""},
+        {Xml(withVersion("4294967296"), File("country.dat")), "version"},
+        {Xml(withVersion("03"), File("country.dat")), "version \"03\""},
+        {Xml(withVersion("3a"), File("country.dat")), "version \"3a\""},
+        {Xml(withVersion("+3"), File("country.dat")), "version \"+3\""},
+        {Xml(withVersion(" 3"), File("country.dat")), "version \" 3\""},
         {Xml("format=\"1\" version=\"3\" expires=\"2027-02-30T00:00:00Z\"", File("country.dat")), "expiry time"},
         {Xml("format=\"1\" version=\"3\"", File("country.dat")), "no \"expires\" attribute"},
         {Xml(root + " signed=\"yes\"", File("country.dat")), "unknown attribute \"signed\""},
         {Xml(root, ""), "lists no files"},
         {Xml(root, File("..\\country.dat")), "not a plain file name"},
-        {Xml(root, File("sub/country.dat")), "not a plain file name"},
         {Xml(root, File("C:country.dat")), "not a plain file name"},
         {Xml(root, File("profiles.dat")), "the user's own file"},
         {Xml(root, File("CON.dat")), "a device name"},
@@ -163,6 +168,9 @@ TEST_F(UpdateDescription, RefusesEveryDescriptionItCannotTrustWhole)
         {Xml(root, File("country.dat")) + std::string(1, '\0') + "<update/>", "NUL"},
         {Xml(root, File("country.dat")) + "<?x y?>", "after the end of its <update> element"},
         {Xml(root, File("country.dat", "-1")), "size \"-1\""},
+        {Xml(root, File("country.dat", "12a")), "size \"12a\""},
+        {Xml(root, File("country.dat", "+12")), "size \"+12\""},
+        {Xml(root, File("country.dat", " 12")), "size \" 12\""},
         {Xml(root, File("country.dat", "12", std::string(63, 'a'))), "not 64 hex digits"},
         {Xml(root, "<delete name=\"country.dat\"/>"), "<delete> that this updater does not know"},
         {Xml(root, "text"), "text outside the file elements"},
@@ -172,6 +180,19 @@ TEST_F(UpdateDescription, RefusesEveryDescriptionItCannotTrustWhole)
         std::string error = Narrow(ParseManifest(c.xml, manifest));
         EXPECT_NE(error.find(c.error), std::string::npos) << "expected \"" << c.error << "\", got \"" << error
                                                           << "\" for\n" << c.xml;
+    }
+}
+
+TEST(UpdaterHex, ReadsDigitsOfEitherCaseAndNothingElse)
+{
+    // two characters, the byte they give (-1: refused)
+    std::pair<const char*, int> cases[] = {
+        {"09", 0x09}, {"af", 0xAF}, {"AF", 0xAF}, {"/0", -1}, {":0", -1}, {"@0", -1},
+        {"G0", -1},   {"`0", -1},   {"g0", -1},   {"0g", -1}, {"a", -1},
+    };
+    for (const auto& c : cases) {
+        unsigned char byte = 0;
+        EXPECT_EQ(FromHex(c.first, &byte, 1) ? int(byte) : -1, c.second) << c.first;
     }
 }
 

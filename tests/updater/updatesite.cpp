@@ -21,39 +21,6 @@ std::wstring SiteState()
     return ProgramDir() + L"\\..\\update-site";
 }
 
-DWORD RunProgram(const std::wstring& program, std::wstring arguments, DWORD timeoutMs, std::string* output,
-                 const wchar_t* currentDir = nullptr)
-{
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
-        return 0xFFFFFFFF;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = writeEnd;
-    PROCESS_INFORMATION process = {};
-    DWORD exitCode = 0xFFFFFFFF;
-    BOOL started = CreateProcessW(program.c_str(), &arguments[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                  currentDir, &startup, &process);
-    CloseHandle(writeEnd);
-    if (started) {
-        char buffer[4096];
-        DWORD read = 0;
-        while (ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr) && read)
-            if (output)
-                output->append(buffer, read);
-        if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0)
-            TerminateProcess(process.hProcess, 99);
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-    }
-    CloseHandle(readEnd);
-    return exitCode;
-}
-
 } // namespace
 
 void WritePlainDatabase(const std::wstring& folder, const std::string& extra)
@@ -87,22 +54,16 @@ Site::Site()
     } while (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
-Site::~Site()
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
-        DeleteFileW((path + L"\\" + found.cFileName).c_str());
-    if (search != INVALID_HANDLE_VALUE)
-        FindClose(search);
-    RemoveDirectoryW(path.c_str());
-}
+Site::~Site() { RemoveTree(path); }
 
 DWORD Site::Publish(const std::wstring& sources, const std::wstring& options, std::string* output)
 {
     std::wstring program = ProgramDir() + L"\\dpdb.exe";
-    return RunProgram(program, L"\"" + program + L"\" publish \"" + sources + L"\" \"" + path + L"\" " + options,
-                      30000, output);
+    ProgramRun run = RunAtOnce(program.c_str(), {L"\"" + program + L"\" publish \"" + sources + L"\" \"" + path +
+                                                 L"\" " + options}, 30000)[0];
+    if (output)
+        *output = run.output;
+    return run.exitCode;
 }
 
 // Adds the test site's authority (PEM) to the current user's trusted roots, as an administrator
@@ -158,9 +119,7 @@ Installation::Installation()
 std::map<std::wstring, std::string> Installation::Files() const
 {
     std::map<std::wstring, std::string> files;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((dir / L"*").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+    ForEachEntry(dir.Path(), [&](const WIN32_FIND_DATAW& found) {
         std::wstring name = found.cFileName;
         // The log changes with every run; the folder's writer lock is an empty file that only marks it.
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"update.log" && name != L"dialpass.lock") {
@@ -169,9 +128,7 @@ std::map<std::wstring, std::string> Installation::Files() const
             Sha256(bytes.data(), bytes.size(), digest);
             files[name] = std::to_string(bytes.size()) + " bytes, SHA-256 " + ToHex(digest.data(), 4);
         }
-    }
-    if (search != INVALID_HANDLE_VALUE)
-        FindClose(search);
+    });
     return files;
 }
 
@@ -185,7 +142,8 @@ UpdateRun RunUpdater(const Installation& installation, const std::wstring& baseU
                              L"update.log\"";
     UpdateRun run;
     DWORD begin = GetTickCount();
-    run.exitCode = RunProgram(installation.Dir() + L"Update.exe", arguments, timeoutMs, nullptr, drive.c_str());
+    std::wstring program = installation.Dir() + L"Update.exe";
+    run.exitCode = RunAtOnce(program.c_str(), {arguments}, timeoutMs, drive.c_str())[0].exitCode;
     run.milliseconds = GetTickCount() - begin;
     run.log = ReadBytes(installation.Dir() + L"update.log");
     return run;
