@@ -300,16 +300,26 @@ TEST(FileSet, TheAppletsReaderFinishesAJournalBeforeItReads)
     countryTable.Clear();
 }
 
-// A zero-byte file is copied aside and replaced like any other, and one written reads back empty.
-TEST(FileSet, ReplacesAndWritesZeroByteFiles)
+// A zero-byte file is kept aside like any other: by a copy where no second link can be made (a
+// read-only one: the commit then fails on its attribute, not on reading it), else by a link; and one
+// written reads back as zero bytes.
+TEST(FileSet, KeepsAsideReplacesAndWritesZeroByteFiles)
 {
     TempDir dir;
-    ASSERT_TRUE(WriteBytes(dir / L"z.dat", ""));
+    const std::wstring zero = dir / L"z.dat";
+    ASSERT_TRUE(WriteBytes(zero, ""));
+    SetFileAttributesW(zero.c_str(), FILE_ATTRIBUTE_READONLY);
+    const Files twoFiles = {{L"z.dat", "new z"}, {L"a.dat", "a"}};  // one file alone is not kept aside
     FileSetError error;
-    EXPECT_TRUE(Commit(dir, {{L"z.dat", "new z"}}, &error)) << Narrow(error.Text());
-    EXPECT_EQ(ReadBytes(dir / L"z.dat"), "new z");
+    EXPECT_FALSE(Commit(dir, twoFiles, &error));
+    EXPECT_EQ(error.code, DWORD(ERROR_ACCESS_DENIED)) << Narrow(error.Text());
+    SetFileAttributesW(zero.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_TRUE(Commit(dir, twoFiles, &error)) << Narrow(error.Text());
+    EXPECT_EQ(ReadBytes(zero), "new z");
     EXPECT_TRUE(Commit(dir, {{L"z.dat", ""}}, &error)) << Narrow(error.Text());
-    EXPECT_EQ(ReadBytes(dir / L"z.dat").size(), 0u);
+    std::string bytes = "x";
+    EXPECT_TRUE(ReadWholeFile(zero.c_str(), bytes));
+    EXPECT_EQ(bytes.size(), 0u);
 }
 
 }  // namespace
