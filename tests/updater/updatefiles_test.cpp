@@ -1,15 +1,16 @@
-// What the updater reads before it trusts anything: its command line and update.xml.
+// What the updater reads before it trusts anything: its command line, update.xml and the hex of its hashes.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objbase.h>
 
+#include "data/datatest.h"
 #include "updater/commandline.h"
 #include "updater/crypto.h"
 #include "updater/manifest.h"
 
-namespace {
+using datatest::Narrow;
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+namespace {
 
 std::vector<std::string> Split(const wchar_t* line)
 {
