@@ -70,13 +70,6 @@ std::string Unscrambled(const std::wstring& path)
     return bytes;
 }
 
-std::string LfOnly(std::string text)
-{
-    for (size_t at; (at = text.find("\r\n")) != std::string::npos;)
-        text.erase(at, 1);
-    return text;
-}
-
 // The built sample checks clean; a damaged copy of it has every bad line reported with its number.
 TEST(Dpdb, CheckPassesTheSampleAndReportsEveryBadLineOfADamagedCopy)
 {
@@ -231,12 +224,10 @@ TEST(Dpdb, RefusesWhatTheAppletWouldMisread)
 TEST(Dpdb, BuildWritesCrLfFromLfSourcesAndInstallsOnlyNamedFiles)
 {
     TempDir source, target;
-    Sources lf;
-    for (const auto& file : kSources)
-        lf.emplace_back(file.first, LfOnly(file.second));
-    lf[1].second = "26201;49;\n26202;49;";  // the last line without a line end
-    lf[3].second = "";
-    WriteSources(source, lf);
+    WriteSources(source, {{L"country.dat", "276;Germany;49\n"},
+                          {L"providers.dat", "26201;49;\n26202;49;"},  // the last line without a line end
+                          {L"manufacturers.dat", "7;Sample;Sample phone card\n"},
+                          {L"Sample.dat", ""}});
     ASSERT_TRUE(WriteBytes(source / L"Stray.dat", "1;1;\r\n"));
     const std::wstring out = target / L"nested\\out";
     ProgramRun run = Dpdb(L"build " + Quote(source.Path()) + L" " + Quote(out));

@@ -190,24 +190,21 @@ TEST(StoreSave, AFailedSaveLeavesTheOldFileIntact)
     profiles.AddNew();  // changes that a failed save must not bring to disk
     unsigned char sequence[100] = {};
     CardSettingsStore::SetSequence(*settings.FindOrAdd(4, 5, 6), 0, sequence, 100);
-    auto expectOldFiles = [&](const char* what) {
-        EXPECT_EQ(ReadBytes(dir / L"profiles.dat") + ReadBytes(dir / L"settings.dat"), oldProfiles + oldSettings) << what;
-        EXPECT_EQ(Names(dir.Path()), "dialpass.lock profiles.dat settings.dat") << what;  // no temporary left
-    };
     // Each failure says which file and the system's reason, for the message of OK.
-    auto expectError = [&](const FileSetError& error, const wchar_t* file, DWORD code, const char* what) {
-        EXPECT_EQ(Narrow(error.file), Narrow(dir / file)) << what;
-        EXPECT_EQ(error.code, code) << what;
+    auto expectDiskFull = [&](const FileSetError& error, const wchar_t* file, long long limit) {
+        EXPECT_EQ(Narrow(error.file), Narrow(dir / file)) << limit;
+        EXPECT_EQ(error.code, DWORD(ERROR_DISK_FULL)) << limit;
     };
     for (long long limit : {0ll, 8ll, 12ll, 147ll}) {  // settings.dat would take 148 bytes
         FileSetError error;
         SafeFileWriter::SetWriteLimitForTesting(limit);
         EXPECT_FALSE(profiles.Save(nullptr, &error)) << limit;
-        expectError(error, L"profiles.dat", ERROR_DISK_FULL, "disk full");
+        expectDiskFull(error, L"profiles.dat", limit);
         SafeFileWriter::SetWriteLimitForTesting(limit);
         EXPECT_FALSE(settings.Save(nullptr, &error)) << limit;
-        expectError(error, L"settings.dat", ERROR_DISK_FULL, "disk full");
-        expectOldFiles("disk full");
+        expectDiskFull(error, L"settings.dat", limit);
+        EXPECT_EQ(ReadBytes(dir / L"profiles.dat") + ReadBytes(dir / L"settings.dat"), oldProfiles + oldSettings) << limit;
+        EXPECT_EQ(Names(dir.Path()), "dialpass.lock profiles.dat settings.dat") << limit;  // no temporary left
     }
     SafeFileWriter::SetWriteLimitForTesting(-1);
 

@@ -21,23 +21,7 @@ using namespace updatetest;
 
 namespace {
 
-class UpdateTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_NE(SitePort(), 0u) << "the local update site is not running (ctest starts it: update_site_up)";
-        WritePlainDatabase(sources.Path(), "380;Zembla;380\r\n");
-    }
-    void Publish(const std::wstring& options)
-    {
-        std::string output;
-        ASSERT_EQ(site.Publish(sources.Path(), options, &output), 0u) << output;
-    }
-
-    TempDir sources;
-    Site site;
-    Installation installation;
-};
+using UpdateTest = PublishedSiteTest;
 
 // Runs a process of this machine (a Linux program, under Wine) with plain-word arguments.
 void RunHostProgram(const std::wstring& commandLine)
@@ -62,7 +46,6 @@ std::wstring UnixPath(const std::wstring& path)
 TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNew)
 {
     // Over TLS, with a certificate of the test authority that this prefix's user trusts.
-    Publish(L"--version 2");
     std::map<std::wstring, std::string> before = installation.Files();
     TempDir elsewhere;
     WriteBytes(elsewhere / L"precious.dat", "keep");
@@ -108,7 +91,6 @@ TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNew)
 // While the site's key is replaced, an updater trusts the old and the new key (in process here).
 TEST_F(UpdateTest, AcceptsASignatureByAnyTrustedKeyAndNoOther)
 {
-    Publish(L"--version 2");
     PrivateKey build, other;
     ASSERT_EQ(ReadPrivateKeyPem(ReadBytes(SigningDir() + L"\\private.pem"), build), L"");
     ASSERT_EQ(ReadPrivateKeyPem(ReadBytes(SigningDir() + L"\\other-private.pem"), other), L"");
@@ -154,7 +136,6 @@ TEST_F(UpdateTest, AcceptsASignatureByAnyTrustedKeyAndNoOther)
 // off at the update's deadline (short here).
 TEST_F(UpdateTest, StopsADownloadThatTricklesPastTheDeadline)
 {
-    Publish(L"--version 2");
     UpdateSite trickling;
     ASSERT_EQ(trickling.Open(site.Url("trickle")), L"");
     trickling.deadline = GetTickCount64() + 2000;
@@ -263,7 +244,6 @@ class UpdateFaultTest : public UpdateTest, public testing::WithParamInterface<Fa
 TEST_P(UpdateFaultTest, FailsWithExit2AndLeavesTheInstalledSet)
 {
     const Fault& fault = GetParam();
-    Publish(L"--version 2");
     fault.spoil(site, installation);
     std::map<std::wstring, std::string> before = installation.Files();
     std::wstring url = fault.mode.empty() ? L"http://127.0.0.1:1/dialpass" : site.Url(fault.mode);
@@ -291,7 +271,6 @@ class UpdateCrashTest : public UpdateTest, public testing::WithParamInterface<in
 
 TEST_P(UpdateCrashTest, AKillWhileInstallingLeavesAWholeSetForTheNextOpen)
 {
-    Publish(L"--version 2");
     std::map<std::wstring, std::string> before = installation.Files();
     SetEnvironmentVariableW(L"DIALPASS_TEST_CRASH_AFTER_STEPS", std::to_wstring(GetParam()).c_str());
     UpdateRun crashed = RunUpdater(installation, site.Url());

@@ -130,15 +130,10 @@ TEST(UpdatePage, AnswersEachOutcomeOfTheUpdater)
 
 // A real update through the page: Update.exe from the local site; Card settings lists the new
 // country as soon as the message is answered, without leaving the sheet.
-TEST(UpdatePage, InstallsARealUpdateThatCardSettingsShowsAtOnce)
+using UpdatePageAndSite = PublishedSiteTest;
+
+TEST_F(UpdatePageAndSite, InstallsARealUpdateThatCardSettingsShowsAtOnce)
 {
-    ASSERT_NE(SitePort(), 0u) << "the local update site is not running (ctest starts it: update_site_up)";
-    TempDir sources;
-    WritePlainDatabase(sources.Path(), "380;Zembla;380\r\n");
-    Site site;
-    std::string output;
-    ASSERT_EQ(site.Publish(sources.Path(), L"--version 2", &output), 0u) << output;
-    Installation installation;
     SheetDriver driver;
     InstallDirScope scope(installation.Dir().c_str());
     UpdateUrlScope url(site.Url());

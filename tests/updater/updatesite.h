@@ -2,6 +2,7 @@
 // published on it with dpdb, installation folders with Update.exe, and runs of Update.exe with the
 // applet's own command line.
 #pragma once
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <map>
@@ -64,5 +65,22 @@ struct UpdateRun {
 // gives DIR without its drive (as "InstallDir" may hold it) and starts the updater on that drive.
 UpdateRun RunUpdater(const Installation& installation, const std::wstring& baseUrl, DWORD timeoutMs = 90000,
                      bool withoutDrive = false);
+
+// A site published as version 2 of a small database that adds the country Zembla, and an installation
+// of the sample.
+class PublishedSiteTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(SitePort(), 0u) << "the local update site is not running (ctest starts it: update_site_up)";
+        WritePlainDatabase(sources.Path(), "380;Zembla;380\r\n");
+        std::string output;
+        ASSERT_EQ(site.Publish(sources.Path(), L"--version 2", &output), 0u) << output;
+    }
+
+    datatest::TempDir sources;
+    Site site;
+    Installation installation;
+};
 
 } // namespace updatetest
