@@ -260,23 +260,21 @@ TEST(ScreenFit, HeaderStripComposesTheSourcePicture)
         SendMessageW(strip, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
         CreateWindowExW(0, L"STATIC", L"Title", WS_CHILD | SS_LEFT, 4, 4, 96, 20, window, nullptr, nullptr, nullptr);
         FitControls(window, sourceWidth);
-        HBITMAP shown = reinterpret_cast<HBITMAP>(SendMessageW(strip, STM_GETIMAGE, IMAGE_BITMAP, 0));
-        BITMAPINFO format{};
-        format.bmiHeader = {sizeof(format.bmiHeader), c.width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        std::vector<DWORD> pixels(size_t(c.width) * height);
-        HDC dc = CreateCompatibleDC(nullptr);
-        ASSERT_EQ(GetDIBits(dc, shown, 0, height, pixels.data(), &format, DIB_RGB_COLORS), height) << c.width;
-        DeleteDC(dc);
+        BITMAP shown{};
+        GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(strip, STM_GETIMAGE, IMAGE_BITMAP, 0)), sizeof(shown), &shown);
+        ASSERT_EQ(shown.bmWidth, c.width);
+        ASSERT_NE(shown.bmBits, nullptr) << "not the strip's own top-down 32-bit picture";
+        GdiFlush();
+        std::ostringstream first;
         int wrong = 0;
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < c.width; ++x) {
                 int from = x < c.kept ? x : x < c.width - logo ? c.kept : x - c.width + sourceWidth;
-                DWORD expected = source[size_t(y) * sourceWidth + from], got = pixels[size_t(y) * c.width + x] & 0xFFFFFF;
-                if (got != expected && wrong++ < 3)
-                    ADD_FAILURE() << "width " << c.width << ": pixel " << x << "," << y << " is " << std::hex << got
-                                  << ", the source's " << std::dec << from << "," << y << " is " << std::hex << expected;
+                DWORD expected = source[y * sourceWidth + from], got = static_cast<DWORD*>(shown.bmBits)[y * c.width + x];
+                if ((got & 0xFFFFFF) != expected && !wrong++)
+                    first << "first: " << x << "," << y << " is " << got << ", the source's " << from << "," << y << " " << expected;
             }
-        EXPECT_EQ(wrong, 0) << "width " << c.width << ": pixels unlike the source picture";
+        EXPECT_EQ(wrong, 0) << "width " << c.width << ": pixels unlike the source picture; " << first.str();
         FitMessage(window, WM_DESTROY, 0, 0);
         DestroyWindow(window);
     }
