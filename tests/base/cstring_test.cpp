@@ -139,7 +139,8 @@ TEST(CStringTest, TemporariesStayValidUntilCollected)
     CString* copy = TempCopy(*message);
     CString* room = TempString(40u);
     CString* none = TempString(static_cast<const wchar_t*>(nullptr));
-    ASSERT_TRUE(message && copy && room && none);
+    for (CString* made : {message, copy, room, none})
+        ASSERT_NE(made, nullptr);
     TempString(L"more temporaries in between");
     EXPECT_STREQ(message->Text(), L"Autodetection failed !");
     EXPECT_STREQ(copy->Text(), L"Autodetection failed !");
