@@ -168,13 +168,11 @@ TEST_F(MobileBroadband, ASlowServiceIsLeftBehindAtTheDeadline)
 TEST_F(MobileBroadband, CardSettingsDetectsThroughTheService)
 {
     SheetDriver driver;
-    datatest::TempDir folder;
-    datatest::InstallDirScope folderScope{folder.Path().c_str()};
-    datatest::CopyFiles(install.Path(), folder.Path());
-    datatest::WriteScrambled(folder / L"manufacturers.dat", "1;Brightwren;Brightwren Telecard\r\n");
+    datatest::InstallDirScope again{install.Path().c_str()};  // the driver names a folder of its own
+    datatest::WriteScrambled(install / L"manufacturers.dat", "1;Brightwren;Brightwren Telecard\r\n");
     {
         ProfileStore store;
-        store.Load((folder / L"profiles.dat").c_str());
+        store.Load((install / L"profiles.dat").c_str());
         ProfileRecord* record = nullptr;
         store.Get(store.AddNew(), record);
         lstrcpyW(record->name, L"Travel");
