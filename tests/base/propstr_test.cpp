@@ -5,7 +5,6 @@
 
 #include "base/propstr.h"
 #include "resources/resource.h"
-#include "support/testids.h"
 
 namespace {
 
@@ -21,8 +20,6 @@ TEST(CPropertyStringTest, SplitsFieldsByTheirRules)
 {
     using Strings = std::vector<std::wstring>;
     struct Case { const wchar_t* text; Strings expected; } cases[] = {
-        {L"General;Card settings;Phone settings;Update;About",
-         {L"General", L"Card settings", L"Phone settings", L"Update", L"About"}},
         {L"", {L""}},
         {L"a;;b", {L"a", L"", L"b"}},
         {L";a", {L"", L"a"}},
@@ -39,15 +36,6 @@ TEST(CPropertyStringTest, SplitsFieldsByTheirRules)
         EXPECT_EQ(list.SetText(c.text), 1);
         EXPECT_EQ(Fields(list), c.expected) << "text: " << testing::PrintToString(std::wstring(c.text));
     }
-}
-
-TEST(CPropertyStringTest, LoadsFromTheStringTable)
-{
-    CPropertyString titles(GetModuleHandleW(nullptr), IDS_TAB_TITLES);
-    EXPECT_EQ(titles.Count(), 5);
-    EXPECT_STREQ(titles.At(4).Text(), L"About");
-    CPropertyString escaped(GetModuleHandleW(nullptr), IDS_TEST_ESCAPED_FIELDS);
-    EXPECT_EQ(Fields(escaped), (std::vector<std::wstring>{L"x;y", L"z"}));
 }
 
 // A shorter text overwrites only its own fields; a missing entry leaves the array as it was.

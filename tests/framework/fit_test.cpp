@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "data/datatest.h"
+#include "framework/fit.h"
 #include "pages/dlgcard.h"
 #include "pages/dlgprofile.h"
 #include "resources/resource.h"
@@ -237,6 +238,47 @@ TEST(ScreenFit, FullScreenDialogsFitEachScreenAndTurnWithIt)
             EXPECT_TRUE(dialog.Ended());
         }
     }
+}
+
+// The strip's picture at two widths, under a title 100 pixels wide: left of the title's edge as the
+// picture has it (less where the strip is narrow), the logo against the right edge, and between them
+// the column where the two meet, repeated. Every source pixel differs, so a picture one pixel off shows.
+TEST(ScreenFit, HeaderStripComposesTheSourcePicture)
+{
+    const int sourceWidth = 240, height = 30, logo = sourceWidth - 100;
+    std::vector<DWORD> source(size_t(sourceWidth) * height);
+    for (size_t i = 0; i < source.size(); ++i)
+        source[i] = DWORD(i % sourceWidth) | DWORD(i / sourceWidth) << 8;
+    HBITMAP picture = CreateBitmap(sourceWidth, height, 1, 32, source.data());
+    const struct {
+        int width, kept;  // kept: columns left of the title's edge shown as they are
+    } cases[] = {{300, 100}, {200, 60}};
+    for (const auto& c : cases) {
+        HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, c.width, 100, nullptr, nullptr, nullptr, nullptr);
+        HWND strip = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_BITMAP, 0, 0, sourceWidth, height, window, nullptr,
+                                     nullptr, nullptr);
+        SendMessageW(strip, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
+        CreateWindowExW(0, L"STATIC", L"Title", WS_CHILD | SS_LEFT, 4, 4, 96, 20, window, nullptr, nullptr, nullptr);
+        FitControls(window, sourceWidth);
+        BITMAP shown{};
+        GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(strip, STM_GETIMAGE, IMAGE_BITMAP, 0)), sizeof(shown), &shown);
+        ASSERT_EQ(shown.bmWidth, c.width);
+        ASSERT_NE(shown.bmBits, nullptr) << "not the strip's own top-down 32-bit picture";
+        GdiFlush();
+        std::ostringstream first;
+        int wrong = 0;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < c.width; ++x) {
+                int from = x < c.kept ? x : x < c.width - logo ? c.kept : x - c.width + sourceWidth;
+                DWORD expected = source[y * sourceWidth + from], got = static_cast<DWORD*>(shown.bmBits)[y * c.width + x];
+                if ((got & 0xFFFFFF) != expected && !wrong++)
+                    first << "first: " << x << "," << y << " is " << got << ", the source's " << from << "," << y << " " << expected;
+            }
+        EXPECT_EQ(wrong, 0) << "width " << c.width << ": pixels unlike the source picture; " << first.str();
+        FitMessage(window, WM_DESTROY, 0, 0);
+        DestroyWindow(window);
+    }
+    DeleteObject(picture);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "framework/form.h"
+#include "support/sheetdriver.h"
 #include "support/testids.h"
 
 namespace {
@@ -19,14 +20,6 @@ void Pump(DWORD milliseconds)
             DispatchMessageW(&msg);
         Sleep(milliseconds ? 10 : 0);
     } while (GetTickCount() - start < milliseconds);
-}
-
-RECT ClientRectOf(HWND control)
-{
-    RECT rect;
-    GetWindowRect(control, &rect);
-    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
 }
 
 // Logs what navigation calls, e.g. "A:save A:deactivate B:activate B:load "; a list is the main control.
@@ -202,7 +195,7 @@ TEST_F(FormTest, LayoutPlacesMainControlAndCornerButtons)
         SetWindowPos(form.window, nullptr, 0, 0, c.width, 120, SWP_NOMOVE | SWP_NOZORDER);
         for (int i = 0; i < 4; ++i)
             (&expected.left)[i] += (&expected.left)[i] < T / 2 ? (&fromTemplate.left)[i] - T : 0;
-        RECT r = ClientRectOf(GetDlgItem(form.window, c.id));
+        RECT r = RectIn(form.window, GetDlgItem(form.window, c.id));
         EXPECT_TRUE(EqualRect(&r, &expected)) << "style " << std::hex << c.style << std::dec << " width " << c.width
             << " id " << c.id << ": " << r.left << "," << r.top << "," << r.right << "," << r.bottom;
     }
@@ -247,8 +240,8 @@ TEST_F(FormTest, ScrollLinesPagesAndBounds)
             form.verticalPosition = 0;
             ASSERT_NE(form.Create(&host, &area), nullptr);
             ShowWindow(form.window, SW_SHOW);
-            top = ClientRectOf(GetDlgItem(form.window, IDC_TEST_TOP)).top;
-            max = height + ClientRectOf(GetDlgItem(form.window, IDC_TEST_LOW)).bottom - top;  // content plus a page
+            top = RectIn(form.window, GetDlgItem(form.window, IDC_TEST_TOP)).top;
+            max = height + RectIn(form.window, GetDlgItem(form.window, IDC_TEST_LOW)).bottom - top;  // content plus a page
         }
         int before = form.verticalPosition, expected = c.expected < 0 ? max + 1 + c.expected : c.expected;
         HWND label = GetDlgItem(form.window, IDC_TEST_TOP);
@@ -259,7 +252,7 @@ TEST_F(FormTest, ScrollLinesPagesAndBounds)
         SendMessageW(form.window, WM_VSCROLL, SB_ENDSCROLL, 0);
         EXPECT_TRUE(IsWindowVisible(label)) << "code " << c.code;
         EXPECT_EQ(form.verticalPosition, expected) << "height " << height << " code " << c.code << " from " << before;
-        EXPECT_EQ(ClientRectOf(label).top, top - expected) << "code " << c.code;
+        EXPECT_EQ(RectIn(form.window, label).top, top - expected) << "code " << c.code;
     }
 }
 

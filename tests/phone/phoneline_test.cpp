@@ -1,4 +1,4 @@
-// Detecting the network's country through a fake telephony table and the desktop's simulated modem.
+// Detecting the network's country through a fake telephony table.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -10,7 +10,6 @@
 
 #include "data/records.h"
 #include "phone/phoneline.h"
-#include "platform/cellmodem.h"
 #include "data/datatest.h"
 
 namespace {
@@ -86,18 +85,6 @@ const LineFunctions fakeFunctions = {
     [](HLINEAPP app) -> LONG { return fake.shutDown.push_back(app), 0; },
 };
 
-// An install folder holding providers.dat with these lines; the tables are read afresh in it.
-struct ProvidersFile {
-    explicit ProvidersFile(const char* lines)
-    {
-        EXPECT_TRUE(datatest::WriteScrambled(install / L"providers.dat", lines));
-        ClearDatabaseTables();
-    }
-    ~ProvidersFile() { ClearDatabaseTables(); }
-    datatest::TempDir install;
-    datatest::InstallDirScope installDir{install.Path().c_str()};
-};
-
 class PhoneLineTest : public testing::Test {
 protected:
     void SetUp() override
@@ -106,6 +93,7 @@ protected:
         const char lines[] = "26201;49;\r\n0;44;\r\n23415;44;\r\n";  // "0;44" answers a lookup of code 0
         operators.ParseBuffer(lines, sizeof(lines) - 1);
     }
+    void TearDown() override { ClearDatabaseTables(); }
 
     OperatorTable operators;
 };
@@ -148,27 +136,16 @@ TEST_F(PhoneLineTest, DetectionAnswersTheOperatorsCountryOrZero)
 
 TEST_F(PhoneLineTest, EachDetectionOpensAndClosesAndTheOperatorFileIsReadOnce)
 {
-    ProvidersFile file("23415;44;\r\n26201;49;\r\n");
+    datatest::TempDir install;
+    datatest::InstallDirScope installDir{install.Path().c_str()};
+    ASSERT_TRUE(datatest::WriteScrambled(install / L"providers.dat", "23415;44;\r\n26201;49;\r\n"));
+    ClearDatabaseTables();
     EXPECT_EQ(DetectCurrentLocation(fakeFunctions), 49);
-    DeleteFileW((file.install / L"providers.dat").c_str());  // a second read would now fail
+    DeleteFileW((install / L"providers.dat").c_str());  // a second read would now fail
     EXPECT_EQ(DetectCurrentLocation(fakeFunctions), 49);
     EXPECT_EQ(fake.opens, 2);
     EXPECT_EQ(fake.closed, (std::vector<HLINE>{kLine, kLine}));
     EXPECT_EQ(fake.shutDown, (std::vector<HLINEAPP>{kApp, kApp}));
-}
-
-TEST(CellModemTest, DetectionFollowsTheConfiguredNetwork)
-{
-    ProvidersFile file("26201;49;\r\n23415;44;\r\n");
-    RegDeleteKeyW(HKEY_CURRENT_USER, kCellularSimulatorKey);
-    const std::pair<const wchar_t*, int> cases[] = {{nullptr, 0}, {L"23415", 44}, {L"", 0}, {L"00101", 0}};  // operator set
-    for (const auto& [configured, expected] : cases) {
-        if (configured)
-            RegSetKeyValueW(HKEY_CURRENT_USER, kCellularSimulatorKey, kCellularSimulatorOperator, REG_SZ, configured,
-                            DWORD((wcslen(configured) + 1) * sizeof(wchar_t)));
-        EXPECT_EQ(DetectCurrentLocation(), expected) << (configured ? testing::PrintToString(std::wstring(configured)) : "no operator value");
-    }
-    RegDeleteKeyW(HKEY_CURRENT_USER, kCellularSimulatorKey);
 }
 
 }  // namespace

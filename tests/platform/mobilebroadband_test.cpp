@@ -24,6 +24,7 @@ const wchar_t kClassKey[] = L"Software\\Classes\\CLSID\\{BDFEE05B-4418-11DD-90ED
 
 const FakeMbnInterface kHome = {MBN_REGISTER_STATE_HOME, MBN_RADIO_ON, MBN_RADIO_ON, L"26201"};
 const FakeMbnInterface kRoamingInBritain = {MBN_REGISTER_STATE_ROAMING, MBN_RADIO_ON, MBN_RADIO_ON, L"23415"};
+const FakeMbnInterface kRadioOff = {MBN_REGISTER_STATE_HOME, MBN_RADIO_OFF, MBN_RADIO_ON, L"23415"};
 
 FakeMbnNetwork OneInterface(const FakeMbnInterface& only, FakeMbnFailure failing = kFailNothing)
 {
@@ -36,7 +37,6 @@ class BroadbandService {
 public:
     BroadbandService()
     {
-        std::wstring path = datatest::ProgramDir() + L"\\fakembn.dll";
         library = LoadLibraryW(path.c_str());
         configure = reinterpret_cast<FakeMbnConfigureFunction>(reinterpret_cast<void*>(GetProcAddress(library, "FakeMbnConfigure")));
         liveObjects = reinterpret_cast<FakeMbnLiveObjectsFunction>(
@@ -53,7 +53,6 @@ public:
     void Register(bool on)
     {
         std::wstring server = std::wstring(kClassKey) + L"\\InprocServer32";
-        std::wstring path = datatest::ProgramDir() + L"\\fakembn.dll";
         for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
             RegDeleteTreeW(root, kClassKey);
             if (!on)
@@ -66,6 +65,7 @@ public:
     bool Loaded() const { return configure && liveObjects; }
     void Set(const FakeMbnNetwork& network) const { configure(&network); }
 
+    const std::wstring path = datatest::ProgramDir() + L"\\fakembn.dll";
     HMODULE library = nullptr;
     FakeMbnConfigureFunction configure = nullptr;
     FakeMbnLiveObjectsFunction liveObjects = nullptr;
@@ -94,18 +94,11 @@ protected:
 
 TEST_F(MobileBroadband, DetectionAnswersTheRegisteredNetworksCountryOrNothingAtOnce)
 {
-    auto inState = [](MBN_REGISTER_STATE state, const wchar_t* id) {
-        FakeMbnInterface one = {state, MBN_RADIO_ON, MBN_RADIO_ON, L""};
-        lstrcpynW(one.providerId, id, 8);
-        return one;
-    };
-    FakeMbnInterface radioOff = kHome, switchOff = kHome;
-    radioOff.software = MBN_RADIO_OFF;
-    switchOff.hardware = MBN_RADIO_OFF;
-    const FakeMbnInterface searching = inState(MBN_REGISTER_STATE_SEARCHING, L"26201");
-    const FakeMbnInterface partner = inState(MBN_REGISTER_STATE_PARTNER, L"23415");
-    const FakeMbnInterface unknownOperator = inState(MBN_REGISTER_STATE_HOME, L"99999");
-    const FakeMbnInterface denied = inState(MBN_REGISTER_STATE_DENIED, L"26201");
+    const FakeMbnInterface switchOff = {MBN_REGISTER_STATE_HOME, MBN_RADIO_ON, MBN_RADIO_OFF, L"26201"};
+    const FakeMbnInterface searching = {MBN_REGISTER_STATE_SEARCHING, MBN_RADIO_ON, MBN_RADIO_ON, L"26201"};
+    const FakeMbnInterface partner = {MBN_REGISTER_STATE_PARTNER, MBN_RADIO_ON, MBN_RADIO_ON, L"23415"};
+    const FakeMbnInterface unknownOperator = {MBN_REGISTER_STATE_HOME, MBN_RADIO_ON, MBN_RADIO_ON, L"99999"};
+    const FakeMbnInterface denied = {MBN_REGISTER_STATE_DENIED, MBN_RADIO_ON, MBN_RADIO_ON, L"26201"};
     const FakeMbnNetwork secondRoaming = {2, {searching, kRoamingInBritain}, kFailNothing, 0};
     const FakeMbnNetwork noInterface = {0, {}, kFailNothing, 0};
     const struct {
@@ -124,7 +117,7 @@ TEST_F(MobileBroadband, DetectionAnswersTheRegisteredNetworksCountryOrNothingAtO
         {"operator not in providers.dat",      true,  nullptr,   OneInterface(unknownOperator),            0,     1},
         {"searching: not registered",          true,  nullptr,   OneInterface(searching),                  0,     1},
         {"registration denied",                true,  nullptr,   OneInterface(denied),                     0,     1},
-        {"radio off",                          true,  nullptr,   OneInterface(radioOff),                   0,     1},
+        {"radio off",                          true,  nullptr,   OneInterface(kRadioOff),                  0,     1},
         {"radio off by the device's switch",   true,  nullptr,   OneInterface(switchOff),                  0,     1},
         {"no interface",                       true,  nullptr,   noInterface,                              0,     0},
         {"interface list fails",               true,  nullptr,   OneInterface(kHome, kFailGetInterfaces),  0,     0},
@@ -175,13 +168,11 @@ TEST_F(MobileBroadband, ASlowServiceIsLeftBehindAtTheDeadline)
 TEST_F(MobileBroadband, CardSettingsDetectsThroughTheService)
 {
     SheetDriver driver;
-    datatest::TempDir folder;
-    datatest::InstallDirScope folderScope{folder.Path().c_str()};
-    datatest::CopyFiles(install.Path(), folder.Path());
-    datatest::WriteScrambled(folder / L"manufacturers.dat", "1;Brightwren;Brightwren Telecard\r\n");
+    datatest::InstallDirScope again{install.Path().c_str()};  // the driver names a folder of its own
+    datatest::WriteScrambled(install / L"manufacturers.dat", "1;Brightwren;Brightwren Telecard\r\n");
     {
         ProfileStore store;
-        store.Load((folder / L"profiles.dat").c_str());
+        store.Load((install / L"profiles.dat").c_str());
         ProfileRecord* record = nullptr;
         store.Get(store.AddNew(), record);
         lstrcpyW(record->name, L"Travel");
@@ -205,9 +196,7 @@ TEST_F(MobileBroadband, CardSettingsDetectsThroughTheService)
     driver.Click(driver.Control(1, IDC_DETECT));
     EXPECT_TRUE(WaitUntil([&] { return WindowText(locations) == L"Germany"; })) << datatest::Narrow(WindowText(locations));
 
-    FakeMbnInterface radioOff = kRoamingInBritain;
-    radioOff.software = MBN_RADIO_OFF;
-    service.Set(OneInterface(radioOff));
+    service.Set(OneInterface(kRadioOff));
     driver.Click(driver.Control(1, IDC_DETECT));
     ASSERT_NE(WaitForWindow(L"#32770", L"Kestrova Dialpass"), nullptr) << "no message";
     driver.AnswerMessages();

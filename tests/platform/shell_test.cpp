@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstring>
+#include <utility>
 
 #include "base/module.h"
 #include "platform/shell.h"
@@ -43,12 +43,13 @@ TEST_F(ShellWindowTest, MenuBarGivesTheSoftKeysOfItsMenuOrNoMenu)
     }
     HMENU menu = GetMenu(window);
     ASSERT_EQ(GetMenuItemCount(menu), 2);
-    wchar_t ok[32] = L"", cancel[32] = L"";
-    GetMenuStringW(menu, IDOK, ok, 32, MF_BYCOMMAND);
-    GetMenuStringW(menu, IDCANCEL, cancel, 32, MF_BYCOMMAND);
-    EXPECT_TRUE(GetMenuItemID(menu, 0) == IDOK && GetMenuItemID(menu, 1) == IDCANCEL) << "soft keys out of order";
-    EXPECT_STREQ(ok, L"OK");
-    EXPECT_STREQ(cancel, L"Cancel");
+    const std::pair<UINT, const wchar_t*> keys[] = {{IDOK, L"OK"}, {IDCANCEL, L"Cancel"}};  // left to right
+    for (int i = 0; i < 2; ++i) {
+        wchar_t text[32] = L"";
+        GetMenuStringW(menu, i, text, 32, MF_BYPOSITION);
+        EXPECT_EQ(GetMenuItemID(menu, i), keys[i].first) << "soft key " << i;
+        EXPECT_STREQ(text, keys[i].second) << "soft key " << i;
+    }
 }
 
 TEST_F(ShellWindowTest, FullScreenSetUpFillsTheWorkAreaAndAsksForNoInputPanel)
