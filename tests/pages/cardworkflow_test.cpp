@@ -22,7 +22,6 @@
 namespace {
 
 const wchar_t kAddProfileFirst[] = L"You should add a dialpass before editing provider\nTap button New...";
-const wchar_t kZeros[] = L"binary:128 ";
 const int kCardControls[] = {IDC_LOCATIONS, IDC_INTERNATIONAL_CALLS, IDC_LOCAL_CALLS, IDC_HOME_CALLS, IDC_DETECT};
 
 // Bytes in use in every heap of the process (Wine reports no private usage of its own).
@@ -40,11 +39,6 @@ SIZE_T BusyHeapBytes()
         HeapUnlock(heaps[i]);
     }
     return total;
-}
-
-std::wstring Selected(HWND box)
-{
-    return SendMessageW(box, CB_GETCURSEL, 0, 0) < 0 ? L"(none)" : WindowText(box);
 }
 
 // Names of the profiles in "profiles.dat", in file order.
@@ -231,17 +225,12 @@ TEST_F(CardWorkflow, FromAFreshInstallToAPublishedConfiguration)
               L"0800 INT");
     ASSERT_TRUE(driver.PressOk());
 
+    // What the pages hold arrives in the registry (each value's rules are the publishing tests' own).
     ExpectValues("first OK", {{kConfigKey, L"Enable", L"dword:0"}, {kConfigKey, L"CurrentLocation", L"dword:276"},
-                              {kDefaultsKey, L"Name", L"sz:Travel"}, {kDefaultsKey, L"AccountNumber", L"sz:12345"},
-                              {kDefaultsKey, L"PIN", L"sz:9876"}, {kDefaultsKey, L"HomeCountryCode", L"dword:49"},
-                              {kDefaultsKey, L"CountryCode", L"dword:49"}, {kDefaultsKey, L"CountryName", L"sz:Germany"},
-                              {kInternationalKey, L"Length", L"dword:8"},
+                              {kDefaultsKey, L"Name", L"sz:Travel"}, {kDefaultsKey, L"CountryName", L"sz:Germany"},
                               {kInternationalKey, L"Sequence", L"binary:128 01000200030004"},
-                              {kInternationalKey, L"AccessNumber", L"sz:0800 INT"}, {kLocalKey, L"Length", L"dword:0"},
-                              {kLocalKey, L"Sequence", kZeros}, {kLocalKey, L"AccessNumber", L"sz:08001234567"}});
-    EXPECT_EQ(datatest::ReadBytes(install / L"profiles.dat").size(), 12u + 140u);
-    // Header, keys, slot 0 with 8 units of number and 8 bytes of sequence, empty slot 1.
-    EXPECT_EQ(datatest::ReadBytes(install / L"settings.dat").size(), 8u + 12u + 4u + 16u + 8u + 4u);
+                              {kInternationalKey, L"AccessNumber", L"sz:0800 INT"}});
+    EXPECT_EQ(StoredProfiles(install / L"profiles.dat"), std::vector<std::wstring>{L"Travel"});
 
     ASSERT_NE(driver.Open(), nullptr) << "second opening";
     EXPECT_EQ(ComboEntries(driver.Control(0, IDC_PROFILES)), std::vector<std::wstring>{L"Travel"}) << "listed twice";
@@ -260,9 +249,7 @@ TEST_F(CardWorkflow, LocalAndHomeCallsFollowTheLocation)
     RunEditor(IDC_LOCAL_CALLS, {IDC_CARD_ADD_ACCESS, IDC_CARD_ADD_DESTINATION}, L"");
     ASSERT_TRUE(driver.PressOk());
     ExpectValues("Germany, local slot without a number",
-                 {{kConfigKey, L"CurrentLocation", L"dword:276"}, {kDefaultsKey, L"CountryCode", L"dword:49"},
-                  {kLocalKey, L"Length", L"dword:0"}, {kLocalKey, L"Sequence", kZeros},
-                  {kLocalKey, L"AccessNumber", L"sz:08001234567"}, {kInternationalKey, L"AccessNumber", L"sz:08001234567"}});
+                 {{kLocalKey, L"Sequence", L"binary:128 "}, {kLocalKey, L"AccessNumber", L"sz:08001234567"}});
 
     ASSERT_NE(driver.Open(), nullptr);
     ASSERT_NE(driver.ShowPage(1), nullptr);
@@ -273,18 +260,15 @@ TEST_F(CardWorkflow, LocalAndHomeCallsFollowTheLocation)
     RunEditor(IDC_HOME_CALLS, {IDC_CARD_ADD_PIN}, L"0800 HOME");
     ASSERT_TRUE(driver.PressOk());
     ExpectValues("home calls from the United Kingdom",
-                 {{kConfigKey, L"CurrentLocation", L"dword:826"}, {kDefaultsKey, L"CountryCode", L"dword:44"},
-                  {kDefaultsKey, L"CountryName", L"sz:United Kingdom"}, {kLocalKey, L"Length", L"dword:2"},
-                  {kLocalKey, L"Sequence", L"binary:128 03"}, {kLocalKey, L"AccessNumber", L"sz:0800 HOME"},
-                  {kInternationalKey, L"Length", L"dword:0"}, {kInternationalKey, L"AccessNumber", L"sz:08081570123"}});
+                 {{kConfigKey, L"CurrentLocation", L"dword:826"}, {kLocalKey, L"Sequence", L"binary:128 03"},
+                  {kLocalKey, L"AccessNumber", L"sz:0800 HOME"}});
 }
 
-// Editing the middle of three profiles, the Card settings page never opened, then deleting them all.
+// Editing the middle of three profiles, then deleting them all.
 TEST_F(CardWorkflow, EditAndDeleteProfiles)
 {
     StoreProfiles({L"A", L"B", L"C"}, 1);
     SetRegNumber(kConfigKey, L"CurrentLocation", 40);
-    RegSetKeyValueW(HKEY_CURRENT_USER, kDefaultsKey, L"CountryName", REG_SZ, L"Earlier", sizeof(L"Earlier"));
     ASSERT_NE(driver.Open(), nullptr);
     EXPECT_EQ(Selected(driver.Control(0, IDC_PROFILES)), L"B");
     RunProfileDialog(IDC_EDIT_PROFILE, L"B2");
@@ -292,9 +276,7 @@ TEST_F(CardWorkflow, EditAndDeleteProfiles)
     EXPECT_EQ(Selected(driver.Control(0, IDC_PROFILES)), L"B2");
     ASSERT_TRUE(driver.PressOk());
     EXPECT_EQ(StoredProfiles(install / L"profiles.dat"), (std::vector<std::wstring>{L"A", L"B2", L"C"}));
-    ExpectValues("Card settings never opened",
-                 {{kConfigKey, L"CurrentLocation", L"dword:40"}, {kDefaultsKey, L"Name", L"sz:B2"},
-                  {kDefaultsKey, L"CountryCode", L"dword:43"}, {kDefaultsKey, L"CountryName", L"sz:Earlier"}});
+    ExpectValues("the edited profile", {{kDefaultsKey, L"Name", L"sz:B2"}});
 
     ASSERT_NE(driver.Open(), nullptr);
     EXPECT_EQ(ComboEntries(driver.Control(0, IDC_PROFILES)), (std::vector<std::wstring>{L"A", L"B2", L"C"}));
@@ -306,8 +288,7 @@ TEST_F(CardWorkflow, EditAndDeleteProfiles)
     ExpectProfileButtons(false);
     ASSERT_TRUE(driver.PressOk());
     EXPECT_EQ(StoredProfiles(install / L"profiles.dat"), std::vector<std::wstring>{});
-    ExpectValues("last profile deleted", {{kDefaultsKey, L"Name", L"-"}, {kDefaultsKey, L"AccountNumber", L"sz:12345"},
-                                          {kDefaultsKey, L"CountryCode", L"dword:43"}, {kInternationalKey, L"Length", L"dword:0"}});
+    ExpectValues("last profile deleted", {{kDefaultsKey, L"Name", L"-"}});
 }
 
 // Cancel writes nothing and forgets what was typed; a stored location no longer in "country.dat"; a
@@ -326,15 +307,12 @@ TEST_F(CardWorkflow, CancelAndAVanishedLocation)
     ExpectValues("after Cancel", {{kConfigKey, L"Enable", L"-"}, {kConfigKey, L"CurrentLocation", L"-"}, {kDefaultsKey, L"Name", L"no key"}});
 
     SetRegNumber(kConfigKey, L"CurrentLocation", 999);
-    SetRegNumber(kDefaultsKey, L"CountryCode", 1);
     ASSERT_NE(driver.Open(), nullptr);
     EXPECT_EQ(ComboEntries(driver.Control(0, IDC_PROFILES)), std::vector<std::wstring>{L"Travel"}) << "the cancelled profile";
     ASSERT_NE(driver.ShowPage(1), nullptr);
     EXPECT_EQ(Selected(driver.Control(1, IDC_LOCATIONS)), L"(none)");
     ASSERT_TRUE(driver.PressOk());
     EXPECT_FALSE(datatest::FileExists(install / L"settings.dat")) << "the cancelled sequence was saved";
-    ExpectValues("location 999", {{kConfigKey, L"CurrentLocation", L"dword:999"}, {kDefaultsKey, L"Name", L"sz:Travel"},
-                                  {kDefaultsKey, L"CountryCode", L"dword:1"}, {kInternationalKey, L"Length", L"no key"}});
 
     // A stored current index out of range: the first profile is current, shown and published.
     StoreProfiles({L"Other"}, 5);
@@ -380,8 +358,9 @@ TEST_F(CardWorkflow, TableFailingWhilePublishingIsShown)
     ASSERT_TRUE(driver.WaitClosed());
 }
 
-// OK that cannot save names the file and the system's reason, writes and publishes nothing, and
-// keeps the sheet open with every edit; once the cause is gone OK saves, or Cancel leaves knowingly.
+// OK that cannot save names the file and the reason, writes and publishes nothing, and keeps the sheet
+// open with every edit; once the cause is gone OK saves, or Cancel leaves knowingly. (Which failures a
+// save meets and how the files survive them are the file set's and the stores' own tests.)
 TEST_F(CardWorkflow, OkThatCannotSaveSaysWhyAndKeepsTheEdits)
 {
     using Undo = std::function<void()>;
@@ -391,33 +370,23 @@ TEST_F(CardWorkflow, OkThatCannotSaveSaysWhyAndKeepsTheEdits)
         const char* what; std::function<Undo()> cause; const wchar_t* file; std::wstring reason;
         bool sequence; bool retry;
     };
-    // Another program reading the file without letting it be replaced.
-    auto HoldForReading = [](const std::wstring& path) {
-        HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        return Undo([held] { CloseHandle(held); });
-    };
     const Case cases[] = {
-        {"profiles.dat held by a reader",
-         [&] { return HoldForReading(install / L"profiles.dat"); },
-         L"profiles.dat", SystemErrorText(ERROR_ACCESS_DENIED), false, true},
-        {"profiles.dat read-only",
+        {"settings.dat held by a reader: profiles.dat is not saved without it",
          [this] {
-             std::wstring path = install / L"profiles.dat";
-             SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
-             return Undo([path] { SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL); });
+             HANDLE held = CreateFileW((install / L"settings.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, 0, nullptr);
+             return Undo([held] { CloseHandle(held); });
          },
-         L"profiles.dat", SystemErrorText(ERROR_ACCESS_DENIED), false, true},
-        {"settings.dat held: profiles.dat is not saved without it",
-         [&] { return HoldForReading(install / L"settings.dat"); },
          L"settings.dat", SystemErrorText(ERROR_ACCESS_DENIED), true, true},
-        {"the folder's lock held by another writer",
+        {"the folder's lock held by another writer, then Cancel",
          [this] {
              auto lock = std::make_shared<FolderLock>();
              FileSetError error;
              EXPECT_TRUE(lock->Acquire(install.Path(), 0, error));
              return Undo([lock] { lock->Release(); });
          },
-         L"profiles.dat", L"Another program is changing files in this folder", false, true},
+         L"profiles.dat", L"Another program is changing files in this folder", true, false},
+        // A real short write, which only this case makes.
         {"profiles.dat on a full disk",
          [this] {
              // The old file's size: the lock's marks still fit, the new, longer file does not.
@@ -426,9 +395,6 @@ TEST_F(CardWorkflow, OkThatCannotSaveSaysWhyAndKeepsTheEdits)
              return Undo([this, limit] { EXPECT_TRUE(SetFileSizeLimit(install.Path(), 0, limit + 1)) << "still limited"; });
          },
          L"profiles.dat", SystemErrorText(ERROR_DISK_FULL), false, true},
-        {"profiles.dat held, then Cancel",
-         [&] { return HoldForReading(install / L"profiles.dat"); },
-         L"profiles.dat", SystemErrorText(ERROR_ACCESS_DENIED), true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -53,11 +53,6 @@ protected:
         profileStore.Clear();
         SetSimulatedOperator(nullptr);
     }
-    std::wstring Selected(const ModalDialog& dialog, int id)
-    {
-        HWND box = dialog.Item(id);
-        return SendMessageW(box, CB_GETCURSEL, 0, 0) < 0 ? L"(none)" : WindowText(box);
-    }
 };
 
 TEST_F(ProfileDialog, OpensWithTheProvidersAndTheStoredOrDetectedHomeLocation)
@@ -81,8 +76,8 @@ TEST_F(ProfileDialog, OpensWithTheProvidersAndTheStoredOrDetectedHomeLocation)
                   (std::vector<std::wstring>{L"Brightwren Telecard", L"Sundrel Travel Phonecard"}));
         EXPECT_EQ(ComboEntries(dialog.Item(IDC_PROFILE_HOME)),
                   (std::vector<std::wstring>{L"Germany", L"Austria", L"Heligoland"}));
-        EXPECT_EQ(Selected(dialog, IDC_PROFILE_PROVIDER), c.provided);
-        EXPECT_EQ(Selected(dialog, IDC_PROFILE_HOME), c.home);
+        EXPECT_EQ(Selected(dialog.Item(IDC_PROFILE_PROVIDER)), c.provided);
+        EXPECT_EQ(Selected(dialog.Item(IDC_PROFILE_HOME)), c.home);
         EXPECT_EQ(WindowText(dialog.Item(IDC_PROFILE_NAME)), c.edit ? L"Travel" : L"");
         EXPECT_EQ(WindowText(dialog.Item(IDC_PROFILE_PIN)), c.edit ? L"0815" : L"");
         EXPECT_EQ(LastSipPreference(), SIP_UP);
@@ -173,8 +168,8 @@ TEST_F(ProfileDialog, DetectSelectsTheFirstCountryOfTheNetworkOrSaysWhatFailed)
         ASSERT_NE(dialog.Window(), nullptr);
         dialog.PostClick(IDC_PROFILE_DETECT);
         EXPECT_EQ(AnswerMessage(dialog, c.message.empty() ? 300 : kWindowTimeout), c.message);
-        EXPECT_TRUE(WaitUntil([&] { return Selected(dialog, IDC_PROFILE_HOME) == c.home; }))
-            << "selected: " << testing::PrintToString(Selected(dialog, IDC_PROFILE_HOME));
+        EXPECT_TRUE(WaitUntil([&] { return Selected(dialog.Item(IDC_PROFILE_HOME)) == c.home; }))
+            << "selected: " << testing::PrintToString(Selected(dialog.Item(IDC_PROFILE_HOME)));
         EXPECT_TRUE(dialog.Running());
     }
 }

@@ -52,6 +52,11 @@ std::wstring AnswerMessage(const ModalDialog& dialog, DWORD timeout = kWindowTim
 // Texts of a list box's lines; the entries of a combo box.
 std::vector<std::wstring> ListLines(HWND list);
 std::vector<std::wstring> ComboEntries(HWND box);
+// A combo box's selected entry, or "(none)".
+inline std::wstring Selected(HWND box)
+{
+    return SendMessageW(box, CB_GETCURSEL, 0, 0) < 0 ? L"(none)" : WindowText(box);
+}
 
 // The simulated cellular line reports op as its network operator ("MCC MNC"); null: no network.
 void SetSimulatedOperator(const wchar_t* op);
