@@ -49,9 +49,6 @@ private:
 // with OK and gone. Empty when none came.
 std::wstring AnswerMessage(const ModalDialog& dialog, DWORD timeout = kWindowTimeout);
 
-// Texts of a list box's lines; the entries of a combo box.
-std::vector<std::wstring> ListLines(HWND list);
-std::vector<std::wstring> ComboEntries(HWND box);
 // A combo box's selected entry, or "(none)".
 inline std::wstring Selected(HWND box)
 {

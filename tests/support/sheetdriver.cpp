@@ -7,38 +7,6 @@
 
 const wchar_t SheetDriver::kCaption[] = L"Dialpass 1.0";
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeout)
-{
-    for (DWORD start = GetTickCount(); !condition(); Sleep(20))
-        if (GetTickCount() - start >= timeout)
-            return false;
-    return true;
-}
-
-std::vector<HWND> Windows(const wchar_t* className, const wchar_t* title)
-{
-    std::vector<HWND> found;
-    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, className, title)) != nullptr;)
-        if (IsWindowVisible(w))
-            found.push_back(w);
-    return found;
-}
-
-HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD timeout)
-{
-    std::vector<HWND> found;
-    WaitUntil([&] { return !(found = Windows(className, title)).empty(); }, timeout);
-    return found.empty() ? nullptr : found.front();
-}
-
-std::wstring WindowText(HWND window)
-{
-    wchar_t text[512] = L"";
-    // WM_GETTEXT rather than GetWindowText: the latter does not ask windows of other threads.
-    SendMessageW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
 RECT RectIn(HWND parent, HWND child)
 {
     RECT r{};
