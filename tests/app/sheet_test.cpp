@@ -77,15 +77,13 @@ TEST(SheetTest, OkAppliesNoPageWhoseTabWasNeverOpened)
     for (bool stored : {false, true}) {
         SCOPED_TRACE(stored ? "0xFFFFFFFF stored" : "no value stored");
         if (stored)
-            WriteSetting(L"PhoneSettings", 0xFFFFFFFF);  // an applied page would write 7
+            SetRegNumber(kConfigKey, L"PhoneSettings", 0xFFFFFFFF);  // an applied page would write 7
         ASSERT_NE(driver.Open(), nullptr);
         ASSERT_NE(driver.ShowPage(4), nullptr);
         EXPECT_EQ(driver.Page(2), nullptr) << "Phone settings has a window without being shown";
         EXPECT_TRUE(driver.PressOk());
         EXPECT_EQ(driver.result, 0);
-        DWORD value = 0;
-        EXPECT_EQ(ReadSetting(L"PhoneSettings", value), stored);
-        EXPECT_EQ(value, stored ? 0xFFFFFFFFu : 0u);
+        EXPECT_EQ(ShowValue(kConfigKey, L"PhoneSettings"), stored ? L"dword:4294967295" : L"-");
     }
     DeleteSetting(L"PhoneSettings");
 }

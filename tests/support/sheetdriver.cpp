@@ -56,13 +56,6 @@ void ExpectValues(const std::string& what, std::initializer_list<WantedValue> wa
         EXPECT_EQ(ShowValue(key, name), shown) << what << ": " << key << " " << name;
 }
 
-bool ReadSetting(const wchar_t* name, DWORD& value)
-{
-    DWORD size = sizeof(value), type = 0;
-    return RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_ANY, &type, &value, &size) == ERROR_SUCCESS &&
-           type == REG_DWORD && size == sizeof(value);
-}
-
 DWORD RunAtDpi(DWORD dpi, const std::wstring& arguments, DWORD timeout)
 {
     HKEY desktop;

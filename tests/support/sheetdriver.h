@@ -35,12 +35,6 @@ void SetRegText(const wchar_t* path, const wchar_t* name, const std::wstring& te
 using WantedValue = std::tuple<const wchar_t*, const wchar_t*, std::wstring>;
 void ExpectValues(const std::string& what, std::initializer_list<WantedValue> wants);
 
-// DWORD values under HKEY_CURRENT_USER's settings key.
-bool ReadSetting(const wchar_t* name, DWORD& value);
-inline void WriteSetting(const wchar_t* name, DWORD value)
-{
-    RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, name, REG_DWORD, &value, sizeof(value));
-}
 inline void DeleteSetting(const wchar_t* name) { RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, name); }
 
 // Runs this test program with arguments in a child process whose screen has dpi logical pixels per
