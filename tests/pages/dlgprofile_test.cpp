@@ -53,6 +53,8 @@ protected:
         profileStore.Clear();
         SetSimulatedOperator(nullptr);
     }
+    datatest::TempDir install;  // where a table missing from memory is looked for
+    datatest::InstallDirScope installDir{install.Path().c_str()};
 };
 
 TEST_F(ProfileDialog, OpensWithTheProvidersAndTheStoredOrDetectedHomeLocation)
@@ -142,8 +144,6 @@ TEST_F(ProfileDialog, OkWritesTheCutValuesWhileCancelAndAnEmptyNameAddNothing)
 
 TEST_F(ProfileDialog, DetectSelectsTheFirstCountryOfTheNetworkOrSaysWhatFailed)
 {
-    datatest::TempDir install;
-    datatest::InstallDirScope installDir(install.Path().c_str());
     const std::wstring missing = L"Unable to open file !\n\n" + (install / L"providers.dat");
     const struct {
         const wchar_t* op;
@@ -177,8 +177,6 @@ TEST_F(ProfileDialog, DetectSelectsTheFirstCountryOfTheNetworkOrSaysWhatFailed)
 // A file that cannot be read is shown and the dialog still opens; a zero-byte file is an empty list.
 TEST_F(ProfileDialog, UnreadableFilesAreShownAndTheDialogStillOpens)
 {
-    datatest::TempDir install;
-    datatest::InstallDirScope installDir(install.Path().c_str());
     const struct {
         const char* manufacturers;  // null: no file; "": a file of zero bytes
         bool others;                // "providers.dat" and "country.dat" are there too
