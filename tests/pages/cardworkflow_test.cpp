@@ -100,20 +100,13 @@ protected:
         datatest::WriteScrambled(install / L"providers.dat", "26201;49;\r\n23415;44;\r\n");
         datatest::WriteScrambled(install / L"manufacturers.dat", "1;Brightwren;Brightwren Telecard\r\n2;Quillmoor;Quillmoor Card\r\n");
         datatest::WriteScrambled(install / L"Brightwren.dat", "49;08001234567; (toll free)\r\n44;08081570123; (Freephone)\r\n");
-        ClearConfig();
+        ClearDialerConfig();
         SetSimulatedOperator(L"26201");
     }
     void TearDown() override
     {
         SetSimulatedOperator(nullptr);
-        ClearConfig();
-    }
-    void ClearConfig()
-    {
-        for (const wchar_t* key : {kDefaultsKey, kInternationalKey, kLocalKey})
-            RegDeleteTreeW(HKEY_CURRENT_USER, key);
-        for (const wchar_t* value : {L"CurrentLocation", L"Enable"})
-            RegDeleteKeyValueW(HKEY_CURRENT_USER, kConfigKey, value);
+        ClearDialerConfig();
     }
 
     // profiles.dat with these names (account 12345, PIN 9876, provider Brightwren, home Germany), current index current.
@@ -124,12 +117,7 @@ protected:
         for (const wchar_t* name : names) {
             ProfileRecord* record = nullptr;
             store.Get(store.AddNew(), record);
-            lstrcpyW(record->name, name);
-            lstrcpyW(record->account, L"12345");
-            lstrcpyW(record->pin, L"9876");
-            record->provider = 1;
-            record->homeCode = 49;
-            record->homeId = 276;
+            *record = TestProfile(name, 1, 49, 276);
         }
         store.SetCurrent(current);
         ASSERT_TRUE(store.Save());
@@ -383,7 +371,7 @@ TEST_F(CardWorkflow, OkThatCannotSaveSaysWhyAndKeepsTheEdits)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ClearConfig();
+        ClearDialerConfig();
         DeleteSetting(L"PhoneSettings");
         SetRegNumber(kConfigKey, L"CurrentLocation", 276);
         DeleteFileW((install / L"profiles.dat").c_str());

@@ -10,7 +10,7 @@
 #include "data/stores.h"
 #include "pages/dialerconfig.h"
 #include "data/datatest.h"
-#include "support/sheetdriver.h"
+#include "support/dialogdriver.h"
 
 namespace {
 
@@ -19,18 +19,6 @@ const BYTE kSequence1[] = {1, 0, 2, 0, 3, 0};
 const wchar_t kShown0[] = L"binary:128 010005050602303004";
 const wchar_t kShown1[] = L"binary:128 0100020003";
 const wchar_t kZeros[] = L"binary:128 ";
-
-// The profile "Travel", account 12345, PIN 9876, home 49, card provider 7.
-ProfileRecord Travel()
-{
-    ProfileRecord profile{};
-    lstrcpyW(profile.name, L"Travel");
-    lstrcpyW(profile.account, L"12345");
-    lstrcpyW(profile.pin, L"9876");
-    profile.provider = 7;
-    profile.homeCode = 49;
-    return profile;
-}
 
 DialerPageInputs Inputs(bool opened, DWORD selected, const wchar_t* text, const ProfileRecord* profile)
 {
@@ -54,10 +42,7 @@ protected:
     // No configuration and fresh files.
     void Reset()
     {
-        for (const wchar_t* key : {kDefaultsKey, kInternationalKey, kLocalKey})
-            RegDeleteKeyW(HKEY_CURRENT_USER, key);
-        for (const wchar_t* value : {L"CurrentLocation", L"Enable"})
-            RegDeleteKeyValueW(HKEY_CURRENT_USER, kConfigKey, value);
+        ClearDialerConfig();
         datatest::WriteScrambled(install / L"country.dat", "276;Germany;49\r\n826;United Kingdom;44\r\n40;Austria;43\r\n");
         datatest::WriteScrambled(install / L"manufacturers.dat", "7;Brightwren;Brightwren Telecard\r\n8;Quillmoor;Quillmoor Card\r\n");
         datatest::WriteScrambled(install / L"Brightwren.dat",
@@ -82,7 +67,7 @@ protected:
 
     datatest::TempDir install;
     datatest::InstallDirScope installDir{install.Path().c_str()};
-    ProfileRecord travel = Travel();
+    ProfileRecord travel = TestProfile(L"Travel", 7, 49, 276);
 };
 
 // How far each situation reaches and what it writes; values a reach does not cover keep what they held.

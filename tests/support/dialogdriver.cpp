@@ -119,6 +119,18 @@ std::wstring AnswerMessage(const ModalDialog& dialog, DWORD timeout)
     return text;
 }
 
+ProfileRecord TestProfile(const wchar_t* name, uint32_t provider, uint32_t homeCode, uint32_t homeId)
+{
+    ProfileRecord record{};
+    lstrcpynW(record.name, name, 32);
+    lstrcpyW(record.account, L"12345");
+    lstrcpyW(record.pin, L"9876");
+    record.provider = provider;
+    record.homeCode = homeCode;
+    record.homeId = homeId;
+    return record;
+}
+
 void SetSimulatedOperator(const wchar_t* op)
 {
     RegDeleteKeyW(HKEY_CURRENT_USER, kCellularSimulatorKey);

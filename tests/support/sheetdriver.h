@@ -27,6 +27,9 @@ const wchar_t kDefaultsKey[] = L"SOFTWARE\\Kestrova\\Dialpass\\Defaults";
 const wchar_t kInternationalKey[] = L"SOFTWARE\\Kestrova\\Dialpass\\International";
 const wchar_t kLocalKey[] = L"SOFTWARE\\Kestrova\\Dialpass\\Local";
 
+// Deletes the dialer configuration: its three keys, "CurrentLocation" and "Enable".
+void ClearDialerConfig();
+
 // Values written as the applet writes them (the key made when missing).
 void SetRegNumber(const wchar_t* path, const wchar_t* name, DWORD value);
 void SetRegText(const wchar_t* path, const wchar_t* name, const std::wstring& text);
