@@ -77,12 +77,7 @@ bool CreateProfile(HWND general, const wchar_t* name)
     SetDlgItemTextW(dialog, IDC_PROFILE_PIN, L"9876");
     wprintf(L"profile_providers=%ls\n", ComboItems(GetDlgItem(dialog, IDC_PROFILE_PROVIDER)).c_str());
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-    for (DWORD start = GetTickCount(); IsWindow(dialog); Sleep(20)) {
-        AnswerMessages();
-        if (GetTickCount() - start >= 10000)
-            return false;
-    }
-    return true;
+    return WaitUntil([&] { AnswerMessages(); return !IsWindow(dialog); }, 10000);
 }
 
 DWORD WINAPI OpenApplet(LPVOID)
@@ -125,11 +120,8 @@ int Applet(const wchar_t* newProfile)
     AnswerMessages();
     wprintf(L"locations=%ld\n", long(SendMessageW(GetDlgItem(card, IDC_LOCATIONS), CB_GETCOUNT, 0, 0)));
     PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
-    for (DWORD start = GetTickCount(); WaitForSingleObject(thread, 50) == WAIT_TIMEOUT;) {
-        AnswerMessages();
-        if (GetTickCount() - start >= 20000)
-            return Fail(L"the sheet did not close on OK");
-    }
+    if (!WaitUntil([&] { AnswerMessages(); return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 20000))
+        return Fail(L"the sheet did not close on OK");
     wprintf(L"messages=%d\nmessage_texts=%ls\n", messageCount, messageTexts.c_str());
     applet(host, CPL_STOP, 0, 0);
     applet(host, CPL_EXIT, 0, 0);
