@@ -58,8 +58,9 @@ struct MessageWindow {
 };
 std::vector<int> MessageWindow::received;
 
-// With its flag cleared Run retrieves nothing; else it dispatches until the quit message and returns its code.
-TEST(AppTest, RunDispatchesUntilQuitUnlessItsFlagIsCleared)
+// With its flag cleared Run retrieves nothing; else it dispatches until the quit message and returns its
+// code. WaitWithMessages dispatches what wakes it and goes on waiting for the handle.
+TEST(AppTest, RunAndWaitWithMessagesDispatchUntilTheirEnd)
 {
     MessageWindow target;
     ProbeApp app;
@@ -71,6 +72,14 @@ TEST(AppTest, RunDispatchesUntilQuitUnlessItsFlagIsCleared)
     PostQuitMessage(42);
     EXPECT_EQ(app.Run(nullptr), 42);
     EXPECT_EQ(MessageWindow::received, (std::vector<int>{1, 2}));
+
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    PostMessageW(target.window, kProbe, 3, 0);
+    EXPECT_EQ(app.WaitWithMessages(event, 50), DWORD(WAIT_TIMEOUT));
+    EXPECT_EQ(MessageWindow::received, (std::vector<int>{1, 2, 3}));
+    SetEvent(event);
+    EXPECT_EQ(app.WaitWithMessages(event, 5000), DWORD(WAIT_OBJECT_0));
+    CloseHandle(event);
 }
 
 TEST(AppTest, IdleLoopCountsUntilOnIdleDeclines)
@@ -87,20 +96,6 @@ TEST(AppTest, IdleLoopCountsUntilOnIdleDeclines)
     PostMessageW(target.window, kProbe, 1, 0);
     busy.IdleLoop();
     EXPECT_TRUE(busy.idleCounts.empty());
-}
-
-TEST(AppTest, WaitWithMessagesPumpsUntilTheHandleIsSignalled)
-{
-    MessageWindow target;
-    ProbeApp app;
-    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    PostMessageW(target.window, kProbe, 3, 0);
-    // Input wakes the wait, PumpMessages dispatches it, and the wait goes on to its timeout.
-    EXPECT_EQ(app.WaitWithMessages(event, 50), DWORD(WAIT_TIMEOUT));
-    EXPECT_EQ(MessageWindow::received, (std::vector<int>{3}));
-    SetEvent(event);
-    EXPECT_EQ(app.WaitWithMessages(event, 5000), DWORD(WAIT_OBJECT_0));
-    CloseHandle(event);
 }
 
 TEST(AppTest, ExitInstanceAndOnIdleEmptyTheCollector)

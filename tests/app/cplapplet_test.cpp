@@ -11,27 +11,14 @@
 
 namespace {
 
-class AppletTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        library = LoadLibraryW(L"dialpass.cpl");
-        ASSERT_NE(library, nullptr) << "LoadLibrary error " << GetLastError();
-        applet = reinterpret_cast<APPLET_PROC>(reinterpret_cast<void*>(GetProcAddress(library, "CPlApplet")));
-        ASSERT_NE(applet, nullptr);
-    }
-    void TearDown() override
-    {
-        if (library)
-            FreeLibrary(library);
-    }
-
-    HMODULE library = nullptr;
-    APPLET_PROC applet = nullptr;
-};
-
-TEST_F(AppletTest, AnswersEveryMessageAsTheHostExpects)
+// Each message as a host sends it; the old inquiry's block is left untouched, the new one gets name,
+// description, icon and data.
+TEST(AppletTest, AnswersEveryMessageAsTheHostExpects)
 {
+    HMODULE library = LoadLibraryW(L"dialpass.cpl");
+    ASSERT_NE(library, nullptr) << "LoadLibrary error " << GetLastError();
+    auto applet = reinterpret_cast<APPLET_PROC>(reinterpret_cast<void*>(GetProcAddress(library, "CPlApplet")));
+    ASSERT_NE(applet, nullptr);
     struct Case { UINT message; LONG expected; } cases[] = {
         {CPL_INIT, 1}, {CPL_GETCOUNT, 1}, {CPL_SELECT, 0}, {CPL_STOP, 0}, {CPL_EXIT, 0},
         {CPL_STARTWPARMSW, 0},  // with a null parameter, as Wine's and Windows' hosts send it
@@ -39,11 +26,7 @@ TEST_F(AppletTest, AnswersEveryMessageAsTheHostExpects)
     };
     for (const Case& c : cases)
         EXPECT_EQ(applet(nullptr, c.message, 0, 0), c.expected) << "message " << c.message;
-}
 
-// The old inquiry's block is left untouched; the new one gets name, description, icon and data.
-TEST_F(AppletTest, InquiriesAnswerInTheNewBlockOnly)
-{
     CPLINFO old;
     memset(&old, 0xAB, sizeof(old));
     CPLINFO before = old;
@@ -60,6 +43,7 @@ TEST_F(AppletTest, InquiriesAnswerInTheNewBlockOnly)
     EXPECT_STREQ(info.szName, L"Kestrova Dialpass");
     EXPECT_STREQ(info.szInfo, L"Settings of the Dialpass");
     EXPECT_STREQ(info.szHelpFile, L"");
+    FreeLibrary(library);
 }
 
 TEST(CplInfo, CutsLongNameAndDescription)

@@ -54,20 +54,25 @@ void ClickUp(HWND spin, int times)
     }
 }
 
-// What the user does in the editor: an append button; for "Wait for" a dial tone (ups < 0), a timed wait
-// after `ups` up-arrow clicks or Cancel (ups = kCancel); for "Specify digits" the digits typed.
+// What the user does in the editor: a button (append, move, delete); for "Wait for" a dial tone
+// (ups < 0), a timed wait after `ups` up-arrow clicks or Cancel (ups = kCancel); for "Specify digits"
+// the digits typed; with no button, line `ups` selected (-1: none).
 struct Step {
     int button, ups;
     const wchar_t* digits;
 };
 const int kCancel = 1000;
 const Step kAccess{IDC_CARD_ADD_ACCESS, 0, nullptr}, kAccount{IDC_CARD_ADD_ACCOUNT, 0, nullptr},
-    kPin{IDC_CARD_ADD_PIN, 0, nullptr}, kDestination{IDC_CARD_ADD_DESTINATION, 0, nullptr};
+    kPin{IDC_CARD_ADD_PIN, 0, nullptr}, kDestination{IDC_CARD_ADD_DESTINATION, 0, nullptr},
+    kUp{IDC_CARD_UP, 0, nullptr}, kDown{IDC_CARD_DOWN, 0, nullptr}, kDelete{IDC_CARD_DELETE, 0, nullptr};
 Step Wait(int ups) { return {IDC_CARD_ADD_WAIT, ups, nullptr}; }
 Step Digits(const wchar_t* digits) { return {IDC_CARD_ADD_DIGITS, 0, digits}; }
+Step Select(int line) { return {0, line, nullptr}; }
 
 void Play(const ModalDialog& editor, const Step& step)
 {
+    if (!step.button)
+        return void(SendMessageW(editor.Item(IDC_CARD_STEPS), LB_SETCURSEL, WPARAM(step.ups), 0));
     if (step.button != IDC_CARD_ADD_WAIT && step.button != IDC_CARD_ADD_DIGITS)
         return editor.Click(step.button);
     editor.PostClick(step.button);
@@ -83,33 +88,47 @@ void Play(const ModalDialog& editor, const Step& step)
 }
 
 // Stored steps are shown and kept through OK (a destination's parameter too), or cut at the first corrupt
-// step; appended steps go to the end.
-TEST(SequenceEditor, ShowsStoredAndAppendedStepsAndEncodesThemOnOk)
+// step; appended steps go to the end and leave no line selected; up, down and delete move the selected
+// step with its record.
+TEST(SequenceEditor, ShowsStoredAndEditedStepsAndEncodesThemOnOk)
 {
+    const Lines three{L"Dial the access number", L"Dial the account number", L"Dial 7"};
+    const char* stored = "01 00 02 00 06 01 37";  // the three
     const struct {
-        const char* stored; std::vector<Step> steps; Lines lines; bool corrupted; const char* bytes;
+        // the stored bytes, what the user does, the lines then shown, whether "Data corrupted" was said,
+        // the line selected at the end, the bytes after OK
+        const char* stored; std::vector<Step> steps; Lines lines; bool corrupted; int selected; const char* bytes;
     } cases[] = {
-        {"", {}, {}, false, ""},
+        {"", {}, {}, false, -1, ""},
         {"", {kAccess, kAccount, kPin, kDestination, Wait(-1)},
          {L"Dial the access number", L"Dial the account number", L"Dial PIN", L"Dial the destination number",
-          L"Wait for dial tone"}, false, "01 00 02 00 03 00 04 00 05 00"},
+          L"Wait for dial tone"}, false, -1, "01 00 02 00 03 00 04 00 05 00"},
         {"", {Wait(4), Wait(0), Wait(126), Wait(kCancel)},
-         {L"Wait for 10 seconds", L"Wait for 2 seconds", L"Wait for 254 seconds"}, false, "05 05 05 01 05 7F"},
+         {L"Wait for 10 seconds", L"Wait for 2 seconds", L"Wait for 254 seconds"}, false, -1, "05 05 05 01 05 7F"},
         {"", {Digits(L"00"), Digits(L""), Digits(L"1234567890123456")},
-         {L"Dial 00", L"Dial ", L"Dial 123456789012345"}, false,
+         {L"Dial 00", L"Dial ", L"Dial 123456789012345"}, false, -1,
          "06 02 30 30 06 00 06 0F 31 32 33 34 35 36 37 38 39 30 31 32 33 34 35"},
         {"04 07 01 09 02 05 03 01", {kPin},
          {L"Dial the destination number", L"Dial the access number", L"Dial the account number", L"Dial PIN",
-          L"Dial PIN"}, false, "04 07 01 00 02 00 03 00 03 00"},
-        {"05 00 05 05 06 02 30 30", {}, {L"Wait for dial tone", L"Wait for 10 seconds", L"Dial 00"}, false,
+          L"Dial PIN"}, false, -1, "04 07 01 00 02 00 03 00 03 00"},
+        {"05 00 05 05 06 02 30 30", {}, {L"Wait for dial tone", L"Wait for 10 seconds", L"Dial 00"}, false, -1,
          "05 00 05 05 06 02 30 30"},
-        {"01 00 09 00 02 00", {}, {L"Dial the access number"}, true, "01 00"},   // unknown code
-        {"02 00 06 05 31 32", {}, {L"Dial the account number"}, true, "02 00"},  // digits past the length
-        {"06 10 31 32 33 34 35 36 37 38 39 30 31 32 33 34 35 36", {}, {}, true, ""},  // 16 digits
+        {"01 00 09 00 02 00", {}, {L"Dial the access number"}, true, -1, "01 00"},   // unknown code
+        {"02 00 06 05 31 32", {}, {L"Dial the account number"}, true, -1, "02 00"},  // digits past the length
+        {"06 10 31 32 33 34 35 36 37 38 39 30 31 32 33 34 35 36", {}, {}, true, -1, ""},  // 16 digits
         // A lone last code is read with the byte after it (zero here), so the step is kept.
-        {"03 00 01", {kAccess}, {L"Dial PIN", L"Dial the access number", L"Dial the access number"}, false,
+        {"03 00 01", {kAccess}, {L"Dial PIN", L"Dial the access number", L"Dial the access number"}, false, -1,
          "03 00 01 00 01 00"},
-        {"01 00 06", {}, {L"Dial the access number"}, true, "01 00"},  // a lone digits code: no digit count
+        {"01 00 06", {}, {L"Dial the access number"}, true, -1, "01 00"},  // a lone digits code: no digit count
+        {stored, {Select(0), kUp}, three, false, 0, stored},
+        {stored, {Select(2), kDown}, three, false, 2, stored},
+        {stored, {Select(2), kUp}, {three[0], three[2], three[1]}, false, 1, "01 00 06 01 37 02 00"},
+        {stored, {Select(0), kDown}, {three[1], three[0], three[2]}, false, 1, "02 00 01 00 06 01 37"},
+        {stored, {Select(2), kDelete}, {three[0], three[1]}, false, 1, "01 00 02 00"},
+        {stored, {Select(0), kDelete}, {three[1], three[2]}, false, 0, "02 00 06 01 37"},
+        {stored, {kDelete}, three, false, -1, stored},
+        {stored, {kUp}, three, false, -1, stored},
+        {"03 00", {Select(0), kDelete}, {}, false, -1, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
@@ -121,7 +140,7 @@ TEST(SequenceEditor, ShowsStoredAndAppendedStepsAndEncodesThemOnOk)
         for (const Step& step : c.steps)
             Play(editor, step);
         EXPECT_EQ(ListLines(editor.Item(IDC_CARD_STEPS)), c.lines);
-        EXPECT_EQ(SendMessageW(editor.Item(IDC_CARD_STEPS), LB_GETCURSEL, 0, 0), LB_ERR) << "nothing selected";
+        EXPECT_EQ(SendMessageW(editor.Item(IDC_CARD_STEPS), LB_GETCURSEL, 0, 0), c.selected);
         editor.SoftKey(IDOK);
         ASSERT_TRUE(editor.Ended());
         EXPECT_EQ(editor.result, IDOK);
@@ -159,38 +178,6 @@ TEST(SequenceEditor, SequencesOf128BytesAreRefusedUntilAStepIsDeleted)
         ASSERT_TRUE(editor.Ended());
         EXPECT_EQ(editor.result, c.key);
         EXPECT_EQ(Result(card), StepsOf(c.handedBack));
-    }
-}
-
-TEST(SequenceEditor, UpDownAndDeleteMoveTheSelectedStepWithItsRecord)
-{
-    const struct {
-        const char* stored; int selected, button; int selectedAfter;
-        const char* bytes;  // after OK
-    } cases[] = {
-        {"01 00 02 00 06 01 37", 0, IDC_CARD_UP, 0, "01 00 02 00 06 01 37"},
-        {"01 00 02 00 06 01 37", 2, IDC_CARD_DOWN, 2, "01 00 02 00 06 01 37"},
-        {"01 00 02 00 06 01 37", 2, IDC_CARD_UP, 1, "01 00 06 01 37 02 00"},
-        {"01 00 02 00 06 01 37", 0, IDC_CARD_DOWN, 1, "02 00 01 00 06 01 37"},
-        {"01 00 02 00 06 01 37", 2, IDC_CARD_DELETE, 1, "01 00 02 00"},
-        {"01 00 02 00 06 01 37", 0, IDC_CARD_DELETE, 0, "02 00 06 01 37"},
-        {"01 00 02 00 06 01 37", -1, IDC_CARD_DELETE, -1, "01 00 02 00 06 01 37"},
-        {"01 00 02 00 06 01 37", -1, IDC_CARD_UP, -1, "01 00 02 00 06 01 37"},
-        {"03 00", 0, IDC_CARD_DELETE, -1, ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
-        CDlgCard card;
-        Store(card, c.stored);
-        ModalDialog editor(card, L"Dialog");
-        ASSERT_NE(editor.Window(), nullptr);
-        HWND steps = editor.Item(IDC_CARD_STEPS);
-        SendMessageW(steps, LB_SETCURSEL, WPARAM(c.selected), 0);
-        editor.Click(c.button);
-        EXPECT_EQ(SendMessageW(steps, LB_GETCURSEL, 0, 0), c.selectedAfter);
-        editor.SoftKey(IDOK);
-        ASSERT_TRUE(editor.Ended());
-        EXPECT_EQ(Result(card), c.bytes);
     }
 }
 

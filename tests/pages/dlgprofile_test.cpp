@@ -25,17 +25,6 @@ void Fill(Table& table, const char* lines)
     table.ParseBuffer(lines, uint32_t(strlen(lines)));
 }
 
-ProfileRecord Profile(const wchar_t* name, uint32_t provider, uint32_t homeId)
-{
-    ProfileRecord record{};
-    lstrcpynW(record.name, name, 32);
-    lstrcpynW(record.account, L"4711", 16);
-    lstrcpynW(record.pin, L"0815", 16);
-    record.provider = provider;
-    record.homeId = homeId;
-    return record;
-}
-
 class ProfileDialog : public testing::Test {
 protected:
     void SetUp() override
@@ -53,11 +42,8 @@ protected:
         profileStore.Clear();
         SetSimulatedOperator(nullptr);
     }
-    std::wstring Selected(const ModalDialog& dialog, int id)
-    {
-        HWND box = dialog.Item(id);
-        return SendMessageW(box, CB_GETCURSEL, 0, 0) < 0 ? L"(none)" : WindowText(box);
-    }
+    datatest::TempDir install;  // where a table missing from memory is looked for
+    datatest::InstallDirScope installDir{install.Path().c_str()};
 };
 
 TEST_F(ProfileDialog, OpensWithTheProvidersAndTheStoredOrDetectedHomeLocation)
@@ -73,7 +59,7 @@ TEST_F(ProfileDialog, OpensWithTheProvidersAndTheStoredOrDetectedHomeLocation)
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
         SetSimulatedOperator(c.op);
-        ProfileRecord record = Profile(L"Travel", c.provider, c.homeId);
+        ProfileRecord record = TestProfile(L"Travel", c.provider, 0, c.homeId);
         CDlgProfileName profile(c.edit ? &record : nullptr);
         ModalDialog dialog(profile, L"Dialpass profile");
         ASSERT_NE(dialog.Window(), nullptr);
@@ -81,10 +67,10 @@ TEST_F(ProfileDialog, OpensWithTheProvidersAndTheStoredOrDetectedHomeLocation)
                   (std::vector<std::wstring>{L"Brightwren Telecard", L"Sundrel Travel Phonecard"}));
         EXPECT_EQ(ComboEntries(dialog.Item(IDC_PROFILE_HOME)),
                   (std::vector<std::wstring>{L"Germany", L"Austria", L"Heligoland"}));
-        EXPECT_EQ(Selected(dialog, IDC_PROFILE_PROVIDER), c.provided);
-        EXPECT_EQ(Selected(dialog, IDC_PROFILE_HOME), c.home);
+        EXPECT_EQ(Selected(dialog.Item(IDC_PROFILE_PROVIDER)), c.provided);
+        EXPECT_EQ(Selected(dialog.Item(IDC_PROFILE_HOME)), c.home);
         EXPECT_EQ(WindowText(dialog.Item(IDC_PROFILE_NAME)), c.edit ? L"Travel" : L"");
-        EXPECT_EQ(WindowText(dialog.Item(IDC_PROFILE_PIN)), c.edit ? L"0815" : L"");
+        EXPECT_EQ(WindowText(dialog.Item(IDC_PROFILE_PIN)), c.edit ? L"9876" : L"");
         EXPECT_EQ(LastSipPreference(), SIP_UP);
         EXPECT_NE(GetMenu(dialog.Window()), nullptr) << "the soft keys";
         dialog.SoftKey(IDCANCEL);
@@ -115,7 +101,7 @@ TEST_F(ProfileDialog, OkWritesTheCutValuesWhileCancelAndAnEmptyNameAddNothing)
         ProfileRecord* stored = nullptr;
         if (c.edit) {
             ASSERT_TRUE(profileStore.Get(profileStore.AddNew(), stored));
-            *stored = Profile(L"Old", 1, 1);
+            *stored = TestProfile(L"Old", 1, 0, 1);
         }
         CDlgProfileName profile(stored);
         ModalDialog dialog(profile, L"Dialpass profile");
@@ -137,8 +123,8 @@ TEST_F(ProfileDialog, OkWritesTheCutValuesWhileCancelAndAnEmptyNameAddNothing)
         EXPECT_EQ(profile.profile, written || c.edit ? record : nullptr);
         EXPECT_EQ(profile.profileIndex, written && !c.edit ? 0 : CDlgProfileName::kNoIndex);
         EXPECT_EQ(std::wstring(record->name), written ? std::wstring(c.name).substr(0, 31) : L"Old");
-        EXPECT_EQ(std::wstring(record->account), written ? digits20.substr(0, 15) : L"4711");
-        EXPECT_EQ(std::wstring(record->pin), written ? digits20.substr(0, 15) : L"0815");
+        EXPECT_EQ(std::wstring(record->account), written ? digits20.substr(0, 15) : L"12345");
+        EXPECT_EQ(std::wstring(record->pin), written ? digits20.substr(0, 15) : L"9876");
         EXPECT_EQ(record->provider, c.providerId);
         EXPECT_EQ(record->homeId, c.homeId);
         EXPECT_EQ(record->homeCode, c.homeCode);
@@ -147,8 +133,6 @@ TEST_F(ProfileDialog, OkWritesTheCutValuesWhileCancelAndAnEmptyNameAddNothing)
 
 TEST_F(ProfileDialog, DetectSelectsTheFirstCountryOfTheNetworkOrSaysWhatFailed)
 {
-    datatest::TempDir install;
-    datatest::InstallDirScope installDir(install.Path().c_str());
     const std::wstring missing = L"Unable to open file !\n\n" + (install / L"providers.dat");
     const struct {
         const wchar_t* op;
@@ -167,14 +151,14 @@ TEST_F(ProfileDialog, DetectSelectsTheFirstCountryOfTheNetworkOrSaysWhatFailed)
         operatorTable.Clear();
         if (c.operatorFile)
             Fill(operatorTable, kOperators);
-        ProfileRecord record = Profile(L"Travel", 1, 3);  // home stored: no detection while opening
+        ProfileRecord record = TestProfile(L"Travel", 1, 0, 3);  // home stored: no detection while opening
         CDlgProfileName profile(&record);
         ModalDialog dialog(profile, L"Dialpass profile");
         ASSERT_NE(dialog.Window(), nullptr);
         dialog.PostClick(IDC_PROFILE_DETECT);
         EXPECT_EQ(AnswerMessage(dialog, c.message.empty() ? 300 : kWindowTimeout), c.message);
-        EXPECT_TRUE(WaitUntil([&] { return Selected(dialog, IDC_PROFILE_HOME) == c.home; }))
-            << "selected: " << testing::PrintToString(Selected(dialog, IDC_PROFILE_HOME));
+        EXPECT_TRUE(WaitUntil([&] { return Selected(dialog.Item(IDC_PROFILE_HOME)) == c.home; }))
+            << "selected: " << testing::PrintToString(Selected(dialog.Item(IDC_PROFILE_HOME)));
         EXPECT_TRUE(dialog.Running());
     }
 }
@@ -182,8 +166,6 @@ TEST_F(ProfileDialog, DetectSelectsTheFirstCountryOfTheNetworkOrSaysWhatFailed)
 // A file that cannot be read is shown and the dialog still opens; a zero-byte file is an empty list.
 TEST_F(ProfileDialog, UnreadableFilesAreShownAndTheDialogStillOpens)
 {
-    datatest::TempDir install;
-    datatest::InstallDirScope installDir(install.Path().c_str());
     const struct {
         const char* manufacturers;  // null: no file; "": a file of zero bytes
         bool others;                // "providers.dat" and "country.dat" are there too

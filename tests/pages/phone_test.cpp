@@ -41,7 +41,7 @@ TEST(PhoneSettings, ShowsTheStoredBitsAndWritesWhatTheUserLeaves)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.stored)
-            WriteSetting(L"PhoneSettings", c.value);
+            SetRegNumber(kConfigKey, L"PhoneSettings", c.value);
         else
             DeleteSetting(L"PhoneSettings");
         ASSERT_NE(driver.Open(), nullptr);
@@ -51,9 +51,7 @@ TEST(PhoneSettings, ShowsTheStoredBitsAndWritesWhatTheUserLeaves)
             driver.Click(driver.Control(2, kButtons[i]));
         EXPECT_TRUE(WaitUntil([&] { return checked() == c.shown; })) << "checked " << checked();
         ASSERT_TRUE(c.ok ? driver.PressOk() : driver.PressCancel());
-        DWORD value = 0xDEAD;
-        EXPECT_TRUE(ReadSetting(L"PhoneSettings", value)) << "nothing written";
-        EXPECT_EQ(value, c.written);
+        EXPECT_EQ(ShowValue(kConfigKey, L"PhoneSettings"), L"dword:" + std::to_wstring(c.written));
     }
     DeleteSetting(L"PhoneSettings");
 }

@@ -119,21 +119,17 @@ std::wstring AnswerMessage(const ModalDialog& dialog, DWORD timeout)
     return text;
 }
 
-// The texts of a list box or a combo box, through its count, length and text messages.
-static std::vector<std::wstring> Texts(HWND box, UINT getCount, UINT getLength, UINT getText)
+ProfileRecord TestProfile(const wchar_t* name, uint32_t provider, uint32_t homeCode, uint32_t homeId)
 {
-    std::vector<std::wstring> texts;
-    for (LRESULT i = 0, count = SendMessageW(box, getCount, 0, 0); i < count; ++i) {
-        wchar_t text[256] = L"";
-        if (SendMessageW(box, getLength, WPARAM(i), 0) < 256)
-            SendMessageW(box, getText, WPARAM(i), reinterpret_cast<LPARAM>(text));
-        texts.push_back(text);
-    }
-    return texts;
+    ProfileRecord record{};
+    lstrcpynW(record.name, name, 32);
+    lstrcpyW(record.account, L"12345");
+    lstrcpyW(record.pin, L"9876");
+    record.provider = provider;
+    record.homeCode = homeCode;
+    record.homeId = homeId;
+    return record;
 }
-
-std::vector<std::wstring> ListLines(HWND list) { return Texts(list, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT); }
-std::vector<std::wstring> ComboEntries(HWND box) { return Texts(box, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT); }
 
 void SetSimulatedOperator(const wchar_t* op)
 {

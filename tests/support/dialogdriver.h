@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "data/stores.h"
 #include "framework/dialog.h"
 #include "support/sheetdriver.h"
 
@@ -49,9 +50,14 @@ private:
 // with OK and gone. Empty when none came.
 std::wstring AnswerMessage(const ModalDialog& dialog, DWORD timeout = kWindowTimeout);
 
-// Texts of a list box's lines; the entries of a combo box.
-std::vector<std::wstring> ListLines(HWND list);
-std::vector<std::wstring> ComboEntries(HWND box);
+// A combo box's selected entry, or "(none)".
+inline std::wstring Selected(HWND box)
+{
+    return SendMessageW(box, CB_GETCURSEL, 0, 0) < 0 ? L"(none)" : WindowText(box);
+}
+
+// A card profile with account 12345 and PIN 9876, this card provider and home (country code and id).
+ProfileRecord TestProfile(const wchar_t* name, uint32_t provider, uint32_t homeCode, uint32_t homeId);
 
 // The simulated cellular line reports op as its network operator ("MCC MNC"); null: no network.
 void SetSimulatedOperator(const wchar_t* op);

@@ -7,38 +7,6 @@
 
 const wchar_t SheetDriver::kCaption[] = L"Dialpass 1.0";
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeout)
-{
-    for (DWORD start = GetTickCount(); !condition(); Sleep(20))
-        if (GetTickCount() - start >= timeout)
-            return false;
-    return true;
-}
-
-std::vector<HWND> Windows(const wchar_t* className, const wchar_t* title)
-{
-    std::vector<HWND> found;
-    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, className, title)) != nullptr;)
-        if (IsWindowVisible(w))
-            found.push_back(w);
-    return found;
-}
-
-HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD timeout)
-{
-    std::vector<HWND> found;
-    WaitUntil([&] { return !(found = Windows(className, title)).empty(); }, timeout);
-    return found.empty() ? nullptr : found.front();
-}
-
-std::wstring WindowText(HWND window)
-{
-    wchar_t text[512] = L"";
-    // WM_GETTEXT rather than GetWindowText: the latter does not ask windows of other threads.
-    SendMessageW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
 RECT RectIn(HWND parent, HWND child)
 {
     RECT r{};
@@ -72,6 +40,14 @@ std::wstring ShowValue(const wchar_t* path, const wchar_t* name)
     return type == REG_BINARY ? shown : L"type " + std::to_wstring(type) + L", size " + std::to_wstring(size);
 }
 
+void ClearDialerConfig()
+{
+    for (const wchar_t* key : {kDefaultsKey, kInternationalKey, kLocalKey})
+        RegDeleteTreeW(HKEY_CURRENT_USER, key);
+    for (const wchar_t* value : {L"CurrentLocation", L"Enable"})
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kConfigKey, value);
+}
+
 void SetRegNumber(const wchar_t* path, const wchar_t* name, DWORD value)
 {
     RegSetKeyValueW(HKEY_CURRENT_USER, path, name, REG_DWORD, &value, sizeof(value));
@@ -86,13 +62,6 @@ void ExpectValues(const std::string& what, std::initializer_list<WantedValue> wa
 {
     for (const auto& [key, name, shown] : wants)
         EXPECT_EQ(ShowValue(key, name), shown) << what << ": " << key << " " << name;
-}
-
-bool ReadSetting(const wchar_t* name, DWORD& value)
-{
-    DWORD size = sizeof(value), type = 0;
-    return RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_ANY, &type, &value, &size) == ERROR_SUCCESS &&
-           type == REG_DWORD && size == sizeof(value);
 }
 
 DWORD RunAtDpi(DWORD dpi, const std::wstring& arguments, DWORD timeout)

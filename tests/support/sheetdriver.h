@@ -5,7 +5,6 @@
 #include <commctrl.h>
 #include <prsht.h>
 
-#include <functional>
 #include <initializer_list>
 #include <string>
 #include <tuple>
@@ -13,21 +12,10 @@
 
 #include "base/registry.h"
 #include "data/datatest.h"
+#include "support/windowfind.h"
 
-const DWORD kWindowTimeout = 5000;  // ms to wait for a window to come or go
-
-// Polls condition every 20 ms until it holds or timeout ms pass; true when it held.
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeout = kWindowTimeout);
-// Visible top-level windows of className and title (null: any); the first of them, or null after timeout.
-std::vector<HWND> Windows(const wchar_t* className, const wchar_t* title);
-HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD timeout = kWindowTimeout);
-std::wstring WindowText(HWND window);  // also of other threads' windows
 inline bool IsChecked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 RECT RectIn(HWND parent, HWND child);  // child's place in parent's client area
-
-// A message box: its text and answering it with a button id.
-inline std::wstring MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
-inline void AnswerMessageBox(HWND box, int button) { PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0); }
 
 // A value under HKEY_CURRENT_USER\path as a test compares it: "dword:N", "sz:text" (one terminator),
 // "binary:SIZE HEX" (to the last non-zero byte), "-" for no value, "no key".
@@ -39,6 +27,9 @@ const wchar_t kDefaultsKey[] = L"SOFTWARE\\Kestrova\\Dialpass\\Defaults";
 const wchar_t kInternationalKey[] = L"SOFTWARE\\Kestrova\\Dialpass\\International";
 const wchar_t kLocalKey[] = L"SOFTWARE\\Kestrova\\Dialpass\\Local";
 
+// Deletes the dialer configuration: its three keys, "CurrentLocation" and "Enable".
+void ClearDialerConfig();
+
 // Values written as the applet writes them (the key made when missing).
 void SetRegNumber(const wchar_t* path, const wchar_t* name, DWORD value);
 void SetRegText(const wchar_t* path, const wchar_t* name, const std::wstring& text);
@@ -47,12 +38,6 @@ void SetRegText(const wchar_t* path, const wchar_t* name, const std::wstring& te
 using WantedValue = std::tuple<const wchar_t*, const wchar_t*, std::wstring>;
 void ExpectValues(const std::string& what, std::initializer_list<WantedValue> wants);
 
-// DWORD values under HKEY_CURRENT_USER's settings key.
-bool ReadSetting(const wchar_t* name, DWORD& value);
-inline void WriteSetting(const wchar_t* name, DWORD value)
-{
-    RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, name, REG_DWORD, &value, sizeof(value));
-}
 inline void DeleteSetting(const wchar_t* name) { RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, name); }
 
 // Runs this test program with arguments in a child process whose screen has dpi logical pixels per

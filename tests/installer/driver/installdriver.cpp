@@ -15,11 +15,13 @@
 #include <string>
 
 #include "resources/resource.h"
+#include "tests/support/windowfind.h"
 
 namespace {
 const wchar_t kSheetCaption[] = L"Dialpass 1.0";
 const wchar_t kMessageCaption[] = L"Kestrova Dialpass";
 const wchar_t kCplsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Cpls";
+const DWORD kWait = 15000;  // ms for a window of a freshly installed applet to come
 
 using AppletProc = LONG(APIENTRY*)(HWND, UINT, LPARAM, LPARAM);
 AppletProc applet;
@@ -32,35 +34,21 @@ int Fail(const wchar_t* what)
     return 1;
 }
 
-HWND WaitWindow(const wchar_t* title, DWORD timeout = 15000)
-{
-    for (DWORD start = GetTickCount();; Sleep(30)) {
-        HWND window = FindWindowW(L"#32770", title);
-        if (window && IsWindowVisible(window))
-            return window;
-        if (GetTickCount() - start >= timeout)
-            return nullptr;
-    }
-}
-
 // Answers the applet's message boxes (captioned with the product's name) with OK, keeping their texts.
 void AnswerMessages()
 {
-    while (HWND box = WaitWindow(kMessageCaption, 300)) {
-        wchar_t text[512] = {};
-        GetDlgItemTextW(box, 0xFFFF, text, ARRAYSIZE(text));
+    while (HWND box = WaitForWindow(L"#32770", kMessageCaption, 300)) {
         ++messageCount;
-        messageTexts += std::wstring(messageTexts.empty() ? L"" : L" | ") + text;
-        PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-        for (DWORD start = GetTickCount(); IsWindow(box) && GetTickCount() - start < 5000;)
-            Sleep(20);
+        messageTexts += (messageTexts.empty() ? L"" : L" | ") + MessageBoxText(box);
+        AnswerMessageBox(box, IDOK);
+        WaitUntil([&] { return !IsWindow(box); });
     }
 }
 
 HWND ShowPage(HWND sheet, int index)
 {
     PostMessageW(sheet, PSM_SETCURSEL, WPARAM(index), 0);
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 15000; Sleep(30)) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < kWait; Sleep(30)) {
         AnswerMessages();
         HWND page = HWND(SendMessageW(sheet, PSM_INDEXTOHWND, WPARAM(index), 0));
         if (page && IsWindowVisible(page))
@@ -72,13 +60,8 @@ HWND ShowPage(HWND sheet, int index)
 std::wstring ComboItems(HWND combo)
 {
     std::wstring items;
-    LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        wchar_t text[256] = {};
-        if (SendMessageW(combo, CB_GETLBTEXTLEN, i, 0) < LRESULT(ARRAYSIZE(text)))
-            SendMessageW(combo, CB_GETLBTEXT, i, LPARAM(text));
-        items += std::wstring(i ? L"," : L"") + text;
-    }
+    for (const std::wstring& item : ComboEntries(combo))
+        items += (items.empty() ? L"" : L",") + item;
     return items;
 }
 
@@ -86,7 +69,7 @@ std::wstring ComboItems(HWND combo)
 bool CreateProfile(HWND general, const wchar_t* name)
 {
     PostMessageW(GetDlgItem(general, IDC_NEW_PROFILE), BM_CLICK, 0, 0);
-    HWND dialog = WaitWindow(L"Dialpass profile");
+    HWND dialog = WaitForWindow(L"#32770", L"Dialpass profile", kWait);
     if (!dialog)
         return false;
     SetDlgItemTextW(dialog, IDC_PROFILE_NAME, name);
@@ -94,12 +77,7 @@ bool CreateProfile(HWND general, const wchar_t* name)
     SetDlgItemTextW(dialog, IDC_PROFILE_PIN, L"9876");
     wprintf(L"profile_providers=%ls\n", ComboItems(GetDlgItem(dialog, IDC_PROFILE_PROVIDER)).c_str());
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-    for (DWORD start = GetTickCount(); IsWindow(dialog); Sleep(20)) {
-        AnswerMessages();
-        if (GetTickCount() - start >= 10000)
-            return false;
-    }
-    return true;
+    return WaitUntil([&] { AnswerMessages(); return !IsWindow(dialog); }, 10000);
 }
 
 DWORD WINAPI OpenApplet(LPVOID)
@@ -120,20 +98,16 @@ int Applet(const wchar_t* newProfile)
     if (!applet)
         return Fail(L"the registered applet does not load");
     HWND host = GetDesktopWindow();
-    wprintf(L"init=%ld\ncount=%ld\n", applet(host, CPL_INIT, 0, 0), applet(host, CPL_GETCOUNT, 0, 0));
+    applet(host, CPL_INIT, 0, 0);
+    wprintf(L"count=%ld\n", applet(host, CPL_GETCOUNT, 0, 0));
     CPLINFO info = {};
-    info.idIcon = info.idName = info.idInfo = CPL_DYNAMIC_RES;
     applet(host, CPL_INQUIRE, 0, LPARAM(&info));
-    wchar_t inquired[64] = L"(dynamic)";
-    if (info.idName != CPL_DYNAMIC_RES)
-        LoadStringW(library, UINT(info.idName), inquired, ARRAYSIZE(inquired));
-    wprintf(L"inquire=%ls\n", inquired);
     NEWCPLINFOW newInfo = {};
     applet(host, CPL_NEWINQUIRE, 0, LPARAM(&newInfo));
     wprintf(L"newinquire=%ls\nicon=%d\n", newInfo.szName, newInfo.hIcon != nullptr);
 
     HANDLE thread = CreateThread(nullptr, 0, OpenApplet, nullptr, 0, nullptr);
-    HWND sheet = WaitWindow(kSheetCaption);
+    HWND sheet = WaitForWindow(L"#32770", kSheetCaption, kWait);
     if (!sheet)
         return Fail(L"the sheet did not open");
     HWND general = ShowPage(sheet, 0);
@@ -144,16 +118,10 @@ int Applet(const wchar_t* newProfile)
     if (!card)
         return Fail(L"Card settings did not show");
     AnswerMessages();
-    LRESULT locations = SendMessageW(GetDlgItem(card, IDC_LOCATIONS), CB_GETCOUNT, 0, 0);
-    wchar_t provider[128] = {};
-    GetDlgItemTextW(card, IDC_CARD_PROVIDER, provider, ARRAYSIZE(provider));
-    wprintf(L"locations=%ld\nprovider=%ls\n", long(locations), provider);
+    wprintf(L"locations=%ld\n", long(SendMessageW(GetDlgItem(card, IDC_LOCATIONS), CB_GETCOUNT, 0, 0)));
     PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
-    for (DWORD start = GetTickCount(); WaitForSingleObject(thread, 50) == WAIT_TIMEOUT;) {
-        AnswerMessages();
-        if (GetTickCount() - start >= 20000)
-            return Fail(L"the sheet did not close on OK");
-    }
+    if (!WaitUntil([&] { AnswerMessages(); return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 20000))
+        return Fail(L"the sheet did not close on OK");
     wprintf(L"messages=%d\nmessage_texts=%ls\n", messageCount, messageTexts.c_str());
     applet(host, CPL_STOP, 0, 0);
     applet(host, CPL_EXIT, 0, 0);
