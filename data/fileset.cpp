@@ -7,8 +7,13 @@
 namespace {
 
 const wchar_t kLockName[] = L"dialpass.lock";
-const wchar_t kJournalName[] = L"dialpass.journal";
-const char kJournalHeader[] = "dialpass journal 1";
+const char kJournalHeader[] = "dialpass journal 2";
+// The lock file: the mark, the set's name (eight bytes), then the journal of a replacement under
+// way: its state (one byte, so that turning it to a rollback is a single write) and its text.
+const DWORD kJournalOffset = 9;
+const char kCommitState = 'c', kRollbackState = 'r';
+// More than any journal of ours can hold: a longer one is damaged and not read.
+const DWORD kJournalLimit = 1 << 22;
 
 // Changes left before the next Commit or RecoverFolder stops dead; -1: never.
 int stepsLeft = -1;
@@ -58,12 +63,11 @@ bool SameName(const std::wstring& a, const std::wstring& b)
     return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) == CSTR_EQUAL;
 }
 
-// The journal: a header line, the state, one "swap|temp|backup|target" line per file (names cannot
+// The journal's text: a header line, one "swap|temp|backup|target" line per file (names cannot
 // hold "|"), and "end|" with the checksum of everything before it; every line ends with CR LF.
-std::string JournalText(JournalState state, const std::vector<Swap>& swaps)
+std::string JournalText(const std::vector<Swap>& swaps)
 {
-    std::string text = std::string(kJournalHeader) + "\r\n" + (state == JournalState::Commit ? "commit" : "rollback") +
-                       "\r\n";
+    std::string text = std::string(kJournalHeader) + "\r\n";
     for (const Swap& swap : swaps)
         text += "swap|" + ToUtf8(swap.temp) + "|" + ToUtf8(swap.backup) + "|" + ToUtf8(swap.target) + "\r\n";
     char end[20];
@@ -73,14 +77,19 @@ std::string JournalText(JournalState state, const std::vector<Swap>& swaps)
 
 bool IsOwnName(const std::wstring& name)
 {
-    return SameName(name, kLockName) || SameName(name, kJournalName);
+    return SameName(name, kLockName);
 }
 
-// Parses a journal; false for anything that a whole journal of ours cannot be, so that a damaged
-// one never names a file outside the folder or one that is not ours to rename or delete.
-bool ParseJournal(const std::string& text, JournalState& state, std::vector<Swap>& swaps)
+// Parses a journal (its state byte, then its text); false for anything that a whole journal of ours
+// cannot be, so that a damaged one never names a file outside the folder or one that is not ours to
+// rename or delete.
+bool ParseJournal(const std::string& journal, JournalState& state, std::vector<Swap>& swaps)
 {
     swaps.clear();
+    if (journal.empty() || (journal[0] != kCommitState && journal[0] != kRollbackState))
+        return false;
+    state = journal[0] == kCommitState ? JournalState::Commit : JournalState::Rollback;
+    std::string text = journal.substr(1);
     std::vector<std::string> lines;
     for (size_t start = 0; start < text.size();) {
         size_t end = text.find("\r\n", start);
@@ -89,19 +98,13 @@ bool ParseJournal(const std::string& text, JournalState& state, std::vector<Swap
         lines.push_back(text.substr(start, end - start));
         start = end + 2;
     }
-    if (lines.size() < 4 || lines[0] != kJournalHeader)
-        return false;
-    if (lines[1] == "commit")
-        state = JournalState::Commit;
-    else if (lines[1] == "rollback")
-        state = JournalState::Rollback;
-    else
+    if (lines.size() < 3 || lines[0] != kJournalHeader)
         return false;
     char end[20];
     wsprintfA(end, "end|%08X", unsigned(Checksum(text.substr(0, text.size() - lines.back().size() - 2))));
     if (lines.back() != end)
         return false;
-    for (size_t i = 2; i + 1 < lines.size(); ++i) {
+    for (size_t i = 1; i + 1 < lines.size(); ++i) {
         const std::string& line = lines[i];
         size_t a = line.find('|'), b = line.find('|', a + 1), c = line.find('|', b + 1);
         if (line.compare(0, a, "swap") != 0 || a == std::string::npos || b == std::string::npos ||
@@ -221,13 +224,14 @@ public:
         error.oldSetKept = oldSetKept;
     }
 
-    // Writes bytes to a new temporary; its name, or "" after a failure (reported against target).
-    std::wstring WriteTemporary(const std::string& bytes, const wchar_t* suffix, const std::wstring& target)
+    // Writes bytes to a new temporary through writer, flushed and left open for its swap; its name,
+    // or "" after a failure (reported against target).
+    std::wstring WriteTemporary(SafeFileWriter& writer, const std::string& bytes, const wchar_t* suffix,
+                                const std::wstring& target)
     {
         if (!Step())
             return std::wstring();
-        SafeFileWriter writer;
-        if (writer.Create(folder, suffix) && writer.Write(bytes.data(), bytes.size()) && writer.Finish())
+        if (writer.Create(folder, suffix) && writer.Write(bytes.data(), bytes.size()) && writer.Flush())
             return writer.Name();
         Fail(Path(target), L"cannot be written", writer.Failure(), true);
         return std::wstring();
@@ -307,26 +311,53 @@ public:
         return false;
     }
 
-    bool WriteJournal(JournalState state, const std::vector<Swap>& swaps)
+    // The journal goes into the lock file, which is open already: written whole and flushed before
+    // the first swap, so a journal that cannot be read whole was never acted on.
+    bool WriteJournal(const std::vector<Swap>& swaps)
     {
-        // Renamed into place through the writer's own handle: no second opening by name.
-        return Replace(JournalText(state, swaps), kJournalName);
+        if (!Step())
+            return false;
+        DWORD code = 0;
+        if (lock.WriteJournal(std::string(1, kCommitState) + JournalText(swaps), code))
+            return true;
+        Fail(Path(kLockName), L"cannot be written", code, true);
+        return false;
     }
 
-    // Puts every new file in place, then removes the copies of the old ones and the journal. When a
-    // swap cannot be made, turns to RollBack; the failure is reported either way.
-    bool RollForward(std::vector<Swap>& swaps)
+    // One byte turns the journal into a rollback: an interrupted rollback is finished as one, never
+    // taken forward.
+    bool TurnJournalToRollback()
     {
-        for (const Swap& swap : swaps) {
-            if (!Exists(Path(swap.temp)))
+        DWORD code = 0;
+        return Step() && lock.WriteJournalState(kRollbackState, code);
+    }
+
+    void ClearJournal()
+    {
+        if (Step())
+            lock.ClearJournal();
+    }
+
+    // Puts every new file in place, then removes the copies of the old ones and clears the journal.
+    // writers: the temporaries still open, one per swap, when this writer made them; none when
+    // finishing another's journal. When a swap cannot be made, turns to RollBack; the failure is
+    // reported either way.
+    bool RollForward(std::vector<Swap>& swaps, std::vector<SafeFileWriter>* writers = nullptr)
+    {
+        for (size_t i = 0; i < swaps.size(); ++i) {
+            const Swap& swap = swaps[i];
+            if (!writers && !Exists(Path(swap.temp)))
                 continue;  // swapped before
             DWORD code = 0;
-            if (!Move(swap.temp, swap.target, code)) {
+            if (!(writers ? SwapOpen((*writers)[i], swap.target, code) : Move(swap.temp, swap.target, code))) {
                 if (stopped)
                     return false;
                 Fail(Path(swap.target), L"cannot be replaced", code, true);
-                // Recorded first, so that an interrupted rollback is finished as one, never taken forward.
-                if (!WriteJournal(JournalState::Rollback, swaps)) {
+                if (writers) {
+                    for (SafeFileWriter& writer : *writers)
+                        writer.Finish();  // closed, so that the rollback can delete them by name
+                }
+                if (!TurnJournalToRollback()) {
                     error.oldSetKept = false;
                     return false;
                 }
@@ -339,8 +370,17 @@ public:
             if (!swap.backup.empty())
                 Delete(swap.backup, false);
         }
-        Delete(kJournalName, false);
+        ClearJournal();
         return !stopped;
+    }
+
+    // Renames a temporary still open over target through its own handle: no opening by name.
+    bool SwapOpen(SafeFileWriter& writer, const std::wstring& target, DWORD& code)
+    {
+        if (!Step())
+            return false;
+        return WhileBusy(
+            [&]() { return ReadOnly(target) ? DWORD(ERROR_ACCESS_DENIED) : writer.ReplaceTarget(Path(target)); }, code);
     }
 
     // Puts every old file back (and removes files that did not exist before); safe to repeat. A file
@@ -381,31 +421,30 @@ public:
             if (!swap.backup.empty() && !Delete(swap.backup))
                 return false;
         }
-        return Delete(kJournalName) || !stopped;
+        ClearJournal();
+        return !stopped;
     }
 
     // Finishes what a journal in the folder describes; true when the folder holds a whole set (the
     // new one, or the old one when a swap could not be made, which error then describes).
     bool Recover()
     {
-        std::wstring journal = Path(kJournalName);
-        if (GetFileAttributesW(journal.c_str()) == INVALID_FILE_ATTRIBUTES &&
-            (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND))
-            return true;  // probed first: failing to open a missing file costs more
+        std::wstring journal = Path(kLockName);
         std::string text;
         DWORD code = 0;
-        if (!ReadExactly(journal, text, code)) {
-            if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
-                return true;
+        if (!lock.ReadJournal(text, code)) {
             Fail(journal, L"cannot be read", code, false);
             return false;
         }
+        if (text.empty())
+            return true;
         JournalState state;
         std::vector<Swap> swaps;
         if (!ParseJournal(text, state, swaps)) {
-            // Journals are renamed into place whole, so this one was damaged afterwards; nothing in
-            // it can be trusted to name the swaps, and the temporaries it may name are swept later.
-            return Delete(kJournalName) || !stopped;
+            // Cut short by a writer that stopped while writing it, before any swap; or damaged since,
+            // when nothing in it can be trusted to name the swaps. Its temporaries are swept later.
+            ClearJournal();
+            return !stopped;
         }
         bool whole = state == JournalState::Commit ? RollForward(swaps) : RollBack(swaps);
         if (!whole && !stopped && error.oldSetKept)
@@ -562,6 +601,65 @@ void FolderLock::Mark(char state)
     }
 }
 
+bool FolderLock::WriteJournal(const std::string& journal, DWORD& code)
+{
+    OVERLAPPED at = {};
+    at.Offset = kJournalOffset;
+    DWORD written = 0;
+    LARGE_INTEGER end;
+    end.QuadPart = kJournalOffset + LONGLONG(journal.size());
+    // Cut to its length, so that nothing of a longer journal before it follows it.
+    if (WriteFile(handle, journal.data(), DWORD(journal.size()), &written, &at) && written == journal.size() &&
+        SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle) && FlushFileBuffers(handle))
+        return true;
+    code = GetLastError();
+    return false;
+}
+
+bool FolderLock::WriteJournalState(char state, DWORD& code)
+{
+    OVERLAPPED at = {};
+    at.Offset = kJournalOffset;
+    DWORD written = 0;
+    if (WriteFile(handle, &state, 1, &written, &at) && written == 1 && FlushFileBuffers(handle))
+        return true;
+    code = GetLastError();
+    return false;
+}
+
+bool FolderLock::ReadJournal(std::string& journal, DWORD& code) const
+{
+    journal.clear();
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(handle, &size)) {
+        code = GetLastError();
+        return false;
+    }
+    if (size.QuadPart <= kJournalOffset || size.QuadPart > kJournalOffset + kJournalLimit)
+        return true;  // none, or longer than any of ours: nothing to follow
+    journal.resize(size_t(size.QuadPart - kJournalOffset));
+    OVERLAPPED at = {};
+    at.Offset = kJournalOffset;
+    DWORD read = 0;
+    if (!ReadFile(handle, &journal[0], DWORD(journal.size()), &read, &at)) {
+        code = GetLastError();
+        journal.clear();
+        return false;
+    }
+    journal.resize(read);
+    return true;
+}
+
+void FolderLock::ClearJournal()
+{
+    LARGE_INTEGER end;
+    end.QuadPart = kJournalOffset;
+    // Not flushed: a cleared journal that comes back after a power cut describes the state the folder
+    // is in, and finishing it again changes nothing.
+    if (SetFilePointerEx(handle, end, nullptr, FILE_BEGIN))
+        SetEndOfFile(handle);
+}
+
 void FolderLock::Release()
 {
     if (handle != INVALID_HANDLE_VALUE)
@@ -640,19 +738,24 @@ bool FileSet::Commit(FolderWriter& writer, DWORD lockWait)
         return finished(replacement.Replace(files[0].bytes, files[0].name));
 
     std::vector<Swap> swaps;
+    // The new files stay open until their swaps; a writer left unfinished deletes its temporary.
+    std::vector<SafeFileWriter> temporaries(files.size());
     auto abandon = [&]() {
         writer.inOrder = false;
-        if (replacement.Stopped())
+        if (replacement.Stopped()) {
+            for (SafeFileWriter& temporary : temporaries)
+                temporary.Finish();  // as after a crash, the temporaries not yet swapped stay
             return false;
+        }
         for (const Swap& swap : swaps) {
-            DeleteFileW(replacement.Path(swap.temp).c_str());
             if (!swap.backup.empty())
                 DeleteFileW(replacement.Path(swap.backup).c_str());
         }
         return false;
     };
-    for (const File& file : files) {
-        Swap swap{file.name, replacement.WriteTemporary(file.bytes, L".new", file.name), std::wstring()};
+    for (size_t i = 0; i < files.size(); ++i) {
+        const File& file = files[i];
+        Swap swap{file.name, replacement.WriteTemporary(temporaries[i], file.bytes, L".new", file.name), std::wstring()};
         if (swap.temp.empty())
             return abandon();
         swaps.push_back(swap);
@@ -682,28 +785,38 @@ bool FileSet::Commit(FolderWriter& writer, DWORD lockWait)
             replacement.Fail(target, L"cannot be read to keep a copy of it", code, true);
             return abandon();
         }
-        swap.backup = replacement.WriteTemporary(old, L".old", swap.target);
-        if (swap.backup.empty())
+        SafeFileWriter copy;
+        swap.backup = replacement.WriteTemporary(copy, old, L".old", swap.target);
+        if (swap.backup.empty() || !copy.Finish()) {
+            swap.backup.clear();
             return abandon();
+        }
     }
-    if (!replacement.WriteJournal(JournalState::Commit, swaps))
+    if (!replacement.WriteJournal(swaps))
         return abandon();
-    return finished(replacement.RollForward(swaps));
+    bool done = replacement.RollForward(swaps, &temporaries);
+    if (replacement.Stopped())
+        abandon();
+    return finished(done);
 }
 
 bool RecoverFolder(const std::wstring& folder, FileSetError* error, DWORD lockWait)
 {
-    if (!Exists(JoinFolder(folder, kJournalName)))
-        return true;
     FileSetError local;
     FileSetError& failure = error ? *error : local;
     failure = FileSetError();
     FolderLock lock;
-    if (!lock.Acquire(folder, lockWait, failure)) {
+    if (!lock.Acquire(folder, lockWait, failure, false)) {
+        // No lock file: never written through one, so no journal either.
+        if (!failure.folderBusy && (failure.code == ERROR_FILE_NOT_FOUND || failure.code == ERROR_PATH_NOT_FOUND)) {
+            failure = FileSetError();
+            return true;
+        }
         failure.oldSetKept = false;
         return false;
     }
-    return Replacement(folder, lock, failure).Recover();
+    // Only a writer that did not finish can have left a journal.
+    return lock.FoundInOrder() || Replacement(folder, lock, failure).Recover();
 }
 
 bool FolderReadHold::Take(const std::wstring& folder, DWORD wait, FileSetError* error)

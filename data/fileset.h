@@ -3,9 +3,10 @@
 // A writer takes the folder's lock ("dialpass.lock", opened without sharing, so the system releases
 // it when the writer ends or crashes), writes every new file under a temporary name of its own and
 // flushes it, keeps every old one under another (a second link to it, or a copy where no link can be
-// made or deleted), writes the journal "dialpass.journal" naming the swaps, swaps each new file in,
-// then removes the old ones' names and the journal. Whoever opens the folder
-// next and finds a journal finishes it, so readers see the whole old set or the whole new set.
+// made or deleted), writes the journal naming the swaps into the lock file it holds open already,
+// swaps each new file in through the handle it wrote it with, then removes the old ones' names and
+// clears the journal. Whoever opens the folder next and finds a journal finishes it, so readers see
+// the whole old set or the whole new set.
 // A swap that cannot be made (a file held open, a read-only file on Windows) puts the old set back.
 // A set of one file needs no journal: its one swap replaces the file in a single step.
 // The lock file's first byte tells the next writer whether this one finished; only when it did not
@@ -76,6 +77,15 @@ public:
     // as it was.
     void MarkChanging() { Mark('1'); }
     void MarkInOrder() { Mark('0'); }
+
+    // The journal of a replacement under way, kept in the lock file after the mark and the set's name.
+    // Write: the whole journal, flushed; false with the system's code otherwise.
+    bool WriteJournal(const std::string& journal, DWORD& code);
+    // Changes its first byte (its state) alone, flushed.
+    bool WriteJournalState(char state, DWORD& code);
+    // The journal, or "" when there is none; false with the system's code when it cannot be read.
+    bool ReadJournal(std::string& journal, DWORD& code) const;
+    void ClearJournal();
 
 private:
     void Mark(char state);

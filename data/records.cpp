@@ -363,3 +363,8 @@ void KeepDatabaseSetAfterOwnWrite(const FolderLock& lock)
     if (setKnown && heldSet == lock.FoundSet())
         heldSet = lock.Set();
 }
+
+bool DatabaseSetHeldBy(const FolderLock& lock)
+{
+    return setKnown && lock.Held() && heldSet == lock.Set();
+}

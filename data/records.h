@@ -109,3 +109,6 @@ void CheckDatabaseSet();
 // After the applet's own commit in the installation folder under lock: the set it named anew still
 // holds the database files that the tables came from (when no one else wrote in between).
 void KeepDatabaseSetAfterOwnWrite(const FolderLock& lock);
+// Whether lock, still held, is the installation folder's and names the set the tables came from:
+// no writer can change that set meanwhile, so CheckDatabaseSet has nothing to find.
+bool DatabaseSetHeldBy(const FolderLock& lock);

@@ -166,7 +166,8 @@ std::optional<CTableException> PublishDialerValues(const DialerPageInputs& input
     CRegKey settings(HKEY_CURRENT_USER, kSettingsKey);  // opened once for reading and writing
     // Every value from the set of database files the folder holds now: gathered again when a load
     // on the way met a new set, which empties the tables gathered before it.
-    CheckDatabaseSet();
+    if (!inputs.databaseSetHeld)
+        CheckDatabaseSet();
     DialerSources sources;
     unsigned generation;
     int tries = 0;

@@ -21,6 +21,8 @@ struct DialerPageInputs {
     // The General page's current profile, or none. Not re-read from the store's current index,
     // which may lie out of range while the page still shows a profile.
     const ProfileRecord* profile = nullptr;
+    // The caller holds the lock of the folder the tables came from: their set cannot change.
+    bool databaseSetHeld = false;
 };
 
 // Everything publishing reads besides the pages, looked up once by GatherDialerSources; the compute

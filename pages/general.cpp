@@ -111,7 +111,7 @@ std::wstring SaveFailureText(const std::wstring& path, const FileSetError& error
     return LoadText(IDS_SAVE_FAILED) + L"\n\n" + path + L"\n\n" + reason + L".\n\n" + LoadText(IDS_SAVE_CHANGES_KEPT);
 }
 
-bool CFrmGeneral::SaveUserFiles(FileSetError& error, std::wstring& file)
+bool CFrmGeneral::SaveUserFiles(FolderWriter& writer, FileSetError& error, std::wstring& file)
 {
     file = profileStore.Path();
     std::string profiles, settings;
@@ -127,7 +127,6 @@ bool CFrmGeneral::SaveUserFiles(FileSetError& error, std::wstring& file)
     std::wstring folder, name, settingsFolder, settingsName;
     SplitPath(profileStore.Path(), folder, name);
     SplitPath(cardSettingsStore.Path(), settingsFolder, settingsName);
-    FolderWriter writer(kSaveLockWait);
     FileSet set(folder);
     bool saved = set.Add(name, std::move(profiles));
     if (withSettings && saved && SamePath(settingsFolder, folder.c_str())) {
@@ -155,7 +154,19 @@ bool CFrmGeneral::Apply()
 {
     FileSetError error;
     std::wstring file;
-    if (!SaveUserFiles(error, file)) {
+    std::optional<CTableException> failure;
+    bool saved = false;
+    {
+        // Held until published, so that publishing need not take the folder's lock again to know
+        // that the database set is the one the tables came from. Let go before any message.
+        FolderWriter writer(kSaveLockWait);
+        saved = SaveUserFiles(writer, error, file);
+        if (saved) {
+            SyncEnable(true);
+            failure = PublishValues(&writer.Lock());
+        }
+    }
+    if (!saved) {
         // Nothing is published: the registry never describes profiles that the file does not hold.
         CString caption;
         caption.LoadResource(moduleInstance, IDS_APP_NAME);
@@ -164,8 +175,8 @@ bool CFrmGeneral::Apply()
                     MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
-    SyncEnable(true);
-    PublishDialerConfig();
+    if (failure)
+        ShowTableError(window, *failure);
     return true;
 }
 
@@ -248,7 +259,14 @@ void CFrmGeneral::SyncEnable(bool save)
 
 void CFrmGeneral::PublishDialerConfig()
 {
+    if (std::optional<CTableException> failure = PublishValues(nullptr))
+        ShowTableError(window, *failure);
+}
+
+std::optional<CTableException> CFrmGeneral::PublishValues(const FolderLock* held)
+{
     DialerPageInputs inputs;
+    inputs.databaseSetHeld = held && DatabaseSetHeldBy(*held);
     inputs.cardSettingsInitialised = provider.initialised;
     // A page opened in an earlier opening of the sheet has no window now: no selection, no text.
     if (provider.initialised && provider.window) {
@@ -256,6 +274,5 @@ void CFrmGeneral::PublishDialerConfig()
         GetDlgItemTextW(provider.window, IDC_LOCATIONS, inputs.locationText, 260);
     }
     inputs.profile = currentProfile;
-    if (std::optional<CTableException> failure = PublishDialerValues(inputs))
-        ShowTableError(window, *failure);
+    return PublishDialerValues(inputs);
 }

@@ -1,8 +1,10 @@
 // "General": card dialing on or off and the card profiles; its OK saves the stores and publishes
 // the dialer configuration.
 #pragma once
+#include <optional>
 #include <string>
 
+#include "data/datafile.h"
 #include "data/fileset.h"
 #include "data/stores.h"
 #include "pages/frmutils.h"
@@ -53,7 +55,10 @@ private:
     bool Apply();
     // Replaces the stores' files as one set under a short wait for the folder; false with the error
     // and the path of the file it concerns.
-    bool SaveUserFiles(FileSetError& error, std::wstring& file);
+    bool SaveUserFiles(FolderWriter& writer, FileSetError& error, std::wstring& file);
+    // Publishes the dialer configuration; the table failure to show, if any. held: the folder lock
+    // the caller holds, or none.
+    std::optional<CTableException> PublishValues(const FolderLock* held);
     void SelectionChanged();
     void NewProfile();
     void EditProfile();

@@ -275,14 +275,17 @@ bool CheckSetRecovery(Random& random, const std::wstring& scratch, unsigned long
     FileSet::StopAfterStepsForTesting(int(random.Below(4 * count + 4)));
     set.Commit();
     FileSet::StopAfterStepsForTesting(-1);
-    std::wstring journal = folder + L"\\dialpass.journal";
+    // The journal follows the lock file's mark and set name (nine bytes).
+    std::wstring lock = folder + L"\\dialpass.lock";
+    std::string lockBytes;
     bool damaged = false;
     currentInput.clear();
-    if (random.OneIn(3) && ReadWholeFile(journal.c_str(), currentInput)) {
-        currentInput = Mutate(random, currentInput);
-        HANDLE file = CreateFileW(journal.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (random.OneIn(3) && ReadWholeFile(lock.c_str(), lockBytes) && lockBytes.size() > 9) {
+        currentInput = Mutate(random, lockBytes.substr(9));
+        lockBytes = lockBytes.substr(0, 9) + currentInput;
+        HANDLE file = CreateFileW(lock.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD done = 0;
-        WriteFile(file, currentInput.data(), DWORD(currentInput.size()), &done, nullptr);
+        WriteFile(file, lockBytes.data(), DWORD(lockBytes.size()), &done, nullptr);
         CloseHandle(file);
         damaged = true;
     }
