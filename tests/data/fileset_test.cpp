@@ -205,6 +205,8 @@ TEST(FolderLock, ASecondWriterWaitsThenFailsAndAKilledWriterLetsGo)
                                         "seconds: " + Narrow(SystemErrorText(ERROR_SHARING_VIOLATION)) +
                                         "; the old files are in place");
     EXPECT_EQ(Holds(dir), "old");
+    EXPECT_FALSE(Commit(dir, kNew, &error, 1000));
+    EXPECT_NE(error.Text().find(L" within 1 seconds: "), std::wstring::npos) << Narrow(error.Text());
     first.Release();
     EXPECT_TRUE(Commit(dir, kNew, &error, 0)) << Narrow(error.Text());
 

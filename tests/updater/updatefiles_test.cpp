@@ -155,6 +155,7 @@ TEST_F(UpdateDescription, RefusesEveryDescriptionItCannotTrustWhole)
         {Xml(root, ""), "lists no files"},
         {Xml(root, File("..\\country.dat")), "not a plain file name"},
         {Xml(root, File("C:country.dat")), "not a plain file name"},
+        {Xml(root, File("a\x7F.dat")), "not a plain file name"},
         {Xml(root, File("profiles.dat")), "the user's own file"},
         {Xml(root, File("CON.dat")), "a device name"},
         {Xml(root, File("country.txt")), "not a database file"},
