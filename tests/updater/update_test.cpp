@@ -157,6 +157,12 @@ struct Fault {
     const wchar_t* environment = nullptr;  // NAME=VALUE for Update.exe's test hooks
 };
 
+// A row is named by its name in test listings and failures, not by its bytes.
+void PrintTo(const Fault& fault, std::ostream* out)
+{
+    *out << fault.name;
+}
+
 void FlipByte(const std::wstring& path, size_t at)
 {
     std::string bytes = ReadBytes(path);
