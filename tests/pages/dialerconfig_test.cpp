@@ -47,7 +47,7 @@ protected:
         datatest::WriteScrambled(install / L"manufacturers.dat", "7;Brightwren;Brightwren Telecard\r\n8;Quillmoor;Quillmoor Card\r\n");
         datatest::WriteScrambled(install / L"Brightwren.dat",
                                   "44;08081570123; (Freephone)\r\n49;08001234567; (toll free)\r\n49;069123456780;\r\n");
-        datatest::WriteScrambled(install / L"Quillmoor.dat", "49;0800555;\r\n");
+        datatest::WriteScrambled(install / L"Quillmoor.dat", "49;5;\r\n");
         DeleteFileW((install / L"settings.dat").c_str());
         TearDown();
     }
@@ -127,7 +127,7 @@ TEST_F(DialerConfigTest, ReadsTheFilesASlotNeeds)
         {"missing access-number file", 7, {}, L"", L"", nullptr, L"Brightwren.dat", L"", L"", 0, 0},
         {"unknown provider", 99, {}, L"", L"", nullptr, nullptr, L"", L"", 0, 0},
         {"loaded numbers are kept", 7, {}, L"", L"", L"Brightwren", L"Brightwren.dat", L"08001234567", L"08001234567", 0, 0},
-        {"another provider's numbers replaced", 8, {}, L"", L"", L"Brightwren", nullptr, L"0800555", L"0800555", 0, 0},
+        {"another provider's numbers replaced, one digit long", 8, {}, L"", L"", L"Brightwren", nullptr, L"5", L"5", 0, 0},
         {"another provider's settings", 7, {8, 49, 49}, L"111", L"222", nullptr, nullptr, L"08001234567", L"08001234567", 0, 0},
         {"another location's settings", 7, {7, 44, 49}, L"111", L"222", nullptr, nullptr, L"08001234567", L"08001234567", 0, 0},
         {"another home's settings", 7, {7, 49, 44}, L"111", L"222", nullptr, nullptr, L"08001234567", L"08001234567", 0, 0},
