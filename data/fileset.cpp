@@ -807,8 +807,11 @@ bool RecoverFolder(const std::wstring& folder, FileSetError* error, DWORD lockWa
     failure = FileSetError();
     FolderLock lock;
     if (!lock.Acquire(folder, lockWait, failure, false)) {
-        // No lock file: never written through one, so no journal either.
-        if (!failure.folderBusy && (failure.code == ERROR_FILE_NOT_FOUND || failure.code == ERROR_PATH_NOT_FOUND)) {
+        // No lock file (or one that cannot be opened at all, as the reader's hold takes it): never
+        // written through it, so no journal either.
+        DWORD code = failure.code;
+        if (!failure.folderBusy &&
+            (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_ACCESS_DENIED)) {
             failure = FileSetError();
             return true;
         }
