@@ -8,9 +8,10 @@ namespace {
 
 const wchar_t kLockName[] = L"dialpass.lock";
 const char kJournalHeader[] = "dialpass journal 2";
-// The lock file: the mark, the set's name (eight bytes), then the journal of a replacement under
-// way: its state (one byte, so that turning it to a rollback is a single write) and its text.
-const DWORD kJournalOffset = 9;
+// The lock file: the mark (one byte) and the set's name (eight), then the journal of a replacement
+// under way: its state (one byte, so that turning it to a rollback is a single write) and its text.
+const DWORD kMarkAndSetBytes = 9;
+const DWORD kJournalOffset = kMarkAndSetBytes;
 const char kCommitState = 'c', kRollbackState = 'r';
 // More than any journal of ours can hold: a longer one is damaged and not read.
 const DWORD kJournalLimit = 1 << 22;
@@ -484,6 +485,15 @@ private:
     bool leftBehind = false;  // a file that was to be deleted is still there
 };
 
+// A lock that could not be taken because there is no lock file, or one that cannot be opened at
+// all: the folder was never written through it, so it holds no journal either.
+bool NeverWrittenThroughLock(const FileSetError& failure)
+{
+    DWORD code = failure.code;
+    return !failure.folderBusy &&
+           (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_ACCESS_DENIED);
+}
+
 } // namespace
 
 std::wstring SystemErrorText(DWORD code)
@@ -549,7 +559,7 @@ bool FolderLock::Acquire(const std::wstring& folder, DWORD wait, FileSetError& e
         handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
-            unsigned char state[9] = {};
+            unsigned char state[kMarkAndSetBytes] = {};
             DWORD read = 0;
             if (!ReadFile(handle, state, sizeof(state), &read, nullptr))
                 read = 0;
@@ -589,8 +599,8 @@ void FolderLock::Mark(char state)
         GetSystemTimeAsFileTime(&now);
         next = foundSet ? foundSet + 1 : (uint64_t(now.dwHighDateTime) << 32 | now.dwLowDateTime);
     }
-    unsigned char bytes[9] = {static_cast<unsigned char>(state)};
-    for (int i = 1; i < 9; ++i)
+    unsigned char bytes[kMarkAndSetBytes] = {static_cast<unsigned char>(state)};
+    for (DWORD i = 1; i < kMarkAndSetBytes; ++i)
         bytes[i] = static_cast<unsigned char>(next >> (8 * (i - 1)));
     DWORD size = next == set && set == 0 ? 1 : 9, written = 0;
     OVERLAPPED start = {};  // offset 0, whatever was read or written before
@@ -601,30 +611,30 @@ void FolderLock::Mark(char state)
     }
 }
 
-bool FolderLock::WriteJournal(const std::string& journal, DWORD& code)
+bool FolderLock::WriteJournalBytes(const char* bytes, DWORD size, bool cut, DWORD& code)
 {
     OVERLAPPED at = {};
     at.Offset = kJournalOffset;
     DWORD written = 0;
     LARGE_INTEGER end;
-    end.QuadPart = kJournalOffset + LONGLONG(journal.size());
-    // Cut to its length, so that nothing of a longer journal before it follows it.
-    if (WriteFile(handle, journal.data(), DWORD(journal.size()), &written, &at) && written == journal.size() &&
-        SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle) && FlushFileBuffers(handle))
+    end.QuadPart = kJournalOffset + LONGLONG(size);
+    if (WriteFile(handle, bytes, size, &written, &at) && written == size &&
+        (!cut || (SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle))) &&
+        FlushFileBuffers(handle))
         return true;
     code = GetLastError();
     return false;
 }
 
+bool FolderLock::WriteJournal(const std::string& journal, DWORD& code)
+{
+    // Cut to its length, so that nothing of a longer journal before it follows it.
+    return WriteJournalBytes(journal.data(), DWORD(journal.size()), true, code);
+}
+
 bool FolderLock::WriteJournalState(char state, DWORD& code)
 {
-    OVERLAPPED at = {};
-    at.Offset = kJournalOffset;
-    DWORD written = 0;
-    if (WriteFile(handle, &state, 1, &written, &at) && written == 1 && FlushFileBuffers(handle))
-        return true;
-    code = GetLastError();
-    return false;
+    return WriteJournalBytes(&state, 1, false, code);
 }
 
 bool FolderLock::ReadJournal(std::string& journal, DWORD& code) const
@@ -807,11 +817,7 @@ bool RecoverFolder(const std::wstring& folder, FileSetError* error, DWORD lockWa
     failure = FileSetError();
     FolderLock lock;
     if (!lock.Acquire(folder, lockWait, failure, false)) {
-        // No lock file (or one that cannot be opened at all, as the reader's hold takes it): never
-        // written through it, so no journal either.
-        DWORD code = failure.code;
-        if (!failure.folderBusy &&
-            (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_ACCESS_DENIED)) {
+        if (NeverWrittenThroughLock(failure)) {
             failure = FileSetError();
             return true;
         }
@@ -826,12 +832,8 @@ bool FolderReadHold::Take(const std::wstring& folder, DWORD wait, FileSetError* 
 {
     FileSetError local;
     FileSetError& failure = error ? *error : local;
-    if (!lock.Acquire(folder, wait, failure, false)) {
-        // A folder without a lock file (or one that cannot be opened) was never written through it.
-        DWORD code = failure.code;
-        return !failure.folderBusy &&
-               (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_ACCESS_DENIED);
-    }
+    if (!lock.Acquire(folder, wait, failure, false))
+        return NeverWrittenThroughLock(failure);
     // Only a writer that did not finish can have left a journal.
     if (lock.FoundInOrder())
         return true;

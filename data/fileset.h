@@ -89,6 +89,8 @@ public:
 
 private:
     void Mark(char state);
+    // Writes size bytes at the journal's start, then (cut) ends the file after them, then flushes.
+    bool WriteJournalBytes(const char* bytes, DWORD size, bool cut, DWORD& code);
 
     HANDLE handle = INVALID_HANDLE_VALUE;
     char found = 0;   // the mark when taken; 0 for none

@@ -53,8 +53,8 @@ private:
     void FillProfiles();
     // true when saved and published; false when the save failed (shown).
     bool Apply();
-    // Replaces the stores' files as one set under a short wait for the folder; false with the error
-    // and the path of the file it concerns.
+    // Replaces the stores' files as one set under writer's lock (taken here, with a short wait for
+    // the folder, when it holds none); false with the error and the path of the file it concerns.
     bool SaveUserFiles(FolderWriter& writer, FileSetError& error, std::wstring& file);
     // Publishes the dialer configuration; the table failure to show, if any. held: the folder lock
     // the caller holds, or none.
