@@ -1,6 +1,7 @@
 #include "data/fileset.h"
 
 #include <cwchar>
+#include <memory>
 
 #include "data/safefile.h"
 
@@ -10,24 +11,35 @@ const wchar_t kLockName[] = L"dialpass.lock";
 const char kJournalHeader[] = "dialpass journal 2";
 // The lock file: the mark (one byte) and the set's name (eight), then the journal of a replacement
 // under way: its state (one byte, so that turning it to a rollback is a single write) and its text.
+// A finished replacement that kept the files it replaced leaves its journal in the spares state:
+// each swap's backup is then a spare for the next replacement of its target to write over.
 const DWORD kMarkAndSetBytes = 9;
 const DWORD kJournalOffset = kMarkAndSetBytes;
-const char kCommitState = 'c', kRollbackState = 'r';
+const char kCommitState = 'c', kRollbackState = 'r', kSparesState = 's';
 // More than any journal of ours can hold: a longer one is damaged and not read.
 const DWORD kJournalLimit = 1 << 22;
 
 // Changes left before the next Commit or RecoverFolder stops dead; -1: never.
 int stepsLeft = -1;
 
-// One file of a replacement: its temporary with the new bytes, the copy of the old file (none when
-// there was no old file) and the file itself, all names within the folder.
+// One file of a replacement: its temporary with the new bytes, the name the old file is set aside
+// under (none when there was no old file) and the file itself, all names within the folder.
 struct Swap {
     std::wstring target;
     std::wstring temp;
     std::wstring backup;
 };
 
-enum class JournalState { Commit, Rollback };
+enum class JournalState { Commit, Rollback, Spares };
+
+struct CloseIfOpen {
+    void operator()(HANDLE handle) const
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+    }
+};
+using HeldFile = std::unique_ptr<void, CloseIfOpen>;
 
 uint32_t Checksum(const std::string& text)  // FNV-1a
 {
@@ -87,9 +99,14 @@ bool IsOwnName(const std::wstring& name)
 bool ParseJournal(const std::string& journal, JournalState& state, std::vector<Swap>& swaps)
 {
     swaps.clear();
-    if (journal.empty() || (journal[0] != kCommitState && journal[0] != kRollbackState))
+    if (journal.empty())
         return false;
-    state = journal[0] == kCommitState ? JournalState::Commit : JournalState::Rollback;
+    switch (journal[0]) {
+    case kCommitState: state = JournalState::Commit; break;
+    case kRollbackState: state = JournalState::Rollback; break;
+    case kSparesState: state = JournalState::Spares; break;
+    default: return false;
+    }
     std::string text = journal.substr(1);
     std::vector<std::string> lines;
     for (size_t start = 0; start < text.size();) {
@@ -124,24 +141,6 @@ bool ParseJournal(const std::string& journal, JournalState& state, std::vector<S
                 return false;
         }
         swaps.push_back(swap);
-    }
-    return true;
-}
-
-// Reads a whole file; false with the system's code when it cannot be opened or read whole (a copy
-// or a journal cut short would put wrong bytes back).
-bool ReadExactly(const std::wstring& path, std::string& bytes, DWORD& code)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!ReadWholeFile(path.c_str(), bytes, &code))
-        return false;
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
-        code = GetLastError();
-        return false;
-    }
-    if (data.nFileSizeHigh || data.nFileSizeLow != bytes.size()) {
-        code = ERROR_HANDLE_EOF;
-        return false;
     }
     return true;
 }
@@ -225,37 +224,46 @@ public:
         error.oldSetKept = oldSetKept;
     }
 
-    // Writes bytes to a new temporary through writer, flushed and left open for its swap; its name,
-    // or "" after a failure (reported against target).
-    std::wstring WriteTemporary(SafeFileWriter& writer, const std::string& bytes, const wchar_t* suffix,
-                                const std::wstring& target)
+    // Writes bytes through writer, over the spare the last replacement left for target when there is
+    // one, else to a new temporary; flushed and left open for its swap. Its name, or "" after a
+    // failure (reported against target).
+    std::wstring WriteTemporary(SafeFileWriter& writer, const std::string& bytes, const std::wstring& target)
     {
         if (!Step())
             return std::wstring();
-        if (writer.Create(folder, suffix) && writer.Write(bytes.data(), bytes.size()) && writer.Flush())
+        std::wstring spare = TakeSpare(target);
+        bool opened = (!spare.empty() && writer.Reuse(folder, spare)) || writer.Create(folder, L".new");
+        if (opened && writer.Write(bytes.data(), bytes.size()) && writer.Flush())
             return writer.Name();
         Fail(Path(target), L"cannot be written", writer.Failure(), true);
         return std::wstring();
     }
 
-    // A second link to the file target under a new temporary name; "" when none can be made. A file
-    // that another program holds without letting it be deleted gets none: the link could not be
-    // deleted either while it is held.
-    std::wstring LinkTemporary(const std::wstring& target)
+    // Opens the old file target (held: none when there is no old file) to set it aside through its
+    // handle at the swap. Opening it for deleting finds now, before any change, a program that holds
+    // it without letting it be deleted; a read-only file is never replaced. false with the code.
+    bool HoldOld(const std::wstring& target, HeldFile& held, DWORD& code)
     {
-        HANDLE probe = CreateFileW(Path(target).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (probe == INVALID_HANDLE_VALUE)
-            return std::wstring();
-        CloseHandle(probe);
-        if (!Step())
-            return std::wstring();
-        std::wstring name = NewTemporaryName(L".old");
-        return CreateHardLinkW(Path(name).c_str(), Path(target).c_str(), nullptr) ? name : std::wstring();
+        held.reset();
+        if (ReadOnly(target)) {
+            code = ERROR_ACCESS_DENIED;
+            return false;
+        }
+        return WhileBusy(
+            [&]() -> DWORD {
+                HANDLE handle = CreateFileW(Path(target).c_str(), DELETE,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                if (handle == INVALID_HANDLE_VALUE)
+                    return GetLastError() == ERROR_FILE_NOT_FOUND ? DWORD(ERROR_SUCCESS) : GetLastError();
+                held.reset(handle);
+                return ERROR_SUCCESS;
+            },
+            code);
     }
 
-    // Writes bytes to a temporary and renames it over target: a set of one file, which needs no
-    // journal, or the journal itself. false after a failure (reported) or a stop.
+    // Writes bytes to a new temporary and renames it over target: a set of one file, which needs no
+    // journal. false after a failure (reported) or a stop.
     bool Replace(const std::string& bytes, const std::wstring& target)
     {
         if (!Step())
@@ -339,24 +347,34 @@ public:
             lock.ClearJournal();
     }
 
-    // Puts every new file in place, then removes the copies of the old ones and clears the journal.
-    // writers: the temporaries still open, one per swap, when this writer made them; none when
-    // finishing another's journal. When a swap cannot be made, turns to RollBack; the failure is
-    // reported either way.
-    bool RollForward(std::vector<Swap>& swaps, std::vector<SafeFileWriter>* writers = nullptr)
+    // Puts every new file in place, each old one set aside first, then removes what is no longer
+    // needed: the old files, unless keepReplaced makes them the next replacement's spares (the journal
+    // then stays in the spares state), and the spares of files not replaced this time.
+    // writers and oldFiles: the temporaries and old files still open, one per swap, when this writer
+    // made them; none when finishing another's journal. When a swap cannot be made, turns to
+    // RollBack; the failure is reported either way.
+    bool RollForward(std::vector<Swap>& swaps, std::vector<SafeFileWriter>* writers = nullptr,
+                     std::vector<HeldFile>* oldFiles = nullptr, bool keepReplaced = false)
     {
         for (size_t i = 0; i < swaps.size(); ++i) {
             const Swap& swap = swaps[i];
             if (!writers && !Exists(Path(swap.temp)))
                 continue;  // swapped before
             DWORD code = 0;
-            if (!(writers ? SwapOpen((*writers)[i], swap.target, code) : Move(swap.temp, swap.target, code))) {
+            bool swapped = SetAside(swap, oldFiles ? &(*oldFiles)[i] : nullptr, code) &&
+                           (writers ? SwapOpen((*writers)[i], swap.target, code) : Move(swap.temp, swap.target, code));
+            if (!swapped) {
                 if (stopped)
                     return false;
                 Fail(Path(swap.target), L"cannot be replaced", code, true);
+                // Closed, so that the rollback can rename and delete them by name.
                 if (writers) {
                     for (SafeFileWriter& writer : *writers)
-                        writer.Finish();  // closed, so that the rollback can delete them by name
+                        writer.Finish();
+                }
+                if (oldFiles) {
+                    for (HeldFile& old : *oldFiles)
+                        old.reset();
                 }
                 if (!TurnJournalToRollback()) {
                     error.oldSetKept = false;
@@ -367,6 +385,14 @@ public:
             }
         }
         // The new set is whole from here on; what cannot be deleted now is deleted at the next opening.
+        for (const Swap& spare : spares)
+            Delete(spare.backup);
+        spares.clear();
+        if (keepReplaced) {
+            DWORD code = 0;
+            // Not flushed: a journal that comes back in the commit state finishes again as it did.
+            return Step() && lock.WriteJournalState(kSparesState, code, false);
+        }
         for (const Swap& swap : swaps) {
             if (!swap.backup.empty())
                 Delete(swap.backup, false);
@@ -375,23 +401,43 @@ public:
         return !stopped;
     }
 
-    // Renames a temporary still open over target through its own handle: no opening by name.
+    // Keeps the old file of swap under its backup name: through the handle that holds it, or by name
+    // when finishing another's journal (unless that was done before).
+    bool SetAside(const Swap& swap, HeldFile* held, DWORD& code)
+    {
+        if (swap.backup.empty())
+            return true;
+        if (held) {
+            if (!Step())
+                return false;
+            code = RenameOpenFile(held->get(), Path(swap.backup));
+            held->reset();
+            return code == ERROR_SUCCESS;
+        }
+        if (Exists(Path(swap.backup)) || !Exists(Path(swap.target)))
+            return true;
+        if (ReadOnly(swap.target)) {
+            code = ERROR_ACCESS_DENIED;
+            return false;
+        }
+        return Move(swap.target, swap.backup, code);
+    }
+
+    // Renames a temporary still open over target through its own handle: no opening by name. The old
+    // file was found replaceable when it was held, and is set aside by now.
     bool SwapOpen(SafeFileWriter& writer, const std::wstring& target, DWORD& code)
     {
         if (!Step())
             return false;
-        return WhileBusy(
-            [&]() { return ReadOnly(target) ? DWORD(ERROR_ACCESS_DENIED) : writer.ReplaceTarget(Path(target)); }, code);
+        return WhileBusy([&]() { return writer.ReplaceTarget(Path(target)); }, code);
     }
 
-    // Puts every old file back (and removes files that did not exist before); safe to repeat. A file
-    // whose temporary is still there was never swapped and holds its old bytes already.
+    // Puts every old file set aside back (and removes files that did not exist before); safe to
+    // repeat. A file whose old one was never set aside holds its old bytes still.
     bool RollBack(const std::vector<Swap>& swaps)
     {
         bool whole = true;
         for (const Swap& swap : swaps) {
-            if (Exists(Path(swap.temp)))
-                continue;
             DWORD code = 0;
             if (!swap.backup.empty()) {
                 if (Exists(Path(swap.backup)) && !Move(swap.backup, swap.target, code)) {
@@ -400,7 +446,7 @@ public:
                     whole = false;
                     Fail(Path(swap.target), L"cannot be put back", code, false);
                 }
-            } else if (Exists(Path(swap.target))) {
+            } else if (!Exists(Path(swap.temp)) && Exists(Path(swap.target))) {
                 if (!Step())
                     return false;
                 if (!DeleteFileW(Path(swap.target).c_str())) {
@@ -413,13 +459,8 @@ public:
             error.oldSetKept = false;
             return false;  // the journal stays, so the next opening tries again
         }
-        // Temporaries first: a copy whose temporary is gone is put back again by a repeated rollback.
         for (const Swap& swap : swaps) {
             if (!Delete(swap.temp))
-                return false;
-        }
-        for (const Swap& swap : swaps) {
-            if (!swap.backup.empty() && !Delete(swap.backup))
                 return false;
         }
         ClearJournal();
@@ -447,6 +488,10 @@ public:
             ClearJournal();
             return !stopped;
         }
+        if (state == JournalState::Spares) {
+            spares = swaps;  // a finished replacement: nothing to do
+            return true;
+        }
         bool whole = state == JournalState::Commit ? RollForward(swaps) : RollBack(swaps);
         if (!whole && !stopped && error.oldSetKept)
             return true;  // a swap failed and the old set was put back
@@ -462,7 +507,32 @@ public:
         return true;
     }
 
-    // Temporaries that no journal names are left by writers that crashed: removed by a later lock holder.
+    // The spares the last replacement left (after any recovery, the journal holds none or those).
+    void ReadSpares()
+    {
+        std::string text;
+        DWORD code = 0;
+        JournalState state;
+        std::vector<Swap> swaps;
+        if (lock.ReadJournal(text, code) && ParseJournal(text, state, swaps) && state == JournalState::Spares)
+            spares = swaps;
+    }
+
+    // The spare left for target ("" when none), no longer offered to another file.
+    std::wstring TakeSpare(const std::wstring& target)
+    {
+        for (auto spare = spares.begin(); spare != spares.end(); ++spare) {
+            if (SameName(spare->target, target)) {
+                std::wstring name = spare->backup;
+                spares.erase(spare);
+                return name;
+            }
+        }
+        return std::wstring();
+    }
+
+    // Temporaries that no journal names are left by writers that crashed: removed by a later lock
+    // holder. Spares are kept.
     void SweepOrphans()
     {
         WIN32_FIND_DATAW found;
@@ -470,7 +540,10 @@ public:
         if (search == INVALID_HANDLE_VALUE)
             return;
         do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsTemporaryName(found.cFileName))
+            bool spare = false;
+            for (const Swap& kept : spares)
+                spare = spare || SameName(kept.backup, found.cFileName);
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsTemporaryName(found.cFileName) && !spare)
                 Delete(found.cFileName);
         } while (!stopped && FindNextFileW(search, &found));
         FindClose(search);
@@ -483,6 +556,7 @@ private:
     bool stopped = false;
     bool changing = false;    // the lock is marked as changing
     bool leftBehind = false;  // a file that was to be deleted is still there
+    std::vector<Swap> spares; // of the last replacement, not yet taken; each one's backup is the spare
 };
 
 // A lock that could not be taken because there is no lock file, or one that cannot be opened at
@@ -611,7 +685,7 @@ void FolderLock::Mark(char state)
     }
 }
 
-bool FolderLock::WriteJournalBytes(const char* bytes, DWORD size, bool cut, DWORD& code)
+bool FolderLock::WriteJournalBytes(const char* bytes, DWORD size, bool cut, bool flush, DWORD& code)
 {
     OVERLAPPED at = {};
     at.Offset = kJournalOffset;
@@ -620,7 +694,7 @@ bool FolderLock::WriteJournalBytes(const char* bytes, DWORD size, bool cut, DWOR
     end.QuadPart = kJournalOffset + LONGLONG(size);
     if (WriteFile(handle, bytes, size, &written, &at) && written == size &&
         (!cut || (SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle))) &&
-        FlushFileBuffers(handle))
+        (!flush || FlushFileBuffers(handle)))
         return true;
     code = GetLastError();
     return false;
@@ -629,12 +703,12 @@ bool FolderLock::WriteJournalBytes(const char* bytes, DWORD size, bool cut, DWOR
 bool FolderLock::WriteJournal(const std::string& journal, DWORD& code)
 {
     // Cut to its length, so that nothing of a longer journal before it follows it.
-    return WriteJournalBytes(journal.data(), DWORD(journal.size()), true, code);
+    return WriteJournalBytes(journal.data(), DWORD(journal.size()), true, true, code);
 }
 
-bool FolderLock::WriteJournalState(char state, DWORD& code)
+bool FolderLock::WriteJournalState(char state, DWORD& code, bool flush)
 {
-    return WriteJournalBytes(&state, 1, false, code);
+    return WriteJournalBytes(&state, 1, false, flush, code);
 }
 
 bool FolderLock::ReadJournal(std::string& journal, DWORD& code) const
@@ -747,7 +821,21 @@ bool FileSet::Commit(FolderWriter& writer, DWORD lockWait)
     if (files.size() == 1)
         return finished(replacement.Replace(files[0].bytes, files[0].name));
 
-    std::vector<Swap> swaps;
+    replacement.ReadSpares();
+    std::vector<Swap> swaps(files.size());
+    // The old files are held from before the first change until each is set aside, so that one that
+    // cannot be replaced is found before anything changed.
+    std::vector<HeldFile> oldFiles(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        swaps[i].target = files[i].name;
+        DWORD code = 0;
+        if (!replacement.HoldOld(files[i].name, oldFiles[i], code)) {
+            replacement.Fail(replacement.Path(files[i].name), L"cannot be replaced", code, true);
+            return finished(false);
+        }
+        if (oldFiles[i])
+            swaps[i].backup = NewTemporaryName(L".old");
+    }
     // The new files stay open until their swaps; a writer left unfinished deletes its temporary.
     std::vector<SafeFileWriter> temporaries(files.size());
     auto abandon = [&]() {
@@ -755,56 +843,17 @@ bool FileSet::Commit(FolderWriter& writer, DWORD lockWait)
         if (replacement.Stopped()) {
             for (SafeFileWriter& temporary : temporaries)
                 temporary.Finish();  // as after a crash, the temporaries not yet swapped stay
-            return false;
-        }
-        for (const Swap& swap : swaps) {
-            if (!swap.backup.empty())
-                DeleteFileW(replacement.Path(swap.backup).c_str());
         }
         return false;
     };
     for (size_t i = 0; i < files.size(); ++i) {
-        const File& file = files[i];
-        Swap swap{file.name, replacement.WriteTemporary(temporaries[i], file.bytes, L".new", file.name), std::wstring()};
-        if (swap.temp.empty())
+        swaps[i].temp = replacement.WriteTemporary(temporaries[i], files[i].bytes, files[i].name);
+        if (swaps[i].temp.empty())
             return abandon();
-        swaps.push_back(swap);
-    }
-
-    // The old files kept under names of their own, so that the old set can be put back after any swap.
-    for (Swap& swap : swaps) {
-        std::wstring target = replacement.Path(swap.target);
-        DWORD attributes = GetFileAttributesW(target.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
-            continue;
-        // A second link to the old file copies nothing (no file writes it in place: every writer
-        // renames); a read-only file, whose link could not be deleted, or a file system without
-        // links gets a copy.
-        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY)) {
-            swap.backup = replacement.LinkTemporary(swap.target);
-            if (!swap.backup.empty())
-                continue;
-            if (replacement.Stopped())
-                return abandon();
-        }
-        std::string old;
-        DWORD code = 0;
-        if (!ReadExactly(target, old, code)) {
-            if (code == ERROR_FILE_NOT_FOUND)
-                continue;
-            replacement.Fail(target, L"cannot be read to keep a copy of it", code, true);
-            return abandon();
-        }
-        SafeFileWriter copy;
-        swap.backup = replacement.WriteTemporary(copy, old, L".old", swap.target);
-        if (swap.backup.empty() || !copy.Finish()) {
-            swap.backup.clear();
-            return abandon();
-        }
     }
     if (!replacement.WriteJournal(swaps))
         return abandon();
-    bool done = replacement.RollForward(swaps, &temporaries);
+    bool done = replacement.RollForward(swaps, &temporaries, &oldFiles, keepReplaced);
     if (replacement.Stopped())
         abandon();
     return finished(done);

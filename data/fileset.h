@@ -1,13 +1,14 @@
 // Replacing a set of files in one folder as a whole, one writer at a time.
 //
 // A writer takes the folder's lock ("dialpass.lock", opened without sharing, so the system releases
-// it when the writer ends or crashes), writes every new file under a temporary name of its own and
-// flushes it, keeps every old one under another (a second link to it, or a copy where no link can be
-// made or deleted), writes the journal naming the swaps into the lock file it holds open already,
-// swaps each new file in through the handle it wrote it with, then removes the old ones' names and
-// clears the journal. Whoever opens the folder next and finds a journal finishes it, so readers see
-// the whole old set or the whole new set.
-// A swap that cannot be made (a file held open, a read-only file on Windows) puts the old set back.
+// it when the writer ends or crashes), opens every old file for deleting (so that one held by another
+// program, or read-only, fails the commit before any change), writes every new file under a temporary
+// name of its own and flushes it, writes the journal naming the swaps into the lock file it holds open
+// already, then for each file sets the old one aside under another temporary name and swaps the new
+// one in, both through open handles; last it removes the old files (or keeps them as spares for the
+// next commit to write over) and clears the journal. Whoever opens the folder next and finds a journal
+// finishes it, so readers see the whole old set or the whole new set.
+// A swap that still cannot be made puts the old set back.
 // A set of one file needs no journal: its one swap replaces the file in a single step.
 // The lock file's first byte tells the next writer whether this one finished; only when it did not
 // does the next one search the folder for temporaries left behind and remove them. The eight bytes
@@ -81,16 +82,16 @@ public:
     // The journal of a replacement under way, kept in the lock file after the mark and the set's name.
     // Write: the whole journal, flushed; false with the system's code otherwise.
     bool WriteJournal(const std::string& journal, DWORD& code);
-    // Changes its first byte (its state) alone, flushed.
-    bool WriteJournalState(char state, DWORD& code);
+    // Changes its first byte (its state) alone, flushed unless flush is false.
+    bool WriteJournalState(char state, DWORD& code, bool flush = true);
     // The journal, or "" when there is none; false with the system's code when it cannot be read.
     bool ReadJournal(std::string& journal, DWORD& code) const;
     void ClearJournal();
 
 private:
     void Mark(char state);
-    // Writes size bytes at the journal's start, then (cut) ends the file after them, then flushes.
-    bool WriteJournalBytes(const char* bytes, DWORD size, bool cut, DWORD& code);
+    // Writes size bytes at the journal's start, then (cut) ends the file after them, then (flush) flushes.
+    bool WriteJournalBytes(const char* bytes, DWORD size, bool cut, bool flush, DWORD& code);
 
     HANDLE handle = INVALID_HANDLE_VALUE;
     char found = 0;   // the mark when taken; 0 for none
@@ -128,6 +129,10 @@ class FileSet {
 public:
     explicit FileSet(const std::wstring& folder) : folder(folder) {}
 
+    // Keeps each file that Commit replaces in the folder under a temporary name, as a spare that the
+    // next replacement of the same file writes over: no file to create and flush anew, no old one to
+    // delete. For files replaced often (the applet's own saves); a set of one file keeps none.
+    void KeepReplacedFiles() { keepReplaced = true; }
     // Adds a file by its plain name (IsPlainFileName) and new bytes; false, nothing added, otherwise.
     // A name added again (compared case-insensitively) takes the later bytes.
     bool Add(const std::wstring& name, std::string bytes);
@@ -151,6 +156,7 @@ private:
     std::wstring folder;
     std::vector<File> files;
     FileSetError error;
+    bool keepReplaced = false;
 };
 
 // Call before reading a folder: when a journal shows an unfinished replacement, takes the lock

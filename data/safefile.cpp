@@ -44,6 +44,7 @@ bool SafeFileWriter::Create(const std::wstring& folder, const wchar_t* suffix)
 {
     Abandon();
     failure = 0;
+    reused = false;
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = NewTemporaryName(suffix);
         path = JoinFolder(folder, name);
@@ -57,6 +58,23 @@ bool SafeFileWriter::Create(const std::wstring& folder, const wchar_t* suffix)
         if (failure != ERROR_FILE_EXISTS && failure != ERROR_ALREADY_EXISTS)
             break;
     }
+    name.clear();
+    path.clear();
+    return false;
+}
+
+bool SafeFileWriter::Reuse(const std::wstring& folder, const std::wstring& reusedName)
+{
+    Abandon();
+    failure = 0;
+    name = reusedName;
+    path = JoinFolder(folder, name);
+    file = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    reused = file != INVALID_HANDLE_VALUE;
+    if (reused)
+        return true;
+    failure = GetLastError();
     name.clear();
     path.clear();
     return false;
@@ -93,7 +111,7 @@ bool SafeFileWriter::Flush()
 {
     if (file == INVALID_HANDLE_VALUE || failure)
         return false;
-    if (!FlushFileBuffers(file))
+    if ((reused && !SetEndOfFile(file)) || !FlushFileBuffers(file))
         failure = GetLastError();
     return !failure;
 }
@@ -102,6 +120,16 @@ DWORD SafeFileWriter::ReplaceTarget(const std::wstring& targetPath)
 {
     if (file == INVALID_HANDLE_VALUE || failure)
         return failure ? failure : ERROR_INVALID_HANDLE;
+    if (DWORD code = RenameOpenFile(file, targetPath))
+        return code;
+    CloseHandle(file);
+    file = INVALID_HANDLE_VALUE;
+    path.clear();  // it is the target now
+    return ERROR_SUCCESS;
+}
+
+DWORD RenameOpenFile(HANDLE handle, const std::wstring& targetPath)
+{
     // One rename through the open handle: no second opening of the file by its name.
     std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + targetPath.size() * sizeof(wchar_t));
     FILE_RENAME_INFO* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
@@ -109,12 +137,8 @@ DWORD SafeFileWriter::ReplaceTarget(const std::wstring& targetPath)
     rename->RootDirectory = nullptr;
     rename->FileNameLength = DWORD(targetPath.size() * sizeof(wchar_t));
     memcpy(rename->FileName, targetPath.c_str(), (targetPath.size() + 1) * sizeof(wchar_t));
-    if (!SetFileInformationByHandle(file, FileRenameInfo, rename, DWORD(buffer.size())))
-        return GetLastError();
-    CloseHandle(file);
-    file = INVALID_HANDLE_VALUE;
-    path.clear();  // it is the target now
-    return ERROR_SUCCESS;
+    return SetFileInformationByHandle(handle, FileRenameInfo, rename, DWORD(buffer.size())) ? ERROR_SUCCESS
+                                                                                            : GetLastError();
 }
 
 bool SafeFileWriter::Finish()

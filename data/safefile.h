@@ -19,6 +19,9 @@ public:
     // Creates folder\~dp<process>-<number><suffix> (CREATE_NEW, shared for reading only); false when
     // it cannot.
     bool Create(const std::wstring& folder, const wchar_t* suffix);
+    // Opens the existing temporary folder\name to be written over from its start (its old bytes
+    // beyond the new ones are cut at Flush); false when it cannot.
+    bool Reuse(const std::wstring& folder, const std::wstring& name);
     // Appends size bytes; false on a short write (the writer then stays failed).
     bool Write(const void* bytes, size_t size);
     // Flushes; true when every byte reached the file (a failure stays).
@@ -44,7 +47,12 @@ private:
     std::wstring path;
     std::wstring name;
     DWORD failure = 0;
+    bool reused = false;  // written over: Flush ends the file after the new bytes
 };
+
+// Renames the file open through handle (opened with DELETE access) to targetPath, replacing a file
+// there; ERROR_SUCCESS or the system's code.
+DWORD RenameOpenFile(HANDLE handle, const std::wstring& targetPath);
 
 // A temporary's name not given before in this process: ~dp<process>-<number><suffix>.
 std::wstring NewTemporaryName(const wchar_t* suffix);

@@ -128,6 +128,7 @@ bool CFrmGeneral::SaveUserFiles(FolderWriter& writer, FileSetError& error, std::
     SplitPath(profileStore.Path(), folder, name);
     SplitPath(cardSettingsStore.Path(), settingsFolder, settingsName);
     FileSet set(folder);
+    set.KeepReplacedFiles();  // saved at every OK: the next save writes over them
     bool saved = set.Add(name, std::move(profiles));
     if (withSettings && saved && SamePath(settingsFolder, folder.c_str())) {
         saved = set.Add(settingsName, std::move(settings));

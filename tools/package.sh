@@ -88,7 +88,7 @@ for program in dialpass.cpl:dialpass.cpl Update.exe:Update.exe dialpass-config.e
     queries+=("UPDATE File SET Version = '$(file_version "$files/${program%%:*}")', Language = '1033' WHERE File = '${program#*:}'")
 done
 index=0
-for name in "${database[@]}" database.ver update.log dialpass.lock; do
+for name in "${database[@]}" database.ver update.log dialpass.lock '~dp*.new' '~dp*.old'; do
     index=$((index + 1))
     queries+=("INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) VALUES ('RemoveData$index', 'Registration', '$name', 'INSTALLFOLDER', 2)")
 done

@@ -41,9 +41,12 @@ std::string Holds(const TempDir& dir)
     return found == kOld ? "old" : found == kNew ? "new" : "a mix: " + shown;
 }
 
-bool Commit(const TempDir& dir, const Files& files, FileSetError* error = nullptr, DWORD wait = kFolderLockWait)
+bool Commit(const TempDir& dir, const Files& files, FileSetError* error = nullptr, DWORD wait = kFolderLockWait,
+            bool keepReplaced = false)
 {
     FileSet set(dir.Path());
+    if (keepReplaced)
+        set.KeepReplacedFiles();
     for (const auto& file : files)
         set.Add(file.first, file.second);
     bool ok = set.Commit(wait);
@@ -52,22 +55,37 @@ bool Commit(const TempDir& dir, const Files& files, FileSetError* error = nullpt
     return ok;
 }
 
+size_t CountTemporaries(const TempDir& dir)
+{
+    std::string names = Names(dir.Path());
+    size_t count = 0;
+    for (size_t at = names.find("~dp"); at != std::string::npos; at = names.find("~dp", at + 1))
+        ++count;
+    return count;
+}
+
 // A writer stopped after each of its steps, then a recovery stopped after each of its own, and then
 // the next opener: always the whole old or the whole new set, and once the new set showed, never old.
+// The writer writes new files, or (keeping replaced files) over the spares an earlier commit kept.
 TEST(FileSet, InterruptedAfterAnyStepTheNextOpenerFindsAWholeSet)
 {
+    for (bool keep : {false, true}) {
     bool sawOld = false, sawNew = false;
     for (int step = 0;; ++step) {
         TempDir dir;
         Put(dir, kOld);
+        if (keep) {
+            ASSERT_TRUE(Commit(dir, {{L"a.dat", "old a"}, {L"b.dat", "old bb"}}, nullptr, 0, true));
+            ASSERT_EQ(CountTemporaries(dir), 2u) << Names(dir.Path());
+        }
         FileSet::StopAfterStepsForTesting(step);
         FileSetError error;
-        bool done = Commit(dir, kNew, &error);
+        bool done = Commit(dir, kNew, &error, kFolderLockWait, keep);
         FileSet::StopAfterStepsForTesting(-1);
         if (done) {
             EXPECT_EQ(Holds(dir), "new");
-            EXPECT_EQ(Names(dir.Path()), "a.dat b.dat c.dat dialpass.lock");
-            EXPECT_GT(step, 8);  // three new files, two copies of old ones, the journal, three swaps
+            EXPECT_EQ(CountTemporaries(dir), keep ? 2u : 0u) << Names(dir.Path());  // a.dat's and b.dat's spares
+            EXPECT_GT(step, 8);  // three new files, the journal, two old files set aside, three swaps
             break;
         }
         EXPECT_FALSE(error.oldSetKept) << step;
@@ -85,11 +103,37 @@ TEST(FileSet, InterruptedAfterAnyStepTheNextOpenerFindsAWholeSet)
         ASSERT_TRUE(RecoverFolder(dir.Path())) << step;
         sawOld = sawOld || Holds(dir) == "old";
         sawNew = sawNew || Holds(dir) == "new";
-        // The next writer sweeps the temporaries of the one that crashed.
+        // The next writer sweeps the temporaries of the one that crashed, and one that keeps no spares
+        // removes those kept before.
         ASSERT_TRUE(Commit(dir, kNew)) << step;
         EXPECT_EQ(Names(dir.Path()), "a.dat b.dat c.dat dialpass.lock") << step;
     }
-    EXPECT_TRUE(sawOld && sawNew) << "old " << sawOld << ", new " << sawNew;
+    EXPECT_TRUE(sawOld) << keep;
+    EXPECT_TRUE(sawNew) << keep;
+    }
+}
+
+// A kept file is written over by the next commit of the same file: the file that held a.dat's bytes
+// two commits ago holds them again, and no other temporary is left.
+TEST(FileSet, AKeptFileIsWrittenOverByTheNextCommit)
+{
+    TempDir dir;
+    Put(dir, kOld);
+    auto fileIndex = [&](const wchar_t* name) {
+        HANDLE file = CreateFileW((dir / name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        BY_HANDLE_FILE_INFORMATION info = {};
+        GetFileInformationByHandle(file, &info);
+        CloseHandle(file);
+        return uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+    };
+    uint64_t first = fileIndex(L"a.dat");
+    ASSERT_TRUE(Commit(dir, kNew, nullptr, kFolderLockWait, true));
+    EXPECT_NE(fileIndex(L"a.dat"), first);
+    ASSERT_TRUE(Commit(dir, kOld, nullptr, kFolderLockWait, true));
+    EXPECT_EQ(fileIndex(L"a.dat"), first);
+    EXPECT_EQ(Holds(dir), "old");
+    EXPECT_EQ(CountTemporaries(dir), 3u) << Names(dir.Path());  // the spares of a.dat, b.dat and c.dat
 }
 
 // A disk that fills after any number of bytes: the commit fails, the old set stays, nothing is left.
@@ -115,8 +159,8 @@ TEST(FileSet, ADiskThatFillsPartWayLeavesTheOldSet)
 }
 
 // A file held open by another program (as the applet's reader holds it: sharing reads only) cannot
-// be replaced, nor can a read-only file, on every system alike: the swaps already made are undone,
-// whether by the writer or by the next opener.
+// be replaced, nor can a read-only file, on every system alike: the writer finds it before any
+// change, and swaps that the next opener cannot finish are undone.
 TEST(FileSet, AHeldOrReadOnlyFileBringsBackTheOldSet)
 {
     const DWORD kReadOnly = ~0u;  // not held open but marked read-only
@@ -124,12 +168,11 @@ TEST(FileSet, AHeldOrReadOnlyFileBringsBackTheOldSet)
     // reads (as the applet's reader), nothing, or kReadOnly; recovers: what RecoverFolder answers meanwhile
     struct Case { const wchar_t* held[2]; DWORD share; int stopAfter; bool recovers; } cases[] = {
         {{L"a.dat"}, FILE_SHARE_READ, -1, true},
-        {{L"b.dat"}, FILE_SHARE_READ, -1, true},          // a.dat was already swapped and is put back
-        {{L"b.dat"}, 0, -1, true},                        // not even a copy of the old b.dat can be made
+        {{L"b.dat"}, FILE_SHARE_READ, -1, true},          // found before a.dat is touched
         {{L"a.dat"}, kReadOnly, -1, true},
         {{L"b.dat"}, kReadOnly, -1, true},
-        {{L"b.dat"}, FILE_SHARE_READ, 6, true},           // journal written: the next opener cannot swap b.dat
-        {{L"a.dat", L"b.dat"}, FILE_SHARE_READ, 7, false}, // a.dat swapped and held: neither set until released
+        {{L"b.dat"}, FILE_SHARE_READ, 4, true},           // journal written: the next opener cannot swap b.dat
+        {{L"a.dat", L"b.dat"}, FILE_SHARE_READ, 6, false}, // a.dat swapped and held: neither set until released
     };
     for (const Case& c : cases) {
         TempDir dir;
@@ -289,7 +332,7 @@ TEST(FileSet, TheAppletsReaderFinishesAJournalBeforeItReads)
     FileSet set(dir.Path());
     set.Add(L"country.dat", scrambled("2;New;2\r\n"));
     set.Add(L"Sample.dat", scrambled("2;200;\r\n"));
-    FileSet::StopAfterStepsForTesting(5);  // two new files, two copies, the journal: no swap yet
+    FileSet::StopAfterStepsForTesting(3);  // two new files and the journal: no swap yet
     EXPECT_FALSE(set.Commit());
     FileSet::StopAfterStepsForTesting(-1);
     const size_t kLockWithoutJournal = 9;  // the mark and the set's name
@@ -303,9 +346,8 @@ TEST(FileSet, TheAppletsReaderFinishesAJournalBeforeItReads)
     countryTable.Clear();
 }
 
-// A zero-byte file is kept aside like any other: by a copy where no second link can be made (a
-// read-only one: the commit then fails on its attribute, not on reading it), else by a link; and one
-// written reads back as zero bytes.
+// A zero-byte file is set aside and replaced like any other (a read-only one is refused on its
+// attribute), and one written reads back as zero bytes.
 TEST(FileSet, KeepsAsideReplacesAndWritesZeroByteFiles)
 {
     TempDir dir;

@@ -350,7 +350,7 @@ TEST_F(CardWorkflow, OkThatCannotSaveSaysWhyAndKeepsTheEdits)
                                        OPEN_EXISTING, 0, nullptr);
              return Undo([held] { CloseHandle(held); });
          },
-         L"settings.dat", SystemErrorText(ERROR_ACCESS_DENIED), true},
+         L"settings.dat", SystemErrorText(ERROR_SHARING_VIOLATION), true},
         {"the folder's lock held by another writer, then Cancel",
          [this] {
              auto lock = std::make_shared<FolderLock>();

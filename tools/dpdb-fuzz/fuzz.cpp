@@ -272,6 +272,17 @@ bool CheckSetRecovery(Random& random, const std::wstring& scratch, unsigned long
             WriteWholeFile((folder + L"\\" + names.back()).c_str(), olds.back().data(), olds.back().size());
         set.Add(names.back(), news.back());
     }
+    if (random.OneIn(2)) {
+        // The old files written by a commit that kept what it replaced: the stopped one writes over those.
+        FileSet earlier(folder);
+        earlier.KeepReplacedFiles();
+        for (unsigned i = 0; i < count; ++i) {
+            if (!olds[i].empty())
+                earlier.Add(names[i], olds[i]);
+        }
+        earlier.Commit();
+        set.KeepReplacedFiles();
+    }
     FileSet::StopAfterStepsForTesting(int(random.Below(4 * count + 4)));
     set.Commit();
     FileSet::StopAfterStepsForTesting(-1);
