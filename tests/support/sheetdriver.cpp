@@ -195,9 +195,7 @@ int SheetDriver::AnswerMessages()
 {
     int answered = 0;
     for (HWND box : Windows(L"#32770", L"Kestrova Dialpass")) {
-        messages.push_back(MessageBoxText(box));
-        AnswerMessageBox(box, IDOK);
-        WaitUntil([&] { return !IsWindow(box); });
+        messages.push_back(AnswerMessageBox(box));
         ++answered;
     }
     return answered;

@@ -43,9 +43,15 @@ inline std::wstring WindowText(HWND window)
     return text;
 }
 
-// A message box: its text and answering it with a button id.
+// A message box's text; answering it with a button id and waiting until it is gone returns that text.
 inline std::wstring MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
-inline void AnswerMessageBox(HWND box, int button) { PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0); }
+inline std::wstring AnswerMessageBox(HWND box, int button = IDOK)
+{
+    std::wstring text = MessageBoxText(box);
+    PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0);
+    WaitUntil([&] { return !IsWindow(box); });
+    return text;
+}
 
 // The texts of a list box or a combo box, through its count, length and text messages.
 inline std::vector<std::wstring> Texts(HWND box, UINT getCount, UINT getLength, UINT getText)

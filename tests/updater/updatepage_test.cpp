@@ -112,10 +112,8 @@ TEST(UpdatePage, AnswersEachOutcomeOfTheUpdater)
         HWND box = WaitForWindow(L"#32770", kBoxCaption, c.message ? 10000 : 500);
         EXPECT_EQ(box != nullptr, c.message != nullptr);
         if (box) {
-            EXPECT_EQ(MessageBoxText(box), c.message);
             EXPECT_EQ(GetDlgItem(box, IDNO) != nullptr, c.question);
-            AnswerMessageBox(box, c.log ? IDYES : c.question ? IDNO : IDOK);
-            EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+            EXPECT_EQ(AnswerMessageBox(box, c.log ? IDYES : c.question ? IDNO : IDOK), c.message);
         }
         HWND viewer = WaitForWindow(L"#32770", L"Log file", c.log ? kWindowTimeout : 300);
         EXPECT_EQ(viewer != nullptr, c.log != nullptr);
@@ -147,8 +145,7 @@ TEST_F(UpdatePageAndSite, InstallsARealUpdateThatCardSettingsShowsAtOnce)
     CheckForUpdates(driver);
     HWND box = WaitForWindow(L"#32770", kBoxCaption, 30000);
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(MessageBoxText(box), L"Data were updated successfully");
-    AnswerMessageBox(box, IDOK);
+    EXPECT_EQ(AnswerMessageBox(box), L"Data were updated successfully");
     EXPECT_TRUE(WaitUntil(listed));
     EXPECT_EQ(ReadBytes(installation / L"database.ver").substr(0, 3), "2\r\n");
     EXPECT_TRUE(driver.PressCancel());

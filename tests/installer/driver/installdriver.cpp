@@ -39,9 +39,7 @@ void AnswerMessages()
 {
     while (HWND box = WaitForWindow(L"#32770", kMessageCaption, 300)) {
         ++messageCount;
-        messageTexts += (messageTexts.empty() ? L"" : L" | ") + MessageBoxText(box);
-        AnswerMessageBox(box, IDOK);
-        WaitUntil([&] { return !IsWindow(box); });
+        messageTexts += (messageTexts.empty() ? L"" : L" | ") + AnswerMessageBox(box);
     }
 }
 
