@@ -47,12 +47,6 @@ struct UpdateUrlScope {
     ~UpdateUrlScope() { DeleteSetting(L"UpdateURL"); }
 };
 
-// Taps "Check for updates" on an open sheet.
-void CheckForUpdates(SheetDriver& driver)
-{
-    driver.Click(GetDlgItem(driver.ShowPage(kUpdateTab), IDC_CHECK_UPDATES));
-}
-
 // The updater is given the installation folder with its backslash before each closing quote ("InstallDir"
 // has none), and the page answers what it did.
 TEST(UpdatePage, AnswersEachOutcomeOfTheUpdater)
@@ -92,7 +86,7 @@ TEST(UpdatePage, AnswersEachOutcomeOfTheUpdater)
         InstallDirScope scope(installation.dir.Path().c_str());
         UpdateUrlScope url(L"http://127.0.0.1:1/dialpass");
         ASSERT_NE(driver.Open(), nullptr);
-        CheckForUpdates(driver);
+        driver.Click(GetDlgItem(driver.ShowPage(kUpdateTab), IDC_CHECK_UPDATES));
         if (c.order) {
             ASSERT_TRUE(WaitUntil([&] { return !installation.CommandLine().empty(); }));
             std::wstring dir = installation.dir.Path() + L"\\";
@@ -142,7 +136,7 @@ TEST_F(UpdatePageAndSite, InstallsARealUpdateThatCardSettingsShowsAtOnce)
                             reinterpret_cast<LPARAM>(L"Zembla")) != CB_ERR;
     };
     EXPECT_FALSE(listed());
-    CheckForUpdates(driver);
+    driver.Click(GetDlgItem(driver.ShowPage(kUpdateTab), IDC_CHECK_UPDATES));
     HWND box = WaitForWindow(L"#32770", kBoxCaption, 30000);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(AnswerMessageBox(box), L"Data were updated successfully");
