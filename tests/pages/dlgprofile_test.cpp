@@ -46,30 +46,44 @@ protected:
     datatest::InstallDirScope installDir{install.Path().c_str()};
 };
 
-TEST_F(ProfileDialog, OpensWithTheStoredOrDetectedValuesAndOkWritesTheCutOnes)
+// What it shows at opening, what Detect selects (the first country of the network's code) or says,
+// and what OK writes.
+TEST_F(ProfileDialog, OpensWithTheStoredOrDetectedValuesDetectsAndOkWritesTheCutOnes)
 {
     const std::wstring name40(40, L'n'), digits20 = L"12345678901234567890";
+    const std::wstring missing = L"Unable to open file !\n\n" + (install / L"providers.dat");
     const struct {
         // a stored profile edited (its provider and home id), the network's operator; the provider and
-        // home shown at opening; the name typed, the entries picked (-1: none) and the key; DoModal's
-        // result and the stored profile's provider, home id and home code
+        // home shown at opening; the operator when Detect is tapped, the operator table kept (else
+        // emptied, with "providers.dat" missing), what Detect says and the home then selected;
+        // the name typed, the entries picked (-1: none) and the key; DoModal's result and the stored
+        // profile's provider, home id and home code
         bool edit; uint32_t oldProvider, oldHome; const wchar_t* op; const wchar_t *provided, *shownHome;
+        const wchar_t* detectOp; bool operators; std::wstring message; const wchar_t* detected;
         const wchar_t* name; int provider, home, key;
         INT_PTR result; uint32_t providerId, homeId, homeCode;
     } cases[] = {
-        // the last country of code 49 is detected
-        {false, 0, 0, L"26201", L"Brightwren Telecard", L"Heligoland", name40.c_str(), 1, 1, IDOK, IDOK, 4, 2, 43},
-        {true, 4, 2, L"26201", L"Sundrel Travel Phonecard", L"Austria", L"Edited", 1, -1, IDOK, IDOK, 4, 0, 0},
+        // the last country of code 49 is detected at opening
+        {false, 0, 0, L"26201", L"Brightwren Telecard", L"Heligoland", L"26201", true, L"", L"Germany",
+         name40.c_str(), 1, 1, IDOK, IDOK, 4, 2, 43},
+        {true, 4, 2, L"26201", L"Sundrel Travel Phonecard", L"Austria", L"26201", true, L"", L"Germany",
+         L"Edited", 1, -1, IDOK, IDOK, 4, 0, 0},
         // no home stored: detected
-        {true, 9, 0, L"23201", L"Brightwren Telecard", L"Austria", L"Home", 0, 2, IDOK, IDOK, 1, 3, 49},
-        {false, 0, 0, nullptr, L"Brightwren Telecard", L"(none)", L"Cancelled", 0, 0, IDCANCEL, IDCANCEL, 0, 0, 0},
-        {false, 0, 0, L"26201", L"Brightwren Telecard", L"Heligoland", L"", 0, 0, IDOK, IDCANCEL, 0, 0, 0},
+        {true, 9, 0, L"23201", L"Brightwren Telecard", L"Austria", L"99999", true, L"Autodetection failed !", L"Austria",
+         L"Home", 0, 2, IDOK, IDOK, 1, 3, 49},
+        {false, 0, 0, nullptr, L"Brightwren Telecard", L"(none)", nullptr, true, L"Autodetection failed !", L"(none)",
+         L"Cancelled", 0, 0, IDCANCEL, IDCANCEL, 0, 0, 0},
+        {false, 0, 0, L"26201", L"Brightwren Telecard", L"Heligoland", L"26201", false, missing, L"Heligoland",
+         L"", 0, 0, IDOK, IDCANCEL, 0, 0, 0},
         // an empty name leaves the stored record untouched
-        {true, 1, 1, L"26201", L"Brightwren Telecard", L"Germany", L"", 1, 1, IDOK, IDCANCEL, 1, 1, 0},
+        {true, 1, 1, L"26201", L"Brightwren Telecard", L"Germany", L"23201", true, L"", L"Austria",
+         L"", 1, 1, IDOK, IDCANCEL, 1, 1, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
         SetSimulatedOperator(c.op);
+        operatorTable.Clear();
+        Fill(operatorTable, kOperators);
         profileStore.Clear();
         ProfileRecord* stored = nullptr;
         if (c.edit) {
@@ -89,6 +103,16 @@ TEST_F(ProfileDialog, OpensWithTheStoredOrDetectedValuesAndOkWritesTheCutOnes)
         EXPECT_EQ(WindowText(dialog.Item(IDC_PROFILE_PIN)), c.edit ? L"9876" : L"");
         EXPECT_EQ(LastSipPreference(), SIP_UP);
         EXPECT_NE(GetMenu(dialog.Window()), nullptr) << "the soft keys";
+
+        SetSimulatedOperator(c.detectOp);
+        if (!c.operators)
+            operatorTable.Clear();
+        dialog.PostClick(IDC_PROFILE_DETECT);
+        EXPECT_EQ(AnswerMessage(dialog, c.message.empty() ? 300 : kWindowTimeout), c.message);
+        EXPECT_TRUE(WaitUntil([&] { return Selected(dialog.Item(IDC_PROFILE_HOME)) == c.detected; }))
+            << "selected: " << testing::PrintToString(Selected(dialog.Item(IDC_PROFILE_HOME)));
+        EXPECT_TRUE(dialog.Running());
+
         SendMessageW(dialog.Item(IDC_PROFILE_NAME), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.name));
         SendMessageW(dialog.Item(IDC_PROFILE_ACCOUNT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(digits20.c_str()));
         SendMessageW(dialog.Item(IDC_PROFILE_PIN), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(digits20.c_str()));
@@ -111,38 +135,6 @@ TEST_F(ProfileDialog, OpensWithTheStoredOrDetectedValuesAndOkWritesTheCutOnes)
         EXPECT_EQ(record->provider, c.providerId);
         EXPECT_EQ(record->homeId, c.homeId);
         EXPECT_EQ(record->homeCode, c.homeCode);
-    }
-}
-
-TEST_F(ProfileDialog, DetectSelectsTheFirstCountryOfTheNetworkOrSaysWhatFailed)
-{
-    const std::wstring missing = L"Unable to open file !\n\n" + (install / L"providers.dat");
-    const struct {
-        const wchar_t* op;
-        bool operatorFile;  // false: the operator table is empty and "providers.dat" is missing
-        std::wstring message; const wchar_t* home;
-    } cases[] = {
-        {L"26201", true, L"", L"Germany"},
-        {L"23201", true, L"", L"Austria"},
-        {L"99999", true, L"Autodetection failed !", L"Heligoland"},
-        {nullptr, true, L"Autodetection failed !", L"Heligoland"},
-        {L"26201", false, missing, L"Heligoland"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
-        SetSimulatedOperator(c.op);
-        operatorTable.Clear();
-        if (c.operatorFile)
-            Fill(operatorTable, kOperators);
-        ProfileRecord record = TestProfile(L"Travel", 1, 0, 3);  // home stored: no detection while opening
-        CDlgProfileName profile(&record);
-        ModalDialog dialog(profile, L"Dialpass profile");
-        ASSERT_NE(dialog.Window(), nullptr);
-        dialog.PostClick(IDC_PROFILE_DETECT);
-        EXPECT_EQ(AnswerMessage(dialog, c.message.empty() ? 300 : kWindowTimeout), c.message);
-        EXPECT_TRUE(WaitUntil([&] { return Selected(dialog.Item(IDC_PROFILE_HOME)) == c.home; }))
-            << "selected: " << testing::PrintToString(Selected(dialog.Item(IDC_PROFILE_HOME)));
-        EXPECT_TRUE(dialog.Running());
     }
 }
 
