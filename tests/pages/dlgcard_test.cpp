@@ -44,14 +44,6 @@ std::string StepsOf(unsigned bytes)
     return hex;
 }
 
-void ClickUp(HWND spin, int times)
-{
-    for (int i = 0; i < times; ++i) {
-        SendMessageW(spin, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 2));  // the upper arrow
-        SendMessageW(spin, WM_LBUTTONUP, 0, MAKELPARAM(3, 2));
-    }
-}
-
 // What the user does in the editor: a button (append, move, delete); for "Wait for" a dial tone
 // (ups < 0), a timed wait after `ups` up-arrow clicks or Cancel (ups = kCancel); for "Specify digits"
 // the digits typed, then OK or Cancel (ups = kCancel); with no button, line `ups` selected (-1: none).
@@ -86,8 +78,12 @@ void Play(const ModalDialog& editor, const Step& step)
     }
     if (timed)
         SendMessageW(GetDlgItem(dialog, IDC_WAIT_TIME), BM_CLICK, 0, 0);
-    EXPECT_EQ(IsWindowEnabled(GetDlgItem(dialog, IDC_WAIT_SPIN)) != 0, timed);
-    ClickUp(GetDlgItem(dialog, IDC_WAIT_SPIN), step.ups == kCancel ? 0 : step.ups);
+    HWND spin = GetDlgItem(dialog, IDC_WAIT_SPIN);
+    EXPECT_EQ(IsWindowEnabled(spin) != 0, timed);
+    for (int i = 0; timed && i < step.ups; ++i) {
+        SendMessageW(spin, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 2));  // the upper arrow
+        SendMessageW(spin, WM_LBUTTONUP, 0, MAKELPARAM(3, 2));
+    }
     PostMessageW(GetDlgItem(dialog, step.ups == kCancel ? IDCANCEL : IDOK), BM_CLICK, 0, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
     if (step.digits) {

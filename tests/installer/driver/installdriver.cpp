@@ -78,11 +78,6 @@ bool CreateProfile(HWND general, const wchar_t* name)
     return WaitUntil([&] { AnswerMessages(); return !IsWindow(dialog); }, 10000);
 }
 
-DWORD WINAPI OpenApplet(LPVOID)
-{
-    return DWORD(applet(GetDesktopWindow(), CPL_DBLCLK, 0, 0));
-}
-
 int Applet(const wchar_t* newProfile)
 {
     wchar_t path[MAX_PATH] = {};
@@ -104,7 +99,9 @@ int Applet(const wchar_t* newProfile)
     applet(host, CPL_NEWINQUIRE, 0, LPARAM(&newInfo));
     wprintf(L"newinquire=%ls\nicon=%d\n", newInfo.szName, newInfo.hIcon != nullptr);
 
-    HANDLE thread = CreateThread(nullptr, 0, OpenApplet, nullptr, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, [](LPVOID) -> DWORD {
+        return DWORD(applet(GetDesktopWindow(), CPL_DBLCLK, 0, 0));
+    }, nullptr, 0, nullptr);
     HWND sheet = WaitForWindow(L"#32770", kSheetCaption, kWait);
     if (!sheet)
         return Fail(L"the sheet did not open");
