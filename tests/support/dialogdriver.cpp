@@ -130,6 +130,5 @@ void SetSimulatedOperator(const wchar_t* op)
 {
     RegDeleteKeyW(HKEY_CURRENT_USER, kCellularSimulatorKey);
     if (op)
-        RegSetKeyValueW(HKEY_CURRENT_USER, kCellularSimulatorKey, kCellularSimulatorOperator, REG_SZ, op,
-                        DWORD((wcslen(op) + 1) * sizeof(wchar_t)));
+        SetRegText(kCellularSimulatorKey, kCellularSimulatorOperator, op);
 }

@@ -41,8 +41,7 @@ struct FakeInstallation {
 struct UpdateUrlScope {
     explicit UpdateUrlScope(const std::wstring& url)
     {
-        RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"UpdateURL", REG_SZ, url.c_str(),
-                        DWORD((url.size() + 1) * sizeof(wchar_t)));
+        SetRegText(kSettingsKey, L"UpdateURL", url);
     }
     ~UpdateUrlScope() { DeleteSetting(L"UpdateURL"); }
 };
