@@ -1,5 +1,5 @@
-// The settings sheet as the user meets it, opened through CPL_DBLCLK of the built applet on a 96-dpi
-// and a 192-dpi screen: its tabs, the place and the controls of its pages (those whose work comes with
+// The settings sheet as the user meets it, opened through CPL_DBLCLK of the built applet on screens
+// of 96 to 288 dpi: its tabs, the place and the controls of its pages (those whose work comes with
 // the database, and About), and every page's header strip: picture shifted below its template place,
 // title in the header font drawn transparently over the piece of picture behind it.
 #include <gtest/gtest.h>
@@ -48,9 +48,10 @@ std::vector<DWORD> Drawn(int width, int height, const std::function<void(HDC)>& 
 }
 
 // It opens on General with five tabs titled as the pages and only General's window; a second
-// CPL_DBLCLK brings it forward. scale: 1 on a 96-dpi screen, 2 on a 192-dpi one.
-void CheckSheet(int scale)
+// CPL_DBLCLK brings it forward. The pages' own drawing doubles from 192 dpi up.
+void CheckSheet(int dpi)
 {
+    const int scale = dpi >= 192 ? 2 : 1;
     const std::vector<std::wstring> titles{L"General", L"Card settings", L"Phone settings", L"Update", L"About"};
     const int titleIds[] = {IDC_GENERAL_TITLE, IDC_PROVIDER_TITLE, IDC_PHONE_TITLE, IDC_UPDATE_TITLE, IDC_ABOUT_TITLE};
     const struct {
@@ -93,7 +94,7 @@ void CheckSheet(int scale)
     EXPECT_EQ(GetDlgItem(sheet, 0x3024), nullptr) << "a Next button: the sheet became a wizard";
     GetClientRect(sheet, &client);
     RECT tab = RectIn(sheet, driver.Tab());
-    EXPECT_GT(tab.bottom, client.bottom - 60 * scale) << "the tab control did not grow with the sheet";
+    EXPECT_GT(tab.bottom, client.bottom - 60 * dpi / 96) << "the tab control did not grow with the sheet";
     for (HWND button : {GetDlgItem(sheet, IDOK), GetDlgItem(sheet, IDCANCEL)}) {
         RECT r = RectIn(sheet, button);
         EXPECT_TRUE(IsWindowVisible(button)) << GetDlgCtrlID(button);
@@ -196,7 +197,7 @@ void CheckSheet(int scale)
     DeleteObject(plain);
 }
 
-// Run by the next test in processes of their own, whose screens have 96 and 192 dpi.
+// Run by the next test in processes of their own, whose screens have 96, 191, 192 and 288 dpi.
 TEST(SheetTest, DISABLED_OnThisScreen)
 {
     DWORD asked = 0, size = sizeof(asked);
@@ -205,12 +206,12 @@ TEST(SheetTest, DISABLED_OnThisScreen)
     int dpi = GetDeviceCaps(screen, LOGPIXELSX);
     ReleaseDC(nullptr, screen);
     ASSERT_EQ(dpi, int(asked)) << "LogPixels did not reach this process";
-    CheckSheet(dpi / 96);
+    CheckSheet(dpi);
 }
 
-TEST(SheetTest, OnA96And192DpiScreen)
+TEST(SheetTest, OnScreensOf96To288Dpi)
 {
-    for (DWORD dpi : {96u, 192u})
+    for (DWORD dpi : {96u, 191u, 192u, 288u})
         EXPECT_EQ(RunAtDpi(dpi, L"--gtest_also_run_disabled_tests --gtest_filter=SheetTest.DISABLED_*"), 0u)
             << "the " << dpi << "-dpi run failed; its output is above";
 }
