@@ -152,31 +152,6 @@ std::vector<std::wstring> SheetDriver::TabTitles() const
     return titles;
 }
 
-HWND SheetDriver::ShowPage(int index)
-{
-    // Posted, so that this thread answers the message boxes that a page shows as it is set up; the
-    // switch is over once the page is the sheet's current one and shows.
-    PostMessageW(sheet, PSM_SETCURSEL, WPARAM(index), 0);
-    for (DWORD start = GetTickCount(); GetTickCount() - start < kWindowTimeout; Sleep(20)) {
-        if (AnswerMessages())
-            start = GetTickCount();  // the page is still being set up: its time starts again
-        HWND page = Page(index);
-        if (page && IsWindowVisible(page) && HWND(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0)) == page)
-            return page;
-    }
-    return nullptr;
-}
-
-int SheetDriver::AnswerMessages()
-{
-    int answered = 0;
-    for (HWND box : Windows(L"#32770", L"Kestrova Dialpass")) {
-        messages.push_back(AnswerMessageBox(box));
-        ++answered;
-    }
-    return answered;
-}
-
 bool SheetDriver::Press(int button)
 {
     return sheet && PostMessageW(sheet, PSM_PRESSBUTTON, button, 0) && WaitClosed();
