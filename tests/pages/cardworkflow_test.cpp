@@ -159,14 +159,6 @@ protected:
         Close(editor, IDOK);
     }
 
-    // The user picks entry index of the location list.
-    void PickLocation(int index)
-    {
-        HWND list = driver.Control(1, IDC_LOCATIONS);
-        SendMessageW(list, CB_SETCURSEL, WPARAM(index), 0);
-        SendMessageW(driver.Page(1), WM_COMMAND, MAKEWPARAM(IDC_LOCATIONS, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
-    }
-
     bool Visible(int page, int id) { return IsWindowVisible(driver.Control(page, id)) != 0; }
     bool Enabled(int page, int id) { return IsWindowEnabled(driver.Control(page, id)) != 0; }
     void ExpectProfileButtons(bool enabled)
@@ -231,8 +223,10 @@ TEST_F(CardWorkflow, FromAFreshInstallThroughLocalAndHomeCalls)
 
     ASSERT_NE(driver.Open(), nullptr);
     ASSERT_NE(driver.ShowPage(1), nullptr);
-    EXPECT_EQ(Selected(driver.Control(1, IDC_LOCATIONS)), L"Germany") << "the stored location";
-    PickLocation(1);  // United Kingdom: away from home
+    HWND locations = driver.Control(1, IDC_LOCATIONS);
+    EXPECT_EQ(Selected(locations), L"Germany") << "the stored location";
+    SendMessageW(locations, CB_SETCURSEL, 1, 0);  // the user picks the United Kingdom: away from home
+    SendMessageW(driver.Page(1), WM_COMMAND, MAKEWPARAM(IDC_LOCATIONS, CBN_SELCHANGE), reinterpret_cast<LPARAM>(locations));
     EXPECT_TRUE(Visible(1, IDC_HOME_CALLS));
     EXPECT_FALSE(Visible(1, IDC_LOCAL_CALLS));
     RunEditor(IDC_HOME_CALLS, {IDC_CARD_ADD_PIN}, L"0800 HOME");

@@ -39,10 +39,7 @@ struct FakeInstallation {
 
 // "UpdateURL" while alive.
 struct UpdateUrlScope {
-    explicit UpdateUrlScope(const std::wstring& url)
-    {
-        SetRegText(kSettingsKey, L"UpdateURL", url);
-    }
+    explicit UpdateUrlScope(const std::wstring& url) { SetRegText(kSettingsKey, L"UpdateURL", url); }
     ~UpdateUrlScope() { DeleteSetting(L"UpdateURL"); }
 };
 
