@@ -1,4 +1,4 @@
-// The application object's start-up and message loops, driven on the test thread.
+// The application object's message loops and its collector, driven on the test thread.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -6,9 +6,7 @@
 #include <vector>
 
 #include "app/app.h"
-#include "base/module.h"
 #include "framework/collector.h"
-#include "support/sheetdriver.h"
 
 namespace {
 
@@ -113,13 +111,6 @@ TEST(AppTest, ExitInstanceAndOnIdleEmptyTheCollector)
     NewTemporary<Flag>(&deleted);
     EXPECT_EQ(app.OnIdle(0), 0);
     EXPECT_EQ(deleted, 2);
-}
-
-TEST(AppTest, HighResolutionFollowsTheScreensDpi)
-{
-    struct Case { DWORD dpi, expected; } cases[] = {{96, 0}, {191, 0}, {192, 1}, {288, 1}};
-    for (const Case& c : cases)
-        EXPECT_EQ(RunAtDpi(c.dpi, L"--report-high-resolution", 20000), c.expected) << c.dpi << " dpi";
 }
 
 } // namespace

@@ -6,7 +6,9 @@
 #include <cstring>
 
 #include "app/cplinfo.h"
+#include "base/cstring.h"
 #include "base/module.h"
+#include "resources/resource.h"
 #include "support/testids.h"
 
 namespace {
@@ -53,6 +55,15 @@ TEST(CplInfo, CutsLongNameAndDescription)
     EXPECT_EQ(lstrlenW(info.szName), 31) << info.szName;
     EXPECT_EQ(lstrlenW(info.szInfo), 63) << info.szInfo;
     EXPECT_EQ(wcsncmp(info.szName, L"Name with thirty-five characters", 31), 0);
+}
+
+// The product's texts are checked where the windows show them; this one no window test meets, since
+// the Card settings page shows it only when a sequence is edited without a current profile.
+TEST(StringTableTest, HoldsTheTextNoWindowTestMeets)
+{
+    CString text;
+    text.LoadResource(moduleInstance, IDS_NO_CARD_PROVIDER);
+    EXPECT_STREQ(text.Text(), L"You should specify card provider in profile settings. ");
 }
 
 } // namespace

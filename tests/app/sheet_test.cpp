@@ -1,8 +1,12 @@
-// The settings sheet as the user meets it: opened through CPL_DBLCLK of the built applet.
+// The settings sheet as the user meets it, opened through CPL_DBLCLK of the built applet on screens
+// of 96 to 288 dpi: its tabs, the place and the controls of its pages (those whose work comes with
+// the database, and About), and every page's header strip: picture shifted below its template place,
+// title in the header font drawn transparently over the piece of picture behind it.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,18 +15,86 @@
 
 namespace {
 
-// Filling the work area is checked on several screens with the pages' layout.
-TEST(SheetTest, HasNoMenuAndEveryPageFillsTheTabsDisplayArea)
+// The face the font mapper really gives for font.
+std::wstring RealisedFace(HFONT font)
 {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    wchar_t face[LF_FACESIZE] = L"";
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    return face;
+}
+
+// What draw paints into a zeroed width x height 32-bit bitmap, top-down.
+std::vector<DWORD> Drawn(int width, int height, const std::function<void(HDC)>& draw)
+{
+    BITMAPINFO format{};
+    format.bmiHeader = {sizeof(format.bmiHeader), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP target = CreateDIBSection(dc, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, target);
+    draw(dc);
+    GdiFlush();
+    std::vector<DWORD> pixels(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + size_t(width) * height);
+    SelectObject(dc, old);
+    DeleteObject(target);
+    DeleteDC(dc);
+    for (DWORD& p : pixels)
+        p &= 0xFFFFFF;
+    return pixels;
+}
+
+// It opens on General with five tabs titled as the pages and only General's window; a second
+// CPL_DBLCLK brings it forward. The pages' own drawing doubles from 192 dpi up.
+void CheckSheet(int dpi)
+{
+    const int scale = dpi >= 192 ? 2 : 1;
+    const std::vector<std::wstring> titles{L"General", L"Card settings", L"Phone settings", L"Update", L"About"};
+    const int titleIds[] = {IDC_GENERAL_TITLE, IDC_PROVIDER_TITLE, IDC_PHONE_TITLE, IDC_UPDATE_TITLE, IDC_ABOUT_TITLE};
+    const struct {
+        int tab, id;
+        const wchar_t* className;
+        const wchar_t* text;  // null: not compared
+        bool visible;
+    } controls[] = {
+        {0, IDC_ENABLE, L"Button", L"Enable", true},
+        {0, IDC_PROFILES, L"ComboBox", nullptr, true},
+        {0, IDC_DELETE_PROFILE, L"Button", L"Delete", true},
+        {1, IDC_CARD_PROVIDER, L"Edit", L"", true},
+        {1, IDC_LOCATIONS, L"ComboBox", nullptr, true},
+        {1, IDC_DETECT, L"Button", L"Detect", true},
+        {1, IDC_LOCAL_CALLS, L"Button", L"Local calls", true},
+        {1, IDC_HOME_CALLS, L"Button", L"Home calls", false},  // shown instead of Local calls abroad
+        {3, IDC_CHECK_UPDATES, L"Button", L"Check for updates", true},
+        {4, IDC_PRODUCT_NAME, L"Static", L"Kestrova Dialpass for Pocket PC", true},
+        {4, IDC_VERSION, L"Static", L"Dialpass 1.0", true},  // the version: the application's title
+        {4, IDC_BUILD, L"Static", L"0701311", true},
+    };
+    LOGFONTW tahoma{};
+    tahoma.lfHeight = 18;
+    lstrcpyW(tahoma.lfFaceName, L"Tahoma");
+    HFONT plain = CreateFontIndirectW(&tahoma);
     SheetDriver driver;
+    ASSERT_TRUE(driver.Loaded()) << "dialpass.cpl not loaded, error " << GetLastError();
     HWND sheet = driver.Open();
-    ASSERT_NE(sheet, nullptr);
+    ASSERT_NE(sheet, nullptr) << "no dialog window titled Dialpass 1.0 came up";
+    EXPECT_EQ(driver.TabTitles(), titles);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(driver.Page(i) != nullptr, i == 0) << "tab " << i << ": a window only for the first";
+    EXPECT_EQ(driver.CurrentTab(), 0);
+    EXPECT_TRUE(driver.OpenAgainReturns(3000)) << "the second CPL_DBLCLK ran a sheet of its own";
+    EXPECT_EQ(Windows(L"#32770", SheetDriver::kCaption).size(), 1u);
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == sheet; }, 2000));
+
     RECT client, area;
     EXPECT_EQ(GetMenu(sheet), nullptr) << "the empty menu bar is no menu on the desktop";
     EXPECT_EQ(GetDlgItem(sheet, 0x3024), nullptr) << "a Next button: the sheet became a wizard";
     GetClientRect(sheet, &client);
     RECT tab = RectIn(sheet, driver.Tab());
-    EXPECT_GT(tab.bottom, client.bottom - 60) << "the tab control did not grow with the sheet";
+    EXPECT_GT(tab.bottom, client.bottom - 60 * dpi / 96) << "the tab control did not grow with the sheet";
     for (HWND button : {GetDlgItem(sheet, IDOK), GetDlgItem(sheet, IDCANCEL)}) {
         RECT r = RectIn(sheet, button);
         EXPECT_TRUE(IsWindowVisible(button)) << GetDlgCtrlID(button);
@@ -33,49 +105,115 @@ TEST(SheetTest, HasNoMenuAndEveryPageFillsTheTabsDisplayArea)
     SendMessageW(driver.Tab(), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
     MapWindowPoints(driver.Tab(), sheet, reinterpret_cast<POINT*>(&area), 2);
     for (int i = 0; i < 5; ++i) {
-        HWND page = driver.ShowPage(i);
-        ASSERT_NE(page, nullptr) << "page " << i;
+        SCOPED_TRACE(testing::Message() << "page " << i);
+        HWND page = driver.ShowPage(i), image = GetDlgItem(page, IDC_HEADER_IMAGE), title = GetDlgItem(page, titleIds[i]);
+        ASSERT_NE(page, nullptr);
         RECT r = RectIn(sheet, page);
-        EXPECT_TRUE(EqualRect(&r, &area)) << "page " << i << " at " << r.left << "," << r.top << "-" << r.right
-                                          << "," << r.bottom;
+        EXPECT_TRUE(EqualRect(&r, &area)) << "at " << r.left << "," << r.top << "-" << r.right << "," << r.bottom;
+        for (const auto& e : controls) {
+            if (e.tab != i)
+                continue;
+            SCOPED_TRACE(testing::Message() << "control " << e.id);
+            HWND control = GetDlgItem(page, e.id);
+            ASSERT_NE(control, nullptr);
+            wchar_t name[32] = L"";
+            GetClassNameW(control, name, 32);
+            EXPECT_STREQ(name, e.className);
+            if (e.text) {
+                EXPECT_EQ(WindowText(control), e.text);
+            }
+            EXPECT_EQ(bool(IsWindowVisible(control)), e.visible);
+        }
+
+        RECT at = RectIn(page, image);
+        EXPECT_EQ(at.left, 0);
+        EXPECT_EQ(at.top, scale) << "the picture is not shifted below its template place";
+        BITMAP picture{};
+        HGDIOBJ bitmap = reinterpret_cast<HGDIOBJ>(SendMessageW(image, STM_GETIMAGE, IMAGE_BITMAP, 0));
+        ASSERT_EQ(GetObjectW(bitmap, sizeof(picture), &picture), int(sizeof(picture)));
+        RECT pageClient;
+        GetClientRect(page, &pageClient);
+        EXPECT_EQ(picture.bmWidth, pageClient.right) << "the strip does not span the page";
+        EXPECT_EQ(picture.bmHeight, 30 * scale);
+
+        EXPECT_EQ(WindowText(title), titles[i]);
+        LOGFONTW font{};
+        HGDIOBJ handle = reinterpret_cast<HGDIOBJ>(SendMessageW(title, WM_GETFONT, 0, 0));
+        ASSERT_EQ(GetObjectW(handle, sizeof(font), &font), int(sizeof(font)));
+        EXPECT_EQ(font.lfHeight, 18 * scale);
+        EXPECT_EQ(font.lfWeight, 600);
+        EXPECT_STREQ(font.lfFaceName, L"Tahoma");
+        // Whatever face stands in for Tahoma here, the title must get it, not a fixed-pitch font.
+        EXPECT_EQ(RealisedFace(HFONT(handle)), RealisedFace(plain)) << "character set " << int(font.lfCharSet);
+
+        HDC dc = GetDC(title);
+        SetBkMode(dc, OPAQUE);
+        HBRUSH brush = reinterpret_cast<HBRUSH>(
+            SendMessageW(page, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(title)));
+        EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
+        ReleaseDC(title, dc);
+        ASSERT_NE(brush, nullptr);
+
+        // The brush must be exactly the picture as it shows behind the title ...
+        RECT place = RectIn(page, title);
+        int w = place.right - place.left, h = place.bottom - place.top;
+        std::vector<DWORD> painted = Drawn(w, h, [&](HDC to) {
+            RECT all = {0, 0, w, h};
+            FillRect(to, &all, brush);
+        });
+        EXPECT_TRUE(painted == Drawn(w, h, [&](HDC to) {
+            HDC from = CreateCompatibleDC(nullptr);
+            HGDIOBJ old = SelectObject(from, bitmap);
+            BitBlt(to, 0, 0, w, h, from, place.left, place.top - at.top, SRCCOPY);
+            SelectObject(from, old);
+            DeleteDC(from);
+        })) << "title background differs from the picture";
+
+        // ... and on the screen the title's text stands over it, not hidden under it.
+        RedrawWindow(page, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Sleep(100);
+        GetWindowRect(title, &r);
+        std::vector<DWORD> shown = Drawn(w, h, [&](HDC to) {
+            HDC screen = GetDC(nullptr);
+            BitBlt(to, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+            ReleaseDC(nullptr, screen);
+        });
+        int differing = 0;
+        for (size_t i = 0; i < shown.size(); ++i)
+            differing += shown[i] != painted[i];
+        EXPECT_GT(differing, 20 * scale) << "no title text drawn over the picture";
     }
+    // About's product picture: the bitmap static without an id.
+    HWND picture = nullptr;
+    for (HWND c = GetWindow(driver.Page(4), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        if ((GetDlgCtrlID(c) & 0xFFFF) == 0xFFFF && (GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP)
+            picture = c;
+    BITMAP bitmap{};
+    HGDIOBJ image = reinterpret_cast<HGDIOBJ>(SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    ASSERT_EQ(GetObjectW(image, sizeof(bitmap), &bitmap), int(sizeof(bitmap)));
+    EXPECT_EQ(bitmap.bmWidth, 150);  // one picture for every screen
+    EXPECT_EQ(bitmap.bmHeight, 40);
+    EXPECT_TRUE(driver.PressCancel());
+    DeleteObject(plain);
 }
 
-TEST(SheetTest, SecondOpenBringsTheSheetForwardInsteadOfAnother)
+// Run by the next test in processes of their own, whose screens have 96, 191, 192 and 288 dpi.
+TEST(SheetTest, DISABLED_OnThisScreen)
 {
-    SheetDriver driver;
-    HWND sheet = driver.Open();
-    ASSERT_NE(sheet, nullptr);
-    EXPECT_TRUE(driver.OpenAgainReturns(3000)) << "the second CPL_DBLCLK ran a sheet of its own";
-    EXPECT_EQ(Windows(L"#32770", SheetDriver::kCaption).size(), 1u);
-    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == sheet; }, 2000));
+    DWORD asked = 0, size = sizeof(asked);
+    RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", RRF_RT_REG_DWORD, nullptr, &asked, &size);
+    HDC screen = GetDC(nullptr);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    ASSERT_EQ(dpi, int(asked)) << "LogPixels did not reach this process";
+    CheckSheet(dpi);
 }
 
-// At every opening the sheet shows General with five titled tabs; OK with Phone settings never shown
-// (About shown instead) writes nothing, as that page got no apply.
-TEST(SheetTest, OpensOnGeneralAndOkAppliesNoPageWhoseTabWasNeverOpened)
+TEST(SheetTest, OnScreensOf96To288Dpi)
 {
-    const std::vector<std::wstring> titles = {L"General", L"Card settings", L"Phone settings", L"Update", L"About"};
-    SheetDriver driver;
-    ASSERT_TRUE(driver.Loaded()) << "dialpass.cpl not loaded, error " << GetLastError();
-    DeleteSetting(L"PhoneSettings");
-    for (bool stored : {false, true}) {
-        SCOPED_TRACE(stored ? "0xFFFFFFFF stored" : "no value stored");
-        if (stored)
-            SetRegNumber(kConfigKey, L"PhoneSettings", 0xFFFFFFFF);  // an applied page would write 7
-        ASSERT_NE(driver.Open(), nullptr) << "no dialog window titled Dialpass 1.0 came up";
-        EXPECT_EQ(driver.TabTitles(), titles);
-        for (int i = 0; i < 5; ++i)
-            EXPECT_EQ(driver.Page(i) != nullptr, i == 0) << "tab " << i << ": a window only for the first";
-        EXPECT_EQ(driver.CurrentTab(), 0);
-        EXPECT_NE(SendMessageW(driver.Control(0, IDC_HEADER_IMAGE), STM_GETIMAGE, IMAGE_BITMAP, 0), 0) << "no header picture";
-        ASSERT_NE(driver.ShowPage(4), nullptr);
-        EXPECT_EQ(driver.Page(2), nullptr) << "Phone settings has a window without being shown";
-        EXPECT_TRUE(driver.PressOk());
-        EXPECT_EQ(driver.result, 0) << "CPL_DBLCLK's result";
-        EXPECT_EQ(ShowValue(kConfigKey, L"PhoneSettings"), stored ? L"dword:4294967295" : L"-");
-    }
-    DeleteSetting(L"PhoneSettings");
+    for (DWORD dpi : {96u, 191u, 192u, 288u})
+        EXPECT_EQ(RunAtDpi(dpi, L"--gtest_also_run_disabled_tests --gtest_filter=SheetTest.DISABLED_*"), 0u)
+            << "the " << dpi << "-dpi run failed; its output is above";
 }
 
 } // namespace

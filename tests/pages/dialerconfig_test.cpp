@@ -182,24 +182,4 @@ TEST_F(DialerConfigTest, FailingTableWritesNothingFromIt)
     }
 }
 
-TEST_F(DialerConfigTest, EnableIsADwordAndMissingReadsAsOff)
-{
-    for (bool checked : {true, false}) {
-        DialerPageInputs inputs;
-        inputs.enableChecked = checked;
-        SyncEnableValue(true, inputs);
-        ExpectValues("saved", {{kConfigKey, L"Enable", checked ? L"dword:1" : L"dword:0"}});
-    }
-    for (int stored : {0, 7, -1}) {  // -1: no value, read as off
-        if (stored < 0)
-            RegDeleteKeyValueW(HKEY_CURRENT_USER, kConfigKey, L"Enable");
-        else
-            SetRegNumber(kConfigKey, L"Enable", DWORD(stored));
-        DialerPageInputs inputs;
-        inputs.enableChecked = stored <= 0;
-        SyncEnableValue(false, inputs);
-        EXPECT_EQ(inputs.enableChecked, stored > 0) << "stored " << stored;
-    }
-}
-
 }  // namespace

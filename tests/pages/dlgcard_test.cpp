@@ -8,8 +8,6 @@
 #include <vector>
 
 #include "pages/dlgcard.h"
-#include "pages/dlgdigits.h"
-#include "pages/dlgwaitfor.h"
 #include "platform/shell.h"
 #include "resources/resource.h"
 #include "support/dialogdriver.h"
@@ -46,17 +44,9 @@ std::string StepsOf(unsigned bytes)
     return hex;
 }
 
-void ClickUp(HWND spin, int times)
-{
-    for (int i = 0; i < times; ++i) {
-        SendMessageW(spin, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 2));  // the upper arrow
-        SendMessageW(spin, WM_LBUTTONUP, 0, MAKELPARAM(3, 2));
-    }
-}
-
 // What the user does in the editor: a button (append, move, delete); for "Wait for" a dial tone
 // (ups < 0), a timed wait after `ups` up-arrow clicks or Cancel (ups = kCancel); for "Specify digits"
-// the digits typed; with no button, line `ups` selected (-1: none).
+// the digits typed, then OK or Cancel (ups = kCancel); with no button, line `ups` selected (-1: none).
 struct Step {
     int button, ups;
     const wchar_t* digits;
@@ -66,7 +56,7 @@ const Step kAccess{IDC_CARD_ADD_ACCESS, 0, nullptr}, kAccount{IDC_CARD_ADD_ACCOU
     kPin{IDC_CARD_ADD_PIN, 0, nullptr}, kDestination{IDC_CARD_ADD_DESTINATION, 0, nullptr},
     kUp{IDC_CARD_UP, 0, nullptr}, kDown{IDC_CARD_DOWN, 0, nullptr}, kDelete{IDC_CARD_DELETE, 0, nullptr};
 Step Wait(int ups) { return {IDC_CARD_ADD_WAIT, ups, nullptr}; }
-Step Digits(const wchar_t* digits) { return {IDC_CARD_ADD_DIGITS, 0, digits}; }
+Step Digits(const wchar_t* digits, int ups = 0) { return {IDC_CARD_ADD_DIGITS, ups, digits}; }
 Step Select(int line) { return {0, line, nullptr}; }
 
 void Play(const ModalDialog& editor, const Step& step)
@@ -78,13 +68,27 @@ void Play(const ModalDialog& editor, const Step& step)
     editor.PostClick(step.button);
     HWND dialog = editor.Find(step.digits ? L"Specify digits" : L"Wait for");
     ASSERT_NE(dialog, nullptr);
-    if (step.digits)
+    // The time can be set only once "Wait for" is switched to a timed wait.
+    bool timed = !step.digits && step.ups >= 0 && step.ups != kCancel;
+    if (step.digits) {
+        EXPECT_EQ(LastSipPreference(), SIP_UP);
         SendMessageW(GetDlgItem(dialog, IDC_DIGITS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(step.digits));
-    else if (step.ups >= 0 && step.ups != kCancel)
+    } else {
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_WAIT_SECONDS)));
+    }
+    if (timed)
         SendMessageW(GetDlgItem(dialog, IDC_WAIT_TIME), BM_CLICK, 0, 0);
-    ClickUp(GetDlgItem(dialog, IDC_WAIT_SPIN), step.ups == kCancel ? 0 : step.ups);
+    HWND spin = GetDlgItem(dialog, IDC_WAIT_SPIN);
+    EXPECT_EQ(IsWindowEnabled(spin) != 0, timed);
+    for (int i = 0; timed && i < step.ups; ++i) {
+        SendMessageW(spin, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 2));  // the upper arrow
+        SendMessageW(spin, WM_LBUTTONUP, 0, MAKELPARAM(3, 2));
+    }
     PostMessageW(GetDlgItem(dialog, step.ups == kCancel ? IDCANCEL : IDOK), BM_CLICK, 0, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+    if (step.digits) {
+        EXPECT_EQ(LastSipPreference(), SIP_DOWN) << "the input panel stays up";
+    }
 }
 
 // Stored steps are shown and kept through OK (a destination's parameter too), or cut at the first corrupt
@@ -103,11 +107,11 @@ TEST(SequenceEditor, ShowsStoredAndEditedStepsAndEncodesThemOnOk)
         {"", {kAccess, kAccount, kPin, kDestination, Wait(-1)},
          {L"Dial the access number", L"Dial the account number", L"Dial PIN", L"Dial the destination number",
           L"Wait for dial tone"}, false, -1, "01 00 02 00 03 00 04 00 05 00"},
-        {"", {Wait(4), Wait(0), Wait(126), Wait(kCancel)},
+        {"", {Wait(4), Wait(0), Wait(130), Wait(kCancel)},  // 2 s steps up to 254 s
          {L"Wait for 10 seconds", L"Wait for 2 seconds", L"Wait for 254 seconds"}, false, -1, "05 05 05 01 05 7F"},
-        {"", {Digits(L"00"), Digits(L""), Digits(L"1234567890123456")},
-         {L"Dial 00", L"Dial ", L"Dial 123456789012345"}, false, -1,
-         "06 02 30 30 06 00 06 0F 31 32 33 34 35 36 37 38 39 30 31 32 33 34 35"},
+        {"", {Digits(L"00"), Digits(L""), Digits(L"*31#0123456789ABC"), Digits(L"9", kCancel)},
+         {L"Dial 00", L"Dial ", L"Dial *31#0123456789A"}, false, -1,
+         "06 02 30 30 06 00 06 0F 2A 33 31 23 30 31 32 33 34 35 36 37 38 39 41"},
         {"04 07 01 09 02 05 03 01", {kPin},
          {L"Dial the destination number", L"Dial the access number", L"Dial the account number", L"Dial PIN",
           L"Dial PIN"}, false, -1, "04 07 01 00 02 00 03 00 03 00"},
@@ -137,11 +141,17 @@ TEST(SequenceEditor, ShowsStoredAndEditedStepsAndEncodesThemOnOk)
         ModalDialog editor(card, L"Dialog");
         ASSERT_NE(editor.Window(), nullptr);
         EXPECT_EQ(AnswerMessage(editor, c.corrupted ? kWindowTimeout : 200), c.corrupted ? L"Data corrupted" : L"");
+        RECT work{}, rect{};
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        GetWindowRect(editor.Window(), &rect);
+        EXPECT_TRUE(EqualRect(&rect, &work)) << "not full screen";
+        EXPECT_EQ(LastSipPreference(), SIP_DOWN);
         for (const Step& step : c.steps)
             Play(editor, step);
         EXPECT_EQ(ListLines(editor.Item(IDC_CARD_STEPS)), c.lines);
         EXPECT_EQ(SendMessageW(editor.Item(IDC_CARD_STEPS), LB_GETCURSEL, 0, 0), c.selected);
-        editor.SoftKey(IDOK);
+        // The close box is the device's Done button: it confirms, as OK does.
+        PostMessageW(editor.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
         ASSERT_TRUE(editor.Ended());
         EXPECT_EQ(editor.result, IDOK);
         EXPECT_EQ(Result(card), c.bytes);
@@ -230,69 +240,6 @@ TEST(SequenceEditor, AccessNumberBoxOffersTheCountrysNumbersAndKeepsTheNumberAlo
         ASSERT_TRUE(editor.Ended());
         EXPECT_EQ(editor.result, IDCANCEL);
         EXPECT_STREQ(card.accessNumber, c.result);
-    }
-}
-
-TEST(SequenceEditor, OpensFullScreenWithTheSoftKeys)
-{
-    CDlgCard card;
-    ModalDialog editor(card, L"Dialog");
-    ASSERT_NE(editor.Window(), nullptr);
-    RECT work{}, rect{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    GetWindowRect(editor.Window(), &rect);
-    EXPECT_EQ(rect.right - rect.left, work.right - work.left);
-    EXPECT_EQ(rect.bottom - rect.top, work.bottom - work.top);
-    wchar_t ok[16] = L"", cancel[16] = L"";
-    GetMenuStringW(GetMenu(editor.Window()), IDOK, ok, 16, MF_BYCOMMAND);
-    GetMenuStringW(GetMenu(editor.Window()), IDCANCEL, cancel, 16, MF_BYCOMMAND);
-    EXPECT_EQ(std::wstring(ok) + L"|" + cancel, L"OK|Cancel");
-    EXPECT_EQ(LastSipPreference(), SIP_DOWN);
-    // The close box is the device's Done button: it confirms, as OK does.
-    PostMessageW(editor.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    ASSERT_TRUE(editor.Ended());
-    EXPECT_EQ(editor.result, IDOK);
-}
-
-// The up-down runs from position 127 (2 s) to 1 (254 s); the up arrow lengthens the wait.
-TEST(WaitForDialog, ArrowsStepTwoSecondsBetween2And254)
-{
-    const struct {
-        int initial; bool timed; int ups, button; const wchar_t* shown; INT_PTR result;
-    } cases[] = {
-        {0, false, 0, IDOK, L"2", 0},    {0, true, 1, IDOK, L"4", 4},        {0, true, 130, IDOK, L"254", 254},
-        {0, true, 3, IDCANCEL, L"8", -1}, {30, false, 0, IDOK, L"30", 30},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
-        CDlgWaitFor wait(c.initial);
-        ModalDialog dialog(wait, L"Wait for");
-        ASSERT_NE(dialog.Window(), nullptr);
-        EXPECT_EQ(IsWindowEnabled(dialog.Item(IDC_WAIT_SECONDS)) != 0, c.initial != 0);
-        if (c.timed)
-            dialog.Click(IDC_WAIT_TIME);
-        EXPECT_EQ(IsWindowEnabled(dialog.Item(IDC_WAIT_SPIN)) != 0, c.timed || c.initial != 0);
-        ClickUp(dialog.Item(IDC_WAIT_SPIN), c.ups);
-        EXPECT_EQ(WindowText(dialog.Item(IDC_WAIT_SECONDS)), c.shown);
-        dialog.PostClick(c.button);
-        ASSERT_TRUE(dialog.Ended());
-        EXPECT_EQ(dialog.result, c.result);
-    }
-}
-
-TEST(DigitsDialog, KeepsFifteenCharactersAndRaisesThenLowersTheInputPanel)
-{
-    for (int button : {IDOK, IDCANCEL}) {
-        CDlgDigits digits;
-        ModalDialog dialog(digits, L"Specify digits");
-        ASSERT_NE(dialog.Window(), nullptr);
-        EXPECT_EQ(LastSipPreference(), SIP_UP);
-        SendMessageW(dialog.Item(IDC_DIGITS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"*31#0123456789ABC"));
-        dialog.PostClick(button);
-        ASSERT_TRUE(dialog.Ended());
-        EXPECT_EQ(dialog.result, button);
-        EXPECT_STREQ(digits.digits, button == IDOK ? L"*31#0123456789A" : L"");
-        EXPECT_EQ(LastSipPreference(), SIP_DOWN);
     }
 }
 

@@ -46,21 +46,51 @@ protected:
     datatest::InstallDirScope installDir{install.Path().c_str()};
 };
 
-TEST_F(ProfileDialog, OpensWithTheProvidersAndTheStoredOrDetectedHomeLocation)
+// What it shows at opening, what Detect selects (the first country of the network's code) or says,
+// and what OK writes.
+TEST_F(ProfileDialog, OpensWithTheStoredOrDetectedValuesDetectsAndOkWritesTheCutOnes)
 {
+    const std::wstring name40(40, L'n'), digits20 = L"12345678901234567890";
+    const std::wstring missing = L"Unable to open file !\n\n" + (install / L"providers.dat");
     const struct {
-        bool edit; uint32_t provider, homeId; const wchar_t* op; const wchar_t* provided; const wchar_t* home;
+        // a stored profile edited (its provider and home id), the network's operator; the provider and
+        // home shown at opening; the operator when Detect is tapped, the operator table kept (else
+        // emptied, with "providers.dat" missing), what Detect says and the home then selected;
+        // the name typed, the entries picked (-1: none) and the key; DoModal's result and the stored
+        // profile's provider, home id and home code
+        bool edit; uint32_t oldProvider, oldHome; const wchar_t* op; const wchar_t *provided, *shownHome;
+        const wchar_t* detectOp; bool operators; std::wstring message; const wchar_t* detected;
+        const wchar_t* name; int provider, home, key;
+        INT_PTR result; uint32_t providerId, homeId, homeCode;
     } cases[] = {
-        {false, 0, 0, L"26201", L"Brightwren Telecard", L"Heligoland"},  // the last country of code 49
-        {true, 4, 2, L"26201", L"Sundrel Travel Phonecard", L"Austria"},
-        {true, 9, 0, L"23201", L"Brightwren Telecard", L"Austria"},  // no home stored: detected
-        {false, 0, 0, nullptr, L"Brightwren Telecard", L"(none)"},
+        // the last country of code 49 is detected at opening
+        {false, 0, 0, L"26201", L"Brightwren Telecard", L"Heligoland", L"26201", true, L"", L"Germany",
+         name40.c_str(), 1, 1, IDOK, IDOK, 4, 2, 43},
+        {true, 4, 2, L"26201", L"Sundrel Travel Phonecard", L"Austria", L"26201", true, L"", L"Germany",
+         L"Edited", 1, -1, IDOK, IDOK, 4, 0, 0},
+        // no home stored: detected
+        {true, 9, 0, L"23201", L"Brightwren Telecard", L"Austria", L"99999", true, L"Autodetection failed !", L"Austria",
+         L"Home", 0, 2, IDOK, IDOK, 1, 3, 49},
+        {false, 0, 0, nullptr, L"Brightwren Telecard", L"(none)", nullptr, true, L"Autodetection failed !", L"(none)",
+         L"Cancelled", 0, 0, IDCANCEL, IDCANCEL, 0, 0, 0},
+        {false, 0, 0, L"26201", L"Brightwren Telecard", L"Heligoland", L"26201", false, missing, L"Heligoland",
+         L"", 0, 0, IDOK, IDCANCEL, 0, 0, 0},
+        // an empty name leaves the stored record untouched
+        {true, 1, 1, L"26201", L"Brightwren Telecard", L"Germany", L"23201", true, L"", L"Austria",
+         L"", 1, 1, IDOK, IDCANCEL, 1, 1, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
         SetSimulatedOperator(c.op);
-        ProfileRecord record = TestProfile(L"Travel", c.provider, 0, c.homeId);
-        CDlgProfileName profile(c.edit ? &record : nullptr);
+        operatorTable.Clear();
+        Fill(operatorTable, kOperators);
+        profileStore.Clear();
+        ProfileRecord* stored = nullptr;
+        if (c.edit) {
+            ASSERT_TRUE(profileStore.Get(profileStore.AddNew(), stored));
+            *stored = TestProfile(L"Old", c.oldProvider, 0, c.oldHome);
+        }
+        CDlgProfileName profile(stored);
         ModalDialog dialog(profile, L"Dialpass profile");
         ASSERT_NE(dialog.Window(), nullptr);
         EXPECT_EQ(ComboEntries(dialog.Item(IDC_PROFILE_PROVIDER)),
@@ -68,44 +98,21 @@ TEST_F(ProfileDialog, OpensWithTheProvidersAndTheStoredOrDetectedHomeLocation)
         EXPECT_EQ(ComboEntries(dialog.Item(IDC_PROFILE_HOME)),
                   (std::vector<std::wstring>{L"Germany", L"Austria", L"Heligoland"}));
         EXPECT_EQ(Selected(dialog.Item(IDC_PROFILE_PROVIDER)), c.provided);
-        EXPECT_EQ(Selected(dialog.Item(IDC_PROFILE_HOME)), c.home);
-        EXPECT_EQ(WindowText(dialog.Item(IDC_PROFILE_NAME)), c.edit ? L"Travel" : L"");
+        EXPECT_EQ(Selected(dialog.Item(IDC_PROFILE_HOME)), c.shownHome);
+        EXPECT_EQ(WindowText(dialog.Item(IDC_PROFILE_NAME)), c.edit ? L"Old" : L"");
         EXPECT_EQ(WindowText(dialog.Item(IDC_PROFILE_PIN)), c.edit ? L"9876" : L"");
         EXPECT_EQ(LastSipPreference(), SIP_UP);
         EXPECT_NE(GetMenu(dialog.Window()), nullptr) << "the soft keys";
-        dialog.SoftKey(IDCANCEL);
-        ASSERT_TRUE(dialog.Ended());
-        EXPECT_EQ(dialog.result, IDCANCEL);
-    }
-    EXPECT_EQ(profileStore.Count(), 0u);
-}
 
-TEST_F(ProfileDialog, OkWritesTheCutValuesWhileCancelAndAnEmptyNameAddNothing)
-{
-    const std::wstring name40(40, L'n'), digits20 = L"12345678901234567890";
-    const struct {
-        bool edit; const wchar_t* name;
-        int provider, home;  // entries picked; -1: none
-        int key; INT_PTR result; unsigned count; uint32_t providerId, homeId, homeCode;
-    } cases[] = {
-        {false, name40.c_str(), 1, 1, IDOK, IDOK, 1, 4, 2, 43},
-        {false, L"Home", 0, 2, IDOK, IDOK, 1, 1, 3, 49},
-        {true, L"Edited", 1, -1, IDOK, IDOK, 1, 4, 0, 0},
-        {false, L"", 0, 0, IDOK, IDCANCEL, 0, 0, 0, 0},
-        {false, L"Cancelled", 0, 0, IDCANCEL, IDCANCEL, 0, 0, 0, 0},
-        {true, L"", 1, 1, IDOK, IDCANCEL, 1, 1, 1, 0},  // the stored record is untouched
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
-        profileStore.Clear();
-        ProfileRecord* stored = nullptr;
-        if (c.edit) {
-            ASSERT_TRUE(profileStore.Get(profileStore.AddNew(), stored));
-            *stored = TestProfile(L"Old", 1, 0, 1);
-        }
-        CDlgProfileName profile(stored);
-        ModalDialog dialog(profile, L"Dialpass profile");
-        ASSERT_NE(dialog.Window(), nullptr);
+        SetSimulatedOperator(c.detectOp);
+        if (!c.operators)
+            operatorTable.Clear();
+        dialog.PostClick(IDC_PROFILE_DETECT);
+        EXPECT_EQ(AnswerMessage(dialog, c.message.empty() ? 300 : kWindowTimeout), c.message);
+        EXPECT_TRUE(WaitUntil([&] { return Selected(dialog.Item(IDC_PROFILE_HOME)) == c.detected; }))
+            << "selected: " << testing::PrintToString(Selected(dialog.Item(IDC_PROFILE_HOME)));
+        EXPECT_TRUE(dialog.Running());
+
         SendMessageW(dialog.Item(IDC_PROFILE_NAME), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.name));
         SendMessageW(dialog.Item(IDC_PROFILE_ACCOUNT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(digits20.c_str()));
         SendMessageW(dialog.Item(IDC_PROFILE_PIN), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(digits20.c_str()));
@@ -114,13 +121,13 @@ TEST_F(ProfileDialog, OkWritesTheCutValuesWhileCancelAndAnEmptyNameAddNothing)
         dialog.SoftKey(c.key);
         ASSERT_TRUE(dialog.Ended());
         EXPECT_EQ(dialog.result, c.result);
-        ASSERT_EQ(profileStore.Count(), c.count);
-        if (!c.count)
+        bool written = c.result == IDOK;
+        ASSERT_EQ(profileStore.Count(), written || c.edit ? 1u : 0u);
+        if (!written && !c.edit)
             continue;
         ProfileRecord* record = nullptr;
         ASSERT_TRUE(profileStore.Get(0, record));
-        bool written = c.result == IDOK;
-        EXPECT_EQ(profile.profile, written || c.edit ? record : nullptr);
+        EXPECT_EQ(profile.profile, record);
         EXPECT_EQ(profile.profileIndex, written && !c.edit ? 0 : CDlgProfileName::kNoIndex);
         EXPECT_EQ(std::wstring(record->name), written ? std::wstring(c.name).substr(0, 31) : L"Old");
         EXPECT_EQ(std::wstring(record->account), written ? digits20.substr(0, 15) : L"12345");
@@ -128,38 +135,6 @@ TEST_F(ProfileDialog, OkWritesTheCutValuesWhileCancelAndAnEmptyNameAddNothing)
         EXPECT_EQ(record->provider, c.providerId);
         EXPECT_EQ(record->homeId, c.homeId);
         EXPECT_EQ(record->homeCode, c.homeCode);
-    }
-}
-
-TEST_F(ProfileDialog, DetectSelectsTheFirstCountryOfTheNetworkOrSaysWhatFailed)
-{
-    const std::wstring missing = L"Unable to open file !\n\n" + (install / L"providers.dat");
-    const struct {
-        const wchar_t* op;
-        bool operatorFile;  // false: the operator table is empty and "providers.dat" is missing
-        std::wstring message; const wchar_t* home;
-    } cases[] = {
-        {L"26201", true, L"", L"Germany"},
-        {L"23201", true, L"", L"Austria"},
-        {L"99999", true, L"Autodetection failed !", L"Heligoland"},
-        {nullptr, true, L"Autodetection failed !", L"Heligoland"},
-        {L"26201", false, missing, L"Heligoland"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
-        SetSimulatedOperator(c.op);
-        operatorTable.Clear();
-        if (c.operatorFile)
-            Fill(operatorTable, kOperators);
-        ProfileRecord record = TestProfile(L"Travel", 1, 0, 3);  // home stored: no detection while opening
-        CDlgProfileName profile(&record);
-        ModalDialog dialog(profile, L"Dialpass profile");
-        ASSERT_NE(dialog.Window(), nullptr);
-        dialog.PostClick(IDC_PROFILE_DETECT);
-        EXPECT_EQ(AnswerMessage(dialog, c.message.empty() ? 300 : kWindowTimeout), c.message);
-        EXPECT_TRUE(WaitUntil([&] { return Selected(dialog.Item(IDC_PROFILE_HOME)) == c.home; }))
-            << "selected: " << testing::PrintToString(Selected(dialog.Item(IDC_PROFILE_HOME)));
-        EXPECT_TRUE(dialog.Running());
     }
 }
 

@@ -58,7 +58,7 @@ HWND FindOnThread(DWORD threadId, const wchar_t* title, bool visibleOnly, DWORD 
 
 }  // namespace
 
-ModalDialog::ModalDialog(CDialog& dialog, const wchar_t* title) : dialog(dialog), title(title)
+ModalDialog::ModalDialog(CDialog& dialog, const wchar_t* title) : dialog(dialog)
 {
     static ATOM hostClass = [] {
         WNDCLASSW windowClass{};
@@ -111,12 +111,7 @@ HWND ModalDialog::Find(const wchar_t* windowTitle, DWORD timeout) const
 std::wstring AnswerMessage(const ModalDialog& dialog, DWORD timeout)
 {
     HWND box = dialog.Find(L"Kestrova Dialpass", timeout);
-    if (!box)
-        return L"";
-    std::wstring text = MessageBoxText(box);
-    AnswerMessageBox(box, IDOK);
-    WaitUntil([&] { return !IsWindow(box); });
-    return text;
+    return box ? AnswerMessageBox(box) : L"";
 }
 
 ProfileRecord TestProfile(const wchar_t* name, uint32_t provider, uint32_t homeCode, uint32_t homeId)
@@ -135,6 +130,5 @@ void SetSimulatedOperator(const wchar_t* op)
 {
     RegDeleteKeyW(HKEY_CURRENT_USER, kCellularSimulatorKey);
     if (op)
-        RegSetKeyValueW(HKEY_CURRENT_USER, kCellularSimulatorKey, kCellularSimulatorOperator, REG_SZ, op,
-                        DWORD((wcslen(op) + 1) * sizeof(wchar_t)));
+        SetRegText(kCellularSimulatorKey, kCellularSimulatorOperator, op);
 }

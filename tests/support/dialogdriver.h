@@ -39,7 +39,6 @@ private:
     static DWORD WINAPI Run(void* self);
 
     CDialog& dialog;
-    std::wstring title;
     HANDLE thread = nullptr;
     DWORD threadId = 0;
     HWND host = nullptr;

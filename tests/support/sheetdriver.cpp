@@ -152,57 +152,6 @@ std::vector<std::wstring> SheetDriver::TabTitles() const
     return titles;
 }
 
-namespace {
-struct TabSwitch {
-    HWND sheet;
-    int index;
-};
-
-DWORD WINAPI SendTabSwitch(void* parameter)
-{
-    auto* request = static_cast<TabSwitch*>(parameter);
-    SendMessageW(request->sheet, PSM_SETCURSEL, request->index, 0);
-    delete request;
-    return 0;
-}
-} // namespace
-
-HWND SheetDriver::ShowPage(int index)
-{
-    // Sent from a thread of its own, so that the switch is over when this returns, while this thread
-    // answers the message boxes that a page shows as it is set up (they hold the send up).
-    auto* request = new TabSwitch{sheet, index};
-    HANDLE sender = CreateThread(nullptr, 0, SendTabSwitch, request, 0, nullptr);
-    if (!sender) {
-        delete request;
-        return nullptr;
-    }
-    bool switched = false;
-    for (DWORD start = GetTickCount(); GetTickCount() - start < kWindowTimeout;) {
-        if (WaitForSingleObject(sender, 20) == WAIT_OBJECT_0) {
-            switched = true;
-            break;
-        }
-        if (AnswerMessages())
-            start = GetTickCount();  // the page is still being set up: its time starts again
-    }
-    CloseHandle(sender);  // a sender still blocked owns its request and ends with the sheet
-    HWND page = Page(index);
-    return switched && page && IsWindowVisible(page) ? page : nullptr;
-}
-
-int SheetDriver::AnswerMessages()
-{
-    int answered = 0;
-    for (HWND box : Windows(L"#32770", L"Kestrova Dialpass")) {
-        messages.push_back(MessageBoxText(box));
-        AnswerMessageBox(box, IDOK);
-        WaitUntil([&] { return !IsWindow(box); });
-        ++answered;
-    }
-    return answered;
-}
-
 bool SheetDriver::Press(int button)
 {
     return sheet && PostMessageW(sheet, PSM_PRESSBUTTON, button, 0) && WaitClosed();

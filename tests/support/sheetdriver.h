@@ -68,10 +68,9 @@ public:
     int CurrentTab() const { return int(SendMessageW(Tab(), TCM_GETCURSEL, 0, 0)); }
     // Switches tabs and waits for the page to show; the page, or null. Message boxes the page
     // shows while it is set up are answered with OK and kept in messages.
-    HWND ShowPage(int index);
-    // Answers every message box of the applet that is up with OK, keeping its text in messages;
-    // how many there were.
-    int AnswerMessages();
+    HWND ShowPage(int index) { return ShowSheetPage(sheet, index, messages); }
+    // Answers the applet's message boxes that are up, keeping their texts in messages; how many.
+    int AnswerMessages() { return AnswerAppletMessages(messages); }
     std::vector<std::wstring> messages;
     HWND Page(int index) const { return HWND(SendMessageW(sheet, PSM_INDEXTOHWND, index, 0)); }  // null: never shown
     HWND Control(int page, int id) const { return GetDlgItem(Page(page), id); }

@@ -2,19 +2,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "app/app.h"
 #include "base/module.h"
 #include "data/fileset.h"
 
 int wmain(int argc, wchar_t** argv)
 {
     moduleInstance = GetModuleHandleW(nullptr);
-    // A child run that reports how start-up judged this process's screen (tests change the DPI for it).
-    if (argc == 2 && lstrcmpW(argv[1], L"--report-high-resolution") == 0) {
-        CPlusCplApp app;
-        app.InitInstance();
-        return highResolution;
-    }
     // A child run that takes a folder's writer lock and keeps it until it is ended from outside.
     if (argc == 3 && lstrcmpW(argv[1], L"--hold-folder-lock") == 0) {
         FolderLock lock;

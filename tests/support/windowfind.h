@@ -2,6 +2,8 @@
 // which links no test framework.
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
 
 #include <functional>
 #include <string>
@@ -43,9 +45,15 @@ inline std::wstring WindowText(HWND window)
     return text;
 }
 
-// A message box: its text and answering it with a button id.
+// A message box's text; answering it with a button id and waiting until it is gone returns that text.
 inline std::wstring MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
-inline void AnswerMessageBox(HWND box, int button) { PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0); }
+inline std::wstring AnswerMessageBox(HWND box, int button = IDOK)
+{
+    std::wstring text = MessageBoxText(box);
+    PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0);
+    WaitUntil([&] { return !IsWindow(box); });
+    return text;
+}
 
 // The texts of a list box or a combo box, through its count, length and text messages.
 inline std::vector<std::wstring> Texts(HWND box, UINT getCount, UINT getLength, UINT getText)
@@ -63,3 +71,29 @@ inline std::vector<std::wstring> Texts(HWND box, UINT getCount, UINT getLength, 
 // Texts of a list box's lines; the entries of a combo box.
 inline std::vector<std::wstring> ListLines(HWND list) { return Texts(list, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT); }
 inline std::vector<std::wstring> ComboEntries(HWND box) { return Texts(box, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT); }
+
+// Answers every message box of the applet that is up (captioned with the product's name) with OK,
+// keeping its text in texts; how many there were.
+inline int AnswerAppletMessages(std::vector<std::wstring>& texts)
+{
+    std::vector<HWND> boxes = Windows(L"#32770", L"Kestrova Dialpass");
+    for (HWND box : boxes)
+        texts.push_back(AnswerMessageBox(box));
+    return int(boxes.size());
+}
+
+// Switches a property sheet to page index and waits until it is the current page and shows; the page,
+// or null. Posted, so that this thread answers the message boxes that a page shows as it is set up
+// (into texts); each gives the page its time again.
+inline HWND ShowSheetPage(HWND sheet, int index, std::vector<std::wstring>& texts, DWORD timeout = kWindowTimeout)
+{
+    PostMessageW(sheet, PSM_SETCURSEL, WPARAM(index), 0);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < timeout; Sleep(20)) {
+        if (AnswerAppletMessages(texts))
+            start = GetTickCount();
+        HWND page = HWND(SendMessageW(sheet, PSM_INDEXTOHWND, WPARAM(index), 0));
+        if (page && IsWindowVisible(page) && HWND(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0)) == page)
+            return page;
+    }
+    return nullptr;
+}

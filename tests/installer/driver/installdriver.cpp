@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "resources/resource.h"
 #include "tests/support/windowfind.h"
@@ -25,8 +26,7 @@ const DWORD kWait = 15000;  // ms for a window of a freshly installed applet to 
 
 using AppletProc = LONG(APIENTRY*)(HWND, UINT, LPARAM, LPARAM);
 AppletProc applet;
-int messageCount;
-std::wstring messageTexts;
+std::vector<std::wstring> messages;  // the texts of the applet's message boxes, answered with OK
 
 int Fail(const wchar_t* what)
 {
@@ -34,35 +34,13 @@ int Fail(const wchar_t* what)
     return 1;
 }
 
-// Answers the applet's message boxes (captioned with the product's name) with OK, keeping their texts.
-void AnswerMessages()
+// items joined with separator.
+std::wstring Joined(const std::vector<std::wstring>& items, const wchar_t* separator)
 {
-    while (HWND box = WaitForWindow(L"#32770", kMessageCaption, 300)) {
-        ++messageCount;
-        messageTexts += (messageTexts.empty() ? L"" : L" | ") + MessageBoxText(box);
-        AnswerMessageBox(box, IDOK);
-        WaitUntil([&] { return !IsWindow(box); });
-    }
-}
-
-HWND ShowPage(HWND sheet, int index)
-{
-    PostMessageW(sheet, PSM_SETCURSEL, WPARAM(index), 0);
-    for (DWORD start = GetTickCount(); GetTickCount() - start < kWait; Sleep(30)) {
-        AnswerMessages();
-        HWND page = HWND(SendMessageW(sheet, PSM_INDEXTOHWND, WPARAM(index), 0));
-        if (page && IsWindowVisible(page))
-            return page;
-    }
-    return nullptr;
-}
-
-std::wstring ComboItems(HWND combo)
-{
-    std::wstring items;
-    for (const std::wstring& item : ComboEntries(combo))
-        items += (items.empty() ? L"" : L",") + item;
-    return items;
+    std::wstring joined;
+    for (const std::wstring& item : items)
+        joined += (joined.empty() ? L"" : separator) + item;
+    return joined;
 }
 
 // The profile dialog of the General page's "New": name, account number and PIN, then its OK.
@@ -75,14 +53,9 @@ bool CreateProfile(HWND general, const wchar_t* name)
     SetDlgItemTextW(dialog, IDC_PROFILE_NAME, name);
     SetDlgItemTextW(dialog, IDC_PROFILE_ACCOUNT, L"12345");
     SetDlgItemTextW(dialog, IDC_PROFILE_PIN, L"9876");
-    wprintf(L"profile_providers=%ls\n", ComboItems(GetDlgItem(dialog, IDC_PROFILE_PROVIDER)).c_str());
+    wprintf(L"profile_providers=%ls\n", Joined(ComboEntries(GetDlgItem(dialog, IDC_PROFILE_PROVIDER)), L",").c_str());
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-    return WaitUntil([&] { AnswerMessages(); return !IsWindow(dialog); }, 10000);
-}
-
-DWORD WINAPI OpenApplet(LPVOID)
-{
-    return DWORD(applet(GetDesktopWindow(), CPL_DBLCLK, 0, 0));
+    return WaitUntil([&] { AnswerAppletMessages(messages); return !IsWindow(dialog); }, 10000);
 }
 
 int Applet(const wchar_t* newProfile)
@@ -106,23 +79,24 @@ int Applet(const wchar_t* newProfile)
     applet(host, CPL_NEWINQUIRE, 0, LPARAM(&newInfo));
     wprintf(L"newinquire=%ls\nicon=%d\n", newInfo.szName, newInfo.hIcon != nullptr);
 
-    HANDLE thread = CreateThread(nullptr, 0, OpenApplet, nullptr, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, [](LPVOID) -> DWORD {
+        return DWORD(applet(GetDesktopWindow(), CPL_DBLCLK, 0, 0));
+    }, nullptr, 0, nullptr);
     HWND sheet = WaitForWindow(L"#32770", kSheetCaption, kWait);
     if (!sheet)
         return Fail(L"the sheet did not open");
-    HWND general = ShowPage(sheet, 0);
+    HWND general = ShowSheetPage(sheet, 0, messages, kWait);
     if (newProfile && (!general || !CreateProfile(general, newProfile)))
         return Fail(L"the profile was not created");
-    wprintf(L"profiles=%ls\n", ComboItems(GetDlgItem(general, IDC_PROFILES)).c_str());
-    HWND card = ShowPage(sheet, 1);
+    wprintf(L"profiles=%ls\n", Joined(ComboEntries(GetDlgItem(general, IDC_PROFILES)), L",").c_str());
+    HWND card = ShowSheetPage(sheet, 1, messages, kWait);
     if (!card)
         return Fail(L"Card settings did not show");
-    AnswerMessages();
     wprintf(L"locations=%ld\n", long(SendMessageW(GetDlgItem(card, IDC_LOCATIONS), CB_GETCOUNT, 0, 0)));
     PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
-    if (!WaitUntil([&] { AnswerMessages(); return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 20000))
+    if (!WaitUntil([&] { AnswerAppletMessages(messages); return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 20000))
         return Fail(L"the sheet did not close on OK");
-    wprintf(L"messages=%d\nmessage_texts=%ls\n", messageCount, messageTexts.c_str());
+    wprintf(L"messages=%d\nmessage_texts=%ls\n", int(messages.size()), Joined(messages, L" | ").c_str());
     applet(host, CPL_STOP, 0, 0);
     applet(host, CPL_EXIT, 0, 0);
     return 0;
