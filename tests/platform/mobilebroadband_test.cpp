@@ -175,11 +175,7 @@ TEST_F(MobileBroadband, CardSettingsDetectsThroughTheService)
         store.Load((install / L"profiles.dat").c_str());
         ProfileRecord* record = nullptr;
         store.Get(store.AddNew(), record);
-        lstrcpyW(record->name, L"Travel");
-        record->provider = 1;
-        record->homeCode = 49;
-        record->homeId = 276;
-        store.SetCurrent(0);
+        *record = TestProfile(L"Travel", 1, 49, 276);
         ASSERT_TRUE(store.Save());
     }
     service.Set(OneInterface(kRoamingInBritain));
