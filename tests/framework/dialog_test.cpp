@@ -35,7 +35,6 @@ public:
         return 0;
     }
     LRESULT OnNotify(WPARAM, NMHDR* header) override { return Log() << "notify " << header->code, notifyAnswer; }
-    void OnTimer(UINT_PTR id) override { Log() << "timer " << id; }
     void OnInitMenuPopup(HMENU menu, UINT index) override { Log() << "popup " << UINT_PTR(menu) << " " << index; }
     std::ostringstream& Log() { return last.str(""), last << std::hex, last; }
 
@@ -72,7 +71,6 @@ TEST(DialogProc, BindsAndRoutesMessagesToHandlers)
         {1, 0, WM_COMMAND, 0x10000001, 0x99, "command 10000001 99", 0},
         {0, 0, WM_COMMAND, 0x10000002, 0, "command 10000002 0", 0},
         {2, 0, WM_COMMAND, 0x10000001, 0, "command 10000001 0", 0},
-        {1, 0, WM_TIMER, 7, 0, "timer 7", 0},
         {0, 0, WM_INITMENUPOPUP, 0x50, MAKELPARAM(3, 1), "popup 50 3", 0},
         {1, 0, WM_NOTIFY, 0, notify, "notify ffffff36", 0},
         {2, 0, WM_NOTIFY, 0, notify, "notify ffffff36", PSNRET_INVALID},

@@ -97,7 +97,6 @@ TEST_F(MobileBroadband, DetectionAnswersTheRegisteredNetworksCountryOrNothingAtO
     const FakeMbnInterface switchOff = {MBN_REGISTER_STATE_HOME, MBN_RADIO_ON, MBN_RADIO_OFF, L"26201"};
     const FakeMbnInterface searching = {MBN_REGISTER_STATE_SEARCHING, MBN_RADIO_ON, MBN_RADIO_ON, L"26201"};
     const FakeMbnInterface partner = {MBN_REGISTER_STATE_PARTNER, MBN_RADIO_ON, MBN_RADIO_ON, L"23415"};
-    const FakeMbnInterface unknownOperator = {MBN_REGISTER_STATE_HOME, MBN_RADIO_ON, MBN_RADIO_ON, L"99999"};
     const FakeMbnInterface denied = {MBN_REGISTER_STATE_DENIED, MBN_RADIO_ON, MBN_RADIO_ON, L"26201"};
     const FakeMbnNetwork secondRoaming = {2, {searching, kRoamingInBritain}, kFailNothing, 0};
     const FakeMbnNetwork noInterface = {0, {}, kFailNothing, 0};
@@ -114,7 +113,6 @@ TEST_F(MobileBroadband, DetectionAnswersTheRegisteredNetworksCountryOrNothingAtO
         {"roaming: the visited network",       true,  nullptr,   OneInterface(kRoamingInBritain),          44,    1},
         {"with a partner network",             true,  nullptr,   OneInterface(partner),                    44,    1},
         {"the second interface is registered", true,  nullptr,   secondRoaming,                            44,    1},
-        {"operator not in providers.dat",      true,  nullptr,   OneInterface(unknownOperator),            0,     1},
         {"searching: not registered",          true,  nullptr,   OneInterface(searching),                  0,     1},
         {"registration denied",                true,  nullptr,   OneInterface(denied),                     0,     1},
         {"radio off",                          true,  nullptr,   OneInterface(kRadioOff),                  0,     1},
