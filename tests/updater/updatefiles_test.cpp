@@ -80,8 +80,7 @@ TEST(UpdaterCommandLine, TakesAFolderWithoutDriveOnTheInstallationFoldersDrive)
         const wchar_t *path, *reference;
         const char* resolved;
     } cases[] = {
-        // the folder, the installation folder, where it lies
-        {L"\\Temp\\Dialpass", L"D:\\Card\\", "D:\\Temp\\Dialpass"},
+        // the folder, the installation folder, where it lies (on a drive letter: the arguments' accepted case)
         {L"\\Temp\\Dialpass", L"\\\\server\\share\\Card", "\\\\server\\share\\Temp\\Dialpass"},
         {L"E:\\Downloads", L"D:\\Card\\", "E:\\Downloads"},
     };
