@@ -136,7 +136,6 @@ void CopyFiles(const std::wstring& from, const std::wstring& to)
 
 void CopySample(const std::wstring& directory) { CopyFiles(SampleDir(), directory); }
 
-// Each run's output goes to a file of its own (a pipe per run would need a reader per run).
 // Shared for writing too: under Wine a handle to a child's output file outlives the child.
 static std::string ReadOutput(const std::wstring& path)
 {
@@ -152,6 +151,7 @@ static std::string ReadOutput(const std::wstring& path)
     return text;
 }
 
+// Each run's output goes to a file of its own (a pipe per run would need a reader per run).
 std::vector<ProgramRun> RunAtOnce(const wchar_t* program, const std::vector<std::wstring>& commandLines,
                                   DWORD timeoutMs, const wchar_t* currentDir, bool errorsApart)
 {
