@@ -16,9 +16,10 @@ TEST(CStringTest, EmptyStringsAndTheirBuffers)
     EXPECT_STREQ(none.Text(), L"");
     CString assigned;
     assigned.Assign(static_cast<const wchar_t*>(nullptr));
-    CString allocated;
+    CString allocated, missing;  // a stored text is every message box's caption: a missing one is allocated
     ASSERT_NE(allocated.Allocate(0), nullptr);
-    for (CString* s : {&assigned, &allocated}) {
+    EXPECT_EQ(missing.LoadResource(GetModuleHandleW(nullptr), 59999), 0);
+    for (CString* s : {&assigned, &allocated, &missing}) {
         ASSERT_NE(s->Buffer(), nullptr);
         EXPECT_EQ(s->Length(), 0u);
         EXPECT_EQ(s->Capacity(), 1u);
@@ -46,20 +47,10 @@ TEST(CStringTest, AppendGrowsOnlyWhenItDoesNotFit)
     EXPECT_STREQ(own.Text(), L"xyzxyz");
 }
 
-TEST(CStringTest, AppendPathPutsOneBackslash)
+// The wide form's rules are GetDataPath's cases (datafile_test.cpp).
+TEST(CStringTest, ConcatPathAndTheEightBitAppendPathPutOneBackslash)
 {
-    struct Case { const wchar_t* dir; const wchar_t* name; const wchar_t* expected; } cases[] = {
-        {L"dir", L"file", L"dir\\file"},
-        {L"dir\\", L"file", L"dir\\file"},
-        {L"", L"file", L"file"},
-        {L"dir", L"\\file", L"dir\\file"},
-    };
-    for (const Case& c : cases) {
-        CString wide(c.dir);
-        wide.AppendPath(c.name);
-        EXPECT_STREQ(wide.Text(), c.expected) << c.dir << " + " << c.name;
-        EXPECT_STREQ(ConcatPath(CString(c.dir), c.name).Text(), c.expected);
-    }
+    EXPECT_STREQ(ConcatPath(CString(L"dir"), L"file").Text(), L"dir\\file");
     CString narrow(L"dir");
     narrow.AppendPath("file.dat");
     EXPECT_STREQ(narrow.Text(), L"dir\\file.dat");
@@ -121,15 +112,6 @@ TEST(CStringTest, TooLongTextLeavesEmptyStringWithoutBuffer)
     std::wstring largest(65534, L'y');
     s.Assign(largest.c_str());
     EXPECT_EQ(s.Length(), 65534u);
-}
-
-// A stored text is every message box's caption.
-TEST(CStringTest, LoadResourceOfAMissingTextGivesAllocatedEmpty)
-{
-    CString s;
-    EXPECT_EQ(s.LoadResource(GetModuleHandleW(nullptr), 59999), 0);
-    EXPECT_NE(s.Buffer(), nullptr);
-    EXPECT_STREQ(s.Text(), L"");
 }
 
 TEST(CStringTest, TemporariesStayValidUntilCollected)

@@ -39,7 +39,7 @@ TEST_F(RegistryTest, CreatesTheKeyOnceThenOpensIt)
     EXPECT_STREQ(second.Path().Text(), L"");
 }
 
-TEST_F(RegistryTest, NumbersReadWithTheirDefaults)
+TEST_F(RegistryTest, NumbersAndTextsReadWithTheirDefaults)
 {
     const wchar_t twoCharacters[] = L"ab";
     Store(L"Text", REG_SZ, twoCharacters, sizeof(twoCharacters));
@@ -62,15 +62,11 @@ TEST_F(RegistryTest, NumbersReadWithTheirDefaults)
         EXPECT_EQ(value.Error(), c.error) << c.name;
     }
     EXPECT_EQ(key.Value("Missing").GetNumber(), 0u);
-}
-
-TEST_F(RegistryTest, TextTempTakesUpTo511Characters)
-{
+    // A temporary text takes up to 511 characters.
     std::wstring fits(511, L'a');
     std::wstring tooLong(512, L'b');
     Store(L"Fits", REG_SZ, fits.c_str(), DWORD((fits.size() + 1) * 2));
     Store(L"TooLong", REG_SZ, tooLong.c_str(), DWORD((tooLong.size() + 1) * 2));
-    CRegKey key(HKEY_CURRENT_USER, path.c_str());
     EXPECT_EQ(std::wstring(key.Value("Fits").GetTextTemp()->Text()), fits);
     EXPECT_STREQ(key.Value("TooLong").GetTextTemp()->Text(), L"");
     EXPECT_STREQ(key.Value("Missing").GetTextTemp()->Text(), L"");
@@ -80,25 +76,20 @@ TEST_F(RegistryTest, TextTempTakesUpTo511Characters)
     garbageCollector.Collect();
 }
 
-TEST_F(RegistryTest, WritesTypesAndSizes)
+// Texts are stored with their terminator. (Read back through Wine, which adds a missing one, the
+// published values would not show it; numbers, Exists and Delete are the publishing tests' cases.)
+TEST_F(RegistryTest, TextsAreStoredWithTheirTerminator)
 {
     CRegKey key(HKEY_CURRENT_USER, path.c_str());
     key.Value("Empty").SetText(L"");
     key.Value("Name").SetText(L"Card");
-    key.Value("Enable").SetNumber(1);
-    struct Case { const wchar_t* name; DWORD type, size; } cases[] = {{L"Empty", REG_SZ, 2}, {L"Name", REG_SZ, 10}, {L"Enable", REG_DWORD, 4}};
+    struct Case { const wchar_t* name; DWORD size; } cases[] = {{L"Empty", 2}, {L"Name", 10}};
     for (const Case& c : cases) {
         DWORD type = 0, size = 0;
         EXPECT_EQ(RegQueryValueExW(key.Handle(), c.name, nullptr, &type, nullptr, &size), ERROR_SUCCESS) << c.name;
-        EXPECT_EQ(type, c.type) << c.name;
+        EXPECT_EQ(type, DWORD(REG_SZ)) << c.name;
         EXPECT_EQ(size, c.size) << c.name;
     }
-    CRegValue enable = key.Value("Enable");
-    EXPECT_TRUE(enable.Exists());
-    enable.Delete();
-    EXPECT_EQ(enable.Error(), ERROR_SUCCESS);
-    EXPECT_FALSE(enable.Exists());
-    EXPECT_EQ(enable.Error(), ERROR_FILE_NOT_FOUND);
 }
 
 // Reading a value of a key that failed to open is the missing value's case above; writing reports the error.

@@ -13,14 +13,18 @@
 
 namespace datatest {
 
-TempDir::TempDir()
+TempDir::TempDir(const std::wstring& parent)
 {
     static unsigned counter = 0;
     wchar_t base[MAX_PATH];
     GetTempPathW(MAX_PATH, base);
-    path = std::wstring(base) + L"dpdata-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-           std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++counter);
-    CreateDirectoryW(path.c_str(), nullptr);
+    std::wstring folder = parent.empty() ? std::wstring(base) : parent + L"\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    // Tests side by side run in Wine prefixes of their own, whose process ids may be the same.
+    do {
+        path = folder + L"dpdata-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()) +
+               L"-" + std::to_wstring(++counter);
+    } while (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
 void ForEachEntry(const std::wstring& directory, const std::function<void(const WIN32_FIND_DATAW&)>& visit)
@@ -132,21 +136,39 @@ void CopyFiles(const std::wstring& from, const std::wstring& to)
 
 void CopySample(const std::wstring& directory) { CopyFiles(SampleDir(), directory); }
 
+// Shared for writing too: under Wine a handle to a child's output file outlives the child.
+static std::string ReadOutput(const std::wstring& path)
+{
+    HANDLE output = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    std::string text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (output != INVALID_HANDLE_VALUE && ReadFile(output, buffer, sizeof(buffer), &read, nullptr) && read)
+        text.append(buffer, read);
+    if (output != INVALID_HANDLE_VALUE)
+        CloseHandle(output);
+    return text;
+}
+
 // Each run's output goes to a file of its own (a pipe per run would need a reader per run).
 std::vector<ProgramRun> RunAtOnce(const wchar_t* program, const std::vector<std::wstring>& commandLines,
-                                  DWORD timeoutMs, const wchar_t* currentDir)
+                                  DWORD timeoutMs, const wchar_t* currentDir, bool errorsApart)
 {
     TempDir outputs;
     std::vector<ProgramRun> results(commandLines.size());
     std::vector<HANDLE> processes(commandLines.size(), nullptr);
     for (size_t i = 0; i < commandLines.size(); ++i) {
         SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-        HANDLE output = CreateFileW((outputs / std::to_wstring(i)).c_str(), GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS, 0, nullptr);
+        HANDLE files[2];
+        for (int apart = 0; apart < 2; ++apart)
+            files[apart] = CreateFileW((outputs / (std::to_wstring(i) + (apart ? L".err" : L""))).c_str(),
+                                       GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS, 0, nullptr);
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = startup.hStdError = output;
+        startup.hStdOutput = files[0];
+        startup.hStdError = files[errorsApart ? 1 : 0];
         std::wstring command = commandLines[i];
         PROCESS_INFORMATION process = {};
         if (CreateProcessW(program, &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, currentDir,
@@ -154,7 +176,8 @@ std::vector<ProgramRun> RunAtOnce(const wchar_t* program, const std::vector<std:
             processes[i] = process.hProcess;
             CloseHandle(process.hThread);
         }
-        CloseHandle(output);
+        CloseHandle(files[0]);
+        CloseHandle(files[1]);
     }
     for (size_t i = 0; i < commandLines.size(); ++i) {
         if (processes[i]) {
@@ -164,15 +187,8 @@ std::vector<ProgramRun> RunAtOnce(const wchar_t* program, const std::vector<std:
             GetExitCodeProcess(processes[i], &results[i].exitCode);
             CloseHandle(processes[i]);
         }
-        // Shared for writing too: under Wine a handle to a child's output file outlives the child.
-        HANDLE output = CreateFileW((outputs / std::to_wstring(i)).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        char buffer[4096];
-        DWORD read = 0;
-        while (output != INVALID_HANDLE_VALUE && ReadFile(output, buffer, sizeof(buffer), &read, nullptr) && read)
-            results[i].output.append(buffer, read);
-        if (output != INVALID_HANDLE_VALUE)
-            CloseHandle(output);
+        results[i].output = ReadOutput(outputs / std::to_wstring(i));
+        results[i].errors = ReadOutput(outputs / (std::to_wstring(i) + L".err"));
     }
     return results;
 }

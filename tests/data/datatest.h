@@ -9,10 +9,11 @@
 
 namespace datatest {
 
-// A fresh directory under the temporary folder, removed with its files at the end.
+// A fresh directory under parent (made if need be; the temporary folder by default), removed with its
+// files at the end.
 class TempDir {
 public:
-    TempDir();
+    explicit TempDir(const std::wstring& parent = std::wstring());
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -59,12 +60,14 @@ void RemoveTree(const std::wstring& path);
 
 struct ProgramRun {
     DWORD exitCode = 0xFFFFFFFF;
-    std::string output;  // stdout and stderr together
+    std::string output;  // stdout, and stderr unless asked for apart
+    std::string errors;  // stderr when asked for apart
     bool Has(const std::string& text) const { return output.find(text) != std::string::npos; }
 };
 // Runs program (null: the first word of the command line, searched for) once per command line, all
 // at once; a run still going after timeoutMs is ended.
 std::vector<ProgramRun> RunAtOnce(const wchar_t* program, const std::vector<std::wstring>& commandLines,
-                                  DWORD timeoutMs = 50000, const wchar_t* currentDir = nullptr);
+                                  DWORD timeoutMs = 50000, const wchar_t* currentDir = nullptr,
+                                  bool errorsApart = false);
 
 } // namespace datatest

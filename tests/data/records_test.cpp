@@ -157,18 +157,14 @@ TEST(RecordTable, WholeFiles)
     }
 }
 
-TEST(RecordLookups, TheEarliestMatchingLineWinsAndMissesAnswerZeroOrNone)
+// (The access-number walk is the dialer configuration's and the card workflow's: they list numbers by country.)
+TEST(RecordLookups, TheEarliestMatchingCountryWinsAndAMissAnswersNone)
 {
     CountryTable countries;
     Parse(countries, "1;Germany;49\r\n2;Canada;1\r\n3;Jamaica;1\r\n1;Dup;99");
     ASSERT_NE(FindCountry(countries, 1), nullptr);
     EXPECT_EQ(FindCountry(countries, 1)->code, 49);
     EXPECT_EQ(FindCountry(countries, 9), nullptr);
-    AccessNumberTable numbers;
-    Parse(numbers, "49;111;\r\n43;222;\r\n49;333; (second)");
-    EXPECT_STREQ(NextAccessNumber(numbers, 49, true)->number, "111");  // the first is the default
-    EXPECT_STREQ(NextAccessNumber(numbers, 49, false)->description, "second");
-    EXPECT_EQ(NextAccessNumber(numbers, 49, false), nullptr);
 }
 
 // The access-number file is the provider's short name in the installation folder, never one outside it.

@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <filesystem>
-#include <fstream>
 #include <algorithm>
 #include <string>
 
@@ -22,31 +20,11 @@ void SetSequence(const wchar_t* key, std::initializer_list<BYTE> bytes)
     RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Sequence", REG_BINARY, sequence, 128);
 }
 
-struct ToolRun {
-    int exitCode;
-    std::string out, err;
-};
-
-// Runs the tool with arguments from the test program's folder, its output and error in files of a
-// folder of the run's own.
-ToolRun RunTool(const std::wstring& arguments = L"")
+// Runs the tool with arguments from the test program's folder, its output and errors apart.
+datatest::ProgramRun RunTool(const std::wstring& arguments = L"")
 {
-    wchar_t program[MAX_PATH];
-    GetModuleFileNameW(nullptr, program, MAX_PATH);
-    datatest::TempDir outputs;
-    std::filesystem::path dir = outputs.Path();
-    std::wstring command = L"\"\"" + (std::filesystem::path(program).parent_path() / L"dialpass-config.exe").wstring() +
-                           L"\" " + arguments + L" >\"" + (dir / L"tool.out").wstring() + L"\" 2>\"" +
-                           (dir / L"tool.err").wstring() + L"\"\"";
-    // -1: the shell itself could not be started (seen once, on a prefix that was still starting).
-    int exitCode = _wsystem(command.c_str());
-    if (exitCode == -1)
-        exitCode = _wsystem(command.c_str());
-    ToolRun run{exitCode, "", ""};
-    std::ifstream out(dir / L"tool.out", std::ios::binary), err(dir / L"tool.err", std::ios::binary);
-    run.out.assign(std::istreambuf_iterator<char>(out), {});
-    run.err.assign(std::istreambuf_iterator<char>(err), {});
-    return run;
+    std::wstring program = datatest::ProgramDir() + L"\\dialpass-config.exe";
+    return datatest::RunAtOnce(program.c_str(), {L"\"" + program + L"\" " + arguments}, 50000, nullptr, true)[0];
 }
 
 // Each test starts from no configuration and leaves none but the prefix's "InstallDir", which `keep` puts back.
@@ -59,10 +37,10 @@ protected:
 
 TEST_F(DialpassConfigToolTest, ShowsEveryValueAndTheSequenceAsSteps)
 {
-    ToolRun missing = RunTool();
-    EXPECT_NE(missing.exitCode, 0);
-    EXPECT_NE(missing.err.find("does not exist"), std::string::npos) << missing.err;
-    EXPECT_EQ(missing.out, "");
+    datatest::ProgramRun missing = RunTool();
+    EXPECT_NE(missing.exitCode, 0u);
+    EXPECT_NE(missing.errors.find("does not exist"), std::string::npos) << missing.errors;
+    EXPECT_EQ(missing.output, "");
 
     SetRegNumber(kConfigKey, L"Enable", 1);
     std::wstring name(3000, L'n');  // shown whole
@@ -72,8 +50,8 @@ TEST_F(DialpassConfigToolTest, ShowsEveryValueAndTheSequenceAsSteps)
     SetSequence(kInternationalKey, {1, 0, 2, 0, 3, 0, 4, 7, 5, 0, 5, 5, 6, 3, '*', '3', '1', 4, 0});
     SetRegNumber(kInternationalKey, L"Length", 17);
 
-    ToolRun run = RunTool();
-    EXPECT_EQ(run.exitCode, 0) << run.err;
+    datatest::ProgramRun run = RunTool();
+    EXPECT_EQ(run.exitCode, 0u) << run.errors;
     const std::string expected[] = {
         "[HKEY_CURRENT_USER\\SOFTWARE\\Kestrova\\Dialpass]", "\"Enable\" REG_DWORD 1",
         "[HKEY_CURRENT_USER\\SOFTWARE\\Kestrova\\Dialpass\\Defaults]",
@@ -83,14 +61,14 @@ TEST_F(DialpassConfigToolTest, ShowsEveryValueAndTheSequenceAsSteps)
         "5. Wait for dial tone\r\n", "6. Wait for 10 seconds\r\n", "7. Dial *31\r\n",  // only the counted digits
     };
     for (const std::string& text : expected)
-        EXPECT_NE(run.out.find(text), std::string::npos) << "missing: " << text.substr(0, 80) << "\n" << run.out.substr(0, 300);
-    EXPECT_EQ(run.out.find("8. "), std::string::npos) << "a step beyond Length was shown\n" << run.out;
+        EXPECT_NE(run.output.find(text), std::string::npos) << "missing: " << text.substr(0, 80) << "\n" << run.output.substr(0, 300);
+    EXPECT_EQ(run.output.find("8. "), std::string::npos) << "a step beyond Length was shown\n" << run.output;
 }
 
 TEST_F(DialpassConfigToolTest, UsageNamesWhatWasWrong)
 {
     struct Case {
-        const wchar_t* arguments; int exitCode;
+        const wchar_t* arguments; DWORD exitCode;
         const char* said;  // in the output for exit 0, else in the error text with the usage
     } cases[] = {
         {L"--help", 0, "usage: dialpass-config [--dial NUMBER]"},
@@ -105,16 +83,16 @@ TEST_F(DialpassConfigToolTest, UsageNamesWhatWasWrong)
         {L"--dial +", 2, "no digits after the +"},
     };
     for (const Case& c : cases) {
-        ToolRun run = RunTool(c.arguments);
+        datatest::ProgramRun run = RunTool(c.arguments);
         std::string arguments(c.arguments, c.arguments + wcslen(c.arguments));
         EXPECT_EQ(run.exitCode, c.exitCode) << arguments;
-        const std::string& text = c.exitCode ? run.err : run.out;
+        const std::string& text = c.exitCode ? run.errors : run.output;
         EXPECT_NE(text.find(c.said), std::string::npos) << arguments << ":\n" << text;
         if (c.exitCode) {
-            EXPECT_NE(run.err.find("usage:"), std::string::npos) << arguments << ":\n" << run.err;
-            EXPECT_EQ(run.out, "") << arguments;
+            EXPECT_NE(run.errors.find("usage:"), std::string::npos) << arguments << ":\n" << run.errors;
+            EXPECT_EQ(run.output, "") << arguments;
         } else {
-            EXPECT_EQ(run.err, "") << arguments;
+            EXPECT_EQ(run.errors, "") << arguments;
         }
     }
 }
@@ -133,7 +111,7 @@ TEST_F(DialpassConfigToolTest, DialShowsWhatThePhoneDials)
     SetRegText(kInternationalKey, L"AccessNumber", L"0800 123");
     SetRegText(kLocalKey, L"AccessNumber", L"030-111 222");
     struct Case {
-        const char* what; const wchar_t* number; std::initializer_list<BYTE> international, local; int exitCode;
+        const char* what; const wchar_t* number; std::initializer_list<BYTE> international, local; DWORD exitCode;
         const char *dialString, *said;  // said: a line of the output (or the error for exit 1 and 2)
     } cases[] = {
         {"five steps, dial tone", L"\"+44 20 7946 0000\"", {1, 0, 2, 0, 3, 0, 4, 0, 5, 0}, {1, 0},
@@ -154,14 +132,14 @@ TEST_F(DialpassConfigToolTest, DialShowsWhatThePhoneDials)
     for (const Case& c : cases) {
         SetSequence(kInternationalKey, c.international);
         SetSequence(kLocalKey, c.local);
-        ToolRun run = RunTool(L"--dial " + std::wstring(c.number));
-        EXPECT_EQ(run.exitCode, c.exitCode) << c.what << "\n" << run.out << run.err;
+        datatest::ProgramRun run = RunTool(L"--dial " + std::wstring(c.number));
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.what << "\n" << run.output << run.errors;
         if (c.dialString) {
             std::string dialString = c.dialString;
             dialString.erase(std::remove(dialString.begin(), dialString.end(), ' '), dialString.end());
-            EXPECT_NE(run.out.find("Dial string: " + dialString + "\r\n"), std::string::npos) << c.what << "\n" << run.out;
+            EXPECT_NE(run.output.find("Dial string: " + dialString + "\r\n"), std::string::npos) << c.what << "\n" << run.output;
         }
-        EXPECT_NE((c.exitCode ? run.err : run.out).find(c.said), std::string::npos) << c.what << "\n" << run.out << run.err;
+        EXPECT_NE((c.exitCode ? run.errors : run.output).find(c.said), std::string::npos) << c.what << "\n" << run.output << run.errors;
     }
 }
 

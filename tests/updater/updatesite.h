@@ -19,21 +19,18 @@ void WritePlainDatabase(const std::wstring& folder, const std::string& extra = s
 class Site {
 public:
     Site();
-    ~Site();
-    Site(const Site&) = delete;
-    Site& operator=(const Site&) = delete;
     // Publishes sources as this site with dpdb publish and the given options; dpdb's exit code.
     DWORD Publish(const std::wstring& sources, const std::wstring& options, std::string* output = nullptr);
     // The base URL that serves this site through the server's behaviour mode ("ok", "stall-body" ...);
     // "https-NAME" serves it at https://localhost with the server's certificate NAME (good, expired,
     // wronghost, untrusted), whose test authority this prefix's user trusts from then on.
     std::wstring Url(const std::string& mode = "ok") const;
-    std::wstring operator/(const std::wstring& name) const { return path + L"\\" + name; }
+    std::wstring operator/(const std::wstring& name) const { return dir / name; }
     // Signs update.xml as it now stands with the build's key (or the other key) and writes update.xml.sig.
     bool Resign(bool otherKey = false);
 
 private:
-    std::wstring path, name;
+    datatest::TempDir dir;
 };
 
 // The port of the local site, 0 when it is not running.
