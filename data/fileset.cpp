@@ -830,8 +830,9 @@ bool FileSet::Commit(FolderWriter& writer, DWORD lockWait)
         swaps[i].target = files[i].name;
         DWORD code = 0;
         if (!replacement.HoldOld(files[i].name, oldFiles[i], code)) {
+            // Nothing was changed: the folder stays in order for the next writer.
             replacement.Fail(replacement.Path(files[i].name), L"cannot be replaced", code, true);
-            return finished(false);
+            return false;
         }
         if (oldFiles[i])
             swaps[i].backup = NewTemporaryName(L".old");
