@@ -197,6 +197,33 @@ void CheckSheet(int dpi)
     DeleteObject(plain);
 }
 
+// Runs this test program with arguments in a child process whose screen has dpi logical pixels per
+// inch (Wine's LogPixels, read when a process starts, removed after); its exit code, or -1.
+DWORD RunAtDpi(DWORD dpi, const std::wstring& arguments)
+{
+    HKEY desktop;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &desktop, nullptr) != ERROR_SUCCESS)
+        return DWORD(-1);
+    RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi));
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    DWORD code = DWORD(-1);
+    if (CreateProcessW(self, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+        if (WaitForSingleObject(process.hProcess, 50000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    RegDeleteValueW(desktop, L"LogPixels");
+    RegCloseKey(desktop);
+    return code;
+}
+
 // Run by the next test in processes of their own, whose screens have 96, 191, 192 and 288 dpi.
 TEST(SheetTest, DISABLED_OnThisScreen)
 {

@@ -8,52 +8,13 @@ const wchar_t kHostClass[] = L"DialpassTestHost";
 const UINT kEndAll = WM_APP + 1;
 
 // Ends every dialog window of the host's thread, innermost first, so nested modal loops unwind.
-BOOL CALLBACK EndOne(HWND window, LPARAM)
-{
-    wchar_t name[16] = L"";
-    GetClassNameW(window, name, 16);
-    if (lstrcmpW(name, L"#32770") == 0)
-        EndDialog(window, -2);
-    return TRUE;
-}
-
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == kEndAll) {
-        EnumThreadWindows(GetCurrentThreadId(), EndOne, 0);
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-struct FindContext {
-    const wchar_t* title;
-    bool visibleOnly;
-    HWND found;
-};
-
-BOOL CALLBACK FindOne(HWND window, LPARAM param)
-{
-    FindContext& context = *reinterpret_cast<FindContext*>(param);
-    wchar_t name[16] = L"", text[128] = L"";
-    GetClassNameW(window, name, 16);
-    GetWindowTextW(window, text, 128);
-    if (lstrcmpW(name, L"#32770") == 0 && lstrcmpW(text, context.title) == 0 &&
-        (!context.visibleOnly || IsWindowVisible(window))) {
-        context.found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindOnThread(DWORD threadId, const wchar_t* title, bool visibleOnly, DWORD timeout)
-{
-    FindContext context{title, visibleOnly, nullptr};
-    WaitUntil([&] {
-        EnumThreadWindows(threadId, FindOne, reinterpret_cast<LPARAM>(&context));
-        return context.found != nullptr;
-    }, timeout);
-    return context.found;
+    if (message != kEndAll)
+        return DefWindowProcW(window, message, wParam, lParam);
+    for (HWND dialog : Windows(L"#32770", nullptr, GetCurrentThreadId(), false))
+        EndDialog(dialog, -2);
+    return 0;
 }
 
 }  // namespace
@@ -71,7 +32,10 @@ ModalDialog::ModalDialog(CDialog& dialog, const wchar_t* title) : dialog(dialog)
         return;
     thread = CreateThread(nullptr, 0, Run, this, 0, &threadId);
     if (thread)
-        window = FindOnThread(threadId, title, false, kWindowTimeout);
+        window = WaitForWindow(L"#32770", title, kWindowTimeout, threadId, false);
+    // Answered once the dialog's thread waits for messages: its set-up is over, or shows a message box.
+    if (window)
+        SendMessageW(window, WM_NULL, 0, 0);
 }
 
 DWORD WINAPI ModalDialog::Run(void* self)
@@ -105,7 +69,7 @@ bool ModalDialog::Ended(DWORD timeout)
 
 HWND ModalDialog::Find(const wchar_t* windowTitle, DWORD timeout) const
 {
-    return FindOnThread(threadId, windowTitle, true, timeout);
+    return WaitForWindow(L"#32770", windowTitle, timeout, threadId);
 }
 
 std::wstring AnswerMessage(const ModalDialog& dialog, DWORD timeout)

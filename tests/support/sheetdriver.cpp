@@ -64,31 +64,6 @@ void ExpectValues(const std::string& what, std::initializer_list<WantedValue> wa
         EXPECT_EQ(ShowValue(key, name), shown) << what << ": " << key << " " << name;
 }
 
-DWORD RunAtDpi(DWORD dpi, const std::wstring& arguments, DWORD timeout)
-{
-    HKEY desktop;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &desktop, nullptr) != ERROR_SUCCESS)
-        return DWORD(-1);
-    RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi));
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(self) + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    DWORD code = DWORD(-1);
-    if (CreateProcessW(self, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-        if (WaitForSingleObject(process.hProcess, timeout) == WAIT_OBJECT_0)
-            GetExitCodeProcess(process.hProcess, &code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    RegDeleteValueW(desktop, L"LogPixels");
-    RegCloseKey(desktop);
-    return code;
-}
-
 SheetDriver::SheetDriver()
 {
     library = LoadLibraryW(L"dialpass.cpl");

@@ -40,10 +40,6 @@ void ExpectValues(const std::string& what, std::initializer_list<WantedValue> wa
 
 inline void DeleteSetting(const wchar_t* name) { RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, name); }
 
-// Runs this test program with arguments in a child process whose screen has dpi logical pixels per
-// inch (Wine's LogPixels, read when a process starts, removed after); its exit code, or -1.
-DWORD RunAtDpi(DWORD dpi, const std::wstring& arguments, DWORD timeout = 50000);
-
 class SheetDriver {
 public:
     static const wchar_t kCaption[];  // the sheet's caption, the application's title
@@ -69,8 +65,6 @@ public:
     // Switches tabs and waits for the page to show; the page, or null. Message boxes the page
     // shows while it is set up are answered with OK and kept in messages.
     HWND ShowPage(int index) { return ShowSheetPage(sheet, index, messages); }
-    // Answers the applet's message boxes that are up, keeping their texts in messages; how many.
-    int AnswerMessages() { return AnswerAppletMessages(messages); }
     std::vector<std::wstring> messages;
     HWND Page(int index) const { return HWND(SendMessageW(sheet, PSM_INDEXTOHWND, index, 0)); }  // null: never shown
     HWND Control(int page, int id) const { return GetDlgItem(Page(page), id); }

@@ -20,20 +20,22 @@ inline bool WaitUntil(const std::function<bool()>& condition, DWORD timeout = kW
     return true;
 }
 
-// Visible top-level windows of className and title (null: any); the first of them, or null after timeout.
-inline std::vector<HWND> Windows(const wchar_t* className, const wchar_t* title)
+// Top-level windows of className and title (null: any), topmost first: visible ones (else all), of
+// the thread threadId (0: any); the first of them, or null after timeout.
+inline std::vector<HWND> Windows(const wchar_t* className, const wchar_t* title, DWORD threadId = 0, bool visibleOnly = true)
 {
     std::vector<HWND> found;
     for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, className, title)) != nullptr;)
-        if (IsWindowVisible(w))
+        if ((!threadId || GetWindowThreadProcessId(w, nullptr) == threadId) && (!visibleOnly || IsWindowVisible(w)))
             found.push_back(w);
     return found;
 }
 
-inline HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD timeout = kWindowTimeout)
+inline HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD timeout = kWindowTimeout,
+                          DWORD threadId = 0, bool visibleOnly = true)
 {
     std::vector<HWND> found;
-    WaitUntil([&] { return !(found = Windows(className, title)).empty(); }, timeout);
+    WaitUntil([&] { return !(found = Windows(className, title, threadId, visibleOnly)).empty(); }, timeout);
     return found.empty() ? nullptr : found.front();
 }
 
@@ -45,11 +47,10 @@ inline std::wstring WindowText(HWND window)
     return text;
 }
 
-// A message box's text; answering it with a button id and waiting until it is gone returns that text.
-inline std::wstring MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
+// Answers a message box with a button id and waits until it is gone; the box's text.
 inline std::wstring AnswerMessageBox(HWND box, int button = IDOK)
 {
-    std::wstring text = MessageBoxText(box);
+    std::wstring text = WindowText(GetDlgItem(box, 0xFFFF));
     PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0);
     WaitUntil([&] { return !IsWindow(box); });
     return text;
