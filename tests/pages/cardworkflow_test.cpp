@@ -53,22 +53,9 @@ std::vector<std::wstring> StoredProfiles(const std::wstring& path)
     return names;
 }
 
-// Bytes of a write of size to a scratch file in folder.
-DWORD WrittenOf(const std::wstring& folder, DWORD size)
-{
-    std::wstring path = folder + L"\\size-limit.probe";
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    std::string bytes(size, 'x');
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), size, &written, nullptr);
-    CloseHandle(file);
-    DeleteFileW(path.c_str());
-    return written;
-}
-
 // Sets this process's file-size limit with Linux's prlimit (0: none), the full disk that tests can
 // make: a write past it comes up short, as the first write on a full disk does under Wine. prlimit
-// runs detached (Wine gives no handle to wait on), so a write in folder shows when it took.
+// runs detached (Wine gives no handle to wait on), so a write of probe bytes in folder shows when it took.
 bool SetFileSizeLimit(const std::wstring& folder, DWORD bytes, DWORD probe)
 {
     wchar_t pid[16] = L"";
@@ -88,8 +75,16 @@ bool SetFileSizeLimit(const std::wstring& folder, DWORD bytes, DWORD probe)
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    DWORD expected = bytes && bytes < probe ? bytes : probe;
-    return WaitUntil([&] { return WrittenOf(folder, probe) == expected; });
+    std::wstring path = folder + L"\\size-limit.probe";
+    std::string filler(probe, 'x');
+    DWORD expected = bytes && bytes < probe ? bytes : probe, done = 0;
+    return WaitUntil([&] {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        WriteFile(file, filler.data(), probe, &done, nullptr);
+        CloseHandle(file);
+        DeleteFileW(path.c_str());
+        return done == expected;
+    });
 }
 
 class CardWorkflow : public testing::Test {

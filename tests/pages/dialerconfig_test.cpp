@@ -52,19 +52,6 @@ protected:
         TearDown();
     }
 
-    // Card settings (provider, code, home) with both sequences and these numbers, in "settings.dat" only.
-    void StoreSettings(const int32_t (&record)[3], const wchar_t* own0, const wchar_t* own1)
-    {
-        cardSettingsStore.Load((install / L"settings.dat").c_str());  // no file yet: keeps the path for Save
-        CardSettingsRecord* stored = cardSettingsStore.FindOrAdd(record[0], record[1], record[2]);
-        CardSettingsStore::SetSequence(*stored, 0, kSequence0, sizeof(kSequence0));
-        CardSettingsStore::SetSequence(*stored, 1, kSequence1, sizeof(kSequence1));
-        lstrcpyW(stored->accessNumbers[0], own0);
-        lstrcpyW(stored->accessNumbers[1], own1);
-        ASSERT_TRUE(cardSettingsStore.Save());
-        cardSettingsStore.Clear();
-    }
-
     datatest::TempDir install;
     datatest::InstallDirScope installDir{install.Path().c_str()};
     ProfileRecord travel = TestProfile(L"Travel", 7, 49, 276);
@@ -136,8 +123,16 @@ TEST_F(DialerConfigTest, ReadsTheFilesASlotNeeds)
         Reset();
         travel.provider = c.provider;
         RegSetKeyValueW(HKEY_CURRENT_USER, kInternationalKey, L"Sequence", REG_BINARY, "\xFF\xFF\xFF", 3);
-        if (c.record[0])
-            StoreSettings(c.record, c.own0, c.own1);
+        if (c.record[0]) {  // both sequences and the case's numbers, in "settings.dat" only
+            cardSettingsStore.Load((install / L"settings.dat").c_str());  // no file yet: keeps the path for Save
+            CardSettingsRecord* stored = cardSettingsStore.FindOrAdd(c.record[0], c.record[1], c.record[2]);
+            CardSettingsStore::SetSequence(*stored, 0, kSequence0, sizeof(kSequence0));
+            CardSettingsStore::SetSequence(*stored, 1, kSequence1, sizeof(kSequence1));
+            lstrcpyW(stored->accessNumbers[0], c.own0);
+            lstrcpyW(stored->accessNumbers[1], c.own1);
+            ASSERT_TRUE(cardSettingsStore.Save());
+            cardSettingsStore.Clear();
+        }
         if (c.preload)
             LoadAccessNumberTable(c.preload);
         if (c.remove)

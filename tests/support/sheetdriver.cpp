@@ -115,18 +115,6 @@ bool SheetDriver::OpenAgainReturns(DWORD timeout)
     return returned;
 }
 
-std::vector<std::wstring> SheetDriver::TabTitles() const
-{
-    std::vector<std::wstring> titles;
-    for (int i = 0, count = int(SendMessageW(Tab(), TCM_GETITEMCOUNT, 0, 0)); i < count; ++i) {
-        wchar_t text[128] = L"";
-        TCITEMW item{TCIF_TEXT, 0, 0, text, 128, 0, 0};
-        SendMessageW(Tab(), TCM_GETITEMW, i, reinterpret_cast<LPARAM>(&item));
-        titles.push_back(text);
-    }
-    return titles;
-}
-
 bool SheetDriver::Press(int button)
 {
     return sheet && PostMessageW(sheet, PSM_PRESSBUTTON, button, 0) && WaitClosed();
