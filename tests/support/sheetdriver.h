@@ -52,7 +52,6 @@ public:
     SheetDriver(const SheetDriver&) = delete;
     SheetDriver& operator=(const SheetDriver&) = delete;
 
-    bool Loaded() const { return applet != nullptr; }
     // Sends CPL_DBLCLK on the applet's thread; the sheet's window, or null after the deadline.
     HWND Open();
     // Sends CPL_DBLCLK once more on a thread of its own; true when it returned within timeout.
