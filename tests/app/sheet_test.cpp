@@ -201,33 +201,6 @@ void CheckSheet(int dpi)
     DeleteObject(plain);
 }
 
-// Runs this test program with arguments in a child process whose screen has dpi logical pixels per
-// inch (Wine's LogPixels, read when a process starts, removed after); its exit code, or -1.
-DWORD RunAtDpi(DWORD dpi, const std::wstring& arguments)
-{
-    HKEY desktop;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &desktop, nullptr) != ERROR_SUCCESS)
-        return DWORD(-1);
-    RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi));
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(self) + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    DWORD code = DWORD(-1);
-    if (CreateProcessW(self, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-        if (WaitForSingleObject(process.hProcess, 50000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(process.hProcess, &code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    RegDeleteValueW(desktop, L"LogPixels");
-    RegCloseKey(desktop);
-    return code;
-}
-
 // Run by the next test in processes of their own, whose screens have 96, 191, 192 and 288 dpi.
 TEST(SheetTest, DISABLED_OnThisScreen)
 {
@@ -242,9 +215,15 @@ TEST(SheetTest, DISABLED_OnThisScreen)
 
 TEST(SheetTest, OnScreensOf96To288Dpi)
 {
-    for (DWORD dpi : {96u, 191u, 192u, 288u})
-        EXPECT_EQ(RunAtDpi(dpi, L"--gtest_also_run_disabled_tests --gtest_filter=SheetTest.DISABLED_*"), 0u)
-            << "the " << dpi << "-dpi run failed; its output is above";
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_also_run_disabled_tests --gtest_filter=SheetTest.DISABLED_*";
+    for (DWORD dpi : {96u, 191u, 192u, 288u}) {
+        SetRegNumber(L"Control Panel\\Desktop", L"LogPixels", dpi);  // read by Wine as a process starts
+        datatest::ProgramRun run = datatest::RunAtOnce(self, {command})[0];
+        EXPECT_EQ(run.exitCode, 0u) << "the " << dpi << "-dpi run failed:\n" << run.output;
+    }
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
 }
 
 } // namespace
