@@ -117,12 +117,11 @@ TEST(SequenceEditor, ShowsStoredAndEditedStepsAndEncodesThemOnOk)
         {"05 00 05 05 06 02 30 30", {}, {L"Wait for dial tone", L"Wait for 10 seconds", L"Dial 00"}, false, -1,
          "05 00 05 05 06 02 30 30"},
         {"01 00 09 00 02 00", {}, {L"Dial the access number"}, true, -1, "01 00"},   // unknown code
-        {"02 00 06 05 31 32", {}, {L"Dial the account number"}, true, -1, "02 00"},  // digits past the length
         {"06 10 31 32 33 34 35 36 37 38 39 30 31 32 33 34 35 36", {}, {}, true, -1, ""},  // 16 digits
         // A lone last code is read with the byte after it (zero here), so the step is kept.
         {"03 00 01", {kAccess}, {L"Dial PIN", L"Dial the access number", L"Dial the access number"}, false, -1,
          "03 00 01 00 01 00"},
-        {"01 00 06", {}, {L"Dial the access number"}, true, -1, "01 00"},  // a lone digits code: no digit count
+        {"01 00 06", {}, {L"Dial the access number"}, true, -1, "01 00"},  // a lone digits code: its count lies past the length
         {stored, {Select(0), kUp}, three, false, 0, stored},
         {stored, {Select(2), kDown}, three, false, 2, stored},
         {stored, {Select(2), kUp}, {three[0], three[2], three[1]}, false, 1, "01 00 06 01 37 02 00"},
