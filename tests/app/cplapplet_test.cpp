@@ -9,6 +9,7 @@
 #include "base/cstring.h"
 #include "base/module.h"
 #include "resources/resource.h"
+#include "support/sheetdriver.h"
 #include "support/testids.h"
 
 namespace {
@@ -17,10 +18,9 @@ namespace {
 // description, icon and data.
 TEST(AppletTest, AnswersEveryMessageAsTheHostExpects)
 {
-    HMODULE library = LoadLibraryW(L"dialpass.cpl");
-    ASSERT_NE(library, nullptr) << "LoadLibrary error " << GetLastError();
-    auto applet = reinterpret_cast<APPLET_PROC>(reinterpret_cast<void*>(GetProcAddress(library, "CPlApplet")));
-    ASSERT_NE(applet, nullptr);
+    SheetDriver driver;
+    auto applet = driver.applet;
+    ASSERT_NE(applet, nullptr) << "dialpass.cpl did not load";
     struct Case { UINT message; LONG expected; } cases[] = {
         {CPL_INIT, 1}, {CPL_GETCOUNT, 1}, {CPL_SELECT, 0}, {CPL_STOP, 0}, {CPL_EXIT, 0},
         {CPL_STARTWPARMSW, 0},  // with a null parameter, as Wine's and Windows' hosts send it
@@ -45,7 +45,6 @@ TEST(AppletTest, AnswersEveryMessageAsTheHostExpects)
     EXPECT_STREQ(info.szName, L"Kestrova Dialpass");
     EXPECT_STREQ(info.szInfo, L"Settings of the Dialpass");
     EXPECT_STREQ(info.szHelpFile, L"");
-    FreeLibrary(library);
 }
 
 TEST(CplInfo, CutsLongNameAndDescription)

@@ -40,24 +40,6 @@ std::wstring ShowValue(const wchar_t* path, const wchar_t* name)
     return type == REG_BINARY ? shown : L"type " + std::to_wstring(type) + L", size " + std::to_wstring(size);
 }
 
-void ClearDialerConfig()
-{
-    for (const wchar_t* key : {kDefaultsKey, kInternationalKey, kLocalKey})
-        RegDeleteTreeW(HKEY_CURRENT_USER, key);
-    for (const wchar_t* value : {L"CurrentLocation", L"Enable"})
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, kConfigKey, value);
-}
-
-void SetRegNumber(const wchar_t* path, const wchar_t* name, DWORD value)
-{
-    RegSetKeyValueW(HKEY_CURRENT_USER, path, name, REG_DWORD, &value, sizeof(value));
-}
-
-void SetRegText(const wchar_t* path, const wchar_t* name, const std::wstring& text)
-{
-    RegSetKeyValueW(HKEY_CURRENT_USER, path, name, REG_SZ, text.c_str(), DWORD((text.size() + 1) * sizeof(wchar_t)));
-}
-
 void ExpectValues(const std::string& what, std::initializer_list<WantedValue> wants)
 {
     for (const auto& [key, name, shown] : wants)

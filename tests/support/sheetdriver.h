@@ -28,11 +28,23 @@ const wchar_t kInternationalKey[] = L"SOFTWARE\\Kestrova\\Dialpass\\Internationa
 const wchar_t kLocalKey[] = L"SOFTWARE\\Kestrova\\Dialpass\\Local";
 
 // Deletes the dialer configuration: its three keys, "CurrentLocation" and "Enable".
-void ClearDialerConfig();
+inline void ClearDialerConfig()
+{
+    for (const wchar_t* key : {kDefaultsKey, kInternationalKey, kLocalKey})
+        RegDeleteTreeW(HKEY_CURRENT_USER, key);
+    for (const wchar_t* value : {L"CurrentLocation", L"Enable"})
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kConfigKey, value);
+}
 
 // Values written as the applet writes them (the key made when missing).
-void SetRegNumber(const wchar_t* path, const wchar_t* name, DWORD value);
-void SetRegText(const wchar_t* path, const wchar_t* name, const std::wstring& text);
+inline void SetRegNumber(const wchar_t* path, const wchar_t* name, DWORD value)
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, path, name, REG_DWORD, &value, sizeof(value));
+}
+inline void SetRegText(const wchar_t* path, const wchar_t* name, const std::wstring& text)
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, path, name, REG_SZ, text.c_str(), DWORD((text.size() + 1) * sizeof(wchar_t)));
+}
 
 // Expects each (key, value name, ShowValue) of wants; what names the case in a failure.
 using WantedValue = std::tuple<const wchar_t*, const wchar_t*, std::wstring>;
@@ -76,6 +88,7 @@ public:
 
     HWND sheet = nullptr;
     LONG result = -1;  // what CPL_DBLCLK returned, once closed
+    LONG(APIENTRY* applet)(HWND, UINT, LPARAM, LPARAM) = nullptr;  // null: dialpass.cpl did not load
 
 private:
     bool Press(int button);
@@ -83,6 +96,5 @@ private:
     datatest::TempDir install;
     datatest::InstallDirScope installDir{install.Path().c_str()};
     HMODULE library = nullptr;
-    LONG(APIENTRY* applet)(HWND, UINT, LPARAM, LPARAM) = nullptr;
     HANDLE thread = nullptr;
 };
