@@ -71,7 +71,6 @@ public:
     bool Running() const { return thread && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT; }
 
     HWND Tab() const { return HWND(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0)); }
-    int CurrentTab() const { return int(SendMessageW(Tab(), TCM_GETCURSEL, 0, 0)); }
     // Switches tabs and waits for the page to show; the page, or null. Message boxes the page
     // shows while it is set up are answered with OK and kept in messages.
     HWND ShowPage(int index) { return ShowSheetPage(sheet, index, messages); }
