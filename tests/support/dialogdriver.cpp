@@ -54,7 +54,7 @@ ModalDialog::~ModalDialog()
 {
     if (!thread)
         return;
-    for (int attempt = 0; attempt < 20 && Running(); ++attempt) {
+    for (int attempt = 0; attempt < 20 && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT; ++attempt) {
         PostMessageW(host, kEndAll, 0, 0);
         WaitForSingleObject(thread, 250);
     }

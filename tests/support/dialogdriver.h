@@ -29,7 +29,6 @@ public:
     void SoftKey(int id) const { PostMessageW(window, WM_COMMAND, WPARAM(id), 0); }
     // True when DoModal returned within timeout; result holds its answer.
     bool Ended(DWORD timeout = kWindowTimeout);
-    bool Running() const { return thread && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT; }
     // The visible dialog window of this dialog's thread with this title (a nested dialog, a message box).
     HWND Find(const wchar_t* title, DWORD timeout = kWindowTimeout) const;
 
