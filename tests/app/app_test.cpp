@@ -89,11 +89,10 @@ TEST(AppTest, IdleLoopCountsUntilOnIdleDeclines)
     EXPECT_EQ(app.idleCounts, (std::vector<int>{0, 1, 2, 3}));
 
     MessageWindow target;  // a waiting message means no idle time at all
-    ProbeApp busy;
-    busy.idleRounds = 5;
+    app.idleCounts.clear();
     PostMessageW(target.window, kProbe, 1, 0);
-    busy.IdleLoop();
-    EXPECT_TRUE(busy.idleCounts.empty());
+    app.IdleLoop();
+    EXPECT_TRUE(app.idleCounts.empty());
 }
 
 TEST(AppTest, ExitInstanceAndOnIdleEmptyTheCollector)
