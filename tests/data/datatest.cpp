@@ -13,17 +13,15 @@
 
 namespace datatest {
 
-TempDir::TempDir(const std::wstring& parent)
+TempDir::TempDir()
 {
     static unsigned counter = 0;
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    std::wstring folder = parent.empty() ? std::wstring(base) : parent + L"\\";
-    CreateDirectoryW(folder.c_str(), nullptr);
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
     // Tests side by side run in Wine prefixes of their own, whose process ids may be the same.
     do {
-        path = folder + L"dpdata-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()) +
-               L"-" + std::to_wstring(++counter);
+        path = std::wstring(folder) + L"dpdata-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+               std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++counter);
     } while (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
@@ -39,7 +37,7 @@ void ForEachEntry(const std::wstring& directory, const std::function<void(const 
         FindClose(search);
 }
 
-void RemoveTree(const std::wstring& path)
+static void RemoveTree(const std::wstring& path)
 {
     ForEachEntry(path, [&](const WIN32_FIND_DATAW& found) {
         std::wstring child = path + L"\\" + found.cFileName;

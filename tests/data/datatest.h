@@ -9,11 +9,10 @@
 
 namespace datatest {
 
-// A fresh directory under parent (made if need be; the temporary folder by default), removed with its
-// files at the end.
+// A fresh directory in the temporary folder, removed with its files at the end.
 class TempDir {
 public:
-    explicit TempDir(const std::wstring& parent = std::wstring());
+    TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -55,8 +54,6 @@ void CopySample(const std::wstring& directory);
 void CopyFiles(const std::wstring& from, const std::wstring& to);
 // Calls visit for each entry of a folder but "." and "..".
 void ForEachEntry(const std::wstring& directory, const std::function<void(const WIN32_FIND_DATAW&)>& visit);
-// Removes a folder with everything in it.
-void RemoveTree(const std::wstring& path);
 
 struct ProgramRun {
     DWORD exitCode = 0xFFFFFFFF;

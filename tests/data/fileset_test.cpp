@@ -214,19 +214,6 @@ TEST(FileSet, AHeldOrReadOnlyFileBringsBackTheOldSet)
     }
 }
 
-// Runs the test program as a child that takes the folder's lock and keeps it until it is ended.
-PROCESS_INFORMATION StartLockHolder(const std::wstring& folder)
-{
-    std::wstring program = ProgramDir() + L"\\dialpass_tests.exe";
-    std::wstring command = L"\"" + program + L"\" --hold-folder-lock \"" + folder + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                   &process);
-    return process;
-}
-
 // One writer at a time: a second one waits a bounded time and fails with a message that says why;
 // the lock of a writer that ends without letting go (killed, crashed) is free at once.
 TEST(FolderLock, ASecondWriterWaitsThenFailsAndAKilledWriterLetsGo)
@@ -251,8 +238,14 @@ TEST(FolderLock, ASecondWriterWaitsThenFailsAndAKilledWriterLetsGo)
     first.Release();
     EXPECT_TRUE(Commit(dir, kNew, &error, 0)) << Narrow(error.Text());
 
-    PROCESS_INFORMATION child = StartLockHolder(dir.Path());
-    ASSERT_NE(child.hProcess, nullptr);
+    // The test program as a child that takes the folder's lock and keeps it until it is ended.
+    std::wstring program = ProgramDir() + L"\\dialpass_tests.exe";
+    std::wstring command = L"\"" + program + L"\" --hold-folder-lock \"" + dir.Path() + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION child = {};
+    ASSERT_TRUE(CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                               nullptr, &startup, &child));
     bool heldByChild = false;  // a child program can take seconds to start on a busy machine
     for (DWORD begin = GetTickCount(); !heldByChild && GetTickCount() - begin < 40000;) {
         heldByChild = !FolderLock().Acquire(dir.Path(), 0, error) && error.code == ERROR_SHARING_VIOLATION;
@@ -319,7 +312,6 @@ TEST(FileSet, NamesMustBePlainFileNames)
     EXPECT_TRUE(set.Add(L"x.dat", "x"));
 }
 
-// The applet's reader finishes an unfinished replacement before it reads a table.
 TEST(FileSet, TheAppletsReaderFinishesAJournalBeforeItReads)
 {
     TempDir dir;
