@@ -13,15 +13,17 @@
 
 namespace datatest {
 
-TempDir::TempDir()
+TempDir::TempDir(const std::wstring& parent)
 {
     static unsigned counter = 0;
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    std::wstring folder = parent.empty() ? std::wstring(base) : parent + L"\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
     // Tests side by side run in Wine prefixes of their own, whose process ids may be the same.
     do {
-        path = std::wstring(folder) + L"dpdata-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-               std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++counter);
+        path = folder + L"dpdata-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()) +
+               L"-" + std::to_wstring(++counter);
     } while (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 

@@ -9,10 +9,11 @@
 
 namespace datatest {
 
-// A fresh directory in the temporary folder, removed with its files at the end.
+// A fresh directory under parent (made if need be; the temporary folder by default), removed with its
+// files at the end.
 class TempDir {
 public:
-    TempDir();
+    explicit TempDir(const std::wstring& parent = std::wstring());
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

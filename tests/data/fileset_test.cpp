@@ -6,7 +6,6 @@
 #include <map>
 #include <string>
 
-#include "data/records.h"
 #include "data/fileset.h"
 #include "data/safefile.h"
 #include "datatest.h"
@@ -312,31 +311,6 @@ TEST(FileSet, NamesMustBePlainFileNames)
     EXPECT_TRUE(set.Add(L"x.dat", "x"));
 }
 
-TEST(FileSet, TheAppletsReaderFinishesAJournalBeforeItReads)
-{
-    TempDir dir;
-    InstallDirScope install(dir.Path().c_str());
-    auto scrambled = [](std::string text) { Scramble(&text[0], text.size()); return text; };
-    WriteBytes(dir / L"country.dat", scrambled("1;Old;1\r\n"));
-    WriteBytes(dir / L"Sample.dat", scrambled("1;100;\r\n"));
-    FileSet set(dir.Path());
-    set.Add(L"country.dat", scrambled("2;New;2\r\n"));
-    set.Add(L"Sample.dat", scrambled("2;200;\r\n"));
-    FileSet::StopAfterStepsForTesting(3);  // two new files and the journal: no swap yet
-    EXPECT_FALSE(set.Commit());
-    FileSet::StopAfterStepsForTesting(-1);
-    const size_t kLockWithoutJournal = 9;  // the mark and the set's name
-    ASSERT_GT(ReadBytes(dir / L"dialpass.lock").size(), kLockWithoutJournal);
-
-    countryTable.Clear();
-    LoadCountryTable();
-    ASSERT_NE(countryTable.Next(true), nullptr);
-    EXPECT_EQ(std::string(countryTable.Next(true)->name), "New");
-    EXPECT_EQ(ReadBytes(dir / L"dialpass.lock").size(), kLockWithoutJournal);
-    countryTable.Clear();
-}
-
-// A zero-byte file is set aside and replaced like any other, and one written reads back as zero bytes.
 TEST(FileSet, ReplacesAndWritesZeroByteFiles)
 {
     TempDir dir;
