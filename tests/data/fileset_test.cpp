@@ -301,18 +301,14 @@ TEST(FileSet, NamesMustBePlainFileNames)
     EXPECT_TRUE(set.Add(L"x.dat", "x"));
 }
 
-TEST(FileSet, ReplacesAndWritesZeroByteFiles)
+// (Writing a zero-byte file and reading it back is dpdb's empty access-number file.)
+TEST(FileSet, ReplacesZeroByteFiles)
 {
     TempDir dir;
-    const std::wstring zero = dir / L"z.dat";
-    ASSERT_TRUE(WriteBytes(zero, ""));
+    ASSERT_TRUE(WriteBytes(dir / L"z.dat", ""));
     FileSetError error;
     EXPECT_TRUE(Commit(dir, {{L"z.dat", "new z"}, {L"a.dat", "a"}}, &error)) << Narrow(error.Text());
-    EXPECT_EQ(ReadBytes(zero), "new z");
-    EXPECT_TRUE(Commit(dir, {{L"z.dat", ""}}, &error)) << Narrow(error.Text());
-    std::string bytes = "x";
-    EXPECT_TRUE(ReadWholeFile(zero.c_str(), bytes));
-    EXPECT_EQ(bytes.size(), 0u);
+    EXPECT_EQ(ReadBytes(dir / L"z.dat"), "new z");
 }
 
 }  // namespace
