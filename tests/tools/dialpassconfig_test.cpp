@@ -86,9 +86,9 @@ TEST_F(DialpassConfigToolTest, UsageNamesWhatWasWrong)
         datatest::ProgramRun run = RunTool(c.arguments);
         std::string arguments(c.arguments, c.arguments + wcslen(c.arguments));
         EXPECT_EQ(run.exitCode, c.exitCode) << arguments;
-        const std::string &text = c.exitCode ? run.errors : run.output, &other = c.exitCode ? run.output : run.errors;
+        const std::string& text = c.exitCode ? run.errors : run.output;
         EXPECT_NE(text.find(c.said), std::string::npos) << arguments << ":\n" << text;
-        EXPECT_EQ(other, "") << arguments;
+        EXPECT_EQ(c.exitCode ? run.output : run.errors, "") << arguments;  // nothing on the other stream
         if (c.exitCode) {
             EXPECT_NE(run.errors.find("usage:"), std::string::npos) << arguments << ":\n" << run.errors;
         }
