@@ -1,5 +1,5 @@
 // Replacing a folder's files as one set: interrupted at every step, on a full disk, with files held
-// open, with two writers, and what the next opener (the applet's reader included) finds.
+// open, with two writers, and what the next opener finds (the applet's reader: the updater's crash test).
 #include <gtest/gtest.h>
 #include <windows.h>
 
