@@ -10,10 +10,15 @@ namespace {
 
 TEST(CStringTest, EmptyStringsAndTheirBuffers)
 {
-    CString none;
-    EXPECT_EQ(none.Buffer(), nullptr);
-    EXPECT_EQ(none.Capacity(), 0u);
-    EXPECT_STREQ(none.Text(), L"");
+    CString none, tooLong(L"short");  // a text of more than 65,534 characters leaves no buffer
+    tooLong.Assign(std::wstring(65535, L'x').c_str());
+    for (CString* s : {&none, &tooLong}) {
+        EXPECT_EQ(s->Buffer(), nullptr);
+        EXPECT_EQ(s->Capacity(), 0u);
+        EXPECT_STREQ(s->Text(), L"");
+    }
+    tooLong.Assign(std::wstring(65534, L'y').c_str());
+    EXPECT_EQ(tooLong.Length(), 65534u);
     CString assigned;
     assigned.Assign(static_cast<const wchar_t*>(nullptr));
     CString allocated, missing;  // a stored text is every message box's caption: a missing one is allocated
@@ -47,10 +52,9 @@ TEST(CStringTest, AppendGrowsOnlyWhenItDoesNotFit)
     EXPECT_STREQ(own.Text(), L"xyzxyz");
 }
 
-// The wide form's rules are GetDataPath's cases (datafile_test.cpp).
-TEST(CStringTest, ConcatPathAndTheEightBitAppendPathPutOneBackslash)
+// The wide form's rules are GetDataPath's cases (datafile_test.cpp) and dialpass-config's key paths.
+TEST(CStringTest, TheEightBitAppendPathPutsOneBackslash)
 {
-    EXPECT_STREQ(ConcatPath(CString(L"dir"), L"file").Text(), L"dir\\file");
     CString narrow(L"dir");
     narrow.AppendPath("file.dat");
     EXPECT_STREQ(narrow.Text(), L"dir\\file.dat");
@@ -100,18 +104,6 @@ TEST(CStringTest, AllocateKeepsTextAndSetLengthRecounts)
     s.SetLength(2);
     EXPECT_STREQ(s.Text(), L"ab");
     EXPECT_EQ(s.Capacity(), 11u);
-}
-
-TEST(CStringTest, TooLongTextLeavesEmptyStringWithoutBuffer)
-{
-    std::wstring huge(65535, L'x');
-    CString s(L"short");
-    s.Assign(huge.c_str());
-    EXPECT_EQ(s.Buffer(), nullptr);
-    EXPECT_EQ(s.Capacity(), 0u);
-    std::wstring largest(65534, L'y');
-    s.Assign(largest.c_str());
-    EXPECT_EQ(s.Length(), 65534u);
 }
 
 TEST(CStringTest, TemporariesStayValidUntilCollected)

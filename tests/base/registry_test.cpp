@@ -11,11 +11,7 @@ namespace {
 class RegistryTest : public testing::Test {
 protected:
     void SetUp() override { TearDown(); }
-    void TearDown() override
-    {
-        RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
-        RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
-    }
+    void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()); }
     void Store(const wchar_t* name, DWORD type, const void* data, DWORD size)
     {
         ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, path.c_str(), name, type, data, size), ERROR_SUCCESS);

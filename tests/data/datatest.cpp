@@ -39,7 +39,7 @@ void ForEachEntry(const std::wstring& directory, const std::function<void(const 
         FindClose(search);
 }
 
-void RemoveTree(const std::wstring& path)
+static void RemoveTree(const std::wstring& path)
 {
     ForEachEntry(path, [&](const WIN32_FIND_DATAW& found) {
         std::wstring child = path + L"\\" + found.cFileName;

@@ -55,8 +55,6 @@ void CopySample(const std::wstring& directory);
 void CopyFiles(const std::wstring& from, const std::wstring& to);
 // Calls visit for each entry of a folder but "." and "..".
 void ForEachEntry(const std::wstring& directory, const std::function<void(const WIN32_FIND_DATAW&)>& visit);
-// Removes a folder with everything in it.
-void RemoveTree(const std::wstring& path);
 
 struct ProgramRun {
     DWORD exitCode = 0xFFFFFFFF;
