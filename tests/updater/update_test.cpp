@@ -49,20 +49,15 @@ std::wstring SigningDir()
 // would add a company's own; true when it is there.
 bool TrustTestAuthority()
 {
-    static bool trusted = false;
-    if (trusted)
-        return true;
-    std::string pem = ReadBytes(SiteState() + L"\\tls\\ca.crt");
-    DWORD size = 0;
-    if (pem.empty() || !CryptStringToBinaryA(pem.c_str(), DWORD(pem.size()), CRYPT_STRING_BASE64HEADER, nullptr, &size,
-                                             nullptr, nullptr))
+    std::string pem = ReadBytes(SiteState() + L"\\tls\\ca.crt"), der(pem.size(), '\0');  // DER is the shorter
+    DWORD size = DWORD(der.size());
+    if (pem.empty() || !CryptStringToBinaryA(pem.c_str(), DWORD(pem.size()), CRYPT_STRING_BASE64HEADER,
+                                             reinterpret_cast<BYTE*>(&der[0]), &size, nullptr, nullptr))
         return false;
-    std::string der(size, '\0');
-    CryptStringToBinaryA(pem.c_str(), DWORD(pem.size()), CRYPT_STRING_BASE64HEADER,
-                         reinterpret_cast<BYTE*>(&der[0]), &size, nullptr, nullptr);
     HCERTSTORE root = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
-    trusted = root && CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
-                                                       size, CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+    bool trusted = root && CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING,
+                                                            reinterpret_cast<const BYTE*>(der.data()), size,
+                                                            CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
     if (root)
         CertCloseStore(root, 0);
     return trusted;
@@ -244,10 +239,8 @@ TEST_F(UpdateTest, AcceptsASignatureByAnyTrustedKeyAndNoOther)
     ASSERT_EQ(ReadPrivateKeyPem(ReadBytes(SigningDir() + L"\\private.pem"), build), L"");
     ASSERT_EQ(ReadPrivateKeyPem(ReadBytes(SigningDir() + L"\\other-private.pem"), other), L"");
     UpdateArguments arguments;
-    ASSERT_EQ(ParseArguments({site.Url(), installation.Dir(), L"update.xml", installation.Dir(), L"\\Temp\\Dialpass",
-                              installation.Dir() + L"update.log"},
-                             arguments),
-              L"");
+    std::wstring line = UpdaterArguments(site.Url().c_str(), installation.Dir().c_str());
+    ASSERT_EQ(ParseArguments(SplitCommandLine(line.c_str()), arguments), L"");
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     UpdateLog otherOnly(L""), both(L"");
     EXPECT_EQ(RunUpdate(arguments, {other.publicKey}, otherOnly), kUpdateFailed) << otherOnly.Text();
@@ -299,11 +292,11 @@ TEST_F(UpdateTest, StopsADownloadThatTricklesPastTheDeadline)
 // and the words the log must hold.
 struct Fault {
     const char* name;
-    std::function<void(Site&, Installation&)> spoil;
+    std::function<void(Site&)> spoil;
     std::string mode;  // the server's behaviour for the base URL; "" = a port where nothing listens (1)
     const char* logged;
     DWORD atLeastMs = 0, atMostMs = 10000;
-    const wchar_t* environment = nullptr;  // NAME=VALUE for Update.exe's test hooks
+    const wchar_t *variable = nullptr, *value = nullptr;  // for Update.exe's test hooks
 };
 
 // A row is named by its name in test listings and failures, not by its bytes.
@@ -344,26 +337,26 @@ void PutListed(Site& site, const std::string& name, const std::string& bytes)
         ReplaceInManifest(site, xml.substr(at, xml.find("/>", at) + 2 - at), element);
 }
 
-const auto kNothing = [](Site&, Installation&) {};
+const auto kNothing = [](Site&) {};
 
 const Fault kFaults[] = {
     // name, what is spoilt, server mode, the log's words, time bounds (ms; 0 to 10 s unless given)
-    {"ChangedDataFile", [](Site& site, Installation&) { FlipByte(site / L"country.dat", 10); }, "ok",
+    {"ChangedDataFile", [](Site& site) { FlipByte(site / L"country.dat", 10); }, "ok",
      "hash mismatch: the SHA-256 of country.dat"},
-    {"ChangedManifest", [](Site& site, Installation&) { FlipByte(site / L"update.xml", 60); }, "ok", "bad signature"},
-    {"UnusedFileListed", [](Site& site, Installation&) { PutListed(site, "Stray.dat", "x"); }, "ok",
+    {"ChangedManifest", [](Site& site) { FlipByte(site / L"update.xml", 60); }, "ok", "bad signature"},
+    {"UnusedFileListed", [](Site& site) { PutListed(site, "Stray.dat", "x"); }, "ok",
      "lists Stray.dat, which the card database does not use"},
     {"BadLineInASignedFile",
-     [](Site& site, Installation&) {
+     [](Site& site) {
          std::string bad = "1;Germany;49\r\n\r\n";
          Scramble(&bad[0], bad.size());
          PutListed(site, "country.dat", bad);
      },
      "ok", "Check error: country.dat:2: empty line"},
-    {"LargerThanListed", [](Site& site, Installation&) { WriteBytes(site / L"Other.dat", ReadBytes(site / L"Other.dat") + "1;2;\r\n"); },
+    {"LargerThanListed", [](Site& site) { WriteBytes(site / L"Other.dat", ReadBytes(site / L"Other.dat") + "1;2;\r\n"); },
      "ok", "more than the 13 bytes listed in update.xml"},
     {"Expired",
-     [](Site& site, Installation&) {
+     [](Site& site) {
          std::string xml = ReadBytes(site / L"update.xml");
          ReplaceInManifest(site, xml.substr(xml.find("expires=\"") + 9, 20), "2001-01-01T00:00:00Z");
      },
@@ -375,15 +368,15 @@ const Fault kFaults[] = {
     {"StallMidBody", kNothing, "stall-body", "the transfer stalled after", 14000, 25000},
     {"HeadersOneByteASecond", kNothing, "slow-headers",
      "time bound hit: update.xml sent no whole answer headers within 5 seconds", 4500, 12000,
-     L"DIALPASS_TEST_REQUEST_SECONDS=5"},
+     L"DIALPASS_TEST_REQUEST_SECONDS", L"5"},
     // Windows stops at 32 KiB of headers; Wine reads them without limit, and the memory bound ends it.
     {"EndlessHeaders", kNothing, "endless-headers", "memory bound hit", 0, 15000},
     {"EndlessBody", kNothing, "endless-body", "sends more than the 65536 bytes allowed"},
     {"UntrustedCertificate", kNothing, "https-untrusted", "authority this machine does not trust"},
     {"ExpiredCertificate", kNothing, "https-expired", "expired or not yet valid"},
     {"CertificateForAnotherHost", kNothing, "https-wronghost", "made out to another host name"},
-    {"SwappedAfterDownload", kNothing, "ok", "was changed in", 0, 10000, L"DIALPASS_TEST_TAMPER_AT=1"},
-    {"SwappedAfterCheck", kNothing, "ok", "was changed in", 0, 10000, L"DIALPASS_TEST_TAMPER_AT=2"},
+    {"SwappedAfterDownload", kNothing, "ok", "was changed in", 0, 10000, L"DIALPASS_TEST_TAMPER_AT", L"1"},
+    {"SwappedAfterCheck", kNothing, "ok", "was changed in", 0, 10000, L"DIALPASS_TEST_TAMPER_AT", L"2"},
 };
 
 class UpdateFaultTest : public UpdateTest, public testing::WithParamInterface<Fault> {};
@@ -391,16 +384,14 @@ class UpdateFaultTest : public UpdateTest, public testing::WithParamInterface<Fa
 TEST_P(UpdateFaultTest, FailsWithExit2AndLeavesTheInstalledSet)
 {
     const Fault& fault = GetParam();
-    fault.spoil(site, installation);
+    fault.spoil(site);
     std::map<std::wstring, std::string> before = installation.Files();
     std::wstring url = fault.mode.empty() ? L"http://127.0.0.1:1/dialpass" : site.Url(fault.mode);
-    std::wstring variable = fault.environment ? fault.environment : L"=";
-    std::wstring name = variable.substr(0, variable.find(L'=')), value = variable.substr(variable.find(L'=') + 1);
-    if (!name.empty())
-        SetEnvironmentVariableW(name.c_str(), value.c_str());
+    if (fault.variable)
+        SetEnvironmentVariableW(fault.variable, fault.value);
     UpdateRun run = RunUpdater(installation, url);
-    if (!name.empty())
-        SetEnvironmentVariableW(name.c_str(), nullptr);
+    if (fault.variable)
+        SetEnvironmentVariableW(fault.variable, nullptr);
     EXPECT_EQ(run.exitCode, 2u) << run.log;
     EXPECT_TRUE(run.Logged(fault.logged)) << "expected \"" << fault.logged << "\" in\n" << run.log;
     EXPECT_TRUE(run.Logged("Nothing was installed")) << run.log;
