@@ -179,7 +179,8 @@ TEST(ScreenFit, EveryDialogAndPageFitsEachScreenAndTurnsWithIt)
             CDlgProfileName profile;
             CDlgCard card;
             bool isProfile = templateId == IDD_PROFILE;
-            ModalDialog dialog(isProfile ? static_cast<CDialog&>(profile) : card, isProfile ? L"Dialpass profile" : L"Dialog");
+            ModalDialog dialog(isProfile ? static_cast<CDialog&>(profile) : card,
+                               isProfile ? L"Dialpass profile" : L"Dialog");
             ASSERT_NE(dialog.Window(), nullptr);
             ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(dialog.Window()) != FALSE; }));
             ExpectFillsWorkArea(dialog.Window(), screen.work);
