@@ -491,11 +491,11 @@ TEST_F(UpdateTest, ThePageAnswersEachOutcomeOfTheUpdaterAndShowsARealUpdateAtOnc
         if (c.order) {
             CopySample(installation.Path());
             CopyFileW((ProgramDir() + L"\\fakeupdater.exe").c_str(), (installation / L"Update.exe").c_str(), FALSE);
-            WriteBytes(installation / L"fake.txt", c.order);
         }
         if (c.log)
             WriteBytes(installation / L"update.log", c.log);
         InstallDirScope scope(installation.Path().c_str());
+        SetEnvironmentVariableA("DIALPASS_FAKE_UPDATER", c.order);  // the page's updater inherits it
         driver.Click(GetDlgItem(page, IDC_CHECK_UPDATES));
         if (c.order) {
             std::string line;  // UTF-16
