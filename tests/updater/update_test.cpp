@@ -64,15 +64,15 @@ bool TrustTestAuthority()
 }
 
 // A folder on the local site, removed at the end.
-class Site {
+class Site : public TempDir {
 public:
-    Site() : dir(SiteState() + L"\\sites") {}
+    Site() : TempDir(SiteState() + L"\\sites") {}
     // The base URL that serves this site through the server's behaviour mode ("ok", "stall-body" ...);
     // "https-NAME" serves it at https://localhost with the server's certificate NAME (good, expired,
     // wronghost, untrusted), whose test authority this prefix's user trusts from then on.
     std::wstring Url(const std::string& mode = "ok") const
     {
-        std::wstring name = dir.Path().substr(dir.Path().rfind(L'\\') + 1);
+        std::wstring name = Path().substr(Path().rfind(L'\\') + 1);
         if (mode.compare(0, 6, "https-") == 0) {
             std::string port = ReadBytes(SiteState() + L"\\tls-port-" + std::wstring(mode.begin() + 6, mode.end()));
             if (!TrustTestAuthority() || port.empty())
@@ -82,7 +82,6 @@ public:
         return L"http://127.0.0.1:" + std::to_wstring(SitePort()) + L"/" + std::wstring(mode.begin(), mode.end()) +
                L"/" + name;
     }
-    std::wstring operator/(const std::wstring& name) const { return dir / name; }
     // Signs update.xml as it now stands with the build's key (or the other key) and writes update.xml.sig.
     bool Resign(bool otherKey = false)
     {
@@ -90,31 +89,29 @@ public:
         std::string signature;
         std::wstring keyPath = SigningDir() + (otherKey ? L"\\other-private.pem" : L"\\private.pem");
         return ReadPrivateKeyPem(ReadBytes(keyPath), key).empty() &&
-               Sign(key, ReadBytes(dir / L"update.xml"), signature) && WriteBytes(dir / L"update.xml.sig", signature);
+               Sign(key, ReadBytes(*this / L"update.xml"), signature) &&
+               WriteBytes(*this / L"update.xml.sig", signature);
     }
-
-    TempDir dir;
 };
 
 // An installation folder holding the sample database and Update.exe.
-class Installation {
+class Installation : public TempDir {
 public:
     Installation()
     {
-        CopySample(dir.Path());
-        CopyFileW((ProgramDir() + L"\\Update.exe").c_str(), (dir / L"Update.exe").c_str(), FALSE);
+        CopySample(Path());
+        CopyFileW((ProgramDir() + L"\\Update.exe").c_str(), (*this / L"Update.exe").c_str(), FALSE);
     }
-    std::wstring Dir() const { return dir.Path() + L"\\"; }
-    std::wstring operator/(const std::wstring& name) const { return dir / name; }
+    std::wstring Dir() const { return Path() + L"\\"; }
     // Every file but update.log and the writer lock, by name: its size and the start of its SHA-256.
     std::map<std::wstring, std::string> Files() const
     {
         std::map<std::wstring, std::string> files;
-        ForEachEntry(dir.Path(), [&](const WIN32_FIND_DATAW& found) {
+        ForEachEntry(Path(), [&](const WIN32_FIND_DATAW& found) {
             std::wstring name = found.cFileName;
             // The log changes with every run; the folder's writer lock is an empty file that only marks it.
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"update.log" && name != L"dialpass.lock") {
-                std::string bytes = ReadBytes(dir / name);
+                std::string bytes = ReadBytes(*this / name);
                 Sha256Digest digest{};
                 Sha256(bytes.data(), bytes.size(), digest);
                 files[name] = std::to_string(bytes.size()) + " bytes, SHA-256 " + ToHex(digest.data(), 4);
@@ -122,9 +119,6 @@ public:
         });
         return files;
     }
-
-private:
-    TempDir dir;
 };
 
 struct UpdateRun {
@@ -164,7 +158,7 @@ protected:
         WriteBytes(sources / L"Other.dat", "49;0800333;\r\n");
         std::wstring dpdb = ProgramDir() + L"\\dpdb.exe";
         ProgramRun run = RunAtOnce(dpdb.c_str(), {L"\"" + dpdb + L"\" publish \"" + sources.Path() + L"\" \"" +
-                                                  site.dir.Path() + L"\" --version 2"}, 30000)[0];
+                                                  site.Path() + L"\" --version 2"}, 30000)[0];
         ASSERT_EQ(run.exitCode, 0u) << run.output;
     }
 
