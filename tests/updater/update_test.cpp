@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <objbase.h>
+#include <shlobj.h>
 #include <wincrypt.h>
 
 #include <cstring>
@@ -188,9 +189,7 @@ TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNew)
     TempDir elsewhere;
     WriteBytes(elsewhere / L"precious.dat", "keep");
     std::wstring temp = installation.Dir().substr(0, 2) + L"\\Temp\\Dialpass";
-    CreateDirectoryW(temp.substr(0, temp.rfind(L'\\')).c_str(), nullptr);
-    CreateDirectoryW(temp.c_str(), nullptr);
-    CreateDirectoryW((temp + L"\\run-1-1").c_str(), nullptr);
+    SHCreateDirectoryExW(nullptr, (temp + L"\\run-1-1").c_str(), nullptr);
     // The links are made and removed by this machine's own programs (Linux's, under Wine).
     std::wstring unixTemp = UnixPath(temp);
     if (!unixTemp.empty())
