@@ -50,9 +50,7 @@ private:
 
 std::string Text(const RECT& r)
 {
-    std::ostringstream text;
-    text << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
-    return text.str();
+    return (std::ostringstream() << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")").str();
 }
 
 std::string Describe(HWND window, HWND control)
