@@ -30,11 +30,10 @@ public:
             EndDialog(window, endWith);
         return 0;
     }
-    LRESULT OnNotify(WPARAM, NMHDR* header) override { return Log() << "notify " << header->code, notifyAnswer; }
+    LRESULT OnNotify(WPARAM, NMHDR* header) override { return Log() << "notify " << header->code, PSNRET_INVALID; }
     void OnInitMenuPopup(HMENU menu, UINT index) override { Log() << "popup " << UINT_PTR(menu) << " " << index; }
     std::ostringstream& Log() { return last.str(""), last << std::hex, last; }
 
-    LRESULT notifyAnswer = PSNRET_INVALID;
     int inits = 0;
     LPARAM initParam = 0;
     INT_PTR endWith = 0;

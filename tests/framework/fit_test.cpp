@@ -50,9 +50,7 @@ private:
 
 std::string Text(const RECT& r)
 {
-    std::ostringstream text;
-    text << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
-    return text.str();
+    return (std::ostringstream() << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")").str();
 }
 
 std::string Describe(HWND window, HWND control)
@@ -60,28 +58,14 @@ std::string Describe(HWND window, HWND control)
     return "control " + std::to_string(GetDlgCtrlID(control)) + " at " + Text(RectIn(window, control));
 }
 
-std::vector<HWND> VisibleControls(HWND window)
-{
-    std::vector<HWND> found;
-    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (IsWindowVisible(child))
-            found.push_back(child);
-    return found;
-}
-
-bool ClassIs(HWND window, const wchar_t* name)
-{
-    wchar_t found[32] = L"";
-    GetClassNameW(window, found, 32);
-    return !lstrcmpiW(found, name);
-}
-
 // A button's caption fits on one line beside its mark, or the button wraps it and is tall enough for
 // its lines; a static's wrapped text fits its height.
 void ExpectCaptionShown(HWND window, HWND control)
 {
     LONG style = GetWindowLongW(control, GWL_STYLE);
-    bool button = ClassIs(control, L"Button"), label = ClassIs(control, L"Static");
+    wchar_t name[32] = L"";
+    GetClassNameW(control, name, 32);
+    bool button = !lstrcmpiW(name, L"Button"), label = !lstrcmpiW(name, L"Static");
     int type = button ? (style & BS_TYPEMASK) : (style & SS_TYPEMASK);
     bool mark = button && type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON;
     if (!(button && type != BS_GROUPBOX && type != BS_OWNERDRAW) && !(label && type <= SS_RIGHT))
@@ -115,7 +99,10 @@ void ExpectFits(HWND window)
     RECT client;
     GetClientRect(window, &client);
     SCOPED_TRACE(testing::Message() << "client area " << Text(client));
-    std::vector<HWND> controls = VisibleControls(window);
+    std::vector<HWND> controls;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (IsWindowVisible(child))
+            controls.push_back(child);
     ASSERT_GT(controls.size(), 1u);
     HWND header = GetDlgItem(window, IDC_HEADER_IMAGE);
     RECT strip = header ? RectIn(window, header) : RECT{};
@@ -172,17 +159,40 @@ void ExpectFillsWorkArea(HWND window, const RECT& work)
     EXPECT_TRUE(EqualRect(&r, &work)) << "window at " << Text(r) << ", work area " << Text(work);
 }
 
-// Each page on the screen the sheet opens on, then again after the screen turns to the next one in the list.
-TEST(ScreenFit, EveryPageFitsEachScreenAndTurnsWithIt)
+// On each screen, the full-screen dialogs (each opened as its page opens it, on the sample database),
+// then each page of the sheet; each again after the screen turns to the next one in the list.
+TEST(ScreenFit, EveryDialogAndPageFitsEachScreenAndTurnsWithIt)
 {
+    datatest::TempDir install;
+    datatest::CopySample(install.Path());
+    datatest::InstallDirScope installDir(install.Path().c_str());
     int margin = -1;  // measured first on the phone
     for (const Screen& screen : kScreens) {
         SCOPED_TRACE(screen.name);
+        const Screen& turned = kScreens[(&screen - kScreens + 1) % 3];
         WorkArea area;
+        for (int templateId : {IDD_PROFILE, IDD_CARD}) {
+            SCOPED_TRACE(testing::Message() << "dialog " << templateId);
+            area.Set(screen.work);
+            CDlgProfileName profile;
+            CDlgCard card;
+            bool isProfile = templateId == IDD_PROFILE;
+            ModalDialog dialog(isProfile ? static_cast<CDialog&>(profile) : card,
+                               isProfile ? L"Dialpass profile" : L"Dialog");
+            ASSERT_NE(dialog.Window(), nullptr);
+            ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(dialog.Window()) != FALSE; }));
+            ExpectFillsWorkArea(dialog.Window(), screen.work);
+            ExpectFits(dialog.Window());
+            SCOPED_TRACE(testing::Message() << "turned to " << turned.name);
+            area.Turn(dialog.Window(), turned.work);
+            ExpectFillsWorkArea(dialog.Window(), turned.work);
+            ExpectFits(dialog.Window());
+            dialog.SoftKey(IDCANCEL);
+            EXPECT_TRUE(dialog.Ended());
+        }
         area.Set(screen.work);
         SheetDriver driver;
         ASSERT_NE(driver.Open(), nullptr);
-        const Screen& turned = kScreens[(&screen - kScreens + 1) % 3];
         for (const RECT* work : {&screen.work, &turned.work}) {
             if (work == &turned.work)
                 area.Turn(driver.sheet, *work);  // laid out while another page shows
@@ -203,40 +213,6 @@ TEST(ScreenFit, EveryPageFitsEachScreenAndTurnsWithIt)
             EXPECT_EQ(now, margin) << "page width " << client.right;
         }
         EXPECT_TRUE(driver.PressCancel());
-    }
-}
-
-// The full-screen dialogs, each opened as its page opens it, on the sample database.
-TEST(ScreenFit, FullScreenDialogsFitEachScreenAndTurnWithIt)
-{
-    datatest::TempDir install;
-    datatest::CopySample(install.Path());
-    datatest::InstallDirScope installDir(install.Path().c_str());
-    const struct {
-        int templateId;
-        const wchar_t* title;
-    } dialogs[] = {{IDD_PROFILE, L"Dialpass profile"}, {IDD_CARD, L"Dialog"}};
-    for (const auto& d : dialogs) {
-        SCOPED_TRACE(testing::Message() << "dialog " << d.templateId);
-        for (const Screen& screen : kScreens) {
-            SCOPED_TRACE(screen.name);
-            WorkArea area;
-            area.Set(screen.work);
-            CDlgProfileName profile;
-            CDlgCard card;
-            ModalDialog dialog(d.templateId == IDD_PROFILE ? static_cast<CDialog&>(profile) : card, d.title);
-            ASSERT_NE(dialog.Window(), nullptr);
-            ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(dialog.Window()) != FALSE; }));
-            ExpectFillsWorkArea(dialog.Window(), screen.work);
-            ExpectFits(dialog.Window());
-            const Screen& turned = kScreens[(&screen - kScreens + 1) % 3];
-            SCOPED_TRACE(testing::Message() << "turned to " << turned.name);
-            area.Turn(dialog.Window(), turned.work);
-            ExpectFillsWorkArea(dialog.Window(), turned.work);
-            ExpectFits(dialog.Window());
-            dialog.SoftKey(IDCANCEL);
-            EXPECT_TRUE(dialog.Ended());
-        }
     }
 }
 

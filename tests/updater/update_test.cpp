@@ -1,33 +1,172 @@
-// Update.exe against the local update site: a good update, nothing new, and every attack or fault,
-// each of which must leave the installed set as it was and say in update.log what went wrong.
+// Update.exe against the local update site (tools/update-site, started by ctest): a good update, nothing
+// new, every attack or fault, each of which must leave the installed set as it was and say in update.log
+// what went wrong, a kill while installing; and the Update page through the real sheet: the command line
+// it gives the updater, its answer to each exit code, "Cancel update", the log viewer, and a real update
+// that the Card settings page shows without leaving the sheet.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <objbase.h>
+#include <shlobj.h>
+#include <wincrypt.h>
 
+#include <cstring>
 #include <functional>
+#include <map>
 
 #include "data/datafile.h"
 #include "data/records.h"
+#include "pages/update.h"
+#include "resources/resource.h"
+#include "support/sheetdriver.h"
+#include "updater/crypto.h"
 #include "updater/download.h"
 #include "updater/install.h"
 #include "updater/manifest.h"
 #include "updater/update.h"
-#include "updater/crypto.h"
-#include "updatesite.h"
 
 using namespace datatest;
-using namespace updatetest;
 
 namespace {
 
-using UpdateTest = PublishedSiteTest;
-
-// Runs a process of this machine (a Linux program, under Wine) with plain-word arguments.
-void RunHostProgram(const std::wstring& commandLine)
+std::wstring SiteState()
 {
-    RunAtOnce(nullptr, {commandLine}, 10000);
+    return ProgramDir() + L"\\..\\update-site";
 }
+
+// The port of the local site, 0 when it is not running.
+unsigned SitePort()
+{
+    return unsigned(atoi(ReadBytes(SiteState() + L"\\port").c_str()));
+}
+
+// The build's key pair folder and the test key's private file.
+std::wstring SigningDir()
+{
+    return ProgramDir() + L"\\" L"" DIALPASS_SIGNING_FROM_BIN;
+}
+
+// Adds the test site's authority (PEM) to the current user's trusted roots, as an administrator
+// would add a company's own; true when it is there.
+bool TrustTestAuthority()
+{
+    std::string pem = ReadBytes(SiteState() + L"\\tls\\ca.crt"), der(pem.size(), '\0');  // DER is the shorter
+    DWORD size = DWORD(der.size());
+    if (pem.empty() || !CryptStringToBinaryA(pem.c_str(), DWORD(pem.size()), CRYPT_STRING_BASE64HEADER,
+                                             reinterpret_cast<BYTE*>(&der[0]), &size, nullptr, nullptr))
+        return false;
+    HCERTSTORE root = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+    bool trusted = root && CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING,
+                                                            reinterpret_cast<const BYTE*>(der.data()), size,
+                                                            CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+    if (root)
+        CertCloseStore(root, 0);
+    return trusted;
+}
+
+// A folder on the local site, removed at the end.
+class Site : public TempDir {
+public:
+    Site() : TempDir(SiteState() + L"\\sites") {}
+    // The base URL that serves this site through the server's behaviour mode ("ok", "stall-body" ...);
+    // "https-NAME" serves it at https://localhost with the server's certificate NAME (good, expired,
+    // wronghost, untrusted), whose test authority this prefix's user trusts from then on.
+    std::wstring Url(const std::string& mode = "ok") const
+    {
+        std::wstring name = Path().substr(Path().rfind(L'\\') + 1);
+        if (mode.compare(0, 6, "https-") == 0) {
+            std::string port = ReadBytes(SiteState() + L"\\tls-port-" + std::wstring(mode.begin() + 6, mode.end()));
+            if (!TrustTestAuthority() || port.empty())
+                return L"https://localhost:1/no-test-authority";
+            return L"https://localhost:" + std::to_wstring(atoi(port.c_str())) + L"/ok/" + name;
+        }
+        return L"http://127.0.0.1:" + std::to_wstring(SitePort()) + L"/" + std::wstring(mode.begin(), mode.end()) +
+               L"/" + name;
+    }
+    // Signs update.xml as it now stands with the build's key (or the other key) and writes update.xml.sig.
+    bool Resign(bool otherKey = false)
+    {
+        PrivateKey key;
+        std::string signature;
+        std::wstring keyPath = SigningDir() + (otherKey ? L"\\other-private.pem" : L"\\private.pem");
+        return ReadPrivateKeyPem(ReadBytes(keyPath), key).empty() &&
+               Sign(key, ReadBytes(*this / L"update.xml"), signature) &&
+               WriteBytes(*this / L"update.xml.sig", signature);
+    }
+};
+
+// An installation folder holding the sample database and Update.exe.
+class Installation : public TempDir {
+public:
+    Installation()
+    {
+        CopySample(Path());
+        CopyFileW((ProgramDir() + L"\\Update.exe").c_str(), (*this / L"Update.exe").c_str(), FALSE);
+    }
+    std::wstring Dir() const { return Path() + L"\\"; }
+    // Every file but update.log and the writer lock, by name: its size and the start of its SHA-256.
+    std::map<std::wstring, std::string> Files() const
+    {
+        std::map<std::wstring, std::string> files;
+        ForEachEntry(Path(), [&](const WIN32_FIND_DATAW& found) {
+            std::wstring name = found.cFileName;
+            // The log changes with every run; the folder's writer lock is an empty file that only marks it.
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"update.log" && name != L"dialpass.lock") {
+                std::string bytes = ReadBytes(*this / name);
+                Sha256Digest digest{};
+                Sha256(bytes.data(), bytes.size(), digest);
+                files[name] = std::to_string(bytes.size()) + " bytes, SHA-256 " + ToHex(digest.data(), 4);
+            }
+        });
+        return files;
+    }
+};
+
+struct UpdateRun {
+    DWORD exitCode = 0xFFFFFFFF;
+    DWORD milliseconds = 0;
+    std::string log;
+    bool Logged(const std::string& text) const { return log.find(text) != std::string::npos; }
+};
+
+// Runs DIR\Update.exe with the applet's arguments (90 s at most); withoutDrive gives DIR without its
+// drive (as "InstallDir" may hold it) and starts the updater on that drive.
+UpdateRun RunUpdater(const Installation& installation, const std::wstring& baseUrl, bool withoutDrive = false)
+{
+    std::wstring dir = installation.Dir().substr(withoutDrive ? 2 : 0);
+    std::wstring drive = installation.Dir().substr(0, 3);
+    UpdateRun run;
+    DWORD begin = GetTickCount();
+    std::wstring program = installation.Dir() + L"Update.exe";
+    std::wstring arguments = UpdaterArguments(baseUrl.c_str(), dir.c_str());
+    run.exitCode = RunAtOnce(program.c_str(), {arguments}, 90000, drive.c_str())[0].exitCode;
+    run.milliseconds = GetTickCount() - begin;
+    run.log = ReadBytes(installation.Dir() + L"update.log");
+    return run;
+}
+
+// A site published with dpdb as version 2 of a small database that adds the country Zembla, and an
+// installation of the sample.
+class UpdateTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(SitePort(), 0u) << "the local update site is not running (ctest starts it: update_site_up)";
+        WriteBytes(sources / L"country.dat", "276;Germany;49\r\n40;Austria;43\r\n380;Zembla;380\r\n");
+        WriteBytes(sources / L"providers.dat", "26201;49;\r\n23201;43;\r\n");
+        WriteBytes(sources / L"manufacturers.dat", "7;Sample;Sample phone card\r\n8;Other;Other card\r\n");
+        WriteBytes(sources / L"Sample.dat", "49;0800111;\r\n43;0800222; (toll free)\r\n");
+        WriteBytes(sources / L"Other.dat", "49;0800333;\r\n");
+        std::wstring dpdb = ProgramDir() + L"\\dpdb.exe";
+        ProgramRun run = RunAtOnce(dpdb.c_str(), {L"\"" + dpdb + L"\" publish \"" + sources.Path() + L"\" \"" +
+                                                  site.Path() + L"\" --version 2"}, 30000)[0];
+        ASSERT_EQ(run.exitCode, 0u) << run.output;
+    }
+
+    TempDir sources;
+    Site site;
+    Installation installation;
+};
 
 std::wstring UnixPath(const std::wstring& path)
 {
@@ -50,20 +189,19 @@ TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNew)
     TempDir elsewhere;
     WriteBytes(elsewhere / L"precious.dat", "keep");
     std::wstring temp = installation.Dir().substr(0, 2) + L"\\Temp\\Dialpass";
-    CreateDirectoryW(temp.substr(0, temp.rfind(L'\\')).c_str(), nullptr);
-    CreateDirectoryW(temp.c_str(), nullptr);
-    CreateDirectoryW((temp + L"\\run-1-1").c_str(), nullptr);
-    if (!UnixPath(temp).empty()) {
-        RunHostProgram(L"/bin/ln -sfn " + UnixPath(elsewhere.Path()) + L" " + UnixPath(temp) + L"/run-1-2");
-        RunHostProgram(L"/bin/ln -sf " + UnixPath(elsewhere / L"precious.dat") + L" " + UnixPath(temp) +
-                       L"/run-1-1/country.dat");
-    }
-    UpdateRun run = RunUpdater(installation, site.Url("https-good"), 90000, true);
+    SHCreateDirectoryExW(nullptr, (temp + L"\\run-1-1").c_str(), nullptr);
+    // The links are made and removed by this machine's own programs (Linux's, under Wine).
+    std::wstring unixTemp = UnixPath(temp);
+    if (!unixTemp.empty())
+        RunAtOnce(nullptr, {L"/bin/ln -sfn " + UnixPath(elsewhere.Path()) + L" " + unixTemp + L"/run-1-2",
+                            L"/bin/ln -sf " + UnixPath(elsewhere / L"precious.dat") + L" " + unixTemp +
+                                L"/run-1-1/country.dat"}, 10000);
+    UpdateRun run = RunUpdater(installation, site.Url("https-good"), true);
     EXPECT_EQ(ReadBytes(elsewhere / L"precious.dat"), "keep");
     // Wine cannot remove a Unix link without following it: the sweep leaves it there.
-    if (!UnixPath(temp).empty()) {
+    if (!unixTemp.empty()) {
         EXPECT_NE(GetFileAttributesW((temp + L"\\run-1-2").c_str()), INVALID_FILE_ATTRIBUTES);
-        RunHostProgram(L"/bin/rm -rf " + UnixPath(temp) + L"/run-1-1 " + UnixPath(temp) + L"/run-1-2");
+        RunAtOnce(nullptr, {L"/bin/rm -rf " + unixTemp + L"/run-1-1 " + unixTemp + L"/run-1-2"}, 10000);
     }
     ASSERT_EQ(run.exitCode, 0u) << run.log;
     for (const wchar_t* name : {L"country.dat", L"providers.dat", L"manufacturers.dat", L"Sample.dat", L"Other.dat"})
@@ -82,9 +220,6 @@ TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNew)
     EXPECT_EQ(run.exitCode, 1u);
     run.log = ReadBytes(installation / L"update.log");
     EXPECT_EQ(std::count(run.log.begin(), run.log.end(), '='), 8) << "the first run's header only\n" << run.log;
-    run = RunUpdater(installation, site.Url());
-    EXPECT_EQ(run.exitCode, 1u) << run.log;
-    EXPECT_TRUE(run.Logged("Nothing new: version 2 is already installed")) << run.log;
     EXPECT_EQ(installation.Files(), updated);
 }
 
@@ -95,10 +230,8 @@ TEST_F(UpdateTest, AcceptsASignatureByAnyTrustedKeyAndNoOther)
     ASSERT_EQ(ReadPrivateKeyPem(ReadBytes(SigningDir() + L"\\private.pem"), build), L"");
     ASSERT_EQ(ReadPrivateKeyPem(ReadBytes(SigningDir() + L"\\other-private.pem"), other), L"");
     UpdateArguments arguments;
-    ASSERT_EQ(ParseArguments({site.Url(), installation.Dir(), L"update.xml", installation.Dir(), L"\\Temp\\Dialpass",
-                              installation.Dir() + L"update.log"},
-                             arguments),
-              L"");
+    std::wstring line = UpdaterArguments(site.Url().c_str(), installation.Dir().c_str());
+    ASSERT_EQ(ParseArguments(SplitCommandLine(line.c_str()), arguments), L"");
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     UpdateLog otherOnly(L""), both(L"");
     EXPECT_EQ(RunUpdate(arguments, {other.publicKey}, otherOnly), kUpdateFailed) << otherOnly.Text();
@@ -150,11 +283,11 @@ TEST_F(UpdateTest, StopsADownloadThatTricklesPastTheDeadline)
 // and the words the log must hold.
 struct Fault {
     const char* name;
-    std::function<void(Site&, Installation&)> spoil;
+    std::function<void(Site&)> spoil;
     std::string mode;  // the server's behaviour for the base URL; "" = a port where nothing listens (1)
     const char* logged;
     DWORD atLeastMs = 0, atMostMs = 10000;
-    const wchar_t* environment = nullptr;  // NAME=VALUE for Update.exe's test hooks
+    const wchar_t *variable = nullptr, *value = nullptr;  // for Update.exe's test hooks
 };
 
 // A row is named by its name in test listings and failures, not by its bytes.
@@ -195,31 +328,29 @@ void PutListed(Site& site, const std::string& name, const std::string& bytes)
         ReplaceInManifest(site, xml.substr(at, xml.find("/>", at) + 2 - at), element);
 }
 
-const auto kNothing = [](Site&, Installation&) {};
+const auto kNothing = [](Site&) {};
 
 const Fault kFaults[] = {
     // name, what is spoilt, server mode, the log's words, time bounds (ms; 0 to 10 s unless given)
-    {"ChangedDataFile", [](Site& site, Installation&) { FlipByte(site / L"country.dat", 10); }, "ok",
+    {"ChangedDataFile", [](Site& site) { FlipByte(site / L"country.dat", 10); }, "ok",
      "hash mismatch: the SHA-256 of country.dat"},
-    {"ChangedManifest", [](Site& site, Installation&) { FlipByte(site / L"update.xml", 60); }, "ok", "bad signature"},
-    {"ChangedSignature", [](Site& site, Installation&) { FlipByte(site / L"update.xml.sig", 5); }, "ok",
-     "bad signature"},
+    {"ChangedManifest", [](Site& site) { FlipByte(site / L"update.xml", 60); }, "ok", "bad signature"},
     {"NameWithSeparator",
-     [](Site& site, Installation&) { ReplaceInManifest(site, "name=\"Other.dat\"", "name=\"..\\Other.dat\""); }, "ok",
+     [](Site& site) { ReplaceInManifest(site, "name=\"Other.dat\"", "name=\"..\\Other.dat\""); }, "ok",
      "the file name \"..\\Other.dat\" is refused: not a plain file name"},
-    {"UnusedFileListed", [](Site& site, Installation&) { PutListed(site, "Stray.dat", "x"); }, "ok",
+    {"UnusedFileListed", [](Site& site) { PutListed(site, "Stray.dat", "x"); }, "ok",
      "lists Stray.dat, which the card database does not use"},
     {"BadLineInASignedFile",
-     [](Site& site, Installation&) {
+     [](Site& site) {
          std::string bad = "1;Germany;49\r\n\r\n";
          Scramble(&bad[0], bad.size());
          PutListed(site, "country.dat", bad);
      },
      "ok", "Check error: country.dat:2: empty line"},
-    {"LargerThanListed", [](Site& site, Installation&) { WriteBytes(site / L"Other.dat", ReadBytes(site / L"Other.dat") + "1;2;\r\n"); },
+    {"LargerThanListed", [](Site& site) { WriteBytes(site / L"Other.dat", ReadBytes(site / L"Other.dat") + "1;2;\r\n"); },
      "ok", "more than the 13 bytes listed in update.xml"},
     {"Expired",
-     [](Site& site, Installation&) {
+     [](Site& site) {
          std::string xml = ReadBytes(site / L"update.xml");
          ReplaceInManifest(site, xml.substr(xml.find("expires=\"") + 9, 20), "2001-01-01T00:00:00Z");
      },
@@ -231,15 +362,15 @@ const Fault kFaults[] = {
     {"StallMidBody", kNothing, "stall-body", "the transfer stalled after", 14000, 25000},
     {"HeadersOneByteASecond", kNothing, "slow-headers",
      "time bound hit: update.xml sent no whole answer headers within 5 seconds", 4500, 12000,
-     L"DIALPASS_TEST_REQUEST_SECONDS=5"},
+     L"DIALPASS_TEST_REQUEST_SECONDS", L"5"},
     // Windows stops at 32 KiB of headers; Wine reads them without limit, and the memory bound ends it.
     {"EndlessHeaders", kNothing, "endless-headers", "memory bound hit", 0, 15000},
     {"EndlessBody", kNothing, "endless-body", "sends more than the 65536 bytes allowed"},
     {"UntrustedCertificate", kNothing, "https-untrusted", "authority this machine does not trust"},
     {"ExpiredCertificate", kNothing, "https-expired", "expired or not yet valid"},
     {"CertificateForAnotherHost", kNothing, "https-wronghost", "made out to another host name"},
-    {"SwappedAfterDownload", kNothing, "ok", "was changed in", 0, 10000, L"DIALPASS_TEST_TAMPER_AT=1"},
-    {"SwappedAfterCheck", kNothing, "ok", "was changed in", 0, 10000, L"DIALPASS_TEST_TAMPER_AT=2"},
+    {"SwappedAfterDownload", kNothing, "ok", "was changed in", 0, 10000, L"DIALPASS_TEST_TAMPER_AT", L"1"},
+    {"SwappedAfterCheck", kNothing, "ok", "was changed in", 0, 10000, L"DIALPASS_TEST_TAMPER_AT", L"2"},
 };
 
 class UpdateFaultTest : public UpdateTest, public testing::WithParamInterface<Fault> {};
@@ -247,16 +378,14 @@ class UpdateFaultTest : public UpdateTest, public testing::WithParamInterface<Fa
 TEST_P(UpdateFaultTest, FailsWithExit2AndLeavesTheInstalledSet)
 {
     const Fault& fault = GetParam();
-    fault.spoil(site, installation);
+    fault.spoil(site);
     std::map<std::wstring, std::string> before = installation.Files();
     std::wstring url = fault.mode.empty() ? L"http://127.0.0.1:1/dialpass" : site.Url(fault.mode);
-    std::wstring variable = fault.environment ? fault.environment : L"=";
-    std::wstring name = variable.substr(0, variable.find(L'=')), value = variable.substr(variable.find(L'=') + 1);
-    if (!name.empty())
-        SetEnvironmentVariableW(name.c_str(), value.c_str());
+    if (fault.variable)
+        SetEnvironmentVariableW(fault.variable, fault.value);
     UpdateRun run = RunUpdater(installation, url);
-    if (!name.empty())
-        SetEnvironmentVariableW(name.c_str(), nullptr);
+    if (fault.variable)
+        SetEnvironmentVariableW(fault.variable, nullptr);
     EXPECT_EQ(run.exitCode, 2u) << run.log;
     EXPECT_TRUE(run.Logged(fault.logged)) << "expected \"" << fault.logged << "\" in\n" << run.log;
     EXPECT_TRUE(run.Logged("Nothing was installed")) << run.log;
@@ -290,15 +419,122 @@ TEST_P(UpdateCrashTest, AKillWhileInstallingLeavesAWholeSetForTheNextOpen)
         else
             EXPECT_EQ(opened[name], before[name]) << Narrow(name);
     }
-    EXPECT_LE(opened[L"dialpass.lock"].size(), 9u) << "a journal is left after the mark and the set's name";
+    EXPECT_LE(ReadBytes(installation / L"dialpass.lock").size(), 9u)
+        << "a journal is left after the mark and the set's name";
 
     UpdateRun next = RunUpdater(installation, site.Url());
     EXPECT_EQ(next.exitCode, isNew ? 1u : 0u) << next.log;
+    EXPECT_TRUE(next.Logged(isNew ? "Nothing new: version 2 is already installed" : "Done: version 2 is installed"))
+        << next.log;
     EXPECT_EQ(ReadBytes(installation / L"database.ver").substr(0, 3), "2\r\n");
     // The dead run's download folder goes with the next run that downloads.
     EXPECT_EQ(Names(L"C:\\Temp\\Dialpass").find("run-"), std::string::npos) << Names(L"C:\\Temp\\Dialpass");
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, UpdateCrashTest, testing::Values(1, 3, 7, 12, 18));
+
+const int kUpdateTab = 3;
+const wchar_t kBoxCaption[] = L"Kestrova Dialpass";
+
+// "UpdateURL" while alive.
+struct UpdateUrlScope {
+    explicit UpdateUrlScope(const std::wstring& url) { SetRegText(kSettingsKey, L"UpdateURL", url); }
+    ~UpdateUrlScope() { DeleteSetting(L"UpdateURL"); }
+};
+
+// One sheet, and per case an installation folder whose Update.exe is the stand-in (fakeupdater.exe)
+// told what to do (without an order, an empty folder). The updater is given the installation folder
+// with its backslash before each closing quote ("InstallDir" has none), and the page answers what it did.
+// Then a real update of the sample from the local site, which Card settings shows without leaving the sheet.
+TEST_F(UpdateTest, ThePageAnswersEachOutcomeOfTheUpdaterAndShowsARealUpdateAtOnce)
+{
+    const char kFailure[] = "2026-12-06 03:00:00.000  FAILED: HTTP status 404\r\n";
+    const wchar_t kAsk[] = L"An error occured\n\nWould you like to see log file ?";
+    const char kTwoRuns[] = "==== Update.exe started 2026-12-06 02:00:00 ====\r\n"
+                            "Nothing new: version 2\r\n"
+                            "==== Update.exe started 2026-12-06 03:00:00 ====\r\n"
+                            "2026-12-06 03:00:00.000  FAILED: HTTP status 404\r\n";
+    struct Case {
+        const char* order;       // null: no Update.exe
+        const wchar_t* message;  // null: none
+        bool cancel;             // tap "Cancel update" while it runs
+        bool question;           // Yes and No, else OK
+        const char* log;         // written as update.log, the question answered Yes; null: answered No or OK
+        const char* shown = nullptr;  // what the viewer shows, when not the whole log: the last run
+    } cases[] = {
+        // the stand-in's order, the message, cancelled, a question, the log, what is shown
+        {"exit 1", L"No new data available", false, false, nullptr},
+        {"exit 2", kAsk, false, true, nullptr},
+        {"exit 2", kAsk, false, true, kFailure},
+        {"exit 2", kAsk, false, true, ""},
+        {"exit 2", kAsk, false, true, kTwoRuns, strstr(kTwoRuns + 1, "==== Update")},
+        {"exit 3", nullptr, false, false, nullptr},  // no answer the page knows
+        {"wait", L"Update tool terminated by user !", true, false, nullptr},
+        {nullptr, L"Unable to start update service", false, false, nullptr},
+    };
+    SheetDriver driver;  // first: it points "InstallDir" at an empty folder of its own
+    InstallDirScope sample(installation.Dir().c_str());
+    ASSERT_NE(driver.Open(), nullptr);
+    HWND page = driver.ShowPage(kUpdateTab);
+    for (const Case& c : cases) {
+        UpdateUrlScope url(L"http://127.0.0.1:1/dialpass");
+        std::string log = c.log ? ", log \"" + std::string(c.log) + "\"" : "";
+        SCOPED_TRACE(std::string(c.order ? c.order : "no updater") + log);
+        TempDir installation;
+        if (c.order) {
+            CopySample(installation.Path());
+            CopyFileW((ProgramDir() + L"\\fakeupdater.exe").c_str(), (installation / L"Update.exe").c_str(), FALSE);
+        }
+        if (c.log)
+            WriteBytes(installation / L"update.log", c.log);
+        InstallDirScope scope(installation.Path().c_str());
+        SetEnvironmentVariableA("DIALPASS_FAKE_UPDATER", c.order);  // the page's updater inherits it
+        driver.Click(GetDlgItem(page, IDC_CHECK_UPDATES));
+        if (c.order) {
+            std::string line;  // UTF-16
+            ASSERT_TRUE(WaitUntil([&] { return !(line = ReadBytes(installation / L"commandline.txt")).empty(); }));
+            std::wstring dir = installation.Path() + L"\\";
+            EXPECT_EQ(Narrow(std::wstring(reinterpret_cast<const wchar_t*>(line.data()), line.size() / 2)),
+                      Narrow(L"http://127.0.0.1:1/dialpass \"" + dir + L"\" update.xml \"" + dir +
+                             L"\" \"\\Temp\\Dialpass\" \"" + dir + L"update.log\""));
+        }
+        if (c.cancel) {
+            HWND progress = WaitForWindow(L"#32770", L"Update");
+            ASSERT_NE(progress, nullptr);
+            EXPECT_EQ(WindowText(GetDlgItem(progress, IDCANCEL)), L"Cancel update");
+            PostMessageW(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
+        }
+        if (!c.message) {
+            EXPECT_TRUE(WaitUntil([] { return Windows(L"#32770", L"Update").empty(); }));
+        }
+        HWND box = WaitForWindow(L"#32770", kBoxCaption, c.message ? 10000 : 500);
+        EXPECT_EQ(box != nullptr, c.message != nullptr);
+        if (box) {
+            EXPECT_EQ(GetDlgItem(box, IDNO) != nullptr, c.question);
+            EXPECT_EQ(AnswerMessageBox(box, c.log ? IDYES : c.question ? IDNO : IDOK), c.message);
+        }
+        HWND viewer = WaitForWindow(L"#32770", L"Log file", c.log ? kWindowTimeout : 300);
+        EXPECT_EQ(viewer != nullptr, c.log != nullptr);
+        if (viewer) {
+            EXPECT_EQ(Narrow(WindowText(GetDlgItem(viewer, IDC_TEXT_FILE))), c.shown ? c.shown : c.log);
+            PostMessageW(viewer, WM_COMMAND, IDCANCEL, 0);
+            EXPECT_TRUE(WaitUntil([&] { return !IsWindow(viewer); }));
+        }
+    }
+
+    UpdateUrlScope url(site.Url());
+    ASSERT_NE(driver.ShowPage(1), nullptr);
+    auto listed = [&] {
+        return SendMessageW(driver.Control(1, IDC_LOCATIONS), CB_FINDSTRINGEXACT, WPARAM(-1),
+                            reinterpret_cast<LPARAM>(L"Zembla")) != CB_ERR;
+    };
+    EXPECT_FALSE(listed());
+    driver.Click(GetDlgItem(driver.ShowPage(kUpdateTab), IDC_CHECK_UPDATES));
+    HWND box = WaitForWindow(L"#32770", kBoxCaption, 30000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(AnswerMessageBox(box), L"Data were updated successfully");
+    EXPECT_TRUE(WaitUntil(listed));
+    EXPECT_TRUE(driver.PressCancel());
+}
 
 } // namespace

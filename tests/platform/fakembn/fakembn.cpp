@@ -142,8 +142,6 @@ public:
         *object = nullptr;
         if (outer)
             return CLASS_E_NOAGGREGATION;
-        if (network.failing == kFailCreate)
-            return E_FAIL;
         FakeManager* manager = new (std::nothrow) FakeManager;
         if (!manager)
             return E_OUTOFMEMORY;

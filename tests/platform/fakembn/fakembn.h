@@ -7,7 +7,7 @@
 #include "platform/mbninterfaces.h"
 
 // The call that fails with E_FAIL, if any.
-enum FakeMbnFailure { kFailNothing, kFailGetInterfaces, kFailRegisterState, kFailProviderId, kFailCreate };
+enum FakeMbnFailure { kFailNothing, kFailGetInterfaces, kFailRegisterState, kFailProviderId };
 
 struct FakeMbnInterface {
     MBN_REGISTER_STATE state;

@@ -1,5 +1,5 @@
 // Stands in for Update.exe in the Update page's tests. Writes its command line (UTF-16) to
-// commandline.txt beside itself, then does what fake.txt beside it says: "exit N" ends with N,
+// commandline.txt beside itself, then does what DIALPASS_FAKE_UPDATER says: "exit N" ends with N,
 // "wait" waits to be terminated (60 s at most, then ends with 0).
 #include <windows.h>
 
@@ -20,12 +20,9 @@ int wmain()
     WriteFile(out, line, DWORD(lstrlenW(line) * sizeof(wchar_t)), &done, nullptr);
     CloseHandle(out);
 
-    char order[32] = {};
-    HANDLE in = CreateFileW((dir + L"fake.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    ReadFile(in, order, sizeof(order) - 1, &done, nullptr);
-    CloseHandle(in);
-    if (std::string(order).compare(0, 4, "wait") == 0) {
+    char order[32] = "";
+    GetEnvironmentVariableA("DIALPASS_FAKE_UPDATER", order, sizeof(order));
+    if (std::string(order) == "wait") {
         Sleep(60000);
         return 0;
     }
