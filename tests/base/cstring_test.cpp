@@ -52,14 +52,8 @@ TEST(CStringTest, AppendGrowsOnlyWhenItDoesNotFit)
     EXPECT_STREQ(own.Text(), L"xyzxyz");
 }
 
-// The wide form's rules are GetDataPath's cases (datafile_test.cpp) and dialpass-config's key paths.
-TEST(CStringTest, TheEightBitAppendPathPutsOneBackslash)
-{
-    CString narrow(L"dir");
-    narrow.AppendPath("file.dat");
-    EXPECT_STREQ(narrow.Text(), L"dir\\file.dat");
-}
-
+// Counted texts keep embedded zeros. (AppendPath's wide form is GetDataPath's cases, datafile_test.cpp,
+// and dialpass-config's key paths.)
 TEST(CStringTest, EightBitTextGoesThroughWindows1250)
 {
     struct Case { const char* bytes; const wchar_t* expected; } cases[] = {
@@ -69,18 +63,14 @@ TEST(CStringTest, EightBitTextGoesThroughWindows1250)
     };
     for (const Case& c : cases)
         EXPECT_STREQ(CString(c.bytes).Text(), c.expected) << c.bytes;
-}
-
-TEST(CStringTest, CountedAssignKeepsEmbeddedZeros)
-{
-    CString wide;
+    CString wide, narrow;
     wide.Assign(L"a\0b", 3);
-    EXPECT_EQ(std::wstring(wide.Buffer(), wide.Length()), std::wstring(L"a\0b", 3));
-    CString narrow;
     narrow.Assign("a\0\x8A", 3);
-    EXPECT_EQ(narrow.Length(), 3u);
-    EXPECT_EQ(narrow.Buffer()[2], L'\x0160');
-    EXPECT_EQ(narrow.Buffer()[3], L'\0');
+    EXPECT_EQ(std::wstring(wide.Buffer(), wide.Length()), std::wstring(L"a\0b", 3));
+    EXPECT_EQ(std::wstring(narrow.Buffer(), narrow.Length() + 1), std::wstring(L"a\0\x0160", 4));  // and its terminator
+    CString path(L"dir");
+    path.AppendPath("file.dat");  // one backslash between
+    EXPECT_STREQ(path.Text(), L"dir\\file.dat");
 }
 
 // With arguments it is the step texts' case (dialpass-config's test).

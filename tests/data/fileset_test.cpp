@@ -69,60 +69,53 @@ uint64_t FileIndex(const std::wstring& path)
 // A writer stopped after each of its steps, then a recovery stopped after each of its own, and then
 // the next opener: always the whole old or the whole new set, and once the new set showed, never old.
 // keep: an earlier commit kept the files it replaced, and this one writes over them and keeps its own.
-void InterruptEveryStep(bool keep)
-{
-    bool sawOld = false, sawNew = false;
-    for (int step = 0;; ++step) {
-        TempDir dir;
-        Put(dir, kOld);
-        uint64_t firstA = FileIndex(dir / L"a.dat");
-        if (keep) {
-            ASSERT_TRUE(Commit(dir, {{L"a.dat", "old a"}, {L"b.dat", "old bb"}}, nullptr, 0, true));
-        }
-        FileSet::StopAfterStepsForTesting(step);
-        bool done = Commit(dir, kNew, nullptr, kFolderLockWait, keep);
-        FileSet::StopAfterStepsForTesting(-1);
-        if (done) {
-            EXPECT_EQ(Holds(dir), "new");
-            // Kept (as temporaries, "~dp..."): a.dat's and b.dat's old files, and the first a.dat written
-            // over by the second commit.
-            std::string names = Names(dir.Path());
-            EXPECT_EQ(std::count(names.begin(), names.end(), '~'), keep ? 2 : 0) << names;
-            EXPECT_EQ(FileIndex(dir / L"a.dat") == firstA, keep);
-            EXPECT_GT(step, 8);  // three new files, the journal, two old files set aside, three swaps
-            break;
-        }
-        for (int again = 0; again < 12; ++again) {  // the recovery itself interrupted
-            TempDir copy;
-            CopyFiles(dir.Path(), copy.Path());
-            FileSet::StopAfterStepsForTesting(again);
-            RecoverFolder(copy.Path());
-            FileSet::StopAfterStepsForTesting(-1);
-            EXPECT_TRUE(RecoverFolder(copy.Path())) << step << "/" << again;
-            std::string after = Holds(copy);
-            EXPECT_TRUE(after == "old" || after == "new") << step << "/" << again << ": " << after;
-            EXPECT_FALSE(sawNew && after == "old") << step << "/" << again;
-        }
-        ASSERT_TRUE(RecoverFolder(dir.Path())) << step;
-        sawOld = sawOld || Holds(dir) == "old";
-        sawNew = sawNew || Holds(dir) == "new";
-        // The next writer sweeps the temporaries of the one that crashed, and one that keeps none
-        // removes the files kept before.
-        ASSERT_TRUE(Commit(dir, kNew)) << step;
-        EXPECT_EQ(Names(dir.Path()), "a.dat b.dat c.dat dialpass.lock") << step;
-    }
-    EXPECT_TRUE(sawOld);
-    EXPECT_TRUE(sawNew);
-}
-
 TEST(FileSet, InterruptedAfterAnyStepTheNextOpenerFindsAWholeSet)
 {
-    InterruptEveryStep(false);
-}
-
-TEST(FileSet, InterruptedWhileWritingOverKeptFilesTheNextOpenerFindsAWholeSet)
-{
-    InterruptEveryStep(true);
+    for (bool keep : {false, true}) {
+        SCOPED_TRACE(keep ? "over kept files" : "no files kept");
+        bool sawOld = false, sawNew = false;
+        for (int step = 0;; ++step) {
+            TempDir dir;
+            Put(dir, kOld);
+            uint64_t firstA = FileIndex(dir / L"a.dat");
+            if (keep) {
+                ASSERT_TRUE(Commit(dir, {{L"a.dat", "old a"}, {L"b.dat", "old bb"}}, nullptr, 0, true));
+            }
+            FileSet::StopAfterStepsForTesting(step);
+            bool done = Commit(dir, kNew, nullptr, kFolderLockWait, keep);
+            FileSet::StopAfterStepsForTesting(-1);
+            if (done) {
+                EXPECT_EQ(Holds(dir), "new");
+                // Kept (as temporaries, "~dp..."): a.dat's and b.dat's old files, and the first a.dat written
+                // over by the second commit.
+                std::string names = Names(dir.Path());
+                EXPECT_EQ(std::count(names.begin(), names.end(), '~'), keep ? 2 : 0) << names;
+                EXPECT_EQ(FileIndex(dir / L"a.dat") == firstA, keep);
+                EXPECT_GT(step, 8);  // three new files, the journal, two old files set aside, three swaps
+                break;
+            }
+            for (int again = 0; again < 12; ++again) {  // the recovery itself interrupted
+                TempDir copy;
+                CopyFiles(dir.Path(), copy.Path());
+                FileSet::StopAfterStepsForTesting(again);
+                RecoverFolder(copy.Path());
+                FileSet::StopAfterStepsForTesting(-1);
+                EXPECT_TRUE(RecoverFolder(copy.Path())) << step << "/" << again;
+                std::string after = Holds(copy);
+                EXPECT_TRUE(after == "old" || after == "new") << step << "/" << again << ": " << after;
+                EXPECT_FALSE(sawNew && after == "old") << step << "/" << again;
+            }
+            ASSERT_TRUE(RecoverFolder(dir.Path())) << step;
+            sawOld = sawOld || Holds(dir) == "old";
+            sawNew = sawNew || Holds(dir) == "new";
+            // The next writer sweeps the temporaries of the one that crashed, and one that keeps none
+            // removes the files kept before.
+            ASSERT_TRUE(Commit(dir, kNew)) << step;
+            EXPECT_EQ(Names(dir.Path()), "a.dat b.dat c.dat dialpass.lock") << step;
+        }
+        EXPECT_TRUE(sawOld);
+        EXPECT_TRUE(sawNew);
+    }
 }
 
 // A disk that fills after any number of bytes: the commit fails, the old set stays, nothing is left.
@@ -178,10 +171,7 @@ TEST(FileSet, AHeldOrReadOnlyFileBringsBackTheOldSet)
                 held[i] = hold(c.held[i]);
             EXPECT_FALSE(Commit(dir, kNew, &error));
             EXPECT_EQ(error.file, dir / c.held[c.held[1] ? 1 : 0]);
-            EXPECT_NE(error.code, 0u);
-            if (c.share == kReadOnly) {
-                EXPECT_EQ(error.code, DWORD(ERROR_ACCESS_DENIED));
-            }
+            EXPECT_EQ(error.code, DWORD(c.share == kReadOnly ? ERROR_ACCESS_DENIED : ERROR_SHARING_VIOLATION));
             EXPECT_TRUE(error.oldSetKept);
             EXPECT_NE(error.Text().find(L"; the old files are in place"), std::wstring::npos) << Narrow(error.Text());
         } else {
@@ -299,16 +289,6 @@ TEST(FileSet, NamesMustBePlainFileNames)
     EXPECT_FALSE(set.Add(L"Dialpass.LOCK", "x"));  // the folder's own file is not the caller's
     EXPECT_FALSE(set.Add(L"~dp1-2.new", "x"));
     EXPECT_TRUE(set.Add(L"x.dat", "x"));
-}
-
-// (Writing a zero-byte file and reading it back is dpdb's empty access-number file.)
-TEST(FileSet, ReplacesZeroByteFiles)
-{
-    TempDir dir;
-    ASSERT_TRUE(WriteBytes(dir / L"z.dat", ""));
-    FileSetError error;
-    EXPECT_TRUE(Commit(dir, {{L"z.dat", "new z"}, {L"a.dat", "a"}}, &error)) << Narrow(error.Text());
-    EXPECT_EQ(ReadBytes(dir / L"z.dat"), "new z");
 }
 
 }  // namespace
