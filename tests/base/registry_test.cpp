@@ -20,7 +20,8 @@ protected:
     const std::wstring path = L"SOFTWARE\\Kestrova\\RegistryTest";
 };
 
-TEST_F(RegistryTest, CreatesTheKeyOnceThenOpensIt)
+// (Reading a value of a key that failed to open is the missing value's case below.)
+TEST_F(RegistryTest, CreatesTheKeyOnceThenOpensItAndAFailedOneReportsWrites)
 {
     CRegKey first(HKEY_CURRENT_USER, path.c_str());
     EXPECT_EQ(first.Error(), ERROR_SUCCESS);
@@ -33,6 +34,13 @@ TEST_F(RegistryTest, CreatesTheKeyOnceThenOpensIt)
     EXPECT_TRUE(second.Close());
     EXPECT_EQ(second.Handle(), nullptr);
     EXPECT_STREQ(second.Path().Text(), L"");
+    // A path below a value name cannot be created: the key stays closed.
+    CRegKey broken(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x8000DEAD)), L"Nowhere");
+    EXPECT_NE(broken.Error(), ERROR_SUCCESS);
+    EXPECT_EQ(broken.Handle(), nullptr);
+    CRegValue value = broken.Value("Enable");
+    value.SetNumber(1);
+    EXPECT_NE(value.Error(), ERROR_SUCCESS);
 }
 
 TEST_F(RegistryTest, NumbersAndTextsReadWithTheirDefaults)
@@ -86,18 +94,6 @@ TEST_F(RegistryTest, TextsAreStoredWithTheirTerminator)
         EXPECT_EQ(type, DWORD(REG_SZ)) << c.name;
         EXPECT_EQ(size, c.size) << c.name;
     }
-}
-
-// Reading a value of a key that failed to open is the missing value's case above; writing reports the error.
-TEST_F(RegistryTest, AKeyThatFailedToOpenHasNoHandleAndReportsWrites)
-{
-    // A path below a value name cannot be created: the key stays closed.
-    CRegKey broken(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x8000DEAD)), L"Nowhere");
-    EXPECT_NE(broken.Error(), ERROR_SUCCESS);
-    EXPECT_EQ(broken.Handle(), nullptr);
-    CRegValue value = broken.Value("Enable");
-    value.SetNumber(1);
-    EXPECT_NE(value.Error(), ERROR_SUCCESS);
 }
 
 } // namespace
