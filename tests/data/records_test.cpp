@@ -166,6 +166,7 @@ TEST(RecordLookups, TheEarliestMatchingCountryWinsAndAMissAnswersNone)
 }
 
 // The access-number file is the provider's short name in the installation folder, never one outside it.
+// (That detection reads the operators through LoadOperatorTable is the mobile broadband test's.)
 TEST(AppletRecordTables, LoadOnFirstUseAndTheAccessNumberFileByProviderCaseInsensitively)
 {
     TempDir dir;
@@ -176,9 +177,13 @@ TEST(AppletRecordTables, LoadOnFirstUseAndTheAccessNumberFileByProviderCaseInsen
     ASSERT_TRUE(WriteScrambled(dir / L"Outside.dat", "1;1;\r\n"));
     ClearDatabaseTables();
     LoadCountryTable();
+    LoadOperatorTable();
     ASSERT_TRUE(WriteScrambled(install + L"\\country.dat", "1;Only;1\r\n"));
+    ASSERT_TRUE(DeleteFileW((install + L"\\providers.dat").c_str()));  // a second read would now fail
     LoadCountryTable();
+    LoadOperatorTable();
     EXPECT_EQ(countryTable.Count(), 242u);  // still what the first use read from the sample
+    EXPECT_EQ(operatorTable.Count(), 818u);
     ASSERT_TRUE(WriteScrambled(install + L"\\manufacturers.dat", "broken\r\n"));
     EXPECT_THROW(LoadProviderTable(), CTableException);
     ASSERT_TRUE(WriteScrambled(install + L"\\manufacturers.dat", "1;A;B\r\n"));

@@ -10,7 +10,6 @@
 
 #include "data/records.h"
 #include "phone/phoneline.h"
-#include "data/datatest.h"
 
 namespace {
 
@@ -93,7 +92,6 @@ protected:
         const char lines[] = "26201;49;\r\n0;44;\r\n23415;44;\r\n";  // "0;44" answers a lookup of code 0
         operators.ParseBuffer(lines, sizeof(lines) - 1);
     }
-    void TearDown() override { ClearDatabaseTables(); }
 
     OperatorTable operators;
 };
@@ -132,18 +130,6 @@ TEST_F(PhoneLineTest, DetectionAnswersTheOperatorsCountryOrZero)
         EXPECT_EQ(fake.closed, std::vector<HLINE>(c.closes, kLine));
         EXPECT_EQ(fake.shutDown, std::vector<HLINEAPP>(c.shutdowns, kApp));
     }
-}
-
-// (That each detection closes its line is the mobile broadband detection's test.)
-TEST_F(PhoneLineTest, TheOperatorFileIsReadOnce)
-{
-    datatest::TempDir install;
-    datatest::InstallDirScope installDir{install.Path().c_str()};
-    ASSERT_TRUE(datatest::WriteScrambled(install / L"providers.dat", "23415;44;\r\n26201;49;\r\n"));
-    ClearDatabaseTables();
-    EXPECT_EQ(DetectCurrentLocation(fakeFunctions), 49);
-    DeleteFileW((install / L"providers.dat").c_str());  // a second read would now fail
-    EXPECT_EQ(DetectCurrentLocation(fakeFunctions), 49);
 }
 
 }  // namespace
