@@ -84,20 +84,11 @@ const LineFunctions fakeFunctions = {
     [](HLINEAPP app) -> LONG { return fake.shutDown.push_back(app), 0; },
 };
 
-class PhoneLineTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        fake = FakePhone();
-        const char lines[] = "26201;49;\r\n0;44;\r\n23415;44;\r\n";  // "0;44" answers a lookup of code 0
-        operators.ParseBuffer(lines, sizeof(lines) - 1);
-    }
-
-    OperatorTable operators;
-};
-
-TEST_F(PhoneLineTest, DetectionAnswersTheOperatorsCountryOrZero)
+TEST(PhoneLineTest, DetectionAnswersTheOperatorsCountryOrZero)
 {
+    OperatorTable operators;
+    const char lines[] = "26201;49;\r\n0;44;\r\n23415;44;\r\n";  // "0;44" answers a lookup of code 0
+    operators.ParseBuffer(lines, sizeof(lines) - 1);
     struct Case {  // refuse: Refusal flags; opened: the device id opened
         const char* what; std::vector<std::wstring> names; DWORD noVersion; int refuse; const wchar_t* operatorName;
         int expected, opens, closes, shutdowns; DWORD opened;
