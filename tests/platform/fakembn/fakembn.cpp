@@ -163,12 +163,6 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** o
     return factory.QueryInterface(iid, object);
 }
 
-// The test keeps the library loaded for as long as it configures it.
-extern "C" HRESULT WINAPI DllCanUnloadNow()
-{
-    return S_FALSE;
-}
-
 extern "C" void WINAPI FakeMbnConfigure(const FakeMbnNetwork* configured)
 {
     network = *configured;
