@@ -2,8 +2,6 @@
 // and radio, as configured. Only what detection calls answers; the rest says E_NOTIMPL.
 #include "platform/fakembn/fakembn.h"
 
-#include <new>
-
 namespace {
 
 FakeMbnNetwork network = {};
@@ -114,8 +112,6 @@ public:
         if (network.failing == kFailGetInterfaces)
             return E_FAIL;
         SAFEARRAY* interfaces = SafeArrayCreateVector(VT_UNKNOWN, 0, ULONG(network.interfaceCount));
-        if (!interfaces)
-            return E_OUTOFMEMORY;
         for (LONG i = 0; i < network.interfaceCount; ++i) {
             IMbnInterface* item = new FakeInterface(network.interfaces[i]);
             SafeArrayPutElement(interfaces, &i, item);  // the array holds its own reference
@@ -142,9 +138,7 @@ public:
         *object = nullptr;
         if (outer)
             return CLASS_E_NOAGGREGATION;
-        FakeManager* manager = new (std::nothrow) FakeManager;
-        if (!manager)
-            return E_OUTOFMEMORY;
+        FakeManager* manager = new FakeManager;
         HRESULT result = manager->QueryInterface(iid, object);
         manager->Release();
         return result;
