@@ -418,12 +418,6 @@ INSTANTIATE_TEST_SUITE_P(Steps, UpdateCrashTest, testing::Values(1, 3, 7, 12, 18
 const int kUpdateTab = 3;
 const wchar_t kBoxCaption[] = L"Kestrova Dialpass";
 
-// "UpdateURL" while alive.
-struct UpdateUrlScope {
-    explicit UpdateUrlScope(const std::wstring& url) { SetRegText(kSettingsKey, L"UpdateURL", url); }
-    ~UpdateUrlScope() { DeleteSetting(L"UpdateURL"); }
-};
-
 // One sheet, and per case an installation folder whose Update.exe is the stand-in (fakeupdater.exe)
 // told what to do (without an order, none). The updater is given the installation folder
 // with its backslash before each closing quote ("InstallDir" has none), and the page answers what it did.
@@ -458,10 +452,9 @@ TEST_F(UpdateTest, ThePageAnswersEachOutcomeOfTheUpdaterAndShowsARealUpdateAtOnc
     InstallDirScope sample(installation.Dir().c_str());
     ASSERT_NE(driver.Open(), nullptr);
     HWND page = driver.ShowPage(kUpdateTab);
-    UpdateUrlScope url(site.Url());
+    SetRegText(kSettingsKey, L"UpdateURL", site.Url());  // read by this page alone
     for (const Case& c : cases) {
-        std::string log = c.log ? ", log \"" + std::string(c.log) + "\"" : "";
-        SCOPED_TRACE(std::string(c.order ? c.order : "no updater") + log);
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
         Installation installation(L"fakeupdater.exe");
         if (!c.order)
             DeleteFileW((installation / L"Update.exe").c_str());
@@ -514,6 +507,7 @@ TEST_F(UpdateTest, ThePageAnswersEachOutcomeOfTheUpdaterAndShowsARealUpdateAtOnc
     EXPECT_EQ(AnswerMessageBox(box), L"Data were updated successfully");
     EXPECT_TRUE(WaitUntil(listed));
     EXPECT_TRUE(driver.PressCancel());
+    DeleteSetting(L"UpdateURL");
 }
 
 } // namespace

@@ -89,13 +89,9 @@ TEST_F(UpdateDescription, ReadsWhatItWrites)
     Manifest written;
     written.version = 4294967295u;
     ASSERT_TRUE(ParseUtcTime(L"2027-01-05T12:30:59Z", written.expires));
-    for (const wchar_t* name : {L"country.dat", L"Sample_2-b.dat"}) {
-        ManifestFile file;
-        file.name = name;
-        file.size = 65535;
-        file.sha256.fill(0xA5);
-        written.files.push_back(file);
-    }
+    Sha256Digest digest;
+    digest.fill(0xA5);
+    written.files = {{L"country.dat", 65535, digest}, {L"Sample_2-b.dat", 65535, digest}};
     Manifest read;
     ASSERT_EQ(Narrow(ParseManifest(WriteManifest(written), read)), "");
     EXPECT_EQ(read.version, written.version);
