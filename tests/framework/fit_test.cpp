@@ -171,12 +171,11 @@ TEST(ScreenFit, EveryDialogAndPageFitsEachScreenAndTurnsWithIt)
         SCOPED_TRACE(screen.name);
         const Screen& turned = kScreens[(&screen - kScreens + 1) % 3];
         WorkArea area;
-        for (int templateId : {IDD_PROFILE, IDD_CARD}) {
-            SCOPED_TRACE(testing::Message() << "dialog " << templateId);
+        for (bool isProfile : {true, false}) {
+            SCOPED_TRACE(isProfile ? "the profile dialog" : "the card dialog");
             area.Set(screen.work);
             CDlgProfileName profile;
             CDlgCard card;
-            bool isProfile = templateId == IDD_PROFILE;
             ModalDialog dialog(isProfile ? static_cast<CDialog&>(profile) : card,
                                isProfile ? L"Dialpass profile" : L"Dialog");
             ASSERT_NE(dialog.Window(), nullptr);

@@ -46,6 +46,8 @@ TEST(UpdaterCommandLine, ReadsTheSixArgumentsAndRefusesOthers)
         {arguments(L"http://h/dialpass", share, L"update.xml", share, L"\\Temp\\Dialpass"), "",
          "\\\\server\\share\\Temp\\Dialpass"},
         {arguments(L"http://h/dialpass", other, L"update.xml", other, L"E:\\Downloads"), "", "E:\\Downloads"},
+        // a shell passes the program's name first; the applet does not
+        {{L"C:\\Card\\Update.exe", L"http://h/dialpass", dir, L"update.xml", dir, L"\\T", dir + L"update.log"}, "", "C:\\T"},
         {arguments(L"ftp://h/dialpass", dir, L"update.xml", dir, L"\\Temp\\Dialpass"), "does not start with http"},
         {arguments(L"http://h/dialpass", L"", L"update.xml", L"", L"\\Temp\\Dialpass"), "is not a full path"},
         {arguments(L"http://h/dialpass", dir, L"update.xml", L"D:\\Other\\", L"\\Temp\\Dialpass"), "given as"},
@@ -59,16 +61,11 @@ TEST(UpdaterCommandLine, ReadsTheSixArgumentsAndRefusesOthers)
             EXPECT_EQ(error, L"");
             EXPECT_EQ(Narrow(parsed.baseUrl), "http://h/dialpass");
             EXPECT_EQ(Narrow(parsed.tempFolder), c.temp);
+            EXPECT_EQ(Narrow(parsed.logPath), "C:\\Card\\update.log");
         } else {
             EXPECT_NE(Narrow(error).find(c.error), std::string::npos) << Narrow(error);
         }
     }
-    // A shell passes the program's name first; the applet does not.
-    std::vector<std::wstring> withProgram = arguments(L"http://h/dialpass", dir, L"update.xml", dir, L"\\T");
-    withProgram.insert(withProgram.begin(), L"C:\\Card\\Update.exe");
-    UpdateArguments parsed;
-    EXPECT_EQ(ParseArguments(withProgram, parsed), L"");
-    EXPECT_EQ(Narrow(parsed.logPath), "C:\\Card\\update.log");
 }
 
 class UpdateDescription : public testing::Test {
@@ -92,13 +89,9 @@ TEST_F(UpdateDescription, ReadsWhatItWrites)
     Manifest written;
     written.version = 4294967295u;
     ASSERT_TRUE(ParseUtcTime(L"2027-01-05T12:30:59Z", written.expires));
-    for (const wchar_t* name : {L"country.dat", L"Sample_2-b.dat"}) {
-        ManifestFile file;
-        file.name = name;
-        file.size = 65535;
-        file.sha256.fill(0xA5);
-        written.files.push_back(file);
-    }
+    Sha256Digest digest;
+    digest.fill(0xA5);
+    written.files = {{L"country.dat", 65535, digest}, {L"Sample_2-b.dat", 65535, digest}};
     Manifest read;
     ASSERT_EQ(Narrow(ParseManifest(WriteManifest(written), read)), "");
     EXPECT_EQ(read.version, written.version);

@@ -2,8 +2,6 @@
 // and radio, as configured. Only what detection calls answers; the rest says E_NOTIMPL.
 #include "platform/fakembn/fakembn.h"
 
-#include <new>
-
 namespace {
 
 FakeMbnNetwork network = {};
@@ -114,8 +112,6 @@ public:
         if (network.failing == kFailGetInterfaces)
             return E_FAIL;
         SAFEARRAY* interfaces = SafeArrayCreateVector(VT_UNKNOWN, 0, ULONG(network.interfaceCount));
-        if (!interfaces)
-            return E_OUTOFMEMORY;
         for (LONG i = 0; i < network.interfaceCount; ++i) {
             IMbnInterface* item = new FakeInterface(network.interfaces[i]);
             SafeArrayPutElement(interfaces, &i, item);  // the array holds its own reference
@@ -142,9 +138,7 @@ public:
         *object = nullptr;
         if (outer)
             return CLASS_E_NOAGGREGATION;
-        FakeManager* manager = new (std::nothrow) FakeManager;
-        if (!manager)
-            return E_OUTOFMEMORY;
+        FakeManager* manager = new FakeManager;
         HRESULT result = manager->QueryInterface(iid, object);
         manager->Release();
         return result;
@@ -161,12 +155,6 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** o
     if (clsid != CLSID_MbnInterfaceManager)
         return *object = nullptr, CLASS_E_CLASSNOTAVAILABLE;
     return factory.QueryInterface(iid, object);
-}
-
-// The test keeps the library loaded for as long as it configures it.
-extern "C" HRESULT WINAPI DllCanUnloadNow()
-{
-    return S_FALSE;
 }
 
 extern "C" void WINAPI FakeMbnConfigure(const FakeMbnNetwork* configured)

@@ -22,9 +22,7 @@ int wmain()
 
     char order[32] = "";
     GetEnvironmentVariableA("DIALPASS_FAKE_UPDATER", order, sizeof(order));
-    if (std::string(order) == "wait") {
+    if (std::string(order) == "wait")
         Sleep(60000);
-        return 0;
-    }
-    return std::string(order).compare(0, 5, "exit ") == 0 ? atoi(order + 5) : 0;
+    return atoi(order + 5);  // after "exit "; 0 after "wait"
 }
