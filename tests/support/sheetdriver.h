@@ -66,8 +66,6 @@ public:
 
     // Sends CPL_DBLCLK on the applet's thread; the sheet's window, or null after the deadline.
     HWND Open();
-    // Sends CPL_DBLCLK once more on a thread of its own; true when it returned within timeout.
-    bool OpenAgainReturns(DWORD timeout = kWindowTimeout);
     bool Running() const { return thread && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT; }
 
     HWND Tab() const { return HWND(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0)); }
