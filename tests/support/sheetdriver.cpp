@@ -4,9 +4,6 @@
 
 #include <cpl.h>
 
-
-const wchar_t SheetDriver::kCaption[] = L"Dialpass 1.0";
-
 RECT RectIn(HWND parent, HWND child)
 {
     RECT r{};

@@ -54,7 +54,7 @@ inline void DeleteSetting(const wchar_t* name) { RegDeleteKeyValueW(HKEY_CURRENT
 
 class SheetDriver {
 public:
-    static const wchar_t kCaption[];  // the sheet's caption, the application's title
+    static constexpr wchar_t kCaption[] = L"Dialpass 1.0";  // the sheet's caption, the application's title
 
     // Loads dialpass.cpl from the test program's folder. "InstallDir" names an empty folder of its
     // own while the driver lives, so what OK saves never lands beside the programs; a test that
