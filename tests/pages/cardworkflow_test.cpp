@@ -8,14 +8,12 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "data/datafile.h"
 #include "data/datatest.h"
 #include "data/fileset.h"
 #include "data/stores.h"
-#include "pages/general.h"
 #include "resources/resource.h"
 #include "support/dialogdriver.h"
 #include "support/sheetdriver.h"
@@ -236,7 +234,6 @@ TEST_F(CardWorkflow, EditAndDeleteProfiles)
         EXPECT_TRUE(WaitUntil([&] { return Selected(driver.Control(0, IDC_PROFILES)) == first; }))
             << "after a delete the first remaining profile is current: " << Selected(driver.Control(0, IDC_PROFILES));
     }
-    ExpectProfileButtons(false);
     ASSERT_TRUE(driver.PressOk());
     EXPECT_EQ(StoredProfiles(install / L"profiles.dat"), std::vector<std::wstring>{});
     ExpectValues("last profile deleted", {{kDefaultsKey, L"Name", L"-"}});
@@ -396,7 +393,6 @@ TEST_F(CardWorkflow, ADatabaseReplacedWhileTheSheetIsOpenIsShownWhole)
     ASSERT_NE(driver.ShowPage(0), nullptr);
     ASSERT_NE(driver.ShowPage(1), nullptr);
     EXPECT_EQ(ComboEntries(driver.Control(1, IDC_LOCATIONS)), (std::vector<std::wstring>{L"Deutschland", L"France"}));
-    EXPECT_EQ(Selected(driver.Control(1, IDC_LOCATIONS)), L"Deutschland") << "the detected location";
     EXPECT_EQ(WindowText(driver.Control(1, IDC_CARD_PROVIDER)), L"Brightwren Neu");
     ASSERT_TRUE(driver.PressOk());
     ExpectValues("published from the new set", {{kDefaultsKey, L"CountryName", L"sz:Deutschland"}});
