@@ -403,14 +403,14 @@ TEST_F(CardWorkflow, ADatabaseReplacedWhileTheSheetIsOpenIsShownWhole)
 TEST_F(CardWorkflow, FiftyOpenEditOkCyclesLeaveTheHeapWhereItWas)
 {
     StoreProfiles({L"Travel"});
-    // One step added and deleted again, and a new access number: the sequence keeps its length, so
-    // what the heap holds for it stays the same.
+    // The first round stores two steps, each later one adds a step and deletes the last, with a new
+    // access number: the stored steps are read and freed every round, and the heap holds as much.
     int round = 0;
     auto cycle = [&] {
         ASSERT_NE(driver.Open(), nullptr);
         ASSERT_NE(driver.ShowPage(1), nullptr);
-        const wchar_t* number = ++round % 2 ? L"0800 1" : L"0800 2";
-        RunEditor(IDC_INTERNATIONAL_CALLS, {IDC_CARD_ADD_PIN, IDC_CARD_DELETE}, number);
+        const wchar_t* number = round % 2 ? L"0800 1" : L"0800 2";
+        RunEditor(IDC_INTERNATIONAL_CALLS, {IDC_CARD_ADD_PIN, round++ ? IDC_CARD_DELETE : IDC_CARD_ADD_PIN}, number);
         ASSERT_TRUE(driver.PressOk());
         ASSERT_EQ(ShowValue(kInternationalKey, L"AccessNumber"), std::wstring(L"sz:") + number) << "round " << round;
     };
