@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -27,11 +26,8 @@ void Store(CDlgCard& card, const std::string& hex)
 std::string Result(const CDlgCard& card)
 {
     std::string text;
-    for (unsigned i = 0; i < card.sequenceLength; ++i) {
-        char byte[4];
-        snprintf(byte, sizeof(byte), i ? " %02X" : "%02X", card.sequence[i]);
-        text += byte;
-    }
+    for (unsigned i = 0; i < card.sequenceLength; ++i)
+        text += std::string(i ? " " : "") + "0123456789ABCDEF"[card.sequence[i] >> 4] + "0123456789ABCDEF"[card.sequence[i] & 15];
     return text;
 }
 

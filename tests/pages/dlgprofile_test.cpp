@@ -19,21 +19,15 @@ const char kProviders[] = "1;Brightwren;Brightwren Telecard\r4;Sundrel;Sundrel T
 const char kCountries[] = "1;Germany;49\r2;Austria;43\r3;Heligoland;49\r";
 const char kOperators[] = "26201;49;\r23201;43;\r99999;7;\r";  // 7: no country has it
 
-template <class Table>
-void Fill(Table& table, const char* lines)
-{
-    table.ParseBuffer(lines, uint32_t(strlen(lines)));
-}
-
 class ProfileDialog : public testing::Test {
 protected:
     void SetUp() override
     {
         ClearDatabaseTables();
         profileStore.Clear();
-        Fill(providerTable, kProviders);
-        Fill(countryTable, kCountries);
-        Fill(operatorTable, kOperators);
+        providerTable.ParseBuffer(kProviders, sizeof(kProviders) - 1);
+        countryTable.ParseBuffer(kCountries, sizeof(kCountries) - 1);
+        operatorTable.ParseBuffer(kOperators, sizeof(kOperators) - 1);
         SetSimulatedOperator(L"26201");
     }
     void TearDown() override
@@ -80,7 +74,7 @@ TEST_F(ProfileDialog, OpensWithTheStoredOrDetectedValuesDetectsAndOkWritesTheCut
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
         SetSimulatedOperator(c.op);
         operatorTable.Clear();
-        Fill(operatorTable, kOperators);
+        operatorTable.ParseBuffer(kOperators, sizeof(kOperators) - 1);
         profileStore.Clear();
         ProfileRecord* stored = nullptr;
         if (c.edit) {

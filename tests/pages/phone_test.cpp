@@ -28,7 +28,6 @@ TEST(PhoneSettings, ShowsTheStoredBitsAndWritesWhatTheUserLeaves)
     } cases[] = {
         {"no value: the default", false, 0, true, {}, kAsk | kAll, true, L"dword:3"},
         {"never shown, no value", false, 0, false, {}, 0, true, L"-"},
-        {"4", true, 4, true, {}, kTravel | kCustom, true, L"dword:4"},
         {"0xFFFFFFFF: higher bits dropped", true, 0xFFFFFFFF, true, {}, kAsk | kAll | kCustom, true, L"dword:7"},
         {"1", true, 1, true, {}, kAsk | kTravel, true, L"dword:1"},
         {"user clears ask, picks travel", false, 0, true, {0, 2}, kTravel, true, L"dword:0"},

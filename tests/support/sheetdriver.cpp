@@ -4,9 +4,6 @@
 
 #include <cpl.h>
 
-
-const wchar_t SheetDriver::kCaption[] = L"Dialpass 1.0";
-
 RECT RectIn(HWND parent, HWND child)
 {
     RECT r{};
@@ -80,21 +77,6 @@ HWND SheetDriver::Open()
     }, this, 0, nullptr);
     sheet = thread ? WaitForWindow(L"#32770", kCaption) : nullptr;
     return sheet;
-}
-
-bool SheetDriver::OpenAgainReturns(DWORD timeout)
-{
-    HANDLE second = CreateThread(nullptr, 0, [](void* self) -> DWORD {
-        return DWORD(static_cast<SheetDriver*>(self)->applet(nullptr, CPL_DBLCLK, 0, 120));
-    }, this, 0, nullptr);
-    if (!second)
-        return false;
-    bool returned = WaitForSingleObject(second, timeout) == WAIT_OBJECT_0;
-    if (!returned)  // a second sheet came up after all: close it so the test can go on and report
-        PostMessageW(FindWindowExW(nullptr, sheet, L"#32770", kCaption), PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-    WaitForSingleObject(second, timeout);
-    CloseHandle(second);
-    return returned;
 }
 
 bool SheetDriver::Press(int button)

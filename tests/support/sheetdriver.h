@@ -54,7 +54,7 @@ inline void DeleteSetting(const wchar_t* name) { RegDeleteKeyValueW(HKEY_CURRENT
 
 class SheetDriver {
 public:
-    static const wchar_t kCaption[];  // the sheet's caption, the application's title
+    static constexpr wchar_t kCaption[] = L"Dialpass 1.0";  // the sheet's caption, the application's title
 
     // Loads dialpass.cpl from the test program's folder. "InstallDir" names an empty folder of its
     // own while the driver lives, so what OK saves never lands beside the programs; a test that
@@ -66,8 +66,6 @@ public:
 
     // Sends CPL_DBLCLK on the applet's thread; the sheet's window, or null after the deadline.
     HWND Open();
-    // Sends CPL_DBLCLK once more on a thread of its own; true when it returned within timeout.
-    bool OpenAgainReturns(DWORD timeout = kWindowTimeout);
     bool Running() const { return thread && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT; }
 
     HWND Tab() const { return HWND(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0)); }

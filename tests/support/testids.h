@@ -3,7 +3,6 @@
 
 #define IDS_TEST_LONG_NAME        60001
 #define IDS_TEST_LONG_DESCRIPTION 60002
-#define IDS_TEST_ESCAPED_FIELDS   60003
 
 // Window framework: dialog and form templates, their controls and a command bar menu.
 #define IDD_TEST_DIALOG           60100  // modal pop-up with OK and Cancel

@@ -2,7 +2,7 @@
 //   installdriver run PROGRAM [ARGS...]     runs a program and prints its whole exit code ("exit=N"):
 //                                           seen from Linux, Wine's exit codes lose all but 8 bits
 //   installdriver applet [NEW-PROFILE]      loads the applet that the Control Panel's "Cpls" key names,
-//       asks it what the Control Panel asks, opens it, reads the General and Card settings pages
+//       asks it for its count, name and icon, opens it, reads the General and Card settings pages
 //       (creating the profile NEW-PROFILE first when given), answers its message boxes, and presses OK
 // Exit code 0 when it could do all of that, 1 when not (what failed is printed), 2 for usage.
 #include <windows.h>
@@ -43,7 +43,7 @@ std::wstring Joined(const std::vector<std::wstring>& items, const wchar_t* separ
     return joined;
 }
 
-// The profile dialog of the General page's "New": name, account number and PIN, then its OK.
+// The profile dialog of the General page's "New": a name (all that OK needs), then its OK.
 bool CreateProfile(HWND general, const wchar_t* name)
 {
     PostMessageW(GetDlgItem(general, IDC_NEW_PROFILE), BM_CLICK, 0, 0);
@@ -51,8 +51,6 @@ bool CreateProfile(HWND general, const wchar_t* name)
     if (!dialog)
         return false;
     SetDlgItemTextW(dialog, IDC_PROFILE_NAME, name);
-    SetDlgItemTextW(dialog, IDC_PROFILE_ACCOUNT, L"12345");
-    SetDlgItemTextW(dialog, IDC_PROFILE_PIN, L"9876");
     wprintf(L"profile_providers=%ls\n", Joined(ComboEntries(GetDlgItem(dialog, IDC_PROFILE_PROVIDER)), L",").c_str());
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     return WaitUntil([&] { AnswerAppletMessages(messages); return !IsWindow(dialog); }, 10000);
@@ -73,8 +71,6 @@ int Applet(const wchar_t* newProfile)
     HWND host = GetDesktopWindow();
     applet(host, CPL_INIT, 0, 0);
     wprintf(L"count=%ld\n", applet(host, CPL_GETCOUNT, 0, 0));
-    CPLINFO info = {};
-    applet(host, CPL_INQUIRE, 0, LPARAM(&info));
     NEWCPLINFOW newInfo = {};
     applet(host, CPL_NEWINQUIRE, 0, LPARAM(&newInfo));
     wprintf(L"newinquire=%ls\nicon=%d\n", newInfo.szName, newInfo.hIcon != nullptr);
