@@ -368,6 +368,10 @@ unsigned DbCheckResult::Warnings() const
 
 DbCheckResult CheckDatabase(const std::wstring& directory, bool plain)
 {
+    // An installed set is read under the folder's hold: a writer swapping in another set meanwhile
+    // would otherwise make its files seem held or mixed. A folder never written through a lock holds nothing.
+    FolderReadHold hold;
+    hold.Take(directory);
     return Checker(directory, plain).Run();
 }
 
