@@ -114,7 +114,7 @@ public:
         std::map<std::wstring, std::string> files;
         ForEachEntry(Path(), [&](const WIN32_FIND_DATAW& found) {
             std::wstring name = found.cFileName;
-            // The log changes with every run; the folder's writer lock is an empty file that only marks it.
+            // The log changes with every run, and so does the writer lock, which holds the set's name and any journal.
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"update.log" && name != L"dialpass.lock") {
                 std::string bytes = ReadBytes(*this / name);
                 Sha256Digest digest{};
