@@ -2,12 +2,26 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
+
 #include "base/module.h"
 #include "data/fileset.h"
+
+// A crash on any thread ends the run with its code: on a worker thread Wine would otherwise only start
+// its debugger, and a caller that gives up waiting could still pass.
+LONG WINAPI EndOnCrash(EXCEPTION_POINTERS* crash)
+{
+    fprintf(stderr, "unhandled exception %08lx at %p\n", crash->ExceptionRecord->ExceptionCode,
+            crash->ExceptionRecord->ExceptionAddress);
+    fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), crash->ExceptionRecord->ExceptionCode);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
 
 int wmain(int argc, wchar_t** argv)
 {
     moduleInstance = GetModuleHandleW(nullptr);
+    SetUnhandledExceptionFilter(EndOnCrash);
     // A child run that takes a folder's writer lock and keeps it until it is ended from outside.
     if (argc == 3 && lstrcmpW(argv[1], L"--hold-folder-lock") == 0) {
         FolderLock lock;
