@@ -10,10 +10,13 @@
 # share their build's. DIALPASS_WINE_SLOT_FD names the descriptor of the slot's lock (tools/wine-exec.sh):
 # the program run keeps it, what is left running for the slot (server, display, warm-up) must not.
 set -euo pipefail
+# A step that fails says so: ctest would otherwise show a failed test with no output at all.
+trap 'echo "$0: line $LINENO: $BASH_COMMAND: status $?" >&2' ERR
 
 WINE64=${WINE64:-/usr/lib/wine/wine64}
 WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
-export WINEDEBUG=${WINEDEBUG:--all}
+# Errors only: a program that Wine cannot start (a DLL it cannot load) says why instead of ending silently.
+export WINEDEBUG=${WINEDEBUG:--all,err+all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
 command=$1
@@ -133,11 +136,17 @@ run)
     DISPLAY=$(cat "$state/display")
     export DISPLAY
     # A test that stands in for a full disk lowers its own file-size limit with prlimit: it needs its
-    # Unix process id (exec keeps this shell's), and to outlive a write past the limit, which Linux
+    # Unix process id (exec keeps the subshell's), and to outlive a write past the limit, which Linux
     # would otherwise end with SIGXFSZ.
-    export DIALPASS_UNIX_PID=$$
     trap '' XFSZ
-    exec "$WINE64" "$@"
+    started=$(date +%s%N)
+    status=0
+    (DIALPASS_UNIX_PID=$BASHPID exec "$WINE64" "$@") || status=$?
+    # A test that fails without a word of its own still shows how its program ended.
+    if [ "$status" -ne 0 ]; then
+        echo "wine-env.sh: $(basename "$1") ended with status $status after $((($(date +%s%N) - started) / 1000000)) ms" >&2
+    fi
+    exit "$status"
     ;;
 *)
     echo "usage: $0 up|down|run|template STATE [PROGRAM ARGS...]" >&2

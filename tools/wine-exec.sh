@@ -4,6 +4,8 @@
 # prefix, display and server of its own, so that tests side by side (ctest -j N) share no registry,
 # drive C: or window, and at most N slots ever exist.
 set -euo pipefail
+# A step that fails says so: ctest would otherwise show a failed test with no output at all.
+trap 'echo "$0: line $LINENO: $BASH_COMMAND: status $?" >&2' ERR
 program=$1
 shift
 bin=$(cd "$(dirname "$program")" && pwd)
