@@ -264,9 +264,10 @@ std::wstring UpdateSite::CertificateProblem(const std::wstring& path)
     if (!probe.handle || !WinHttpSetOption(probe.handle, WINHTTP_OPTION_SECURITY_FLAGS, &ignore, sizeof(ignore)) ||
         !WinHttpSendRequest(probe.handle, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
         !WinHttpQueryOption(probe.handle, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &certificate, &size) || !certificate)
-        // Wine does not take a certificate of an unknown authority even when told to.
-        return L" (no certificate could be read even with its checks relaxed: most likely it is issued by an "
-               L"authority this machine does not trust)";
+        // Wine does not take a certificate of an unknown authority even when told to; the error tells
+        // that apart from a second connection that failed for another reason.
+        return L" (no certificate could be read even with its checks relaxed, error " + std::to_wstring(GetLastError()) +
+               L": most likely it is issued by an authority this machine does not trust)";
     CERT_CHAIN_PARA chainPara = {};
     chainPara.cbSize = sizeof(chainPara);
     LPSTR serverUsage = const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH);
