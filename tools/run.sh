@@ -32,7 +32,7 @@ if [ ! -f "$prefix/.ready" ]; then
     cp -a "$template" "$prefix"
 fi
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-WINE64=/usr/lib/wine/wine64
+WINE64=$top/tools/wine64.sh
 # A rebuilt package of the same version would keep the installed programs (Windows Installer replaces
 # a file only by a higher version): remove the installation first. Profiles and the dialer's settings stay.
 "$WINE64" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null | tr -d '\r' |

@@ -14,7 +14,7 @@ build=$(cd "$1" && pwd)
 mkdir -p "$2"
 out=$(cd "$2" && pwd)
 size=${3:-240x320}
-WINE64=${WINE64:-/usr/lib/wine/wine64}
+WINE64=${WINE64:-$(cd "$(dirname "$0")" && pwd)/wine64.sh}
 WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 

@@ -13,7 +13,7 @@ set -euo pipefail
 # A step that fails says so: ctest would otherwise show a failed test with no output at all.
 trap 'echo "$0: line $LINENO: $BASH_COMMAND: status $?" >&2' ERR
 
-WINE64=${WINE64:-/usr/lib/wine/wine64}
+WINE64=${WINE64:-$(cd "$(dirname "$0")" && pwd)/wine64.sh}
 WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
 # Errors only: a program that Wine cannot start (a DLL it cannot load) says why instead of ending silently.
 export WINEDEBUG=${WINEDEBUG:--all,err+all}

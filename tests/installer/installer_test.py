@@ -16,7 +16,7 @@ import time
 from functools import partial
 
 TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-WINE = "/usr/lib/wine/wine64"
+WINE = os.path.join(TOP, "tools", "wine64.sh")
 WINESERVER = "/usr/lib/wine/wineserver64"
 FOLDER = r"C:\users\{user}\AppData\Local\Programs\Kestrova\Dialpass" + "\\"
 CONFIG_KEY = r"HKCU\SOFTWARE\Kestrova\Dialpass"
