@@ -15,7 +15,7 @@ trap 'echo "$0: line $LINENO: $BASH_COMMAND: status $?" >&2' ERR
 
 WINE64=${WINE64:-$(cd "$(dirname "$0")" && pwd)/wine64.sh}
 WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
-# Errors only: a program that Wine cannot start (a DLL it cannot load) says why instead of ending silently.
+# Errors only: a program that Wine cannot start (a DLL or memory it cannot map) says why instead of ending silently.
 export WINEDEBUG=${WINEDEBUG:--all,err+all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 

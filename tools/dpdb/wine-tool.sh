@@ -6,7 +6,7 @@ set -euo pipefail
 state=$(mkdir -p "$1" && cd "$1" && pwd)
 shift
 top=$(cd "$(dirname "$0")/../.." && pwd)
-WINE64=${WINE64:-$(cd "$(dirname "$0")/.." && pwd)/wine64.sh}
+WINE64=${WINE64:-$top/tools/wine64.sh}
 WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
 template=$("$top/tools/wine-env.sh" template "$state")
 prefix=$state/tool

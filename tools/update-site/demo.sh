@@ -11,7 +11,7 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 "$top/tools/deps.sh"
 "$top/tools/build.sh" >/dev/null
 build=$top/build
-WINE64=${WINE64:-$(cd "$(dirname "$0")/.." && pwd)/wine64.sh}
+WINE64=${WINE64:-$top/tools/wine64.sh}
 WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
