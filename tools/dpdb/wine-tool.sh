@@ -22,7 +22,9 @@ if [ ! -f "$prefix/.ready" ]; then
     done
     touch "$prefix/.ready"
 fi
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The loader's errors only: a tool that Wine cannot start says why instead of failing the build silently
+# (with every error on, each run would also report the missing display).
+export WINEPREFIX=$prefix WINEDEBUG=-all,err+module,err+virtual WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
 status=0
 "$WINE64" "$@" </dev/null || status=$?
