@@ -8,14 +8,15 @@
 namespace {
 
 const wchar_t kLockName[] = L"dialpass.lock";
-const char kJournalHeader[] = "dialpass journal 2";
+const char kJournalHeader[] = "dialpass journal 3";
+// Written by earlier versions, which a folder may still hold: no identities, and a third state in
+// which a finished replacement kept the files it replaced as spares.
+const char kOldJournalHeader[] = "dialpass journal 2";
 // The lock file: the mark (one byte) and the set's name (eight), then the journal of a replacement
 // under way: its state (one byte, so that turning it to a rollback is a single write) and its text.
-// A finished replacement that kept the files it replaced leaves its journal in the spares state:
-// each swap's backup is then a spare for the next replacement of its target to write over.
 const DWORD kMarkAndSetBytes = 9;
 const DWORD kJournalOffset = kMarkAndSetBytes;
-const char kCommitState = 'c', kRollbackState = 'r', kSparesState = 's';
+const char kCommitState = 'c', kRollbackState = 'r', kOldSparesState = 's';
 // More than any journal of ours can hold: a longer one is damaged and not read.
 const DWORD kJournalLimit = 1 << 22;
 
@@ -23,14 +24,18 @@ const DWORD kJournalLimit = 1 << 22;
 int stepsLeft = -1;
 
 // One file of a replacement: its temporary with the new bytes, the name the old file is set aside
-// under (none when there was no old file) and the file itself, all names within the folder.
+// under (none when there was no old file) and the file itself, all names within the folder; and
+// the stamps of the new and the old file, so that recovery and rollback move and delete only the
+// files this replacement created or set aside.
 struct Swap {
     std::wstring target;
     std::wstring temp;
     std::wstring backup;
+    FileStamp tempStamp;
+    FileStamp oldStamp;
 };
 
-enum class JournalState { Commit, Rollback, Spares };
+enum class JournalState { Commit, Rollback, OldSpares };
 
 struct CloseIfOpen {
     void operator()(HANDLE handle) const
@@ -76,13 +81,51 @@ bool SameName(const std::wstring& a, const std::wstring& b)
     return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) == CSTR_EQUAL;
 }
 
-// The journal's text: a header line, one "swap|temp|backup|target" line per file (names cannot
-// hold "|"), and "end|" with the checksum of everything before it; every line ends with CR LF.
+// "SSSSSSSSSSSSSSSS:HHHHHHHHHHHHHHHH" (size, hash), or "-" when there is no file.
+std::string StampText(const FileStamp& stamp)
+{
+    if (!stamp.known)
+        return "-";
+    char text[40];
+    wsprintfA(text, "%08lX%08lX:%08lX%08lX", static_cast<unsigned long>(stamp.size >> 32),
+              static_cast<unsigned long>(stamp.size & 0xFFFFFFFFu), static_cast<unsigned long>(stamp.hash >> 32),
+              static_cast<unsigned long>(stamp.hash & 0xFFFFFFFFu));
+    return text;
+}
+
+bool ParseHex(const std::string& text, size_t from, size_t count, uint64_t& value)
+{
+    value = 0;
+    for (size_t i = from; i < from + count; ++i) {
+        char c = text[i];
+        int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (digit < 0)
+            return false;
+        value = value << 4 | unsigned(digit);
+    }
+    return true;
+}
+
+bool ParseStamp(const std::string& text, FileStamp& stamp)
+{
+    stamp = FileStamp();
+    if (text == "-")
+        return true;
+    if (text.size() != 33 || text[16] != ':' || !ParseHex(text, 0, 16, stamp.size) || !ParseHex(text, 17, 16, stamp.hash))
+        return false;
+    stamp.known = true;
+    return true;
+}
+
+// The journal's text: a header line, one "swap|temp|its stamp|backup|old file's stamp|target" line per
+// file (names cannot hold "|"), and "end|" with the checksum of everything before it; every line
+// ends with CR LF.
 std::string JournalText(const std::vector<Swap>& swaps)
 {
     std::string text = std::string(kJournalHeader) + "\r\n";
     for (const Swap& swap : swaps)
-        text += "swap|" + ToUtf8(swap.temp) + "|" + ToUtf8(swap.backup) + "|" + ToUtf8(swap.target) + "\r\n";
+        text += "swap|" + ToUtf8(swap.temp) + "|" + StampText(swap.tempStamp) + "|" + ToUtf8(swap.backup) + "|" +
+                StampText(swap.oldStamp) + "|" + ToUtf8(swap.target) + "\r\n";
     char end[20];
     wsprintfA(end, "end|%08X\r\n", unsigned(Checksum(text)));
     return text + end;
@@ -93,10 +136,22 @@ bool IsOwnName(const std::wstring& name)
     return SameName(name, kLockName);
 }
 
+std::vector<std::string> Fields(const std::string& line)
+{
+    std::vector<std::string> fields;
+    for (size_t start = 0;;) {
+        size_t bar = line.find('|', start);
+        fields.push_back(line.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+        if (bar == std::string::npos)
+            return fields;
+        start = bar + 1;
+    }
+}
+
 // Parses a journal (its state byte, then its text); false for anything that a whole journal of ours
-// cannot be, so that a damaged one never names a file outside the folder or one that is not ours to
-// rename or delete.
-bool ParseJournal(const std::string& journal, JournalState& state, std::vector<Swap>& swaps)
+// cannot be, so that a damaged one never names a file outside the folder, one that is not ours to
+// rename or delete, or one name in two roles. old: written by an earlier version (no identities).
+bool ParseJournal(const std::string& journal, JournalState& state, std::vector<Swap>& swaps, bool& old)
 {
     swaps.clear();
     if (journal.empty())
@@ -104,7 +159,7 @@ bool ParseJournal(const std::string& journal, JournalState& state, std::vector<S
     switch (journal[0]) {
     case kCommitState: state = JournalState::Commit; break;
     case kRollbackState: state = JournalState::Rollback; break;
-    case kSparesState: state = JournalState::Spares; break;
+    case kOldSparesState: state = JournalState::OldSpares; break;
     default: return false;
     }
     std::string text = journal.substr(1);
@@ -116,29 +171,40 @@ bool ParseJournal(const std::string& journal, JournalState& state, std::vector<S
         lines.push_back(text.substr(start, end - start));
         start = end + 2;
     }
-    if (lines.size() < 3 || lines[0] != kJournalHeader)
+    if (lines.size() < 3)
+        return false;
+    old = lines[0] == kOldJournalHeader;
+    if ((!old && lines[0] != kJournalHeader) || (!old && state == JournalState::OldSpares))
         return false;
     char end[20];
     wsprintfA(end, "end|%08X", unsigned(Checksum(text.substr(0, text.size() - lines.back().size() - 2))));
     if (lines.back() != end)
         return false;
+    std::vector<std::wstring> names;
     for (size_t i = 1; i + 1 < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        size_t a = line.find('|'), b = line.find('|', a + 1), c = line.find('|', b + 1);
-        if (line.compare(0, a, "swap") != 0 || a == std::string::npos || b == std::string::npos ||
-            c == std::string::npos || line.find('|', c + 1) != std::string::npos)
+        std::vector<std::string> fields = Fields(lines[i]);
+        if (fields.size() != (old ? 4u : 6u) || fields[0] != "swap")
             return false;
         Swap swap;
-        if (!FromUtf8(line.substr(a + 1, b - a - 1), swap.temp) || !FromUtf8(line.substr(b + 1, c - b - 1), swap.backup) ||
-            !FromUtf8(line.substr(c + 1), swap.target))
-            return false;
-        if (!IsTemporaryName(swap.temp) || (!swap.backup.empty() && !IsTemporaryName(swap.backup)) ||
+        bool parsed = old ? FromUtf8(fields[1], swap.temp) && FromUtf8(fields[2], swap.backup) &&
+                                FromUtf8(fields[3], swap.target)
+                          : FromUtf8(fields[1], swap.temp) && ParseStamp(fields[2], swap.tempStamp) &&
+                                FromUtf8(fields[3], swap.backup) && ParseStamp(fields[4], swap.oldStamp) &&
+                                FromUtf8(fields[5], swap.target);
+        if (!parsed || !IsTemporaryName(swap.temp) || (!swap.backup.empty() && !IsTemporaryName(swap.backup)) ||
             !IsPlainFileName(swap.target) || IsTemporaryName(swap.target) || IsOwnName(swap.target))
             return false;
-        for (const Swap& other : swaps) {
-            if (SameName(other.target, swap.target) || SameName(other.temp, swap.temp) ||
-                (!swap.backup.empty() && SameName(other.backup, swap.backup)))
-                return false;
+        // A new file always has its stamp; an old one exactly when it is set aside under a name.
+        if (!old && (!swap.tempStamp.known || swap.oldStamp.known == swap.backup.empty()))
+            return false;
+        for (const std::wstring* name : {&swap.target, &swap.temp, &swap.backup}) {
+            if (name->empty())
+                continue;
+            for (const std::wstring& other : names) {
+                if (SameName(other, *name))
+                    return false;  // one name in two roles, or twice in one
+            }
+            names.push_back(*name);
         }
         swaps.push_back(swap);
     }
@@ -179,7 +245,9 @@ bool WhileBusy(Attempt attempt, DWORD& code)
 }
 
 // The work of one Commit or recovery in a folder whose lock is held. Every change to the folder goes
-// through Step, which the test hook can stop; after a stop nothing more is changed.
+// through Step, which the test hook can stop; after a stop nothing more is changed. No rename ever
+// replaces a file, but the one rename of a set of one file over its target: a name that is taken
+// fails the step, and every file moved or deleted is first found to be the one the journal names.
 class Replacement {
 public:
     Replacement(const std::wstring& folder, FolderLock& lock, FileSetError& error)
@@ -193,6 +261,7 @@ public:
     bool Changed() const { return changing; }
 
     std::wstring Path(const std::wstring& name) const { return JoinFolder(folder, name); }
+    FileStamp StampOf(const std::wstring& name) const { return name.empty() ? FileStamp() : StampAt(Path(name)); }
 
     bool Step()
     {
@@ -224,34 +293,54 @@ public:
         error.oldSetKept = oldSetKept;
     }
 
-    // Writes bytes through writer, over the spare the last replacement left for target when there is
-    // one, else to a new temporary; flushed and left open for its swap. Its name, or "" after a
-    // failure (reported against target).
-    std::wstring WriteTemporary(SafeFileWriter& writer, const std::string& bytes, const std::wstring& target)
+    // Writes bytes to a new temporary through writer, flushed and left open for its swap: a name
+    // that no file has and that no other swap of this replacement uses. false after a failure
+    // (reported against target).
+    bool WriteTemporary(SafeFileWriter& writer, const std::string& bytes, const std::vector<Swap>& swaps, Swap& swap)
     {
         if (!Step())
-            return std::wstring();
-        std::wstring spare = TakeSpare(target);
-        bool opened = (!spare.empty() && writer.Reuse(folder, spare)) || writer.Create(folder, L".new");
-        if (opened && writer.Write(bytes.data(), bytes.size()) && writer.Flush())
-            return writer.Name();
-        Fail(Path(target), L"cannot be written", writer.Failure(), true);
-        return std::wstring();
+            return false;
+        bool created = writer.Create(folder, L".new");
+        for (int tries = 0; created && (NameInUse(swaps, writer.Name(), swap) || SameName(writer.Name(), swap.backup)); ++tries) {
+            writer.Abandon();  // its own, just created
+            created = tries < 100 && writer.Create(folder, L".new");
+        }
+        if (created && writer.Write(bytes.data(), bytes.size()) && writer.Flush()) {
+            swap.temp = writer.Name();
+            swap.tempStamp = ::StampOf(bytes);
+            return true;
+        }
+        Fail(Path(swap.target), L"cannot be written", writer.Failure() ? writer.Failure() : DWORD(ERROR_FILE_EXISTS), true);
+        return false;
+    }
+
+    // Whether a swap other than self names name in any role.
+    static bool NameInUse(const std::vector<Swap>& swaps, const std::wstring& name, const Swap& self)
+    {
+        for (const Swap& swap : swaps) {
+            if (&swap == &self)
+                continue;
+            if (SameName(swap.target, name) || SameName(swap.temp, name) || SameName(swap.backup, name))
+                return true;
+        }
+        return false;
     }
 
     // Opens the old file target (held: none when there is no old file) to set it aside through its
-    // handle at the swap. Opening it for deleting finds now, before any change, a program that holds
-    // it without letting it be deleted; a read-only file is never replaced. false with the code.
-    bool HoldOld(const std::wstring& target, HeldFile& held, DWORD& code)
+    // handle at the swap, notes its stamp, and names the place it goes to: a temporary's name that
+    // no file has and no other swap uses.
+    // Opening it for deleting finds now, before any change, a program that holds it without letting
+    // it be deleted; a read-only file is never replaced. false with the code.
+    bool HoldOld(const std::vector<Swap>& swaps, Swap& swap, HeldFile& held, DWORD& code)
     {
         held.reset();
-        if (ReadOnly(target)) {
+        if (ReadOnly(swap.target)) {
             code = ERROR_ACCESS_DENIED;
             return false;
         }
-        return WhileBusy(
+        bool opened = WhileBusy(
             [&]() -> DWORD {
-                HANDLE handle = CreateFileW(Path(target).c_str(), DELETE,
+                HANDLE handle = CreateFileW(Path(swap.target).c_str(), DELETE | GENERIC_READ,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
                 if (handle == INVALID_HANDLE_VALUE)
@@ -260,6 +349,31 @@ public:
                 return ERROR_SUCCESS;
             },
             code);
+        if (!opened || !held)
+            return opened;
+        std::string bytes;
+        LARGE_INTEGER size{};
+        DWORD read = 0;
+        if (!GetFileSizeEx(held.get(), &size) || size.QuadPart >= 0x7FFFFFFF) {
+            code = GetLastError() ? GetLastError() : DWORD(ERROR_FILE_TOO_LARGE);
+            return false;
+        }
+        bytes.resize(size_t(size.QuadPart));
+        if (!bytes.empty() && (!ReadFile(held.get(), &bytes[0], DWORD(bytes.size()), &read, nullptr) || read != bytes.size())) {
+            code = GetLastError() ? GetLastError() : DWORD(ERROR_READ_FAULT);
+            return false;
+        }
+        swap.oldStamp = ::StampOf(bytes);
+        for (int tries = 0; swap.backup.empty() || Exists(Path(swap.backup)); ++tries) {
+            if (tries == 100) {
+                code = ERROR_FILE_EXISTS;
+                return false;
+            }
+            swap.backup = NewTemporaryName(L".old");
+            if (NameInUse(swaps, swap.backup, swap))
+                swap.backup.clear();
+        }
+        return true;
     }
 
     // Writes bytes to a new temporary and renames it over target: a set of one file, which needs no
@@ -292,18 +406,15 @@ public:
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
     }
 
-    // Renames from over to (replacing it).
+    // Renames from to to, which must not exist (a file there fails the move with ERROR_ALREADY_EXISTS).
     bool Move(const std::wstring& from, const std::wstring& to, DWORD& code)
     {
         if (!Step())
             return false;
         return WhileBusy(
             [&]() -> DWORD {
-                if (ReadOnly(to))
-                    return ERROR_ACCESS_DENIED;
-                bool moved =
-                    MoveFileExW(Path(from).c_str(), Path(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-                return moved ? ERROR_SUCCESS : GetLastError();
+                return MoveFileExW(Path(from).c_str(), Path(to).c_str(), MOVEFILE_WRITE_THROUGH) ? ERROR_SUCCESS
+                                                                                                  : GetLastError();
             },
             code);
     }
@@ -347,112 +458,109 @@ public:
             lock.ClearJournal();
     }
 
-    // Puts every new file in place, each old one set aside first, then removes what is no longer
-    // needed: the old files, unless keepReplaced makes them the next replacement's spares (the journal
-    // then stays in the spares state), and the spares of files not replaced this time.
-    // writers and oldFiles: the temporaries and old files still open, one per swap, when this writer
-    // made them; none when finishing another's journal. When a swap cannot be made, turns to
-    // RollBack; the failure is reported either way.
-    bool RollForward(std::vector<Swap>& swaps, std::vector<SafeFileWriter>* writers = nullptr,
-                     std::vector<HeldFile>* oldFiles = nullptr, bool keepReplaced = false)
+    // This writer's swaps, through the handles it holds: each old file set aside, each new one put in
+    // its place, then the old files removed. writers and oldFiles: one per swap. When a swap cannot
+    // be made, turns to RollBack; the failure is reported either way.
+    bool SwapOwn(std::vector<Swap>& swaps, std::vector<SafeFileWriter>& writers, std::vector<HeldFile>& oldFiles)
     {
         for (size_t i = 0; i < swaps.size(); ++i) {
             const Swap& swap = swaps[i];
-            if (!writers && !Exists(Path(swap.temp)))
-                continue;  // swapped before
             DWORD code = 0;
-            bool swapped = SetAside(swap, oldFiles ? &(*oldFiles)[i] : nullptr, code) &&
-                           (writers ? SwapOpen((*writers)[i], swap.target, code) : Move(swap.temp, swap.target, code));
-            if (!swapped) {
-                if (stopped)
-                    return false;
-                Fail(Path(swap.target), L"cannot be replaced", code, true);
-                // Closed, so that the rollback can rename and delete them by name.
-                if (writers) {
-                    for (SafeFileWriter& writer : *writers)
-                        writer.Finish();
-                }
-                if (oldFiles) {
-                    for (HeldFile& old : *oldFiles)
-                        old.reset();
-                }
-                if (!TurnJournalToRollback()) {
-                    error.oldSetKept = false;
-                    return false;
-                }
-                RollBack(swaps);
-                return false;
+            bool setAside = true;
+            if (oldFiles[i]) {
+                setAside = Step();
+                if (setAside)
+                    code = RenameOpenFile(oldFiles[i].get(), Path(swap.backup), false);
+                setAside = setAside && code == ERROR_SUCCESS;
+                oldFiles[i].reset();
             }
+            bool swapped = setAside && Step() &&
+                           WhileBusy([&]() { return writers[i].ReplaceTarget(Path(swap.target), false); }, code);
+            if (!swapped)
+                return Undo(swaps, code, [&] {
+                    // Closed, so that the rollback can rename and delete them by name.
+                    for (SafeFileWriter& writer : writers)
+                        writer.Finish();
+                    oldFiles.clear();
+                });
         }
-        // The new set is whole from here on; what cannot be deleted now is deleted at the next opening.
-        for (const Swap& spare : spares)
-            Delete(spare.backup);
-        spares.clear();
-        if (keepReplaced) {
-            DWORD code = 0;
-            // Not flushed: a journal that comes back in the commit state finishes again as it did.
-            return Step() && lock.WriteJournalState(kSparesState, code, false);
-        }
+        return Finish(swaps);
+    }
+
+    // Finishes another writer's journal: each swap not made yet is made, by name, each file first
+    // found to hold the bytes the journal names. Turns to RollBack when one cannot be made.
+    bool RollForward(const std::vector<Swap>& swaps)
+    {
         for (const Swap& swap : swaps) {
-            if (!swap.backup.empty())
+            bool swapped = false, newAside = NewStillAside(swap);
+            DWORD code = ERROR_FILE_NOT_FOUND;
+            if (!newAside) {
+                swapped = StampOf(swap.target) == swap.tempStamp;  // moved in before
+            } else if (!swap.oldStamp.known || StampOf(swap.backup) == swap.oldStamp) {
+                swapped = Move(swap.temp, swap.target, code);  // nothing there: a taken name fails the move
+            } else if (StampOf(swap.target) == swap.oldStamp) {
+                swapped = Move(swap.target, swap.backup, code) && Move(swap.temp, swap.target, code);
+            }
+            if (!swapped)
+                return Undo(swaps, code, [] {});
+        }
+        return Finish(swaps);
+    }
+
+    // Reports the failed swap (unless stopped) and puts the old set back; closeFiles lets go of what
+    // the writer still holds first.
+    template <class CloseFiles>
+    bool Undo(const std::vector<Swap>& swaps, DWORD code, CloseFiles closeFiles)
+    {
+        if (stopped)
+            return false;
+        Fail(Path(failedTarget(swaps)), L"cannot be replaced", code, true);
+        closeFiles();
+        if (!TurnJournalToRollback()) {
+            error.oldSetKept = false;
+            return false;
+        }
+        RollBack(swaps);
+        return false;
+    }
+
+    // The new set is whole: the old files go (what cannot be deleted now is swept at a later
+    // opening), then the journal.
+    bool Finish(const std::vector<Swap>& swaps)
+    {
+        for (const Swap& swap : swaps) {
+            if (!swap.backup.empty() && StampOf(swap.backup) == swap.oldStamp)
                 Delete(swap.backup, false);
         }
         ClearJournal();
         return !stopped;
     }
 
-    // Keeps the old file of swap under its backup name: through the handle that holds it, or by name
-    // when finishing another's journal (unless that was done before).
-    bool SetAside(const Swap& swap, HeldFile* held, DWORD& code)
-    {
-        if (swap.backup.empty())
-            return true;
-        if (held) {
-            if (!Step())
-                return false;
-            code = RenameOpenFile(held->get(), Path(swap.backup));
-            held->reset();
-            return code == ERROR_SUCCESS;
-        }
-        if (Exists(Path(swap.backup)) || !Exists(Path(swap.target)))
-            return true;
-        if (ReadOnly(swap.target)) {
-            code = ERROR_ACCESS_DENIED;
-            return false;
-        }
-        return Move(swap.target, swap.backup, code);
-    }
-
-    // Renames a temporary still open over target through its own handle: no opening by name. The old
-    // file was found replaceable when it was held, and is set aside by now.
-    bool SwapOpen(SafeFileWriter& writer, const std::wstring& target, DWORD& code)
-    {
-        if (!Step())
-            return false;
-        return WhileBusy([&]() { return writer.ReplaceTarget(Path(target)); }, code);
-    }
-
-    // Puts every old file set aside back (and removes files that did not exist before); safe to
-    // repeat. A file whose old one was never set aside holds its old bytes still.
+    // Puts every old file back in its place and removes the new ones; safe to repeat. Only files
+    // found to hold the bytes the journal names are moved or deleted, and a move never replaces a
+    // file: a name that another file holds is left alone. A new file whose old one is nowhere stays
+    // rather than leave nothing. A file that cannot be put back is named in the error.
     bool RollBack(const std::vector<Swap>& swaps)
     {
         bool whole = true;
         for (const Swap& swap : swaps) {
             DWORD code = 0;
-            if (!swap.backup.empty()) {
-                if (Exists(Path(swap.backup)) && !Move(swap.backup, swap.target, code)) {
-                    if (stopped)
-                        return false;
-                    whole = false;
-                    Fail(Path(swap.target), L"cannot be put back", code, false);
-                }
-            } else if (!Exists(Path(swap.temp)) && Exists(Path(swap.target))) {
+            bool oldAside = swap.oldStamp.known && StampOf(swap.backup) == swap.oldStamp;
+            bool newInPlace = !NewStillAside(swap) && StampOf(swap.target) == swap.tempStamp;
+            if (newInPlace && (oldAside || !swap.oldStamp.known)) {
                 if (!Step())
                     return false;
                 if (!DeleteFileW(Path(swap.target).c_str())) {
                     whole = false;
-                    Fail(Path(swap.target), L"cannot be removed", GetLastError(), false);
+                    PutBackFailed(swap, oldAside ? L"cannot be put back" : L"cannot be removed", GetLastError());
+                    continue;
                 }
+            }
+            if (oldAside && !Move(swap.backup, swap.target, code)) {
+                if (stopped)
+                    return false;
+                whole = false;
+                PutBackFailed(swap, L"cannot be put back", code);
             }
         }
         if (!whole) {
@@ -460,7 +568,7 @@ public:
             return false;  // the journal stays, so the next opening tries again
         }
         for (const Swap& swap : swaps) {
-            if (!Delete(swap.temp))
+            if (NewStillAside(swap) && !Delete(swap.temp, false))
                 return false;
         }
         ClearJournal();
@@ -482,15 +590,21 @@ public:
             return true;
         JournalState state;
         std::vector<Swap> swaps;
-        if (!ParseJournal(text, state, swaps)) {
+        bool old = false;
+        if (!ParseJournal(text, state, swaps, old)) {
             // Cut short by a writer that stopped while writing it, before any swap; or damaged since,
             // when nothing in it can be trusted to name the swaps. Its temporaries are swept later.
             ClearJournal();
             return !stopped;
         }
-        if (state == JournalState::Spares) {
-            spares = swaps;  // a finished replacement: nothing to do
-            return true;
+        if (old)
+            StampOldSwaps(swaps);
+        if (state == JournalState::OldSpares) {
+            // An earlier version's finished replacement kept the old files for its next one: they go.
+            for (const Swap& spare : swaps)
+                Delete(spare.backup);
+            ClearJournal();
+            return !stopped;
         }
         bool whole = state == JournalState::Commit ? RollForward(swaps) : RollBack(swaps);
         if (!whole && !stopped && error.oldSetKept)
@@ -507,32 +621,8 @@ public:
         return true;
     }
 
-    // The spares the last replacement left (after any recovery, the journal holds none or those).
-    void ReadSpares()
-    {
-        std::string text;
-        DWORD code = 0;
-        JournalState state;
-        std::vector<Swap> swaps;
-        if (lock.ReadJournal(text, code) && ParseJournal(text, state, swaps) && state == JournalState::Spares)
-            spares = swaps;
-    }
-
-    // The spare left for target ("" when none), no longer offered to another file.
-    std::wstring TakeSpare(const std::wstring& target)
-    {
-        for (auto spare = spares.begin(); spare != spares.end(); ++spare) {
-            if (SameName(spare->target, target)) {
-                std::wstring name = spare->backup;
-                spares.erase(spare);
-                return name;
-            }
-        }
-        return std::wstring();
-    }
-
     // Temporaries that no journal names are left by writers that crashed: removed by a later lock
-    // holder. Spares are kept.
+    // holder.
     void SweepOrphans()
     {
         WIN32_FIND_DATAW found;
@@ -540,23 +630,58 @@ public:
         if (search == INVALID_HANDLE_VALUE)
             return;
         do {
-            bool spare = false;
-            for (const Swap& kept : spares)
-                spare = spare || SameName(kept.backup, found.cFileName);
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsTemporaryName(found.cFileName) && !spare)
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsTemporaryName(found.cFileName))
                 Delete(found.cFileName);
         } while (!stopped && FindNextFileW(search, &found));
         FindClose(search);
     }
 
 private:
+    // The new file of swap is still under its temporary name: not moved in yet. (Its bytes decide,
+    // not the name alone: an old and a new file may hold the same bytes, but only one of them is
+    // the temporary.)
+    bool NewStillAside(const Swap& swap) const { return StampOf(swap.temp) == swap.tempStamp; }
+
+    // The first swap whose new file is not in place: the one that failed.
+    const std::wstring& failedTarget(const std::vector<Swap>& swaps) const
+    {
+        for (const Swap& swap : swaps) {
+            if (NewStillAside(swap))
+                return swap.target;
+        }
+        return swaps.back().target;
+    }
+
+    // A file whose old bytes could not be put back: named in the error, with where they are.
+    void PutBackFailed(const Swap& swap, const wchar_t* what, DWORD code)
+    {
+        std::wstring text = what;
+        if (swap.oldStamp.known)
+            text += L" (its old content is kept as " + swap.backup + L")";
+        if (!error.putBack.empty())
+            error.putBack += L"; ";
+        error.putBack += Path(swap.target) + L" " + text;
+        Fail(Path(swap.target), text, code, false);
+    }
+
+    // An earlier version's journal names no stamps: they are read off the folder as that version's
+    // own recovery saw it (a temporary still there was not moved in, so the target holds the new file
+    // only when it is gone; a backup there holds the old file).
+    void StampOldSwaps(std::vector<Swap>& swaps) const
+    {
+        for (Swap& swap : swaps) {
+            FileStamp atTemp = StampOf(swap.temp), atTarget = StampOf(swap.target), atBackup = StampOf(swap.backup);
+            swap.tempStamp = atTemp.known ? atTemp : atTarget;
+            swap.oldStamp = swap.backup.empty() ? FileStamp() : atBackup.known ? atBackup : atTemp.known ? atTarget : FileStamp();
+        }
+    }
+
     std::wstring folder;
     FolderLock& lock;
     FileSetError& error;
     bool stopped = false;
     bool changing = false;    // the lock is marked as changing
     bool leftBehind = false;  // a file that was to be deleted is still there
-    std::vector<Swap> spares; // of the last replacement, not yet taken; each one's backup is the spare
 };
 
 // A lock that could not be taken because there is no lock file, or one that cannot be opened at
@@ -595,6 +720,8 @@ std::wstring FileSetError::Text() const
     std::wstring text = file + L": " + what;
     if (code)
         text += L": " + SystemErrorText(code);
+    if (!putBack.empty() && putBack != file + L" " + what)
+        text += L"; " + putBack;
     text += oldSetKept ? L"; the old files are in place"
                        : L"; the files are put in order when the folder is next opened";
     return text;
@@ -623,11 +750,95 @@ bool IsPlainFileName(const std::wstring& name)
     return true;
 }
 
+namespace {
+
+// The locks this process holds, with the thread that took each: a reader on that thread borrows
+// the lock rather than waiting for it, and a second writer there fails at once.
+struct HeldLock {
+    std::wstring folder;  // FolderKey
+    DWORD thread;
+    FolderLock* lock;
+};
+std::vector<HeldLock> heldLocks;
+SRWLOCK heldLocksGuard = SRWLOCK_INIT;
+
+// folder as one spelling: full path, no trailing separator (but a root's).
+std::wstring FolderKey(const std::wstring& folder)
+{
+    wchar_t full[MAX_PATH * 2];
+    DWORD length = GetFullPathNameW(folder.empty() ? L"." : folder.c_str(), ARRAYSIZE(full), full, nullptr);
+    std::wstring key = length && length < ARRAYSIZE(full) ? std::wstring(full, length) : folder;
+    while (key.size() > 3 && (key.back() == L'\\' || key.back() == L'/'))
+        key.pop_back();
+    return key;
+}
+
+// Writers and readers of one folder queue on a named mutex before they open its lock file, so that
+// the system serves them in turn: one that takes and lets go the lock in a tight loop cannot starve
+// a writer that waits (the lock file alone is a race that the quicker one always wins).
+std::wstring QueueName(const std::wstring& key)
+{
+    std::wstring upper = key;
+    CharUpperBuffW(&upper[0], DWORD(upper.size()));
+    uint64_t hash = 14695981039346656037ull;  // FNV-1a over the UTF-16 units
+    for (wchar_t c : upper)
+        hash = (hash ^ uint16_t(c)) * 1099511628211ull;
+    wchar_t name[64];
+    wsprintfW(name, L"Local\\Kestrova.Dialpass.FolderLock.%08lX%08lX", static_cast<unsigned long>(hash >> 32),
+              static_cast<unsigned long>(hash & 0xFFFFFFFFu));
+    return name;
+}
+
+FileSetError BusyError(const std::wstring& path, DWORD code, DWORD wait)
+{
+    FileSetError error;
+    error.file = path;
+    error.code = code;
+    error.folderBusy = true;
+    error.what = L"another program is writing to this folder and did not finish within " + Seconds(wait) + L" seconds";
+    return error;
+}
+
+} // namespace
+
+FolderLock* FolderLock::HeldByThisThread(const std::wstring& folder)
+{
+    std::wstring key = FolderKey(folder);
+    DWORD thread = GetCurrentThreadId();
+    AcquireSRWLockShared(&heldLocksGuard);
+    FolderLock* found = nullptr;
+    for (const HeldLock& held : heldLocks) {
+        if (held.thread == thread && SameName(held.folder, key))
+            found = held.lock;
+    }
+    ReleaseSRWLockShared(&heldLocksGuard);
+    return found;
+}
+
 bool FolderLock::Acquire(const std::wstring& folder, DWORD wait, FileSetError& error, bool create)
 {
     Release();
     std::wstring path = JoinFolder(folder, kLockName);
+    if (HeldByThisThread(folder)) {
+        // Waiting for a lock this thread holds would only end in giving up.
+        error = BusyError(path, ERROR_LOCK_VIOLATION, 0);
+        error.what = L"this folder's lock is held already by the same writer";
+        return false;
+    }
     DWORD start = GetTickCount();
+    std::wstring key = FolderKey(folder);
+    queue = CreateMutexW(nullptr, FALSE, QueueName(key).c_str());
+    if (queue) {
+        DWORD waited = WaitForSingleObject(queue, wait);
+        if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {  // abandoned: its holder ended
+            CloseHandle(queue);
+            queue = nullptr;
+            if (waited == WAIT_TIMEOUT) {
+                error = BusyError(path, ERROR_SHARING_VIOLATION, wait);
+                return false;
+            }
+        }
+    }
     DWORD pause = 5;
     for (;;) {
         handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING,
@@ -643,24 +854,39 @@ bool FolderLock::Acquire(const std::wstring& folder, DWORD wait, FileSetError& e
                 foundSet = foundSet << 8 | state[i];
             marked = found;
             set = foundSet;
+            AcquireSRWLockExclusive(&heldLocksGuard);
+            heldLocks.push_back(HeldLock{key, GetCurrentThreadId(), this});
+            ReleaseSRWLockExclusive(&heldLocksGuard);
             return true;
         }
         DWORD code = GetLastError();
         DWORD waited = GetTickCount() - start;
+        // An earlier version's writer, or a program that holds the file itself, does not queue.
         bool busy = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
         if (!busy || waited >= wait) {
-            error = FileSetError();
-            error.file = busy ? path : folder.empty() ? std::wstring(L".") : folder;
-            error.code = code;
-            error.folderBusy = busy;
-            error.what = busy ? L"another program is writing to this folder and did not finish within " +
-                                    Seconds(wait) + L" seconds"
-                              : std::wstring(L"the writer's lock (") + kLockName + L") cannot be taken in this folder";
+            LeaveQueue();
+            if (busy) {
+                error = BusyError(path, code, wait);
+            } else {
+                error = FileSetError();
+                error.file = folder.empty() ? std::wstring(L".") : folder;
+                error.code = code;
+                error.what = std::wstring(L"the writer's lock (") + kLockName + L") cannot be taken in this folder";
+            }
             return false;
         }
         Sleep(pause < wait - waited ? pause : wait - waited);
         pause = pause < 80 ? pause * 2 : 100;
     }
+}
+
+void FolderLock::LeaveQueue()
+{
+    if (queue) {
+        ReleaseMutex(queue);
+        CloseHandle(queue);
+    }
+    queue = nullptr;
 }
 
 void FolderLock::Mark(char state)
@@ -746,9 +972,19 @@ void FolderLock::ClearJournal()
 
 void FolderLock::Release()
 {
-    if (handle != INVALID_HANDLE_VALUE)
+    if (handle != INVALID_HANDLE_VALUE) {
+        AcquireSRWLockExclusive(&heldLocksGuard);
+        for (auto held = heldLocks.begin(); held != heldLocks.end(); ++held) {
+            if (held->lock == this) {
+                heldLocks.erase(held);
+                break;
+            }
+        }
+        ReleaseSRWLockExclusive(&heldLocksGuard);
         CloseHandle(handle);
+    }
     handle = INVALID_HANDLE_VALUE;
+    LeaveQueue();
 }
 
 FolderWriter::~FolderWriter()
@@ -802,8 +1038,9 @@ bool FileSet::Commit(FolderWriter& writer, DWORD lockWait)
     if (!lock.Held()) {
         if (!lock.Acquire(folder, lockWait, error))
             return false;
-        // Only a writer that did not finish can have left a journal.
-        bool recovered = lock.FoundInOrder() || replacement.Recover();
+        // A writer that did not finish can have left a journal, and an earlier version left one of
+        // the files it kept even when it finished.
+        bool recovered = replacement.Recover();
         if (recovered) {
             error = FileSetError();  // an earlier replacement that was undone is not this one's failure
             // A writer that died leaves its mark on the lock (and perhaps a journal, which has changed
@@ -821,7 +1058,6 @@ bool FileSet::Commit(FolderWriter& writer, DWORD lockWait)
     if (files.size() == 1)
         return finished(replacement.Replace(files[0].bytes, files[0].name));
 
-    replacement.ReadSpares();
     std::vector<Swap> swaps(files.size());
     // The old files are held from before the first change until each is set aside, so that one that
     // cannot be replaced is found before anything changed.
@@ -829,13 +1065,11 @@ bool FileSet::Commit(FolderWriter& writer, DWORD lockWait)
     for (size_t i = 0; i < files.size(); ++i) {
         swaps[i].target = files[i].name;
         DWORD code = 0;
-        if (!replacement.HoldOld(files[i].name, oldFiles[i], code)) {
+        if (!replacement.HoldOld(swaps, swaps[i], oldFiles[i], code)) {
             // Nothing was changed: the folder stays in order for the next writer.
             replacement.Fail(replacement.Path(files[i].name), L"cannot be replaced", code, true);
             return false;
         }
-        if (oldFiles[i])
-            swaps[i].backup = NewTemporaryName(L".old");
     }
     // The new files stay open until their swaps; a writer left unfinished deletes its temporary.
     std::vector<SafeFileWriter> temporaries(files.size());
@@ -848,13 +1082,12 @@ bool FileSet::Commit(FolderWriter& writer, DWORD lockWait)
         return false;
     };
     for (size_t i = 0; i < files.size(); ++i) {
-        swaps[i].temp = replacement.WriteTemporary(temporaries[i], files[i].bytes, files[i].name);
-        if (swaps[i].temp.empty())
+        if (!replacement.WriteTemporary(temporaries[i], files[i].bytes, swaps, swaps[i]))
             return abandon();
     }
     if (!replacement.WriteJournal(swaps))
         return abandon();
-    bool done = replacement.RollForward(swaps, &temporaries, &oldFiles, keepReplaced);
+    bool done = replacement.SwapOwn(swaps, temporaries, oldFiles);
     if (replacement.Stopped())
         abandon();
     return finished(done);
@@ -865,6 +1098,8 @@ bool RecoverFolder(const std::wstring& folder, FileSetError* error, DWORD lockWa
     FileSetError local;
     FileSetError& failure = error ? *error : local;
     failure = FileSetError();
+    if (FolderLock* held = FolderLock::HeldByThisThread(folder))
+        return Replacement(folder, *held, failure).Recover();
     FolderLock lock;
     if (!lock.Acquire(folder, lockWait, failure, false)) {
         if (NeverWrittenThroughLock(failure)) {
@@ -882,6 +1117,13 @@ bool FolderReadHold::Take(const std::wstring& folder, DWORD wait, FileSetError* 
 {
     FileSetError local;
     FileSetError& failure = error ? *error : local;
+    Release();
+    // A writer on this thread (OK publishing what it saved) reads under its own lock: waiting for it
+    // could only end in giving up. Its replacement is over by now, unless it was stopped.
+    if (FolderLock* held = FolderLock::HeldByThisThread(folder)) {
+        borrowed = held;
+        return Replacement(folder, *held, failure).Recover();
+    }
     if (!lock.Acquire(folder, wait, failure, false))
         return NeverWrittenThroughLock(failure);
     // Only a writer that did not finish can have left a journal.

@@ -1,19 +1,22 @@
 // Replacing a set of files in one folder as a whole, one writer at a time.
 //
 // A writer takes the folder's lock ("dialpass.lock", opened without sharing, so the system releases
-// it when the writer ends or crashes), opens every old file for deleting (so that one held by another
-// program, or read-only, fails the commit before any change), writes every new file under a temporary
-// name of its own and flushes it, writes the journal naming the swaps into the lock file it holds open
-// already, then for each file sets the old one aside under another temporary name and swaps the new
-// one in, both through open handles; last it removes the old files (or keeps them as spares for the
-// next commit to write over) and clears the journal. Whoever opens the folder next and finds a journal
-// finishes it, so readers see the whole old set or the whole new set.
-// A swap that still cannot be made puts the old set back.
+// it when the writer ends or crashes; writers waiting for it are served in turn), opens every old file
+// for deleting (so that one held by another program, or read-only, fails the commit before any
+// change), writes every new file under a temporary name that no other process or run can hold
+// (created anew, never one that exists) and flushes it, writes the journal naming the swaps and the
+// identity of every file in them into the lock file it holds open already, then for each file sets
+// the old one aside under another such name and moves the new one in, both through open handles and
+// neither ever over an existing file; last it removes the old files and clears the journal. Whoever
+// opens the folder next and finds a journal finishes it, so readers see the whole old set or the
+// whole new set. A swap that still cannot be made puts the old set back. Recovery and rollback move
+// or delete a file only when it is the very file the journal names (its identity, not only its name).
 // A set of one file needs no journal: its one swap replaces the file in a single step.
 // The lock file's first byte tells the next writer whether this one finished; only when it did not
 // does the next one search the folder for temporaries left behind and remove them. The eight bytes
 // after it name the set of files the folder holds: every writer changes them before its first change.
-// A reader that takes the lock while it reads (FolderReadHold) sees one whole set and its name.
+// A reader that takes the lock while it reads (FolderReadHold) sees one whole set and its name; a
+// reader on the thread that holds the folder's writer lock reads under that lock.
 //
 // Use: FolderReadHold while reading files that must belong to one set (or RecoverFolder before
 // reading a folder); to write,
@@ -37,6 +40,7 @@ struct FileSetError {
     DWORD code = 0;            // the system's error code; 0 when the system reported none
     bool oldSetKept = true;    // false only when neither set is whole until the folder is next opened
     bool folderBusy = false;   // another writer held the folder's lock for the whole wait
+    std::wstring putBack;      // the files a rollback could not put back, and where their old bytes are
 
     // "file: what: the system's own text" (the last part only with a code).
     std::wstring Text() const;
@@ -53,7 +57,7 @@ bool IsPlainFileName(const std::wstring& name);
 
 // The folder's writer lock: folder\dialpass.lock opened exclusively while held. Its one byte says
 // whether the holder before left the folder in order, so that only then the scan of the folder for
-// temporaries of a writer that died can be skipped.
+// temporaries of a writer that died can be skipped. Taken and released on one thread.
 class FolderLock {
 public:
     FolderLock() = default;
@@ -61,11 +65,14 @@ public:
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
-    // Retries while another writer holds the lock, for at most wait ms; false with error otherwise.
-    // create false: a folder without a lock file is left without one (false, code ERROR_FILE_NOT_FOUND).
+    // Waits in turn while others hold the lock, for at most wait ms; false with error otherwise, at
+    // once when this thread holds the folder's lock already. create false: a folder without a lock
+    // file is left without one (false, code ERROR_FILE_NOT_FOUND).
     bool Acquire(const std::wstring& folder, DWORD wait, FileSetError& error, bool create = true);
     void Release();
     bool Held() const { return handle != INVALID_HANDLE_VALUE; }
+    // The lock of folder (any spelling of it) that this thread holds, or null.
+    static FolderLock* HeldByThisThread(const std::wstring& folder);
 
     // Whether the holder before marked the folder in order (false for a lock never marked).
     bool FoundInOrder() const { return found == '0'; }
@@ -90,10 +97,12 @@ public:
 
 private:
     void Mark(char state);
+    void LeaveQueue();
     // Writes size bytes at the journal's start, then (cut) ends the file after them, then (flush) flushes.
     bool WriteJournalBytes(const char* bytes, DWORD size, bool cut, bool flush, DWORD& code);
 
     HANDLE handle = INVALID_HANDLE_VALUE;
+    HANDLE queue = nullptr;  // the folder's waiting line (a mutex), owned while the lock is held
     char found = 0;   // the mark when taken; 0 for none
     char marked = 0;  // the mark now
     uint64_t foundSet = 0;
@@ -129,10 +138,6 @@ class FileSet {
 public:
     explicit FileSet(const std::wstring& folder) : folder(folder) {}
 
-    // Keeps each file that Commit replaces in the folder under a temporary name, as a spare that the
-    // next replacement of the same file writes over: no file to create and flush anew, no old one to
-    // delete. For files replaced often (the applet's own saves); a set of one file keeps none.
-    void KeepReplacedFiles() { keepReplaced = true; }
     // Adds a file by its plain name (IsPlainFileName) and new bytes; false, nothing added, otherwise.
     // A name added again (compared case-insensitively) takes the later bytes.
     bool Add(const std::wstring& name, std::string bytes);
@@ -156,11 +161,11 @@ private:
     std::wstring folder;
     std::vector<File> files;
     FileSetError error;
-    bool keepReplaced = false;
 };
 
 // Call before reading a folder: when a journal shows an unfinished replacement, takes the lock
-// (waiting at most lockWait ms) and finishes it or puts the old set back. true when the folder now
+// (waiting at most lockWait ms; this thread's own when it holds it) and finishes it or puts the old
+// set back. true when the folder now
 // holds a whole set (at once when there is no journal); false with error (when given) otherwise.
 bool RecoverFolder(const std::wstring& folder, FileSetError* error = nullptr, DWORD lockWait = kFolderLockWait);
 
@@ -170,13 +175,19 @@ class FolderReadHold {
 public:
     // Takes the folder's lock (waiting at most wait ms) and finishes an unfinished replacement. A
     // folder without a lock file, or where it cannot be opened at all, has never been written
-    // through it: true, nothing held, Set() 0 (a reader makes no lock file).
+    // through it: true, nothing held, Set() 0 (a reader makes no lock file). On a thread that holds
+    // the folder's writer lock, reads under that lock at once.
     bool Take(const std::wstring& folder, DWORD wait = kFolderReadWait, FileSetError* error = nullptr);
-    void Release() { lock.Release(); }
-    uint64_t Set() const { return lock.Set(); }
+    void Release()
+    {
+        lock.Release();
+        borrowed = nullptr;
+    }
+    uint64_t Set() const { return borrowed ? borrowed->Set() : lock.Set(); }
 
 private:
     FolderLock lock;
+    const FolderLock* borrowed = nullptr;  // this thread's writer lock, read under
 };
 // Replaces the file at path with size bytes: a FileSet of one file in the path's folder. true when
 // the file was replaced whole; else the old file is untouched and error (when given) says why.

@@ -1,5 +1,7 @@
 #include "data/safefile.h"
 
+#include <ntsecapi.h>
+
 #include <cstring>
 #include <cwchar>
 #include <utility>
@@ -9,10 +11,11 @@ namespace {
 
 // Bytes that may still be written before writes come up short; -1: no limit.
 long long writeBudget = -1;
-// Numbers the temporaries of this process; a name left by an earlier process is skipped.
-LONG temporaryCounter = 0;
+// Names the tests want NewTemporaryName to give next, in order.
+std::vector<std::wstring> namesForTesting;
 
 const wchar_t kTemporaryPrefix[] = L"~dp";
+const size_t kRandomDigits = 32;  // 128 bits
 
 bool IsHex(const std::wstring& text, size_t from, size_t to)
 {
@@ -29,10 +32,50 @@ bool IsHex(const std::wstring& text, size_t from, size_t to)
 
 std::wstring NewTemporaryName(const wchar_t* suffix)
 {
-    wchar_t unique[40];
-    wsprintfW(unique, L"%ls%lX-%lX%.16ls", kTemporaryPrefix, GetCurrentProcessId(),
-             static_cast<unsigned long>(InterlockedIncrement(&temporaryCounter)), suffix);
-    return unique;
+    if (!namesForTesting.empty()) {
+        std::wstring name = namesForTesting.front();
+        namesForTesting.erase(namesForTesting.begin());
+        return name;
+    }
+    unsigned char bits[kRandomDigits / 2] = {};
+    if (!RtlGenRandom(bits, sizeof(bits))) {
+        // Without the system's generator (never seen): the time and the process id, which another run
+        // can repeat; CREATE_NEW and the journal's checks still refuse a name that is taken.
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        DWORD id = GetCurrentProcessId();
+        memcpy(bits, &now, sizeof(now));
+        memcpy(bits + sizeof(now), &id, sizeof(id));
+    }
+    std::wstring name = kTemporaryPrefix;
+    for (unsigned char byte : bits) {
+        wchar_t hex[3];
+        wsprintfW(hex, L"%02X", byte);
+        name += hex;
+    }
+    return name + (suffix ? suffix : L"");
+}
+
+void SetTemporaryNamesForTesting(std::vector<std::wstring> names)
+{
+    namesForTesting = std::move(names);
+}
+
+FileStamp StampOf(const std::string& bytes)
+{
+    FileStamp stamp;
+    stamp.size = bytes.size();
+    stamp.hash = 14695981039346656037ull;  // FNV-1a
+    for (unsigned char c : bytes)
+        stamp.hash = (stamp.hash ^ c) * 1099511628211ull;
+    stamp.known = true;
+    return stamp;
+}
+
+FileStamp StampAt(const std::wstring& path)
+{
+    std::string bytes;
+    return ReadWholeFile(path.c_str(), bytes) ? StampOf(bytes) : FileStamp();
 }
 
 void SafeFileWriter::SetWriteLimitForTesting(long long bytes)
@@ -44,37 +87,21 @@ bool SafeFileWriter::Create(const std::wstring& folder, const wchar_t* suffix)
 {
     Abandon();
     failure = 0;
-    reused = false;
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = NewTemporaryName(suffix);
         path = JoinFolder(folder, name);
         // Deleting access lets ReplaceTarget rename the file while it is open; a reader that opens
         // the target before the handle closes finds the whole, flushed file.
-        file = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE)
+        file = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            failure = 0;  // a name found taken before is no failure of this file
             return true;
+        }
         failure = GetLastError();
         if (failure != ERROR_FILE_EXISTS && failure != ERROR_ALREADY_EXISTS)
             break;
     }
-    name.clear();
-    path.clear();
-    return false;
-}
-
-bool SafeFileWriter::Reuse(const std::wstring& folder, const std::wstring& reusedName)
-{
-    Abandon();
-    failure = 0;
-    name = reusedName;
-    path = JoinFolder(folder, name);
-    file = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-    reused = file != INVALID_HANDLE_VALUE;
-    if (reused)
-        return true;
-    failure = GetLastError();
     name.clear();
     path.clear();
     return false;
@@ -111,16 +138,16 @@ bool SafeFileWriter::Flush()
 {
     if (file == INVALID_HANDLE_VALUE || failure)
         return false;
-    if ((reused && !SetEndOfFile(file)) || !FlushFileBuffers(file))
+    if (!FlushFileBuffers(file))
         failure = GetLastError();
     return !failure;
 }
 
-DWORD SafeFileWriter::ReplaceTarget(const std::wstring& targetPath)
+DWORD SafeFileWriter::ReplaceTarget(const std::wstring& targetPath, bool replace)
 {
     if (file == INVALID_HANDLE_VALUE || failure)
         return failure ? failure : ERROR_INVALID_HANDLE;
-    if (DWORD code = RenameOpenFile(file, targetPath))
+    if (DWORD code = RenameOpenFile(file, targetPath, replace))
         return code;
     CloseHandle(file);
     file = INVALID_HANDLE_VALUE;
@@ -128,12 +155,12 @@ DWORD SafeFileWriter::ReplaceTarget(const std::wstring& targetPath)
     return ERROR_SUCCESS;
 }
 
-DWORD RenameOpenFile(HANDLE handle, const std::wstring& targetPath)
+DWORD RenameOpenFile(HANDLE handle, const std::wstring& targetPath, bool replace)
 {
     // One rename through the open handle: no second opening of the file by its name.
     std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + targetPath.size() * sizeof(wchar_t));
     FILE_RENAME_INFO* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-    rename->ReplaceIfExists = TRUE;
+    rename->ReplaceIfExists = replace;
     rename->RootDirectory = nullptr;
     rename->FileNameLength = DWORD(targetPath.size() * sizeof(wchar_t));
     memcpy(rename->FileName, targetPath.c_str(), (targetPath.size() + 1) * sizeof(wchar_t));
@@ -172,12 +199,14 @@ void SafeFileWriter::Abandon()
 bool IsTemporaryName(const std::wstring& name)
 {
     size_t prefix = wcslen(kTemporaryPrefix);
-    if (name.size() < prefix + 7 || name.compare(0, prefix, kTemporaryPrefix) != 0)
+    if (name.size() < prefix + 5 || name.compare(0, prefix, kTemporaryPrefix) != 0)
         return false;
     size_t dot = name.size() - 4;
     if (name.compare(dot, 4, L".new") != 0 && name.compare(dot, 4, L".old") != 0)
         return false;
-    size_t dash = name.find(L'-', prefix);
+    if (dot - prefix == kRandomDigits && IsHex(name, prefix, dot))
+        return true;
+    size_t dash = name.find(L'-', prefix);  // an earlier version's: process and counter
     return dash != std::wstring::npos && IsHex(name, prefix, dash) && IsHex(name, dash + 1, dot);
 }
 

@@ -4,10 +4,30 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
-// One temporary file in a folder: a unique name, created anew and opened without sharing, so that
-// no other writer can truncate or add to it; flushed before it is used.
+// What a file holds, in brief: its size and a 64-bit hash of its bytes. A replacement notes the
+// stamp of every file it creates or sets aside, so that recovery and rollback touch a file only when
+// it still holds those bytes (a file's index on the volume would not do: FAT gives a renamed file another).
+struct FileStamp {
+    uint64_t size = 0;
+    uint64_t hash = 0;
+    bool known = false;
+    bool operator==(const FileStamp& other) const
+    {
+        return known && other.known && size == other.size && hash == other.hash;
+    }
+    bool operator!=(const FileStamp& other) const { return !(*this == other); }
+};
+FileStamp StampOf(const std::string& bytes);
+// The stamp of the file at path; not known when there is none or it cannot be read.
+FileStamp StampAt(const std::wstring& path);
+
+// One temporary file in a folder: a name no other process or run can hold, created anew (never one
+// that exists) and opened without sharing, so that no other writer can truncate or add to it;
+// flushed before it is used.
 class SafeFileWriter {
 public:
     SafeFileWriter() = default;
@@ -16,21 +36,19 @@ public:
     SafeFileWriter(const SafeFileWriter&) = delete;
     SafeFileWriter& operator=(const SafeFileWriter&) = delete;
 
-    // Creates folder\~dp<process>-<number><suffix> (CREATE_NEW, shared for reading only); false when
-    // it cannot.
+    // Creates folder\<NewTemporaryName(suffix)> (CREATE_NEW, shared for reading only; a name that is
+    // taken is never opened, another is drawn); false when it cannot.
     bool Create(const std::wstring& folder, const wchar_t* suffix);
-    // Opens the existing temporary folder\name to be written over from its start (its old bytes
-    // beyond the new ones are cut at Flush); false when it cannot.
-    bool Reuse(const std::wstring& folder, const std::wstring& name);
     // Appends size bytes; false on a short write (the writer then stays failed).
     bool Write(const void* bytes, size_t size);
     // Flushes; true when every byte reached the file (a failure stays).
     bool Flush();
     // Flushes and closes; true when every byte reached the file. The file then stays on disk.
     bool Finish();
-    // After Flush: renames the open file over the file at targetPath (replacing it) and closes it.
-    // Answers ERROR_SUCCESS, or the system's code; after a failure the writer stays open, to try again.
-    DWORD ReplaceTarget(const std::wstring& targetPath);
+    // After Flush: renames the open file to targetPath and closes it; replace false fails with
+    // ERROR_ALREADY_EXISTS when a file is there. Answers ERROR_SUCCESS, or the system's code; after a
+    // failure the writer stays open, to try again.
+    DWORD ReplaceTarget(const std::wstring& targetPath, bool replace = true);
     // Closes and deletes an unfinished temporary.
     void Abandon();
 
@@ -47,16 +65,20 @@ private:
     std::wstring path;
     std::wstring name;
     DWORD failure = 0;
-    bool reused = false;  // written over: Flush ends the file after the new bytes
 };
 
-// Renames the file open through handle (opened with DELETE access) to targetPath, replacing a file
-// there; ERROR_SUCCESS or the system's code.
-DWORD RenameOpenFile(HANDLE handle, const std::wstring& targetPath);
+// Renames the file open through handle (opened with DELETE access) to targetPath; replace: a file
+// there is replaced, else the rename fails with ERROR_ALREADY_EXISTS. ERROR_SUCCESS or the system's code.
+DWORD RenameOpenFile(HANDLE handle, const std::wstring& targetPath, bool replace);
 
-// A temporary's name not given before in this process: ~dp<process>-<number><suffix>.
+// A temporary's name: ~dp, 128 random bits from the system's generator in 32 hex digits, suffix
+// (".new" or ".old"). No other process, and no earlier run with the same process id, can hold it.
 std::wstring NewTemporaryName(const wchar_t* suffix);
-// True for the names SafeFileWriter gives its temporaries.
+// For tests: the next names NewTemporaryName gives (with their suffix as given), in order; then
+// random names again.
+void SetTemporaryNamesForTesting(std::vector<std::wstring> names);
+// True for the names SafeFileWriter gives its temporaries, and for those of earlier versions
+// (~dp<hex>-<hex>.new/.old), which a folder may still hold.
 bool IsTemporaryName(const std::wstring& name);
 
 // Reads the whole file in one call; false only when it cannot be opened (error, when given, gets the

@@ -4,8 +4,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "data/fileset.h"
 #include "data/safefile.h"
@@ -41,12 +43,9 @@ std::string Holds(const TempDir& dir)
     return found == kOld ? "old" : found == kNew ? "new" : "a mix: " + shown;
 }
 
-bool Commit(const TempDir& dir, const Files& files, FileSetError* error = nullptr, DWORD wait = kFolderLockWait,
-            bool keepReplaced = false)
+bool Commit(const TempDir& dir, const Files& files, FileSetError* error = nullptr, DWORD wait = kFolderLockWait)
 {
     FileSet set(dir.Path());
-    if (keepReplaced)
-        set.KeepReplacedFiles();
     for (const auto& file : files)
         set.Add(file.first, file.second);
     bool ok = set.Commit(wait);
@@ -55,42 +54,102 @@ bool Commit(const TempDir& dir, const Files& files, FileSetError* error = nullpt
     return ok;
 }
 
-// The file's identity (its index, which a rename keeps).
-uint64_t FileIndex(const std::wstring& path)
+// Another program's file under a name of the kind the writer gives its temporaries.
+std::wstring PlantForeign(const TempDir& dir, const wchar_t* suffix)
 {
-    HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    BY_HANDLE_FILE_INFORMATION info = {};
-    GetFileInformationByHandle(file, &info);
-    CloseHandle(file);
-    return uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+    std::wstring name = NewTemporaryName(suffix);
+    WriteBytes(dir / name, "foreign");
+    return name;
 }
 
+// The test program as a child: "--hold-folder-lock DIR" or "--take-folder-lock DIR MS" (testmain.cpp).
+struct LockingChild {
+    PROCESS_INFORMATION process = {};
+    LockingChild(const char* mode, const std::wstring& folder, const wchar_t* more = L"")
+    {
+        std::wstring program = ProgramDir() + L"\\dialpass_tests.exe";
+        std::wstring command = L"\"" + program + L"\" " + std::wstring(mode, mode + strlen(mode)) + L" \"" + folder + L"\"" + more;
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        EXPECT_TRUE(CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                                   nullptr, &startup, &process));
+    }
+    ~LockingChild()
+    {
+        TerminateProcess(process.hProcess, 9);
+        WaitForSingleObject(process.hProcess, 10000);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    // Until the child holds the lock at least once (a program can take seconds to start on a busy machine).
+    bool Holding(const std::wstring& folder)
+    {
+        FileSetError error;
+        for (DWORD begin = GetTickCount(); GetTickCount() - begin < 40000;) {
+            if (!FolderLock().Acquire(folder, 0, error) && error.folderBusy)
+                return true;
+            if (WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0)
+                return false;
+        }
+        return false;
+    }
+};
+
 // A writer stopped after each of its steps, then a recovery stopped after each of its own, and then
-// the next opener: always the whole old or the whole new set, and once the new set showed, never old.
-// keep: an earlier commit kept the files it replaced, and this one writes over them and keeps its own.
+// the next opener: always the whole old or the whole new set, never another file's bytes, and once
+// the new set showed, never old. The name generator is made to give names that are taken, in each
+// role: another program's files, this commit's own other names, and the spares an earlier version
+// kept under names of a process with the same id.
 TEST(FileSet, InterruptedAfterAnyStepTheNextOpenerFindsAWholeSet)
 {
-    for (bool keep : {false, true}) {
-        SCOPED_TRACE(keep ? "over kept files" : "no files kept");
+    // The names are drawn in this order: a.dat's and b.dat's backups (c.dat has no old file), then
+    // the three new files' temporaries.
+    enum Collision { kNone, kTempsOnForeignFiles, kBackupsOnForeignFiles, kTempsOnOwnBackups, kOldVersionSpares };
+    for (Collision collision : {kNone, kTempsOnForeignFiles, kBackupsOnForeignFiles, kTempsOnOwnBackups, kOldVersionSpares}) {
+        SCOPED_TRACE(testing::Message() << "collision " << collision);
         bool sawOld = false, sawNew = false;
         for (int step = 0;; ++step) {
             TempDir dir;
             Put(dir, kOld);
-            uint64_t firstA = FileIndex(dir / L"a.dat");
-            if (keep) {
-                ASSERT_TRUE(Commit(dir, {{L"a.dat", "old a"}, {L"b.dat", "old bb"}}, nullptr, 0, true));
+            ASSERT_TRUE(Commit(dir, kOld));  // the folder in order: the writer has no cause to sweep it
+            std::vector<std::wstring> foreign;
+            if (collision == kTempsOnForeignFiles || collision == kBackupsOnForeignFiles)
+                foreign = {PlantForeign(dir, L".new"), PlantForeign(dir, L".old")};
+            std::wstring own1 = NewTemporaryName(L".old"), own2 = NewTemporaryName(L".old");
+            if (collision == kTempsOnForeignFiles)
+                SetTemporaryNamesForTesting({own1, own2, foreign[0], foreign[1], foreign[0]});
+            if (collision == kBackupsOnForeignFiles)
+                SetTemporaryNamesForTesting({foreign[1], foreign[0]});
+            if (collision == kTempsOnOwnBackups)
+                SetTemporaryNamesForTesting({own1, own2, own1, own2, own2});
+            if (collision == kOldVersionSpares) {
+                // What an earlier version left after an OK: the lock in order, its journal in the spares
+                // state naming files it kept, which the generator then gives as names again.
+                WriteBytes(dir / L"~dp10C-1.old", "kept a");
+                WriteBytes(dir / L"~dp10C-2.old", "kept b");
+                std::string text = "dialpass journal 2\r\nswap|~dp10C-3.new|~dp10C-1.old|a.dat\r\n"
+                                   "swap|~dp10C-4.new|~dp10C-2.old|b.dat\r\n";
+                uint32_t hash = 2166136261u;
+                for (unsigned char c : text)
+                    hash = (hash ^ c) * 16777619u;
+                char end[20];
+                wsprintfA(end, "end|%08X\r\n", unsigned(hash));
+                WriteBytes(dir / L"dialpass.lock", std::string("0\x01\0\0\0\0\0\0\0s", 10) + text + end);
+                SetTemporaryNamesForTesting({L"~dp10C-1.old", L"~dp10C-2.old", L"~dp10C-1.new", L"~dp10C-2.new"});
             }
             FileSet::StopAfterStepsForTesting(step);
-            bool done = Commit(dir, kNew, nullptr, kFolderLockWait, keep);
+            bool done = Commit(dir, kNew);
             FileSet::StopAfterStepsForTesting(-1);
+            SetTemporaryNamesForTesting({});
+            auto foreignKept = [&](const std::string& when) {
+                for (const std::wstring& name : foreign)
+                    EXPECT_EQ(ReadBytes(dir / name), "foreign") << when << ": " << Narrow(name);
+            };
             if (done) {
                 EXPECT_EQ(Holds(dir), "new");
-                // Kept (as temporaries, "~dp..."): a.dat's and b.dat's old files, and the first a.dat written
-                // over by the second commit.
+                foreignKept("committed");
                 std::string names = Names(dir.Path());
-                EXPECT_EQ(std::count(names.begin(), names.end(), '~'), keep ? 2 : 0) << names;
-                EXPECT_EQ(FileIndex(dir / L"a.dat") == firstA, keep);
+                EXPECT_EQ(std::count(names.begin(), names.end(), '~'), int(foreign.size())) << names;
                 EXPECT_GT(step, 8);  // three new files, the journal, two old files set aside, three swaps
                 break;
             }
@@ -106,16 +165,34 @@ TEST(FileSet, InterruptedAfterAnyStepTheNextOpenerFindsAWholeSet)
                 EXPECT_FALSE(sawNew && after == "old") << step << "/" << again;
             }
             ASSERT_TRUE(RecoverFolder(dir.Path())) << step;
+            foreignKept("recovered after step " + std::to_string(step));
+            for (const std::wstring& name : foreign)
+                DeleteFileW((dir / name).c_str());
             sawOld = sawOld || Holds(dir) == "old";
             sawNew = sawNew || Holds(dir) == "new";
-            // The next writer sweeps the temporaries of the one that crashed, and one that keeps none
-            // removes the files kept before.
+            // The next writer sweeps the temporaries of the one that crashed, and an earlier version's spares.
             ASSERT_TRUE(Commit(dir, kNew)) << step;
             EXPECT_EQ(Names(dir.Path()), "a.dat b.dat c.dat dialpass.lock") << step;
         }
         EXPECT_TRUE(sawOld);
         EXPECT_TRUE(sawNew);
     }
+}
+
+// Writers queue for the folder's lock: one that waits is served within its wait although another
+// program takes the lock again the moment it lets go (for 20 ms at a time, so that a writer that
+// only tried now and then would hardly ever find it free).
+TEST(FolderLock, AWaitingWriterIsServedBetweenATightLoopsTurns)
+{
+    TempDir dir;
+    Put(dir, kOld);
+    LockingChild loop("--take-folder-lock", dir.Path(), L" 20");
+    ASSERT_TRUE(loop.Holding(dir.Path()));
+    int served = 0;
+    FileSetError error;
+    for (int i = 0; i < 20; ++i)
+        served += Commit(dir, i % 2 ? kOld : kNew, &error, 500);
+    EXPECT_EQ(served, 20) << Narrow(error.Text());
 }
 
 // A disk that fills after any number of bytes: the commit fails, the old set stays, nothing is left.
@@ -200,45 +277,31 @@ TEST(FolderLock, ASecondWriterWaitsThenFailsAndAKilledWriterLetsGo)
 {
     TempDir dir;
     Put(dir, kOld);
-    FolderLock first;
     FileSetError error;
-    ASSERT_TRUE(first.Acquire(dir.Path(), 0, error));
-    DWORD start = GetTickCount();
-    EXPECT_FALSE(Commit(dir, kNew, &error, 300));
-    DWORD waited = GetTickCount() - start;
-    EXPECT_GE(waited, 250u);
-    EXPECT_LT(waited, 3000u);
-    EXPECT_EQ(Narrow(error.Text()), Narrow(dir / L"dialpass.lock") +
-                                        ": another program is writing to this folder and did not finish within 0.3 "
-                                        "seconds: " + Narrow(SystemErrorText(ERROR_SHARING_VIOLATION)) +
-                                        "; the old files are in place");
-    EXPECT_FALSE(Commit(dir, kNew, &error, 1000));
-    EXPECT_NE(error.Text().find(L" within 1 seconds: "), std::wstring::npos) << Narrow(error.Text());
-    first.Release();
-    EXPECT_TRUE(Commit(dir, kNew, &error, 0)) << Narrow(error.Text());
+    {
+        LockingChild first("--hold-folder-lock", dir.Path());
+        ASSERT_TRUE(first.Holding(dir.Path()));
+        DWORD start = GetTickCount();
+        EXPECT_FALSE(Commit(dir, kNew, &error, 300));
+        DWORD waited = GetTickCount() - start;
+        EXPECT_GE(waited, 250u);
+        EXPECT_LT(waited, 3000u);
+        EXPECT_EQ(Narrow(error.Text()), Narrow(dir / L"dialpass.lock") +
+                                            ": another program is writing to this folder and did not finish within 0.3 "
+                                            "seconds: " + Narrow(SystemErrorText(ERROR_SHARING_VIOLATION)) +
+                                            "; the old files are in place");
+        EXPECT_FALSE(Commit(dir, kNew, &error, 1000));
+        EXPECT_NE(error.Text().find(L" within 1 seconds: "), std::wstring::npos) << Narrow(error.Text());
+    }  // killed: its lock is free at once
+    EXPECT_TRUE(Commit(dir, kNew, &error, 2000)) << Narrow(error.Text());
 
-    // The test program as a child that takes the folder's lock and keeps it until it is ended.
-    std::wstring program = ProgramDir() + L"\\dialpass_tests.exe";
-    std::wstring command = L"\"" + program + L"\" --hold-folder-lock \"" + dir.Path() + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION child = {};
-    ASSERT_TRUE(CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                               nullptr, &startup, &child));
-    bool heldByChild = false;  // a child program can take seconds to start on a busy machine
-    for (DWORD begin = GetTickCount(); !heldByChild && GetTickCount() - begin < 40000;) {
-        heldByChild = !FolderLock().Acquire(dir.Path(), 0, error) && error.code == ERROR_SHARING_VIOLATION;
-        if (!heldByChild && WaitForSingleObject(child.hProcess, 50) == WAIT_OBJECT_0)
-            break;  // the probe above let go at once, so the child was not kept out
-    }
-    DWORD childExit = 0;
-    GetExitCodeProcess(child.hProcess, &childExit);
-    EXPECT_TRUE(heldByChild) << "child: " << childExit << ", " << Narrow(error.Text());
-    TerminateProcess(child.hProcess, 9);
-    WaitForSingleObject(child.hProcess, 10000);
-    CloseHandle(child.hProcess);
-    CloseHandle(child.hThread);
-    EXPECT_TRUE(Commit(dir, kOld, &error, 2000)) << Narrow(error.Text());
+    // The same thread's second writer fails at once rather than wait for itself.
+    FolderLock own;
+    ASSERT_TRUE(own.Acquire(dir.Path(), 0, error));
+    DWORD start = GetTickCount();
+    EXPECT_FALSE(Commit(dir, kOld, &error, 1000));
+    EXPECT_LT(GetTickCount() - start, 200u);
+    EXPECT_TRUE(error.folderBusy);
 }
 
 // Commits under one writer hold its folder's lock from the first to the writer's end; one in another

@@ -22,13 +22,22 @@ int wmain(int argc, wchar_t** argv)
 {
     moduleInstance = GetModuleHandleW(nullptr);
     SetUnhandledExceptionFilter(EndOnCrash);
-    // A child run that takes a folder's writer lock and keeps it until it is ended from outside.
+    // A child run that takes a folder's writer lock and keeps it until it is ended from outside; or
+    // (--take-folder-lock DIR MS) takes it for MS milliseconds again and again, as a writer in a tight loop.
     if (argc == 3 && lstrcmpW(argv[1], L"--hold-folder-lock") == 0) {
         FolderLock lock;
         FileSetError error;
         if (!lock.Acquire(argv[2], kFolderLockWait, error))
             return 1;
         Sleep(INFINITE);
+    }
+    if (argc == 4 && lstrcmpW(argv[1], L"--take-folder-lock") == 0) {
+        for (FolderLock lock;;) {
+            FileSetError error;
+            if (lock.Acquire(argv[2], kFolderLockWait, error))
+                Sleep(DWORD(_wtoi(argv[3])));
+            lock.Release();
+        }
     }
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

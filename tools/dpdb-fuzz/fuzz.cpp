@@ -273,19 +273,23 @@ bool CheckSetRecovery(Random& random, const std::wstring& scratch, unsigned long
         set.Add(names.back(), news.back());
     }
     if (random.OneIn(2)) {
-        // The old files written by a commit that kept what it replaced: the stopped one writes over those.
-        FileSet earlier(folder);
-        earlier.KeepReplacedFiles();
-        for (unsigned i = 0; i < count; ++i) {
-            if (!olds[i].empty())
-                earlier.Add(names[i], olds[i]);
+        // Files of another writer under temporary names, which the name generator is made to give
+        // again: the commit must neither use nor move them.
+        std::vector<std::wstring> taken;
+        for (const wchar_t* suffix : {L".new", L".old"}) {
+            taken.push_back(NewTemporaryName(suffix));
+            HANDLE file = CreateFileW((folder + L"\\" + taken.back()).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+            DWORD done = 0;
+            WriteFile(file, "foreign", 7, &done, nullptr);
+            CloseHandle(file);
         }
-        earlier.Commit();
-        set.KeepReplacedFiles();
+        taken.insert(taken.end(), {taken[1], taken[0], taken[0], taken[1]});
+        SetTemporaryNamesForTesting(taken);
     }
     FileSet::StopAfterStepsForTesting(int(random.Below(4 * count + 4)));
     set.Commit();
     FileSet::StopAfterStepsForTesting(-1);
+    SetTemporaryNamesForTesting({});
     // The journal follows the lock file's mark and set name (nine bytes).
     std::wstring lock = folder + L"\\dialpass.lock";
     std::string lockBytes;
