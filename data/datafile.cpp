@@ -100,7 +100,7 @@ void ReadRawDataFile(DataFileBuffer& buffer, const wchar_t* path)
     DWORD high = 0;
     DWORD size = GetFileSize(file, &high);
     // Decision: a file of 65,536 bytes or more is refused whole (code 3) rather than cut at a wrapped
-    // 16-bit line offset; a zero-byte file is refused by the loaders (code 1, see RecordTable).
+    // 16-bit line offset. A zero-byte file reads as an empty table (RecordTable::ParseBuffer).
     bool readable = high == 0 && size <= kMaxDataFileSize;  // a failed GetFileSize gives 0xFFFFFFFF
     if (readable) {
         buffer.data = new (std::nothrow) char[size ? size : 1];

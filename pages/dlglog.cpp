@@ -24,8 +24,11 @@ INT_PTR CDlgTextFile::OnInitDialog(WPARAM wParam, LPARAM lParam)
             // The updater appends each run to the log: the last run is the one this message is about.
             const char* shown = bytes.data();
             std::string all(bytes.data(), read);
+            // A run header counts only at the start of a line: a step's line may quote it.
             size_t last = all.rfind(kRunHeader);
-            if (last != std::string::npos && (last == 0 || all[last - 1] == '\n'))
+            while (last != std::string::npos && last != 0 && all[last - 1] != '\n')
+                last = all.rfind(kRunHeader, last - 1);
+            if (last != std::string::npos)
                 shown += last;
             int count = int(read - (shown - bytes.data()));
             int length = MultiByteToWideChar(CP_ACP, 0, shown, count, nullptr, 0);

@@ -153,3 +153,30 @@ INT_PTR CFrmPage::OnInitDialog(WPARAM wParam, LPARAM lParam)
     OnInitPage();
     return CDialog::OnInitDialog(wParam, lParam);
 }
+
+LRESULT CFrmPage::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    if (wParam == IDOK)
+        applied = OnApply();
+    return CFormWnd::OnCommand(wParam, lParam);
+}
+
+LRESULT CFrmPage::OnNotify(WPARAM wParam, NMHDR* header)
+{
+    applied = true;
+    LRESULT answer = CFormWnd::OnNotify(wParam, header);
+    if (header && header->code == UINT(PSN_APPLY))
+        return applied ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE;
+    return answer;
+}
+
+void CFrmPage::ShowSaveFailure(const std::wstring& where, const std::wstring& reason, UINT keptId) const
+{
+    CString failed, kept, caption;
+    failed.LoadResource(moduleInstance, IDS_SAVE_FAILED);
+    kept.LoadResource(moduleInstance, keptId);
+    caption.LoadResource(moduleInstance, IDS_APP_NAME);
+    std::wstring text = std::wstring(failed.Text()) + L"\n\n" + where + L"\n\n" + reason + L".\n\n" + kept.Text();
+    HWND sheet = GetParent(window);
+    MessageBoxW(sheet ? sheet : window, text.c_str(), caption.Text(), MB_OK | MB_ICONEXCLAMATION);
+}

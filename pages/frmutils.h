@@ -2,6 +2,9 @@
 // it), and the base of the five pages.
 #pragma once
 #include <windows.h>
+
+#include <string>
+
 #include "framework/form.h"
 
 class CFrmUtils {
@@ -52,10 +55,25 @@ public:
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     INT_PTR OnInitDialog(WPARAM wParam, LPARAM lParam) override;
+    // OK (1, which the form makes of the sheet's apply notification) runs OnApply; every command then
+    // goes to the form's version. A page's own OnCommand passes OK on to this one.
+    LRESULT OnCommand(WPARAM wParam, LPARAM lParam) override;
+    // PSN_APPLY as the form has it; the answer is OnApply's result: PSNRET_NOERROR, or
+    // PSNRET_INVALID_NOCHANGEPAGE, which keeps the sheet open on this page.
+    LRESULT OnNotify(WPARAM wParam, NMHDR* header) override;
 
 protected:
     // The page's own set-up, once the header is in place.
     virtual void OnInitPage() {}
+    // Saves what the page keeps on OK. true: saved (or nothing to save); false: not saved, the failure
+    // shown, and the sheet stays open with every edit.
+    virtual bool OnApply() { return true; }
+    // A save that failed, in the box every page shows for it: string 1060, where (a file's path or a
+    // registry value), the reason, then string keptId, each after a blank line.
+    void ShowSaveFailure(const std::wstring& where, const std::wstring& reason, UINT keptId) const;
 
     const int titleId;
+
+private:
+    bool applied = true;  // what the last OnApply answered, for the apply notification that ran it
 };

@@ -74,9 +74,7 @@ void CFrmGeneral::AddSelected(const wchar_t* name, unsigned index)
 LRESULT CFrmGeneral::OnCommand(WPARAM wParam, LPARAM lParam)
 {
     WORD id = LOWORD(wParam), code = HIWORD(wParam);
-    if (id == IDOK)
-        saveFailed = !Apply();
-    else if (id == IDC_PROFILES && code == CBN_SELCHANGE)
+    if (id == IDC_PROFILES && code == CBN_SELCHANGE)
         SelectionChanged();
     else if (id == IDC_NEW_PROFILE && code == BN_CLICKED)
         NewProfile();
@@ -84,7 +82,7 @@ LRESULT CFrmGeneral::OnCommand(WPARAM wParam, LPARAM lParam)
         EditProfile();
     else if (id == IDC_DELETE_PROFILE && code == BN_CLICKED)
         DeleteProfile();
-    return CFormWnd::OnCommand(wParam, lParam);
+    return CFrmPage::OnCommand(wParam, lParam);
 }
 
 namespace {
@@ -103,12 +101,11 @@ bool SamePath(const std::wstring& a, const wchar_t* b)
 
 }  // namespace
 
-std::wstring SaveFailureText(const std::wstring& path, const FileSetError& error)
+std::wstring SaveFailureReason(const FileSetError& error)
 {
-    std::wstring reason = error.folderBusy ? LoadText(IDS_SAVE_FOLDER_BUSY)
-                          : error.code     ? SystemErrorText(error.code)
-                                           : LoadText(IDS_SAVE_NOT_WHOLE);
-    return LoadText(IDS_SAVE_FAILED) + L"\n\n" + path + L"\n\n" + reason + L".\n\n" + LoadText(IDS_SAVE_CHANGES_KEPT);
+    return error.folderBusy ? LoadText(IDS_SAVE_FOLDER_BUSY)
+           : error.code     ? SystemErrorText(error.code)
+                            : LoadText(IDS_SAVE_NOT_WHOLE);
 }
 
 bool CFrmGeneral::SaveUserFiles(FolderWriter& writer, FileSetError& error, std::wstring& file)
@@ -128,7 +125,6 @@ bool CFrmGeneral::SaveUserFiles(FolderWriter& writer, FileSetError& error, std::
     SplitPath(profileStore.Path(), folder, name);
     SplitPath(cardSettingsStore.Path(), settingsFolder, settingsName);
     FileSet set(folder);
-    set.KeepReplacedFiles();  // saved at every OK: the next save writes over them
     bool saved = set.Add(name, std::move(profiles));
     if (withSettings && saved && SamePath(settingsFolder, folder.c_str())) {
         saved = set.Add(settingsName, std::move(settings));
@@ -151,15 +147,16 @@ bool CFrmGeneral::SaveUserFiles(FolderWriter& writer, FileSetError& error, std::
     return true;
 }
 
-bool CFrmGeneral::Apply()
+bool CFrmGeneral::OnApply()
 {
     FileSetError error;
     std::wstring file;
     std::optional<CTableException> failure;
     bool saved = false;
     {
-        // Held until published, so that publishing need not take the folder's lock again to know
-        // that the database set is the one the tables came from. Let go before any message.
+        // Held until published: the tables still to load are read under it (a read on the thread
+        // that holds the folder's lock borrows it), so they and the saved files are of one set.
+        // Let go before any message.
         FolderWriter writer(kSaveLockWait);
         saved = SaveUserFiles(writer, error, file);
         if (saved) {
@@ -169,25 +166,12 @@ bool CFrmGeneral::Apply()
     }
     if (!saved) {
         // Nothing is published: the registry never describes profiles that the file does not hold.
-        CString caption;
-        caption.LoadResource(moduleInstance, IDS_APP_NAME);
-        HWND sheet = GetParent(window);
-        MessageBoxW(sheet ? sheet : window, SaveFailureText(file, error).c_str(), caption.Text(),
-                    MB_OK | MB_ICONEXCLAMATION);
+        ShowSaveFailure(file, SaveFailureReason(error), IDS_SAVE_CHANGES_KEPT);
         return false;
     }
     if (failure)
         ShowTableError(window, *failure);
     return true;
-}
-
-LRESULT CFrmGeneral::OnNotify(WPARAM wParam, NMHDR* header)
-{
-    saveFailed = false;
-    LRESULT answer = CFrmPage::OnNotify(wParam, header);
-    if (header && header->code == UINT(PSN_APPLY) && saveFailed)
-        return PSNRET_INVALID_NOCHANGEPAGE;
-    return answer;
 }
 
 void CFrmGeneral::SelectionChanged()

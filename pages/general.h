@@ -14,10 +14,9 @@ class CFrmProvider;
 // How long OK waits for another program's lock on the installation folder before it says so.
 constexpr DWORD kSaveLockWait = 500;
 
-// The box text when OK cannot save: string 1060, the file's path, the reason (string 1061 when
-// another writer held the folder, else the system's text, or string 1062 without one) and string
-// 1063, each after a blank line.
-std::wstring SaveFailureText(const std::wstring& path, const FileSetError& error);
+// Why a save failed, for the box: string 1061 when another writer held the folder, else the
+// system's text, or string 1062 without one.
+std::wstring SaveFailureReason(const FileSetError& error);
 
 class CFrmGeneral : public CFrmPage {
 public:
@@ -25,13 +24,8 @@ public:
     // publishing.
     explicit CFrmGeneral(CFrmProvider& provider);
 
-    // OK (1): "profiles.dat" and "settings.dat" (when it holds records) as one set, then "Enable" and
-    // publishing; a save that fails is shown and nothing else is written. The profile list and New,
-    // Edit, Delete. Every command then goes to the form's version.
+    // The profile list and New, Edit, Delete; every command (OK too) then goes to the page's version.
     LRESULT OnCommand(WPARAM wParam, LPARAM lParam) override;
-    // PSN_APPLY as the form has it, answered PSNRET_INVALID_NOCHANGEPAGE when the save failed: the
-    // sheet stays open with every edit, so that OK can be pressed again.
-    LRESULT OnNotify(WPARAM wParam, NMHDR* header) override;
 
     // save: "Enable" from the radio buttons; else the radio buttons from "Enable" and the Card
     // settings page's provider refreshed.
@@ -46,13 +40,14 @@ public:
 protected:
     // The profiles from "profiles.dat", read anew for this opening, and "Enable".
     void OnInitPage() override;
+    // "profiles.dat" and "settings.dat" (when it holds records) as one set, then "Enable" and
+    // publishing; a save that fails is shown and nothing else is written (false).
+    bool OnApply() override;
 
 private:
     // Appends every profile of the store to the list (which it never empties) and enables Edit
     // and Delete when there is one.
     void FillProfiles();
-    // true when saved and published; false when the save failed (shown).
-    bool Apply();
     // Replaces the stores' files as one set under writer's lock (taken here, with a short wait for
     // the folder, when it holds none); false with the error and the path of the file it concerns.
     bool SaveUserFiles(FolderWriter& writer, FileSetError& error, std::wstring& file);
@@ -68,5 +63,4 @@ private:
     void EnableEditing(bool enable);
 
     CFrmProvider& provider;
-    bool saveFailed = false;  // the last OK could not save
 };

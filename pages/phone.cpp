@@ -1,19 +1,29 @@
 #include "pages/phone.h"
 
+#include <string>
+
 #include "base/registry.h"
+#include "data/fileset.h"
 #include "resources/resource.h"
 
 CFrmPhone::CFrmPhone() : CFrmPage(IDD_PHONE, IDC_PHONE_TITLE) {}
 
 LRESULT CFrmPhone::OnCommand(WPARAM wParam, LPARAM lParam)
 {
-    if (wParam == IDOK) {
-        Save();
-        EndDialog(window, IDOK);
-    } else if (wParam == IDCANCEL) {
-        EndDialog(window, IDCANCEL);
-    }
-    return CFormWnd::OnCommand(wParam, lParam);
+    LRESULT answer = CFrmPage::OnCommand(wParam, lParam);  // OK saves there
+    if (wParam == IDOK || wParam == IDCANCEL)
+        EndDialog(window, wParam);
+    return answer;
+}
+
+bool CFrmPhone::OnApply()
+{
+    LONG failure = Save();
+    if (failure == ERROR_SUCCESS)
+        return true;
+    ShowSaveFailure(std::wstring(L"HKEY_CURRENT_USER\\") + kSettingsKey + L"\\PhoneSettings",
+                    SystemErrorText(DWORD(failure)), IDS_SAVE_SETTING_KEPT);
+    return false;
 }
 
 void CFrmPhone::OnInitPage()
@@ -34,7 +44,7 @@ void CFrmPhone::Load()
     CheckDlgButton(window, IDC_CUSTOM_DIALER, (value & kPhoneCustomDialer) ? BST_CHECKED : BST_UNCHECKED);
 }
 
-void CFrmPhone::Save()
+LONG CFrmPhone::Save()
 {
     // Bit 1 follows "All outgoing calls" alone; the other bits than these three are dropped.
     DWORD value = 0;
@@ -45,5 +55,9 @@ void CFrmPhone::Save()
     if (IsDlgButtonChecked(window, IDC_CUSTOM_DIALER) == BST_CHECKED)
         value |= kPhoneCustomDialer;
     CRegKey key(HKEY_CURRENT_USER, kSettingsKey);
-    key.Value("PhoneSettings").SetNumber(value);
+    if (!key.Handle())
+        return key.Error() ? key.Error() : LONG(ERROR_INVALID_HANDLE);
+    CRegValue stored = key.Value("PhoneSettings");
+    stored.SetNumber(value);
+    return stored.Error();
 }

@@ -14,14 +14,18 @@ class CFrmPhone : public CFrmPage {
 public:
     CFrmPhone();
 
-    // OK saves the controls and ends the page with 1; Cancel ends it with 2 and writes nothing.
+    // OK (through the page's version, which saves) ends the page with 1 once saved; Cancel ends it
+    // with 2 and writes nothing.
     LRESULT OnCommand(WPARAM wParam, LPARAM lParam) override;
 
 protected:
     // The controls from the registry.
     void OnInitPage() override;
+    // "PhoneSettings" from the controls; a value that cannot be written is shown, and the sheet stays open.
+    bool OnApply() override;
 
 private:
     void Load();
-    void Save();
+    // The system's code of a failed write, or ERROR_SUCCESS.
+    LONG Save();
 };

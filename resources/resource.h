@@ -43,6 +43,7 @@
 #define IDS_SAVE_FOLDER_BUSY        1061
 #define IDS_SAVE_NOT_WHOLE          1062
 #define IDS_SAVE_CHANGES_KEPT       1063
+#define IDS_SAVE_SETTING_KEPT       1064
 
 // Images and menus
 #define IDR_HEADER                  10000   // "GIF": page header strip on normal screens

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstring>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -86,7 +87,7 @@ bool SetFileSizeLimit(const std::wstring& folder, DWORD bytes, DWORD probe)
 }
 
 class CardWorkflow : public testing::Test {
-protected:
+public:
     void SetUp() override
     {
         datatest::WriteScrambled(install / L"country.dat", "276;Germany;49\r\n826;United Kingdom;44\r\n40;Austria;43\r\n");
@@ -215,74 +216,340 @@ TEST_F(CardWorkflow, FromAFreshInstallThroughLocalAndHomeCalls)
                   {kLocalKey, L"Sequence", L"binary:128 03"}, {kLocalKey, L"AccessNumber", L"sz:0800 HOME"}});
 }
 
-// Editing the middle of three profiles, then deleting them all.
-TEST_F(CardWorkflow, EditAndDeleteProfiles)
+// profiles.dat as this test reads its bytes (12-byte header, 140-byte records): each profile as
+// "name/account/PIN/provider/home code/home id", then "current N"; "absent".
+std::string ProfilesInFile(const std::wstring& path)
 {
-    StoreProfiles({L"A", L"B", L"C"}, 1);
-    SetRegNumber(kConfigKey, L"CurrentLocation", 40);
-    ASSERT_NE(driver.Open(), nullptr);
-    RunProfileDialog(IDC_EDIT_PROFILE, L"B2");
-    EXPECT_EQ(ComboEntries(driver.Control(0, IDC_PROFILES)), (std::vector<std::wstring>{L"A", L"C", L"B2"}));
-    EXPECT_EQ(Selected(driver.Control(0, IDC_PROFILES)), L"B2");
-    ASSERT_TRUE(driver.PressOk());
-    ExpectValues("the edited profile", {{kDefaultsKey, L"Name", L"sz:B2"}});
+    std::string bytes = datatest::ReadBytes(path);
+    if (bytes.size() < 12)
+        return bytes.empty() ? "absent" : "short: " + std::to_string(bytes.size()) + " bytes";
+    auto word = [&](size_t at, size_t size) {
+        uint32_t value = 0;
+        memcpy(&value, &bytes[at], size);
+        return std::to_string(value);
+    };
+    auto text = [&](size_t at, size_t units) {
+        std::wstring wide(reinterpret_cast<const wchar_t*>(&bytes[at]), units);
+        return datatest::Narrow(wide.substr(0, wide.find(L'\0')));
+    };
+    std::string shown;
+    for (size_t at = 12; at + 140 <= bytes.size(); at += 140)
+        shown += text(at, 32) + "/" + text(at + 64, 16) + "/" + text(at + 96, 16) + "/" + word(at + 128, 4) + "/" +
+                 word(at + 132, 4) + "/" + word(at + 136, 4) + " ";
+    return shown + "current " + word(8, 2) + (bytes.size() % 140 == 12 ? "" : " (size " + std::to_string(bytes.size()) + ")");
+}
 
-    ASSERT_NE(driver.Open(), nullptr);
-    EXPECT_EQ(ComboEntries(driver.Control(0, IDC_PROFILES)), (std::vector<std::wstring>{L"A", L"B2", L"C"})) << "as saved";
-    for (const wchar_t* first : {L"A", L"C", L"(none)"}) {  // B2 was current
-        driver.Click(driver.Control(0, IDC_DELETE_PROFILE));
-        EXPECT_TRUE(WaitUntil([&] { return Selected(driver.Control(0, IDC_PROFILES)) == first; }))
-            << "after a delete the first remaining profile is current: " << Selected(driver.Control(0, IDC_PROFILES));
+// Every value the applet publishes, a line per key: "name=ShowValue ...".
+std::wstring Published()
+{
+    const struct { const wchar_t* key; std::vector<const wchar_t*> names; } keys[] = {
+        {kConfigKey, {L"Enable", L"CurrentLocation", L"PhoneSettings"}},
+        {kDefaultsKey, {L"Name", L"AccountNumber", L"PIN", L"HomeCountryCode", L"CountryCode", L"CountryName"}},
+        {kInternationalKey, {L"Length", L"Sequence", L"AccessNumber"}},
+        {kLocalKey, {L"Length", L"Sequence", L"AccessNumber"}},
+    };
+    std::wstring shown;
+    for (const auto& key : keys) {
+        for (const wchar_t* name : key.names)
+            shown += std::wstring(name) + L"=" + ShowValue(key.key, name) + (name == key.names.back() ? L"\n" : L" ");
     }
-    ASSERT_TRUE(driver.PressOk());
-    EXPECT_EQ(StoredProfiles(install / L"profiles.dat"), std::vector<std::wstring>{});
-    ExpectValues("last profile deleted", {{kDefaultsKey, L"Name", L"-"}});
+    return shown;
 }
 
-// Cancel writes nothing and forgets what was typed; a stored current profile out of range.
-TEST_F(CardWorkflow, CancelAndACurrentProfileOutOfRange)
+// What most journeys publish for "Travel" (12345, 9876, Brightwren, home Germany) in Germany,
+// without card settings: the provider's number for the location in both slots.
+const wchar_t kTravelInGermany[] =
+    L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
+    L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=-\n"
+    L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"
+    L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n";
+const char kTravel[] = "Travel/12345/9876/1/49/276 current 0";
+
+class Journey;
+using Walk = std::function<void(Journey&)>;
+
+// One path a user takes from a fresh opening of the applet to OK: "profiles.dat" holds Travel, the
+// stored location is Germany (276), the network is German. What the files and the registry hold
+// afterwards, and the messages shown on the way, are stated as they must be.
+struct JourneyRow {
+    const char* name;
+    Walk walk;                 // from the open sheet up to (not including) OK
+    const char* profiles;      // ProfilesInFile afterwards
+    const wchar_t* published;  // Published afterwards
+    size_t settingsBytes = 0;  // "settings.dat"'s size afterwards; 0: absent
+    std::vector<std::wstring> messages = {};  // shown on the way, in order
+    bool cancel = false;       // left with Cancel, not OK
+};
+
+class Journey : public CardWorkflow, public testing::WithParamInterface<JourneyRow> {
+public:
+    void SetUp() override
+    {
+        CardWorkflow::SetUp();
+        DeleteSetting(L"PhoneSettings");
+        StoreProfiles({L"Travel"});
+        SetRegNumber(kConfigKey, L"CurrentLocation", 276);
+    }
+    // OK, answering (and noting) the message boxes that come up; true once the sheet closed, false
+    // when it is still open half a second after the last message.
+    bool OkAnswering()
+    {
+        PostMessageW(driver.sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+        DWORD answered = 0;
+        for (DWORD start = GetTickCount(); GetTickCount() - start < kWindowTimeout; Sleep(10)) {
+            if (!driver.Running())
+                return true;
+            if (HWND box = FindWindowW(L"#32770", L"Kestrova Dialpass")) {
+                driver.messages.push_back(AnswerMessageBox(box));
+                answered = GetTickCount();
+            }
+            if (answered && GetTickCount() - answered > 500)
+                return false;
+        }
+        return false;
+    }
+    void SelectLocation(int index)
+    {
+        HWND locations = driver.Control(1, IDC_LOCATIONS);
+        SendMessageW(locations, CB_SETCURSEL, WPARAM(index), 0);
+        SendMessageW(driver.Page(1), WM_COMMAND, MAKEWPARAM(IDC_LOCATIONS, CBN_SELCHANGE), LPARAM(locations));
+    }
+    HANDLE Hold(const wchar_t* name)
+    {
+        return CreateFileW((install / name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    void ReplaceDatabase(const char* countries, const char* manufacturers)
+    {
+        FileSet set(install.Path());
+        for (auto file : {std::make_pair(L"country.dat", countries), std::make_pair(L"manufacturers.dat", manufacturers)}) {
+            std::string bytes = file.second;
+            Scramble(&bytes[0], bytes.size());
+            set.Add(file.first, bytes);
+        }
+        ASSERT_TRUE(set.Commit()) << datatest::Narrow(set.Error().Text());
+    }
+};
+
+const std::wstring kHeldMessage = L"Unable to save file !\n\n";
+const std::wstring kKeptMessage = L".\n\nNothing was saved and your changes are kept: tap OK to try again, or Cancel to leave without saving.";
+
+const JourneyRow kJourneys[] = {
+    {"OpenOk", [](Journey&) {}, kTravel, kTravelInGermany},
+    {"EnableOk", [](Journey& j) { j.driver.Click(j.driver.Control(0, IDC_ENABLE)); Sleep(100); }, kTravel,
+     L"Enable=dword:1 CurrentLocation=dword:276 PhoneSettings=-\n"
+     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=-\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"},
+    {"CardSettingsOk", [](Journey& j) { j.driver.ShowPage(1); }, kTravel,
+     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
+     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=sz:Germany\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"},
+    {"PhoneSettingsOk", [](Journey& j) { j.driver.ShowPage(2); }, kTravel,
+     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=dword:3\n"
+     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=-\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"},
+    {"UpdateAndAboutOk", [](Journey& j) { j.driver.ShowPage(3); j.driver.ShowPage(4); }, kTravel, kTravelInGermany},
+    {"ProfileDialogCancelledOk",
+     [](Journey& j) {
+         j.driver.Click(j.driver.Control(0, IDC_EDIT_PROFILE));
+         HWND dialog = WaitForWindow(L"#32770", L"Dialpass profile");
+         ASSERT_NE(dialog, nullptr);
+         j.Close(dialog, IDCANCEL);
+     },
+     kTravel, kTravelInGermany},
+    {"ProfileAddedOk", [](Journey& j) { j.RunProfileDialog(IDC_NEW_PROFILE, L"Second"); },
+     "Travel/12345/9876/1/49/276 Second///1/49/276 current 1",
+     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
+     L"Name=sz:Second AccountNumber=sz: PIN=sz: HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=-\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"},
+    {"ProfileEditedOk", [](Journey& j) { j.RunProfileDialog(IDC_EDIT_PROFILE, L"Trip"); },
+     "Trip/12345/9876/1/49/276 current 0",
+     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
+     L"Name=sz:Trip AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=-\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"},
+    // The last profile deleted: "Name" goes, every other value stays as an earlier OK left it (none).
+    {"ProfileDeletedOk",
+     [](Journey& j) {
+         j.driver.Click(j.driver.Control(0, IDC_DELETE_PROFILE));
+         EXPECT_TRUE(WaitUntil([&] { return !IsWindowEnabled(j.driver.Control(0, IDC_DELETE_PROFILE)); }));
+     },
+     "current 0", L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
+                  L"Name=- AccountNumber=- PIN=- HomeCountryCode=- CountryCode=- CountryName=-\n"
+                  L"Length=no key Sequence=no key AccessNumber=no key\n"
+                  L"Length=no key Sequence=no key AccessNumber=no key\n"},
+    // Away from home, "Home calls" takes slot 1; both slots get the provider's number for the UK.
+    {"LocationByHandOk", [](Journey& j) { j.driver.ShowPage(1); j.SelectLocation(1); }, kTravel,
+     L"Enable=dword:0 CurrentLocation=dword:826 PhoneSettings=-\n"
+     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:44 CountryName=sz:United Kingdom\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08081570123\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08081570123\n"},
+    {"LocationByDetectOk",
+     [](Journey& j) {
+         j.driver.ShowPage(1);
+         SetSimulatedOperator(L"40001");  // Austria: not in providers.dat
+         j.driver.Click(j.driver.Control(1, IDC_DETECT));
+         HWND box = WaitForWindow(L"#32770", L"Kestrova Dialpass");
+         ASSERT_NE(box, nullptr);
+         j.driver.messages.push_back(AnswerMessageBox(box));
+         SetSimulatedOperator(L"23415");
+         j.driver.Click(j.driver.Control(1, IDC_DETECT));
+         EXPECT_TRUE(WaitUntil([&] { return Selected(j.driver.Control(1, IDC_LOCATIONS)) == L"United Kingdom"; }));
+     },
+     kTravel,
+     L"Enable=dword:0 CurrentLocation=dword:826 PhoneSettings=-\n"
+     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:44 CountryName=sz:United Kingdom\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08081570123\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08081570123\n",
+     0, {L"Autodetection failed !"}},
+    // One record: provider 1, 49, 49; slot 0 the PIN step with its number; slot 1 empty.
+    {"SequenceEditedOk",
+     [](Journey& j) { j.driver.ShowPage(1); j.RunEditor(IDC_INTERNATIONAL_CALLS, {IDC_CARD_ADD_PIN}, L"0800 1"); },
+     kTravel,
+     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
+     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=sz:Germany\n"
+     L"Length=dword:2 Sequence=binary:128 03 AccessNumber=sz:0800 1\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n",
+     8 + 12 + 4 + 12 + 2 + 4},
+    {"EditsThenCancel",
+     [](Journey& j) {
+         j.driver.Click(j.driver.Control(0, IDC_ENABLE));
+         j.RunProfileDialog(IDC_NEW_PROFILE, L"Typed");
+         j.driver.ShowPage(1);
+         j.RunEditor(IDC_INTERNATIONAL_CALLS, {IDC_CARD_ADD_PIN}, L"1");
+     },
+     kTravel,
+     L"Enable=- CurrentLocation=dword:276 PhoneSettings=-\n"
+     L"Name=no key AccountNumber=no key PIN=no key HomeCountryCode=no key CountryCode=no key CountryName=no key\n"
+     L"Length=no key Sequence=no key AccessNumber=no key\n"
+     L"Length=no key Sequence=no key AccessNumber=no key\n",
+     0, {}, true},
+    // An empty table is an empty list: the stored location is not in it, so the profile's values alone.
+    {"EmptyCountryFileOk", [](Journey& j) { datatest::WriteBytes(j.install / L"country.dat", ""); }, kTravel,
+     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
+     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=- CountryName=-\n"
+     L"Length=no key Sequence=no key AccessNumber=no key\n"
+     L"Length=no key Sequence=no key AccessNumber=no key\n"},
+    {"MissingCountryFileOk", [](Journey& j) { DeleteFileW((j.install / L"country.dat").c_str()); }, kTravel,
+     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
+     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=- CountryName=-\n"
+     L"Length=no key Sequence=no key AccessNumber=no key\n"
+     L"Length=no key Sequence=no key AccessNumber=no key\n",
+     0, {L"Unable to open file !\n\n%install%\\country.dat"}},
+    // OK while another program holds profiles.dat: said, nothing written; OK again once it let go.
+    {"HeldProfilesThenOkAgain",
+     [](Journey& j) {
+         j.RunProfileDialog(IDC_EDIT_PROFILE, L"Trip");
+         HANDLE held = j.Hold(L"profiles.dat");
+         ASSERT_FALSE(j.OkAnswering()) << "closed although profiles.dat could not be saved";
+         EXPECT_EQ(ProfilesInFile(j.install / L"profiles.dat"), kTravel);
+         EXPECT_EQ(ShowValue(kDefaultsKey, L"Name"), L"no key");
+         CloseHandle(held);
+     },
+     "Trip/12345/9876/1/49/276 current 0",
+     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
+     L"Name=sz:Trip AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=-\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n",
+     0, {kHeldMessage + L"%install%\\profiles.dat\n\n%denied%" + kKeptMessage}},
+    // An earlier version left its kept files under names of this very process's id and counters,
+    // holding other bytes; OK is retried after a held settings.dat: each file gets its own new bytes.
+    {"KeptFilesOfThisProcessIdThenHeldSettings",
+     [](Journey& j) {
+         wchar_t kept[2][32];
+         for (int i = 0; i < 2; ++i)
+             wsprintfW(kept[i], L"~dp%lX-%d.old", GetCurrentProcessId(), i + 1);
+         datatest::WriteBytes(j.install / kept[0], datatest::ReadBytes(j.install / L"country.dat"));
+         datatest::WriteBytes(j.install / kept[1], "settings of another day");
+         std::string text = "dialpass journal 2\r\nswap|~dp1-3.new|" + datatest::Narrow(kept[0]) +
+                            "|profiles.dat\r\nswap|~dp1-4.new|" + datatest::Narrow(kept[1]) + "|settings.dat\r\n";
+         uint32_t hash = 2166136261u;
+         for (unsigned char c : text)
+             hash = (hash ^ c) * 16777619u;
+         char end[20];
+         wsprintfA(end, "end|%08X\r\n", unsigned(hash));
+         datatest::WriteBytes(j.install / L"dialpass.lock", std::string("0\x01\0\0\0\0\0\0\0s", 10) + text + end);
+         j.driver.ShowPage(1);
+         j.RunEditor(IDC_INTERNATIONAL_CALLS, {IDC_CARD_ADD_PIN}, L"0800 1");
+         datatest::WriteBytes(j.install / L"settings.dat", "");
+         HANDLE held = j.Hold(L"settings.dat");
+         ASSERT_FALSE(j.OkAnswering());
+         CloseHandle(held);
+     },
+     kTravel,
+     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
+     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=sz:Germany\n"
+     L"Length=dword:2 Sequence=binary:128 03 AccessNumber=sz:0800 1\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n",
+     8 + 12 + 4 + 12 + 2 + 4, {kHeldMessage + L"%install%\\settings.dat\n\n%sharing%" + kKeptMessage}},
+    // Another program replaces the database while the sheet is open: Card settings shows the new set
+    // when it is next shown, and OK publishes from it.
+    {"DatabaseReplacedWhileOpenOk",
+     [](Journey& j) {
+         j.driver.ShowPage(1);
+         j.ReplaceDatabase("276;Deutschland;49\r\n250;France;33\r\n", "1;Brightwren;Brightwren Neu\r\n");
+         j.driver.ShowPage(0);
+         j.driver.ShowPage(1);
+         EXPECT_EQ(ComboEntries(j.driver.Control(1, IDC_LOCATIONS)), (std::vector<std::wstring>{L"Deutschland", L"France"}));
+         EXPECT_EQ(WindowText(j.driver.Control(1, IDC_CARD_PROVIDER)), L"Brightwren Neu");
+     },
+     kTravel,
+     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
+     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=sz:Deutschland\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"},
+    // A stored current index out of range (5 of 2): the first profile is current, shown and published.
+    {"CurrentIndexOutOfRangeOk",
+     [](Journey& j) {
+         EXPECT_EQ(Selected(j.driver.Control(0, IDC_PROFILES)), L"Travel");
+         j.driver.ShowPage(1);
+         EXPECT_EQ(WindowText(j.driver.Control(1, IDC_CARD_PROVIDER)), L"Brightwren Telecard");
+     },
+     "Travel/12345/9876/1/49/276 Other/12345/9876/1/49/276 current 0",
+     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
+     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=sz:Germany\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"
+     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"},
+};
+
+// Each journey in a process of its own, so that the applet starts with no table loaded.
+TEST_P(Journey, FromAFreshOpeningToOk)
 {
-    StoreProfiles({L"Travel"});
-    std::string profiles = datatest::ReadBytes(install / L"profiles.dat");
+    const JourneyRow& row = GetParam();
+    if (std::string(row.name) == "CurrentIndexOutOfRangeOk") {
+        StoreProfiles({L"Other"});
+        std::string bytes = datatest::ReadBytes(install / L"profiles.dat");
+        bytes[offsetof(StoreHeader, current)] = 5;
+        ASSERT_TRUE(datatest::WriteBytes(install / L"profiles.dat", bytes));
+    }
     ASSERT_NE(driver.Open(), nullptr);
-    RunProfileDialog(IDC_NEW_PROFILE, L"Typed");
-    ASSERT_NE(driver.ShowPage(1), nullptr);
-    RunEditor(IDC_INTERNATIONAL_CALLS, {IDC_CARD_ADD_PIN}, L"1");
-    ASSERT_TRUE(driver.PressCancel());
-    EXPECT_EQ(datatest::ReadBytes(install / L"profiles.dat"), profiles);
-    ExpectValues("after Cancel", {{kConfigKey, L"Enable", L"-"}, {kConfigKey, L"CurrentLocation", L"-"}, {kDefaultsKey, L"Name", L"no key"}});
-
-    ASSERT_NE(driver.Open(), nullptr);
-    ASSERT_TRUE(driver.PressOk());
-    EXPECT_FALSE(datatest::FileExists(install / L"settings.dat")) << "the cancelled sequence was saved";
-
-    // A stored current index out of range (the store's SetCurrent refuses it, so it is written into the
-    // file): the first profile is current, shown and published.
-    StoreProfiles({L"Other"});
-    std::string outOfRange = datatest::ReadBytes(install / L"profiles.dat");
-    outOfRange[offsetof(StoreHeader, current)] = 5;
-    ASSERT_TRUE(datatest::WriteBytes(install / L"profiles.dat", outOfRange));
-    SetRegNumber(kConfigKey, L"CurrentLocation", 276);
-    ASSERT_NE(driver.Open(), nullptr);
-    ASSERT_NE(driver.ShowPage(1), nullptr);
-    EXPECT_EQ(WindowText(driver.Control(1, IDC_CARD_PROVIDER)), L"Brightwren Telecard");
-    ASSERT_TRUE(driver.PressOk());
-    ExpectValues("current index 5 of 2", {{kDefaultsKey, L"Name", L"sz:Travel"}});
+    row.walk(*this);
+    if (HasFatalFailure())
+        return;
+    DWORD start = GetTickCount();
+    ASSERT_TRUE(row.cancel ? driver.PressCancel() : OkAnswering());
+    DWORD took = GetTickCount() - start;
+    EXPECT_LT(took, row.messages.empty() ? 1000u : 10000u) << "OK took " << took << " ms";
+    EXPECT_EQ(ProfilesInFile(install / L"profiles.dat"), row.profiles);
+    EXPECT_EQ(datatest::ReadBytes(install / L"settings.dat").size(), row.settingsBytes);
+    EXPECT_EQ(Published(), row.published);
+    std::vector<std::wstring> expected;
+    for (std::wstring text : row.messages) {
+        for (auto [mark, value] : {std::make_pair(std::wstring(L"%install%"), install.Path()),
+                                   std::make_pair(std::wstring(L"%sharing%"), SystemErrorText(ERROR_SHARING_VIOLATION)),
+                                   std::make_pair(std::wstring(L"%denied%"), SystemErrorText(ERROR_ACCESS_DENIED))})
+            if (size_t at = text.find(mark); at != std::wstring::npos)
+                text.replace(at, mark.size(), value);
+        expected.push_back(text);
+    }
+    EXPECT_EQ(driver.messages, expected);
 }
 
-// A database table that cannot be read while OK publishes is said, and the sheet still closes.
-TEST_F(CardWorkflow, TableFailingWhilePublishingIsShown)
-{
-    StoreProfiles({L"Travel"});
-    SetRegNumber(kConfigKey, L"CurrentLocation", 276);
-    DeleteFileW((install / L"country.dat").c_str());
-    ASSERT_NE(driver.Open(), nullptr);
-    PostMessageW(driver.sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
-    HWND box = WaitForWindow(L"#32770", L"Kestrova Dialpass");
-    ASSERT_NE(box, nullptr) << "nothing said";
-    EXPECT_EQ(AnswerMessageBox(box), L"Unable to open file !\n\n" + install / L"country.dat");
-    ASSERT_TRUE(driver.WaitClosed());
-}
+INSTANTIATE_TEST_SUITE_P(Paths, Journey, testing::ValuesIn(kJourneys),
+                         [](const testing::TestParamInfo<JourneyRow>& info) { return std::string(info.param.name); });
 
 // OK that cannot save names the file and the reason, writes and publishes nothing, and keeps the sheet
 // open with every edit; once the cause is gone OK saves, or Cancel leaves knowingly. (Which failures a
@@ -369,34 +636,6 @@ TEST_F(CardWorkflow, OkThatCannotSaveSaysWhyAndKeepsTheEdits)
         ExpectValues("published on the retry", {{kConfigKey, L"Enable", L"dword:0"}, {kDefaultsKey, L"Name", L"sz:Second"}});
     }
     DeleteSetting(L"PhoneSettings");
-}
-
-// Another program replaces the database while the sheet is open: Card settings shows the new set
-// the next time it is shown, and OK publishes from it.
-TEST_F(CardWorkflow, ADatabaseReplacedWhileTheSheetIsOpenIsShownWhole)
-{
-    StoreProfiles({L"Travel"});
-    auto replace = [&](const char* countries, const char* manufacturers) {
-        FileSet set(install.Path());
-        for (auto file : {std::make_pair(L"country.dat", countries), std::make_pair(L"manufacturers.dat", manufacturers)}) {
-            std::string bytes = file.second;
-            Scramble(&bytes[0], bytes.size());
-            set.Add(file.first, bytes);
-        }
-        ASSERT_TRUE(set.Commit()) << datatest::Narrow(set.Error().Text());
-    };
-    replace("276;Germany;49\r\n826;United Kingdom;44\r\n", "1;Brightwren;Brightwren Telecard\r\n");
-    ASSERT_NE(driver.Open(), nullptr);
-    ASSERT_NE(driver.ShowPage(1), nullptr);
-
-    replace("276;Deutschland;49\r\n250;France;33\r\n", "1;Brightwren;Brightwren Neu\r\n");
-    ASSERT_NE(driver.ShowPage(0), nullptr);
-    ASSERT_NE(driver.ShowPage(1), nullptr);
-    EXPECT_EQ(ComboEntries(driver.Control(1, IDC_LOCATIONS)), (std::vector<std::wstring>{L"Deutschland", L"France"}));
-    EXPECT_EQ(WindowText(driver.Control(1, IDC_CARD_PROVIDER)), L"Brightwren Neu");
-    ASSERT_TRUE(driver.PressOk());
-    ExpectValues("published from the new set", {{kDefaultsKey, L"CountryName", L"sz:Deutschland"}});
-    EXPECT_TRUE(driver.messages.empty());
 }
 
 // A host keeps the library loaded for hours: opening, editing a sequence and OK must not grow the heap.

@@ -429,7 +429,7 @@ TEST_F(UpdateTest, ThePageAnswersEachOutcomeOfTheUpdaterAndShowsARealUpdateAtOnc
     const char kTwoRuns[] = "==== Update.exe started 2026-12-06 02:00:00 ====\r\n"
                             "Nothing new: version 2\r\n"
                             "==== Update.exe started 2026-12-06 03:00:00 ====\r\n"
-                            "2026-12-06 03:00:00.000  FAILED: HTTP status 404\r\n";
+                            "2026-12-06 03:00:00.000  FAILED: HTTP status 404, body \"==== Update.exe started\"\r\n";
     struct Case {
         const char* order;       // null: no Update.exe
         const wchar_t* message;  // null: none
