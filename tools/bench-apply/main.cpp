@@ -229,6 +229,33 @@ int wmain(int argc, wchar_t** argv)
         fwprintf(stderr, L"bench-apply: cannot write the installation in %ls\n", dir.c_str());
         status = 1;
     }
+    // OK right after opening: the applet loaded anew each time, so that no table is loaded yet and
+    // publishing reads "country.dat", "manufacturers.dat", the access numbers and "settings.dat".
+    std::vector<double> fresh;
+    for (int i = 0; i < runs && !status; ++i) {
+        FreeLibrary(applet);
+        appletProc = LoadAppletBeside(L"bench-apply", applet);
+        HANDLE opening = appletProc ? CreateThread(nullptr, 0, OpenApplet, nullptr, 0, nullptr) : nullptr;
+        HWND opened = opening ? WaitWindow(kCaption) : nullptr;
+        DWORD_PTR answer = 0;
+        double start = Now();
+        if (!opened || !SendMessageTimeoutW(opened, PSM_APPLY, 0, 0, SMTO_NORMAL, 10000, &answer)) {
+            fwprintf(stderr, L"bench-apply: the sheet did not open, or OK right after opening did not end within 10 s\n");
+            status = 1;
+        }
+        fresh.push_back(Now() - start);
+        if (opened)
+            PostMessageW(opened, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+        if (opening) {
+            WaitForSingleObject(opening, 10000);
+            CloseHandle(opening);
+        }
+    }
+    if (!status) {  // the applet as it was, for the applies below
+        FreeLibrary(applet);
+        appletProc = LoadAppletBeside(L"bench-apply", applet);
+        status = appletProc ? 0 : 1;
+    }
     HANDLE thread = status ? nullptr : CreateThread(nullptr, 0, OpenApplet, nullptr, 0, nullptr);
     HWND sheet = thread ? WaitWindow(kCaption) : nullptr;
     std::vector<double> applied, direct, flushed;
@@ -326,8 +353,10 @@ int wmain(int argc, wchar_t** argv)
     double a = Median(applied), d = Median(direct), f = Median(flushed);
     wprintf(L"OK on 65,535-byte country.dat and access-number file, %u profiles, %u card settings, %d runs\n",
             kProfiles, kCardSettings, runs);
+    wprintf(L"  OK right after opening (no table loaded yet): median %7.2f ms, slowest %7.2f ms (goal: < 300 ms)\n",
+            Median(fresh), *std::max_element(fresh.begin(), fresh.end()));
     wprintf(L"  first apply:  %7.2f ms\n", first);
-    wprintf(L"  median apply: %7.2f ms   direct writes %7.2f ms   ratio %.2f (goals: < 50 ms, ratio <= 3)\n", a, d,
+    wprintf(L"  median apply: %7.2f ms   direct writes %7.2f ms   ratio %.2f (goal: < 50 ms)\n", a, d,
             a / d);
     wprintf(L"  direct writes with each file flushed, as the applet's saves are: %7.2f ms   ratio %.2f\n", f, a / f);
     return 0;
