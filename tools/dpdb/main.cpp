@@ -269,7 +269,7 @@ int Build(const std::wstring& source, const std::wstring& target, const BuildRec
         manifest.version = record.version;
         manifest.expires = UtcNow();
         std::string xml, signature;
-        int code = AddSignedSet(checked.files, manifest, key, set, xml, signature, Err);
+        int code = AddSignedSet(checked.files, manifest, key, kRecordFileName, set, xml, signature, Err);
         if (code != kOk)
             return code;
         set.Add(kRecordFileName, xml);

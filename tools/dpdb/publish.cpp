@@ -72,8 +72,8 @@ std::wstring ReadSigningKey(std::wstring keyPath, PrivateKey& key)
     return keyError.empty() ? keyError : keyPath + L": " + keyError;
 }
 
-int AddSignedSet(std::vector<DbFile>& files, Manifest& manifest, const PrivateKey& key, FileSet& set, std::string& xml,
-                 std::string& signature, void (*err)(const std::wstring&))
+int AddSignedSet(std::vector<DbFile>& files, Manifest& manifest, const PrivateKey& key, const wchar_t* descriptionName,
+                 FileSet& set, std::string& xml, std::string& signature, void (*err)(const std::wstring&))
 {
     for (DbFile& file : files) {
         Scramble(&file.text[0], file.text.size());
@@ -91,7 +91,7 @@ int AddSignedSet(std::vector<DbFile>& files, Manifest& manifest, const PrivateKe
     // What the updater would refuse would fail on every phone: refused here by the same rules.
     std::wstring refused = CheckManifest(manifest, xml);
     if (!refused.empty()) {
-        err(L"the updater would refuse this set: its description " + refused);
+        err(L"the updater would refuse this update: " + std::wstring(descriptionName) + L" " + refused);
         return kProblems;
     }
     if (!Sign(key, xml, signature)) {
@@ -168,7 +168,7 @@ int PublishCommand(const std::vector<std::wstring>& args, void (*out)(const std:
     // never shows a description with the signature of another.
     FileSet set(target);
     std::string xml, signature;
-    int code = AddSignedSet(checked.files, manifest, key, set, xml, signature, err);
+    int code = AddSignedSet(checked.files, manifest, key, L"update.xml", set, xml, signature, err);
     if (code != kOk) {
         err(source + L": nothing was published");
         return code;

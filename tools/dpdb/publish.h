@@ -24,7 +24,8 @@ bool ReadVersion(const std::wstring& text, long long& version);
 std::wstring ReadSigningKey(std::wstring keyPath, PrivateKey& key);
 
 // Adds the checked plain files to set, scrambled as installed, lists them in manifest (its version
-// and expiry already set), and makes its description (xml) and key's signature of it. Returns dpdb's
-// exit code (0 done; 1 the updater would refuse it; 3 no hash or no signature), having said why.
-int AddSignedSet(std::vector<DbFile>& files, Manifest& manifest, const PrivateKey& key, FileSet& set, std::string& xml,
-                 std::string& signature, void (*err)(const std::wstring&));
+// and expiry already set), and makes its description (xml, named descriptionName in messages) and
+// key's signature of it. Returns dpdb's exit code (0 done; 1 the updater would refuse it; 3 no hash
+// or no signature), having said why.
+int AddSignedSet(std::vector<DbFile>& files, Manifest& manifest, const PrivateKey& key, const wchar_t* descriptionName,
+                 FileSet& set, std::string& xml, std::string& signature, void (*err)(const std::wstring&));
