@@ -108,9 +108,11 @@ void CompareWithRecord(const std::wstring& installDir, const Manifest& manifest,
         Sha256Digest digest{};
         if (!ReadWholeFile(JoinPath(installDir, file.name).c_str(), bytes))
             notes.push_back(file.name + L" is missing");
-        else if (bytes.size() != file.size || !Sha256(bytes.data(), bytes.size(), digest) || digest != file.sha256)
-            notes.push_back(file.name + L" is not the installed record's (" + std::to_wstring(bytes.size()) +
-                            L" bytes, " + std::to_wstring(file.size) + L" listed, or another SHA-256)");
+        else if (bytes.size() != file.size)
+            notes.push_back(file.name + L" has " + std::to_wstring(bytes.size()) + L" bytes; the installed record lists " +
+                            std::to_wstring(file.size));
+        else if (!Sha256(bytes.data(), bytes.size(), digest) || digest != file.sha256)
+            notes.push_back(file.name + L" has another SHA-256 than the installed record lists");
     }
 }
 

@@ -302,11 +302,11 @@ TEST_F(UpdateTest, InstallsTheSameVersionAgainWhenAFileOfTheSetIsMissingOrChange
         const char* changed;  // and when its first byte is changed
     } damages[] = {
         // the file, the log's words deleted, changed
-        {L"country.dat", "country.dat is missing", "country.dat is not the installed record's"},
-        {L"providers.dat", "providers.dat is missing", "providers.dat is not the installed record's"},
-        {L"manufacturers.dat", "manufacturers.dat is missing", "manufacturers.dat is not the installed record's"},
-        {L"Sample.dat", "Sample.dat is missing", "Sample.dat is not the installed record's"},
-        {L"Other.dat", "Other.dat is missing", "Other.dat is not the installed record's"},
+        {L"country.dat", "country.dat is missing", "country.dat has another SHA-256"},
+        {L"providers.dat", "providers.dat is missing", "providers.dat has another SHA-256"},
+        {L"manufacturers.dat", "manufacturers.dat is missing", "manufacturers.dat has another SHA-256"},
+        {L"Sample.dat", "Sample.dat is missing", "Sample.dat has another SHA-256"},
+        {L"Other.dat", "Other.dat is missing", "Other.dat has another SHA-256"},
         {L"database.ver", "database.ver is missing; the installed set's signed record says version 2",
          "database.ver is damaged; the installed set's signed record says version 2"},
         {L"database.xml", "the installed set's record is missing database.xml", "database.sig is not a signature of database.xml"},
