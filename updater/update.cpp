@@ -108,7 +108,7 @@ public:
         if (!error.empty())
             return Fail(L"installing failed: " + error + L"; the installed database is left as it was");
         log.Line(L"Done: version " + std::to_wstring(manifest.version) + L" is installed" +
-                 (manifest.version == installed.version ? L" again, whole" : L"") + L" (" + Elapsed() + L")");
+                 (reinstalling ? L" again, whole" : L"") + L" (" + Elapsed() + L")");
         return kUpdated;
     }
 
@@ -177,6 +177,7 @@ private:
             if (!whole) {
                 log.Line(L"Version " + std::to_wstring(installed.version) +
                          L" is installed but not whole (see above): it is installed again from the site");
+                reinstalling = true;
                 return true;
             }
             log.Line(L"Nothing new: version " + std::to_wstring(installed.version) + L" is already installed");
@@ -348,11 +349,12 @@ private:
     UpdateLimits limits;
     ULONGLONG started;
     InstalledSet installed;
-    bool versionUnknown = false;
-    bool whole = false;        // the installed files are those its signed record lists
-    std::string signer;        // the id of the key that signed the description
-    SignedDescription record;  // the description as signed, kept as the installed set's record
-    RunFolder folder;    // before site and watchdog: it is removed after they are done
+    bool versionUnknown = false;  // nothing tells the installed version (a damaged database.ver)
+    bool whole = false;           // the installed files are those its signed record lists
+    bool reinstalling = false;    // the installed version again, to make the set whole
+    std::string signer;           // the id of the key that signed the description
+    SignedDescription record;     // the description as signed, kept as the installed set's record
+    RunFolder folder;             // before site and watchdog: it is removed after they are done
     UpdateSite site;
     Watchdog watchdog;
 };
