@@ -5,8 +5,11 @@
 #include "data/dbcheck.h"
 #include "data/fileset.h"
 #include "data/safefile.h"
+#include "updater/manifest.h"
 
 const wchar_t kVersionFileName[] = L"database.ver";
+const wchar_t kRecordFileName[] = L"database.xml";
+const wchar_t kRecordSignatureFileName[] = L"database.sig";
 
 bool MakeFolders(const std::wstring& path)
 {
@@ -26,14 +29,16 @@ std::string KeyId(const PublicKey& key)
     return ToHex(digest.data(), 8);
 }
 
-InstalledSet ReadInstalledSet(const std::wstring& installDir, std::wstring& note)
+std::string VersionRecordBytes(const InstalledSet& set)
 {
-    note.clear();
-    InstalledSet set;
-    std::string bytes;
-    std::wstring path = JoinPath(installDir, kVersionFileName);
-    if (!ReadWholeFile(path.c_str(), bytes))
-        return set;
+    return std::to_string(set.version) + "\r\n" + (set.key.empty() ? std::string() : "key " + set.key + "\r\n");
+}
+
+namespace {
+
+// database.ver's bytes as a set; false when they are not a version record.
+bool ParseVersionRecord(const std::string& bytes, InstalledSet& set)
+{
     size_t digits = 0;
     uint64_t value = 0;
     while (digits < bytes.size() && digits < 10 && bytes[digits] >= '0' && bytes[digits] <= '9')
@@ -46,16 +51,123 @@ InstalledSet ReadInstalledSet(const std::wstring& installDir, std::wstring& note
         key = rest.substr(keyLine.size(), 16);
         unsigned char id[8];
         if (!FromHex(key, id, sizeof(id)))
-            key = "-";
+            return false;
         rest = "\r\n";
     }
-    if (!digits || value > 0xFFFFFFFFull || key == "-" || (!rest.empty() && rest != "\r\n" && rest != "\n")) {
-        note = std::wstring(kVersionFileName) + L" does not hold a version number; taken as 0";
-        return set;
-    }
+    if (!digits || value > 0xFFFFFFFFull || (!rest.empty() && rest != "\r\n" && rest != "\n"))
+        return false;
     set.version = uint32_t(value);
     set.key = key;
-    return set;
+    return true;
+}
+
+enum class RecordState { absent, bad, good };
+
+// Reads the signed record: good when database.sig is a signature of database.xml by the key named
+// wantedKey (any trusted key when empty) and the description parses; signer gets that key's index.
+RecordState ReadRecord(const std::wstring& installDir, const std::vector<PublicKey>& keys, const std::string& wantedKey,
+                       Manifest& manifest, size_t& signer, std::wstring& problem)
+{
+    std::string description, signature;
+    bool hasDescription = ReadWholeFile(JoinPath(installDir, kRecordFileName).c_str(), description);
+    bool hasSignature = ReadWholeFile(JoinPath(installDir, kRecordSignatureFileName).c_str(), signature);
+    const std::wstring both = std::wstring(kRecordFileName) + L", " + kRecordSignatureFileName;
+    if (!hasDescription && !hasSignature) {
+        problem = L"the installed set has no signed record (" + both + L")";
+        return RecordState::absent;
+    }
+    if (!hasDescription || !hasSignature) {
+        problem = L"the installed set's record is missing " +
+                  std::wstring(hasDescription ? kRecordSignatureFileName : kRecordFileName);
+        return RecordState::bad;
+    }
+    // The newest key first, as the description on the site is judged.
+    for (size_t i = keys.size(); i-- > 0;) {
+        if ((wantedKey.empty() || KeyId(keys[i]) == wantedKey) && signature.size() == kSignatureSize &&
+            VerifySignature(keys[i], description, signature)) {
+            std::wstring error = ParseManifest(description, manifest);
+            if (!error.empty()) {
+                problem = std::wstring(kRecordFileName) + L" " + error;
+                return RecordState::bad;
+            }
+            signer = i;
+            return RecordState::good;
+        }
+    }
+    problem = std::wstring(kRecordSignatureFileName) + L" is not a signature of " + kRecordFileName + L" by " +
+              (wantedKey.empty() ? std::wstring(L"a key this updater trusts")
+                                 : L"the installed set's key " + std::wstring(wantedKey.begin(), wantedKey.end()));
+    return RecordState::bad;
+}
+
+// Adds to notes each file that manifest lists and installDir does not hold with its size and SHA-256.
+void CompareWithRecord(const std::wstring& installDir, const Manifest& manifest, std::vector<std::wstring>& notes)
+{
+    for (const ManifestFile& file : manifest.files) {
+        std::string bytes;
+        Sha256Digest digest{};
+        if (!ReadWholeFile(JoinPath(installDir, file.name).c_str(), bytes))
+            notes.push_back(file.name + L" is missing");
+        else if (bytes.size() != file.size)
+            notes.push_back(file.name + L" has " + std::to_wstring(bytes.size()) + L" bytes; the installed record lists " +
+                            std::to_wstring(file.size));
+        else if (!Sha256(bytes.data(), bytes.size(), digest) || digest != file.sha256)
+            notes.push_back(file.name + L" has another SHA-256 than the installed record lists");
+    }
+}
+
+} // namespace
+
+InstalledState ReadInstalledState(const std::wstring& installDir, const std::vector<PublicKey>& keys)
+{
+    InstalledState state;
+    std::string bytes;
+    DWORD code = 0;
+    bool hasVersion = ReadWholeFile(JoinPath(installDir, kVersionFileName).c_str(), bytes, &code) ||
+                      (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND);
+    InstalledSet recorded;
+    bool versionGood = hasVersion && ParseVersionRecord(bytes, recorded);
+
+    Manifest manifest;
+    size_t signer = 0;
+    std::wstring problem;
+    RecordState record = ReadRecord(installDir, keys, versionGood ? recorded.key : std::string(), manifest, signer,
+                                    problem);
+    const std::wstring versionName = kVersionFileName;
+    if (record == RecordState::good) {
+        InstalledSet signedSet{manifest.version, KeyId(keys[signer])};
+        if (!versionGood) {
+            // The record is signed and written with every set: it tells the version that database.ver lost.
+            state.set = signedSet;
+            state.notes.push_back(versionName + (hasVersion ? L" is damaged" : L" is missing") +
+                                  L"; the installed set's signed record says version " +
+                                  std::to_wstring(manifest.version));
+            return state;
+        }
+        state.set = recorded;
+        if (state.set.key.empty())
+            state.set.key = signedSet.key;
+        if (manifest.version != recorded.version) {
+            state.notes.push_back(std::wstring(kRecordFileName) + L" describes version " +
+                                  std::to_wstring(manifest.version) + L", " + versionName + L" says " +
+                                  std::to_wstring(recorded.version));
+            return state;
+        }
+        CompareWithRecord(installDir, manifest, state.notes);
+        state.whole = state.notes.empty();
+        return state;
+    }
+    if (versionGood) {
+        state.set = recorded;
+        state.notes.push_back(problem);
+    } else if (hasVersion || record == RecordState::bad) {
+        state.refused = (hasVersion ? versionName + L" is damaged" : versionName + L" is missing") + L" and " +
+                        problem + L", so nothing tells which version is installed; no set is installed, since it "
+                                  L"could be older than the installed one (deleting " + versionName + L", " +
+                        kRecordFileName + L" and " + kRecordSignatureFileName +
+                        L" lets the next update install the site's set)";
+    }
+    return state;
 }
 
 namespace {
@@ -74,29 +186,33 @@ std::wstring InstalledSpelling(const std::wstring& installDir, const std::wstrin
 
 } // namespace
 
-std::wstring InstallSet(const std::wstring& installDir, std::vector<DownloadedFile> files, const InstalledSet& record)
+std::wstring InstallSet(const std::wstring& installDir, std::vector<DownloadedFile> files, const InstalledSet& set,
+                        const SignedDescription& record)
 {
-    // The files and the version record are one set: a reader sees all of the old or all of the new.
-    FileSet set(installDir);
+    // The files and the records are one set: a reader sees all of the old or all of the new.
+    FileSet replacement(installDir);
     for (DownloadedFile& file : files) {
         std::wstring name = InstalledSpelling(installDir, file.first);
-        if (!set.Add(name, std::move(file.second)))
+        if (!replacement.Add(name, std::move(file.second)))
             return name + L" cannot be a file of the installation folder";
     }
-    set.Add(kVersionFileName, std::to_string(record.version) + "\r\n" +
-                                  (record.key.empty() ? std::string() : "key " + record.key + "\r\n"));
+    replacement.Add(kVersionFileName, VersionRecordBytes(set));
+    if (!record.description.empty()) {
+        replacement.Add(kRecordFileName, record.description);
+        replacement.Add(kRecordSignatureFileName, record.signature);
+    }
     // For tests: DIALPASS_TEST_CRASH_AFTER_STEPS=N ends the process after N changes to the folder, as
     // a kill from "Cancel update" or a power cut would, leaving the replacement unfinished.
     wchar_t steps[16] = {};
     bool crash = GetEnvironmentVariableW(L"DIALPASS_TEST_CRASH_AFTER_STEPS", steps, 16) > 0;
     if (crash)
         FileSet::StopAfterStepsForTesting(_wtoi(steps));
-    if (set.Commit())
+    if (replacement.Commit())
         return std::wstring();
-    if (crash && !set.Error().oldSetKept)
+    if (crash && !replacement.Error().oldSetKept)
         TerminateProcess(GetCurrentProcess(), kCrashedForTesting);
-    std::wstring text = set.Error().Text();
-    if (!set.Error().oldSetKept)
+    std::wstring text = replacement.Error().Text();
+    if (!replacement.Error().oldSetKept)
         text += L"; the replacement is finished or undone when the folder is next opened";
     return text;
 }

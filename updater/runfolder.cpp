@@ -18,7 +18,7 @@ std::wstring FullPath(const std::wstring& path)
 // True when handle is the entry at path itself: not a link (Windows reports one when opened with
 // FILE_FLAG_OPEN_REPARSE_POINT) and not a link that the system followed to somewhere else (Wine
 // opens the target of a Unix symbolic link even then; only its final path tells).
-bool IsOwnEntry(HANDLE handle, const std::wstring& path, bool& isLink)
+bool IsOwnEntry(HANDLE handle, const std::wstring& path, bool& isLink, std::wstring* leadsTo = nullptr)
 {
     FILE_ATTRIBUTE_TAG_INFO tag = {};
     isLink = GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof(tag)) &&
@@ -34,6 +34,8 @@ bool IsOwnEntry(HANDLE handle, const std::wstring& path, bool& isLink)
         finalPath = L"\\\\" + finalPath.substr(8);
     else if (finalPath.compare(0, 4, L"\\\\?\\") == 0)
         finalPath.erase(0, 4);
+    if (leadsTo)
+        *leadsTo = finalPath;
     std::wstring expected = FullPath(path);
     return CompareStringOrdinal(finalPath.c_str(), -1, expected.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
@@ -42,6 +44,34 @@ HANDLE OpenEntry(const std::wstring& path, DWORD access)
 {
     return CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+// What failed with the system's code (taken by the caller first: building the text may change it).
+std::wstring Failure(const std::wstring& what, DWORD error)
+{
+    return what + L" (error " + std::to_wstring(error) + L")";
+}
+
+// Holds the folder at path open (no delete sharing: it cannot be renamed or replaced meanwhile);
+// INVALID_HANDLE_VALUE with the reason when it cannot be opened, is a link or lies below one.
+HANDLE HoldOwnFolder(const std::wstring& path, std::wstring& problem)
+{
+    HANDLE handle = OpenEntry(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES);
+    if (handle == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        problem = Failure(L"cannot open the temporary folder " + path, error);
+        return handle;
+    }
+    bool isLink = false;
+    std::wstring leadsTo;
+    if (!IsOwnEntry(handle, path, isLink, &leadsTo)) {
+        CloseHandle(handle);
+        problem = L"the temporary folder " + path + L" is a link or lies below one" +
+                  (isLink || leadsTo.empty() ? std::wstring() : L" (it leads to " + leadsTo + L")") +
+                  L"; nothing is downloaded through a link";
+        return INVALID_HANDLE_VALUE;
+    }
+    return handle;
 }
 
 // Deletes what handle holds when it is closed.
@@ -96,6 +126,11 @@ void RemoveEntry(const std::wstring& path, bool isFolder)
 
 void SweepAbandoned(const std::wstring& parent)
 {
+    // A temporary folder that is a link is not swept: what lies at its target is not the updater's.
+    std::wstring problem;
+    HANDLE held = HoldOwnFolder(parent, problem);
+    if (held == INVALID_HANDLE_VALUE)
+        return;
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(JoinPath(parent, std::wstring(kRunPrefix) + L"*").c_str(), &found);
     for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
@@ -108,16 +143,38 @@ void SweepAbandoned(const std::wstring& parent)
     }
     if (search != INVALID_HANDLE_VALUE)
         FindClose(search);
+    CloseHandle(held);
 }
 
 std::wstring RunFolder::Create(const std::wstring& parent)
 {
-    // The system's code is taken first: building the text may change it.
-    auto failure = [](const std::wstring& what, DWORD error) { return what + L" (error " + std::to_wstring(error) + L")"; };
-    if (!MakeFolders(parent)) {
-        DWORD error = GetLastError();
-        return failure(L"cannot create the temporary folder " + parent, error);
-    }
+    // Nothing is made through a link: not the missing part of the temporary folder (in the deepest
+    // folder of it that exists, held meanwhile) and not the run folder (in the temporary folder, held).
+    std::wstring existing = parent, problem;
+    size_t cut;
+    while (GetFileAttributesW(existing.c_str()) == INVALID_FILE_ATTRIBUTES &&
+           (cut = existing.find_last_of(L"\\/")) != std::wstring::npos && cut > 2)
+        existing.erase(cut);
+    HANDLE ancestor = INVALID_HANDLE_VALUE;
+    if (existing != parent && GetFileAttributesW(existing.c_str()) != INVALID_FILE_ATTRIBUTES &&
+        (ancestor = HoldOwnFolder(existing, problem)) == INVALID_HANDLE_VALUE)
+        return problem;
+    bool made = MakeFolders(parent);
+    DWORD madeError = GetLastError();
+    if (ancestor != INVALID_HANDLE_VALUE)
+        CloseHandle(ancestor);
+    if (!made)
+        return Failure(L"cannot create the temporary folder " + parent, madeError);
+    HANDLE held = HoldOwnFolder(parent, problem);
+    if (held == INVALID_HANDLE_VALUE)
+        return problem;
+    std::wstring error = CreateIn(parent);
+    CloseHandle(held);
+    return error;
+}
+
+std::wstring RunFolder::CreateIn(const std::wstring& parent)
+{
     LARGE_INTEGER counter = {};
     QueryPerformanceCounter(&counter);
     std::wstring candidate = JoinPath(parent, kRunPrefix + std::to_wstring(GetCurrentProcessId()) + L"-" +
@@ -125,7 +182,7 @@ std::wstring RunFolder::Create(const std::wstring& parent)
     // A folder that already exists (planted, or left by someone) is never used.
     if (!CreateDirectoryW(candidate.c_str(), nullptr)) {
         DWORD error = GetLastError();
-        return failure(L"cannot create a new folder " + candidate, error);
+        return Failure(L"cannot create a new folder " + candidate, error);
     }
     folder = OpenEntry(candidate, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES);
     bool isLink = false;
@@ -133,6 +190,8 @@ std::wstring RunFolder::Create(const std::wstring& parent)
         if (folder != INVALID_HANDLE_VALUE)
             CloseHandle(folder);
         folder = INVALID_HANDLE_VALUE;
+        // Made through a link after all: the empty folder made is not left at the link's target.
+        RemoveDirectoryW(candidate.c_str());
         return L"the new folder " + candidate + L" is not where it was made (the temporary folder is a link?)";
     }
     path = candidate;
@@ -140,7 +199,7 @@ std::wstring RunFolder::Create(const std::wstring& parent)
                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (owner == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
-        return failure(L"cannot create " + JoinPath(path, kOwnerName), error);
+        return Failure(L"cannot create " + JoinPath(path, kOwnerName), error);
     }
     return std::wstring();
 }

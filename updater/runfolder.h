@@ -6,7 +6,8 @@
 
 #include <string>
 
-// Removes the run folders of runs that were killed (their owner.lock is gone). Only entries whose
+// Removes the run folders of runs that were killed (their owner.lock is gone); nothing when parent
+// is a link or lies below one. Only entries whose
 // own path is below parent are deleted; links are removed as links where the system can (Windows)
 // and left alone where it cannot (Wine deletes the target of a file link).
 void SweepAbandoned(const std::wstring& parent);
@@ -22,12 +23,15 @@ public:
     RunFolder(const RunFolder&) = delete;
     RunFolder& operator=(const RunFolder&) = delete;
 
-    // Empty text on success, else what failed (with the system's code). Fails when the folder exists.
+    // Empty text on success, else what failed (with the system's code). Fails when the folder exists,
+    // and when parent is a link or lies below one (nothing is made at the link's target).
     std::wstring Create(const std::wstring& parent);
     void Remove();
     const std::wstring& Path() const { return path; }
 
 private:
+    std::wstring CreateIn(const std::wstring& parent);
+
     std::wstring path;
     HANDLE folder = INVALID_HANDLE_VALUE;
     HANDLE owner = INVALID_HANDLE_VALUE;

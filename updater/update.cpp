@@ -66,12 +66,20 @@ public:
         FileSetError recovery;
         if (!RecoverFolder(arguments.installDir, &recovery))
             return Fail(L"the installation folder cannot be brought to a whole set: " + recovery.Text());
-        std::wstring note;
-        installed = ReadInstalledSet(arguments.installDir, note);
-        if (!note.empty())
-            log.Line(note);
+        InstalledState state = ReadInstalledState(arguments.installDir, keys);
+        installed = state.set;
+        if (!state.refused.empty()) {
+            versionUnknown = true;
+            return Fail(state.refused);
+        }
         log.Line(L"Installed version: " + std::to_wstring(installed.version) +
                  (installed.key.empty() ? std::wstring() : L", signed by key " + Wide(installed.key)));
+        // A set that is not what its signed record says is installed again, even at the same version.
+        for (const std::wstring& note : state.notes)
+            log.Line(L"Not whole: " + note);
+        whole = state.whole;
+        if (whole)
+            log.Line(L"Every installed file has the size and SHA-256 of the installed set's signed record");
 
         std::wstring error = site.Open(arguments.baseUrl, limits.timeouts);
         if (!error.empty())
@@ -96,10 +104,11 @@ public:
         watchdog.Stop();
 
         log.Line(L"Installing " + std::to_wstring(files.size()) + L" files into " + arguments.installDir);
-        error = InstallSet(arguments.installDir, std::move(files), {manifest.version, signer});
+        error = InstallSet(arguments.installDir, std::move(files), {manifest.version, signer}, record);
         if (!error.empty())
             return Fail(L"installing failed: " + error + L"; the installed database is left as it was");
-        log.Line(L"Done: version " + std::to_wstring(manifest.version) + L" is installed (" + Elapsed() + L")");
+        log.Line(L"Done: version " + std::to_wstring(manifest.version) + L" is installed" +
+                 (reinstalling ? L" again, whole" : L"") + L" (" + Elapsed() + L")");
         return kUpdated;
     }
 
@@ -109,7 +118,8 @@ private:
     UpdateResult Fail(const std::wstring& why)
     {
         log.Line(L"FAILED: " + why);
-        log.Line(L"Nothing was installed; the card database stays at version " + std::to_wstring(installed.version) +
+        log.Line(L"Nothing was installed; the card database stays " +
+                 (versionUnknown ? std::wstring(L"as it was") : L"at version " + std::to_wstring(installed.version)) +
                  L" (" + Elapsed() + L")");
         return kUpdateFailed;
     }
@@ -164,6 +174,12 @@ private:
             return false;
         }
         if (manifest.version == installed.version) {
+            if (!whole) {
+                log.Line(L"Version " + std::to_wstring(installed.version) +
+                         L" is installed but not whole (see above): it is installed again from the site");
+                reinstalling = true;
+                return true;
+            }
             log.Line(L"Nothing new: version " + std::to_wstring(installed.version) + L" is already installed");
             result = kNothingNew;
             return false;
@@ -200,6 +216,7 @@ private:
             return false;
         }
         signer = KeyId(keys[size_t(signerIndex)]);
+        record = {description, signature};
         log.Line(L"The signature of " + name + L" is good (key " + Wide(signer) + L")");
         std::wstring error = ParseManifest(description, manifest);
         if (!error.empty()) {
@@ -332,8 +349,12 @@ private:
     UpdateLimits limits;
     ULONGLONG started;
     InstalledSet installed;
-    std::string signer;  // the id of the key that signed the description
-    RunFolder folder;    // before site and watchdog: it is removed after they are done
+    bool versionUnknown = false;  // nothing tells the installed version (a damaged database.ver)
+    bool whole = false;           // the installed files are those its signed record lists
+    bool reinstalling = false;    // the installed version again, to make the set whole
+    std::string signer;           // the id of the key that signed the description
+    SignedDescription record;     // the description as signed, kept as the installed set's record
+    RunFolder folder;             // before site and watchdog: it is removed after they are done
     UpdateSite site;
     Watchdog watchdog;
 };

@@ -108,6 +108,8 @@ TEST(Dpdb, ArgumentsAndExitCodes)
         {L"check --plain", 2, "check takes one directory"},
         {L"check --strict", 2, "unknown option \"--strict\""},
         {L"build a", 2, "build takes two directories"},
+        {L"build a b --version 0", 2, "--version \"0\" is not a number from 1"},
+        {L"build a b --version 1 --key", 2, "build takes two directories: build SRC DIR [--version N"},
         {L"build " + src + L" " + src, 2, "is the source folder"},
         {L"build " + src + L" " + Quote(source.Path() + L"\\"), 2, "is the source folder"},
         {L"build " + src + L" " + Quote(source.Path() + L"\\.\\..\\" + self), 2, "is the source folder"},

@@ -131,6 +131,8 @@ struct UpdateRun {
     DWORD milliseconds = 0;
     std::string log;
     bool Logged(const std::string& text) const { return log.find(text) != std::string::npos; }
+    // What the last run wrote: the log keeps the runs before it.
+    bool LoggedLast(const std::string& text) const { return log.find(text, log.rfind(kRunHeader)) != std::string::npos; }
 };
 
 // Runs DIR\Update.exe with the applet's arguments (90 s at most); withoutDrive gives DIR without its
@@ -170,6 +172,13 @@ protected:
     Site site;
     Installation installation;
 };
+
+void FlipByte(const std::wstring& path, size_t at)
+{
+    std::string bytes = ReadBytes(path);
+    bytes[at % bytes.size()] ^= 0x20;
+    WriteBytes(path, bytes);
+}
 
 std::wstring UnixPath(const std::wstring& path)
 {
@@ -233,33 +242,117 @@ TEST_F(UpdateTest, AcceptsASignatureByAnyTrustedKeyAndNoOther)
     std::wstring line = UpdaterArguments(site.Url().c_str(), installation.Dir().c_str());
     ASSERT_EQ(ParseArguments(SplitCommandLine(line.c_str()), arguments), L"");
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // The build gives the shipped set its signed record: the copy installed here is whole.
+    InstalledState shipped = ReadInstalledState(installation.Path(), {build.publicKey});
+    EXPECT_TRUE(shipped.whole) << (shipped.notes.empty() ? "" : Narrow(shipped.notes[0]));
+    EXPECT_EQ(shipped.set.version, 1u);
     UpdateLog otherOnly(L"");
     EXPECT_EQ(RunUpdate(arguments, {other.publicKey}, otherOnly), kUpdateFailed) << otherOnly.Text();
 
     // Rollback is judged per key, the keys listed oldest first: the build's key signed the highest
     // version by mistake (or leaked); a lower version signed by the newer key still installs, and
-    // then nothing the older key signs does.
+    // then nothing the older key signs does. A damaged database.ver lets no older set in: the
+    // signed record tells the version, and without one nothing is installed.
+    enum Damage { kNone, kVersion, kVersionAndRecord };
     struct Step {
         const char* version;
         bool otherKey;
         UpdateResult result;
         const char* logged;
+        Damage damage = kNone;
     } steps[] = {
-        // version, signed by the newer key, result, the log's words
+        // version, signed by the newer key, result, the log's words, what is damaged before
         {"4294967295", false, kUpdated, "Done: version 4294967295"},
         {"3", false, kUpdateFailed, "older than the installed version 4294967295"},
+        {"3", false, kUpdateFailed, "older than the installed version 4294967295", kVersion},
         {"3", true, kUpdated, "Signed by a newer key than the installed set"},
         {"4", false, kUpdateFailed, "signed by an older key than the installed set"},
+        {"2", true, kUpdateFailed, "older than the installed version 3", kVersion},
+        {"2", true, kUpdateFailed, "database.ver is damaged and the installed set has no signed record", kVersionAndRecord},
     };
     std::string published = ReadBytes(site / L"update.xml");
     for (const Step& step : steps) {
+        if (step.damage != kNone)
+            WriteBytes(installation / L"database.ver", "x\r\n");
+        for (const wchar_t* record : {L"database.xml", L"database.sig"})
+            if (step.damage == kVersionAndRecord)
+                DeleteFileW((installation / record).c_str());
+        std::map<std::wstring, std::string> before = installation.Files();
         WriteBytes(site / L"update.xml", published);
         site.ReplaceInManifest("version=\"2\"", std::string("version=\"") + step.version + "\"", step.otherKey);
         UpdateLog log(L"");
         EXPECT_EQ(RunUpdate(arguments, {build.publicKey, other.publicKey}, log), step.result) << log.Text();
         EXPECT_NE(log.Text().find(step.logged), std::string::npos) << step.version << ": " << log.Text();
+        if (step.result != kUpdated) {
+            EXPECT_EQ(installation.Files(), before) << step.version;
+        }
     }
     CoUninitialize();
+}
+
+// The installed set heals: each of its files deleted, then changed, in turn; Update.exe against a
+// site of the same version installs the set again, byte for byte, and says why.
+TEST_F(UpdateTest, InstallsTheSameVersionAgainWhenAFileOfTheSetIsMissingOrChanged)
+{
+    ASSERT_EQ(RunUpdater(installation, site.Url()).exitCode, 0u);
+    std::map<std::wstring, std::string> whole = installation.Files();
+    struct Damage {
+        const wchar_t* file;
+        const char* deleted;  // the log's words when it is missing
+        const char* changed;  // and when its first byte is changed
+    } damages[] = {
+        // the file, the log's words deleted, changed
+        {L"country.dat", "country.dat is missing", "country.dat has another SHA-256"},
+        {L"providers.dat", "providers.dat is missing", "providers.dat has another SHA-256"},
+        {L"manufacturers.dat", "manufacturers.dat is missing", "manufacturers.dat has another SHA-256"},
+        {L"Sample.dat", "Sample.dat is missing", "Sample.dat has another SHA-256"},
+        {L"Other.dat", "Other.dat is missing", "Other.dat has another SHA-256"},
+        {L"database.ver", "database.ver is missing; the installed set's signed record says version 2",
+         "database.ver is damaged; the installed set's signed record says version 2"},
+        {L"database.xml", "the installed set's record is missing database.xml", "database.sig is not a signature of database.xml"},
+        {L"database.sig", "the installed set's record is missing database.sig", "database.sig is not a signature of database.xml"},
+    };
+    for (const Damage& damage : damages) {
+        for (bool deleted : {true, false}) {
+            if (deleted)
+                DeleteFileW((installation / damage.file).c_str());
+            else
+                FlipByte(installation / damage.file, 0);
+            UpdateRun run = RunUpdater(installation, site.Url());
+            std::string what = Narrow(damage.file) + (deleted ? " deleted" : " changed");
+            EXPECT_EQ(run.exitCode, 0u) << what << "\n" << run.log;
+            EXPECT_TRUE(run.LoggedLast(std::string("Not whole: ") + (deleted ? damage.deleted : damage.changed)))
+                << what << "\n" << run.log;
+            EXPECT_TRUE(run.LoggedLast("Done: version 2 is installed again, whole")) << what << "\n" << run.log;
+            EXPECT_EQ(installation.Files(), whole) << what;
+        }
+    }
+    EXPECT_EQ(RunUpdater(installation, site.Url()).exitCode, 1u);
+}
+
+// A temporary folder that is a link (from Linux, under Wine), or lies below one, is refused before
+// anything is made there: nothing is left at the link's target.
+TEST_F(UpdateTest, ATemporaryFolderThatIsALinkLeavesNothingAtItsTarget)
+{
+    TempDir links, elsewhere;
+    std::wstring unixLinks = UnixPath(links.Path());
+    if (unixLinks.empty())
+        GTEST_SKIP() << "links are made with Linux's ln, under Wine";
+    RunAtOnce(nullptr, {L"/bin/ln -s " + UnixPath(elsewhere.Path()) + L" " + unixLinks + L"/temp"}, 10000);
+    UpdateArguments arguments;
+    std::wstring line = UpdaterArguments(site.Url().c_str(), installation.Dir().c_str());
+    ASSERT_EQ(ParseArguments(SplitCommandLine(line.c_str()), arguments), L"");
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // the temporary folder: the link itself, a folder still to be made below it
+    for (const wchar_t* temp : {L"temp", L"temp\\Dialpass"}) {
+        arguments.tempFolder = links / temp;
+        UpdateLog log(L"");
+        EXPECT_EQ(RunUpdate(arguments, {SigningKey().publicKey}, log), kUpdateFailed) << log.Text();
+        EXPECT_NE(log.Text().find("is a link or lies below one"), std::string::npos) << log.Text();
+        EXPECT_EQ(Names(elsewhere.Path()), "") << Narrow(temp);
+    }
+    CoUninitialize();
+    RunAtOnce(nullptr, {L"/bin/rm " + unixLinks + L"/temp"}, 10000);
 }
 
 // A site that sends a byte now and then, never stalling long enough for a read's timeout, is cut
@@ -291,13 +384,6 @@ struct Fault {
 void PrintTo(const Fault& fault, std::ostream* out)
 {
     *out << fault.name;
-}
-
-void FlipByte(const std::wstring& path, size_t at)
-{
-    std::string bytes = ReadBytes(path);
-    bytes[at % bytes.size()] ^= 0x20;
-    WriteBytes(path, bytes);
 }
 
 // Puts bytes on the site as name, listed truly in update.xml (added before Other.dat when not listed yet).

@@ -11,6 +11,7 @@
 #include "data/fileset.h"
 #include "data/safefile.h"
 #include "publish.h"
+#include "updater/install.h"
 
 namespace {
 
@@ -34,9 +35,14 @@ const wchar_t kHelp[] =
     L"                       access-number file that manufacturers.dat names, as the applet\n"
     L"                       does, and print \"file:line: what is wrong\" for each bad line;\n"
     L"                       --plain reads DIR as plain-text sources instead of scrambled files\n"
-    L"  build SRC DIR        check the plain-text sources in SRC (lines ended by LF or CR LF),\n"
+    L"  build SRC DIR [--version N [--key FILE]]\n"
+    L"                       check the plain-text sources in SRC (lines ended by LF or CR LF),\n"
     L"                       then write them scrambled, with CR LF, to DIR (created when missing;\n"
-    L"                       not SRC itself) and check DIR; nothing is written when SRC has errors\n"
+    L"                       not SRC itself) and check DIR; nothing is written when SRC has errors.\n"
+    L"                       --version also writes the records of an installed set of version N\n"
+    L"                       as Update.exe does: database.ver, database.xml and database.sig,\n"
+    L"                       signed with the key of publish (--key, DIALPASS_SIGNING_KEY, the\n"
+    L"                       build's own); the description has expired as it is made\n"
     L"  publish SRC OUT --version N [--expires DAYS] [--key FILE]\n"
     L"                       write a signed folder for the update site (dpdb publish --help)\n"
     L"  --help               show this text\n"
@@ -213,10 +219,22 @@ bool SameFolder(const std::wstring& a, const std::wstring& b)
            info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
-int Build(const std::wstring& source, const std::wstring& target)
+// The records of an installed set that Update.exe writes beside the files, version 0 for none.
+struct BuildRecord {
+    uint32_t version = 0;
+    std::wstring keyPath;
+};
+
+int Build(const std::wstring& source, const std::wstring& target, const BuildRecord& record)
 {
     if (!ReadableDirectory(source))
         return kFileError;
+    PrivateKey key;
+    std::wstring keyError = record.version ? ReadSigningKey(record.keyPath, key) : std::wstring();
+    if (!keyError.empty()) {
+        Err(keyError);
+        return kFileError;
+    }
     if (SameFolder(source, target))
         return Usage(L"build: " + target + L" is the source folder; the scrambled files go to another folder");
     DbCheckResult checked = CheckDatabase(source, true);
@@ -245,9 +263,23 @@ int Build(const std::wstring& source, const std::wstring& target)
         return kFileError;
     }
     FileSet set(target);
-    for (DbFile& file : checked.files) {
-        ::Scramble(&file.text[0], file.text.size());
-        set.Add(file.name, std::move(file.text));
+    if (record.version) {
+        // The description expires as it is made: it tells what is installed and is never an update.
+        Manifest manifest;
+        manifest.version = record.version;
+        manifest.expires = UtcNow();
+        std::string xml, signature;
+        int code = AddSignedSet(checked.files, manifest, key, kRecordFileName, set, xml, signature, Err);
+        if (code != kOk)
+            return code;
+        set.Add(kRecordFileName, xml);
+        set.Add(kRecordSignatureFileName, signature);
+        set.Add(kVersionFileName, VersionRecordBytes({record.version, KeyId(key.publicKey)}));
+    } else {
+        for (DbFile& file : checked.files) {
+            ::Scramble(&file.text[0], file.text.size());
+            set.Add(file.name, std::move(file.text));
+        }
     }
     if (!set.Commit()) {
         Err(set.Error().Text());
@@ -289,9 +321,20 @@ int wmain(int argc, wchar_t** argv)
         return Check(args.back(), plain);
     }
     if (command == L"build") {
-        if (args.size() != 3)
-            return Usage(L"build takes two directories: build SRC DIR");
-        return Build(args[1], args[2]);
+        BuildRecord record;
+        std::wstring versionText;
+        if (args.size() >= 5 && args[3] == L"--version")
+            versionText = args[4];
+        if (args.size() == 7 && args[5] == L"--key")
+            record.keyPath = args[6];
+        long long version = 0;
+        if ((args.size() != 3 && args.size() != 5 && (args.size() != 7 || record.keyPath.empty())) ||
+            (args.size() > 3 && versionText.empty()))
+            return Usage(L"build takes two directories: build SRC DIR [--version N [--key FILE]]");
+        if (!versionText.empty() && !ReadVersion(versionText, version))
+            return Usage(L"--version \"" + versionText + L"\" is not a number from 1 to 4294967295");
+        record.version = uint32_t(version);
+        return Build(args[1], args[2], record);
     }
     if (command == L"publish")
         return PublishCommand(args, Out, Err);

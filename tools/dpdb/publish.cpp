@@ -55,6 +55,52 @@ bool ReadNumber(const std::wstring& text, long long low, long long high, long lo
 
 } // namespace
 
+bool ReadVersion(const std::wstring& text, long long& version)
+{
+    return ReadNumber(text, 1, 0xFFFFFFFFll, version);
+}
+
+std::wstring ReadSigningKey(std::wstring keyPath, PrivateKey& key)
+{
+    if (keyPath.empty())
+        keyPath = DefaultKeyPath();
+    std::string pem;
+    if (!ReadWholeFile(keyPath.c_str(), pem) || pem.empty())
+        return keyPath + L": the signing key cannot be read (error " + std::to_wstring(GetLastError()) + L")";
+    std::wstring keyError = ReadPrivateKeyPem(pem, key);
+    SecureZeroMemory(&pem[0], pem.size());
+    return keyError.empty() ? keyError : keyPath + L": " + keyError;
+}
+
+int AddSignedSet(std::vector<DbFile>& files, Manifest& manifest, const PrivateKey& key, const wchar_t* descriptionName,
+                 FileSet& set, std::string& xml, std::string& signature, void (*err)(const std::wstring&))
+{
+    for (DbFile& file : files) {
+        Scramble(&file.text[0], file.text.size());
+        ManifestFile listed;
+        listed.name = file.name;
+        listed.size = uint32_t(file.text.size());
+        if (!Sha256(file.text.data(), file.text.size(), listed.sha256)) {
+            err(L"SHA-256 is not available");
+            return kFileError;
+        }
+        manifest.files.push_back(listed);
+        set.Add(file.name, std::move(file.text));
+    }
+    xml = WriteManifest(manifest);
+    // What the updater would refuse would fail on every phone: refused here by the same rules.
+    std::wstring refused = CheckManifest(manifest, xml);
+    if (!refused.empty()) {
+        err(L"the updater would refuse this update: " + std::wstring(descriptionName) + L" " + refused);
+        return kProblems;
+    }
+    if (!Sign(key, xml, signature)) {
+        err(L"CNG refuses to sign with this key");
+        return kFileError;
+    }
+    return kOk;
+}
+
 int PublishCommand(const std::vector<std::wstring>& args, void (*out)(const std::wstring&),
                    void (*err)(const std::wstring&))
 {
@@ -87,7 +133,7 @@ int PublishCommand(const std::vector<std::wstring>& args, void (*out)(const std:
         err(L"publish takes SRC OUT --version N [--expires DAYS] [--key FILE]");
         return kUsage;
     }
-    if (!ReadNumber(versionText, 1, 0xFFFFFFFFll, version)) {
+    if (!ReadVersion(versionText, version)) {
         err(L"--version \"" + versionText + L"\" is not a number from 1 to 4294967295");
         return kUsage;
     }
@@ -97,18 +143,10 @@ int PublishCommand(const std::vector<std::wstring>& args, void (*out)(const std:
     }
     const std::wstring &source = positional[0], &target = positional[1];
 
-    if (keyPath.empty())
-        keyPath = DefaultKeyPath();
-    std::string pem;
     PrivateKey key;
-    if (!ReadWholeFile(keyPath.c_str(), pem) || pem.empty()) {
-        err(keyPath + L": the signing key cannot be read (error " + std::to_wstring(GetLastError()) + L")");
-        return kFileError;
-    }
-    std::wstring keyError = ReadPrivateKeyPem(pem, key);
-    SecureZeroMemory(&pem[0], pem.size());
+    std::wstring keyError = ReadSigningKey(keyPath, key);
     if (!keyError.empty()) {
-        err(keyPath + L": " + keyError);
+        err(keyError);
         return kFileError;
     }
 
@@ -129,28 +167,11 @@ int PublishCommand(const std::vector<std::wstring>& args, void (*out)(const std:
     // The files, update.xml and its signature are replaced as one set, so that a site being served
     // never shows a description with the signature of another.
     FileSet set(target);
-    for (DbFile& file : checked.files) {
-        Scramble(&file.text[0], file.text.size());
-        ManifestFile listed;
-        listed.name = file.name;
-        listed.size = uint32_t(file.text.size());
-        if (!Sha256(file.text.data(), file.text.size(), listed.sha256)) {
-            err(L"SHA-256 is not available");
-            return kFileError;
-        }
-        manifest.files.push_back(listed);
-        set.Add(file.name, std::move(file.text));
-    }
-    std::string xml = WriteManifest(manifest), signature;
-    // What the updater would refuse would fail on every phone: refused here by the same rules.
-    std::wstring refused = CheckManifest(manifest, xml);
-    if (!refused.empty()) {
-        err(source + L": the updater would refuse this update: update.xml " + refused + L"; nothing was published");
-        return kProblems;
-    }
-    if (!Sign(key, xml, signature)) {
-        err(keyPath + L": CNG refuses to sign with this key");
-        return kFileError;
+    std::string xml, signature;
+    int code = AddSignedSet(checked.files, manifest, key, L"update.xml", set, xml, signature, err);
+    if (code != kOk) {
+        err(source + L": nothing was published");
+        return code;
     }
     set.Add(L"update.xml", xml);
     set.Add(L"update.xml.sig", signature);

@@ -169,7 +169,7 @@ int wmain(int argc, wchar_t** argv)
         }
         good = good && CheckDatabase(download, false).Errors() == 0;
         double t3 = SecondsNow();
-        good = good && InstallSet(installed, std::move(files), {2, std::string()}).empty();
+        good = good && InstallSet(installed, std::move(files), {2, std::string()}, {}).empty();
         double t4 = SecondsNow();
         for (const std::wstring& name : names)
             CopyFileW((site + L"\\" + name).c_str(), (copied + L"\\" + name).c_str(), FALSE);
@@ -179,7 +179,8 @@ int wmain(int argc, wchar_t** argv)
             return 1;
         }
         // Update.exe itself, from a folder that holds no version yet.
-        DeleteFileW((installed + L"\\database.ver").c_str());
+        for (const wchar_t* record : {L"\\database.ver", L"\\database.xml", L"\\database.sig"})
+            DeleteFileW((installed + record).c_str());
         CopyFileW((ProgramDir() + L"\\Update.exe").c_str(), (installed + L"\\Update.exe").c_str(), FALSE);
         std::wstring dir = installed + L"\\";
         double t6 = SecondsNow();
