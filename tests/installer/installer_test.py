@@ -8,6 +8,7 @@ import http.server
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -204,12 +205,41 @@ def registered(case):
     expect(os.path.exists(case.linux(case.shortcut)), "no Start menu shortcut %s" % case.shortcut)
 
 
+def link_target(path):
+    """(target, arguments) of a shell link (.lnk): the local base path of its LinkInfo, its argument string."""
+    data = open(path, "rb").read()
+    flags = struct.unpack_from("<I", data, 0x14)[0]
+    at = 0x4C + (2 + struct.unpack_from("<H", data, 0x4C)[0] if flags & 0x1 else 0)  # after the item id list
+    target = None
+    if flags & 0x2:
+        size, _, _, _, base = struct.unpack_from("<5I", data, at)
+        target = data[at + base:data.index(b"\0", at + base)].decode("cp1252")
+        at += size
+    strings = []
+    for bit in (0x4, 0x8, 0x10, 0x20):  # name, relative path, working folder, arguments: UTF-16 (IsUnicode)
+        count = struct.unpack_from("<H", data, at)[0] if flags & bit else 0
+        strings.append(data[at + 2:at + 2 + 2 * count].decode("utf-16-le").rstrip("\0") if flags & bit else None)
+        at += 2 + 2 * count if flags & bit else 0
+    return target, strings[3]
+
+
 def shortcut(case):
-    """The Start menu shortcut's target opens the installed applet's sheet."""
-    values = case.driver("shortcut", case.shortcut)
-    expect(values.get("arguments") == '"%sdialpass.cpl"' % case.folder and values.get("target", "").lower().endswith(
-        "\\control.exe"), "shortcut: %r" % values)
-    expect(values.get("closed") == "1", "the sheet the shortcut opened did not close on Cancel")
+    """The Start menu shortcut's target, started with its arguments, opens the installed applet's sheet."""
+    target, arguments = link_target(case.linux(case.shortcut))
+    expect((target or "").lower().endswith("\\control.exe") and arguments == '"%sdialpass.cpl"' % case.folder,
+           "the shortcut starts %r %r" % (target, arguments))
+    host = subprocess.Popen([WINE, target, arguments.strip('"')], env=case.env, stdin=subprocess.DEVNULL,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd=case.work)
+    try:
+        deadline, windows = time.monotonic() + 20, ""
+        while time.monotonic() < deadline and '"Dialpass 1.0": ("control.exe"' not in windows:
+            time.sleep(0.3)
+            windows = subprocess.run(["xwininfo", "-root", "-tree", "-display", case.env["DISPLAY"]],
+                                     capture_output=True, text=True).stdout
+        expect('"Dialpass 1.0": ("control.exe"' in windows, "no sheet opened: %s" % windows[-600:])
+    finally:
+        host.kill()
+        host.wait()
 
 
 def applet(profile=None, listed=None):
@@ -453,8 +483,77 @@ def signing(build, work, packages):
     expect(result.returncode != 0, "the package made without a certificate is signed")
 
 
+TSA_CONFIG = """[tsa]
+default_tsa = own
+[own]
+serial = %(work)s/tsa-serial
+crypto_device = builtin
+signer_digest = sha256
+default_policy = 1.2.3.4.1
+digests = sha256
+accuracy = secs:1
+ess_cert_id_chain = no
+ess_cert_id_alg = sha256
+[extensions]
+extendedKeyUsage = critical,timeStamping
+"""
+
+
+def timestamped(build, work, packages):
+    """Signed from a PKCS#12 file with DIALPASS_SIGN_TIMESTAMP: each signature carries an RFC 3161 timestamp
+    from a timestamp authority of the test's own on localhost (openssl ts)."""
+    run = partial(subprocess.run, check=True, capture_output=True)
+    config = os.path.join(work, "tsa.cnf")
+    open(config, "w").write(TSA_CONFIG % {"work": work})
+    open(os.path.join(work, "tsa-serial"), "w").write("01\n")
+    tsa_cert, tsa_key = os.path.join(work, "tsa.pem"), os.path.join(work, "tsa-key.pem")
+    run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-sha256", "-days", "2", "-subj",
+         "/CN=Kestrova test timestamps", "-config", config, "-extensions", "extensions",
+         "-keyout", tsa_key, "-out", tsa_cert])
+    cert, key, pkcs12 = (os.path.join(work, name) for name in ("cert.pem", "key.pem", "signing.p12"))
+    run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-sha256", "-days", "2",
+         "-subj", "/CN=Kestrova test signing", "-keyout", key, "-out", cert])
+    run(["openssl", "pkcs12", "-export", "-inkey", key, "-in", cert, "-passout", "pass:", "-out", pkcs12])
+
+    class Authority(http.server.BaseHTTPRequestHandler):
+        def do_POST(self):
+            query = os.path.join(work, "query.tsq")
+            open(query, "wb").write(self.rfile.read(int(self.headers["Content-Length"])))
+            reply = subprocess.run(["openssl", "ts", "-reply", "-config", config, "-queryfile", query,
+                                    "-signer", tsa_cert, "-inkey", tsa_key, "-chain", tsa_cert],
+                                   capture_output=True).stdout
+            self.send_response(200)
+            self.send_header("Content-Type", "application/timestamp-reply")
+            self.send_header("Content-Length", str(len(reply)))
+            self.end_headers()
+            self.wfile.write(reply)
+
+        def log_message(self, *args):
+            pass
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Authority)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    try:
+        environment = dict(os.environ, DIALPASS_BUILD=build, DIALPASS_DIST=os.path.join(work, "signed"),
+                           DIALPASS_SIGN_PKCS12=pkcs12,
+                           DIALPASS_SIGN_TIMESTAMP="http://127.0.0.1:%d/" % server.server_port)
+        package = subprocess.run([os.path.join(TOP, "tools", "package.sh")], env=environment, check=True,
+                                 capture_output=True, text=True).stdout.strip()
+    finally:
+        server.shutdown()
+    extracted = os.path.join(work, "extracted")
+    run(["msiextract", "-C", extracted, package])
+    signed = [package] + [os.path.join(root, name) for root, _, names in os.walk(extracted)
+                          for name in names if name in PROGRAMS[:3]]
+    expect(len(signed) == 4, "signed files: %r" % signed)
+    for path in signed:
+        result = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-TSA-CAfile", tsa_cert, "-in", path],
+                                capture_output=True, text=True)
+        expect(result.returncode == 0 and "Timestamp Server Signature verification: ok" in result.stdout,
+               "%s: %s" % (os.path.basename(path), result.stdout[-600:] + result.stderr[-300:]))
+
+
 # Cases that need no prefix: they read or sign packages.
-PACKAGE_CASES = {"package-tables": package_tables, "signing": signing}
+PACKAGE_CASES = {"package-tables": package_tables, "signing": signing, "timestamped": timestamped}
 
 
 def main():

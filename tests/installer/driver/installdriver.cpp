@@ -4,14 +4,11 @@
 //   installdriver applet [NEW-PROFILE]      loads the applet that the Control Panel's "Cpls" key names,
 //       asks it for its count, name and icon, opens it, reads the General and Card settings pages
 //       (creating the profile NEW-PROFILE first when given), answers its message boxes, and presses OK
-//   installdriver shortcut LINK             starts the target of a shortcut (.lnk) with its arguments, waits
-//                                           for the sheet, prints the target and closes it with Cancel
 // Exit code 0 when it could do all of that, 1 when not (what failed is printed), 2 for usage.
 #include <windows.h>
 #include <commctrl.h>
 #include <cpl.h>
 #include <prsht.h>
-#include <shlobj.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -117,30 +114,6 @@ int Run(int argc, wchar_t** argv)
     wprintf(L"exit=%lu\n", code);
     return 0;
 }
-int Shortcut(const wchar_t* link)
-{
-    CoInitialize(nullptr);
-    IShellLinkW* shellLink = nullptr;
-    IPersistFile* file = nullptr;
-    wchar_t target[MAX_PATH] = {}, arguments[1024] = {};
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&shellLink))) ||
-        FAILED(shellLink->QueryInterface(IID_PPV_ARGS(&file))) || FAILED(file->Load(link, STGM_READ)) ||
-        FAILED(shellLink->GetPath(target, MAX_PATH, nullptr, 0)) || FAILED(shellLink->GetArguments(arguments, 1024)))
-        return Fail(L"the shortcut does not load");
-    wprintf(L"target=%ls\narguments=%ls\n", target, arguments);
-    std::wstring commandLine = L"\"" + std::wstring(target) + L"\" " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return Fail(L"the shortcut's target did not start");
-    HWND sheet = WaitForWindow(L"#32770", kSheetCaption, kWait);
-    if (!sheet)
-        return Fail(L"the sheet did not open");
-    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-    wprintf(L"closed=%d\n", WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0);
-    return 0;
-}
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -150,8 +123,6 @@ int wmain(int argc, wchar_t** argv)
         result = Run(argc, argv);
     else if (argc > 1 && !wcscmp(argv[1], L"applet"))
         result = Applet(argc > 2 ? argv[2] : nullptr);
-    else if (argc == 3 && !wcscmp(argv[1], L"shortcut"))
-        result = Shortcut(argv[2]);
     fflush(stdout);
     return result;
 }
