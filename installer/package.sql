@@ -1,17 +1,31 @@
 -- What wixl cannot say in dialpass.wxs, applied by tools/package.sh with msibuild, one statement a line.
--- The database component: permanent (0x10) and 64-bit (0x100), installed only when the installation
--- folder holds no database yet.
-UPDATE Component SET Attributes = 272, Condition = 'NOT (INSTALLED_DATABASE ~= FOLDER_DATABASE)' WHERE Component = 'Database'
+-- The database component: permanent (0x10), 64-bit (0x100) and keyed by a registry value (0x4), installed
+-- only when the installation folder holds no database yet.
+UPDATE Component SET Attributes = 276, Condition = 'NOT (INSTALLED_DATABASE ~= FOLDER_DATABASE)' WHERE Component = 'Database'
 -- INSTALLED_DATABASE: database.ver in the folder that "InstallDir" names, when it is there.
 INSERT INTO Signature (Signature, FileName) VALUES ('InstalledDatabaseSearch', 'database.ver')
--- FOLDER_DATABASE: database.ver in this package's installation folder (dialpass.wxs's directories), so
--- that a database in some other folder that "InstallDir" once named does not count.
-INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('SetFolderDatabase', 51, 'FOLDER_DATABASE', '[LocalAppDataFolder]Programs\Kestrova\Dialpass\database.ver')
+-- Upgrades, repairs and the removal act on the folder the installed version is in (chosen at the first
+-- install with INSTALLFOLDER=...); a fresh install ignores an "InstallDir" that no package of ours wrote.
+INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('KeepInstallFolder', 51, 'INSTALLFOLDER', '[INSTALLED_FOLDER]')
+INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('KeepInstallFolder', 'INSTALLED_FOLDER AND (Installed OR WIX_UPGRADE_DETECTED)', 55)
+INSERT INTO InstallUISequence (Action, Condition, Sequence) VALUES ('KeepInstallFolder', 'INSTALLED_FOLDER AND (Installed OR WIX_UPGRADE_DETECTED)', 55)
+-- FOLDER_DATABASE: database.ver in the folder this run installs to, so that a database in some other
+-- folder that "InstallDir" once named does not count.
+INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('SetFolderDatabase', 51, 'FOLDER_DATABASE', '[INSTALLFOLDER]database.ver')
 INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('SetFolderDatabase', 60)
--- The old version is removed after the new one is in place, so components both share (same GUIDs)
--- stay, and the RemoveFile rows of the registration component do not run during an upgrade.
-INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('InstallExecute', 6500)
-UPDATE InstallExecuteSequence SET Sequence = 6550 WHERE Action = 'RemoveExistingProducts'
+-- The Control Panel's "Cpls" value is REG_EXPAND_SZ (#%), as Windows' documentation asks.
+UPDATE Registry SET Value = '#%[INSTALLFOLDER]dialpass.cpl' WHERE Component_ = 'Registration' AND Name = 'Kestrova Dialpass'
+-- The list of programs shows where it is installed.
+INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('SetInstallLocation', 51, 'ARPINSTALLLOCATION', '[INSTALLFOLDER]')
+INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('SetInstallLocation', 1010)
+-- The old version is removed after the new one's files and registry values are in place, so that the
+-- components both share (same GUIDs) keep a client and stay: their files, and the RemoveFile rows of the
+-- registration component (the database), are not touched. The new version registers and publishes itself
+-- (RegisterProduct, PublishFeatures, PublishProduct) after that removal: Wine's msiexec deletes the whole
+-- upgrade-code keys when it removes the old product, where Windows removes only that product's values.
+-- ICE63 allows RemoveExistingProducts right after InstallExecute.
+INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('InstallExecute', 6010)
+UPDATE InstallExecuteSequence SET Sequence = 6020 WHERE Action = 'RemoveExistingProducts'
 -- The same version installed again from another build takes the place of the installed product (one
 -- entry in the list of programs; files of an equal version stay): the row that finds older versions
 -- takes its own version too (0x200, maximum inclusive; key columns cannot be updated, so a new row).
@@ -20,3 +34,10 @@ INSERT INTO Upgrade (UpgradeCode, VersionMax, Attributes, ActionProperty) VALUES
 -- The same package run again repairs: every file is checked and what is missing is put back.
 INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('RepairWhenInstalled', 51, 'REINSTALL', 'ALL')
 INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('RepairWhenInstalled', 'Installed AND NOT REMOVE AND NOT REINSTALL', 990)
+-- Removal: the components' key-path values go with the registration (the database's component is
+-- permanent), the "Programs" folder when empty (ICE64), and the updater's temporary folder when empty.
+INSERT INTO Registry (Registry, Root, `Key`, Name, Component_) VALUES ('RemovePackageKey', 1, 'SOFTWARE\Kestrova\Dialpass\Package', '-', 'Registration')
+INSERT INTO RemoveFile (FileKey, Component_, DirProperty, InstallMode) VALUES ('RemoveProgramsFolder', 'Registration', 'UserProgramsFolder', 2)
+INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('SetUpdaterFolder', 51, 'UPDATER_FOLDER', '[WindowsVolume]Temp\Dialpass\')
+INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('SetUpdaterFolder', 1020)
+INSERT INTO RemoveFile (FileKey, Component_, DirProperty, InstallMode) VALUES ('RemoveUpdaterFolder', 'Registration', 'UPDATER_FOLDER', 2)

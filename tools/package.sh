@@ -5,8 +5,12 @@
 # another one packages the same files as that version, for a release or an upgrade test.
 # Environment: DIALPASS_BUILD the build folder (default build), DIALPASS_DIST where the package goes
 # (default BUILD/dist), DIALPASS_DATABASE_VERSION the shipped card database's version (default 1),
-# DIALPASS_SIGN_CERT and DIALPASS_SIGN_KEY a PEM code-signing certificate and its key: when both are
-# given, the programs and the package are signed (SHA-256, osslsigncode); otherwise nothing is signed.
+# Signing (SHA-256, osslsigncode; nothing is signed without a key): DIALPASS_SIGN_CERT and DIALPASS_SIGN_KEY
+# a PEM certificate and key, or DIALPASS_SIGN_PKCS12 a PKCS#12 file holding both, or with
+# DIALPASS_SIGN_PKCS11_MODULE a token's PKCS#11 module, DIALPASS_SIGN_CERT and DIALPASS_SIGN_KEY the key's
+# PKCS#11 URI; DIALPASS_SIGN_PASSWORD_FILE the key's password, DIALPASS_SIGN_TIMESTAMP an RFC 3161
+# timestamp authority's address, whose countersignature keeps the signatures valid after the
+# certificate expires.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${DIALPASS_BUILD:-$top/build}" && pwd)
@@ -20,8 +24,22 @@ database_version=${DIALPASS_DATABASE_VERSION:-1}
 [[ $database_version =~ ^[1-9][0-9]{0,9}$ ]] || die "DIALPASS_DATABASE_VERSION must be a number from 1: '$database_version'"
 cert=${DIALPASS_SIGN_CERT:-}
 key=${DIALPASS_SIGN_KEY:-}
-if [ -n "$cert$key" ] && { [ ! -f "$cert" ] || [ ! -f "$key" ]; }; then
-    die "signing needs both DIALPASS_SIGN_CERT and DIALPASS_SIGN_KEY as readable files"
+pkcs12=${DIALPASS_SIGN_PKCS12:-}
+pkcs11=${DIALPASS_SIGN_PKCS11_MODULE:-}
+signer=()
+if [ -n "$pkcs12" ]; then
+    [ -f "$pkcs12" ] || die "DIALPASS_SIGN_PKCS12 is not a readable file: '$pkcs12'"
+    signer=(-pkcs12 "$pkcs12")
+elif [ -n "$pkcs11" ]; then
+    [ -f "$cert" ] && [ -n "$key" ] || die "a PKCS#11 key needs DIALPASS_SIGN_CERT (a file) and DIALPASS_SIGN_KEY (its URI)"
+    signer=(-pkcs11module "$pkcs11" -certs "$cert" -key "$key")
+elif [ -n "$cert$key" ]; then
+    [ -f "$cert" ] && [ -f "$key" ] || die "signing needs both DIALPASS_SIGN_CERT and DIALPASS_SIGN_KEY as readable files"
+    signer=(-certs "$cert" -key "$key")
+fi
+if [ ${#signer[@]} -gt 0 ]; then
+    [ -z "${DIALPASS_SIGN_PASSWORD_FILE:-}" ] || signer+=(-readpass "$DIALPASS_SIGN_PASSWORD_FILE")
+    [ -z "${DIALPASS_SIGN_TIMESTAMP:-}" ] || signer+=(-ts "$DIALPASS_SIGN_TIMESTAMP")
 fi
 
 dist=${DIALPASS_DIST:-$build/dist}
@@ -37,25 +55,32 @@ for program in dialpass.cpl Update.exe dialpass-config.exe; do
     [ -f "$build/bin/$program" ] || die "$build/bin/$program is not built (tools/build.sh)"
     x86_64-w64-mingw32-strip -o "$files/$program" "$build/bin/$program"
 done
-# The starting card database: the built sample (never a user's files) and its version record.
+# The starting card database: the built sample (never a user's files), its signed description and
+# signature when the build made them, and its version record (the build's, else DIALPASS_DATABASE_VERSION).
 database=()
-for file in "$build"/sample/*.dat; do
+for file in "$build"/sample/*.dat "$build"/sample/database.xml "$build"/sample/database.sig; do
+    [ -f "$file" ] || continue
     name=$(basename "$file")
     case ${name,,} in profiles.dat | settings.dat) continue ;; esac
     cp "$file" "$files/$name"
     database+=("$name")
 done
 [ ${#database[@]} -gt 0 ] || die "$build/sample holds no card database (tools/build.sh)"
-printf '%s\r\n' "$database_version" >"$files/database.ver"
+if [ -f "$build/sample/database.ver" ]; then
+    cp "$build/sample/database.ver" "$files/database.ver"
+else
+    printf '%s\r\n' "$database_version" >"$files/database.ver"
+fi
 sed 's/$/\r/' "$top/installer/readme.txt" >"$files/readme.txt"
 cp "$top/resources/images/dialpass.ico" "$files/"
 
 sign() {
-    osslsigncode sign -certs "$cert" -key "$key" -h sha256 -n "Kestrova Dialpass" \
-        -i http://www.kestrova.com/dialpass -in "$1" -out "$1.signed" >/dev/null
+    osslsigncode sign "${signer[@]}" -h sha256 -n "Kestrova Dialpass" \
+        -i https://www.kestrova.com/dialpass -in "$1" -out "$1.signed" >/dev/null ||
+        die "osslsigncode could not sign $(basename "$1")"
     mv "$1.signed" "$1"
 }
-if [ -n "$cert" ]; then
+if [ ${#signer[@]} -gt 0 ]; then
     for program in dialpass.cpl Update.exe dialpass-config.exe; do sign "$files/$program"; done
 fi
 
@@ -85,7 +110,8 @@ print("%d.%d.%d.%d" % (high >> 16, high & 0xFFFF, low >> 16, low & 0xFFFF))
 PY
 }
 for program in dialpass.cpl:dialpass.cpl Update.exe:Update.exe dialpass-config.exe:dialpass_config.exe; do
-    queries+=("UPDATE File SET Version = '$(file_version "$files/${program%%:*}")', Language = '1033' WHERE File = '${program#*:}'")
+    queries+=("UPDATE File SET Version = '$(file_version "$files/${program%%:*}")', Language = '1033' WHERE File = '${program#*:}'"
+              "DELETE FROM MsiFileHash WHERE File_ = '${program#*:}'")  # hashes are for unversioned files only (ICE60)
 done
 index=0
 for name in "${database[@]}" database.ver update.log dialpass.lock '~dp*.new' '~dp*.old'; do
@@ -98,6 +124,6 @@ msi=$dist/Dialpass-$version-x64.msi
 for query in "${queries[@]}"; do
     msibuild "$stage/package.msi" -q "$query" || die "msibuild could not apply: $query"
 done
-[ -n "$cert" ] && sign "$stage/package.msi"
+[ ${#signer[@]} -eq 0 ] || sign "$stage/package.msi"
 mv "$stage/package.msi" "$msi"
 echo "$msi"

@@ -40,7 +40,7 @@ WINE64=$top/tools/wine64.sh
     while read -r product; do "$WINE64" msiexec /x "$product" /qn; done
 "$WINE64" msiexec /i "$("$WINE64" winepath -w "$package" 2>/dev/null)" /qn
 applet=$("$WINE64" reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Control Panel\Cpls' \
-    /v 'Kestrova Dialpass' 2>/dev/null | tr -d '\r' | sed -n 's/^ *Kestrova Dialpass *REG_SZ *//p')
+    /v 'Kestrova Dialpass' 2>/dev/null | tr -d '\r' | sed -n 's/^ *Kestrova Dialpass *REG_\(EXPAND_\)\{0,1\}SZ *//p')
 [ -n "$applet" ] || { echo "run.sh: the package registered no applet with the Control Panel" >&2; exit 1; }
 echo "Installed $package; opening $applet in Wine's Control Panel host on a 240x320 desktop"
 "$WINE64" explorer /desktop=Phone,240x320 control "$applet"

@@ -51,7 +51,7 @@ package=${DIALPASS_PACKAGE:-}
 if [ -n "$package" ]; then
     "$WINE64" msiexec /i "$("$WINE64" winepath -w "$package" 2>/dev/null)" /qn
     applet=$("$WINE64" reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Control Panel\Cpls' \
-        /v 'Kestrova Dialpass' 2>/dev/null | tr -d '\r' | sed -n 's/^ *Kestrova Dialpass *REG_SZ *//p')
+        /v 'Kestrova Dialpass' 2>/dev/null | tr -d '\r' | sed -n 's/^ *Kestrova Dialpass *REG_\(EXPAND_\)\{0,1\}SZ *//p')
     [ -n "$applet" ] || { echo "screenshots.sh: the package registered no applet" >&2; exit 1; }
     # The applet works in the folder the package installed, so that is the folder whose lock is held below.
     installed=$("$WINE64" reg query 'HKCU\Software\Kestrova\Dialpass' /v InstallDir 2>/dev/null |

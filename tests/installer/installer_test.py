@@ -3,11 +3,12 @@
 fresh prefix of its own (a copy of the build's template prefix) on a display of its own, so the suite
 runs beside the other tests.
     installer_test.py BUILD [CASE...]      (no CASE: every case; exit 0 when all passed)
-The packages are made from the built files by tools/package.sh: the build's version and the next one."""
+The packages are made from the built files by tools/package.sh: the build's version and the two after it."""
 import http.server
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -21,6 +22,10 @@ WINESERVER = "/usr/lib/wine/wineserver64"
 FOLDER = r"C:\users\{user}\AppData\Local\Programs\Kestrova\Dialpass" + "\\"
 CONFIG_KEY = r"HKCU\SOFTWARE\Kestrova\Dialpass"
 CPLS_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Control Panel\Cpls"
+PROPERTIES_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Control Panel\Extended Properties"
+PACKAGE_KEY = CONFIG_KEY + r"\Package"
+UPGRADE_CODES_KEY = r"HKCU\Software\Microsoft\Installer\UpgradeCodes\A1C2E0B534D7B0F4A916E2C8D3F7A104"
+SHORTCUT = r"C:\users\{user}\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\Kestrova Dialpass.lnk"
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 PROGRAMS = ["dialpass.cpl", "Update.exe", "dialpass-config.exe", "readme.txt"]
 USER_FILES = ["profiles.dat", "settings.dat"]
@@ -61,10 +66,17 @@ class Case:
         self.wine("cmd", "/c", "exit")
         user = os.listdir(os.path.join(self.prefix, "drive_c", "users"))
         user = [name for name in user if name != "Public"][0]
-        self.folder = FOLDER.format(user=user)
-        self.linux_folder = os.path.join(self.prefix, "drive_c", "users", user, "AppData", "Local",
-                                         "Programs", "Kestrova", "Dialpass")
+        self.shortcut = SHORTCUT.format(user=user)
+        self.use_folder(FOLDER.format(user=user))
         self.saved = {}
+
+    def use_folder(self, folder):
+        """The installation folder (C:\\...\\) the steps look at."""
+        self.folder = folder
+        self.linux_folder = self.linux(folder)
+
+    def linux(self, path):
+        return os.path.join(self.prefix, "drive_c", *path[3:].rstrip("\\").split("\\"))
 
     def close(self):
         subprocess.run([WINESERVER, "-k"], env=self.env, stderr=subprocess.DEVNULL)
@@ -94,19 +106,37 @@ class Case:
 
     def value(self, key, name):
         """A registry value's data as reg shows it, or None."""
-        match = re.search(r"^[ \t]+%s[ \t]+REG_\w+[ \t]*(.*)$" % re.escape(name),
+        typed = self.typed_value(key, name)
+        return typed and typed[1]
+
+    def typed_value(self, key, name):
+        """A registry value's (type, data) as reg shows them, or None."""
+        match = re.search(r"^[ \t]+%s[ \t]+(REG_\w+)[ \t]*(.*)$" % re.escape(name),
                           self.wine("reg", "query", key, "/v", name), re.M)
-        return match.group(1) if match else None
+        return match.groups() if match else None
+
+    def key_exists(self, key):
+        return "HKEY_" in self.wine("reg", "query", key)  # reg prints its errors on stdout
 
     def export(self):
         path = os.path.join(self.work, "config.reg")
         self.wine("reg", "export", CONFIG_KEY, "Z:" + path.replace("/", "\\"), "/y")
         with open(path, "rb") as file:
             text = file.read().decode("utf-16")
-        return [line for line in text.splitlines() if '"InstallDir"' not in line]
+        # Without what the package writes itself: "InstallDir" and its components' key-path values.
+        package = "[" + PACKAGE_KEY.replace("HKCU", "HKEY_CURRENT_USER") + "]"
+        lines, in_package = [], False
+        for line in text.splitlines():
+            in_package = line == package or (in_package and line != "")
+            if not in_package and '"InstallDir"' not in line:
+                lines.append(line)
+        while lines and not lines[-1]:
+            lines.pop()
+        return lines
 
     def products(self):
-        """The installed products' uninstall entries: {key: (DisplayName, DisplayVersion, Publisher, HelpLink)}."""
+        """The installed products' uninstall entries: {key: (DisplayName, DisplayVersion, Publisher, HelpLink,
+        URLInfoAbout, InstallLocation)}."""
         output = self.wine("reg", "query", UNINSTALL_KEY, "/s")
         entries = {}
         for block in output.split("\n\n"):
@@ -114,7 +144,8 @@ class Case:
             if not lines or "Kestrova Dialpass" not in block:
                 continue
             fields = dict(re.findall(r"^[ \t]+(\w+)[ \t]+REG_\w+[ \t]*(.*)$", block, re.M))
-            entries[lines[0]] = tuple(fields.get(name) for name in ("DisplayName", "DisplayVersion", "Publisher", "HelpLink"))
+            entries[lines[0]] = tuple(fields.get(name) for name in ("DisplayName", "DisplayVersion", "Publisher", "HelpLink",
+                                                                    "URLInfoAbout", "InstallLocation"))
         return entries
 
     def file(self, name):
@@ -130,16 +161,21 @@ class Case:
 
 # --- Steps: each takes the case and acts or checks ------------------------------------------------
 
-def install(which, code=0):
+def install(which, code=0, folder=None):
+    """msiexec /i of the package (base, next or third), optionally into folder (INSTALLFOLDER=...)."""
     def step(case):
-        got = case.msiexec("/i", case.packages[which], "/qn")
+        got = case.msiexec("/i", case.packages[which], "/qn", *(["INSTALLFOLDER=" + folder] if folder else []))
         expect(got == code, "msiexec /i %s: exit %d, wanted %d" % (which, got, code))
+        if folder:
+            case.use_folder(folder)
     return step
 
 
-def uninstall(case):
-    got = case.msiexec("/x", case.packages["base"], "/qn")
-    expect(got == 0, "msiexec /x: exit %d" % got)
+def uninstall(which):
+    def step(case):
+        got = case.msiexec("/x", case.packages[which], "/qn")
+        expect(got == 0, "msiexec /x %s: exit %d" % (which, got))
+    return step
 
 
 def installed(which):
@@ -149,12 +185,61 @@ def installed(which):
             expect(case.file(name) is not None, "%s is not installed" % name)
         expect(case.value(CONFIG_KEY, "InstallDir") == case.folder,
                "InstallDir is %r" % case.value(CONFIG_KEY, "InstallDir"))
-        cpl = case.value(CPLS_KEY, "Kestrova Dialpass")
-        expect(cpl == case.folder + "dialpass.cpl", "the Cpls value is %r" % cpl)
+        cpl = case.typed_value(CPLS_KEY, "Kestrova Dialpass")
+        expect(cpl == ("REG_EXPAND_SZ", case.folder + "dialpass.cpl"), "the Cpls value is %r" % (cpl,))
         products = list(case.products().values())
-        want = [("Kestrova Dialpass", version, "Kestrova", "http://www.kestrova.com/dialpass/help")]
+        want = [("Kestrova Dialpass", version, "Kestrova", "https://www.kestrova.com/dialpass/help",
+                 "https://www.kestrova.com/dialpass", case.folder)]
         expect(products == want, "installed products: %r, wanted %r" % (products, want))
     return step
+
+
+def registered(case):
+    """The Control Panel's canonical name and category, and the Start menu shortcut, for the installed applet."""
+    cpl = case.folder + "dialpass.cpl"
+    # key below the Extended Properties, wanted (type, data) of the value named after the applet
+    for key, want in (("System.ApplicationName", ("REG_SZ", "Kestrova.Dialpass")),
+                      ("{305CA226-D286-468e-B848-2B2E8E697B74} 2", ("REG_DWORD", "0x3"))):
+        got = case.typed_value(PROPERTIES_KEY + "\\" + key, cpl)
+        expect(got == want, "Extended Properties\\%s: %r, wanted %r" % (key, got, want))
+    expect(os.path.exists(case.linux(case.shortcut)), "no Start menu shortcut %s" % case.shortcut)
+
+
+def link_target(path):
+    """(target, arguments) of a shell link (.lnk): the local base path of its LinkInfo, its argument string."""
+    data = open(path, "rb").read()
+    flags = struct.unpack_from("<I", data, 0x14)[0]
+    at = 0x4C + (2 + struct.unpack_from("<H", data, 0x4C)[0] if flags & 0x1 else 0)  # after the item id list
+    target = None
+    if flags & 0x2:
+        size, _, _, _, base = struct.unpack_from("<5I", data, at)
+        target = data[at + base:data.index(b"\0", at + base)].decode("cp1252")
+        at += size
+    strings = []
+    for bit in (0x4, 0x8, 0x10, 0x20):  # name, relative path, working folder, arguments: UTF-16 (IsUnicode)
+        count = struct.unpack_from("<H", data, at)[0] if flags & bit else 0
+        strings.append(data[at + 2:at + 2 + 2 * count].decode("utf-16-le").rstrip("\0") if flags & bit else None)
+        at += 2 + 2 * count if flags & bit else 0
+    return target, strings[3]
+
+
+def shortcut(case):
+    """The Start menu shortcut's target, started with its arguments, opens the installed applet's sheet."""
+    target, arguments = link_target(case.linux(case.shortcut))
+    expect((target or "").lower().endswith("\\control.exe") and arguments == '"%sdialpass.cpl"' % case.folder,
+           "the shortcut starts %r %r" % (target, arguments))
+    host = subprocess.Popen([WINE, target, arguments.strip('"')], env=case.env, stdin=subprocess.DEVNULL,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd=case.work)
+    try:
+        deadline, windows = time.monotonic() + 20, ""
+        while time.monotonic() < deadline and '"Dialpass 1.0": ("control.exe"' not in windows:
+            time.sleep(0.3)
+            windows = subprocess.run(["xwininfo", "-root", "-tree", "-display", case.env["DISPLAY"]],
+                                     capture_output=True, text=True).stdout
+        expect('"Dialpass 1.0": ("control.exe"' in windows, "no sheet opened: %s" % windows[-600:])
+    finally:
+        host.kill()
+        host.wait()
 
 
 def applet(profile=None, listed=None):
@@ -241,9 +326,16 @@ def removed(case):
     left = sorted(os.listdir(case.linux_folder))
     expect(left == sorted(name for name in USER_FILES if case.saved[name] is not None),
            "left in the folder: %r" % left)
-    for key, name in ((CONFIG_KEY, "InstallDir"), (CPLS_KEY, "Kestrova Dialpass")):
-        expect(case.value(key, name) is None, "%s is still there" % name)
+    cpl = case.folder + "dialpass.cpl"
+    for key, name in ((CONFIG_KEY, "InstallDir"), (CPLS_KEY, "Kestrova Dialpass"),
+                      (PROPERTIES_KEY + r"\System.ApplicationName", cpl),
+                      (PROPERTIES_KEY + r"\{305CA226-D286-468e-B848-2B2E8E697B74} 2", cpl)):
+        expect(case.value(key, name) is None, "%s\\%s is still there" % (key, name))
+    for key in (PACKAGE_KEY, UPGRADE_CODES_KEY):
+        expect(not case.key_exists(key), "%s is still there" % key)
     expect(not case.products(), "still listed: %r" % case.products())
+    for path in (case.shortcut, r"C:\Temp\Dialpass"):
+        expect(not os.path.exists(case.linux(path)), "%s is still there" % path)
 
 
 def delete(name):
@@ -262,15 +354,21 @@ def restored(name):
 # --- The cases: each runs its steps, in order, in a fresh prefix -----------------------------------
 CASES = {
     # case name: steps
-    "first-install": [elsewhere_database, install("base"), installed("base"), applet(profile="Travel")],
-    "upgrade-keeps-user-data": [install("base"), applet(profile="Travel"), dialer_values, update, remember,
-                                install("next"), installed("next"), kept(database=True),
-                                applet(listed="Travel")],
-    "lower-version-refused": [install("next"), install("base", INSTALL_FAILURE), installed("next")],
+    "first-install": [elsewhere_database, install("base"), installed("base"), registered, applet(profile="Travel"),
+                      shortcut],
+    # Three versions in a row keep one entry and everything of the user's; then both older ones are refused.
+    "upgrades-in-a-row": [install("base"), applet(profile="Travel"), dialer_values, update, remember,
+                          install("next"), installed("next"), kept(database=True),
+                          install("third"), installed("third"), kept(database=True), applet(listed="Travel"),
+                          install("base", INSTALL_FAILURE), install("next", INSTALL_FAILURE), installed("third")],
+    "chosen-folder": [install("base", folder="C:\\Tools\\Dialpass\\"), installed("base"), registered,
+                      applet(profile="Travel"), delete("dialpass.cpl"), install("base"), restored("dialpass.cpl"),
+                      installed("base"), remember, install("next"), installed("next"), kept(database=True),
+                      uninstall("next"), removed],
     "repair-restores-applet": [install("base"), delete("dialpass.cpl"), install("base"),
                                restored("dialpass.cpl"), installed("base")],
-    "uninstall-then-reinstall": [install("base"), applet(profile="Travel"), dialer_values, remember,
-                                 uninstall, removed, kept(database=False), install("base"), installed("base"),
+    "uninstall-then-reinstall": [install("base"), applet(profile="Travel"), dialer_values, update, remember,
+                                 uninstall("base"), removed, kept(database=False), install("base"), installed("base"),
                                  applet(listed="Travel")],
 }
 
@@ -290,19 +388,50 @@ def package_tables(build, work, packages):
     expect({row[1] for row in rows("Registry")} == {"1"}, "registry outside HKCU: %r" % rows("Registry"))
     expect({row[1] for row in rows("Directory") if row[0] == "UserProgramsFolder"} == {"LocalAppDataFolder"},
            "not installed under the user's local application data")
-    database = [row for row in rows("Component") if row[0] == "Database"]
-    expect(database and database[0][3] == "272" and database[0][4] == "NOT (INSTALLED_DATABASE ~= FOLDER_DATABASE)",
+    components = {row[0]: row for row in rows("Component")}
+    database = components["Database"]
+    expect(int(database[3]) & 0x10 and database[4] == "NOT (INSTALLED_DATABASE ~= FOLDER_DATABASE)",
            "database component: %r" % database)
+    # The old version goes after the new one is in place (right after InstallExecute, ICE63), before the new
+    # one registers and publishes itself.
     sequence = {row[0]: int(row[2]) for row in rows("InstallExecuteSequence")}
-    expect(sequence["InstallExecute"] < sequence["RemoveExistingProducts"] < sequence["InstallFinalize"],
-           "the old version is not removed after the new one is in place: %r" % sequence)
+    order = sorted(sequence, key=sequence.get)
+    at = order.index("InstallExecute")
+    expect(order[at + 1] == "RemoveExistingProducts" and "InstallFiles" in order[:at] and
+           {"RegisterProduct", "PublishFeatures", "PublishProduct"} <= set(order[at + 2:order.index("InstallFinalize")]),
+           "action order: %r" % order)
+    # ICE38: a component installed into the user's profile is keyed by an HKCU registry value.
+    registry = {row[0]: row for row in rows("Registry")}
+    directories = {row[0]: row[1] for row in rows("Directory")}
+
+    def in_profile(directory):
+        while directory and directory not in ("LocalAppDataFolder", "ProgramMenuFolder"):
+            directory = directories.get(directory)
+        return bool(directory)
+    for name, row in components.items():
+        if in_profile(row[2]):
+            key = registry.get(row[5])
+            expect(int(row[3]) & 0x4 and key and key[1] == "1" and key[3],
+                   "ICE38: component %s is keyed by %r" % (name, key))
+    # ICE64: every folder of ours in the profile has a RemoveFile row that removes it.
+    removed_folders = {row[3] for row in rows("RemoveFile") if not row[2]}
+    ours = {name for name in directories if in_profile(name)} - {"LocalAppDataFolder", "ProgramMenuFolder"}
+    expect(ours <= removed_folders, "ICE64: folders without RemoveFolder: %r" % sorted(ours - removed_folders))
+    # ICE60: a versioned file has a language and no hash (hashes are for unversioned files).
+    hashed = {row[0] for row in rows("MsiFileHash")}
+    for row in rows("File"):
+        if row[4] and row[4][0].isdigit():
+            expect(row[5] and row[0] not in hashed, "ICE60: %s version %r language %r hashed %r" % (
+                row[0], row[4], row[5], row[0] in hashed))
     # Wine repairs on a second "msiexec /i" by itself; Windows does only when REINSTALL is set.
     expect(["RepairWhenInstalled", "51", "REINSTALL", "ALL"] in [row[:4] for row in rows("CustomAction")],
            "running the package again does not repair: %r" % rows("CustomAction"))
     expect(any("newer version of Kestrova Dialpass" in row[1] for row in rows("LaunchCondition")),
            "no refusal message: %r" % rows("LaunchCondition"))
     properties = dict(row[:2] for row in rows("Property"))
-    expect(properties.get("ARPPRODUCTICON") and properties.get("ARPHELPLINK"), "no icon or help link")
+    links = [properties.get(name, "") for name in ("ARPHELPLINK", "ARPURLINFOABOUT", "ARPURLUPDATEINFO")]
+    expect(properties.get("ARPPRODUCTICON") and all(link.startswith("https://") for link in links),
+           "icon and links: %r %r" % (properties.get("ARPPRODUCTICON"), links))
     # The version resource of each program: company, product and the build's version, as UTF-16 pairs.
     extracted = os.path.join(work, "extracted")
     os.mkdir(extracted)
@@ -354,8 +483,77 @@ def signing(build, work, packages):
     expect(result.returncode != 0, "the package made without a certificate is signed")
 
 
+TSA_CONFIG = """[tsa]
+default_tsa = own
+[own]
+serial = %(work)s/tsa-serial
+crypto_device = builtin
+signer_digest = sha256
+default_policy = 1.2.3.4.1
+digests = sha256
+accuracy = secs:1
+ess_cert_id_chain = no
+ess_cert_id_alg = sha256
+[extensions]
+extendedKeyUsage = critical,timeStamping
+"""
+
+
+def timestamped(build, work, packages):
+    """Signed from a PKCS#12 file with DIALPASS_SIGN_TIMESTAMP: each signature carries an RFC 3161 timestamp
+    from a timestamp authority of the test's own on localhost (openssl ts)."""
+    run = partial(subprocess.run, check=True, capture_output=True)
+    config = os.path.join(work, "tsa.cnf")
+    open(config, "w").write(TSA_CONFIG % {"work": work})
+    open(os.path.join(work, "tsa-serial"), "w").write("01\n")
+    tsa_cert, tsa_key = os.path.join(work, "tsa.pem"), os.path.join(work, "tsa-key.pem")
+    run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-sha256", "-days", "2", "-subj",
+         "/CN=Kestrova test timestamps", "-config", config, "-extensions", "extensions",
+         "-keyout", tsa_key, "-out", tsa_cert])
+    cert, key, pkcs12 = (os.path.join(work, name) for name in ("cert.pem", "key.pem", "signing.p12"))
+    run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-sha256", "-days", "2",
+         "-subj", "/CN=Kestrova test signing", "-keyout", key, "-out", cert])
+    run(["openssl", "pkcs12", "-export", "-inkey", key, "-in", cert, "-passout", "pass:", "-out", pkcs12])
+
+    class Authority(http.server.BaseHTTPRequestHandler):
+        def do_POST(self):
+            query = os.path.join(work, "query.tsq")
+            open(query, "wb").write(self.rfile.read(int(self.headers["Content-Length"])))
+            reply = subprocess.run(["openssl", "ts", "-reply", "-config", config, "-queryfile", query,
+                                    "-signer", tsa_cert, "-inkey", tsa_key, "-chain", tsa_cert],
+                                   capture_output=True).stdout
+            self.send_response(200)
+            self.send_header("Content-Type", "application/timestamp-reply")
+            self.send_header("Content-Length", str(len(reply)))
+            self.end_headers()
+            self.wfile.write(reply)
+
+        def log_message(self, *args):
+            pass
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Authority)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    try:
+        environment = dict(os.environ, DIALPASS_BUILD=build, DIALPASS_DIST=os.path.join(work, "signed"),
+                           DIALPASS_SIGN_PKCS12=pkcs12,
+                           DIALPASS_SIGN_TIMESTAMP="http://127.0.0.1:%d/" % server.server_port)
+        package = subprocess.run([os.path.join(TOP, "tools", "package.sh")], env=environment, check=True,
+                                 capture_output=True, text=True).stdout.strip()
+    finally:
+        server.shutdown()
+    extracted = os.path.join(work, "extracted")
+    run(["msiextract", "-C", extracted, package])
+    signed = [package] + [os.path.join(root, name) for root, _, names in os.walk(extracted)
+                          for name in names if name in PROGRAMS[:3]]
+    expect(len(signed) == 4, "signed files: %r" % signed)
+    for path in signed:
+        result = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-TSA-CAfile", tsa_cert, "-in", path],
+                                capture_output=True, text=True)
+        expect(result.returncode == 0 and "Timestamp Server Signature verification: ok" in result.stdout,
+               "%s: %s" % (os.path.basename(path), result.stdout[-600:] + result.stderr[-300:]))
+
+
 # Cases that need no prefix: they read or sign packages.
-PACKAGE_CASES = {"package-tables": package_tables, "signing": signing}
+PACKAGE_CASES = {"package-tables": package_tables, "signing": signing, "timestamped": timestamped}
 
 
 def main():
@@ -371,8 +569,9 @@ def main():
     base = open(os.path.join(build, "version.txt")).read().strip()
     major, minor, number = (int(part) for part in base.split("."))
     following = "%d.%d.%d" % (major, minor, number + 1) if number < 65535 else "%d.%d.0" % (major, minor + 1)
-    packages = {"base_version": base, "next_version": following}
-    for which, version in (("base", base), ("next", following)):
+    after = "%d.%d.%d" % (major, minor, number + 2) if number < 65534 else "%d.%d.1" % (major, minor + 1)
+    packages = {"base_version": base, "next_version": following, "third_version": after}
+    for which, version in (("base", base), ("next", following), ("third", after)):
         environment = dict(os.environ, DIALPASS_BUILD=build, DIALPASS_DIST=os.path.join(root, "dist"))
         path = subprocess.run([os.path.join(TOP, "tools", "package.sh"), version], env=environment, check=True,
                               capture_output=True, text=True).stdout.strip()
