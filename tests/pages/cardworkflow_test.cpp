@@ -256,13 +256,17 @@ std::wstring Published()
     return shown;
 }
 
+// Lines of Published that many journeys share, as literals.
+#define ENABLE_0_IN_GERMANY L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
+#define TRAVEL_IN_GERMANY L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 "
+#define PROVIDER_NUMBER_DE L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"
+#define PROVIDER_NUMBER_UK L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08081570123\n"
+#define NO_SLOT L"Length=no key Sequence=no key AccessNumber=no key\n"
+
 // What most journeys publish for "Travel" (12345, 9876, Brightwren, home Germany) in Germany,
 // without card settings: the provider's number for the location in both slots.
 const wchar_t kTravelInGermany[] =
-    L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
-    L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=-\n"
-    L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"
-    L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n";
+    ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=-\n" PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE;
 const char kTravel[] = "Travel/12345/9876/1/49/276 current 0";
 
 class Journey;
@@ -337,19 +341,15 @@ const JourneyRow kJourneys[] = {
     {"OpenOk", [](Journey&) {}, kTravel, kTravelInGermany},
     {"EnableOk", [](Journey& j) { j.driver.Click(j.driver.Control(0, IDC_ENABLE)); Sleep(100); }, kTravel,
      L"Enable=dword:1 CurrentLocation=dword:276 PhoneSettings=-\n"
-     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=-\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"},
+     TRAVEL_IN_GERMANY L"CountryName=-\n"
+     PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
     {"CardSettingsOk", [](Journey& j) { j.driver.ShowPage(1); }, kTravel,
-     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
-     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=sz:Germany\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"},
+     ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=sz:Germany\n"
+     PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
     {"PhoneSettingsOk", [](Journey& j) { j.driver.ShowPage(2); }, kTravel,
      L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=dword:3\n"
-     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=-\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"},
+     TRAVEL_IN_GERMANY L"CountryName=-\n"
+     PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
     {"UpdateAndAboutOk", [](Journey& j) { j.driver.ShowPage(3); j.driver.ShowPage(4); }, kTravel, kTravelInGermany},
     {"ProfileDialogCancelledOk",
      [](Journey& j) {
@@ -361,16 +361,14 @@ const JourneyRow kJourneys[] = {
      kTravel, kTravelInGermany},
     {"ProfileAddedOk", [](Journey& j) { j.RunProfileDialog(IDC_NEW_PROFILE, L"Second"); },
      "Travel/12345/9876/1/49/276 Second///1/49/276 current 1",
-     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
+     ENABLE_0_IN_GERMANY
      L"Name=sz:Second AccountNumber=sz: PIN=sz: HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=-\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"},
+     PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
     {"ProfileEditedOk", [](Journey& j) { j.RunProfileDialog(IDC_EDIT_PROFILE, L"Trip"); },
      "Trip/12345/9876/1/49/276 current 0",
-     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
+     ENABLE_0_IN_GERMANY
      L"Name=sz:Trip AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=-\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"},
+     PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
     // The last profile deleted: "Name" goes, every other value stays as an earlier OK left it (none).
     {"ProfileDeletedOk",
      [](Journey& j) {
@@ -379,14 +377,12 @@ const JourneyRow kJourneys[] = {
      },
      "current 0", L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
                   L"Name=- AccountNumber=- PIN=- HomeCountryCode=- CountryCode=- CountryName=-\n"
-                  L"Length=no key Sequence=no key AccessNumber=no key\n"
-                  L"Length=no key Sequence=no key AccessNumber=no key\n"},
+                  NO_SLOT NO_SLOT},
     // Away from home, "Home calls" takes slot 1; both slots get the provider's number for the UK.
     {"LocationByHandOk", [](Journey& j) { j.driver.ShowPage(1); j.SelectLocation(1); }, kTravel,
      L"Enable=dword:0 CurrentLocation=dword:826 PhoneSettings=-\n"
      L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:44 CountryName=sz:United Kingdom\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08081570123\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08081570123\n"},
+     PROVIDER_NUMBER_UK PROVIDER_NUMBER_UK},
     {"LocationByDetectOk",
      [](Journey& j) {
          j.driver.ShowPage(1);
@@ -402,17 +398,15 @@ const JourneyRow kJourneys[] = {
      kTravel,
      L"Enable=dword:0 CurrentLocation=dword:826 PhoneSettings=-\n"
      L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:44 CountryName=sz:United Kingdom\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08081570123\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08081570123\n",
+     PROVIDER_NUMBER_UK PROVIDER_NUMBER_UK,
      0, {L"Autodetection failed !"}},
     // One record: provider 1, 49, 49; slot 0 the PIN step with its number; slot 1 empty.
     {"SequenceEditedOk",
      [](Journey& j) { j.driver.ShowPage(1); j.RunEditor(IDC_INTERNATIONAL_CALLS, {IDC_CARD_ADD_PIN}, L"0800 1"); },
      kTravel,
-     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
-     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=sz:Germany\n"
+     ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=sz:Germany\n"
      L"Length=dword:2 Sequence=binary:128 03 AccessNumber=sz:0800 1\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n",
+     PROVIDER_NUMBER_DE,
      8 + 12 + 4 + 12 + 2 + 4},
     {"EditsThenCancel",
      [](Journey& j) {
@@ -424,20 +418,17 @@ const JourneyRow kJourneys[] = {
      kTravel,
      L"Enable=- CurrentLocation=dword:276 PhoneSettings=-\n"
      L"Name=no key AccountNumber=no key PIN=no key HomeCountryCode=no key CountryCode=no key CountryName=no key\n"
-     L"Length=no key Sequence=no key AccessNumber=no key\n"
-     L"Length=no key Sequence=no key AccessNumber=no key\n",
+     NO_SLOT NO_SLOT,
      0, {}, true},
     // An empty table is an empty list: the stored location is not in it, so the profile's values alone.
     {"EmptyCountryFileOk", [](Journey& j) { datatest::WriteBytes(j.install / L"country.dat", ""); }, kTravel,
-     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
+     ENABLE_0_IN_GERMANY
      L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=- CountryName=-\n"
-     L"Length=no key Sequence=no key AccessNumber=no key\n"
-     L"Length=no key Sequence=no key AccessNumber=no key\n"},
+     NO_SLOT NO_SLOT},
     {"MissingCountryFileOk", [](Journey& j) { DeleteFileW((j.install / L"country.dat").c_str()); }, kTravel,
-     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
+     ENABLE_0_IN_GERMANY
      L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=- CountryName=-\n"
-     L"Length=no key Sequence=no key AccessNumber=no key\n"
-     L"Length=no key Sequence=no key AccessNumber=no key\n",
+     NO_SLOT NO_SLOT,
      0, {L"Unable to open file !\n\n%install%\\country.dat"}},
     // OK while another program holds profiles.dat: said, nothing written; OK again once it let go.
     {"HeldProfilesThenOkAgain",
@@ -450,10 +441,9 @@ const JourneyRow kJourneys[] = {
          CloseHandle(held);
      },
      "Trip/12345/9876/1/49/276 current 0",
-     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
+     ENABLE_0_IN_GERMANY
      L"Name=sz:Trip AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=-\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n",
+     PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE,
      0, {kHeldMessage + L"%install%\\profiles.dat\n\n%denied%" + kKeptMessage}},
     // An earlier version left its kept files under names of this very process's id and counters,
     // holding other bytes; OK is retried after a held settings.dat: each file gets its own new bytes.
@@ -480,10 +470,9 @@ const JourneyRow kJourneys[] = {
          CloseHandle(held);
      },
      kTravel,
-     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
-     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=sz:Germany\n"
+     ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=sz:Germany\n"
      L"Length=dword:2 Sequence=binary:128 03 AccessNumber=sz:0800 1\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n",
+     PROVIDER_NUMBER_DE,
      8 + 12 + 4 + 12 + 2 + 4, {kHeldMessage + L"%install%\\settings.dat\n\n%sharing%" + kKeptMessage}},
     // Another program replaces the database while the sheet is open: Card settings shows the new set
     // when it is next shown, and OK publishes from it.
@@ -497,10 +486,8 @@ const JourneyRow kJourneys[] = {
          EXPECT_EQ(WindowText(j.driver.Control(1, IDC_CARD_PROVIDER)), L"Brightwren Neu");
      },
      kTravel,
-     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
-     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=sz:Deutschland\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"},
+     ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=sz:Deutschland\n"
+     PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
     // A stored current index out of range (5 of 2): the first profile is current, shown and published.
     {"CurrentIndexOutOfRangeOk",
      [](Journey& j) {
@@ -509,10 +496,8 @@ const JourneyRow kJourneys[] = {
          EXPECT_EQ(WindowText(j.driver.Control(1, IDC_CARD_PROVIDER)), L"Brightwren Telecard");
      },
      "Travel/12345/9876/1/49/276 Other/12345/9876/1/49/276 current 0",
-     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
-     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=sz:Germany\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"
-     L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"},
+     ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=sz:Germany\n"
+     PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
 };
 
 // Each journey in a process of its own, so that the applet starts with no table loaded.
@@ -563,13 +548,6 @@ TEST_F(CardWorkflow, OkThatCannotSaveSaysWhyAndKeepsTheEdits)
         const char* what; std::function<Undo()> cause; const wchar_t* file; std::wstring reason; bool retry;
     };
     const Case cases[] = {
-        {"settings.dat held by a reader: profiles.dat is not saved without it",
-         [this] {
-             HANDLE held = CreateFileW((install / L"settings.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                       OPEN_EXISTING, 0, nullptr);
-             return Undo([held] { CloseHandle(held); });
-         },
-         L"settings.dat", SystemErrorText(ERROR_SHARING_VIOLATION), true},
         {"the folder's lock held by another writer, then Cancel",
          [this] {
              auto lock = std::make_shared<FolderLock>();
