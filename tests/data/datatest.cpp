@@ -83,6 +83,19 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes)
     return ok;
 }
 
+bool WriteOldVersionSpares(const std::wstring& folder, const std::vector<std::pair<std::string, std::string>>& kept)
+{
+    std::string text = "dialpass journal 2\r\n";
+    for (size_t i = 0; i < kept.size(); ++i)
+        text += "swap|~dp1-" + std::to_string(i + 100) + ".new|" + kept[i].second + "|" + kept[i].first + "\r\n";
+    uint32_t hash = 2166136261u;  // the journal's FNV-1a checksum
+    for (unsigned char c : text)
+        hash = (hash ^ c) * 16777619u;
+    char end[20];
+    wsprintfA(end, "end|%08X\r\n", unsigned(hash));
+    return WriteBytes(folder + L"\\dialpass.lock", std::string("0\x01\0\0\0\0\0\0\0s", 10) + text + end);
+}
+
 std::string ReadBytes(const std::wstring& path)
 {
     std::string bytes;

@@ -51,6 +51,9 @@ std::string Narrow(const std::wstring& text);
 std::wstring ProgramDir();
 std::wstring SampleDir();
 void CopySample(const std::wstring& directory);
+// What an earlier version left in folder after an OK: its lock marked in order, with a journal in
+// the state that kept each target's old file (named by kept, {target, kept name}) as a spare.
+bool WriteOldVersionSpares(const std::wstring& folder, const std::vector<std::pair<std::string, std::string>>& kept);
 // Copies the files (not the folders) of one folder into another.
 void CopyFiles(const std::wstring& from, const std::wstring& to);
 // Calls visit for each entry of a folder but "." and "..".

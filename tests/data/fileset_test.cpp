@@ -127,14 +127,7 @@ TEST(FileSet, InterruptedAfterAnyStepTheNextOpenerFindsAWholeSet)
                 // state naming files it kept, which the generator then gives as names again.
                 WriteBytes(dir / L"~dp10C-1.old", "kept a");
                 WriteBytes(dir / L"~dp10C-2.old", "kept b");
-                std::string text = "dialpass journal 2\r\nswap|~dp10C-3.new|~dp10C-1.old|a.dat\r\n"
-                                   "swap|~dp10C-4.new|~dp10C-2.old|b.dat\r\n";
-                uint32_t hash = 2166136261u;
-                for (unsigned char c : text)
-                    hash = (hash ^ c) * 16777619u;
-                char end[20];
-                wsprintfA(end, "end|%08X\r\n", unsigned(hash));
-                WriteBytes(dir / L"dialpass.lock", std::string("0\x01\0\0\0\0\0\0\0s", 10) + text + end);
+                WriteOldVersionSpares(dir.Path(), {{"a.dat", "~dp10C-1.old"}, {"b.dat", "~dp10C-2.old"}});
                 SetTemporaryNamesForTesting({L"~dp10C-1.old", L"~dp10C-2.old", L"~dp10C-1.new", L"~dp10C-2.new"});
             }
             FileSet::StopAfterStepsForTesting(step);

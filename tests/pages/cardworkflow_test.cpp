@@ -40,18 +40,6 @@ SIZE_T BusyHeapBytes()
     return total;
 }
 
-// Names of the profiles in "profiles.dat", in file order.
-std::vector<std::wstring> StoredProfiles(const std::wstring& path)
-{
-    ProfileStore store;
-    store.Load(path.c_str());
-    std::vector<std::wstring> names;
-    ProfileRecord* record = nullptr;
-    for (unsigned i = 0; store.Get(i, record); ++i)
-        names.push_back(record->name);
-    return names;
-}
-
 // Sets this process's file-size limit with Linux's prlimit (0: none), the full disk that tests can
 // make: a write past it comes up short, as the first write on a full disk does under Wine. prlimit
 // runs detached (Wine gives no handle to wait on), so a write of probe bytes in folder shows when it took.
@@ -163,59 +151,6 @@ public:
     datatest::InstallDirScope installDir{install.Path().c_str()};
 };
 
-// From a fresh install to a published configuration, then local and home calls as the location
-// changes, and the provider's access numbers read once for repeated edits.
-TEST_F(CardWorkflow, FromAFreshInstallThroughLocalAndHomeCalls)
-{
-    ASSERT_NE(driver.Open(), nullptr);
-    ExpectProfileButtons(false);
-
-    ASSERT_NE(driver.ShowPage(1), nullptr);
-    EXPECT_EQ(driver.messages, std::vector<std::wstring>{L"You should add a dialpass before editing provider\nTap button New..."});
-    for (int id : kCardControls)
-        EXPECT_FALSE(Enabled(1, id)) << "control " << id << " without a profile";
-
-    ASSERT_NE(driver.ShowPage(0), nullptr);
-    RunProfileDialog(IDC_NEW_PROFILE, L"Travel");
-    ExpectProfileButtons(true);
-
-    ASSERT_NE(driver.ShowPage(1), nullptr);
-    EXPECT_EQ(driver.messages.size(), 1u) << "the message came again";
-    for (int id : kCardControls)
-        EXPECT_TRUE(Enabled(1, id)) << "control " << id << " with a profile";
-    // The list was filled without a profile (Home calls); the first profile switches the button at once.
-    EXPECT_TRUE(Visible(1, IDC_LOCAL_CALLS)) << "home and location are both Germany";
-    EXPECT_FALSE(Visible(1, IDC_HOME_CALLS));
-    ASSERT_TRUE(driver.PressOk());
-
-    SetSimulatedOperator(L"23415");  // detection would now give the United Kingdom
-    SetRegNumber(kConfigKey, L"Enable", 7);
-    ASSERT_NE(driver.Open(), nullptr) << "second opening";
-    EXPECT_TRUE(IsChecked(driver.Control(0, IDC_ENABLE))) << "any value but 0 is on";
-    EXPECT_EQ(ComboEntries(driver.Control(0, IDC_PROFILES)), std::vector<std::wstring>{L"Travel"}) << "listed twice";
-    ASSERT_NE(driver.ShowPage(1), nullptr);
-    HWND locations = driver.Control(1, IDC_LOCATIONS);
-    EXPECT_EQ(Selected(locations), L"Germany") << "the detected location that the first OK stored";
-    SendMessageW(locations, CB_SETCURSEL, 1, 0);  // the user picks the United Kingdom: away from home
-    SendMessageW(driver.Page(1), WM_COMMAND, MAKEWPARAM(IDC_LOCATIONS, CBN_SELCHANGE), reinterpret_cast<LPARAM>(locations));
-    EXPECT_TRUE(Visible(1, IDC_HOME_CALLS));
-    EXPECT_FALSE(Visible(1, IDC_LOCAL_CALLS));
-    for (int open = 0; open < 2; ++open) {  // the provider's access numbers are read once for every edit
-        driver.Click(driver.Control(1, IDC_INTERNATIONAL_CALLS));
-        HWND editor = WaitForWindow(L"#32770", L"Dialog");
-        ASSERT_NE(editor, nullptr);
-        EXPECT_EQ(ComboEntries(GetDlgItem(editor, IDC_CARD_ACCESS_NUMBER)), std::vector<std::wstring>{L"08081570123 (Freephone)"})
-            << "open " << open;
-        Close(editor, IDCANCEL);
-        DeleteFileW((install / L"Brightwren.dat").c_str());  // a second read would find nothing
-    }
-    RunEditor(IDC_HOME_CALLS, {IDC_CARD_ADD_PIN}, L"0800 HOME");
-    ASSERT_TRUE(driver.PressOk());
-    ExpectValues("home calls from the United Kingdom",
-                 {{kConfigKey, L"Enable", L"dword:1"}, {kConfigKey, L"CurrentLocation", L"dword:826"},
-                  {kLocalKey, L"Sequence", L"binary:128 03"}, {kLocalKey, L"AccessNumber", L"sz:0800 HOME"}});
-}
-
 // profiles.dat as this test reads its bytes (12-byte header, 140-byte records): each profile as
 // "name/account/PIN/provider/home code/home id", then "current N"; "absent".
 std::string ProfilesInFile(const std::wstring& path)
@@ -283,6 +218,7 @@ struct JourneyRow {
     size_t settingsBytes = 0;  // "settings.dat"'s size afterwards; 0: absent
     std::vector<std::wstring> messages = {};  // shown on the way, in order
     bool cancel = false;       // left with Cancel, not OK
+    Walk prepare = [](Journey&) {};  // the files and settings changed before the applet opens
 };
 
 class Journey : public CardWorkflow, public testing::WithParamInterface<JourneyRow> {
@@ -454,14 +390,8 @@ const JourneyRow kJourneys[] = {
              wsprintfW(kept[i], L"~dp%lX-%d.old", GetCurrentProcessId(), i + 1);
          datatest::WriteBytes(j.install / kept[0], datatest::ReadBytes(j.install / L"country.dat"));
          datatest::WriteBytes(j.install / kept[1], "settings of another day");
-         std::string text = "dialpass journal 2\r\nswap|~dp1-3.new|" + datatest::Narrow(kept[0]) +
-                            "|profiles.dat\r\nswap|~dp1-4.new|" + datatest::Narrow(kept[1]) + "|settings.dat\r\n";
-         uint32_t hash = 2166136261u;
-         for (unsigned char c : text)
-             hash = (hash ^ c) * 16777619u;
-         char end[20];
-         wsprintfA(end, "end|%08X\r\n", unsigned(hash));
-         datatest::WriteBytes(j.install / L"dialpass.lock", std::string("0\x01\0\0\0\0\0\0\0s", 10) + text + end);
+         datatest::WriteOldVersionSpares(j.install.Path(), {{"profiles.dat", datatest::Narrow(kept[0])},
+                                                            {"settings.dat", datatest::Narrow(kept[1])}});
          j.driver.ShowPage(1);
          j.RunEditor(IDC_INTERNATIONAL_CALLS, {IDC_CARD_ADD_PIN}, L"0800 1");
          datatest::WriteBytes(j.install / L"settings.dat", "");
@@ -497,19 +427,98 @@ const JourneyRow kJourneys[] = {
      },
      "Travel/12345/9876/1/49/276 Other/12345/9876/1/49/276 current 0",
      ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=sz:Germany\n"
-     PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
+     PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE, 0, {}, false,
+     [](Journey& j) {
+         j.StoreProfiles({L"Other"});
+         std::string bytes = datatest::ReadBytes(j.install / L"profiles.dat");
+         bytes[offsetof(StoreHeader, current)] = 5;
+         ASSERT_TRUE(datatest::WriteBytes(j.install / L"profiles.dat", bytes));
+     }},
+    // OK while another writer holds the folder's lock: said at once, nothing written; Cancel leaves knowingly.
+    {"FolderLockHeldThenCancel",
+     [](Journey& j) {
+         j.RunProfileDialog(IDC_NEW_PROFILE, L"Second");
+         FolderLock lock;
+         FileSetError error;
+         ASSERT_TRUE(lock.Acquire(j.install.Path(), 0, error));
+         ASSERT_FALSE(j.OkAnswering());
+     },
+     kTravel,
+     L"Enable=- CurrentLocation=dword:276 PhoneSettings=-\n"
+     L"Name=no key AccountNumber=no key PIN=no key HomeCountryCode=no key CountryCode=no key CountryName=no key\n"
+     NO_SLOT NO_SLOT,
+     0, {kHeldMessage + L"%install%\\profiles.dat\n\nAnother program is changing files in this folder" + kKeptMessage}, true},
+    // OK on a full disk (a real short write): said, the old file kept whole; OK again once there is room.
+    {"FullDiskThenOkAgain",
+     [](Journey& j) {
+         j.RunProfileDialog(IDC_NEW_PROFILE, L"Second");
+         // The old file's size: the lock's marks still fit, the new, longer file does not.
+         DWORD limit = DWORD(datatest::ReadBytes(j.install / L"profiles.dat").size());
+         ASSERT_TRUE(SetFileSizeLimit(j.install.Path(), limit, limit + 1)) << "the limit did not take";
+         EXPECT_FALSE(j.OkAnswering());
+         EXPECT_EQ(ProfilesInFile(j.install / L"profiles.dat"), kTravel);
+         ASSERT_TRUE(SetFileSizeLimit(j.install.Path(), 0, limit + 1)) << "still limited";
+     },
+     "Travel/12345/9876/1/49/276 Second///1/49/276 current 1",
+     ENABLE_0_IN_GERMANY L"Name=sz:Second AccountNumber=sz: PIN=sz: HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=-\n"
+     PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE,
+     0, {kHeldMessage + L"%install%\\profiles.dat\n\n%full%" + kKeptMessage}},
+    // A first use: Card settings asks for a profile first and offers nothing; the first profile
+    // enables it, with "Local calls" as home and location are both Germany (detected, then stored).
+    {"FirstUseOk",
+     [](Journey& j) {
+         j.ExpectProfileButtons(false);
+         ASSERT_NE(j.driver.ShowPage(1), nullptr);
+         for (int id : kCardControls)
+             EXPECT_FALSE(j.Enabled(1, id)) << "control " << id << " without a profile";
+         j.driver.ShowPage(0);
+         j.RunProfileDialog(IDC_NEW_PROFILE, L"Travel");
+         j.ExpectProfileButtons(true);
+         j.driver.ShowPage(1);
+         for (int id : kCardControls)
+             EXPECT_TRUE(j.Enabled(1, id)) << "control " << id << " with a profile";
+         EXPECT_TRUE(j.Visible(1, IDC_LOCAL_CALLS));
+         EXPECT_FALSE(j.Visible(1, IDC_HOME_CALLS));
+     },
+     "Travel///1/49/276 current 0",
+     ENABLE_0_IN_GERMANY L"Name=sz:Travel AccountNumber=sz: PIN=sz: HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=sz:Germany\n"
+     PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE,
+     0, {L"You should add a dialpass before editing provider\nTap button New..."}, false,
+     [](Journey& j) {
+         DeleteFileW((j.install / L"profiles.dat").c_str());
+         DeleteSetting(L"CurrentLocation");
+     }},
+    // Abroad: "Home calls" edits slot 1; the provider's numbers are read once for every edit.
+    {"HomeCallsFromTheUkOk",
+     [](Journey& j) {
+         EXPECT_TRUE(IsChecked(j.driver.Control(0, IDC_ENABLE))) << "any value but 0 is on";
+         j.driver.ShowPage(1);
+         j.SelectLocation(1);
+         EXPECT_TRUE(j.Visible(1, IDC_HOME_CALLS));
+         EXPECT_FALSE(j.Visible(1, IDC_LOCAL_CALLS));
+         for (int open = 0; open < 2; ++open) {
+             j.driver.Click(j.driver.Control(1, IDC_INTERNATIONAL_CALLS));
+             HWND editor = WaitForWindow(L"#32770", L"Dialog");
+             ASSERT_NE(editor, nullptr);
+             EXPECT_EQ(ComboEntries(GetDlgItem(editor, IDC_CARD_ACCESS_NUMBER)),
+                       std::vector<std::wstring>{L"08081570123 (Freephone)"}) << "open " << open;
+             j.Close(editor, IDCANCEL);
+             DeleteFileW((j.install / L"Brightwren.dat").c_str());  // a second read would find nothing
+         }
+         j.RunEditor(IDC_HOME_CALLS, {IDC_CARD_ADD_PIN}, L"0800 HOME");
+     },
+     kTravel,
+     L"Enable=dword:1 CurrentLocation=dword:826 PhoneSettings=-\n"
+     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:44 CountryName=sz:United Kingdom\n"
+     PROVIDER_NUMBER_UK L"Length=dword:2 Sequence=binary:128 03 AccessNumber=sz:0800 HOME\n",
+     8 + 12 + 4 + 18 + 2 + 4, {}, false, [](Journey&) { SetRegNumber(kConfigKey, L"Enable", 7); }},
 };
 
 // Each journey in a process of its own, so that the applet starts with no table loaded.
 TEST_P(Journey, FromAFreshOpeningToOk)
 {
     const JourneyRow& row = GetParam();
-    if (std::string(row.name) == "CurrentIndexOutOfRangeOk") {
-        StoreProfiles({L"Other"});
-        std::string bytes = datatest::ReadBytes(install / L"profiles.dat");
-        bytes[offsetof(StoreHeader, current)] = 5;
-        ASSERT_TRUE(datatest::WriteBytes(install / L"profiles.dat", bytes));
-    }
+    row.prepare(*this);
     ASSERT_NE(driver.Open(), nullptr);
     row.walk(*this);
     if (HasFatalFailure())
@@ -525,7 +534,8 @@ TEST_P(Journey, FromAFreshOpeningToOk)
     for (std::wstring text : row.messages) {
         for (auto [mark, value] : {std::make_pair(std::wstring(L"%install%"), install.Path()),
                                    std::make_pair(std::wstring(L"%sharing%"), SystemErrorText(ERROR_SHARING_VIOLATION)),
-                                   std::make_pair(std::wstring(L"%denied%"), SystemErrorText(ERROR_ACCESS_DENIED))})
+                                   std::make_pair(std::wstring(L"%denied%"), SystemErrorText(ERROR_ACCESS_DENIED)),
+                                   std::make_pair(std::wstring(L"%full%"), SystemErrorText(ERROR_DISK_FULL))})
             if (size_t at = text.find(mark); at != std::wstring::npos)
                 text.replace(at, mark.size(), value);
         expected.push_back(text);
@@ -535,86 +545,6 @@ TEST_P(Journey, FromAFreshOpeningToOk)
 
 INSTANTIATE_TEST_SUITE_P(Paths, Journey, testing::ValuesIn(kJourneys),
                          [](const testing::TestParamInfo<JourneyRow>& info) { return std::string(info.param.name); });
-
-// OK that cannot save names the file and the reason, writes and publishes nothing, and keeps the sheet
-// open with every edit; once the cause is gone OK saves, or Cancel leaves knowingly. (Which failures a
-// save meets and how the files survive them are the file set's and the stores' own tests.)
-TEST_F(CardWorkflow, OkThatCannotSaveSaysWhyAndKeepsTheEdits)
-{
-    using Undo = std::function<void()>;
-    // what keeps the file from being saved (returns how to take it away); the file named; the reason
-    // shown; OK again, else Cancel
-    struct Case {
-        const char* what; std::function<Undo()> cause; const wchar_t* file; std::wstring reason; bool retry;
-    };
-    const Case cases[] = {
-        {"the folder's lock held by another writer, then Cancel",
-         [this] {
-             auto lock = std::make_shared<FolderLock>();
-             FileSetError error;
-             EXPECT_TRUE(lock->Acquire(install.Path(), 0, error));
-             return Undo([lock] { lock->Release(); });
-         },
-         L"profiles.dat", L"Another program is changing files in this folder", false},
-        // A real short write, which only this case makes.
-        {"profiles.dat on a full disk",
-         [this] {
-             // The old file's size: the lock's marks still fit, the new, longer file does not.
-             DWORD limit = DWORD(datatest::ReadBytes(install / L"profiles.dat").size());
-             EXPECT_TRUE(SetFileSizeLimit(install.Path(), limit, limit + 1)) << "the limit did not take";
-             return Undo([this, limit] { EXPECT_TRUE(SetFileSizeLimit(install.Path(), 0, limit + 1)) << "still limited"; });
-         },
-         L"profiles.dat", SystemErrorText(ERROR_DISK_FULL), true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        ClearDialerConfig();
-        DeleteSetting(L"PhoneSettings");
-        SetRegNumber(kConfigKey, L"CurrentLocation", 276);
-        DeleteFileW((install / L"profiles.dat").c_str());
-        StoreProfiles({L"Travel"});
-        CardSettingsStore settingsFile;  // an empty "settings.dat" that a case can hold
-        settingsFile.Load((install / L"settings.dat").c_str());
-        settingsFile.Clear();
-        ASSERT_TRUE(settingsFile.Save());
-        const std::string profiles = datatest::ReadBytes(install / L"profiles.dat");
-        const std::string settings = datatest::ReadBytes(install / L"settings.dat");
-        auto expectNothingSaved = [&](const char* when) {
-            EXPECT_EQ(datatest::ReadBytes(install / L"profiles.dat"), profiles) << when;
-            EXPECT_EQ(datatest::ReadBytes(install / L"settings.dat"), settings) << when;
-            ExpectValues(when, {{kConfigKey, L"Enable", L"-"}, {kConfigKey, L"PhoneSettings", L"-"},
-                                {kDefaultsKey, L"Name", L"no key"}});
-        };
-
-        ASSERT_NE(driver.Open(), nullptr);
-        RunProfileDialog(IDC_NEW_PROFILE, L"Second");
-        ASSERT_NE(driver.ShowPage(1), nullptr);
-        RunEditor(IDC_INTERNATIONAL_CALLS, {IDC_CARD_ADD_PIN}, L"0800 1");
-        ASSERT_NE(driver.ShowPage(2), nullptr);  // Phone settings, which writes on OK too
-        Undo undo = c.cause();
-        DWORD start = GetTickCount();
-        PostMessageW(driver.sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
-        HWND box = WaitForWindow(L"#32770", L"Kestrova Dialpass");
-        DWORD waited = GetTickCount() - start;
-        ASSERT_NE(box, nullptr) << "nothing said";
-        EXPECT_LT(waited, 3000u) << "the message came only after " << waited << " ms";
-        EXPECT_EQ(AnswerMessageBox(box), L"Unable to save file !\n\n" + install / c.file + L"\n\n" + c.reason +
-                                             L".\n\nNothing was saved and your changes are kept: tap OK to try "
-                                             L"again, or Cancel to leave without saving.");
-        EXPECT_EQ(ComboEntries(driver.Control(0, IDC_PROFILES)), (std::vector<std::wstring>{L"Travel", L"Second"}));
-        expectNothingSaved("after the message");
-        undo();
-        ASSERT_TRUE(c.retry ? driver.PressOk() : driver.PressCancel());
-        if (!c.retry) {
-            expectNothingSaved("Cancel after the failure");
-            continue;
-        }
-        EXPECT_EQ(StoredProfiles(install / L"profiles.dat"), (std::vector<std::wstring>{L"Travel", L"Second"}));
-        EXPECT_EQ(datatest::ReadBytes(install / L"settings.dat").size(), 8u + 12u + 4u + 12u + 2u + 4u);
-        ExpectValues("published on the retry", {{kConfigKey, L"Enable", L"dword:0"}, {kDefaultsKey, L"Name", L"sz:Second"}});
-    }
-    DeleteSetting(L"PhoneSettings");
-}
 
 // A host keeps the library loaded for hours: opening, editing a sequence and OK must not grow the heap.
 TEST_F(CardWorkflow, FiftyOpenEditOkCyclesLeaveTheHeapWhereItWas)
