@@ -134,13 +134,12 @@ LRESULT CFrmUtils::HeaderCtlColor(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CTLCOLORSTATIC:
         if (!titleWindow || reinterpret_cast<HWND>(lParam) != titleWindow)
             return 0;
-        if (!titleBrush) {
-            // No picture behind the title (high contrast): the system's text on the system's face.
-            SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNTEXT));
-            SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
-            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-        }
         SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        if (!titleBrush) {
+            // No picture behind the title (high contrast): the system's text colour over the page.
+            SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNTEXT));
+            return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+        }
         return reinterpret_cast<LRESULT>(titleBrush);
     case kDpiChanged:
     case kDpiChangedAfterParent:
