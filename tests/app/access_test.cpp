@@ -108,7 +108,7 @@ void Press(HWND window, UINT message, WPARAM key)
 {
     HWND before = ThreadFocus(window);
     PostMessageW(before ? before : window, message, key, message == WM_SYSCHAR ? 0x20000001 : 0x000F0001);
-    // Every key of the walks moves the focus; a key that does not is caught by the check after it.
+    // Until the focus moves, or half a second for a key that leaves it where it is.
     WaitUntil([&] { return ThreadFocus(window) != before; }, 500);
     SendMessageW(window, WM_NULL, 0, 0);
 }
