@@ -18,6 +18,7 @@
 #include "pages/dlgprofile.h"
 #include "pages/dlgprogress.h"
 #include "pages/dlgwaitfor.h"
+#include "platform/display.h"
 #include "resources/resource.h"
 #include "support/dialogdriver.h"
 
@@ -237,8 +238,8 @@ TEST(AccessTest, EveryPageAndDialogFromTheKeyboardWithNamedControls)
 
 // The header of the open pages with high contrast switched on while the sheet is open, then off:
 // on, no picture, nothing but the page's colour beside the title, and the title in the system's
-// text colour; off, the picture is back.
-TEST(AccessTest, HighContrastSwitchedWhileOpenDropsTheHeaderPicture)
+// text colour; off, the picture is back. Then a new DPI while open.
+TEST(AccessTest, HighContrastAndANewDpiWhileOpenBuildTheHeaderAgain)
 {
     const wchar_t kContrastKey[] = L"Control Panel\\Accessibility\\HighContrast";
     const int titleIds[] = {IDC_GENERAL_TITLE, IDC_PROVIDER_TITLE, IDC_PHONE_TITLE, IDC_UPDATE_TITLE, IDC_ABOUT_TITLE};
@@ -283,6 +284,16 @@ TEST(AccessTest, HighContrastSwitchedWhileOpenDropsTheHeaderPicture)
         }
     }
     RegDeleteKeyValueW(HKEY_CURRENT_USER, kContrastKey, L"Flags");
+    // Moved to a monitor of twice the DPI: the open pages' headers are built, and laid out, for it.
+    int dpi = WindowDpi(driver.sheet);
+    HWND title = GetDlgItem(driver.Page(3), IDC_UPDATE_TITLE);
+    RECT suggested, before = RectIn(driver.Page(3), title);
+    GetWindowRect(driver.sheet, &suggested);
+    SendMessageW(driver.sheet, kDpiChanged, MAKEWPARAM(2 * dpi, 2 * dpi), reinterpret_cast<LPARAM>(&suggested));
+    BITMAP picture{};
+    GetObjectW(HGDIOBJ(SendDlgItemMessageW(driver.Page(3), IDC_HEADER_IMAGE, STM_GETIMAGE, IMAGE_BITMAP, 0)), sizeof(picture), &picture);
+    EXPECT_NEAR(picture.bmHeight, 30 * 2 * dpi / 96.0, 1.0);
+    EXPECT_EQ(RectIn(driver.Page(3), title).top, 2 * before.top) << "the title's place at twice the DPI";
     EXPECT_TRUE(driver.PressCancel());
 }
 

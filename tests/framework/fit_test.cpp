@@ -15,7 +15,6 @@
 #include "framework/fit.h"
 #include "pages/dlgcard.h"
 #include "pages/dlgprofile.h"
-#include "platform/display.h"
 #include "resources/resource.h"
 #include "support/dialogdriver.h"
 #include "support/sheetdriver.h"
@@ -255,21 +254,6 @@ TEST(ScreenFit, HeaderStripComposesTheSourcePicture)
         DestroyWindow(window);
     }
     DeleteObject(picture);
-}
-
-// A new DPI while open (WM_DPICHANGED, the window already sized for it): the design scales and is
-// laid out again, each control at its place times the new DPI over the old.
-TEST(ScreenFit, NewDpiScalesTheDesign)
-{
-    HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 240, 100, nullptr, nullptr, nullptr, nullptr);
-    HWND label = CreateWindowExW(0, L"STATIC", L"Label", WS_CHILD | SS_LEFT, 4, 40, 96, 20, window, nullptr, nullptr, nullptr);
-    FitControls(window, 240);
-    int dpi = WindowDpi(window);
-    SetWindowPos(window, nullptr, 0, 0, 480, 200, SWP_NOZORDER | SWP_NOACTIVATE);
-    FitMessage(window, kDpiChanged, MAKEWPARAM(2 * dpi, 2 * dpi), 0);
-    EXPECT_EQ(Text(RectIn(window, label)), Text({8, 80, 200, 120}));
-    FitMessage(window, WM_DESTROY, 0, 0);
-    DestroyWindow(window);
 }
 
 } // namespace
