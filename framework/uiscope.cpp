@@ -21,16 +21,7 @@ struct ModuleContext {
     {
         if (!tried) {
             tried = true;
-            wchar_t path[MAX_PATH];
-            if (GetModuleFileNameW(moduleInstance, path, MAX_PATH)) {
-                ACTCTXW request{};
-                request.cbSize = sizeof(request);
-                request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
-                request.lpSource = path;
-                request.hModule = moduleInstance;
-                request.lpResourceName = MAKEINTRESOURCEW(2);  // ISOLATIONAWARE_MANIFEST_RESOURCE_ID
-                context = CreateActCtxW(&request);
-            }
+            context = CreateModuleActivationContext(moduleInstance);
         }
         return context;
     }

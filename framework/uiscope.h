@@ -5,6 +5,22 @@
 #pragma once
 #include <windows.h>
 
+// The activation context of module's manifest (resource 2, ISOLATIONAWARE_MANIFEST_RESOURCE_ID);
+// INVALID_HANDLE_VALUE when there is none. Header-only, for the programs that load the applet too.
+inline HANDLE CreateModuleActivationContext(HMODULE module)
+{
+    wchar_t path[MAX_PATH] = L"";
+    if (!GetModuleFileNameW(module, path, MAX_PATH))
+        return INVALID_HANDLE_VALUE;
+    ACTCTXW request{};
+    request.cbSize = sizeof(request);
+    request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = path;
+    request.hModule = module;
+    request.lpResourceName = MAKEINTRESOURCEW(2);
+    return CreateActCtxW(&request);
+}
+
 class CUiScope {
 public:
     CUiScope();

@@ -16,6 +16,7 @@
 #include "data/datatest.h"
 #include "data/fileset.h"
 #include "data/stores.h"
+#include "framework/uiscope.h"
 #include "resources/resource.h"
 #include "support/dialogdriver.h"
 #include "support/sheetdriver.h"
@@ -46,15 +47,7 @@ SIZE_T BusyHeapBytes()
 // sequence editor leave behind, per opening.
 SIZE_T WineBytesPerOpening()
 {
-    wchar_t path[MAX_PATH] = L"";
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    ACTCTXW request{};
-    request.cbSize = sizeof(request);
-    request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
-    request.lpSource = path;
-    request.hModule = GetModuleHandleW(nullptr);
-    request.lpResourceName = MAKEINTRESOURCEW(2);
-    HANDLE context = CreateActCtxW(&request);
+    HANDLE context = CreateModuleActivationContext(GetModuleHandleW(nullptr));
     ULONG_PTR cookie = 0;
     ActivateActCtx(context, &cookie);
     DLGPROC bare = [](HWND, UINT message, WPARAM, LPARAM) -> INT_PTR { return message == WM_INITDIALOG; };

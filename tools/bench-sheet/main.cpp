@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "framework/uiscope.h"
 #include "tools/benchclock.h"
 #include <cstdlib>
 #include <cwchar>
@@ -54,17 +55,7 @@ DWORD WINAPI OpenApplet(void*)
 // theme is on: the bare sheet is made the same way, so that both paint the same controls.
 HANDLE AppletActivationContext()
 {
-    static HANDLE context = [] {
-        wchar_t path[MAX_PATH] = L"";
-        GetModuleFileNameW(applet, path, MAX_PATH);
-        ACTCTXW request{};
-        request.cbSize = sizeof(request);
-        request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
-        request.lpSource = path;
-        request.hModule = applet;
-        request.lpResourceName = MAKEINTRESOURCEW(2);
-        return CreateActCtxW(&request);
-    }();
+    static HANDLE context = CreateModuleActivationContext(applet);
     return context;
 }
 
