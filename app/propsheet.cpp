@@ -5,6 +5,7 @@
 
 #include "base/module.h"
 #include "base/propstr.h"
+#include "framework/uiscope.h"
 #include "platform/propsheet.h"
 #include "platform/shell.h"
 
@@ -22,6 +23,8 @@ CFrmPropSheet::CFrmPropSheet(SheetPage* pageTable, short count, short titles)
 
 INT_PTR CFrmPropSheet::DoModal(HWND owner, const wchar_t* caption)
 {
+    // The pages and every dialog they open are made inside the sheet's call.
+    CUiScope scope;
     CPropertyString titles(moduleInstance, titlesId);
     HPROPSHEETPAGE handles[kMaxPages];
     int count = 0;

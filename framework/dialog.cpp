@@ -5,6 +5,7 @@
 #include "base/module.h"
 #include "framework/activation.h"
 #include "framework/fit.h"
+#include "framework/uiscope.h"
 
 namespace {
 
@@ -114,6 +115,7 @@ INT_PTR CDialog::DoModal(CWnd* owner, const RECT* rectangle, HWND insertAfter, U
     if (!dialogTemplate)
         return -1;  // what the platform answers for a dialog it cannot create
     CreateParams params{this, rectangle, insertAfter, flags};
+    CUiScope scope;
     return DialogBoxIndirectParamW(moduleInstance, dialogTemplate, owner ? owner->window : nullptr, DialogProc,
                                    reinterpret_cast<LPARAM>(&params));
 }
@@ -123,6 +125,7 @@ HWND CDialog::Create(CWnd* owner, const RECT* rectangle, HWND insertAfter, UINT 
     parent = owner;
     const DLGTEMPLATE* dialogTemplate = FindTemplate(templateId);
     CreateParams params{this, rectangle, insertAfter, flags};
+    CUiScope scope;
     // The window field is set at WM_INITDIALOG already; this also covers a failed creation.
     window = dialogTemplate ? CreateDialogIndirectParamW(moduleInstance, dialogTemplate,
                                                           owner ? owner->window : nullptr, DialogProc,

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "framework/scrollstep.h"
+#include "platform/display.h"
 
 namespace {
 
@@ -44,6 +45,7 @@ struct FitState {
     HWND window = nullptr;
     DWORD thread = 0;            // the window's thread, whose focus changes are watched
     int designWidth = 0;
+    int dpi = 96;                // what the design's lengths are for
     int margin = 0;              // the design's left margin: rows this close to the right edge reach it
     bool fullScreen = false;
     bool busy = false;           // laying out: the WM_SIZE our own changes cause is not a new size
@@ -229,10 +231,7 @@ Box Capture(HWND window, HWND control, int dpi)
 
 void Take(FitState& state)
 {
-    HDC screen = CreateCompatibleDC(nullptr);
-    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
-    if (screen)
-        DeleteDC(screen);
+    int dpi = state.dpi = WindowDpi(state.window);
     for (HWND child = GetWindow(state.window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         state.boxes.push_back(Capture(state.window, child, dpi));
 
@@ -578,6 +577,26 @@ void ShowControl(FitState& state, HWND control)
     }
 }
 
+// The window is now drawn for dpi: the design taken at the old one scales, and is laid out again.
+void Rescale(FitState& state, int dpi)
+{
+    if (dpi <= 0 || dpi == state.dpi)
+        return;
+    auto scale = [&](int length) { return MulDiv(length, dpi, state.dpi); };
+    for (Box& box : state.boxes) {
+        RECT& d = box.design;
+        d = {scale(d.left), scale(d.top), scale(d.right), scale(d.bottom)};
+        box.sizingHeight = scale(box.sizingHeight);
+        box.captionIndent = scale(box.captionIndent);
+    }
+    state.designWidth = scale(state.designWidth);
+    state.margin = scale(state.margin);
+    state.stripCovered = scale(state.stripCovered);
+    state.position = 0;
+    state.dpi = dpi;
+    Lay(state);
+}
+
 bool FillsWorkArea(HWND window)
 {
     RECT work, now;
@@ -620,6 +639,9 @@ bool FitMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         if (!state->busy && wParam != SIZE_MINIMIZED)
             Lay(*state);
         return false;
+    case kDpiChanged:
+        Rescale(*state, LOWORD(wParam));
+        [[fallthrough]];  // a full-screen window takes the work area it has at the new DPI
     case WM_SETTINGCHANGE:
     case WM_DISPLAYCHANGE:
         // A phone turned sideways: the work area changed under a full-screen window.
@@ -628,6 +650,9 @@ bool FitMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
             SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
             SetWindowPos(window, nullptr, work.left, work.top, Width(work), Height(work), SWP_NOZORDER | SWP_NOACTIVATE);
         }
+        return false;
+    case kDpiChangedAfterParent:
+        Rescale(*state, WindowDpi(window));
         return false;
     case WM_VSCROLL:
         // The window's own bar (not a scroll bar control), which only the fit shows.
@@ -657,4 +682,21 @@ bool FitMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 bool IsFitted(HWND window)
 {
     return Find(window) != nullptr;
+}
+
+void FitStripPicture(HWND window, HBITMAP picture)
+{
+    FitState* state = Find(window);
+    if (!state)
+        return;
+    state->stripPicture = picture;
+    if (!picture) {
+        for (const Box& box : state->boxes)
+            if (box.kind == Kind::Strip)
+                SendMessageW(box.control, STM_SETIMAGE, IMAGE_BITMAP, 0);
+        if (state->stripShown)
+            DeleteObject(state->stripShown);
+        state->stripShown = nullptr;
+    }
+    Lay(*state);
 }

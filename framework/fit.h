@@ -17,9 +17,13 @@
 // template's width), and lays them out for the window's client size. Later calls lay them out again.
 // fullScreen: the window fills the work area and is sized to it again when the work area changes.
 void FitControls(HWND window, int designWidth, bool fullScreen = false);
-// A fitted window's messages, from the dialog procedures: WM_SIZE lays out again, WM_SETTINGCHANGE and
+// A fitted window's messages, from the dialog procedures: WM_SIZE lays out again, WM_DPICHANGED (and
+// WM_DPICHANGED_AFTERPARENT) scales the design to the new DPI, WM_SETTINGCHANGE and
 // WM_DISPLAYCHANGE size a full-screen window to the new work area, WM_VSCROLL and WM_MOUSEWHEEL scroll
 // the controls, WM_DESTROY forgets the window. True when the message was consumed (a scroll).
 bool FitMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The picture window's strip is composed from now on (null: none, the strip shows the window's
+// background), the caller's as before; lays the window out again.
+void FitStripPicture(HWND window, HBITMAP picture);
 // Whether FitControls took window's controls (and still lays them out).
 bool IsFitted(HWND window);

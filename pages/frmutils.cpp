@@ -1,11 +1,11 @@
 #include "pages/frmutils.h"
 
 #include "base/module.h"
+#include "framework/fit.h"
+#include "platform/display.h"
 #include "platform/propsheet.h"
 #include "platform/shell.h"
 #include "resources/resource.h"
-
-static_assert(IDR_HEADER_HI == IDR_HEADER + 1000, "the high-resolution header is the normal one plus 1000");
 
 namespace {
 // Module-wide, like the device's: only the Control Panel's thread sets fonts.
@@ -29,25 +29,40 @@ void CFrmUtils::Attach(HINSTANCE module, HWND page)
 
 void CFrmUtils::InitHeader(UINT imageId, int titleId, int keepImagePosition)
 {
-    if (highResolution)
-        imageId += 1000;
-    HWND image = GetDlgItem(pageWindow, IDC_HEADER_IMAGE);
-    int offset = 0;
+    headerId = imageId;
+    titleWindow = GetDlgItem(pageWindow, titleId);
+    headerDpi = WindowDpi(pageWindow);
+    headerOffset = 0;
     if (!keepImagePosition) {
-        offset = highResolution ? -2 : -1;
+        // The picture sits a line of pixels below its template place, two from 144 dpi up.
+        headerOffset = ScaleToDpi(1, headerDpi);
+        HWND image = GetDlgItem(pageWindow, IDC_HEADER_IMAGE);
         RECT r;
         GetWindowRect(image, &r);
-        MoveWindow(image, 0, -offset, r.right - r.left, r.bottom - r.top - offset, TRUE);
+        MoveWindow(image, 0, headerOffset, r.right - r.left, r.bottom - r.top + headerOffset, TRUE);
     }
+    BuildHeader();
+}
 
-    headerImage = SHLoadImageResource(instance, imageId);
-    HBITMAP previous = reinterpret_cast<HBITMAP>(
-        SendMessageW(image, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(headerImage)));
-    if (previous && previous != headerImage)
-        DeleteObject(previous);
-
-    titleWindow = GetDlgItem(pageWindow, titleId);
-    SetControlFont(titleId, 18, 0, FW_SEMIBOLD, FALSE, FALSE, L"Tahoma");
+void CFrmUtils::BuildHeader()
+{
+    HWND image = GetDlgItem(pageWindow, IDC_HEADER_IMAGE);
+    ReleaseHeader();
+    highContrast = HighContrastOn();
+    // With high contrast on, no picture: the strip and the title show the page's system colours.
+    if (!highContrast)
+        headerImage = LoadImageResourceScaled(instance, headerId, ScaleToDpi(kHeaderHeight, headerDpi));
+    if (IsFitted(pageWindow)) {
+        FitStripPicture(pageWindow, headerImage);
+    } else {
+        HBITMAP previous = reinterpret_cast<HBITMAP>(
+            SendMessageW(image, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(headerImage)));
+        if (previous && previous != headerImage)
+            DeleteObject(previous);
+    }
+    SetControlFont(GetDlgCtrlID(titleWindow), kTitleFontHeight, 0, FW_SEMIBOLD, FALSE, FALSE, L"Tahoma");
+    if (!headerImage)
+        return;
 
     RECT page, title;
     GetWindowRect(pageWindow, &page);
@@ -56,14 +71,14 @@ void CFrmUtils::InitHeader(UINT imageId, int titleId, int keepImagePosition)
     // Memory DCs of the screen: a window's DC costs a trip to the server to get and to release.
     HDC imageDc = CreateCompatibleDC(nullptr);
     HDC pieceDc = CreateCompatibleDC(nullptr);
-    if (headerImage && imageDc && pieceDc) {
+    if (imageDc && pieceDc) {
         HGDIOBJ oldImage = SelectObject(imageDc, headerImage);
         titleBackground = CreateCompatibleBitmap(imageDc, width, height);
         if (titleBackground) {
             HGDIOBJ oldPiece = SelectObject(pieceDc, titleBackground);
             // The offset cancels the image control's shift: this is what shows behind the title.
-            BitBlt(pieceDc, 0, 0, width, height, imageDc, title.left - page.left, title.top - page.top + offset,
-                   SRCCOPY);
+            BitBlt(pieceDc, 0, 0, width, height, imageDc, title.left - page.left,
+                   title.top - page.top - headerOffset, SRCCOPY);
             SelectObject(pieceDc, oldPiece);
         }
         SelectObject(imageDc, oldImage);
@@ -83,7 +98,7 @@ void CFrmUtils::SetControlFont(int id, int height, int width, int weight, BYTE u
     HDC dc = CreateCompatibleDC(nullptr);
     GetTextMetricsW(dc, &pageMetrics);
     ZeroMemory(&controlFont, sizeof(controlFont));
-    controlFont.lfHeight = highResolution ? height * 2 : height;
+    controlFont.lfHeight = ScaleToDpi(height, headerDpi);
     controlFont.lfWidth = width;
     controlFont.lfWeight = weight;
     controlFont.lfItalic = italic;
@@ -115,13 +130,39 @@ void CFrmUtils::SetControlFont(int id, int height, int width, int weight, BYTE u
 
 LRESULT CFrmUtils::HeaderCtlColor(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_CTLCOLORSTATIC && titleWindow && reinterpret_cast<HWND>(lParam) == titleWindow) {
+    switch (message) {
+    case WM_CTLCOLORSTATIC:
+        if (!titleWindow || reinterpret_cast<HWND>(lParam) != titleWindow)
+            return 0;
         SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        if (!titleBrush) {
+            // No picture behind the title (high contrast): the system's text colour over the page.
+            SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNTEXT));
+            return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+        }
         return reinterpret_cast<LRESULT>(titleBrush);
-    }
-    if (message == WM_DESTROY)
+    case kDpiChanged:
+    case kDpiChangedAfterParent:
+        if (titleWindow) {
+            headerDpi = message == kDpiChanged ? LOWORD(wParam) : WindowDpi(pageWindow);
+            BuildHeader();
+        }
+        return 0;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        // High contrast switched while the page is open: the header is built again at once.
+        if (titleWindow && HighContrastOn() != highContrast) {
+            BuildHeader();
+            RedrawWindow(pageWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        }
+        return 0;
+    case WM_DESTROY:
         ReleaseHeader();  // the controls are going with the window; nothing paints with these again
-    return 0;
+        titleWindow = nullptr;
+        return 0;
+    default:
+        return 0;
+    }
 }
 
 void CFrmUtils::ReleaseHeader()
@@ -138,7 +179,6 @@ void CFrmUtils::ReleaseHeader()
     titleBrush = nullptr;
     headerImage = nullptr;
     titleBackground = nullptr;
-    titleWindow = nullptr;
 }
 
 LRESULT CFrmPage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include "platform/display.h"
+
 namespace {
 // The sheet's own buttons: OK, Cancel, Apply and Help.
 const int kSheetButtons[] = {IDOK, IDCANCEL, 0x3021, IDHELP};
@@ -18,10 +20,25 @@ HDWP Offset(HDWP moves, HWND sheet, HWND control, int dx, int dy)
                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// The sheet follows the work area when it changes (a phone turned sideways); its pages follow it.
+// Hands message to every page that has a window: the pages are the sheet's children, and only
+// top-level windows hear of colours, settings and a new DPI.
+void TellPages(HWND sheet, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    for (HWND child = GetWindow(sheet, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t name[8] = L"";
+        GetClassNameW(child, name, 8);
+        if (!lstrcmpW(name, L"#32770"))
+            SendMessageW(child, message, wParam, lParam);
+    }
+}
+
+// The sheet follows the work area when it changes (a phone turned sideways) and its DPI; its pages
+// follow it, and hear of a new DPI, colours and settings.
 LRESULT CALLBACK FollowWorkArea(HWND sheet, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR)
 {
-    if (message == WM_SETTINGCHANGE || message == WM_DISPLAYCHANGE) {
+    if (message == WM_SYSCOLORCHANGE || message == WM_SETTINGCHANGE || message == kDpiChanged)
+        TellPages(sheet, message, wParam, lParam);
+    if (message == WM_SETTINGCHANGE || message == WM_DISPLAYCHANGE || message == kDpiChanged) {
         RECT work, now;
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
         GetWindowRect(sheet, &now);

@@ -1,6 +1,7 @@
 #include "platform/shell.h"
 
 #include <commctrl.h>
+#include <algorithm>
 #include <objbase.h>
 #include <wincodec.h>
 
@@ -186,21 +187,72 @@ SIPSTATE LastSipPreference(HWND* window)
     return sipPreference;
 }
 
-HBITMAP SHLoadImageResource(HINSTANCE module, UINT id)
+namespace {
+// A top-down 32-bit DIB section of width x height; bits receives its pixels.
+HBITMAP CreateTopDownBitmap(UINT width, UINT height, void*& bits)
 {
-    const DecodedImage* image = DecodeResource(module, id);
-    if (!image)
-        return nullptr;
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = LONG(image->width);
-    info.bmiHeader.biHeight = -LONG(image->height);  // top-down, as WIC hands the rows out
+    info.bmiHeader.biWidth = LONG(width);
+    info.bmiHeader.biHeight = -LONG(height);  // top-down, as WIC hands the rows out
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
+    bits = nullptr;
+    return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+}
+
+// How much of source pixel s (of count) the target pixel t (of size) covers, in 1/65536ths of t.
+UINT Coverage(UINT t, UINT s, UINT count, UINT size)
+{
+    // Target pixel t spans [t*count, (t+1)*count) in units of 1/size source pixel.
+    UINT64 from = UINT64(t) * count, to = from + count;
+    UINT64 begin = std::max<UINT64>(from, UINT64(s) * size), end = std::min<UINT64>(to, UINT64(s + 1) * size);
+    return end > begin ? UINT((end - begin) * 65536 / count) : 0;
+}
+} // namespace
+
+HBITMAP SHLoadImageResource(HINSTANCE module, UINT id)
+{
+    const DecodedImage* image = DecodeResource(module, id);
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = image ? CreateTopDownBitmap(image->width, image->height, bits) : nullptr;
     if (bitmap)
         CopyMemory(bits, image->pixels, SIZE_T(image->width) * image->height * 4);
+    return bitmap;
+}
+
+HBITMAP LoadImageResourceScaled(HINSTANCE module, UINT id, int height)
+{
+    const DecodedImage* image = DecodeResource(module, id);
+    if (!image || height <= 0 || UINT(height) > image->height * 4)
+        return nullptr;
+    UINT h = UINT(height), w = std::max(1u, UINT(MulDiv(int(image->width), height, int(image->height))));
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateTopDownBitmap(w, h, bits);
+    if (!bitmap)
+        return nullptr;
+    BYTE* out = static_cast<BYTE*>(bits);
+    const UINT sw = image->width, sh = image->height;
+    for (UINT y = 0; y < h; ++y) {
+        UINT firstRow = UINT(UINT64(y) * sh / h), lastRow = std::min(sh - 1, UINT((UINT64(y + 1) * sh - 1) / h));
+        for (UINT x = 0; x < w; ++x) {
+            UINT firstColumn = UINT(UINT64(x) * sw / w), lastColumn = std::min(sw - 1, UINT((UINT64(x + 1) * sw - 1) / w));
+            UINT64 sum[4] = {}, total = 0;
+            for (UINT sy = firstRow; sy <= lastRow; ++sy) {
+                UINT rowWeight = Coverage(y, sy, sh, h);
+                for (UINT sx = firstColumn; sx <= lastColumn; ++sx) {
+                    UINT64 weight = UINT64(rowWeight) * Coverage(x, sx, sw, w);
+                    const BYTE* p = image->pixels + (SIZE_T(sy) * sw + sx) * 4;
+                    for (int c = 0; c < 4; ++c)
+                        sum[c] += weight * p[c];
+                    total += weight;
+                }
+            }
+            BYTE* q = out + (SIZE_T(y) * w + x) * 4;
+            for (int c = 0; c < 4; ++c)
+                q[c] = BYTE(total ? (sum[c] + total / 2) / total : 0);
+        }
+    }
     return bitmap;
 }

@@ -56,3 +56,6 @@ SIPSTATE LastSipPreference(HWND* window = nullptr);
 // SHLoadImageResource: the "GIF" resource id of module decoded into a 32-bit DIB section owned by
 // the caller; null when the resource is missing or cannot be decoded.
 HBITMAP SHLoadImageResource(HINSTANCE module, UINT id);
+// The same picture scaled to height pixels, its width in proportion: each pixel the average of the
+// part of the picture it covers, so one large picture serves every DPI.
+HBITMAP LoadImageResourceScaled(HINSTANCE module, UINT id, int height);

@@ -46,8 +46,7 @@
 #define IDS_SAVE_SETTING_KEPT       1064
 
 // Images and menus
-#define IDR_HEADER                  10000   // "GIF": page header strip on normal screens
-#define IDR_HEADER_HI               11000   // "GIF": the same strip for 192-dpi screens (IDR_HEADER + 1000)
+#define IDR_HEADER                  10000   // "GIF": page header strip drawn for 288 dpi, scaled to the screen's
 #define IDB_ABOUT                   135
 #define IDM_SOFT_KEYS               132
 

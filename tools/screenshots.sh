@@ -2,8 +2,11 @@
 # Opens the applet in Wine's Control Panel host on a phone-sized screen (240x320) under a private
 # Xvfb, walks through it as a new user does (a profile, the location, a sequence) and writes a PNG
 # of each step and of each of its five pages into OUT, then closes the sheet without saving; then
-# does the same on the phone turned sideways (320x240), into OUT/320x240.
-#   tools/screenshots.sh BUILD OUT [SIZE]   (SIZE: only that screen, WIDTHxHEIGHT, into OUT)
+# does the same on the phone turned sideways (320x240), into OUT/320x240. These pictures are drawn
+# without a theme; the same with Wine's "Light" theme on go into OUT/themed (and OUT/themed/320x240),
+# and the five pages with high contrast on into OUT/high-contrast.
+#   tools/screenshots.sh BUILD OUT [SIZE [LOOK]]   (SIZE: only that screen, WIDTHxHEIGHT, into OUT;
+#                                                  LOOK: classic, themed or high-contrast, classic unless given)
 # The Wine prefix is a throwaway copy of the build's template (BUILD/wine/shots-SIZE). InstallDir is
 # set to $DIALPASS_INSTALL_DIR, else to BUILD/sample when that exists. With $DIALPASS_PACKAGE (an .msi)
 # the package is installed into the prefix instead, the applet is the one its Control Panel
@@ -14,6 +17,7 @@ build=$(cd "$1" && pwd)
 mkdir -p "$2"
 out=$(cd "$2" && pwd)
 size=${3:-240x320}
+look=${4:-classic}
 WINE64=${WINE64:-$(cd "$(dirname "$0")" && pwd)/wine64.sh}
 WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -42,6 +46,21 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# The look: Wine's "Light" theme on or off, and the high-contrast setting as Windows keeps it (Wine's
+# SystemParametersInfo has none; the applet reads this value then).
+theme=0
+[ "$look" = themed ] && theme=1
+"$WINE64" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' /v ThemeActive /t REG_SZ /d $theme /f >/dev/null 2>&1
+if [ "$look" = high-contrast ]; then
+    "$WINE64" reg add 'HKCU\Control Panel\Accessibility\HighContrast' /v Flags /t REG_SZ /d 127 /f >/dev/null 2>&1
+    # The colours of Windows' "High Contrast Black", which Wine reads as a program starts.
+    for colour in ButtonFace=0,0,0 ButtonText=255,255,255 Window=0,0,0 WindowText=255,255,255 \
+        Hilight=26,235,255 HilightText=0,0,0 GrayText=63,242,63 Menu=0,0,0 MenuText=255,255,255 \
+        ButtonShadow=128,128,128 ButtonHilight=255,255,255; do
+        "$WINE64" reg add 'HKCU\Control Panel\Colors' /v "${colour%%=*}" /t REG_SZ \
+            /d "$(echo "${colour#*=}" | tr , ' ')" /f >/dev/null 2>&1
+    done
+fi
 # Every program of this prefix runs in the one virtual desktop, so sheetctl finds the sheet.
 "$WINE64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Phone /f >/dev/null 2>&1
 "$WINE64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Phone /t REG_SZ /d "$size" /f >/dev/null 2>&1
@@ -75,6 +94,17 @@ picture() {
     echo "$out/$1.png"
 }
 ctl wait 30
+if [ "$look" = high-contrast ]; then
+    # The pages only.
+    names=(general card-settings phone-settings update about)
+    for i in 0 1 2 3 4; do
+        ctl show "$i"
+        picture "$i-${names[$i]}"
+    done
+    ctl close
+    wait "$host" || true
+    exit 0
+fi
 # A new user's first walk: a profile created (its home location detected), General with the
 # profile selected, Card settings with the detected location and the provider, the sequence editor
 # with a sequence for international calls, then the other pages.
@@ -148,9 +178,13 @@ if [ -n "$package" ] && [ -z "${3:-}" ]; then
     host=
 fi
 
-# The phone turned sideways: the same pages at 320x240, when no size was asked for.
+# The phone turned sideways: the same pages at 320x240, when no size was asked for; then the same two
+# with the theme on, and the pages with high contrast.
 if [ -z "${3:-}" ]; then
     cleanup
     trap - EXIT
-    exec "$0" "$build" "$out/320x240" 320x240
+    "$0" "$build" "$out/320x240" 320x240
+    "$0" "$build" "$out/themed" 240x320 themed
+    "$0" "$build" "$out/themed/320x240" 320x240 themed
+    exec "$0" "$build" "$out/high-contrast" 240x320 high-contrast
 fi

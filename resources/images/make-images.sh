@@ -2,8 +2,7 @@
 # Draws the Dialpass artwork with ImageMagick 6 primitives and writes it
 # next to this script:
 #   dialpass.ico    applet icon, 16/32/48/64 px, 32-bit with alpha
-#   header.gif      page header strip, 240x30 (96 dpi)
-#   header_hi.gif   page header strip, 480x60 (192 dpi), drawn natively
+#   header.gif      page header strip, 720x90 (288 dpi); the applet scales it to the screen's DPI
 #   about.bmp       About page picture, 150x40, 24-bit uncompressed BMP
 #
 # Output is deterministic: no timestamps or other metadata are written.
@@ -103,9 +102,9 @@ icon16; icon32; icon48; icon64
 # -------------------------------------------------------------- header ----
 # header W H K : horizontal gradient, calm on the left where the program
 # draws the page title (x 6..171, y 6..27; the strip must reach below it), and a small card motif with three rising
-# bars at the right end. K is the scale (1 = 96 dpi, 2 = 192 dpi); coordinates
-# below are written for K=1 and multiplied, so the large strip is drawn at
-# its own resolution rather than enlarged.
+# bars at the right end. K is the scale (1 = 96 dpi, 3 = 288 dpi); coordinates
+# below are written for K=1 and multiplied, so the strip is drawn at its own
+# resolution rather than enlarged.
 header() {
     local w=$1 h=$2 k=$3 out=$4
     s() { awk -v k="$k" -v v="$1" 'BEGIN{printf "%g", v*k}'; }
@@ -124,8 +123,7 @@ header() {
         -dither None -colors 256 "${NOMETA[@]}" "GIF:$out"
 }
 
-header 240 30 1 "$HERE/header.gif"
-header 480 60 2 "$HERE/header_hi.gif"
+header 720 90 3 "$HERE/header.gif"
 
 # --------------------------------------------------------------- about ----
 # 150x40, 24-bit uncompressed bottom-up BMP: card motif at left, product name.
@@ -139,4 +137,4 @@ header 480 60 2 "$HERE/header_hi.gif"
     -annotate +48+1 'Dialpass' \
     -gravity NorthWest -alpha off -type TrueColor "${NOMETA[@]}" "BMP3:$HERE/about.bmp"
 
-echo "wrote: dialpass.ico header.gif header_hi.gif about.bmp in $HERE"
+echo "wrote: dialpass.ico header.gif about.bmp in $HERE"

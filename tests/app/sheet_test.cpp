@@ -1,7 +1,9 @@
 // The settings sheet as the user meets it, opened through CPL_DBLCLK of the built applet on screens
 // of 96 to 288 dpi: its tabs, the place and the controls of its pages (those whose work comes with
-// the database, and About), and every page's header strip: picture shifted below its template place,
-// title in the header font drawn transparently over the piece of picture behind it.
+// the database, and About), every control inside its page, and every page's header strip drawn for
+// the DPI: picture shifted below its template place, title in the header font drawn transparently
+// over the piece of picture behind it; with high contrast, switched while the sheet is open, no
+// picture and the title in the system's colours.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -49,10 +51,10 @@ std::vector<DWORD> Drawn(int width, int height, const std::function<void(HDC)>& 
 }
 
 // It opens on General with five tabs titled as the pages and only General's window; a second
-// CPL_DBLCLK brings it forward. The pages' own drawing doubles from 192 dpi up.
+// CPL_DBLCLK brings it forward. The pages' own drawing scales with the DPI.
 void CheckSheet(int dpi)
 {
-    const int scale = dpi >= 192 ? 2 : 1;
+    auto scaled = [dpi](int length) { return MulDiv(length, dpi, 96); };
     const std::vector<std::wstring> titles{L"General", L"Card settings", L"Phone settings", L"Update", L"About"};
     const int titleIds[] = {IDC_GENERAL_TITLE, IDC_PROVIDER_TITLE, IDC_PHONE_TITLE, IDC_UPDATE_TITLE, IDC_ABOUT_TITLE};
     const struct {
@@ -61,15 +63,15 @@ void CheckSheet(int dpi)
         const wchar_t* text;  // null: not compared
         bool visible;
     } controls[] = {
-        {0, IDC_ENABLE, L"Button", L"Enable", true},
+        {0, IDC_ENABLE, L"Button", L"&Enable", true},
         {0, IDC_PROFILES, L"ComboBox", nullptr, true},
-        {0, IDC_DELETE_PROFILE, L"Button", L"Delete", true},
+        {0, IDC_DELETE_PROFILE, L"Button", L"De&lete", true},
         {1, IDC_CARD_PROVIDER, L"Edit", L"", true},
         {1, IDC_LOCATIONS, L"ComboBox", nullptr, true},
-        {1, IDC_DETECT, L"Button", L"Detect", true},
-        {1, IDC_LOCAL_CALLS, L"Button", L"Local calls", true},
-        {1, IDC_HOME_CALLS, L"Button", L"Home calls", false},  // shown instead of Local calls abroad
-        {3, IDC_CHECK_UPDATES, L"Button", L"Check for updates", true},
+        {1, IDC_DETECT, L"Button", L"De&tect", true},
+        {1, IDC_LOCAL_CALLS, L"Button", L"Lo&cal calls", true},
+        {1, IDC_HOME_CALLS, L"Button", L"&Home calls", false},  // shown instead of Local calls abroad
+        {3, IDC_CHECK_UPDATES, L"Button", L"Check for &updates", true},
         {4, IDC_PRODUCT_NAME, L"Static", L"Kestrova Dialpass for Pocket PC", true},
         {4, IDC_VERSION, L"Static", L"Dialpass 1.0", true},  // the version: the application's title
         {4, IDC_BUILD, L"Static", L"0701311", true},
@@ -138,22 +140,33 @@ void CheckSheet(int dpi)
             EXPECT_EQ(bool(IsWindowVisible(control)), e.visible);
         }
 
+        // Nothing cut off: every control shown lies within the page's width.
+        RECT pageArea;
+        GetClientRect(page, &pageArea);
+        for (HWND c = GetWindow(page, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            RECT place = RectIn(page, c);
+            if (!IsWindowVisible(c))
+                continue;
+            EXPECT_GE(place.left, 0) << "control " << GetDlgCtrlID(c);
+            EXPECT_LE(place.right, pageArea.right) << "control " << GetDlgCtrlID(c);
+        }
+
         RECT at = RectIn(page, image);
         EXPECT_EQ(at.left, 0);
-        EXPECT_EQ(at.top, scale) << "the picture is not shifted below its template place";
+        EXPECT_EQ(at.top, scaled(1)) << "the picture is not shifted below its template place";
         BITMAP picture{};
         HGDIOBJ bitmap = reinterpret_cast<HGDIOBJ>(SendMessageW(image, STM_GETIMAGE, IMAGE_BITMAP, 0));
         ASSERT_EQ(GetObjectW(bitmap, sizeof(picture), &picture), int(sizeof(picture)));
         RECT pageClient;
         GetClientRect(page, &pageClient);
         EXPECT_EQ(picture.bmWidth, pageClient.right) << "the strip does not span the page";
-        EXPECT_EQ(picture.bmHeight, 30 * scale);
+        EXPECT_NEAR(picture.bmHeight, 30 * dpi / 96.0, 1.0);
 
         EXPECT_EQ(WindowText(title), titles[i]);
         LOGFONTW font{};
         HGDIOBJ handle = reinterpret_cast<HGDIOBJ>(SendMessageW(title, WM_GETFONT, 0, 0));
         ASSERT_EQ(GetObjectW(handle, sizeof(font), &font), int(sizeof(font)));
-        EXPECT_EQ(font.lfHeight, 18 * scale);
+        EXPECT_EQ(font.lfHeight, scaled(18));
         EXPECT_EQ(font.lfWeight, 600);
         EXPECT_STREQ(font.lfFaceName, L"Tahoma");
         // Whatever face stands in for Tahoma here, the title must get it, not a fixed-pitch font.
@@ -194,7 +207,7 @@ void CheckSheet(int dpi)
         int differing = 0;
         for (size_t i = 0; i < shown.size(); ++i)
             differing += shown[i] != painted[i];
-        EXPECT_GT(differing, 20 * scale) << "no title text drawn over the picture";
+        EXPECT_GT(differing, scaled(20)) << "no title text drawn over the picture";
     }
     // About's product picture: the bitmap static without an id.
     HWND picture = nullptr;
@@ -210,7 +223,7 @@ void CheckSheet(int dpi)
     DeleteObject(plain);
 }
 
-// Run by the next test in processes of their own, whose screens have 96, 191, 192 and 288 dpi.
+// Run by the next test in processes of their own, whose screens have 96, 120, 144, 192 and 288 dpi.
 TEST(SheetTest, DISABLED_OnThisScreen)
 {
     DWORD asked = 0, size = sizeof(asked);
@@ -227,7 +240,7 @@ TEST(SheetTest, OnScreensOf96To288Dpi)
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     const std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_also_run_disabled_tests --gtest_filter=SheetTest.DISABLED_*";
-    for (DWORD dpi : {96u, 191u, 192u, 288u}) {
+    for (DWORD dpi : {96u, 120u, 144u, 192u, 288u}) {
         SetRegNumber(L"Control Panel\\Desktop", L"LogPixels", dpi);  // read by Wine as a process starts
         datatest::ProgramRun run = datatest::RunAtOnce(self, {command})[0];
         EXPECT_EQ(run.exitCode, 0u) << "the " << dpi << "-dpi run failed:\n" << run.output;

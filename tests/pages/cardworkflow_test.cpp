@@ -2,6 +2,8 @@
 // location and sequences on "Card settings", OK; the registry and the user's files are the oracle.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
 
 #include <cstddef>
 #include <cstring>
@@ -15,6 +17,7 @@
 #include "data/datatest.h"
 #include "data/fileset.h"
 #include "data/stores.h"
+#include "framework/uiscope.h"
 #include "resources/resource.h"
 #include "support/dialogdriver.h"
 #include "support/sheetdriver.h"
@@ -38,6 +41,45 @@ SIZE_T BusyHeapBytes()
         HeapUnlock(heaps[i]);
     }
     return total;
+}
+
+// Wine keeps a few bytes of dialog windows made under common controls 6, as the applet makes its
+// windows (seen with bare templates too): what a bare sheet of General and Card settings and a bare
+// sequence editor leave behind, per opening.
+SIZE_T WineBytesPerOpening()
+{
+    HANDLE context = CreateModuleActivationContext(GetModuleHandleW(nullptr));
+    ULONG_PTR cookie = 0;
+    ActivateActCtx(context, &cookie);
+    DLGPROC bare = [](HWND, UINT message, WPARAM, LPARAM) -> INT_PTR { return message == WM_INITDIALOG; };
+    auto open = [&] {
+        HPROPSHEETPAGE pages[2];
+        for (int i = 0; i < 2; ++i) {
+            PROPSHEETPAGEW page{};
+            page.dwSize = sizeof(page);
+            page.hInstance = GetModuleHandleW(nullptr);
+            page.pszTemplate = MAKEINTRESOURCEW(i ? IDD_PROVIDER : IDD_GENERAL);
+            page.pfnDlgProc = bare;
+            pages[i] = CreatePropertySheetPageW(&page);
+        }
+        PROPSHEETHEADERW header{};
+        header.dwSize = sizeof(header);
+        header.dwFlags = PSH_MODELESS | PSH_NOAPPLYNOW;
+        header.nPages = 2;
+        header.phpage = pages;
+        HWND sheet = HWND(PropertySheetW(&header));
+        SendMessageW(sheet, PSM_SETCURSEL, 1, 0);
+        DestroyWindow(sheet);
+        DestroyWindow(CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CARD), nullptr, bare, 0));
+    };
+    open();
+    SIZE_T before = BusyHeapBytes();
+    for (int i = 0; i < 10; ++i)
+        open();
+    SIZE_T kept = (BusyHeapBytes() - before) / 10;
+    DeactivateActCtx(0, cookie);
+    ReleaseActCtx(context);
+    return kept;
 }
 
 // Sets this process's file-size limit with Linux's prlimit (0: none), the full disk that tests can
@@ -561,13 +603,14 @@ TEST_F(CardWorkflow, FiftyOpenEditOkCyclesLeaveTheHeapWhereItWas)
         ASSERT_TRUE(driver.PressOk());
         ASSERT_EQ(ShowValue(kInternationalKey, L"AccessNumber"), std::wstring(L"sz:") + number) << "round " << round;
     };
+    const SIZE_T wine = 50 * WineBytesPerOpening();
     // The first openings load the tables and the platform's own caches for good.
     for (int i = 0; i < 3; ++i)
         cycle();
     SIZE_T before = BusyHeapBytes();
     for (int i = 0; i < 50 && !HasFatalFailure(); ++i)
         cycle();
-    EXPECT_EQ(BusyHeapBytes(), before) << "heap bytes in use after 50 cycles";
+    EXPECT_LE(BusyHeapBytes() - before, wine) << "heap bytes in use after 50 cycles, Wine's share " << wine;
     EXPECT_TRUE(driver.messages.empty());
 }
 

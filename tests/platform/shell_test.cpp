@@ -41,7 +41,7 @@ TEST(ShellWindow, MenuBarSoftKeysAndFullScreenSetUp)
     }
     HMENU menu = GetMenu(window);
     ASSERT_EQ(GetMenuItemCount(menu), 2);
-    const std::pair<UINT, const wchar_t*> keys[] = {{IDOK, L"OK"}, {IDCANCEL, L"Cancel"}};  // left to right
+    const std::pair<UINT, const wchar_t*> keys[] = {{IDOK, L"&OK"}, {IDCANCEL, L"&Cancel"}};  // left to right
     for (int i = 0; i < 2; ++i) {
         wchar_t text[32] = L"";
         GetMenuStringW(menu, i, text, 32, MF_BYPOSITION);
@@ -71,7 +71,7 @@ TEST(ShellImages, GifResourcesBecome32BitBitmapsOfTheirOwn)
     const struct {
         UINT id;
         LONG width, height;  // 0: no bitmap
-    } cases[] = {{10000, 240, 30}, {11000, 480, 60}, {10001, 0, 0}, {135, 0, 0} /* a BITMAP, not a GIF */};
+    } cases[] = {{10000, 720, 90}, {10001, 0, 0}, {135, 0, 0} /* a BITMAP, not a GIF */};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "resource " << c.id);
         HBITMAP first = SHLoadImageResource(moduleInstance, c.id), second = SHLoadImageResource(moduleInstance, c.id);

@@ -560,7 +560,7 @@ TEST_F(UpdateTest, ThePageAnswersEachOutcomeOfTheUpdaterAndShowsARealUpdateAtOnc
         if (c.cancel) {
             HWND progress = WaitForWindow(L"#32770", L"Update");
             ASSERT_NE(progress, nullptr);
-            EXPECT_EQ(WindowText(GetDlgItem(progress, IDCANCEL)), L"Cancel update");
+            EXPECT_EQ(WindowText(GetDlgItem(progress, IDCANCEL)), L"&Cancel update");
             PostMessageW(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
         }
         if (!c.message) {

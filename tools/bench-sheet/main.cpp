@@ -1,5 +1,6 @@
 // Opening time of the settings sheet: from CPL_DBLCLK until the first page is shown, side by side
-// with a bare property sheet made from the same five page templates with no logic of its own. The
+// with a bare property sheet made from the same five page templates with no logic of its own, with the
+// same common controls. The
 // applet's sheet fills the work area, so the bare one is given the same outer size in one move (its
 // children stay where the template put them): both paint a window of one size, and what the applet
 // does to lay itself out stays on its side of the ratio.
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "framework/uiscope.h"
 #include "tools/benchclock.h"
 #include <cstdlib>
 #include <cwchar>
@@ -49,8 +51,18 @@ DWORD WINAPI OpenApplet(void*)
     return 0;
 }
 
+// The applet makes its windows with common controls 6 (its manifest, resource 2), themed where a
+// theme is on: the bare sheet is made the same way, so that both paint the same controls.
+HANDLE AppletActivationContext()
+{
+    static HANDLE context = CreateModuleActivationContext(applet);
+    return context;
+}
+
 DWORD WINAPI OpenBare(void*)
 {
+    ULONG_PTR cookie = 0;
+    bool activated = AppletActivationContext() != INVALID_HANDLE_VALUE && ActivateActCtx(AppletActivationContext(), &cookie);
     HPROPSHEETPAGE pages[5];
     for (int i = 0; i < 5; ++i) {
         PROPSHEETPAGEW page{};
@@ -71,6 +83,8 @@ DWORD WINAPI OpenBare(void*)
     header.nPages = 5;
     header.phpage = pages;
     PropertySheetW(&header);
+    if (activated)
+        DeactivateActCtx(0, cookie);
     return 0;
 }
 
