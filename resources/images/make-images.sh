@@ -3,7 +3,7 @@
 # next to this script:
 #   dialpass.ico    applet icon, 16/32/48/64 px, 32-bit with alpha
 #   header.gif      page header strip, 720x90 (288 dpi); the applet scales it to the screen's DPI
-#   about.bmp       About page picture, 150x40, 24-bit uncompressed BMP
+#   about.bmp       About page picture, 150x40, 8-bit palette uncompressed BMP
 #
 # Output is deterministic: no timestamps or other metadata are written.
 # Usage: resources/images/make-images.sh   (needs /usr/bin/convert, DejaVu fonts)
@@ -126,7 +126,8 @@ header() {
 header 720 90 3 "$HERE/header.gif"
 
 # --------------------------------------------------------------- about ----
-# 150x40, 24-bit uncompressed bottom-up BMP: card motif at left, product name.
+# 150x40, uncompressed bottom-up BMP with a palette of its colours (fewer than 256, so nothing is lost
+# against 24 bits at a third of the bytes): card motif at left, product name.
 "$CONVERT" -size 150x40 xc:'#FFFFFF' \
     -fill "$SHADOW" -stroke none -draw "roundrectangle 5,9 42,35 4,4" \
     -fill "$CARD" -stroke "$CARD_EDGE" -strokewidth 1 -draw "roundrectangle 3,6 40,32 4,4" \
@@ -135,6 +136,6 @@ header 720 90 3 "$HERE/header.gif"
     -stroke none -fill "$DOT" -draw "$(dots 23 19.5 5 5 3 2 1.3)" \
     -font "$FONT_BOLD" -pointsize 19 -fill "$CARD_EDGE" -gravity West \
     -annotate +48+1 'Dialpass' \
-    -gravity NorthWest -alpha off -type TrueColor "${NOMETA[@]}" "BMP3:$HERE/about.bmp"
+    -gravity NorthWest -alpha off +dither -type Palette -compress none "${NOMETA[@]}" "BMP3:$HERE/about.bmp"
 
 echo "wrote: dialpass.ico header.gif about.bmp in $HERE"
