@@ -339,13 +339,19 @@ def removed(case):
         expect(not os.path.exists(case.linux(path)), "%s is still there" % path)
 
 
-def repair(mode):
+def repair(mode, logged=None):
     """The package run again (mode None), or REINSTALL=ALL in the REINSTALLMODE given, as msiexec /f... asks
-    Windows Installer (Wine's msiexec /f repairs nothing: a product code is not implemented, a path fails 1605)."""
+    Windows Installer (Wine's msiexec /f repairs nothing: a product code is not implemented, a path fails 1605).
+    logged: a line the custom action must write into the installation's log."""
     def step(case):
         extra = ["REINSTALL=ALL", "REINSTALLMODE=" + mode] if mode else []
-        got = case.msiexec("/i", case.packages["base"], "/qn", *extra)
+        log = os.path.join(case.work, "repair.log")
+        got = case.msiexec("/i", case.packages["base"], "/qn", "/l*", "Z:" + log.replace("/", "\\"), *extra)
         expect(got == 0, "repair (%s): exit %d" % (mode or "again", got))
+        data = open(log, "rb").read() if os.path.exists(log) else b""
+        text = data.decode("utf-16-le" if data[1:2] == b"\0" else "utf-8", "replace")  # Wine's is 8-bit
+        ours = [line for line in text.splitlines() if "Kestrova Dialpass: " in line]
+        expect(logged is None or any(logged in line for line in ours), "the log says %r" % ours)
     return step
 
 
@@ -415,11 +421,14 @@ CASES = {
     # The shipped set comes back whole, whichever of its files is missing or damaged.
     "repair-restores-database": [install("base"), remember] + [
         step for name, how, mode in SHIPPED_REPAIRS
-        for step in (damage("country.dat", "deleted"), damage(name, how), repair(mode), database_is("database"))],
+        for step in (damage("country.dat", "deleted"), damage(name, how),
+                     # a changed file is deleted first, so that Windows puts it back too (it keeps changed data files)
+                     repair(mode, "deleted " + name if how == "altered" else None), database_is("database"))],
     # A newer set from Update.exe is never mixed with the shipped files: repairs and an upgrade leave it as it is.
     "repair-keeps-newer-database": [install("base"), update, remember, damage("country.dat", "deleted"),
-                                    damage("providers.dat", "altered"), remember_damage, repair(None),
-                                    database_is("damaged"), repair("amus"), database_is("damaged"),
+                                    damage("providers.dat", "altered"), remember_damage,
+                                    repair(None, "REINSTALL ALL becomes Complete"), database_is("damaged"),
+                                    repair("amus", "REINSTALL ALL becomes Complete"), database_is("damaged"),
                                     install("next"), database_is("damaged"), kept(database=False)],
     "uninstall-then-reinstall": [install("base"), applet(profile="Travel"), dialer_values, update, remember,
                                  uninstall("base"), removed, kept(database=False), install("base"), installed("base"),
