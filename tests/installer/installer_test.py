@@ -467,7 +467,7 @@ def package_tables(build, work, packages):
     actions = {row[0]: row for row in rows("CustomAction")}
     check = actions.get("CheckShippedDatabase", [None] * 4)
     expect(check[1:4] == ["1", "PackageAction", "CheckShippedDatabase"] and
-           "PackageAction" in {row[0] for row in rows("Binary")}, "custom action: %r" % check)
+           "Binary.PackageAction" in msiinfo("streams", package).split(), "custom action: %r" % check)
     executed = {row[0]: int(row[2]) for row in rows("InstallExecuteSequence")}
     expect(executed["KeepInstallFolder"] < executed["CheckShippedDatabase"] < executed["CostInitialize"] and
            executed["RepairWhenInstalled"] < executed["CheckShippedDatabase"], "sequence: %r" % sorted(
