@@ -90,6 +90,27 @@ std::vector<ShippedFile> ShippedFiles(MSIHANDLE database) {
     return files;
 }
 
+// A folder of the Directory table as costing will resolve it, from the nearest one whose property is
+// set (a system folder, or one set on the command line or by KeepInstallFolder); empty when none is.
+std::wstring Folder(MSIHANDLE install, MSIHANDLE database, const std::wstring& directory, int depth = 0) {
+    std::wstring value = Property(install, directory.c_str());
+    if (!value.empty()) return value.back() == L'\\' ? value : value + L'\\';
+    Handle view, query(MsiCreateRecord(1)), record;
+    MsiRecordSetStringW(query, 1, directory.c_str());
+    if (depth > 16 ||
+        MsiDatabaseOpenViewW(database, L"SELECT `Directory_Parent`, `DefaultDir` FROM `Directory` WHERE `Directory` = ?",
+                             view.Out()) != ERROR_SUCCESS ||
+        MsiViewExecute(view, query) != ERROR_SUCCESS || MsiViewFetch(view, record.Out()) != ERROR_SUCCESS)
+        return std::wstring();
+    std::wstring parent = RecordString(record, 1), name = RecordString(record, 2);
+    if (parent.empty() || parent == directory) return std::wstring();
+    std::wstring base = Folder(install, database, parent, depth + 1);
+    name = name.substr(0, name.find(L':'));  // "target:source", each "SHORT|long"
+    if (name.find(L'|') != std::wstring::npos) name.erase(0, name.find(L'|') + 1);
+    if (base.empty() || name == L".") return base;
+    return base + name + L'\\';
+}
+
 enum class FileState { kMissing, kSame, kOther };
 
 FileState StateOf(const std::wstring& folder, const ShippedFile& file) {
@@ -152,7 +173,7 @@ bool NamesDatabase(const std::wstring& reinstall) {
 
 }  // namespace
 
-// Sets DATABASE_SHIPPED to 1 when the folder holds this package's set (its database.ver or its
+// Sets DATABASE_SHIPPED to 1 when the installation folder holds this package's set (its database.ver or its
 // database.xml byte for byte) or no set at all (none of the three records), else clears it. A repair
 // (REINSTALL) then leaves the database's feature out when the set is another; when it is this
 // package's, the files that differ from the shipped ones are deleted first, so that every repair
@@ -160,8 +181,7 @@ bool NamesDatabase(const std::wstring& reinstall) {
 // made, as user data).
 extern "C" UINT __stdcall CheckShippedDatabase(MSIHANDLE install) {
     Handle database(MsiGetActiveDatabase(install));
-    std::wstring folder = Property(install, L"INSTALLFOLDER");
-    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+    std::wstring folder = Folder(install, database, L"INSTALLFOLDER");
     std::vector<ShippedFile> files = ShippedFiles(database);
     std::vector<FileState> states;
     bool recorded = false, shipped = false;
@@ -177,7 +197,7 @@ extern "C" UINT __stdcall CheckShippedDatabase(MSIHANDLE install) {
     // No files read from the tables: nothing can be told, so nothing is put in.
     shipped = !files.empty() && (shipped || !recorded);
     MsiSetPropertyW(install, L"DATABASE_SHIPPED", shipped ? L"1" : L"");
-    Log(install, folder.empty() ? L"a new installation: the shipped card database goes in"
+    Log(install, folder.empty() ? L"no installation folder: the shipped card database goes in"
                  : shipped      ? L"the card database in " + folder + L" is the shipped one, or none"
                                 : L"the card database in " + folder + L" is another set: it is left as it is");
 

@@ -369,6 +369,14 @@ def damage(name, how):
     return step
 
 
+def another_set(case):
+    """The default folder already holds another (newer) set's record and table, as a copy by hand leaves them."""
+    os.makedirs(case.linux_folder)
+    open(os.path.join(case.linux_folder, "database.ver"), "wb").write(b"9\r\nkey 0011223344556677\r\n")
+    open(os.path.join(case.linux_folder, "country.dat"), "wb").write(b"a newer set's table")
+    case.saved["planted"] = case.database()
+
+
 def remember_damage(case):
     case.saved["damaged"] = case.database()
 
@@ -430,6 +438,8 @@ CASES = {
                                     repair(None, "REINSTALL ALL becomes Complete"), database_is("damaged"),
                                     repair("amus", "REINSTALL ALL becomes Complete"), database_is("damaged"),
                                     install("next"), database_is("damaged"), kept(database=False)],
+    # A first install into a folder that holds another set puts none of the shipped files beside it.
+    "install-beside-another-set": [another_set, install("base"), database_is("planted")],
     "uninstall-then-reinstall": [install("base"), applet(profile="Travel"), dialer_values, update, remember,
                                  uninstall("base"), removed, kept(database=False), install("base"), installed("base"),
                                  applet(listed="Travel")],
