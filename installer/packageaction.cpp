@@ -59,7 +59,6 @@ struct ShippedFile {
     std::wstring name;  // the long file name in the folder
     int size = 0;
     MSIFILEHASHINFO hash = {sizeof(MSIFILEHASHINFO), {0, 0, 0, 0}};
-    bool hashed = false;
 };
 
 // The files of the database component, with the sizes and hashes of the package's tables.
@@ -84,7 +83,6 @@ std::vector<ShippedFile> ShippedFiles(MSIHANDLE database) {
         file.size = MsiRecordGetInteger(record, 2);
         for (UINT part = 0; part < 4; ++part)
             file.hash.dwData[part] = static_cast<ULONG>(MsiRecordGetInteger(record, 3 + part));
-        file.hashed = true;
         files.push_back(file);
     }
     return files;
@@ -197,9 +195,9 @@ extern "C" UINT __stdcall CheckShippedDatabase(MSIHANDLE install) {
     // No files read from the tables: nothing can be told, so nothing is put in.
     shipped = !files.empty() && (shipped || !recorded);
     MsiSetPropertyW(install, L"DATABASE_SHIPPED", shipped ? L"1" : L"");
-    Log(install, folder.empty() ? L"no installation folder: the shipped card database goes in"
-                 : shipped      ? L"the card database in " + folder + L" is the shipped one, or none"
-                                : L"the card database in " + folder + L" is another set: it is left as it is");
+    Log(install, !shipped         ? L"the card database in " + folder + L" is another set: it is left as it is"
+                 : folder.empty() ? L"no installation folder: the shipped card database goes in"
+                                  : L"the card database in " + folder + L" is the shipped one, or none");
 
     std::wstring reinstall = Property(install, L"REINSTALL");
     if (reinstall.empty() || !NamesDatabase(reinstall)) return ERROR_SUCCESS;
