@@ -50,13 +50,19 @@ function(dialpass_installer_targets)
     set(DIALPASS_SIGN_CERT "" CACHE FILEPATH "PEM code-signing certificate: signs the programs and the package")
     set(DIALPASS_SIGN_KEY "" CACHE FILEPATH "PEM private key of DIALPASS_SIGN_CERT")
     if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64" AND TARGET dialpass_update AND TARGET sample)
+        # The package's custom action (installer/packageaction.cpp), run by the installer itself.
+        add_library(packageaction SHARED ${CMAKE_SOURCE_DIR}/installer/packageaction.cpp
+                    ${CMAKE_SOURCE_DIR}/installer/packageaction.def)
+        target_link_libraries(packageaction PRIVATE -lmsi)  # the system library, not the target "msi"
+        set_target_properties(packageaction PROPERTIES PREFIX "")
+        target_link_options(packageaction PRIVATE -Wl,--kill-at -Wl,--gc-sections)
         set(msi ${CMAKE_BINARY_DIR}/dist/Dialpass-${DIALPASS_VERSION}-x64.msi)
         file(GLOB installer_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/installer/*)
         add_custom_command(OUTPUT ${msi}
             COMMAND ${CMAKE_COMMAND} -E env DIALPASS_BUILD=${CMAKE_BINARY_DIR}
                     DIALPASS_SIGN_CERT=${DIALPASS_SIGN_CERT} DIALPASS_SIGN_KEY=${DIALPASS_SIGN_KEY}
                     ${CMAKE_SOURCE_DIR}/tools/package.sh ${DIALPASS_VERSION}
-            DEPENDS dialpass dialpass_update dialpass-config sample ${CMAKE_SOURCE_DIR}/tools/package.sh
+            DEPENDS dialpass dialpass_update dialpass-config packageaction sample ${CMAKE_SOURCE_DIR}/tools/package.sh
                     ${installer_sources} ${CMAKE_BINARY_DIR}/sample/.built
             COMMENT "Packaging ${msi}"
             VERBATIM)

@@ -1,18 +1,24 @@
 -- What wixl cannot say in dialpass.wxs, applied by tools/package.sh with msibuild, one statement a line.
--- The database component: permanent (0x10), 64-bit (0x100) and keyed by a registry value (0x4), installed
--- only when the installation folder holds no database yet.
-UPDATE Component SET Attributes = 276, Condition = 'NOT (INSTALLED_DATABASE ~= FOLDER_DATABASE)' WHERE Component = 'Database'
--- INSTALLED_DATABASE: database.ver in the folder that "InstallDir" names, when it is there.
-INSERT INTO Signature (Signature, FileName) VALUES ('InstalledDatabaseSearch', 'database.ver')
+-- The database component: permanent (0x10: an upgrade's removal of the old version leaves it), transitive
+-- (0x40: its condition is evaluated again at each repair, so that a repair can put in the set that an
+-- earlier run left out), 64-bit (0x100), keyed by a registry value (0x4), and installed only where the
+-- folder holds the shipped set or none. A repair never finds the condition false: CheckShippedDatabase
+-- then takes the database's feature out of REINSTALL, so a transitive removal cannot happen.
+UPDATE Component SET Attributes = 340, Condition = 'DATABASE_SHIPPED' WHERE Component = 'Database'
+-- Its feature cannot be set absent (0x10).
+UPDATE Feature SET Attributes = 16 WHERE Feature = 'Database'
 -- Upgrades, repairs and the removal act on the folder the installed version is in (chosen at the first
 -- install with INSTALLFOLDER=...); a fresh install ignores an "InstallDir" that no package of ours wrote.
 INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('KeepInstallFolder', 51, 'INSTALLFOLDER', '[INSTALLED_FOLDER]')
 INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('KeepInstallFolder', 'INSTALLED_FOLDER AND (Installed OR WIX_UPGRADE_DETECTED)', 55)
 INSERT INTO InstallUISequence (Action, Condition, Sequence) VALUES ('KeepInstallFolder', 'INSTALLED_FOLDER AND (Installed OR WIX_UPGRADE_DETECTED)', 55)
--- FOLDER_DATABASE: database.ver in the folder this run installs to, so that a database in some other
--- folder that "InstallDir" once named does not count.
-INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('SetFolderDatabase', 51, 'FOLDER_DATABASE', '[INSTALLFOLDER]database.ver')
-INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('SetFolderDatabase', 60)
+-- The same package run again repairs: every file is checked and what is missing is put back (set before
+-- CheckShippedDatabase, which may leave the database out of it).
+INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('RepairWhenInstalled', 51, 'REINSTALL', 'ALL')
+INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('RepairWhenInstalled', 'Installed AND NOT REMOVE AND NOT REINSTALL', 58)
+-- DATABASE_SHIPPED, and REINSTALL without the database when the folder holds another set: in the folder
+-- this run installs to (after KeepInstallFolder), before costing evaluates the component's condition.
+INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('CheckShippedDatabase', 60)
 -- The Control Panel's "Cpls" value is REG_EXPAND_SZ (#%), as Windows' documentation asks.
 UPDATE Registry SET Value = '#%[INSTALLFOLDER]dialpass.cpl' WHERE Component_ = 'Registration' AND Name = 'Kestrova Dialpass'
 -- The list of programs shows where it is installed.
@@ -31,9 +37,6 @@ UPDATE InstallExecuteSequence SET Sequence = 6020 WHERE Action = 'RemoveExisting
 -- takes its own version too (0x200, maximum inclusive; key columns cannot be updated, so a new row).
 DELETE FROM Upgrade WHERE ActionProperty = 'WIX_UPGRADE_DETECTED'
 INSERT INTO Upgrade (UpgradeCode, VersionMax, Attributes, ActionProperty) VALUES ('{5B0E2C1A-7D43-4F0B-9A61-2E8C3D7F1A40}', '@VERSION@', 513, 'WIX_UPGRADE_DETECTED')
--- The same package run again repairs: every file is checked and what is missing is put back.
-INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('RepairWhenInstalled', 51, 'REINSTALL', 'ALL')
-INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('RepairWhenInstalled', 'Installed AND NOT REMOVE AND NOT REINSTALL', 990)
 -- Removal: the components' key-path values go with the registration (the database's component is
 -- permanent), the "Programs" folder when empty (ICE64), and the updater's temporary folder when empty.
 INSERT INTO Registry (Registry, Root, `Key`, Name, Component_) VALUES ('RemovePackageKey', 1, 'SOFTWARE\Kestrova\Dialpass\Package', '-', 'Registration')

@@ -55,6 +55,9 @@ for program in dialpass.cpl Update.exe dialpass-config.exe; do
     [ -f "$build/bin/$program" ] || die "$build/bin/$program is not built (tools/build.sh)"
     x86_64-w64-mingw32-strip -o "$files/$program" "$build/bin/$program"
 done
+# The package's custom action, which the installer runs from the package itself.
+[ -f "$build/bin/packageaction.dll" ] || die "$build/bin/packageaction.dll is not built (tools/build.sh)"
+x86_64-w64-mingw32-strip -o "$files/packageaction.dll" "$build/bin/packageaction.dll"
 # The starting card database: the built sample (never a user's files), its signed description and
 # signature when the build made them, and its version record (the build's, else DIALPASS_DATABASE_VERSION).
 database=()
@@ -81,7 +84,7 @@ sign() {
     mv "$1.signed" "$1"
 }
 if [ ${#signer[@]} -gt 0 ]; then
-    for program in dialpass.cpl Update.exe dialpass-config.exe; do sign "$files/$program"; done
+    for program in dialpass.cpl Update.exe dialpass-config.exe packageaction.dll; do sign "$files/$program"; done
 fi
 
 # The database files in the database component, and their removal when the product is uninstalled

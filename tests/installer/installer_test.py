@@ -29,6 +29,7 @@ SHORTCUT = r"C:\users\{user}\AppData\Roaming\Microsoft\Windows\Start Menu\Progra
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 PROGRAMS = ["dialpass.cpl", "Update.exe", "dialpass-config.exe", "readme.txt"]
 USER_FILES = ["profiles.dat", "settings.dat"]
+RECORDS = ["database.ver", "database.xml", "database.sig"]
 INSTALL_FAILURE = 1603
 
 
@@ -153,9 +154,9 @@ class Case:
         return open(path, "rb").read() if os.path.exists(path) else None
 
     def database(self):
-        """Every card database file of the installed folder, by name."""
+        """Every card database file of the installed folder and its record, by name (None: missing)."""
         names = sorted(name for name in os.listdir(self.linux_folder)
-                       if name.lower().endswith(".dat") and name.lower() not in USER_FILES) + ["database.ver"]
+                       if name.lower().endswith(".dat") and name.lower() not in USER_FILES) + RECORDS
         return {name: self.file(name) for name in names}
 
 
@@ -338,6 +339,64 @@ def removed(case):
         expect(not os.path.exists(case.linux(path)), "%s is still there" % path)
 
 
+def repair(mode, logged=None):
+    """The package run again (mode None), or REINSTALL=ALL in the REINSTALLMODE given, as msiexec /f... asks
+    Windows Installer (Wine's msiexec /f repairs nothing: a product code is not implemented, a path fails 1605).
+    logged: a line the custom action must write into the installation's log."""
+    def step(case):
+        extra = ["REINSTALL=ALL", "REINSTALLMODE=" + mode] if mode else []
+        log = os.path.join(case.work, "repair.log")
+        got = case.msiexec("/i", case.packages["base"], "/qn", "/l*", "Z:" + log.replace("/", "\\"), *extra)
+        expect(got == 0, "repair (%s): exit %d" % (mode or "again", got))
+        data = open(log, "rb").read() if os.path.exists(log) else b""
+        text = data.decode("utf-16-le" if data[1:2] == b"\0" else "utf-8", "replace")  # Wine's is 8-bit
+        ours = [line for line in text.splitlines() if "Kestrova Dialpass: " in line]
+        expect(logged is None or any(logged in line for line in ours), "the log says %r" % ours)
+    return step
+
+
+def damage(name, how):
+    """A file of the installed database deleted, or altered in its last byte (same size)."""
+    def step(case):
+        path = os.path.join(case.linux_folder, name)
+        expect(os.path.exists(path), "%s is not installed" % name)
+        if how == "deleted":
+            os.remove(path)
+        else:
+            data = bytearray(open(path, "rb").read())
+            data[-1] ^= 0x5A
+            open(path, "wb").write(bytes(data))
+    return step
+
+
+def another_set(case):
+    """The default folder already holds another (newer) set's record and table, as a copy by hand leaves them."""
+    os.makedirs(case.linux_folder)
+    open(os.path.join(case.linux_folder, "database.ver"), "wb").write(b"9\r\nkey 0011223344556677\r\n")
+    open(os.path.join(case.linux_folder, "country.dat"), "wb").write(b"a newer set's table")
+    case.saved["planted"] = case.database()
+
+
+def remember_damage(case):
+    case.saved["damaged"] = case.database()
+
+
+def database_is(which):
+    """The installed database is byte for byte the remembered one ("database") or the damaged one."""
+    def step(case):
+        got, want = case.database(), case.saved[which]
+        differing = sorted(name for name in set(got) | set(want) if got.get(name) != want.get(name))
+        expect(not differing, "database files not as %s: %r (missing now: %r)" % (
+            which, differing, [name for name in differing if got.get(name) is None]))
+    return step
+
+
+# file damaged beside a deleted country.dat, how, REINSTALLMODE of the repair (None: the package run again)
+SHIPPED_REPAIRS = [("providers.dat", "altered", None), ("database.ver", "altered", None),
+                   ("database.ver", "deleted", None), ("database.xml", "altered", None),
+                   ("database.sig", "deleted", "pecms"), ("manufacturers.dat", "altered", "pecms")]
+
+
 def delete(name):
     def step(case):
         case.saved[name] = case.file(name)
@@ -367,6 +426,20 @@ CASES = {
                       uninstall("next"), removed],
     "repair-restores-applet": [install("base"), delete("dialpass.cpl"), install("base"),
                                restored("dialpass.cpl"), installed("base")],
+    # The shipped set comes back whole, whichever of its files is missing or damaged.
+    "repair-restores-database": [install("base"), remember] + [
+        step for name, how, mode in SHIPPED_REPAIRS
+        for step in (damage("country.dat", "deleted"), damage(name, how),
+                     # a changed file is deleted first, so that Windows puts it back too (it keeps changed data files)
+                     repair(mode, "deleted " + name if how == "altered" else None), database_is("database"))],
+    # A newer set from Update.exe is never mixed with the shipped files: repairs and an upgrade leave it as it is.
+    "repair-keeps-newer-database": [install("base"), update, remember, damage("country.dat", "deleted"),
+                                    damage("providers.dat", "altered"), remember_damage,
+                                    repair(None, "REINSTALL ALL becomes Complete"), database_is("damaged"),
+                                    repair("amus", "REINSTALL ALL becomes Complete"), database_is("damaged"),
+                                    install("next"), database_is("damaged"), kept(database=False)],
+    # A first install into a folder that holds another set puts none of the shipped files beside it.
+    "install-beside-another-set": [another_set, install("base"), database_is("planted")],
     "uninstall-then-reinstall": [install("base"), applet(profile="Travel"), dialer_values, update, remember,
                                  uninstall("base"), removed, kept(database=False), install("base"), installed("base"),
                                  applet(listed="Travel")],
@@ -389,9 +462,32 @@ def package_tables(build, work, packages):
     expect({row[1] for row in rows("Directory") if row[0] == "UserProgramsFolder"} == {"LocalAppDataFolder"},
            "not installed under the user's local application data")
     components = {row[0]: row for row in rows("Component")}
+    # The database: permanent (0x10) and transitive (0x40) under the custom action's condition, alone in a
+    # hidden feature (display 0) that is always installed (level 1) and cannot be set absent (0x10).
     database = components["Database"]
-    expect(int(database[3]) & 0x10 and database[4] == "NOT (INSTALLED_DATABASE ~= FOLDER_DATABASE)",
-           "database component: %r" % database)
+    expect(int(database[3]) & 0x50 == 0x50 and database[4] == "DATABASE_SHIPPED", "database component: %r" % database)
+    features = {row[0]: row for row in rows("Feature")}
+    expect([row[0] for row in rows("FeatureComponents") if row[1] == "Database"] == ["Database"] and
+           [row[1] for row in rows("FeatureComponents") if row[0] == "Database"] == ["Database"] and
+           features["Database"][4:7] == ["0", "1", ""] and int(features["Database"][7]) & 0x10,
+           "database feature: %r" % features.get("Database"))
+    # The custom action: a DLL of the Binary table run in the script's process (type 1, no flags: ICE68), after
+    # the folder and REINSTALL are known and before costing evaluates the condition (ICE: every action it
+    # names exists), with its entry point exported.
+    actions = {row[0]: row for row in rows("CustomAction")}
+    check = actions.get("CheckShippedDatabase", [None] * 4)
+    expect(check[1:4] == ["1", "PackageAction", "CheckShippedDatabase"] and
+           "Binary.PackageAction" in msiinfo("streams", package).split(), "custom action: %r" % check)
+    executed = {row[0]: int(row[2]) for row in rows("InstallExecuteSequence")}
+    expect(executed["KeepInstallFolder"] < executed["CheckShippedDatabase"] < executed["CostInitialize"] and
+           executed["RepairWhenInstalled"] < executed["CheckShippedDatabase"], "sequence: %r" % sorted(
+               executed, key=executed.get)[:10])
+    dll = os.path.join(work, "packageaction.dll")
+    subprocess.run(["msiinfo", "extract", package, "Binary.PackageAction"], stdout=open(dll, "wb"), check=True)
+    exports = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", dll], capture_output=True, text=True).stdout
+    names = exports[exports.find("[Ordinal/Name Pointer] Table"):].split("\n\n")[0]
+    expect(re.findall(r"^\s+\[\s*\d+\] (\w+)$", names, re.M) == ["CheckShippedDatabase"],
+           "packageaction.dll exports: %r" % names)
     # The old version goes after the new one is in place (right after InstallExecute, ICE63), before the new
     # one registers and publishes itself.
     sequence = {row[0]: int(row[2]) for row in rows("InstallExecuteSequence")}
