@@ -10,6 +10,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -262,6 +263,12 @@ struct JourneyRow {
     bool cancel = false;       // left with Cancel, not OK
     Walk prepare = [](Journey&) {};  // the files and settings changed before the applet opens
 };
+
+// gtest names a row by its path, not its bytes.
+void PrintTo(const JourneyRow& row, std::ostream* out)
+{
+    *out << row.name;
+}
 
 class Journey : public CardWorkflow, public testing::WithParamInterface<JourneyRow> {
 public:
