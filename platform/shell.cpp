@@ -5,7 +5,7 @@
 #include <objbase.h>
 #include <wincodec.h>
 
-#include "framework/fit.h"  // the shell lays a full-screen dialog out for the screen
+#include "platform/fit.h"
 
 const wchar_t kDialogClassName[] = L"#32770";
 
