@@ -10,6 +10,7 @@
 #include "pages/dlgutils.h"
 #include "pages/provider.h"
 #include "resources/resource.h"
+#include "updater/commandline.h"
 #include "updater/updateresult.h"
 
 const wchar_t kDefaultUpdateUrl[] = L"https://update.kestrova.com/dialpass";
@@ -27,19 +28,6 @@ std::wstring UpdateUrl()
 }
 
 } // namespace
-
-std::wstring UpdaterArguments(const wchar_t* baseUrl, const wchar_t* dir)
-{
-    std::wstring text = baseUrl;
-    text += L" \"";
-    text += dir;
-    text += L"\" update.xml \"";
-    text += dir;
-    text += L"\" \"\\Temp\\Dialpass\" \"";
-    text += dir;
-    text += L"update.log\"";
-    return text;
-}
 
 CFrmUpdate::CFrmUpdate(CFrmProvider& provider) : CFrmPage(IDD_UPDATE, IDC_UPDATE_TITLE), provider(provider) {}
 

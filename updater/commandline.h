@@ -1,7 +1,16 @@
-// The updater's command line: six arguments, split by the updater itself.
+// The updater's command line: six arguments, made by the Update page (and the benchmark) and split
+// by the updater itself.
 #pragma once
 #include <string>
 #include <vector>
+
+// The updater's argument text: base URL, "DIR", update.xml, "DIR", "\Temp\Dialpass", "DIRupdate.log"
+// (dir ends in a backslash, which stays right before the closing quote). Inline: the applet makes
+// the line without linking the updater.
+inline std::wstring UpdaterArguments(const std::wstring& baseUrl, const std::wstring& dir)
+{
+    return baseUrl + L" \"" + dir + L"\" update.xml \"" + dir + L"\" \"\\Temp\\Dialpass\" \"" + dir + L"update.log\"";
+}
 
 // Splits a command line at blanks and tabs outside double quotes. A double quote toggles quoting and
 // is dropped; a backslash is an ordinary character, so "C:\Card\" is one argument ending in a

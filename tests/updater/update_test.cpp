@@ -18,6 +18,7 @@
 #include "data/records.h"
 #include "pages/update.h"
 #include "resources/resource.h"
+#include "updater/commandline.h"
 #include "support/sheetdriver.h"
 #include "updater/crypto.h"
 #include "updater/download.h"

@@ -18,12 +18,12 @@
 #include "data/fileset.h"
 #include "data/safefile.h"
 #include "tools/benchclock.h"
+#include "updater/commandline.h"
 #include "updater/download.h"
 #include "updater/install.h"
 #include "updater/manifest.h"
 #include "base/module.h"
 #include "pages/dlgprogress.h"
-#include "pages/update.h"
 
 namespace {
 
@@ -79,12 +79,6 @@ DWORD Run(const std::wstring& program, const std::wstring& arguments)
         CloseHandle(process);
     }
     return code;
-}
-
-// The applet's arguments for an installation folder dir (ending in a backslash).
-std::wstring UpdaterArguments(const std::wstring& base, const std::wstring& dir)
-{
-    return base + L" \"" + dir + L"\" update.xml \"" + dir + L"\" \"\\Temp\\Dialpass\" \"" + dir + L"update.log\"";
 }
 
 double ThreadCpuSeconds()
