@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 
+#include "base/path.h"
 #include "data/datafile.h"
 #include "data/fileset.h"
 #include "data/records.h"
@@ -321,7 +322,7 @@ private:
                 return;
             }
             for (const File& file : files) {
-                if (CompareStringOrdinal(file.name.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL)
+                if (SameName(file.name, name))
                     return;
             }
             files.push_back(File{name, line});
@@ -382,15 +383,4 @@ std::wstring FormatProblem(const DbProblem& problem)
         text += L":" + std::to_wstring(problem.line);
     text += problem.warning ? L": warning: " : L": ";
     return text + problem.what;
-}
-
-std::wstring JoinPath(const std::wstring& directory, const std::wstring& name)
-{
-    if (directory.empty())
-        return name;
-    wchar_t last = directory.back();
-    if (last == L'\\' || last == L'/' || last == L':')
-        return directory + name;
-    bool slashes = directory.find(L'/') != std::wstring::npos && directory.find(L'\\') == std::wstring::npos;
-    return directory + (slashes ? L"/" : L"\\") + name;
 }

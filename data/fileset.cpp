@@ -54,33 +54,6 @@ uint32_t Checksum(const std::string& text)  // FNV-1a
     return hash;
 }
 
-std::string ToUtf8(const std::wstring& text)
-{
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(size_t(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &bytes[0], n, nullptr, nullptr);
-    return bytes;
-}
-
-bool FromUtf8(const std::string& bytes, std::wstring& text)
-{
-    text.clear();
-    if (bytes.empty())
-        return true;
-    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), nullptr, 0);
-    if (n <= 0)
-        return false;
-    text.resize(size_t(n));
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), &text[0], n);
-    return true;
-}
-
-bool SameName(const std::wstring& a, const std::wstring& b)
-{
-    return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) == CSTR_EQUAL;
-}
-
 // "SSSSSSSSSSSSSSSS:HHHHHHHHHHHHHHHH" (size, hash), or "-" when there is no file.
 std::string StampText(const FileStamp& stamp)
 {
@@ -260,7 +233,7 @@ public:
     bool LeftNothing() const { return !stopped && !leftBehind; }
     bool Changed() const { return changing; }
 
-    std::wstring Path(const std::wstring& name) const { return JoinFolder(folder, name); }
+    std::wstring Path(const std::wstring& name) const { return JoinPath(folder, name); }
     FileStamp StampOf(const std::wstring& name) const { return name.empty() ? FileStamp() : StampAt(Path(name)); }
 
     bool Step()
@@ -695,26 +668,6 @@ bool NeverWrittenThroughLock(const FileSetError& failure)
 
 } // namespace
 
-std::wstring SystemErrorText(DWORD code)
-{
-    wchar_t* text = nullptr;
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring result = n && text ? std::wstring(text, n) : std::wstring();
-    if (text)
-        LocalFree(text);
-    // Without the line end and the full stop, so that it can stand inside a longer message.
-    while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' ' ||
-                               result.back() == L'.'))
-        result.pop_back();
-    if (result.empty()) {
-        wchar_t number[24];
-        wsprintfW(number, L"error %lu", code);
-        result = number;
-    }
-    return result;
-}
-
 std::wstring FileSetError::Text() const
 {
     std::wstring text = file + L": " + what;
@@ -725,29 +678,6 @@ std::wstring FileSetError::Text() const
     text += oldSetKept ? L"; the old files are in place"
                        : L"; the files are put in order when the folder is next opened";
     return text;
-}
-
-bool IsPlainFileName(const std::wstring& name)
-{
-    if (name.empty() || name.size() >= MAX_PATH || name.back() == L'.' || name.back() == L' ')
-        return false;  // Windows drops trailing dots and blanks, so the name would mean another file
-    for (wchar_t c : name) {
-        if (c < 32 || wcschr(L"<>:\"/\\|?*", c))
-            return false;
-    }
-    std::wstring stem = name.substr(0, name.find(L'.'));
-    while (!stem.empty() && stem.back() == L' ')
-        stem.pop_back();
-    CharUpperBuffW(&stem[0], DWORD(stem.size()));
-    static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
-    for (const wchar_t* device : kDevices) {
-        if (stem == device)
-            return false;
-    }
-    if (stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0) &&
-        ((stem[3] >= L'0' && stem[3] <= L'9') || stem[3] == 0xB9 || stem[3] == 0xB2 || stem[3] == 0xB3))
-        return false;
-    return true;
 }
 
 namespace {
@@ -818,7 +748,7 @@ FolderLock* FolderLock::HeldByThisThread(const std::wstring& folder)
 bool FolderLock::Acquire(const std::wstring& folder, DWORD wait, FileSetError& error, bool create)
 {
     Release();
-    std::wstring path = JoinFolder(folder, kLockName);
+    std::wstring path = JoinPath(folder, kLockName);
     if (HeldByThisThread(folder)) {
         // Waiting for a lock this thread holds would only end in giving up.
         error = BusyError(path, ERROR_LOCK_VIOLATION, 0);

@@ -28,6 +28,8 @@
 #include <string>
 #include <vector>
 
+#include "base/path.h"
+
 // How long a writer waits for another writer's lock before it gives up.
 constexpr DWORD kFolderLockWait = 10000;
 // How long a reader waits: a writer holds the lock for the few swaps of one replacement.
@@ -45,15 +47,6 @@ struct FileSetError {
     // "file: what: the system's own text" (the last part only with a code).
     std::wstring Text() const;
 };
-
-// The system's text for an error code (FormatMessage) without its line end and full stop; "error N"
-// when the system has none.
-std::wstring SystemErrorText(DWORD code);
-
-// True when name can only mean a file directly in a folder: not empty, no separator, drive or
-// stream colon, no character Windows forbids, not "." or "..", no trailing dot or blank, and not a
-// reserved device name (CON, NUL, COM1, ...), with or without an extension.
-bool IsPlainFileName(const std::wstring& name);
 
 // The folder's writer lock: folder\dialpass.lock opened exclusively while held. Its one byte says
 // whether the holder before left the folder in order, so that only then the scan of the folder for

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/path.h"
+
 namespace {
 
 // Bytes that may still be written before writes come up short; -1: no limit.
@@ -89,7 +91,7 @@ bool SafeFileWriter::Create(const std::wstring& folder, const wchar_t* suffix)
     failure = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = NewTemporaryName(suffix);
-        path = JoinFolder(folder, name);
+        path = JoinPath(folder, name);
         // Deleting access lets ReplaceTarget rename the file while it is open; a reader that opens
         // the target before the handle closes finds the whole, flushed file.
         file = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
@@ -230,28 +232,4 @@ bool ReadWholeFile(const wchar_t* path, std::string& bytes, DWORD* error)
     bytes.resize(read);
     CloseHandle(file);
     return true;
-}
-
-void SplitPath(const std::wstring& path, std::wstring& folder, std::wstring& name)
-{
-    size_t cut = path.find_last_of(L"\\/:");
-    if (cut == std::wstring::npos) {
-        folder.clear();
-        name = path;
-        return;
-    }
-    // "C:\x" keeps "C:\" as its folder; "dir\x" gives "dir".
-    bool root = cut == 0 || path[cut] == L':' || (cut == 2 && path[1] == L':');
-    folder = path.substr(0, root ? cut + 1 : cut);
-    name = path.substr(cut + 1);
-}
-
-std::wstring JoinFolder(const std::wstring& folder, const std::wstring& name)
-{
-    if (folder.empty())
-        return name;
-    wchar_t last = folder.back();
-    if (last == L'\\' || last == L'/' || last == L':')
-        return folder + name;
-    return folder + L"\\" + name;
 }

@@ -85,8 +85,3 @@ bool IsTemporaryName(const std::wstring& name);
 // system's code). A read that comes up short leaves fewer bytes, which the caller's parser then finds
 // missing.
 bool ReadWholeFile(const wchar_t* path, std::string& bytes, DWORD* error = nullptr);
-
-// The folder part of a path ("" for a bare name) and the name after it.
-void SplitPath(const std::wstring& path, std::wstring& folder, std::wstring& name);
-// folder joined with name by a backslash (none after "", a separator or a drive's colon).
-std::wstring JoinFolder(const std::wstring& folder, const std::wstring& name);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/path.h"
 #include "data/dbcheck.h"
 #include "data/fileset.h"
 #include "data/safefile.h"
@@ -181,7 +182,7 @@ std::wstring InstalledSpelling(const std::wstring& installDir, const std::wstrin
         return name;
     FindClose(search);
     std::wstring spelling = found.cFileName;
-    return CompareStringOrdinal(spelling.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL ? spelling : name;
+    return SameName(spelling, name) ? spelling : name;
 }
 
 } // namespace

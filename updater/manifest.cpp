@@ -6,6 +6,7 @@
 
 #include <cwchar>
 
+#include "base/path.h"
 #include "data/datafile.h"
 
 namespace {
@@ -147,7 +148,7 @@ std::wstring CheckDataFileName(const std::wstring& name)
     if (!IsPlainName(name))
         return L"not a plain file name (it holds a folder separator, a drive or another character a file "
                L"name cannot have)";
-    if (name.size() < 5 || CompareStringOrdinal(name.c_str() + name.size() - 4, 4, L".dat", 4, TRUE) != CSTR_EQUAL)
+    if (name.size() < 5 || !SameName(name.substr(name.size() - 4), L".dat"))
         return L"not a database file (.dat)";
     std::wstring stem = name.substr(0, name.size() - 4);
     if (stem.size() > 15)
@@ -157,14 +158,14 @@ std::wstring CheckDataFileName(const std::wstring& name)
               c == L'-'))
             return L"only letters, digits, \"_\" and \"-\" may stand before \".dat\"";
     for (const wchar_t* own : {L"profiles", L"settings"})
-        if (CompareStringOrdinal(stem.c_str(), -1, own, -1, TRUE) == CSTR_EQUAL)
+        if (SameName(stem, own))
             return L"the user's own file";
     static const wchar_t* const devices[] = {L"CON",  L"PRN",  L"AUX",  L"NUL",  L"COM1", L"COM2", L"COM3",
                                              L"COM4", L"COM5", L"COM6", L"COM7", L"COM8", L"COM9", L"LPT1",
                                              L"LPT2", L"LPT3", L"LPT4", L"LPT5", L"LPT6", L"LPT7", L"LPT8",
                                              L"LPT9", L"CLOCK$"};
     for (const wchar_t* device : devices)
-        if (CompareStringOrdinal(stem.c_str(), -1, device, -1, TRUE) == CSTR_EQUAL)
+        if (SameName(stem, device))
             return L"a device name";
     return std::wstring();
 }
@@ -192,8 +193,7 @@ std::wstring CheckManifest(const Manifest& manifest, const std::string& xml)
             return error;
         // Names are matched without regard to case, as the file system does.
         for (size_t j = 0; j < i; ++j)
-            if (CompareStringOrdinal(manifest.files[j].name.c_str(), -1, manifest.files[i].name.c_str(), -1, TRUE) ==
-                CSTR_EQUAL)
+            if (SameName(manifest.files[j].name, manifest.files[i].name))
                 return L"lists the file " + manifest.files[i].name + L" twice (names differ only in case)";
     }
     return std::wstring();
@@ -225,8 +225,7 @@ std::wstring CheckRawDescription(const std::string& bytes)
             size_t open = declaration.find_first_of("\"'", at);
             size_t close = open == std::string::npos ? open : declaration.find(declaration[open], open + 1);
             std::string name = close == std::string::npos ? declaration.substr(at) : declaration.substr(open + 1, close - open - 1);
-            if (CompareStringOrdinal(std::wstring(name.begin(), name.end()).c_str(), -1, L"UTF-8", -1, TRUE) !=
-                CSTR_EQUAL)
+            if (!SameName(std::wstring(name.begin(), name.end()), L"UTF-8"))
                 return L"declares the encoding \"" + std::wstring(name.begin(), name.end()) +
                        L"\"; an update description is UTF-8";
         }
@@ -252,11 +251,9 @@ std::wstring ParseManifest(const std::string& bytes, Manifest& manifest)
     std::wstring rawError = CheckRawDescription(bytes);
     if (!rawError.empty())
         return rawError;
-    int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), nullptr, 0);
-    if (length <= 0 && !bytes.empty())
+    std::wstring text;
+    if (!FromUtf8(bytes, text))
         return L"is not UTF-8 text";
-    std::wstring text(size_t(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), &text[0], length);
 
     CLSID documentClass;
     Com<IXMLDOMDocument2> document;

@@ -1,5 +1,6 @@
 #include "updater/runfolder.h"
 
+#include "base/path.h"
 #include "data/dbcheck.h"
 #include "updater/install.h"
 
@@ -37,7 +38,7 @@ bool IsOwnEntry(HANDLE handle, const std::wstring& path, bool& isLink, std::wstr
     if (leadsTo)
         *leadsTo = finalPath;
     std::wstring expected = FullPath(path);
-    return CompareStringOrdinal(finalPath.c_str(), -1, expected.c_str(), -1, TRUE) == CSTR_EQUAL;
+    return SameName(finalPath, expected);
 }
 
 HANDLE OpenEntry(const std::wstring& path, DWORD access)

@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "base/path.h"
 #include "data/datafile.h"
 #include "data/dbcheck.h"
 #include "data/fileset.h"
@@ -19,11 +20,6 @@ std::wstring Hex(const Sha256Digest& digest)
 {
     std::string hex = ToHex(digest.data(), digest.size());
     return std::wstring(hex.begin(), hex.end());
-}
-
-bool SameName(const std::wstring& a, const std::wstring& b)
-{
-    return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 // For tests: DIALPASS_TEST_TAMPER_AT=N changes the first downloaded file in the run folder at step N

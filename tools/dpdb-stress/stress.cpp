@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "base/path.h"
 #include "base/registry.h"
 #include "data/datafile.h"
 #include "data/records.h"
@@ -170,7 +171,7 @@ template <class Record>
 std::string SourceSignature(const std::vector<SourceFile>& files, const std::wstring& name, bool variant)
 {
     for (const SourceFile& file : files) {
-        if (_wcsicmp(file.name.c_str(), name.c_str()) == 0) {
+        if (SameName(file.name, name)) {
             std::string text = variant ? Variant(file.plain) : file.plain;
             RecordTable<Record> table;
             table.ParseBuffer(text.data(), uint32_t(text.size()));
@@ -234,7 +235,7 @@ int Loads(unsigned loads, const std::vector<SourceFile>& files, const std::wstri
     // The access-number file of the first card provider of the first source.
     std::wstring shortName;
     for (const SourceFile& file : files) {
-        if (_wcsicmp(file.name.c_str(), L"manufacturers.dat") == 0) {
+        if (SameName(file.name, L"manufacturers.dat")) {
             ProviderTable providers;
             providers.ParseBuffer(file.plain.data(), uint32_t(file.plain.size()));
             if (ProviderRecord* first = providers.Next(true))

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/path.h"
 #include "data/datafile.h"
 #include "data/dbcheck.h"
 #include "data/fileset.h"
@@ -62,11 +63,7 @@ void Write(HANDLE handle, const std::wstring& text)
         WriteConsoleW(handle, text.c_str(), DWORD(text.size()), &done, nullptr);
         return;
     }
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    if (n <= 0)
-        return;
-    std::string bytes(size_t(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), &bytes[0], n, nullptr, nullptr);
+    std::string bytes = ToUtf8(text);
     WriteFile(handle, bytes.data(), DWORD(bytes.size()), &done, nullptr);
 }
 
@@ -251,7 +248,7 @@ int Build(const std::wstring& source, const std::wstring& target, const BuildRec
         do {
             bool named = false;
             for (const DbFile& file : checked.files)
-                named = named || CompareStringOrdinal(file.name.c_str(), -1, found.cFileName, -1, TRUE) == CSTR_EQUAL;
+                named = named || SameName(file.name, found.cFileName);
             if (!named && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
                 Out(JoinPath(source, found.cFileName) + L": warning: not named by manufacturers.dat; not installed");
         } while (FindNextFileW(search, &found));
