@@ -94,9 +94,9 @@ bool SafeFileWriter::Create(const std::wstring& folder, const wchar_t* suffix)
         path = JoinPath(folder, name);
         // Deleting access lets ReplaceTarget rename the file while it is open; a reader that opens
         // the target before the handle closes finds the whole, flushed file.
-        file = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
+        file.Reset(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) {
             failure = 0;  // a name found taken before is no failure of this file
             return true;
         }
@@ -111,7 +111,7 @@ bool SafeFileWriter::Create(const std::wstring& folder, const wchar_t* suffix)
 
 bool SafeFileWriter::Write(const void* bytes, size_t size)
 {
-    if (file == INVALID_HANDLE_VALUE || failure)
+    if (!file || failure)
         return false;
     const char* p = static_cast<const char*>(bytes);
     while (size) {
@@ -122,7 +122,7 @@ bool SafeFileWriter::Write(const void* bytes, size_t size)
             cut = true;
         }
         DWORD done = 0;
-        if (chunk && !WriteFile(file, p, chunk, &done, nullptr))
+        if (chunk && !WriteFile(file.Get(), p, chunk, &done, nullptr))
             failure = GetLastError();
         if (writeBudget >= 0)
             writeBudget -= done;
@@ -138,21 +138,20 @@ bool SafeFileWriter::Write(const void* bytes, size_t size)
 
 bool SafeFileWriter::Flush()
 {
-    if (file == INVALID_HANDLE_VALUE || failure)
+    if (!file || failure)
         return false;
-    if (!FlushFileBuffers(file))
+    if (!FlushFileBuffers(file.Get()))
         failure = GetLastError();
     return !failure;
 }
 
 DWORD SafeFileWriter::ReplaceTarget(const std::wstring& targetPath, bool replace)
 {
-    if (file == INVALID_HANDLE_VALUE || failure)
+    if (!file || failure)
         return failure ? failure : ERROR_INVALID_HANDLE;
-    if (DWORD code = RenameOpenFile(file, targetPath, replace))
+    if (DWORD code = RenameOpenFile(file.Get(), targetPath, replace))
         return code;
-    CloseHandle(file);
-    file = INVALID_HANDLE_VALUE;
+    file.Close();
     path.clear();  // it is the target now
     return ERROR_SUCCESS;
 }
@@ -172,12 +171,11 @@ DWORD RenameOpenFile(HANDLE handle, const std::wstring& targetPath, bool replace
 
 bool SafeFileWriter::Finish()
 {
-    if (file == INVALID_HANDLE_VALUE)
+    if (!file)
         return false;
     Flush();
-    if (!CloseHandle(file) && !failure)
+    if (!file.Close() && !failure)
         failure = GetLastError();
-    file = INVALID_HANDLE_VALUE;
     if (failure) {
         DeleteFileW(path.c_str());
         path.clear();
@@ -189,10 +187,7 @@ bool SafeFileWriter::Finish()
 
 void SafeFileWriter::Abandon()
 {
-    if (file != INVALID_HANDLE_VALUE) {
-        CloseHandle(file);
-        file = INVALID_HANDLE_VALUE;
-    }
+    file.Close();
     if (!path.empty())
         DeleteFileW(path.c_str());
     path.clear();
@@ -215,21 +210,20 @@ bool IsTemporaryName(const std::wstring& name)
 bool ReadWholeFile(const wchar_t* path, std::string& bytes, DWORD* error)
 {
     bytes.clear();
-    HANDLE file =
-        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    UniqueHandle file(
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         if (error)
             *error = GetLastError();
         return false;
     }
     LARGE_INTEGER size{};
     DWORD read = 0;
-    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < 0x7FFFFFFF) {
+    if (GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0 && size.QuadPart < 0x7FFFFFFF) {
         bytes.resize(size_t(size.QuadPart));
-        if (!ReadFile(file, &bytes[0], DWORD(bytes.size()), &read, nullptr))
+        if (!ReadFile(file.Get(), &bytes[0], DWORD(bytes.size()), &read, nullptr))
             read = 0;
     }
     bytes.resize(read);
-    CloseHandle(file);
     return true;
 }
