@@ -2,9 +2,9 @@
 
 #include <cwchar>
 
-bool SameName(const std::wstring& a, const std::wstring& b)
+bool SameName(std::wstring_view a, std::wstring_view b)
 {
-    return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) == CSTR_EQUAL;
+    return CompareStringOrdinal(a.data(), int(a.size()), b.data(), int(b.size()), TRUE) == CSTR_EQUAL;
 }
 
 void SplitPath(const std::wstring& path, std::wstring& folder, std::wstring& name)
@@ -23,13 +23,14 @@ void SplitPath(const std::wstring& path, std::wstring& folder, std::wstring& nam
 
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name)
 {
-    if (folder.empty())
-        return name;
-    wchar_t last = folder.back();
-    if (last == L'\\' || last == L'/' || last == L':')
-        return folder + name;
-    bool slashes = folder.find(L'/') != std::wstring::npos && folder.find(L'\\') == std::wstring::npos;
-    return folder + (slashes ? L"/" : L"\\") + name;
+    std::wstring path = folder;
+    wchar_t last = folder.empty() ? L'\\' : folder.back();
+    if (last != L'\\' && last != L'/' && last != L':') {
+        bool slashes = wcschr(folder.c_str(), L'/') && !wcschr(folder.c_str(), L'\\');
+        path += slashes ? L'/' : L'\\';
+    }
+    path += name;
+    return path;
 }
 
 bool IsPlainFileName(const std::wstring& name)

@@ -3,10 +3,11 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 // Whether two names (or paths) are the same to the file system: compared without regard to case,
 // character by character, as NTFS and FAT do.
-bool SameName(const std::wstring& a, const std::wstring& b);
+bool SameName(std::wstring_view a, std::wstring_view b);
 
 // The folder part of a path ("" for a bare name) and the name after it; a root keeps its separator
 // ("C:\x" gives "C:\").

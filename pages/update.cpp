@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/handle.h"
 #include "base/registry.h"
 #include "data/datafile.h"
 #include "data/records.h"
@@ -54,10 +55,11 @@ void CFrmUpdate::CheckForUpdates()
         ShowMessage(window, IDS_UPDATE_NOT_STARTED);
         return;
     }
+    UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
     CDlgDoUpdate progress(process);
     INT_PTR result = progress.DoModal(this);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    threadHandle.Close();
+    processHandle.Close();
     switch (result) {
     case kUpdated:
         ShowMessage(window, IDS_UPDATE_DONE, MB_OK | MB_ICONINFORMATION);

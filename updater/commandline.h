@@ -7,9 +7,17 @@
 // The updater's argument text: base URL, "DIR", update.xml, "DIR", "\Temp\Dialpass", "DIRupdate.log"
 // (dir ends in a backslash, which stays right before the closing quote). Inline: the applet makes
 // the line without linking the updater.
-inline std::wstring UpdaterArguments(const std::wstring& baseUrl, const std::wstring& dir)
+inline std::wstring UpdaterArguments(const wchar_t* baseUrl, const wchar_t* dir)
 {
-    return baseUrl + L" \"" + dir + L"\" update.xml \"" + dir + L"\" \"\\Temp\\Dialpass\" \"" + dir + L"update.log\"";
+    std::wstring text = baseUrl;  // appended piece by piece: the applet's smallest code for it
+    text += L" \"";
+    text += dir;
+    text += L"\" update.xml \"";
+    text += dir;
+    text += L"\" \"\\Temp\\Dialpass\" \"";
+    text += dir;
+    text += L"update.log\"";
+    return text;
 }
 
 // Splits a command line at blanks and tabs outside double quotes. A double quote toggles quoting and

@@ -6,6 +6,7 @@
 
 #include <cwchar>
 
+#include "base/handle.h"
 #include "base/path.h"
 #include "data/datafile.h"
 
@@ -13,27 +14,6 @@ namespace {
 
 // IXMLDOMDocument2; mingw's headers declare it without a definition to link against.
 const IID kDocument2 = {0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-
-// Releases a COM pointer at the end of its scope.
-template <class T>
-class Com {
-public:
-    Com() = default;
-    ~Com()
-    {
-        if (pointer)
-            pointer->Release();
-    }
-    Com(const Com&) = delete;
-    Com& operator=(const Com&) = delete;
-    T** operator&() { return &pointer; }
-    T* operator->() const { return pointer; }
-    explicit operator bool() const { return pointer != nullptr; }
-    T* get() const { return pointer; }
-
-private:
-    T* pointer = nullptr;
-};
 
 class Bstr {
 public:
@@ -81,14 +61,14 @@ std::string Narrow(const std::wstring& text)
 std::wstring Attributes(IXMLDOMNode* element, const wchar_t* where, std::initializer_list<const wchar_t*> names,
                         std::vector<std::wstring>& values)
 {
-    Com<IXMLDOMNamedNodeMap> map;
+    ComPtr<IXMLDOMNamedNodeMap> map;
     long count = 0;
     if (FAILED(element->get_attributes(&map)) || !map || FAILED(map->get_length(&count)))
         return std::wstring(L"cannot read the attributes of ") + where;
     values.assign(names.size(), std::wstring());
     std::vector<bool> seen(names.size(), false);
     for (long i = 0; i < count; ++i) {
-        Com<IXMLDOMNode> attribute;
+        ComPtr<IXMLDOMNode> attribute;
         Bstr name, value;
         if (FAILED(map->get_item(i, &attribute)) || !attribute || FAILED(attribute->get_nodeName(&name)) ||
             FAILED(attribute->get_text(&value)))
@@ -256,7 +236,7 @@ std::wstring ParseManifest(const std::string& bytes, Manifest& manifest)
         return L"is not UTF-8 text";
 
     CLSID documentClass;
-    Com<IXMLDOMDocument2> document;
+    ComPtr<IXMLDOMDocument2> document;
     if (FAILED(CLSIDFromProgID(L"Msxml2.DOMDocument.6.0", &documentClass)) ||
         FAILED(CoCreateInstance(documentClass, nullptr, CLSCTX_INPROC_SERVER, kDocument2,
                                 reinterpret_cast<void**>(&document))))
@@ -268,7 +248,7 @@ std::wstring ParseManifest(const std::string& bytes, Manifest& manifest)
     Bstr source(text);
     if (FAILED(document->loadXML(source, &loaded)) || loaded != VARIANT_TRUE) {
         std::wstring reason;
-        Com<IXMLDOMParseError> parseError;
+        ComPtr<IXMLDOMParseError> parseError;
         Bstr why;
         long line = 0;
         if (SUCCEEDED(document->get_parseError(&parseError)) && parseError) {
@@ -282,7 +262,7 @@ std::wstring ParseManifest(const std::string& bytes, Manifest& manifest)
                                                  : reason.empty() ? std::wstring() : L" (" + reason + L")");
     }
 
-    Com<IXMLDOMElement> root;
+    ComPtr<IXMLDOMElement> root;
     Bstr rootName;
     if (FAILED(document->get_documentElement(&root)) || !root || FAILED(root->get_nodeName(&rootName)) ||
         rootName.str() != L"update")
@@ -290,7 +270,7 @@ std::wstring ParseManifest(const std::string& bytes, Manifest& manifest)
     if (!EndsWithRoot(bytes))
         return L"has something after the end of its <update> element";
     std::vector<std::wstring> values;
-    std::wstring error = Attributes(root.get(), L"<update>", {L"format", L"version", L"expires"}, values);
+    std::wstring error = Attributes(root.Get(), L"<update>", {L"format", L"version", L"expires"}, values);
     if (!error.empty())
         return error;
     uint32_t format = 0;
@@ -301,12 +281,12 @@ std::wstring ParseManifest(const std::string& bytes, Manifest& manifest)
     if (!ParseUtcTime(values[2], manifest.expires))
         return L"has the expiry time \"" + values[2] + L"\", which is not of the form YYYY-MM-DDTHH:MM:SSZ";
 
-    Com<IXMLDOMNodeList> children;
+    ComPtr<IXMLDOMNodeList> children;
     long count = 0;
     if (FAILED(root->get_childNodes(&children)) || !children || FAILED(children->get_length(&count)))
         return L"cannot be read";
     for (long i = 0; i < count; ++i) {
-        Com<IXMLDOMNode> child;
+        ComPtr<IXMLDOMNode> child;
         DOMNodeType type = NODE_INVALID;
         if (FAILED(children->get_item(i, &child)) || !child || FAILED(child->get_nodeType(&type)))
             return L"cannot be read";
@@ -321,10 +301,10 @@ std::wstring ParseManifest(const std::string& bytes, Manifest& manifest)
             return L"holds an element <" + name.str() + L"> that this updater does not know";
         if (manifest.files.size() == kMaxManifestFiles)
             return L"lists more than " + std::to_wstring(kMaxManifestFiles) + L" files";
-        error = ReadFileElement(child.get(), manifest);
+        error = ReadFileElement(child.Get(), manifest);
         if (!error.empty())
             return error;
-        Com<IXMLDOMNode> grandchild;
+        ComPtr<IXMLDOMNode> grandchild;
         if (SUCCEEDED(child->get_firstChild(&grandchild)) && grandchild)
             return L"a file element has content; it takes attributes only";
     }
