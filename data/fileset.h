@@ -1,8 +1,8 @@
 // Replacing a set of files in one folder as a whole, one writer at a time.
 //
-// A writer takes the folder's lock ("dialpass.lock", opened without sharing, so the system releases
-// it when the writer ends or crashes; writers waiting for it are served in turn), opens every old file
-// for deleting (so that one held by another program, or read-only, fails the commit before any
+// A writer takes the folder's lock (folderlock.h: "dialpass.lock", opened without sharing, so the
+// system releases it when the writer ends or crashes; writers waiting for it are served in turn),
+// opens every old file for deleting (so that one held by another program, or read-only, fails the commit before any
 // change), writes every new file under a temporary name that no other process or run can hold
 // (created anew, never one that exists) and flushes it, writes the journal naming the swaps and the
 // identity of every file in them into the lock file it holds open already, then for each file sets

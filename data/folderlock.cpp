@@ -26,23 +26,6 @@ std::wstring Seconds(DWORD milliseconds)
     return text;
 }
 
-
-} // namespace
-
-std::wstring FileSetError::Text() const
-{
-    std::wstring text = file + L": " + what;
-    if (code)
-        text += L": " + SystemErrorText(code);
-    if (!putBack.empty() && putBack != file + L" " + what)
-        text += L"; " + putBack;
-    text += oldSetKept ? L"; the old files are in place"
-                       : L"; the files are put in order when the folder is next opened";
-    return text;
-}
-
-namespace {
-
 // The locks this process holds, with the thread that took each: a reader on that thread borrows
 // the lock rather than waiting for it, and a second writer there fails at once.
 struct HeldLock {
@@ -91,6 +74,18 @@ FileSetError BusyError(const std::wstring& path, DWORD code, DWORD wait)
 }
 
 } // namespace
+
+std::wstring FileSetError::Text() const
+{
+    std::wstring text = file + L": " + what;
+    if (code)
+        text += L": " + SystemErrorText(code);
+    if (!putBack.empty() && putBack != file + L" " + what)
+        text += L"; " + putBack;
+    text += oldSetKept ? L"; the old files are in place"
+                       : L"; the files are put in order when the folder is next opened";
+    return text;
+}
 
 FolderLock* FolderLock::HeldByThisThread(const std::wstring& folder)
 {
