@@ -1,22 +1,22 @@
 // Replacing a set of files in one folder as a whole, one writer at a time.
 //
-// A writer takes the folder's lock (folderlock.h: "dialpass.lock", opened without sharing, so the
-// system releases it when the writer ends or crashes; writers waiting for it are served in turn),
-// opens every old file for deleting (so that one held by another program, or read-only, fails the commit before any
-// change), writes every new file under a temporary name that no other process or run can hold
-// (created anew, never one that exists) and flushes it, writes the journal naming the swaps and the
-// identity of every file in them into the lock file it holds open already, then for each file sets
-// the old one aside under another such name and moves the new one in, both through open handles and
-// neither ever over an existing file; last it removes the old files and clears the journal. Whoever
-// opens the folder next and finds a journal finishes it, so readers see the whole old set or the
-// whole new set. A swap that still cannot be made puts the old set back. Recovery and rollback move
-// or delete a file only when it is the very file the journal names (its identity, not only its name).
-// A set of one file needs no journal: its one swap replaces the file in a single step.
-// The lock file's first byte tells the next writer whether this one finished; only when it did not
-// does the next one search the folder for temporaries left behind and remove them. The eight bytes
-// after it name the set of files the folder holds: every writer changes them before its first change.
-// A reader that takes the lock while it reads (FolderReadHold) sees one whole set and its name; a
-// reader on the thread that holds the folder's writer lock reads under that lock.
+// A writer takes the folder's lock (folderlock.h: "dialpass.lock", opened without sharing, so the system
+// releases it when the writer ends or crashes; writers waiting for it are served in turn), opens every
+// old file for deleting (so that one held by another program, or read-only, fails the commit before any
+// change), writes every new file under a temporary name that no other process or run can hold (created
+// anew, never one that exists) and flushes it, writes the journal naming the swaps and the identity of
+// every file in them into the lock file it holds open already, then for each file sets the old one aside
+// under another such name and moves the new one in, both through open handles and neither ever over an
+// existing file; last it removes the old files and clears the journal. Whoever opens the folder next and
+// finds a journal finishes it, so readers see the whole old set or the whole new set. A swap that still
+// cannot be made puts the old set back. Recovery and rollback move or delete a file only when it is the
+// very file the journal names (its identity, not only its name). A set of one file needs no journal: its
+// one swap replaces the file in a single step. The lock file's first byte tells the next writer whether
+// this one finished; only when it did not does the next one search the folder for temporaries left
+// behind and remove them. The eight bytes after it name the set of files the folder holds: every writer
+// changes them before its first change. A reader that takes the lock while it reads (FolderReadHold)
+// sees one whole set and its name; a reader on the thread that holds the folder's writer lock reads
+// under that lock.
 //
 // Use: FolderReadHold while reading files that must belong to one set (or RecoverFolder before
 // reading a folder); to write,
