@@ -4,7 +4,7 @@
 
 #include "base/module.h"
 #include "framework/activation.h"
-#include "framework/collector.h"
+#include "base/collector.h"
 
 namespace {
 // Keys, mouse moves and buttons, posted messages, timers, paint and sent messages.

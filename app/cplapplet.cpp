@@ -7,7 +7,7 @@
 #include "app/propsheet.h"
 #include "app/sheetpages.h"
 #include "base/module.h"
-#include "framework/collector.h"
+#include "base/collector.h"
 #include "platform/shell.h"
 #include "resources/resource.h"
 

@@ -6,7 +6,7 @@
 #include <new>
 
 #include "base/module.h"
-#include "framework/collector.h"  // temporary strings belong to the module's one collector
+#include "base/collector.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/handle.h"
 #include "base/registry.h"
 #include "data/fileset.h"
 #include "data/safefile.h"
@@ -92,13 +93,13 @@ void HoldDataFolder(FolderReadHold& hold, const wchar_t* path)
 void ReadRawDataFile(DataFileBuffer& buffer, const wchar_t* path)
 {
     buffer.Free();
-    HANDLE file = CreateFileW(path ? path : L"", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    UniqueHandle file(CreateFileW(path ? path : L"", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         throw CTableException(kTableOpenFailed, path);
 
     DWORD high = 0;
-    DWORD size = GetFileSize(file, &high);
+    DWORD size = GetFileSize(file.Get(), &high);
     // Decision: a file of 65,536 bytes or more is refused whole (code 3) rather than cut at a wrapped
     // 16-bit line offset. A zero-byte file reads as an empty table (RecordTable::ParseBuffer).
     bool readable = high == 0 && size <= kMaxDataFileSize;  // a failed GetFileSize gives 0xFFFFFFFF
@@ -108,8 +109,8 @@ void ReadRawDataFile(DataFileBuffer& buffer, const wchar_t* path)
     }
     DWORD read = 0;
     if (readable && size)
-        readable = ReadFile(file, buffer.data, size, &read, nullptr) && read == size;
-    CloseHandle(file);
+        readable = ReadFile(file.Get(), buffer.data, size, &read, nullptr) && read == size;
+    file.Close();
     if (!readable) {
         buffer.Free();
         throw CTableException(kTableReadFailed, path);

@@ -6,6 +6,8 @@
 #include <map>
 #include <set>
 
+#include "base/handle.h"
+#include "base/path.h"
 #include "data/datafile.h"
 #include "data/fileset.h"
 #include "data/records.h"
@@ -148,27 +150,27 @@ private:
     {
         shown = JoinPath(directory, name);
         failure.clear();
-        HANDLE file = CreateFileW(shown.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
+        UniqueHandle file(CreateFileW(shown.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
             failure = L"cannot be opened: " + SystemErrorText(GetLastError());
             return false;
         }
         LARGE_INTEGER size{};
         DWORD read = 0, code = 0;
         bool large = false;
-        if (!GetFileSizeEx(file, &size)) {
+        if (!GetFileSizeEx(file.Get(), &size)) {
             code = GetLastError();
         } else if (size.QuadPart > kMaxDataFileSize) {
             large = true;
         } else {
             text.resize(size_t(size.QuadPart));
-            if (!text.empty() && !ReadFile(file, &text[0], DWORD(text.size()), &read, nullptr))
+            if (!text.empty() && !ReadFile(file.Get(), &text[0], DWORD(text.size()), &read, nullptr))
                 code = GetLastError();
             else if (read != text.size())
                 code = ERROR_HANDLE_EOF;
         }
-        CloseHandle(file);
+        file.Close();
         if (large || code) {
             Problem(shown, 0, large ? L"too large: a database file must be smaller than 65,536 bytes "
                                       L"(the reader keeps line offsets in 16 bits)"
@@ -321,7 +323,7 @@ private:
                 return;
             }
             for (const File& file : files) {
-                if (CompareStringOrdinal(file.name.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL)
+                if (SameName(file.name, name))
                     return;
             }
             files.push_back(File{name, line});
@@ -382,15 +384,4 @@ std::wstring FormatProblem(const DbProblem& problem)
         text += L":" + std::to_wstring(problem.line);
     text += problem.warning ? L": warning: " : L": ";
     return text + problem.what;
-}
-
-std::wstring JoinPath(const std::wstring& directory, const std::wstring& name)
-{
-    if (directory.empty())
-        return name;
-    wchar_t last = directory.back();
-    if (last == L'\\' || last == L'/' || last == L':')
-        return directory + name;
-    bool slashes = directory.find(L'/') != std::wstring::npos && directory.find(L'\\') == std::wstring::npos;
-    return directory + (slashes ? L"/" : L"\\") + name;
 }

@@ -34,6 +34,3 @@ DbCheckResult CheckDatabase(const std::wstring& directory, bool plain);
 
 // "file:line: what" (or "file: what"; warnings say "warning: " before what).
 std::wstring FormatProblem(const DbProblem& problem);
-
-// DIR joined with name, with the separator that DIR already uses ('/' when it has only those).
-std::wstring JoinPath(const std::wstring& directory, const std::wstring& name);

@@ -1,24 +1,18 @@
 #include "data/fileset.h"
 
 #include <cwchar>
-#include <memory>
 
 #include "data/safefile.h"
 
 namespace {
 
-const wchar_t kLockName[] = L"dialpass.lock";
 const char kJournalHeader[] = "dialpass journal 3";
 // Written by earlier versions, which a folder may still hold: no identities, and a third state in
 // which a finished replacement kept the files it replaced as spares.
 const char kOldJournalHeader[] = "dialpass journal 2";
-// The lock file: the mark (one byte) and the set's name (eight), then the journal of a replacement
-// under way: its state (one byte, so that turning it to a rollback is a single write) and its text.
-const DWORD kMarkAndSetBytes = 9;
-const DWORD kJournalOffset = kMarkAndSetBytes;
+// The journal, kept in the lock file: its state (one byte, so that turning it to a rollback is a
+// single write) and its text.
 const char kCommitState = 'c', kRollbackState = 'r', kOldSparesState = 's';
-// More than any journal of ours can hold: a longer one is damaged and not read.
-const DWORD kJournalLimit = 1 << 22;
 
 // Changes left before the next Commit or RecoverFolder stops dead; -1: never.
 int stepsLeft = -1;
@@ -37,14 +31,8 @@ struct Swap {
 
 enum class JournalState { Commit, Rollback, OldSpares };
 
-struct CloseIfOpen {
-    void operator()(HANDLE handle) const
-    {
-        if (handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
-    }
-};
-using HeldFile = std::unique_ptr<void, CloseIfOpen>;
+// An old file held open from before the first change until it is set aside.
+using HeldFile = UniqueHandle;
 
 uint32_t Checksum(const std::string& text)  // FNV-1a
 {
@@ -52,33 +40,6 @@ uint32_t Checksum(const std::string& text)  // FNV-1a
     for (unsigned char c : text)
         hash = (hash ^ c) * 16777619u;
     return hash;
-}
-
-std::string ToUtf8(const std::wstring& text)
-{
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(size_t(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &bytes[0], n, nullptr, nullptr);
-    return bytes;
-}
-
-bool FromUtf8(const std::string& bytes, std::wstring& text)
-{
-    text.clear();
-    if (bytes.empty())
-        return true;
-    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), nullptr, 0);
-    if (n <= 0)
-        return false;
-    text.resize(size_t(n));
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), &text[0], n);
-    return true;
-}
-
-bool SameName(const std::wstring& a, const std::wstring& b)
-{
-    return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) == CSTR_EQUAL;
 }
 
 // "SSSSSSSSSSSSSSSS:HHHHHHHHHHHHHHHH" (size, hash), or "-" when there is no file.
@@ -133,7 +94,7 @@ std::string JournalText(const std::vector<Swap>& swaps)
 
 bool IsOwnName(const std::wstring& name)
 {
-    return SameName(name, kLockName);
+    return SameName(name, kFolderLockName);
 }
 
 std::vector<std::string> Fields(const std::string& line)
@@ -216,18 +177,6 @@ bool Exists(const std::wstring& path)
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::wstring Seconds(DWORD milliseconds)
-{
-    // Tenths rounded half up; the system's formatting has no floating point (nor the code for it).
-    wchar_t text[32];
-    unsigned long tenths = (static_cast<unsigned long>(milliseconds) + 50) / 100;
-    if (milliseconds % 1000)
-        wsprintfW(text, L"%lu.%lu", tenths / 10, tenths % 10);
-    else
-        wsprintfW(text, L"%lu", static_cast<unsigned long>(milliseconds / 1000));
-    return text;
-}
-
 // Runs attempt (which answers the system's code, 0 for success) until it succeeds; a file held open
 // for a moment is tried again a few times. code: the last answer.
 template <class Attempt>
@@ -260,7 +209,7 @@ public:
     bool LeftNothing() const { return !stopped && !leftBehind; }
     bool Changed() const { return changing; }
 
-    std::wstring Path(const std::wstring& name) const { return JoinFolder(folder, name); }
+    std::wstring Path(const std::wstring& name) const { return JoinPath(folder, name); }
     FileStamp StampOf(const std::wstring& name) const { return name.empty() ? FileStamp() : StampAt(Path(name)); }
 
     bool Step()
@@ -333,7 +282,7 @@ public:
     // it be deleted; a read-only file is never replaced. false with the code.
     bool HoldOld(const std::vector<Swap>& swaps, Swap& swap, HeldFile& held, DWORD& code)
     {
-        held.reset();
+        held.Close();
         if (ReadOnly(swap.target)) {
             code = ERROR_ACCESS_DENIED;
             return false;
@@ -345,7 +294,7 @@ public:
                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
                 if (handle == INVALID_HANDLE_VALUE)
                     return GetLastError() == ERROR_FILE_NOT_FOUND ? DWORD(ERROR_SUCCESS) : GetLastError();
-                held.reset(handle);
+                held.Reset(handle);
                 return ERROR_SUCCESS;
             },
             code);
@@ -354,12 +303,12 @@ public:
         std::string bytes;
         LARGE_INTEGER size{};
         DWORD read = 0;
-        if (!GetFileSizeEx(held.get(), &size) || size.QuadPart >= 0x7FFFFFFF) {
+        if (!GetFileSizeEx(held.Get(), &size) || size.QuadPart >= 0x7FFFFFFF) {
             code = GetLastError() ? GetLastError() : DWORD(ERROR_FILE_TOO_LARGE);
             return false;
         }
         bytes.resize(size_t(size.QuadPart));
-        if (!bytes.empty() && (!ReadFile(held.get(), &bytes[0], DWORD(bytes.size()), &read, nullptr) || read != bytes.size())) {
+        if (!bytes.empty() && (!ReadFile(held.Get(), &bytes[0], DWORD(bytes.size()), &read, nullptr) || read != bytes.size())) {
             code = GetLastError() ? GetLastError() : DWORD(ERROR_READ_FAULT);
             return false;
         }
@@ -440,7 +389,7 @@ public:
         DWORD code = 0;
         if (lock.WriteJournal(std::string(1, kCommitState) + JournalText(swaps), code))
             return true;
-        Fail(Path(kLockName), L"cannot be written", code, true);
+        Fail(Path(kFolderLockName), L"cannot be written", code, true);
         return false;
     }
 
@@ -470,9 +419,9 @@ public:
             if (oldFiles[i]) {
                 setAside = Step();
                 if (setAside)
-                    code = RenameOpenFile(oldFiles[i].get(), Path(swap.backup), false);
+                    code = RenameOpenFile(oldFiles[i].Get(), Path(swap.backup), false);
                 setAside = setAside && code == ERROR_SUCCESS;
-                oldFiles[i].reset();
+                oldFiles[i].Close();
             }
             bool swapped = setAside && Step() &&
                            WhileBusy([&]() { return writers[i].ReplaceTarget(Path(swap.target), false); }, code);
@@ -579,7 +528,7 @@ public:
     // new one, or the old one when a swap could not be made, which error then describes).
     bool Recover()
     {
-        std::wstring journal = Path(kLockName);
+        std::wstring journal = Path(kFolderLockName);
         std::string text;
         DWORD code = 0;
         if (!lock.ReadJournal(text, code)) {
@@ -626,14 +575,13 @@ public:
     void SweepOrphans()
     {
         WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW(Path(L"~dp*").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE)
+        UniqueFind search(FindFirstFileW(Path(L"~dp*").c_str(), &found));
+        if (!search)
             return;
         do {
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsTemporaryName(found.cFileName))
                 Delete(found.cFileName);
-        } while (!stopped && FindNextFileW(search, &found));
-        FindClose(search);
+        } while (!stopped && FindNextFileW(search.Get(), &found));
     }
 
 private:
@@ -694,298 +642,6 @@ bool NeverWrittenThroughLock(const FileSetError& failure)
 }
 
 } // namespace
-
-std::wstring SystemErrorText(DWORD code)
-{
-    wchar_t* text = nullptr;
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring result = n && text ? std::wstring(text, n) : std::wstring();
-    if (text)
-        LocalFree(text);
-    // Without the line end and the full stop, so that it can stand inside a longer message.
-    while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' ' ||
-                               result.back() == L'.'))
-        result.pop_back();
-    if (result.empty()) {
-        wchar_t number[24];
-        wsprintfW(number, L"error %lu", code);
-        result = number;
-    }
-    return result;
-}
-
-std::wstring FileSetError::Text() const
-{
-    std::wstring text = file + L": " + what;
-    if (code)
-        text += L": " + SystemErrorText(code);
-    if (!putBack.empty() && putBack != file + L" " + what)
-        text += L"; " + putBack;
-    text += oldSetKept ? L"; the old files are in place"
-                       : L"; the files are put in order when the folder is next opened";
-    return text;
-}
-
-bool IsPlainFileName(const std::wstring& name)
-{
-    if (name.empty() || name.size() >= MAX_PATH || name.back() == L'.' || name.back() == L' ')
-        return false;  // Windows drops trailing dots and blanks, so the name would mean another file
-    for (wchar_t c : name) {
-        if (c < 32 || wcschr(L"<>:\"/\\|?*", c))
-            return false;
-    }
-    std::wstring stem = name.substr(0, name.find(L'.'));
-    while (!stem.empty() && stem.back() == L' ')
-        stem.pop_back();
-    CharUpperBuffW(&stem[0], DWORD(stem.size()));
-    static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
-    for (const wchar_t* device : kDevices) {
-        if (stem == device)
-            return false;
-    }
-    if (stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0) &&
-        ((stem[3] >= L'0' && stem[3] <= L'9') || stem[3] == 0xB9 || stem[3] == 0xB2 || stem[3] == 0xB3))
-        return false;
-    return true;
-}
-
-namespace {
-
-// The locks this process holds, with the thread that took each: a reader on that thread borrows
-// the lock rather than waiting for it, and a second writer there fails at once.
-struct HeldLock {
-    std::wstring folder;  // FolderKey
-    DWORD thread;
-    FolderLock* lock;
-};
-std::vector<HeldLock> heldLocks;
-SRWLOCK heldLocksGuard = SRWLOCK_INIT;
-
-// folder as one spelling: full path, no trailing separator (but a root's).
-std::wstring FolderKey(const std::wstring& folder)
-{
-    wchar_t full[MAX_PATH * 2];
-    DWORD length = GetFullPathNameW(folder.empty() ? L"." : folder.c_str(), ARRAYSIZE(full), full, nullptr);
-    std::wstring key = length && length < ARRAYSIZE(full) ? std::wstring(full, length) : folder;
-    while (key.size() > 3 && (key.back() == L'\\' || key.back() == L'/'))
-        key.pop_back();
-    return key;
-}
-
-// Writers and readers of one folder queue on a named mutex before they open its lock file, so that
-// the system serves them in turn: one that takes and lets go the lock in a tight loop cannot starve
-// a writer that waits (the lock file alone is a race that the quicker one always wins).
-std::wstring QueueName(const std::wstring& key)
-{
-    std::wstring upper = key;
-    CharUpperBuffW(&upper[0], DWORD(upper.size()));
-    uint64_t hash = 14695981039346656037ull;  // FNV-1a over the UTF-16 units
-    for (wchar_t c : upper)
-        hash = (hash ^ uint16_t(c)) * 1099511628211ull;
-    wchar_t name[64];
-    wsprintfW(name, L"Local\\Kestrova.Dialpass.FolderLock.%08lX%08lX", static_cast<unsigned long>(hash >> 32),
-              static_cast<unsigned long>(hash & 0xFFFFFFFFu));
-    return name;
-}
-
-FileSetError BusyError(const std::wstring& path, DWORD code, DWORD wait)
-{
-    FileSetError error;
-    error.file = path;
-    error.code = code;
-    error.folderBusy = true;
-    error.what = L"another program is writing to this folder and did not finish within " + Seconds(wait) + L" seconds";
-    return error;
-}
-
-} // namespace
-
-FolderLock* FolderLock::HeldByThisThread(const std::wstring& folder)
-{
-    std::wstring key = FolderKey(folder);
-    DWORD thread = GetCurrentThreadId();
-    AcquireSRWLockShared(&heldLocksGuard);
-    FolderLock* found = nullptr;
-    for (const HeldLock& held : heldLocks) {
-        if (held.thread == thread && SameName(held.folder, key))
-            found = held.lock;
-    }
-    ReleaseSRWLockShared(&heldLocksGuard);
-    return found;
-}
-
-bool FolderLock::Acquire(const std::wstring& folder, DWORD wait, FileSetError& error, bool create)
-{
-    Release();
-    std::wstring path = JoinFolder(folder, kLockName);
-    if (HeldByThisThread(folder)) {
-        // Waiting for a lock this thread holds would only end in giving up.
-        error = BusyError(path, ERROR_LOCK_VIOLATION, 0);
-        error.what = L"this folder's lock is held already by the same writer";
-        return false;
-    }
-    DWORD start = GetTickCount();
-    std::wstring key = FolderKey(folder);
-    queue = CreateMutexW(nullptr, FALSE, QueueName(key).c_str());
-    if (queue) {
-        DWORD waited = WaitForSingleObject(queue, wait);
-        if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {  // abandoned: its holder ended
-            CloseHandle(queue);
-            queue = nullptr;
-            if (waited == WAIT_TIMEOUT) {
-                error = BusyError(path, ERROR_SHARING_VIOLATION, wait);
-                return false;
-            }
-        }
-    }
-    DWORD pause = 5;
-    for (;;) {
-        handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle != INVALID_HANDLE_VALUE) {
-            unsigned char state[kMarkAndSetBytes] = {};
-            DWORD read = 0;
-            if (!ReadFile(handle, state, sizeof(state), &read, nullptr))
-                read = 0;
-            found = read >= 1 ? char(state[0]) : 0;
-            foundSet = 0;
-            for (DWORD i = read == sizeof(state) ? 8 : 0; i > 0; --i)
-                foundSet = foundSet << 8 | state[i];
-            marked = found;
-            set = foundSet;
-            AcquireSRWLockExclusive(&heldLocksGuard);
-            heldLocks.push_back(HeldLock{key, GetCurrentThreadId(), this});
-            ReleaseSRWLockExclusive(&heldLocksGuard);
-            return true;
-        }
-        DWORD code = GetLastError();
-        DWORD waited = GetTickCount() - start;
-        // An earlier version's writer, or a program that holds the file itself, does not queue.
-        bool busy = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
-        if (!busy || waited >= wait) {
-            LeaveQueue();
-            if (busy) {
-                error = BusyError(path, code, wait);
-            } else {
-                error = FileSetError();
-                error.file = folder.empty() ? std::wstring(L".") : folder;
-                error.code = code;
-                error.what = std::wstring(L"the writer's lock (") + kLockName + L") cannot be taken in this folder";
-            }
-            return false;
-        }
-        Sleep(pause < wait - waited ? pause : wait - waited);
-        pause = pause < 80 ? pause * 2 : 100;
-    }
-}
-
-void FolderLock::LeaveQueue()
-{
-    if (queue) {
-        ReleaseMutex(queue);
-        CloseHandle(queue);
-    }
-    queue = nullptr;
-}
-
-void FolderLock::Mark(char state)
-{
-    // The first mark of a change names a new set: one more than the last, or, in a folder whose sets
-    // were never named (or whose lock was deleted), the time, which no earlier name there can reach.
-    uint64_t next = set;
-    if (state == '1' && set == foundSet) {
-        FILETIME now;
-        GetSystemTimeAsFileTime(&now);
-        next = foundSet ? foundSet + 1 : (uint64_t(now.dwHighDateTime) << 32 | now.dwLowDateTime);
-    }
-    unsigned char bytes[kMarkAndSetBytes] = {static_cast<unsigned char>(state)};
-    for (DWORD i = 1; i < kMarkAndSetBytes; ++i)
-        bytes[i] = static_cast<unsigned char>(next >> (8 * (i - 1)));
-    DWORD size = next == set && set == 0 ? 1 : 9, written = 0;
-    OVERLAPPED start = {};  // offset 0, whatever was read or written before
-    if (handle != INVALID_HANDLE_VALUE && (marked != state || next != set) &&
-        WriteFile(handle, bytes, size, &written, &start) && written == size) {
-        marked = state;
-        set = next;
-    }
-}
-
-bool FolderLock::WriteJournalBytes(const char* bytes, DWORD size, bool cut, bool flush, DWORD& code)
-{
-    OVERLAPPED at = {};
-    at.Offset = kJournalOffset;
-    DWORD written = 0;
-    LARGE_INTEGER end;
-    end.QuadPart = kJournalOffset + LONGLONG(size);
-    if (WriteFile(handle, bytes, size, &written, &at) && written == size &&
-        (!cut || (SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle))) &&
-        (!flush || FlushFileBuffers(handle)))
-        return true;
-    code = GetLastError();
-    return false;
-}
-
-bool FolderLock::WriteJournal(const std::string& journal, DWORD& code)
-{
-    // Cut to its length, so that nothing of a longer journal before it follows it.
-    return WriteJournalBytes(journal.data(), DWORD(journal.size()), true, true, code);
-}
-
-bool FolderLock::WriteJournalState(char state, DWORD& code, bool flush)
-{
-    return WriteJournalBytes(&state, 1, false, flush, code);
-}
-
-bool FolderLock::ReadJournal(std::string& journal, DWORD& code) const
-{
-    journal.clear();
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(handle, &size)) {
-        code = GetLastError();
-        return false;
-    }
-    if (size.QuadPart <= kJournalOffset || size.QuadPart > kJournalOffset + kJournalLimit)
-        return true;  // none, or longer than any of ours: nothing to follow
-    journal.resize(size_t(size.QuadPart - kJournalOffset));
-    OVERLAPPED at = {};
-    at.Offset = kJournalOffset;
-    DWORD read = 0;
-    if (!ReadFile(handle, &journal[0], DWORD(journal.size()), &read, &at)) {
-        code = GetLastError();
-        journal.clear();
-        return false;
-    }
-    journal.resize(read);
-    return true;
-}
-
-void FolderLock::ClearJournal()
-{
-    LARGE_INTEGER end;
-    end.QuadPart = kJournalOffset;
-    // Not flushed: a cleared journal that comes back after a power cut describes the state the folder
-    // is in, and finishing it again changes nothing.
-    if (SetFilePointerEx(handle, end, nullptr, FILE_BEGIN))
-        SetEndOfFile(handle);
-}
-
-void FolderLock::Release()
-{
-    if (handle != INVALID_HANDLE_VALUE) {
-        AcquireSRWLockExclusive(&heldLocksGuard);
-        for (auto held = heldLocks.begin(); held != heldLocks.end(); ++held) {
-            if (held->lock == this) {
-                heldLocks.erase(held);
-                break;
-            }
-        }
-        ReleaseSRWLockExclusive(&heldLocksGuard);
-        CloseHandle(handle);
-    }
-    handle = INVALID_HANDLE_VALUE;
-    LeaveQueue();
-}
 
 FolderWriter::~FolderWriter()
 {

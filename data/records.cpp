@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/path.h"
 #include "data/fileset.h"
 
 template class RecordTable<CountryRecord>;
@@ -317,8 +318,7 @@ void LoadAccessNumberTable(const wchar_t* shortName)
     CString* path = GetDataPath(L"%s.dat", shortName ? shortName : L"");
     if (!path)
         return;
-    if (!accessNumberTable.IsEmpty() &&
-        CompareStringOrdinal(path->Text(), -1, accessNumberTable.Path(), -1, TRUE) != CSTR_EQUAL)
+    if (!accessNumberTable.IsEmpty() && !SameName(path->Text(), accessNumberTable.Path()))
         accessNumberTable.Clear();
     // A short name such as "..\x" would name a file outside the installation folder.
     if (!IsPlainFileName(std::wstring(shortName ? shortName : L"") + L".dat"))

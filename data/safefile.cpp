@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/path.h"
+
 namespace {
 
 // Bytes that may still be written before writes come up short; -1: no limit.
@@ -89,12 +91,12 @@ bool SafeFileWriter::Create(const std::wstring& folder, const wchar_t* suffix)
     failure = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = NewTemporaryName(suffix);
-        path = JoinFolder(folder, name);
+        path = JoinPath(folder, name);
         // Deleting access lets ReplaceTarget rename the file while it is open; a reader that opens
         // the target before the handle closes finds the whole, flushed file.
-        file = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
+        file.Reset(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) {
             failure = 0;  // a name found taken before is no failure of this file
             return true;
         }
@@ -109,7 +111,7 @@ bool SafeFileWriter::Create(const std::wstring& folder, const wchar_t* suffix)
 
 bool SafeFileWriter::Write(const void* bytes, size_t size)
 {
-    if (file == INVALID_HANDLE_VALUE || failure)
+    if (!file || failure)
         return false;
     const char* p = static_cast<const char*>(bytes);
     while (size) {
@@ -120,7 +122,7 @@ bool SafeFileWriter::Write(const void* bytes, size_t size)
             cut = true;
         }
         DWORD done = 0;
-        if (chunk && !WriteFile(file, p, chunk, &done, nullptr))
+        if (chunk && !WriteFile(file.Get(), p, chunk, &done, nullptr))
             failure = GetLastError();
         if (writeBudget >= 0)
             writeBudget -= done;
@@ -136,21 +138,20 @@ bool SafeFileWriter::Write(const void* bytes, size_t size)
 
 bool SafeFileWriter::Flush()
 {
-    if (file == INVALID_HANDLE_VALUE || failure)
+    if (!file || failure)
         return false;
-    if (!FlushFileBuffers(file))
+    if (!FlushFileBuffers(file.Get()))
         failure = GetLastError();
     return !failure;
 }
 
 DWORD SafeFileWriter::ReplaceTarget(const std::wstring& targetPath, bool replace)
 {
-    if (file == INVALID_HANDLE_VALUE || failure)
+    if (!file || failure)
         return failure ? failure : ERROR_INVALID_HANDLE;
-    if (DWORD code = RenameOpenFile(file, targetPath, replace))
+    if (DWORD code = RenameOpenFile(file.Get(), targetPath, replace))
         return code;
-    CloseHandle(file);
-    file = INVALID_HANDLE_VALUE;
+    file.Close();
     path.clear();  // it is the target now
     return ERROR_SUCCESS;
 }
@@ -170,12 +171,11 @@ DWORD RenameOpenFile(HANDLE handle, const std::wstring& targetPath, bool replace
 
 bool SafeFileWriter::Finish()
 {
-    if (file == INVALID_HANDLE_VALUE)
+    if (!file)
         return false;
     Flush();
-    if (!CloseHandle(file) && !failure)
+    if (!file.Close() && !failure)
         failure = GetLastError();
-    file = INVALID_HANDLE_VALUE;
     if (failure) {
         DeleteFileW(path.c_str());
         path.clear();
@@ -187,10 +187,7 @@ bool SafeFileWriter::Finish()
 
 void SafeFileWriter::Abandon()
 {
-    if (file != INVALID_HANDLE_VALUE) {
-        CloseHandle(file);
-        file = INVALID_HANDLE_VALUE;
-    }
+    file.Close();
     if (!path.empty())
         DeleteFileW(path.c_str());
     path.clear();
@@ -213,45 +210,20 @@ bool IsTemporaryName(const std::wstring& name)
 bool ReadWholeFile(const wchar_t* path, std::string& bytes, DWORD* error)
 {
     bytes.clear();
-    HANDLE file =
-        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    UniqueHandle file(
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         if (error)
             *error = GetLastError();
         return false;
     }
     LARGE_INTEGER size{};
     DWORD read = 0;
-    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < 0x7FFFFFFF) {
+    if (GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0 && size.QuadPart < 0x7FFFFFFF) {
         bytes.resize(size_t(size.QuadPart));
-        if (!ReadFile(file, &bytes[0], DWORD(bytes.size()), &read, nullptr))
+        if (!ReadFile(file.Get(), &bytes[0], DWORD(bytes.size()), &read, nullptr))
             read = 0;
     }
     bytes.resize(read);
-    CloseHandle(file);
     return true;
-}
-
-void SplitPath(const std::wstring& path, std::wstring& folder, std::wstring& name)
-{
-    size_t cut = path.find_last_of(L"\\/:");
-    if (cut == std::wstring::npos) {
-        folder.clear();
-        name = path;
-        return;
-    }
-    // "C:\x" keeps "C:\" as its folder; "dir\x" gives "dir".
-    bool root = cut == 0 || path[cut] == L':' || (cut == 2 && path[1] == L':');
-    folder = path.substr(0, root ? cut + 1 : cut);
-    name = path.substr(cut + 1);
-}
-
-std::wstring JoinFolder(const std::wstring& folder, const std::wstring& name)
-{
-    if (folder.empty())
-        return name;
-    wchar_t last = folder.back();
-    if (last == L'\\' || last == L'/' || last == L':')
-        return folder + name;
-    return folder + L"\\" + name;
 }

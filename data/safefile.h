@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/handle.h"
+
 // What a file holds, in brief: its size and a 64-bit hash of its bytes. A replacement notes the
 // stamp of every file it creates or sets aside, so that recovery and rollback touch a file only when
 // it still holds those bytes (a file's index on the volume would not do: FAT gives a renamed file another).
@@ -61,7 +63,7 @@ public:
     static void SetWriteLimitForTesting(long long bytes);
 
 private:
-    HANDLE file = INVALID_HANDLE_VALUE;
+    UniqueHandle file;
     std::wstring path;
     std::wstring name;
     DWORD failure = 0;
@@ -85,8 +87,3 @@ bool IsTemporaryName(const std::wstring& name);
 // system's code). A read that comes up short leaves fewer bytes, which the caller's parser then finds
 // missing.
 bool ReadWholeFile(const wchar_t* path, std::string& bytes, DWORD* error = nullptr);
-
-// The folder part of a path ("" for a bare name) and the name after it.
-void SplitPath(const std::wstring& path, std::wstring& folder, std::wstring& name);
-// folder joined with name by a backslash (none after "", a separator or a drive's colon).
-std::wstring JoinFolder(const std::wstring& folder, const std::wstring& name);

@@ -4,7 +4,7 @@
 
 #include "base/module.h"
 #include "framework/activation.h"
-#include "framework/fit.h"
+#include "platform/fit.h"
 #include "framework/uiscope.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "base/module.h"
 #include "framework/activation.h"
-#include "framework/scrollstep.h"
+#include "platform/scrollstep.h"
 #include "platform/commandbar.h"
 
 CFormNavigation formNavigation;

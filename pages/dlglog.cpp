@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "base/handle.h"
 #include "resources/resource.h"
 #include "updater/updatelog.h"
 
@@ -13,14 +14,14 @@ CDlgTextFile::CDlgTextFile(const wchar_t* file) : CDialog(IDD_TEXT_FILE)
 
 INT_PTR CDlgTextFile::OnInitDialog(WPARAM wParam, LPARAM lParam)
 {
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    UniqueHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
     // A log that cannot be opened shows as an empty viewer, like an empty log.
-    if (file != INVALID_HANDLE_VALUE) {
-        DWORD size = GetFileSize(file, nullptr);
+    if (file) {
+        DWORD size = GetFileSize(file.Get(), nullptr);
         std::vector<char> bytes(size == INVALID_FILE_SIZE ? 0 : size);
         DWORD read = 0;
-        if (!bytes.empty() && ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr) && read) {
+        if (!bytes.empty() && ReadFile(file.Get(), bytes.data(), DWORD(bytes.size()), &read, nullptr) && read) {
             // The updater appends each run to the log: the last run is the one this message is about.
             const char* shown = bytes.data();
             std::string all(bytes.data(), read);
@@ -36,7 +37,7 @@ INT_PTR CDlgTextFile::OnInitDialog(WPARAM wParam, LPARAM lParam)
             MultiByteToWideChar(CP_ACP, 0, shown, count, text.data(), length);
             SendDlgItemMessageW(window, IDC_TEXT_FILE, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.data()));
         }
-        CloseHandle(file);
+        file.Close();
     }
     return CDialog::OnInitDialog(wParam, lParam);
 }

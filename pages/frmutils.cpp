@@ -1,7 +1,7 @@
 #include "pages/frmutils.h"
 
 #include "base/module.h"
-#include "framework/fit.h"
+#include "platform/fit.h"
 #include "platform/display.h"
 #include "platform/propsheet.h"
 #include "platform/shell.h"

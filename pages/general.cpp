@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "base/module.h"
+#include "base/path.h"
 #include "data/datafile.h"
 #include "data/fileset.h"
 #include "data/records.h"
@@ -94,11 +95,6 @@ std::wstring LoadText(UINT id)
     return text.Text();
 }
 
-bool SamePath(const std::wstring& a, const wchar_t* b)
-{
-    return CompareStringOrdinal(a.c_str(), -1, b, -1, TRUE) == CSTR_EQUAL;
-}
-
 }  // namespace
 
 std::wstring SaveFailureReason(const FileSetError& error)
@@ -126,7 +122,7 @@ bool CFrmGeneral::SaveUserFiles(FolderWriter& writer, FileSetError& error, std::
     SplitPath(cardSettingsStore.Path(), settingsFolder, settingsName);
     FileSet set(folder);
     bool saved = set.Add(name, std::move(profiles));
-    if (withSettings && saved && SamePath(settingsFolder, folder.c_str())) {
+    if (withSettings && saved && SameName(settingsFolder, folder.c_str())) {
         saved = set.Add(settingsName, std::move(settings));
         withSettings = false;
     }
@@ -139,7 +135,7 @@ bool CFrmGeneral::SaveUserFiles(FolderWriter& writer, FileSetError& error, std::
     if (!saved) {
         if (error.file.empty())
             error.code = ERROR_INVALID_NAME;  // a path that names no file
-        else if (SamePath(error.file, cardSettingsStore.Path()))
+        else if (SameName(error.file, cardSettingsStore.Path()))
             file = cardSettingsStore.Path();
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/handle.h"
 #include "base/registry.h"
 #include "data/datafile.h"
 #include "data/records.h"
@@ -10,6 +11,7 @@
 #include "pages/dlgutils.h"
 #include "pages/provider.h"
 #include "resources/resource.h"
+#include "updater/commandline.h"
 #include "updater/updateresult.h"
 
 const wchar_t kDefaultUpdateUrl[] = L"https://update.kestrova.com/dialpass";
@@ -27,19 +29,6 @@ std::wstring UpdateUrl()
 }
 
 } // namespace
-
-std::wstring UpdaterArguments(const wchar_t* baseUrl, const wchar_t* dir)
-{
-    std::wstring text = baseUrl;
-    text += L" \"";
-    text += dir;
-    text += L"\" update.xml \"";
-    text += dir;
-    text += L"\" \"\\Temp\\Dialpass\" \"";
-    text += dir;
-    text += L"update.log\"";
-    return text;
-}
 
 CFrmUpdate::CFrmUpdate(CFrmProvider& provider) : CFrmPage(IDD_UPDATE, IDC_UPDATE_TITLE), provider(provider) {}
 
@@ -66,10 +55,11 @@ void CFrmUpdate::CheckForUpdates()
         ShowMessage(window, IDS_UPDATE_NOT_STARTED);
         return;
     }
+    UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
     CDlgDoUpdate progress(process);
     INT_PTR result = progress.DoModal(this);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    threadHandle.Close();
+    processHandle.Close();
     switch (result) {
     case kUpdated:
         ShowMessage(window, IDS_UPDATE_DONE, MB_OK | MB_ICONINFORMATION);

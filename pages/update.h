@@ -12,10 +12,6 @@ class CFrmProvider;
 // Base URL of the update site when the value "UpdateURL" (REG_SZ) under the applet's key is absent.
 extern const wchar_t kDefaultUpdateUrl[];
 
-// The updater's argument text: base URL, "DIR", update.xml, "DIR", "\Temp\Dialpass", "DIRupdate.log"
-// (dir ends in a backslash, which stays right before the closing quote).
-std::wstring UpdaterArguments(const wchar_t* baseUrl, const wchar_t* dir);
-
 class CFrmUpdate : public CFrmPage {
 public:
     // provider: the Card settings page, shown the new data after an update.

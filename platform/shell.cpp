@@ -5,26 +5,14 @@
 #include <objbase.h>
 #include <wincodec.h>
 
-#include "framework/fit.h"  // the shell lays a full-screen dialog out for the screen
+#include "base/handle.h"
+#include "platform/fit.h"
 
 const wchar_t kDialogClassName[] = L"#32770";
 
 namespace {
 SIPSTATE sipPreference = SIP_UNCHANGED;
 HWND sipWindow = nullptr;
-
-// Releases a COM pointer at scope end; the decoder chain below has four of them.
-template <class T>
-struct ComRef {
-    T* p = nullptr;
-    ~ComRef()
-    {
-        if (p)
-            p->Release();
-    }
-    T** operator&() { return &p; }
-    T* operator->() const { return p; }
-};
 
 // Decoded pixels of one GIF resource, top-down 32-bit BGRA. Decoding (COM, WIC) costs more than
 // the rest of a page's set-up, and the pictures never change: each is decoded once per process.
@@ -49,15 +37,15 @@ struct DecodedImages {
 
 bool Decode(IWICImagingFactory* factory, const void* data, DWORD size, DecodedImage& image)
 {
-    ComRef<IWICStream> stream;
-    ComRef<IWICBitmapDecoder> decoder;
-    ComRef<IWICBitmapFrameDecode> frame;
-    ComRef<IWICBitmapSource> bgra;
+    ComPtr<IWICStream> stream;
+    ComPtr<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapFrameDecode> frame;
+    ComPtr<IWICBitmapSource> bgra;
     if (FAILED(factory->CreateStream(&stream)) ||
         FAILED(stream->InitializeFromMemory(static_cast<BYTE*>(const_cast<void*>(data)), size)) ||
-        FAILED(factory->CreateDecoderFromStream(stream.p, nullptr, WICDecodeMetadataCacheOnDemand, &decoder)) ||
+        FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand, &decoder)) ||
         FAILED(decoder->GetFrame(0, &frame)) ||
-        FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.p, &bgra)))
+        FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.Get(), &bgra)))
         return false;
     UINT width = 0, height = 0;
     if (FAILED(bgra->GetSize(&width, &height)) || !width || !height || width > 4096 || height > 4096)
@@ -98,10 +86,10 @@ const DecodedImage* DecodeResource(HINSTANCE module, UINT id)
     // The Control Panel's thread may or may not have COM up; leave it as it was found.
     HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     {
-        ComRef<IWICImagingFactory> factory;
+        ComPtr<IWICImagingFactory> factory;
         if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                        IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))))
-            Decode(factory.p, data, size, image);
+            Decode(factory.Get(), data, size, image);
     }
     if (SUCCEEDED(com))
         CoUninitialize();

@@ -41,7 +41,7 @@ const DWORD SHIDIF_SIPDOWN = 0x0008;
 const DWORD SHIDIF_FULLSCREENNOMENUBAR = 0x0010;
 
 // Any of the sizing flags sizes the dialog to the work area (the phone's screen) and fits its controls
-// to it, again whenever the work area changes (framework/fit.h); SIPDOWN records the input panel
+// to it, again whenever the work area changes (platform/fit.h); SIPDOWN records the input panel
 // preference. DONEBUTTON makes the desktop's close box the done button: closing sends OK (1).
 BOOL SHInitDialog(SHINITDLGINFO* info);
 

@@ -2,9 +2,9 @@
 """Fails when the sources' includes point up the layers or go round in a loop.
 
 Layers, lowest first: base, data, phone, updater, platform, framework, pages, app, tools, tests.
-A folder includes only from itself and the folders below it (an include that must point up says why
-in a comment on its line); resources/ holds the resource ids that any layer may name. A header and its .cpp are one unit, and no units include each other,
-directly or through others.
+A folder includes only from itself and the folders below it, with no exception; resources/ holds the
+resource ids that any layer may name. A header and its .cpp are one unit, and no units include each
+other, directly or through others.
     check-includes.py [TOP]   (TOP: the source tree, by default the one this script is in)
 """
 import os
@@ -14,7 +14,7 @@ import sys
 LAYERS = ["resources", "base", "data", "phone", "updater", "platform", "framework", "pages", "app", "tools",
           "tests"]
 SOURCE_ENDINGS = (".h", ".cpp", ".c", ".rc")
-INCLUDE = re.compile(r'^[ \t]*#[ \t]*include[ \t]+"([^"]+)"([ \t]*//.*)?', re.MULTILINE)
+INCLUDE = re.compile(r'^[ \t]*#[ \t]*include[ \t]+"([^"]+)"', re.MULTILINE)
 
 
 def sources(top):
@@ -79,7 +79,7 @@ def main():
             target = resolve(top, source, match.group(1))
             if target is None:
                 continue
-            if layer(target) > layer(source) and not match.group(2):
+            if layer(target) > layer(source):
                 line = text.count("\n", 0, match.start()) + 1
                 problems.append(f"{source}:{line}: includes {target} from a layer above")
             if unit(target) != unit(source):

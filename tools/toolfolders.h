@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "base/handle.h"
+
 // The folder this program lies in, without a trailing separator.
 inline std::wstring ProgramDir()
 {
@@ -17,11 +19,9 @@ inline std::wstring ProgramDir()
 inline void EmptyFolder(const std::wstring& folder)
 {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+    UniqueFind search(FindFirstFileW((folder + L"\\*").c_str(), &found));
+    for (BOOL more = bool(search); more; more = FindNextFileW(search.Get(), &found)) {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             DeleteFileW((folder + L"\\" + found.cFileName).c_str());
     }
-    if (search != INVALID_HANDLE_VALUE)
-        FindClose(search);
 }

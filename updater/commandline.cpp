@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/path.h"
 #include "data/datafile.h"
 #include "updater/manifest.h"
 
@@ -44,14 +45,13 @@ bool IsAbsolute(const std::wstring& path)
            path.compare(0, 2, L"\\\\") == 0;
 }
 
-// "C:\x\" -> "c:\x" with backslashes, for comparing folders.
+// "C:/x/" -> "C:\x" with backslashes, for comparing folders.
 std::wstring Normalised(std::wstring path)
 {
     for (wchar_t& c : path)
         c = c == L'/' ? L'\\' : c;
     while (path.size() > 3 && path.back() == L'\\')
         path.pop_back();
-    CharLowerBuffW(&path[0], DWORD(path.size()));
     return path;
 }
 
@@ -74,7 +74,7 @@ std::wstring OnDriveOf(const std::wstring& path, const std::wstring& reference)
 
 bool SamePathText(const std::wstring& a, const std::wstring& b)
 {
-    return Normalised(a) == Normalised(b);
+    return SameName(Normalised(a), Normalised(b));
 }
 
 std::wstring ParseArguments(const std::vector<std::wstring>& given, UpdateArguments& parsed)

@@ -1,7 +1,24 @@
-// The updater's command line: six arguments, split by the updater itself.
+// The updater's command line: six arguments, made by the Update page (and the benchmark) and split
+// by the updater itself.
 #pragma once
 #include <string>
 #include <vector>
+
+// The updater's argument text: base URL, "DIR", update.xml, "DIR", "\Temp\Dialpass", "DIRupdate.log"
+// (dir ends in a backslash, which stays right before the closing quote). Inline: the applet makes
+// the line without linking the updater.
+inline std::wstring UpdaterArguments(const wchar_t* baseUrl, const wchar_t* dir)
+{
+    std::wstring text = baseUrl;  // appended piece by piece: the applet's smallest code for it
+    text += L" \"";
+    text += dir;
+    text += L"\" update.xml \"";
+    text += dir;
+    text += L"\" \"\\Temp\\Dialpass\" \"";
+    text += dir;
+    text += L"update.log\"";
+    return text;
+}
 
 // Splits a command line at blanks and tabs outside double quotes. A double quote toggles quoting and
 // is dropped; a backslash is an ordinary character, so "C:\Card\" is one argument ending in a

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "base/handle.h"
+#include "base/path.h"
 #include "data/dbcheck.h"
 #include "data/fileset.h"
 #include "data/safefile.h"
@@ -176,12 +178,10 @@ namespace {
 std::wstring InstalledSpelling(const std::wstring& installDir, const std::wstring& name)
 {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(JoinPath(installDir, name).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
+    if (!UniqueFind(FindFirstFileW(JoinPath(installDir, name).c_str(), &found)))
         return name;
-    FindClose(search);
     std::wstring spelling = found.cFileName;
-    return CompareStringOrdinal(spelling.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL ? spelling : name;
+    return SameName(spelling, name) ? spelling : name;
 }
 
 } // namespace

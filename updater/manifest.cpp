@@ -6,33 +6,14 @@
 
 #include <cwchar>
 
+#include "base/handle.h"
+#include "base/path.h"
 #include "data/datafile.h"
 
 namespace {
 
 // IXMLDOMDocument2; mingw's headers declare it without a definition to link against.
 const IID kDocument2 = {0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-
-// Releases a COM pointer at the end of its scope.
-template <class T>
-class Com {
-public:
-    Com() = default;
-    ~Com()
-    {
-        if (pointer)
-            pointer->Release();
-    }
-    Com(const Com&) = delete;
-    Com& operator=(const Com&) = delete;
-    T** operator&() { return &pointer; }
-    T* operator->() const { return pointer; }
-    explicit operator bool() const { return pointer != nullptr; }
-    T* get() const { return pointer; }
-
-private:
-    T* pointer = nullptr;
-};
 
 class Bstr {
 public:
@@ -80,14 +61,14 @@ std::string Narrow(const std::wstring& text)
 std::wstring Attributes(IXMLDOMNode* element, const wchar_t* where, std::initializer_list<const wchar_t*> names,
                         std::vector<std::wstring>& values)
 {
-    Com<IXMLDOMNamedNodeMap> map;
+    ComPtr<IXMLDOMNamedNodeMap> map;
     long count = 0;
     if (FAILED(element->get_attributes(&map)) || !map || FAILED(map->get_length(&count)))
         return std::wstring(L"cannot read the attributes of ") + where;
     values.assign(names.size(), std::wstring());
     std::vector<bool> seen(names.size(), false);
     for (long i = 0; i < count; ++i) {
-        Com<IXMLDOMNode> attribute;
+        ComPtr<IXMLDOMNode> attribute;
         Bstr name, value;
         if (FAILED(map->get_item(i, &attribute)) || !attribute || FAILED(attribute->get_nodeName(&name)) ||
             FAILED(attribute->get_text(&value)))
@@ -147,7 +128,7 @@ std::wstring CheckDataFileName(const std::wstring& name)
     if (!IsPlainName(name))
         return L"not a plain file name (it holds a folder separator, a drive or another character a file "
                L"name cannot have)";
-    if (name.size() < 5 || CompareStringOrdinal(name.c_str() + name.size() - 4, 4, L".dat", 4, TRUE) != CSTR_EQUAL)
+    if (name.size() < 5 || !SameName(name.substr(name.size() - 4), L".dat"))
         return L"not a database file (.dat)";
     std::wstring stem = name.substr(0, name.size() - 4);
     if (stem.size() > 15)
@@ -157,14 +138,14 @@ std::wstring CheckDataFileName(const std::wstring& name)
               c == L'-'))
             return L"only letters, digits, \"_\" and \"-\" may stand before \".dat\"";
     for (const wchar_t* own : {L"profiles", L"settings"})
-        if (CompareStringOrdinal(stem.c_str(), -1, own, -1, TRUE) == CSTR_EQUAL)
+        if (SameName(stem, own))
             return L"the user's own file";
     static const wchar_t* const devices[] = {L"CON",  L"PRN",  L"AUX",  L"NUL",  L"COM1", L"COM2", L"COM3",
                                              L"COM4", L"COM5", L"COM6", L"COM7", L"COM8", L"COM9", L"LPT1",
                                              L"LPT2", L"LPT3", L"LPT4", L"LPT5", L"LPT6", L"LPT7", L"LPT8",
                                              L"LPT9", L"CLOCK$"};
     for (const wchar_t* device : devices)
-        if (CompareStringOrdinal(stem.c_str(), -1, device, -1, TRUE) == CSTR_EQUAL)
+        if (SameName(stem, device))
             return L"a device name";
     return std::wstring();
 }
@@ -192,8 +173,7 @@ std::wstring CheckManifest(const Manifest& manifest, const std::string& xml)
             return error;
         // Names are matched without regard to case, as the file system does.
         for (size_t j = 0; j < i; ++j)
-            if (CompareStringOrdinal(manifest.files[j].name.c_str(), -1, manifest.files[i].name.c_str(), -1, TRUE) ==
-                CSTR_EQUAL)
+            if (SameName(manifest.files[j].name, manifest.files[i].name))
                 return L"lists the file " + manifest.files[i].name + L" twice (names differ only in case)";
     }
     return std::wstring();
@@ -225,8 +205,7 @@ std::wstring CheckRawDescription(const std::string& bytes)
             size_t open = declaration.find_first_of("\"'", at);
             size_t close = open == std::string::npos ? open : declaration.find(declaration[open], open + 1);
             std::string name = close == std::string::npos ? declaration.substr(at) : declaration.substr(open + 1, close - open - 1);
-            if (CompareStringOrdinal(std::wstring(name.begin(), name.end()).c_str(), -1, L"UTF-8", -1, TRUE) !=
-                CSTR_EQUAL)
+            if (!SameName(std::wstring(name.begin(), name.end()), L"UTF-8"))
                 return L"declares the encoding \"" + std::wstring(name.begin(), name.end()) +
                        L"\"; an update description is UTF-8";
         }
@@ -252,14 +231,12 @@ std::wstring ParseManifest(const std::string& bytes, Manifest& manifest)
     std::wstring rawError = CheckRawDescription(bytes);
     if (!rawError.empty())
         return rawError;
-    int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), nullptr, 0);
-    if (length <= 0 && !bytes.empty())
+    std::wstring text;
+    if (!FromUtf8(bytes, text))
         return L"is not UTF-8 text";
-    std::wstring text(size_t(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), &text[0], length);
 
     CLSID documentClass;
-    Com<IXMLDOMDocument2> document;
+    ComPtr<IXMLDOMDocument2> document;
     if (FAILED(CLSIDFromProgID(L"Msxml2.DOMDocument.6.0", &documentClass)) ||
         FAILED(CoCreateInstance(documentClass, nullptr, CLSCTX_INPROC_SERVER, kDocument2,
                                 reinterpret_cast<void**>(&document))))
@@ -271,7 +248,7 @@ std::wstring ParseManifest(const std::string& bytes, Manifest& manifest)
     Bstr source(text);
     if (FAILED(document->loadXML(source, &loaded)) || loaded != VARIANT_TRUE) {
         std::wstring reason;
-        Com<IXMLDOMParseError> parseError;
+        ComPtr<IXMLDOMParseError> parseError;
         Bstr why;
         long line = 0;
         if (SUCCEEDED(document->get_parseError(&parseError)) && parseError) {
@@ -285,7 +262,7 @@ std::wstring ParseManifest(const std::string& bytes, Manifest& manifest)
                                                  : reason.empty() ? std::wstring() : L" (" + reason + L")");
     }
 
-    Com<IXMLDOMElement> root;
+    ComPtr<IXMLDOMElement> root;
     Bstr rootName;
     if (FAILED(document->get_documentElement(&root)) || !root || FAILED(root->get_nodeName(&rootName)) ||
         rootName.str() != L"update")
@@ -293,7 +270,7 @@ std::wstring ParseManifest(const std::string& bytes, Manifest& manifest)
     if (!EndsWithRoot(bytes))
         return L"has something after the end of its <update> element";
     std::vector<std::wstring> values;
-    std::wstring error = Attributes(root.get(), L"<update>", {L"format", L"version", L"expires"}, values);
+    std::wstring error = Attributes(root.Get(), L"<update>", {L"format", L"version", L"expires"}, values);
     if (!error.empty())
         return error;
     uint32_t format = 0;
@@ -304,12 +281,12 @@ std::wstring ParseManifest(const std::string& bytes, Manifest& manifest)
     if (!ParseUtcTime(values[2], manifest.expires))
         return L"has the expiry time \"" + values[2] + L"\", which is not of the form YYYY-MM-DDTHH:MM:SSZ";
 
-    Com<IXMLDOMNodeList> children;
+    ComPtr<IXMLDOMNodeList> children;
     long count = 0;
     if (FAILED(root->get_childNodes(&children)) || !children || FAILED(children->get_length(&count)))
         return L"cannot be read";
     for (long i = 0; i < count; ++i) {
-        Com<IXMLDOMNode> child;
+        ComPtr<IXMLDOMNode> child;
         DOMNodeType type = NODE_INVALID;
         if (FAILED(children->get_item(i, &child)) || !child || FAILED(child->get_nodeType(&type)))
             return L"cannot be read";
@@ -324,10 +301,10 @@ std::wstring ParseManifest(const std::string& bytes, Manifest& manifest)
             return L"holds an element <" + name.str() + L"> that this updater does not know";
         if (manifest.files.size() == kMaxManifestFiles)
             return L"lists more than " + std::to_wstring(kMaxManifestFiles) + L" files";
-        error = ReadFileElement(child.get(), manifest);
+        error = ReadFileElement(child.Get(), manifest);
         if (!error.empty())
             return error;
-        Com<IXMLDOMNode> grandchild;
+        ComPtr<IXMLDOMNode> grandchild;
         if (SUCCEEDED(child->get_firstChild(&grandchild)) && grandchild)
             return L"a file element has content; it takes attributes only";
     }

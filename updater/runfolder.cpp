@@ -1,5 +1,6 @@
 #include "updater/runfolder.h"
 
+#include "base/path.h"
 #include "data/dbcheck.h"
 #include "updater/install.h"
 
@@ -37,13 +38,13 @@ bool IsOwnEntry(HANDLE handle, const std::wstring& path, bool& isLink, std::wstr
     if (leadsTo)
         *leadsTo = finalPath;
     std::wstring expected = FullPath(path);
-    return CompareStringOrdinal(finalPath.c_str(), -1, expected.c_str(), -1, TRUE) == CSTR_EQUAL;
+    return SameName(finalPath, expected);
 }
 
-HANDLE OpenEntry(const std::wstring& path, DWORD access)
+UniqueHandle OpenEntry(const std::wstring& path, DWORD access)
 {
-    return CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    return UniqueHandle(CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
 // What failed with the system's code (taken by the caller first: building the text may change it).
@@ -53,23 +54,22 @@ std::wstring Failure(const std::wstring& what, DWORD error)
 }
 
 // Holds the folder at path open (no delete sharing: it cannot be renamed or replaced meanwhile);
-// INVALID_HANDLE_VALUE with the reason when it cannot be opened, is a link or lies below one.
-HANDLE HoldOwnFolder(const std::wstring& path, std::wstring& problem)
+// none with the reason when it cannot be opened, is a link or lies below one.
+UniqueHandle HoldOwnFolder(const std::wstring& path, std::wstring& problem)
 {
-    HANDLE handle = OpenEntry(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES);
-    if (handle == INVALID_HANDLE_VALUE) {
+    UniqueHandle handle = OpenEntry(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES);
+    if (!handle) {
         DWORD error = GetLastError();
         problem = Failure(L"cannot open the temporary folder " + path, error);
         return handle;
     }
     bool isLink = false;
     std::wstring leadsTo;
-    if (!IsOwnEntry(handle, path, isLink, &leadsTo)) {
-        CloseHandle(handle);
+    if (!IsOwnEntry(handle.Get(), path, isLink, &leadsTo)) {
         problem = L"the temporary folder " + path + L" is a link or lies below one" +
                   (isLink || leadsTo.empty() ? std::wstring() : L" (it leads to " + leadsTo + L")") +
                   L"; nothing is downloaded through a link";
-        return INVALID_HANDLE_VALUE;
+        return UniqueHandle();
     }
     return handle;
 }
@@ -86,40 +86,38 @@ void DeleteOnClose(HANDLE handle)
 void RemoveEntry(const std::wstring& path, bool isFolder)
 {
     // A folder is held without DELETE access: FindFirstFileW opens it again without delete sharing.
-    HANDLE handle = OpenEntry(path, FILE_READ_ATTRIBUTES | (isFolder ? FILE_LIST_DIRECTORY : DELETE));
-    if (handle == INVALID_HANDLE_VALUE)
+    UniqueHandle handle = OpenEntry(path, FILE_READ_ATTRIBUTES | (isFolder ? FILE_LIST_DIRECTORY : DELETE));
+    if (!handle)
         return;
     bool isLink = false;
-    bool own = IsOwnEntry(handle, path, isLink);
+    bool own = IsOwnEntry(handle.Get(), path, isLink);
     if (isLink) {
         // The link itself (Windows opened the link, not its target).
         if (isFolder) {
-            CloseHandle(handle);
+            handle.Close();
             RemoveDirectoryW(path.c_str());
             return;
         }
-        DeleteOnClose(handle);
+        DeleteOnClose(handle.Get());
     } else if (own) {
         if (isFolder) {
             // The open handle (no delete sharing) keeps the folder from being swapped while it is emptied.
             WIN32_FIND_DATAW found;
-            HANDLE search = FindFirstFileW(JoinPath(path, L"*").c_str(), &found);
-            for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+            UniqueFind search(FindFirstFileW(JoinPath(path, L"*").c_str(), &found));
+            for (BOOL more = bool(search); more; more = FindNextFileW(search.Get(), &found)) {
                 // Plain files, and links as links; a run folder never has folders of its own.
                 DWORD attributes = found.dwFileAttributes;
                 if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
                     RemoveEntry(JoinPath(path, found.cFileName), false);
             }
-            if (search != INVALID_HANDLE_VALUE)
-                FindClose(search);
-            CloseHandle(handle);
+            search.Close();
+            handle.Close();
             // Whatever took its place since is not emptied: a link is at most removed as a link.
             RemoveDirectoryW(path.c_str());
             return;
         }
-        DeleteOnClose(handle);
+        DeleteOnClose(handle.Get());
     }
-    CloseHandle(handle);
 }
 
 } // namespace
@@ -128,12 +126,12 @@ void SweepAbandoned(const std::wstring& parent)
 {
     // A temporary folder that is a link is not swept: what lies at its target is not the updater's.
     std::wstring problem;
-    HANDLE held = HoldOwnFolder(parent, problem);
-    if (held == INVALID_HANDLE_VALUE)
+    UniqueHandle held = HoldOwnFolder(parent, problem);
+    if (!held)
         return;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(JoinPath(parent, std::wstring(kRunPrefix) + L"*").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+    UniqueFind search(FindFirstFileW(JoinPath(parent, std::wstring(kRunPrefix) + L"*").c_str(), &found));
+    for (BOOL more = bool(search); more; more = FindNextFileW(search.Get(), &found)) {
         std::wstring entry = JoinPath(parent, found.cFileName);
         bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
                         !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
@@ -141,9 +139,6 @@ void SweepAbandoned(const std::wstring& parent)
         if (!isFolder || GetFileAttributesW(JoinPath(entry, kOwnerName).c_str()) == INVALID_FILE_ATTRIBUTES)
             RemoveEntry(entry, isFolder);
     }
-    if (search != INVALID_HANDLE_VALUE)
-        FindClose(search);
-    CloseHandle(held);
 }
 
 std::wstring RunFolder::Create(const std::wstring& parent)
@@ -155,22 +150,19 @@ std::wstring RunFolder::Create(const std::wstring& parent)
     while (GetFileAttributesW(existing.c_str()) == INVALID_FILE_ATTRIBUTES &&
            (cut = existing.find_last_of(L"\\/")) != std::wstring::npos && cut > 2)
         existing.erase(cut);
-    HANDLE ancestor = INVALID_HANDLE_VALUE;
+    UniqueHandle ancestor;
     if (existing != parent && GetFileAttributesW(existing.c_str()) != INVALID_FILE_ATTRIBUTES &&
-        (ancestor = HoldOwnFolder(existing, problem)) == INVALID_HANDLE_VALUE)
+        !(ancestor = HoldOwnFolder(existing, problem)))
         return problem;
     bool made = MakeFolders(parent);
     DWORD madeError = GetLastError();
-    if (ancestor != INVALID_HANDLE_VALUE)
-        CloseHandle(ancestor);
+    ancestor.Close();
     if (!made)
         return Failure(L"cannot create the temporary folder " + parent, madeError);
-    HANDLE held = HoldOwnFolder(parent, problem);
-    if (held == INVALID_HANDLE_VALUE)
+    UniqueHandle held = HoldOwnFolder(parent, problem);
+    if (!held)
         return problem;
-    std::wstring error = CreateIn(parent);
-    CloseHandle(held);
-    return error;
+    return CreateIn(parent);
 }
 
 std::wstring RunFolder::CreateIn(const std::wstring& parent)
@@ -186,18 +178,16 @@ std::wstring RunFolder::CreateIn(const std::wstring& parent)
     }
     folder = OpenEntry(candidate, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES);
     bool isLink = false;
-    if (folder == INVALID_HANDLE_VALUE || !IsOwnEntry(folder, candidate, isLink)) {
-        if (folder != INVALID_HANDLE_VALUE)
-            CloseHandle(folder);
-        folder = INVALID_HANDLE_VALUE;
+    if (!folder || !IsOwnEntry(folder.Get(), candidate, isLink)) {
+        folder.Close();
         // Made through a link after all: the empty folder made is not left at the link's target.
         RemoveDirectoryW(candidate.c_str());
         return L"the new folder " + candidate + L" is not where it was made (the temporary folder is a link?)";
     }
     path = candidate;
-    owner = CreateFileW(JoinPath(path, kOwnerName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (owner == INVALID_HANDLE_VALUE) {
+    owner.Reset(CreateFileW(JoinPath(path, kOwnerName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (!owner) {
         DWORD error = GetLastError();
         return Failure(L"cannot create " + JoinPath(path, kOwnerName), error);
     }
@@ -206,12 +196,8 @@ std::wstring RunFolder::CreateIn(const std::wstring& parent)
 
 void RunFolder::Remove()
 {
-    if (owner != INVALID_HANDLE_VALUE)
-        CloseHandle(owner);
-    owner = INVALID_HANDLE_VALUE;
-    if (folder != INVALID_HANDLE_VALUE)
-        CloseHandle(folder);
-    folder = INVALID_HANDLE_VALUE;
+    owner.Close();
+    folder.Close();
     if (!path.empty())
         RemoveEntry(path, true);
     path.clear();

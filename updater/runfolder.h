@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "base/handle.h"
+
 // Removes the run folders of runs that were killed (their owner.lock is gone); nothing when parent
 // is a link or lies below one. Only entries whose
 // own path is below parent are deleted; links are removed as links where the system can (Windows)
@@ -33,6 +35,6 @@ private:
     std::wstring CreateIn(const std::wstring& parent);
 
     std::wstring path;
-    HANDLE folder = INVALID_HANDLE_VALUE;
-    HANDLE owner = INVALID_HANDLE_VALUE;
+    UniqueHandle folder;
+    UniqueHandle owner;
 };

@@ -4,6 +4,8 @@
 
 #include <set>
 
+#include "base/handle.h"
+#include "base/path.h"
 #include "data/datafile.h"
 #include "data/dbcheck.h"
 #include "data/fileset.h"
@@ -21,11 +23,6 @@ std::wstring Hex(const Sha256Digest& digest)
     return std::wstring(hex.begin(), hex.end());
 }
 
-bool SameName(const std::wstring& a, const std::wstring& b)
-{
-    return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
-}
-
 // For tests: DIALPASS_TEST_TAMPER_AT=N changes the first downloaded file in the run folder at step N
 // (1 after the downloads, 2 after the check), as someone else writing there would.
 void TamperForTesting(int step, const std::wstring& folder, const std::wstring& name)
@@ -40,10 +37,9 @@ void TamperForTesting(int step, const std::wstring& folder, const std::wstring& 
     Scramble(&planted[0], planted.size(), bytes.size());
     bytes += planted;
     DeleteFileW(path.c_str());
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD done = 0;
-    WriteFile(file, bytes.data(), DWORD(bytes.size()), &done, nullptr);
-    CloseHandle(file);
+    WriteFile(file.Get(), bytes.data(), DWORD(bytes.size()), &done, nullptr);
 }
 
 class Run {
@@ -265,15 +261,13 @@ private:
                 return false;
             }
             std::wstring path = JoinPath(folder.Path(), file.name);
-            HANDLE created = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                         nullptr);
+            UniqueHandle created(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
             DWORD written = 0;
-            bool whole = created != INVALID_HANDLE_VALUE &&
-                         WriteFile(created, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+            bool whole = created && WriteFile(created.Get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
                          written == bytes.size();
             DWORD code = GetLastError();
-            if (created != INVALID_HANDLE_VALUE)
-                CloseHandle(created);
+            created.Close();
             if (!whole) {
                 Fail(L"cannot write " + path + L" (error " + std::to_wstring(code) + L")");
                 return false;

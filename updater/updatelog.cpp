@@ -24,28 +24,26 @@ UpdateLog::UpdateLog(const std::wstring& path)
     InitializeCriticalSection(&lock);
     if (!path.empty()) {
         // Appending needs no lock on the folder and never rewrites what earlier lines wrote.
-        file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        file.Reset(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         LARGE_INTEGER size = {};
-        if (file != INVALID_HANDLE_VALUE && GetFileSizeEx(file, &size) && size.QuadPart > kLogRestartSize) {
-            CloseHandle(file);
-            file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file && GetFileSizeEx(file.Get(), &size) && size.QuadPart > kLogRestartSize) {
+            file.Close();
+            file.Reset(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         }
-        written = file != INVALID_HANDLE_VALUE;
+        written = bool(file);
     }
     std::string header = std::string(kRunHeader) + Stamp(" %04u-%02u-%02u %02u:%02u:%02u ====\r\n");
     text = header;
     DWORD done = 0;
-    if (file != INVALID_HANDLE_VALUE && (!WriteFile(file, header.data(), DWORD(header.size()), &done, nullptr) ||
-                                         done != header.size()))
+    if (file && (!WriteFile(file.Get(), header.data(), DWORD(header.size()), &done, nullptr) || done != header.size()))
         written = false;
 }
 
 UpdateLog::~UpdateLog()
 {
-    if (file != INVALID_HANDLE_VALUE)
-        CloseHandle(file);
+    file.Close();
     DeleteCriticalSection(&lock);
 }
 
@@ -62,8 +60,7 @@ void UpdateLog::Line(const std::wstring& line)
     text += bytes;
     DWORD done = 0;
     // One write per line: a full disk loses this line only, and a later, shorter one may still fit.
-    if (file != INVALID_HANDLE_VALUE && (!WriteFile(file, bytes.data(), DWORD(bytes.size()), &done, nullptr) ||
-                                         done != bytes.size()))
+    if (file && (!WriteFile(file.Get(), bytes.data(), DWORD(bytes.size()), &done, nullptr) || done != bytes.size()))
         written = false;
     // A console run shows the steps as they happen.
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), DWORD(bytes.size()), &done, nullptr);

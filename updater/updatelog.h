@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "base/handle.h"
+
 // The start of the first line of every run (the log viewer shows the log from the last one).
 constexpr char kRunHeader[] = "==== Update.exe started";
 
@@ -24,7 +26,7 @@ public:
     std::string Text() const;
 
 private:
-    HANDLE file = INVALID_HANDLE_VALUE;
+    UniqueHandle file;
     std::string text;  // 8-bit, the system's ANSI code page, as the log viewer reads it
     bool written = true;
     mutable CRITICAL_SECTION lock;

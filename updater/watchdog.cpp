@@ -34,8 +34,9 @@ void Watchdog::Start(size_t memoryBytes)
     if (thread)
         return;
     memoryBound = memoryBytes;
-    stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    thread = stop ? CreateThread(nullptr, 64 * 1024, Watch, this, 0, nullptr) : nullptr;
+    stop.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (stop)
+        thread.Reset(CreateThread(nullptr, 64 * 1024, Watch, this, 0, nullptr));
 }
 
 void Watchdog::Arm(ULONGLONG until, const std::wstring& request)
@@ -54,14 +55,11 @@ void Watchdog::Disarm()
 void Watchdog::Stop()
 {
     if (thread) {
-        SetEvent(stop);
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
-        thread = nullptr;
+        SetEvent(stop.Get());
+        WaitForSingleObject(thread.Get(), INFINITE);
+        thread.Close();
     }
-    if (stop)
-        CloseHandle(stop);
-    stop = nullptr;
+    stop.Close();
 }
 
 void Watchdog::Trip(const std::wstring& why)
@@ -74,7 +72,7 @@ void Watchdog::Trip(const std::wstring& why)
 DWORD WINAPI Watchdog::Watch(void* self)
 {
     Watchdog& dog = *static_cast<Watchdog*>(self);
-    while (WaitForSingleObject(dog.stop, kCheckEveryMs) == WAIT_TIMEOUT) {
+    while (WaitForSingleObject(dog.stop.Get(), kCheckEveryMs) == WAIT_TIMEOUT) {
         size_t used = dog.memoryBound ? MemoryInUse() : 0;
         if (used > dog.memoryBound) {
             dog.Trip(L"memory bound hit: the updater uses " + std::to_wstring(used >> 20) + L" MiB, more than its " +

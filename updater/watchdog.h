@@ -10,6 +10,8 @@
 #include <functional>
 #include <string>
 
+#include "base/handle.h"
+
 class Watchdog {
 public:
     // fail writes the failure to the log; then the process ends with exitCode.
@@ -36,8 +38,8 @@ private:
     std::function<void(const std::wstring&)> fail;
     unsigned exitCode;
     size_t memoryBound = 0;
-    HANDLE thread = nullptr;
-    HANDLE stop = nullptr;
+    UniqueHandle thread;
+    UniqueHandle stop;
     CRITICAL_SECTION lock;
     ULONGLONG deadline = 0;
     std::wstring what;

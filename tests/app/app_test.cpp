@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/app.h"
-#include "framework/collector.h"
+#include "base/collector.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "base/cstring.h"
-#include "framework/collector.h"
+#include "base/collector.h"
 #include "resources/resource.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "base/registry.h"
-#include "framework/collector.h"
+#include "base/collector.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "framework/collector.h"
+#include "base/collector.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "data/datatest.h"
-#include "framework/fit.h"
+#include "platform/fit.h"
 #include "pages/dlgcard.h"
 #include "pages/dlgprofile.h"
 #include "resources/resource.h"

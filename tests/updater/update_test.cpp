@@ -16,9 +16,9 @@
 
 #include "data/datafile.h"
 #include "data/records.h"
-#include "pages/update.h"
 #include "resources/resource.h"
 #include "support/sheetdriver.h"
+#include "updater/commandline.h"
 #include "updater/crypto.h"
 #include "updater/download.h"
 #include "updater/install.h"

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "base/handle.h"
 #include "data/datafile.h"
 #include "data/stores.h"
 #include "tools/benchclock.h"
@@ -48,13 +49,10 @@ bool WriteDatabaseFile(const std::wstring& path, Make make)
     last.insert(0, kFileBytes - text.size() - last.size(), '0');
     text += last;
     Scramble(&text[0], text.size());
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DWORD written = 0;
-    bool ok = file != INVALID_HANDLE_VALUE && WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr) &&
-              written == text.size();
-    if (file != INVALID_HANDLE_VALUE)
-        CloseHandle(file);
-    return ok;
+    return file && WriteFile(file.Get(), text.data(), DWORD(text.size()), &written, nullptr) &&
+           written == text.size();
 }
 
 bool WriteInstallation(const std::wstring& dir)
@@ -75,10 +73,9 @@ bool WriteInstallation(const std::wstring& dir)
     for (auto [name, text] : {std::pair<const wchar_t*, std::string*>{L"\\manufacturers.dat", &small},
                               {L"\\providers.dat", &operators}}) {
         Scramble(&(*text)[0], text->size());
-        HANDLE file = CreateFileW((dir + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        UniqueHandle file(CreateFileW((dir + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         DWORD written = 0;
-        ok = ok && file != INVALID_HANDLE_VALUE && WriteFile(file, text->data(), DWORD(text->size()), &written, nullptr);
-        CloseHandle(file);
+        ok = ok && file && WriteFile(file.Get(), text->data(), DWORD(text->size()), &written, nullptr);
     }
 
     ProfileStore profiles;
@@ -130,12 +127,11 @@ void DirectWrites(const std::wstring& dir, const std::string& profiles, const st
 {
     for (auto [name, bytes] : {std::pair<const wchar_t*, const std::string*>{L"\\profiles.dat", &profiles},
                                {L"\\settings.dat", &settings}}) {
-        HANDLE file = CreateFileW((dir + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        UniqueHandle file(CreateFileW((dir + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         DWORD written = 0;
-        WriteFile(file, bytes->data(), DWORD(bytes->size()), &written, nullptr);
+        WriteFile(file.Get(), bytes->data(), DWORD(bytes->size()), &written, nullptr);
         if (flushed)
-            FlushFileBuffers(file);
-        CloseHandle(file);
+            FlushFileBuffers(file.Get());
     }
     HKEY root = nullptr, sub = nullptr;
     DWORD one = 1, location = kLocationId, code = kLocationCode, length = 14;
@@ -167,25 +163,24 @@ void DirectWrites(const std::wstring& dir, const std::string& profiles, const st
 std::string ReadAll(const std::wstring& path)
 {
     std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file)
         return bytes;
-    bytes.resize(GetFileSize(file, nullptr));
+    bytes.resize(GetFileSize(file.Get(), nullptr));
     DWORD read = 0;
-    ReadFile(file, &bytes[0], DWORD(bytes.size()), &read, nullptr);
-    CloseHandle(file);
+    ReadFile(file.Get(), &bytes[0], DWORD(bytes.size()), &read, nullptr);
     return bytes;
 }
 
 void RemoveTree(const std::wstring& dir)
 {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
+    UniqueFind search(FindFirstFileW((dir + L"\\*").c_str(), &found));
+    if (search) {
         do
             DeleteFileW((dir + L"\\" + found.cFileName).c_str());
-        while (FindNextFileW(search, &found));
-        FindClose(search);
+        while (FindNextFileW(search.Get(), &found));
+        search.Close();
     }
     RemoveDirectoryW(dir.c_str());
 }
@@ -235,7 +230,7 @@ int wmain(int argc, wchar_t** argv)
     for (int i = 0; i < runs && !status; ++i) {
         FreeLibrary(applet);
         appletProc = LoadAppletBeside(L"bench-apply", applet);
-        HANDLE opening = appletProc ? CreateThread(nullptr, 0, OpenApplet, nullptr, 0, nullptr) : nullptr;
+        UniqueHandle opening(appletProc ? CreateThread(nullptr, 0, OpenApplet, nullptr, 0, nullptr) : nullptr);
         HWND opened = opening ? WaitWindow(kCaption) : nullptr;
         DWORD_PTR answer = 0;
         double start = Now();
@@ -246,17 +241,15 @@ int wmain(int argc, wchar_t** argv)
         fresh.push_back(Now() - start);
         if (opened)
             PostMessageW(opened, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-        if (opening) {
-            WaitForSingleObject(opening, 10000);
-            CloseHandle(opening);
-        }
+        if (opening)
+            WaitForSingleObject(opening.Get(), 10000);
     }
     if (!status) {  // the applet as it was, for the applies below
         FreeLibrary(applet);
         appletProc = LoadAppletBeside(L"bench-apply", applet);
         status = appletProc ? 0 : 1;
     }
-    HANDLE thread = status ? nullptr : CreateThread(nullptr, 0, OpenApplet, nullptr, 0, nullptr);
+    UniqueHandle thread(status ? nullptr : CreateThread(nullptr, 0, OpenApplet, nullptr, 0, nullptr));
     HWND sheet = thread ? WaitWindow(kCaption) : nullptr;
     std::vector<double> applied, direct, flushed;
     if (sheet) {
@@ -333,8 +326,8 @@ int wmain(int argc, wchar_t** argv)
         status = 1;
     }
     if (thread) {
-        WaitForSingleObject(thread, 10000);
-        CloseHandle(thread);
+        WaitForSingleObject(thread.Get(), 10000);
+        thread.Close();
     }
     RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
     if (hadKey && RegOpenKeyExW(HKEY_CURRENT_USER, saved, 0, KEY_READ, &backup) == ERROR_SUCCESS) {

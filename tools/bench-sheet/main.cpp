@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/handle.h"
 #include "framework/uiscope.h"
 #include "tools/benchclock.h"
 #include <cstdlib>
@@ -99,7 +100,7 @@ double Now()
 double TimeOpening(LPTHREAD_START_ROUTINE open, const wchar_t* caption, SIZE& size)
 {
     double start = Now();
-    HANDLE thread = CreateThread(nullptr, 0, open, nullptr, 0, nullptr);
+    UniqueHandle thread(CreateThread(nullptr, 0, open, nullptr, 0, nullptr));
     double shown = -1;
     HWND sheet = nullptr;
     while (Now() - start < 10000) {
@@ -120,8 +121,7 @@ double TimeOpening(LPTHREAD_START_ROUTINE open, const wchar_t* caption, SIZE& si
     }
     if (sheet)
         PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-    WaitForSingleObject(thread, 10000);
-    CloseHandle(thread);
+    WaitForSingleObject(thread.Get(), 10000);
     return shown;
 }
 

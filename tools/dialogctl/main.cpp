@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "base/handle.h"
 #include "base/module.h"
 #include "data/datafile.h"
 #include "data/records.h"
@@ -81,15 +82,13 @@ int OpenEditor(const wchar_t* over)
     } catch (const CTableException& error) {
         ShowTableError(nullptr, error);
     }
-    HANDLE player = nullptr;
+    UniqueHandle player;
     if (over)
-        player = CreateThread(nullptr, 0, OpenOverEditor,
-                              reinterpret_cast<void*>(UINT_PTR(wcscmp(over, L"waitfor") == 0)), 0, nullptr);
+        player.Reset(CreateThread(nullptr, 0, OpenOverEditor,
+                                  reinterpret_cast<void*>(UINT_PTR(wcscmp(over, L"waitfor") == 0)), 0, nullptr));
     card.DoModal(nullptr);
-    if (player) {
-        WaitForSingleObject(player, 10000);
-        CloseHandle(player);
-    }
+    if (player)
+        WaitForSingleObject(player.Get(), 10000);
     return 0;
 }
 

@@ -5,6 +5,8 @@
 #include <cstdarg>
 #include <vector>
 
+#include "base/path.h"
+
 namespace {
 
 std::wstring FormatV(const wchar_t* format, va_list args)
@@ -28,11 +30,7 @@ void Write(DWORD which, FILE* stream, const std::wstring& text)
         WriteConsoleW(handle, text.data(), DWORD(text.size()), &written, nullptr);
         return;
     }
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return;
-    std::vector<char> bytes(static_cast<size_t>(size));
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), bytes.data(), size, nullptr, nullptr);
+    std::string bytes = ToUtf8(text);
     fwrite(bytes.data(), 1, bytes.size(), stream);
     fflush(stream);
 }

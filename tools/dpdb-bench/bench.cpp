@@ -50,11 +50,11 @@ std::string Fill(const std::string& lines)
 double PlainRead(const std::wstring& path, std::vector<char>& buffer)
 {
     double begin = SecondsNow();
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD read = 0;
-    ReadFile(file, buffer.data(), DWORD(buffer.size()), &read, nullptr);
-    CloseHandle(file);
+    ReadFile(file.Get(), buffer.data(), DWORD(buffer.size()), &read, nullptr);
+    file.Close();
     return SecondsNow() - begin;
 }
 

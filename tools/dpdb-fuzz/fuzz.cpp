@@ -85,11 +85,11 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS* info)
     fprintf(stderr, "dpdb-fuzz: CRASH (exception 0x%08lX at %p) on input %llu of start %llu; input of %u bytes written to %ls\n",
             info->ExceptionRecord->ExceptionCode, info->ExceptionRecord->ExceptionAddress, inputNumber, startValue,
             unsigned(currentInput.size()), crashFile.c_str());
-    HANDLE file = CreateFileW(crashFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
+    UniqueHandle file(CreateFileW(crashFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (file) {
         DWORD done;
-        WriteFile(file, currentInput.data(), DWORD(currentInput.size()), &done, nullptr);
-        CloseHandle(file);
+        WriteFile(file.Get(), currentInput.data(), DWORD(currentInput.size()), &done, nullptr);
+        file.Close();
     }
     fflush(stderr);
     ExitProcess(1);
@@ -278,10 +278,10 @@ bool CheckSetRecovery(Random& random, const std::wstring& scratch, unsigned long
         std::vector<std::wstring> taken;
         for (const wchar_t* suffix : {L".new", L".old"}) {
             taken.push_back(NewTemporaryName(suffix));
-            HANDLE file = CreateFileW((folder + L"\\" + taken.back()).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+            UniqueHandle file(CreateFileW((folder + L"\\" + taken.back()).c_str(), GENERIC_WRITE, 0, nullptr,
+                                          CREATE_NEW, 0, nullptr));
             DWORD done = 0;
-            WriteFile(file, "foreign", 7, &done, nullptr);
-            CloseHandle(file);
+            WriteFile(file.Get(), "foreign", 7, &done, nullptr);
         }
         taken.insert(taken.end(), {taken[1], taken[0], taken[0], taken[1]});
         SetTemporaryNamesForTesting(taken);
@@ -298,10 +298,10 @@ bool CheckSetRecovery(Random& random, const std::wstring& scratch, unsigned long
     if (random.OneIn(3) && ReadWholeFile(lock.c_str(), lockBytes) && lockBytes.size() > 9) {
         currentInput = Mutate(random, lockBytes.substr(9));
         lockBytes = lockBytes.substr(0, 9) + currentInput;
-        HANDLE file = CreateFileW(lock.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        UniqueHandle file(CreateFileW(lock.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         DWORD done = 0;
-        WriteFile(file, lockBytes.data(), DWORD(lockBytes.size()), &done, nullptr);
-        CloseHandle(file);
+        WriteFile(file.Get(), lockBytes.data(), DWORD(lockBytes.size()), &done, nullptr);
+        file.Close();
         damaged = true;
     }
     if (random.OneIn(2)) {

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "base/path.h"
 #include "base/registry.h"
 #include "data/datafile.h"
 #include "data/records.h"
@@ -40,16 +41,14 @@ struct SourceFile {
 bool ReadSample(const std::wstring& sample, std::vector<SourceFile>& files)
 {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((sample + L"\\*.dat").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+    UniqueFind search(FindFirstFileW((sample + L"\\*.dat").c_str(), &found));
+    for (BOOL more = bool(search); more; more = FindNextFileW(search.Get(), &found)) {
         std::string bytes;
         if (!ReadWholeFile((sample + L"\\" + found.cFileName).c_str(), bytes))
             continue;
         Scramble(&bytes[0], bytes.size());
         files.push_back(SourceFile{found.cFileName, bytes});
     }
-    if (search != INVALID_HANDLE_VALUE)
-        FindClose(search);
     return !files.empty();
 }
 
@@ -99,34 +98,33 @@ void RemoveFolder(const std::wstring& folder)
 }
 
 // Starts dpdb with its output going nowhere.
-HANDLE StartDpdb(const std::wstring& arguments)
+UniqueHandle StartDpdb(const std::wstring& arguments)
 {
     std::wstring program = ProgramDir() + L"\\dpdb.exe";
     std::wstring command = L"\"" + program + L"\" " + arguments;
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE nowhere = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
-                                 nullptr);
+    UniqueHandle nowhere(CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                     OPEN_EXISTING, 0, nullptr));
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = nowhere;
+    startup.hStdOutput = startup.hStdError = nowhere.Get();
     PROCESS_INFORMATION process = {};
     BOOL started = CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                                   nullptr, &startup, &process);
-    CloseHandle(nowhere);
+    nowhere.Close();
     if (!started)
-        return nullptr;
+        return UniqueHandle();
     CloseHandle(process.hThread);
-    return process.hProcess;
+    return UniqueHandle(process.hProcess);
 }
 
-DWORD Finish(HANDLE process)
+DWORD Finish(UniqueHandle process)
 {
     DWORD code = 0xFFFFFFFF;
     if (process) {
-        WaitForSingleObject(process, 120000);
-        GetExitCodeProcess(process, &code);
-        CloseHandle(process);
+        WaitForSingleObject(process.Get(), 120000);
+        GetExitCodeProcess(process.Get(), &code);
     }
     return code;
 }
@@ -170,7 +168,7 @@ template <class Record>
 std::string SourceSignature(const std::vector<SourceFile>& files, const std::wstring& name, bool variant)
 {
     for (const SourceFile& file : files) {
-        if (_wcsicmp(file.name.c_str(), name.c_str()) == 0) {
+        if (SameName(file.name, name)) {
             std::string text = variant ? Variant(file.plain) : file.plain;
             RecordTable<Record> table;
             table.ParseBuffer(text.data(), uint32_t(text.size()));
@@ -234,7 +232,7 @@ int Loads(unsigned loads, const std::vector<SourceFile>& files, const std::wstri
     // The access-number file of the first card provider of the first source.
     std::wstring shortName;
     for (const SourceFile& file : files) {
-        if (_wcsicmp(file.name.c_str(), L"manufacturers.dat") == 0) {
+        if (SameName(file.name, L"manufacturers.dat")) {
             ProviderTable providers;
             providers.ParseBuffer(file.plain.data(), uint32_t(file.plain.size()));
             if (ProviderRecord* first = providers.Next(true))
@@ -265,7 +263,7 @@ int Loads(unsigned loads, const std::vector<SourceFile>& files, const std::wstri
     rewriter.sources[0] = sources[0];
     rewriter.sources[1] = sources[1];
     rewriter.target = target;
-    HANDLE thread = CreateThread(nullptr, 0, Rewrite, &rewriter, 0, nullptr);
+    UniqueHandle thread(CreateThread(nullptr, 0, Rewrite, &rewriter, 0, nullptr));
     unsigned whole[2] = {}, mixed = 0, incomplete = 0, loadFailures = 0;
     unsigned generationsBefore = DatabaseGeneration();
     double begin = SecondsNow();
@@ -316,8 +314,8 @@ int Loads(unsigned loads, const std::vector<SourceFile>& files, const std::wstri
     }
     double total = SecondsNow() - begin;
     InterlockedExchange(&rewriter.stop, 1);
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
+    WaitForSingleObject(thread.Get(), INFINITE);
+    thread.Close();
     ClearDatabaseTables();
 
     printf("dpdb-stress: %u rounds of loading the four tables back to back in %.1f s (%.0f rounds per second) "
@@ -379,11 +377,11 @@ int wmain(int argc, wchar_t** argv)
     double begin = SecondsNow();
     for (unsigned round = 0; round < rounds; ++round) {
         double start = SecondsNow();
-        std::vector<HANDLE> running;
+        std::vector<UniqueHandle> running;
         for (unsigned i = 0; i < builds; ++i)
             running.push_back(StartDpdb(L"build " + Quote(sources[(round + i) % 2]) + L" " + Quote(target)));
-        for (HANDLE process : running)
-            (Finish(process) == 0 ? succeeded : failed) += 1;
+        for (UniqueHandle& process : running)
+            (Finish(std::move(process)) == 0 ? succeeded : failed) += 1;
         roundSeconds.push_back(SecondsNow() - start);
 
         bool isA = true, isB = true;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/handle.h"
+#include "base/path.h"
 #include "data/datafile.h"
 #include "data/dbcheck.h"
 #include "data/fileset.h"
@@ -62,11 +64,7 @@ void Write(HANDLE handle, const std::wstring& text)
         WriteConsoleW(handle, text.c_str(), DWORD(text.size()), &done, nullptr);
         return;
     }
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    if (n <= 0)
-        return;
-    std::string bytes(size_t(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), int(text.size()), &bytes[0], n, nullptr, nullptr);
+    std::string bytes = ToUtf8(text);
     WriteFile(handle, bytes.data(), DWORD(bytes.size()), &done, nullptr);
 }
 
@@ -95,26 +93,26 @@ std::wstring Number(unsigned long long value)
 // Reads a whole file of any size up to 256 MiB; false with a message on failure.
 bool ReadWhole(const std::wstring& path, std::vector<char>& bytes)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         Err(path + L": cannot be opened: " + SystemErrorText(GetLastError()));
         return false;
     }
     LARGE_INTEGER size;
     DWORD read = 0, code = 0;
-    if (!GetFileSizeEx(file, &size)) {
+    if (!GetFileSizeEx(file.Get(), &size)) {
         code = GetLastError();
     } else if (size.QuadPart > (256ll << 20)) {
         code = ERROR_FILE_TOO_LARGE;
     } else {
         bytes.resize(size_t(size.QuadPart));
-        if (!bytes.empty() && !ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr))
+        if (!bytes.empty() && !ReadFile(file.Get(), bytes.data(), DWORD(bytes.size()), &read, nullptr))
             code = GetLastError();
         else if (read != bytes.size())
             code = ERROR_HANDLE_EOF;
     }
-    CloseHandle(file);
+    file.Close();
     if (code)
         Err(path + L": cannot be read whole: " + SystemErrorText(code));
     return !code;
@@ -206,13 +204,9 @@ bool SameFolder(const std::wstring& a, const std::wstring& b)
     BY_HANDLE_FILE_INFORMATION info[2] = {};
     const std::wstring* paths[2] = {&a, &b};
     for (int i = 0; i < 2; ++i) {
-        HANDLE folder = CreateFileW(paths[i]->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (folder == INVALID_HANDLE_VALUE)
-            return false;
-        BOOL ok = GetFileInformationByHandle(folder, &info[i]);
-        CloseHandle(folder);
-        if (!ok)
+        UniqueHandle folder(CreateFileW(paths[i]->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!folder || !GetFileInformationByHandle(folder.Get(), &info[i]))
             return false;
     }
     return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
@@ -246,16 +240,15 @@ int Build(const std::wstring& source, const std::wstring& target, const BuildRec
 
     // Plain .dat files that the database does not name are not installed.
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(JoinPath(source, L"*.dat").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
+    UniqueFind search(FindFirstFileW(JoinPath(source, L"*.dat").c_str(), &found));
+    if (search) {
         do {
             bool named = false;
             for (const DbFile& file : checked.files)
-                named = named || CompareStringOrdinal(file.name.c_str(), -1, found.cFileName, -1, TRUE) == CSTR_EQUAL;
+                named = named || SameName(file.name, found.cFileName);
             if (!named && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
                 Out(JoinPath(source, found.cFileName) + L": warning: not named by manufacturers.dat; not installed");
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+        } while (FindNextFileW(search.Get(), &found));
     }
 
     if (!MakeDirectories(target)) {

@@ -18,12 +18,12 @@
 #include "data/fileset.h"
 #include "data/safefile.h"
 #include "tools/benchclock.h"
+#include "updater/commandline.h"
 #include "updater/download.h"
 #include "updater/install.h"
 #include "updater/manifest.h"
 #include "base/module.h"
 #include "pages/dlgprogress.h"
-#include "pages/update.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ void WriteSources(const std::wstring& folder)
     WriteWholeFile((folder + L"\\manufacturers.dat").c_str(), providers.data(), providers.size());
 }
 
-HANDLE Start(const std::wstring& program, std::wstring arguments)
+UniqueHandle Start(const std::wstring& program, std::wstring arguments)
 {
     // No standard handles: the updater's log lines stay out of the figures.
     STARTUPINFOW startup = {};
@@ -64,27 +64,20 @@ HANDLE Start(const std::wstring& program, std::wstring arguments)
     startup.dwFlags = STARTF_USESTDHANDLES;
     PROCESS_INFORMATION info = {};
     if (!CreateProcessW(program.c_str(), &arguments[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return nullptr;
+        return UniqueHandle();
     CloseHandle(info.hThread);
-    return info.hProcess;
+    return UniqueHandle(info.hProcess);
 }
 
 DWORD Run(const std::wstring& program, const std::wstring& arguments)
 {
-    HANDLE process = Start(program, arguments);
+    UniqueHandle process = Start(program, arguments);
     DWORD code = 0xFFFFFFFF;
     if (process) {
-        WaitForSingleObject(process, 120000);
-        GetExitCodeProcess(process, &code);
-        CloseHandle(process);
+        WaitForSingleObject(process.Get(), 120000);
+        GetExitCodeProcess(process.Get(), &code);
     }
     return code;
-}
-
-// The applet's arguments for an installation folder dir (ending in a backslash).
-std::wstring UpdaterArguments(const std::wstring& base, const std::wstring& dir)
-{
-    return base + L" \"" + dir + L"\" update.xml \"" + dir + L"\" \"\\Temp\\Dialpass\" \"" + dir + L"update.log\"";
 }
 
 double ThreadCpuSeconds()
@@ -184,7 +177,7 @@ int wmain(int argc, wchar_t** argv)
         CopyFileW((ProgramDir() + L"\\Update.exe").c_str(), (installed + L"\\Update.exe").c_str(), FALSE);
         std::wstring dir = installed + L"\\";
         double t6 = SecondsNow();
-        DWORD code = Run(dir + L"Update.exe", UpdaterArguments(base, dir));
+        DWORD code = Run(dir + L"Update.exe", UpdaterArguments(base.c_str(), dir.c_str()));
         double t7 = SecondsNow();
         if (code != 0) {
             fwprintf(stderr, L"Update.exe exited with %lu\n", code);
@@ -211,19 +204,19 @@ int wmain(int argc, wchar_t** argv)
     // Watching: an updater that waits 15 s for headers that never come, watched as the applet does.
     std::wstring dir = installed + L"\\";
     std::wstring stalled = L"http://127.0.0.1:" + std::to_wstring(port) + L"/stall-headers/bench";
-    HANDLE process = Start(dir + L"Update.exe", UpdaterArguments(stalled, dir));
+    UniqueHandle process = Start(dir + L"Update.exe", UpdaterArguments(stalled.c_str(), dir.c_str()));
     if (!process) {
         fwprintf(stderr, L"Update.exe cannot be started\n");
         return 1;
     }
     // The applet's own progress dialog watches it, on this thread.
     PROCESS_INFORMATION info = {};
-    info.hProcess = process;
+    info.hProcess = process.Get();
     CDlgDoUpdate watch(info);
     double cpu0 = ThreadCpuSeconds(), wall0 = SecondsNow();
     INT_PTR result = watch.DoModal(nullptr);
     double cpu = ThreadCpuSeconds() - cpu0, wall = SecondsNow() - wall0;
-    CloseHandle(process);
+    process.Close();
     wprintf(L"watching a running updater with the progress dialog for %.1f s (result %d): UI-thread CPU %.1f ms "
             L"(%.3f %%)\n",
             wall, int(result), cpu * 1e3, 100 * cpu / wall);

@@ -1,11 +1,12 @@
-#include "framework/fit.h"
+#include "platform/fit.h"
 
+#include <commctrl.h>
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <vector>
 
-#include "framework/scrollstep.h"
+#include "platform/scrollstep.h"
 #include "platform/display.h"
 
 namespace {
@@ -59,16 +60,12 @@ struct FitState {
     bool watched = false;            // counted in its thread's focus watch
 };
 
-// Fitted windows: the pages of one sheet and the full-screen dialogs over it, on the one UI thread.
-const int kMaxFitted = 16;
-FitState* fitted[kMaxFitted];
+// A fitted window's state is one of its properties, from FitControls until the window goes.
+const wchar_t kStateProperty[] = L"Dialpass.FitState";
 
 FitState* Find(HWND window)
 {
-    for (FitState* state : fitted)
-        if (state && state->window == window)
-            return state;
-    return nullptr;
+    return window ? static_cast<FitState*>(GetPropW(window, kStateProperty)) : nullptr;
 }
 
 // Keyboard focus that moves to a control scrolled out of sight brings it into view: one hook per
@@ -80,7 +77,7 @@ struct FocusWatch {
     HHOOK hook;
     int windows;
 };
-FocusWatch watches[kMaxFitted];
+std::vector<FocusWatch> watches;
 UINT focusMessage = 0;
 
 LRESULT CALLBACK FocusHook(int code, WPARAM wParam, LPARAM lParam)
@@ -105,22 +102,16 @@ void Watch(FitState& state)
     if (!focusMessage)
         focusMessage = RegisterWindowMessageW(L"Dialpass fitted window: focus moved");
     state.thread = GetCurrentThreadId();
-    FocusWatch* free = nullptr;
     for (FocusWatch& watch : watches) {
-        if (watch.windows && watch.thread == state.thread) {
+        if (watch.thread == state.thread) {
             ++watch.windows;
             state.watched = true;
             return;
         }
-        if (!watch.windows && !free)
-            free = &watch;
     }
-    HHOOK hook = SetWindowsHookExW(WH_CBT, FocusHook, nullptr, state.thread);
-    if (free && hook) {
-        *free = FocusWatch{state.thread, hook, 1};
+    if (HHOOK hook = SetWindowsHookExW(WH_CBT, FocusHook, nullptr, state.thread)) {
+        watches.push_back(FocusWatch{state.thread, hook, 1});
         state.watched = true;
-    } else if (hook) {
-        UnhookWindowsHookEx(hook);
     }
 }
 
@@ -129,40 +120,39 @@ void Unwatch(FitState& state)
     if (!state.watched)
         return;
     state.watched = false;
-    for (FocusWatch& watch : watches)
-        if (watch.windows && watch.thread == state.thread && --watch.windows == 0)
-            UnhookWindowsHookEx(watch.hook);
+    for (auto watch = watches.begin(); watch != watches.end(); ++watch) {
+        if (watch->thread == state.thread) {
+            if (--watch->windows == 0) {
+                UnhookWindowsHookEx(watch->hook);
+                watches.erase(watch);
+            }
+            return;
+        }
+    }
 }
 
-void Forget(FitState*& slot)
+LRESULT CALLBACK ForgetOnDestroy(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR);
+
+// The window's state goes with it: at its WM_DESTROY through FitMessage, or at its last message for
+// a window whose procedure does not pass messages on to FitMessage.
+void Forget(HWND window)
 {
-    Unwatch(*slot);
-    if (slot->stripShown)
-        DeleteObject(slot->stripShown);
-    delete slot;
-    slot = nullptr;
+    FitState* state = Find(window);
+    if (!state)
+        return;
+    RemovePropW(window, kStateProperty);
+    RemoveWindowSubclass(window, ForgetOnDestroy, 0);
+    Unwatch(*state);
+    if (state->stripShown)
+        DeleteObject(state->stripShown);
+    delete state;
 }
 
-// What is left when the module goes: windows that were not the framework's.
-struct FittedWindows {
-    ~FittedWindows()
-    {
-        for (FitState*& slot : fitted)
-            if (slot)
-                Forget(slot);
-    }
-} fittedWindows;
-
-FitState** FreeSlot()
+LRESULT CALLBACK ForgetOnDestroy(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
 {
-    for (FitState*& slot : fitted) {
-        // A window that went without its WM_DESTROY reaching us (not one of the framework's).
-        if (slot && !IsWindow(slot->window))
-            Forget(slot);
-        if (!slot)
-            return &slot;
-    }
-    return nullptr;
+    if (message == WM_NCDESTROY)
+        Forget(window);
+    return DefSubclassProc(window, message, wParam, lParam);
 }
 
 RECT RectInClient(HWND window, HWND child)
@@ -613,10 +603,12 @@ void FitControls(HWND window, int designWidth, bool fullScreen)
         return;
     FitState* state = Find(window);
     if (!state) {
-        FitState** slot = FreeSlot();
-        if (!slot)
+        state = new FitState;
+        if (!SetPropW(window, kStateProperty, state)) {
+            delete state;
             return;
-        state = *slot = new FitState;
+        }
+        SetWindowSubclass(window, ForgetOnDestroy, 0, 0);
         state->window = window;
         state->designWidth = designWidth;
         state->fullScreen = fullScreen;
@@ -670,9 +662,7 @@ bool FitMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         return true;
     }
     case WM_DESTROY:
-        for (FitState*& slot : fitted)
-            if (slot == state)
-                Forget(slot);
+        Forget(window);
         return false;
     default:
         return false;

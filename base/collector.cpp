@@ -1,4 +1,4 @@
-#include "framework/collector.h"
+#include "base/collector.h"
 
 CGarbageCollector garbageCollector;
 
