@@ -43,6 +43,7 @@ TEST(RecordTypes, GoodAndCorruptLines)
         {"276;Germany;49;extra", "276|Germany|49"},  // anything after the code's digits is ignored
         {"  7;A;  +44x", "7|A|44"},                  // blanks and a sign before numbers
         {"x;Name;y", "0|Name|0"},                    // no digits read as 0
+        {"1;A;49:2345678", "1|A|49"},                // ':' follows '9' in ASCII but is no digit
         {"70000;Big;70001", "4464|Big|4465"},        // cut to 16 bits
         {"4294967297;Wrap;1", "1|Wrap|1"},           // past 32 bits the digits wrap around
         {"5; Spaced ;", "5| Spaced |0"},             // text taken as it stands
