@@ -208,6 +208,7 @@ TEST(Dpdb, BuildWritesCrLfFromLfSourcesAndInstallsOnlyNamedFiles)
     EXPECT_EQ(run.exitCode, 0u) << run.output;
     EXPECT_TRUE(run.Has("Stray.dat: warning: not named by manufacturers.dat; not installed")) << run.output;
     EXPECT_FALSE(FileExists(out + L"\\Stray.dat"));
+    EXPECT_FALSE(run.Has("country.dat: warning")) << "a named file is installed\n" << run.output;
     EXPECT_TRUE(run.Has("Sample.dat: warning: empty file: the applet reads it as an empty list")) << run.output;
     EXPECT_EQ(Unscrambled(out + L"\\providers.dat"), "26201;49;\r\n26202;49;\r\n");
     EXPECT_EQ(Unscrambled(out + L"\\Sample.dat"), "");
