@@ -121,7 +121,7 @@ TEST(Dpdb, ArgumentsAndExitCodes)
         {L"scramble " + Quote(SampleDir() + L"\\country.dat") + L" " + Quote(dir / L"no\\such\\x.dat"), 3,
          Narrow(dir / L"no\\such") + ": the writer's lock (dialpass.lock) cannot be taken in this folder: " +
              Narrow(SystemErrorText(ERROR_PATH_NOT_FOUND))},
-        {L"build " + src + L" " + Quote(source / L"country.dat\\out"), 3,
+        {L"build " + Quote(large.Path()) + L" " + Quote(large / L"country.dat\\out"), 3,
          "cannot create the directory: " + Narrow(SystemErrorText(ERROR_PATH_NOT_FOUND))},
         {L"publish " + Quote(large.Path()) + site, 1, "update.xml is larger than 65536 bytes"},
         {L"publish " + src + site + L" --key " + Quote(dir / L"cut.pem"), 3, "cut.pem: the PEM block has no end line"},
