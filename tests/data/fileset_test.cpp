@@ -95,6 +95,12 @@ struct LockingChild {
     }
 };
 
+DWORD WINAPI CloseAfterAMoment(void* held)
+{
+    Sleep(50);
+    return CloseHandle(held);
+}
+
 // A writer stopped after each of its steps, then a recovery stopped after each of its own, and then
 // the next opener: always the whole old or the whole new set, never another file's bytes, and once
 // the new set showed, never old. The name generator is made to give names that are taken, in each
@@ -262,6 +268,18 @@ TEST(FileSet, AHeldOrReadOnlyFileBringsBackTheOldSet)
         EXPECT_EQ(Holds(dir), "old") << Narrow(c.held[0]) << c.stopAfter;
         EXPECT_EQ(Names(dir.Path()), "a.dat b.dat dialpass.lock") << Narrow(c.held[0]) << c.stopAfter;
     }
+    // Held for a moment only, as by a reader between two reads: tried again, and replaced.
+    TempDir dir;
+    Put(dir, kOld);
+    HANDLE moment = CreateFileW((dir / L"b.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE letGo = CreateThread(nullptr, 0, CloseAfterAMoment, moment, 0, nullptr);
+    FileSetError error;
+    EXPECT_TRUE(Commit(dir, kNew, &error)) << Narrow(error.Text());
+    WaitForSingleObject(letGo, INFINITE);
+    CloseHandle(letGo);
+    EXPECT_EQ(Holds(dir), "new");
+    // A code the system has no text for still says which it is.
+    EXPECT_EQ(Narrow(SystemErrorText(0xE0001234)), "error 3758101044");
 }
 
 // One writer at a time: a second one waits a bounded time and fails with a message that says why;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "data/records.h"
@@ -43,6 +44,7 @@ TEST(RecordTypes, GoodAndCorruptLines)
         {"276;Germany;49;extra", "276|Germany|49"},  // anything after the code's digits is ignored
         {"  7;A;  +44x", "7|A|44"},                  // blanks and a sign before numbers
         {"x;Name;y", "0|Name|0"},                    // no digits read as 0
+        {"1;A;49:2345678", "1|A|49"},                // ':' follows '9' in ASCII but is no digit
         {"70000;Big;70001", "4464|Big|4465"},        // cut to 16 bits
         {"4294967297;Wrap;1", "1|Wrap|1"},           // past 32 bits the digits wrap around
         {"5; Spaced ;", "5| Spaced |0"},             // text taken as it stands
@@ -176,36 +178,42 @@ TEST(AppletRecordTables, LoadOnFirstUseAndTheAccessNumberFileByProviderCaseInsen
     CopySample(install);
     ASSERT_TRUE(WriteScrambled(dir / L"Outside.dat", "1;1;\r\n"));
     ClearDatabaseTables();
-    LoadCountryTable();
-    LoadOperatorTable();
-    ASSERT_TRUE(WriteScrambled(install + L"\\country.dat", "1;Only;1\r\n"));
-    ASSERT_TRUE(DeleteFileW((install + L"\\providers.dat").c_str()));  // a second read would now fail
-    LoadCountryTable();
-    LoadOperatorTable();
-    EXPECT_EQ(countryTable.Count(), 242u);  // still what the first use read from the sample
-    EXPECT_EQ(operatorTable.Count(), 818u);
-    ASSERT_TRUE(WriteScrambled(install + L"\\manufacturers.dat", "broken\r\n"));
-    EXPECT_THROW(LoadProviderTable(), CTableException);
-    ASSERT_TRUE(WriteScrambled(install + L"\\manufacturers.dat", "1;A;B\r\n"));
-    LoadProviderTable();  // read again after a failure
-    EXPECT_EQ(providerTable.Count(), 1u);
-
-    LoadAccessNumberTable("Brightwren");
-    size_t brightwren = accessNumberTable.Count();
-    ASSERT_TRUE(WriteScrambled(install + L"\\Brightwren.dat", "1;1;\r\n"));
-    LoadAccessNumberTable(L"BRIGHTWREN");  // the same file: not read again
-    EXPECT_EQ(accessNumberTable.Count(), brightwren);
-    // Short names whose file is not read (the table held before is emptied): outside the folder, a
-    // device, absent.
-    for (const char* shortName : {"..\\Outside", "a/../Brightwren", ".\\Brightwren", "CON", "Nobody"}) {
-        LoadAccessNumberTable("Brightwren");
+    auto numbers = [](const char* shortName) {
+        return [=] { LoadAccessNumberTable("Brightwren"), LoadAccessNumberTable(shortName); };
+    };
+    size_t (*countries)() = [] { return countryTable.Count(); }, (*operators)() = [] { return operatorTable.Count(); };
+    size_t (*providers)() = [] { return providerTable.Count(); }, (*accessNumbers)() = [] { return accessNumberTable.Count(); };
+    // the file changed first (bytes, "-": deleted; none), the load, what it throws (0: nothing), the
+    // table's records after it: a table read once is not read again, one that failed is; a short
+    // name outside the folder, a device or an absent file empties the table held before.
+    struct Step { const wchar_t* file; const char* bytes; std::function<void()> load; int code;
+                  size_t (*count)(); size_t records; } steps[] = {
+        {nullptr, nullptr, LoadCountryTable, 0, countries, 242},
+        {L"country.dat", "1;Only;1\r\n", LoadCountryTable, 0, countries, 242},
+        {nullptr, nullptr, LoadOperatorTable, 0, operators, 818},
+        {L"providers.dat", "-", LoadOperatorTable, 0, operators, 818},
+        {L"manufacturers.dat", "broken\r\n", LoadProviderTable, kTableCorrupt, providers, 0},
+        {L"manufacturers.dat", "1;A;B\r\n", LoadProviderTable, 0, providers, 1},
+        {nullptr, nullptr, [] { LoadAccessNumberTable("Brightwren"); }, 0, accessNumbers, 4},
+        {L"Brightwren.dat", "1;1;\r\n", [] { LoadAccessNumberTable(L"BRIGHTWREN"); }, 0, accessNumbers, 4},
+        {nullptr, nullptr, numbers("..\\Outside"), kTableOpenFailed, accessNumbers, 0},
+        {nullptr, nullptr, numbers("a/../Brightwren"), kTableOpenFailed, accessNumbers, 0},
+        {nullptr, nullptr, numbers(".\\Brightwren"), kTableOpenFailed, accessNumbers, 0},
+        {nullptr, nullptr, numbers("CON"), kTableOpenFailed, accessNumbers, 0},
+        {nullptr, nullptr, numbers("Nobody"), kTableOpenFailed, accessNumbers, 0},
+    };
+    for (const Step& step : steps) {
+        int at = int(&step - steps), code = 0;
+        std::wstring path = install + L"\\" + (step.file ? step.file : L"");
+        bool changed = !step.file || (step.bytes[0] == '-' ? DeleteFileW(path.c_str()) != 0 : WriteScrambled(path, step.bytes));
+        ASSERT_TRUE(changed) << at;
         try {
-            LoadAccessNumberTable(shortName);
-            ADD_FAILURE() << shortName << " was read";
+            step.load();
         } catch (const CTableException& error) {
-            EXPECT_EQ(error.code, kTableOpenFailed) << shortName;
+            code = error.code;
         }
-        EXPECT_TRUE(accessNumberTable.IsEmpty()) << shortName;
+        EXPECT_EQ(code, step.code) << "step " << at;
+        EXPECT_EQ(step.count(), step.records) << "step " << at;
     }
     ClearDatabaseTables();
 }

@@ -121,6 +121,7 @@ TEST(CardSettingsStore, TheExampleRecordTakes32BytesAndEmptySlotsFour)
     CardSettingsStore::SetSequence(*example, 1, big, 200);  // at most 128 bytes are kept
     CardSettingsStore::GetSequence(*example, 1, buffer, length);
     EXPECT_EQ(length, 128);
+    EXPECT_EQ(example->lengths[1], 128) << "the length a save writes";
     CardSettingsStore::SetSequence(*example, 1, nullptr, 5);  // no bytes: emptied
     CardSettingsStore::GetSequence(*example, 1, buffer, length);
     EXPECT_EQ(length, 0);

@@ -151,7 +151,10 @@ TEST_F(MobileBroadband, ASlowServiceIsLeftBehindAtTheDeadline)
     EXPECT_GE(waited + 50, kBroadbandDeadline);
     EXPECT_LT(waited, slow) << "ms: detection waited for the server";
     BroadbandNetwork answer;
+    start = GetTickCount();
     EXPECT_FALSE(QueryBroadbandNetwork(answer)) << "asked again while the first query still hangs";
+    EXPECT_LT(GetTickCount() - start, kBroadbandDeadline / 2) << "ms: the second query waited for the hung one";
+    EXPECT_EQ(service.liveObjects(), 1) << "a second worker asked the hung service";
     service.Set(OneInterface(kHome));  // the first query's worker still sleeps its configured delay
     EXPECT_TRUE(WaitUntil([] { return DetectCurrentLocation() == 49; }, slow + 2 * kBroadbandDeadline))
         << "detection after the slow answer came";

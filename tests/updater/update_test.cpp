@@ -253,7 +253,7 @@ TEST_F(UpdateTest, AcceptsASignatureByAnyTrustedKeyAndNoOther)
     // version by mistake (or leaked); a lower version signed by the newer key still installs, and
     // then nothing the older key signs does. A damaged database.ver lets no older set in: the
     // signed record tells the version, and without one nothing is installed.
-    enum Damage { kNone, kVersion, kVersionAndRecord };
+    enum Damage { kNone, kVersion, kVersionAndRecord, kAllGone };
     struct Step {
         const char* version;
         bool otherKey;
@@ -269,13 +269,14 @@ TEST_F(UpdateTest, AcceptsASignatureByAnyTrustedKeyAndNoOther)
         {"4", false, kUpdateFailed, "signed by an older key than the installed set"},
         {"2", true, kUpdateFailed, "older than the installed version 3", kVersion},
         {"2", true, kUpdateFailed, "database.ver is damaged and the installed set has no signed record", kVersionAndRecord},
+        {"2", true, kUpdated, "Done: version 2", kAllGone},  // nothing installed yet
     };
     std::string published = ReadBytes(site / L"update.xml");
     for (const Step& step : steps) {
         if (step.damage != kNone)
             WriteBytes(installation / L"database.ver", "x\r\n");
-        for (const wchar_t* record : {L"database.xml", L"database.sig"})
-            if (step.damage == kVersionAndRecord)
+        for (const wchar_t* record : {L"database.xml", L"database.sig", L"database.ver"})
+            if (step.damage == kAllGone || (step.damage == kVersionAndRecord && wcscmp(record, L"database.ver")))
                 DeleteFileW((installation / record).c_str());
         std::map<std::wstring, std::string> before = installation.Files();
         WriteBytes(site / L"update.xml", published);
@@ -296,30 +297,25 @@ TEST_F(UpdateTest, InstallsTheSameVersionAgainWhenAFileOfTheSetIsMissingOrChange
 {
     ASSERT_EQ(RunUpdater(installation, site.Url()).exitCode, 0u);
     std::map<std::wstring, std::string> whole = installation.Files();
-    struct Damage {
-        const wchar_t* file;
-        const char* deleted;  // the log's words when it is missing
-        const char* changed;  // and when its first byte is changed
-    } damages[] = {
-        // the file, the log's words deleted, changed
-        {L"country.dat", "country.dat is missing", "country.dat has another SHA-256"},
-        {L"providers.dat", "providers.dat is missing", "providers.dat has another SHA-256"},
-        {L"manufacturers.dat", "manufacturers.dat is missing", "manufacturers.dat has another SHA-256"},
-        {L"Sample.dat", "Sample.dat is missing", "Sample.dat has another SHA-256"},
-        {L"Other.dat", "Other.dat is missing", "Other.dat has another SHA-256"},
-        {L"database.ver", "database.ver is missing; the installed set's signed record says version 2",
+    // the file, the log's words when it is deleted, and when its first byte is changed
+    struct Damage { std::string file, deleted, changed; };
+    std::vector<Damage> damages = {
+        {"database.ver", "database.ver is missing; the installed set's signed record says version 2",
          "database.ver is damaged; the installed set's signed record says version 2"},
-        {L"database.xml", "the installed set's record is missing database.xml", "database.sig is not a signature of database.xml"},
-        {L"database.sig", "the installed set's record is missing database.sig", "database.sig is not a signature of database.xml"},
+        {"database.xml", "the installed set's record is missing database.xml", "database.sig is not a signature of database.xml"},
+        {"database.sig", "the installed set's record is missing database.sig", "database.sig is not a signature of database.xml"},
     };
+    for (std::string name : {"country.dat", "providers.dat", "manufacturers.dat", "Sample.dat", "Other.dat"})
+        damages.push_back({name, name + " is missing", name + " has another SHA-256"});
     for (const Damage& damage : damages) {
+        std::wstring path = installation / std::wstring(damage.file.begin(), damage.file.end());
         for (bool deleted : {true, false}) {
             if (deleted)
-                DeleteFileW((installation / damage.file).c_str());
+                DeleteFileW(path.c_str());
             else
-                FlipByte(installation / damage.file, 0);
+                FlipByte(path, 0);
             UpdateRun run = RunUpdater(installation, site.Url());
-            std::string what = Narrow(damage.file) + (deleted ? " deleted" : " changed");
+            std::string what = damage.file + (deleted ? " deleted" : " changed");
             EXPECT_EQ(run.exitCode, 0u) << what << "\n" << run.log;
             EXPECT_TRUE(run.LoggedLast(std::string("Not whole: ") + (deleted ? damage.deleted : damage.changed)))
                 << what << "\n" << run.log;

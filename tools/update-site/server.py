@@ -138,7 +138,8 @@ class SecureServer(http.server.ThreadingHTTPServer):
     def finish_request(self, request, client_address):
         try:
             request = self.context.wrap_socket(request, server_side=True)
-        except (ssl.SSLError, OSError):
+        except (ssl.SSLError, OSError) as error:  # in the log: a client whose handshake failed tells why
+            sys.stderr.write("%s handshake on port %d failed: %r\n" % (time.strftime("%H:%M:%S"), self.server_address[1], error))
             return
         super().finish_request(request, client_address)
 

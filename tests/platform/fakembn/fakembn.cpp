@@ -61,18 +61,12 @@ public:
     // IMbnRegistration
     HRESULT STDMETHODCALLTYPE GetRegisterState(MBN_REGISTER_STATE* state) override
     {
-        if (network.failing == kFailRegisterState)
-            return E_FAIL;
-        *state = config.state;
-        return S_OK;
+        return network.failing == kFailRegisterState ? E_FAIL : (*state = config.state, S_OK);
     }
     HRESULT STDMETHODCALLTYPE GetRegisterMode(MBN_REGISTER_MODE*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetProviderID(BSTR* id) override
     {
-        if (network.failing == kFailProviderId)
-            return E_FAIL;
-        *id = SysAllocString(config.providerId);
-        return S_OK;
+        return network.failing == kFailProviderId ? E_FAIL : (*id = SysAllocString(config.providerId), S_OK);
     }
     HRESULT STDMETHODCALLTYPE GetProviderName(BSTR*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetRoamingText(BSTR*) override { return E_NOTIMPL; }
