@@ -301,17 +301,8 @@ public:
         if (!opened || !held)
             return opened;
         std::string bytes;
-        LARGE_INTEGER size{};
-        DWORD read = 0;
-        if (!GetFileSizeEx(held.Get(), &size) || size.QuadPart >= 0x7FFFFFFF) {
-            code = GetLastError() ? GetLastError() : DWORD(ERROR_FILE_TOO_LARGE);
+        if ((code = ReadWholeHandle(held.Get(), bytes)) != ERROR_SUCCESS)
             return false;
-        }
-        bytes.resize(size_t(size.QuadPart));
-        if (!bytes.empty() && (!ReadFile(held.Get(), &bytes[0], DWORD(bytes.size()), &read, nullptr) || read != bytes.size())) {
-            code = GetLastError() ? GetLastError() : DWORD(ERROR_READ_FAULT);
-            return false;
-        }
         swap.oldStamp = ::StampOf(bytes);
         for (int tries = 0; swap.backup.empty() || Exists(Path(swap.backup)); ++tries) {
             if (tries == 100) {

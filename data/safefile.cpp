@@ -217,13 +217,23 @@ bool ReadWholeFile(const wchar_t* path, std::string& bytes, DWORD* error)
             *error = GetLastError();
         return false;
     }
-    LARGE_INTEGER size{};
-    DWORD read = 0;
-    if (GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0 && size.QuadPart < 0x7FFFFFFF) {
-        bytes.resize(size_t(size.QuadPart));
-        if (!ReadFile(file.Get(), &bytes[0], DWORD(bytes.size()), &read, nullptr))
-            read = 0;
-    }
-    bytes.resize(read);
+    ReadWholeHandle(file.Get(), bytes);  // a short read leaves fewer bytes, for the caller's parser to find
     return true;
+}
+
+DWORD ReadWholeHandle(HANDLE file, std::string& bytes)
+{
+    bytes.clear();
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file, &size))
+        return GetLastError();
+    if (size.QuadPart >= 0x7FFFFFFF)
+        return ERROR_FILE_TOO_LARGE;
+    bytes.resize(size_t(size.QuadPart));
+    DWORD read = 0;
+    DWORD code = bytes.empty() || ReadFile(file, &bytes[0], DWORD(bytes.size()), &read, nullptr) ? 0 : GetLastError();
+    if (!bytes.empty() && !code && read != bytes.size())
+        code = ERROR_HANDLE_EOF;
+    bytes.resize(read);
+    return code;
 }

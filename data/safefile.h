@@ -87,3 +87,6 @@ bool IsTemporaryName(const std::wstring& name);
 // system's code). A read that comes up short leaves fewer bytes, which the caller's parser then finds
 // missing.
 bool ReadWholeFile(const wchar_t* path, std::string& bytes, DWORD* error = nullptr);
+// Reads the whole file open through file (GENERIC_READ) from its current position; ERROR_SUCCESS only
+// when every byte was read, else the system's code with the bytes read so far.
+DWORD ReadWholeHandle(HANDLE file, std::string& bytes);

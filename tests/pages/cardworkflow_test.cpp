@@ -324,7 +324,12 @@ const std::wstring kKeptMessage = L".\n\nNothing was saved and your changes are 
 
 const JourneyRow kJourneys[] = {
     {"OpenOk", [](Journey&) {}, kTravel, kTravelInGermany},
-    {"EnableOk", [](Journey& j) { j.driver.Click(j.driver.Control(0, IDC_ENABLE)); Sleep(100); }, kTravel,
+    {"EnableOk",
+     [](Journey& j) {
+         j.driver.Click(j.driver.Control(0, IDC_ENABLE));
+         EXPECT_TRUE(WaitUntil([&] { return IsChecked(j.driver.Control(0, IDC_ENABLE)); }));
+     },
+     kTravel,
      L"Enable=dword:1 CurrentLocation=dword:276 PhoneSettings=-\n"
      TRAVEL_IN_GERMANY L"CountryName=-\n"
      PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
