@@ -327,7 +327,13 @@ int FitCaption(HDC dc, const Box& box, RECT& r, int limit, bool& multiline)
         DrawTextW(dc, text, -1, &lines, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
         if (box.caption != Caption::Wraps) {
             multiline = true;
-            height = std::max(height, int(Height(lines)) + 4);
+            // A button of common controls 6 draws its text inside its text margin and, themed, inside the
+            // theme's border as well (about two pixels a side): a wrapped caption needs that height too.
+            RECT margin = {};
+            int frame = SendMessageW(box.control, BCM_GETTEXTMARGIN, 0, reinterpret_cast<LPARAM>(&margin))
+                            ? int(margin.top + margin.bottom) + 4
+                            : 0;
+            height = std::max(height, int(Height(lines)) + 4 + frame);
         } else {
             height = std::max(height, int(Height(lines)));
         }
