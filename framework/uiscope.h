@@ -2,8 +2,11 @@
 // (common controls 6 from its manifest, resource 2, so the windows follow the user's theme) and
 // per-monitor DPI awareness where the system offers it (SetThreadDpiAwarenessContext). Both belong to
 // the thread and are put back when the scope ends; a system without either call changes nothing.
+// Message boxes shown in the scope are fitted to the screen (platform/messagefit.h).
 #pragma once
 #include <windows.h>
+
+#include "platform/messagefit.h"
 
 // The activation context of module's manifest (resource 2, ISOLATIONAWARE_MANIFEST_RESOURCE_ID);
 // INVALID_HANDLE_VALUE when there is none. Header-only, for the programs that load the applet too.
@@ -32,4 +35,6 @@ private:
     ULONG_PTR activationCookie = 0;
     bool activated = false;
     HANDLE previousDpiContext = nullptr;
+    // Made last, so the hook sees windows made in the scope's context and DPI.
+    CMessageBoxFit messageBoxes;
 };
