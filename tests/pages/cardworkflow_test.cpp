@@ -241,12 +241,13 @@ std::wstring Published()
 #define PROVIDER_NUMBER_UK L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08081570123\n"
 #define PIN_STEP_0800_1 L"Length=dword:2 Sequence=binary:128 03 AccessNumber=sz:0800 1\n"
 #define NO_SLOT L"Length=no key Sequence=no key AccessNumber=no key\n"
-#define NOTHING_WRITTEN L"Enable=- CurrentLocation=dword:276 PhoneSettings=-\n" \
+#define NO_CARD_VALUES \
     L"Name=no key AccountNumber=no key PIN=no key HomeCountryCode=no key CountryCode=no key CountryName=no key\n" NO_SLOT NO_SLOT
+#define NOTHING_WRITTEN L"Enable=- CurrentLocation=dword:276 PhoneSettings=-\n" NO_CARD_VALUES
+#define TRAVEL_SHEET_ONLY TRAVEL_IN_GERMANY L"CountryName=-\n" PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE
 
 // What most journeys publish for Travel in Germany without card settings: the provider's number in both slots.
-const wchar_t kTravelInGermany[] =
-    ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=-\n" PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE;
+const wchar_t kTravelInGermany[] = ENABLE_0_IN_GERMANY TRAVEL_SHEET_ONLY;
 const char kTravel[] = "Travel/12345/9876/1/49/276 current 0";
 const char kTravelAndSecond[] = "Travel/12345/9876/1/49/276 Second///1/49/276 current 1";
 // "settings.dat" with one record whose slot 0 holds the PIN step and "0800 1": header, record, steps, number.
@@ -292,6 +293,22 @@ public:
         }
         return false;
     }
+    // Shows Phone settings, clicks these buttons and waits for the buttons checked (as bits, see the rows).
+    void WalkPhone(std::initializer_list<int> clicks, int checked)
+    {
+        const int buttons[] = {IDC_ASK_BEFORE_DIALING, IDC_ALL_CALLS, IDC_TRAVEL_CALLS, IDC_CUSTOM_DIALER};
+        auto bits = [&] {
+            int found = 0;
+            for (int i = 0; i < 4; ++i)
+                found |= IsChecked(driver.Control(2, buttons[i])) << i;
+            return found;
+        };
+        ASSERT_NE(driver.ShowPage(2), nullptr);
+        EXPECT_FALSE(Enabled(2, IDC_CUSTOM_DIALER)) << "the customised dialer can be changed";
+        for (int id : clicks)
+            driver.Click(driver.Control(2, id));
+        EXPECT_TRUE(WaitUntil([&] { return bits() == checked; })) << "checked " << bits();
+    }
     void SelectLocation(int index)
     {
         HWND locations = driver.Control(1, IDC_LOCATIONS);
@@ -325,14 +342,31 @@ const JourneyRow kJourneys[] = {
          EXPECT_TRUE(WaitUntil([&] { return IsChecked(j.driver.Control(0, IDC_ENABLE)); }));
      },
      kTravel,
-     L"Enable=dword:1 CurrentLocation=dword:276 PhoneSettings=-\n" TRAVEL_IN_GERMANY L"CountryName=-\n"
-     PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
+     L"Enable=dword:1 CurrentLocation=dword:276 PhoneSettings=-\n" TRAVEL_SHEET_ONLY},
     {"CardSettingsOk", [](Journey& j) { j.driver.ShowPage(1); }, kTravel,
      ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=sz:Germany\n" PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
-    {"PhoneSettingsOk", [](Journey& j) { j.driver.ShowPage(2); }, kTravel,
-     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=dword:3\n" TRAVEL_IN_GERMANY L"CountryName=-\n"
-     PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
-    {"UpdateAndAboutOk", [](Journey& j) { j.driver.ShowPage(3); j.driver.ShowPage(4); }, kTravel, kTravelInGermany},
+    // Phone settings' buttons as bits: ask before dialing 1, all calls 2, travel calls 4, customised dialer 8.
+    {"PhoneSettingsOk", [](Journey& j) { j.WalkPhone({}, 1 | 2); }, kTravel,
+     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=dword:3\n" TRAVEL_SHEET_ONLY},
+    {"PhoneSettingsAllBitsOk", [](Journey& j) { j.WalkPhone({}, 1 | 2 | 8); }, kTravel,
+     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=dword:7\n" TRAVEL_SHEET_ONLY, 0, {}, false,
+     [](Journey&) { SetRegNumber(kConfigKey, L"PhoneSettings", 0xFFFFFFFF); }},  // the higher bits dropped
+    {"PhoneSettingsOneOk", [](Journey& j) { j.WalkPhone({}, 1 | 4); }, kTravel,
+     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=dword:1\n" TRAVEL_SHEET_ONLY, 0, {}, false,
+     [](Journey&) { SetRegNumber(kConfigKey, L"PhoneSettings", 1); }},
+    {"PhoneSettingsClickedOk", [](Journey& j) { j.WalkPhone({IDC_ASK_BEFORE_DIALING, IDC_TRAVEL_CALLS}, 4); }, kTravel,
+     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=dword:0\n" TRAVEL_SHEET_ONLY},
+    {"PhoneSettingsClickedThenCancel", [](Journey& j) { j.WalkPhone({IDC_ASK_BEFORE_DIALING}, 1 | 4 | 8); }, kTravel,
+     L"Enable=- CurrentLocation=dword:276 PhoneSettings=dword:4\n" NO_CARD_VALUES, 0, {}, true,
+     [](Journey&) { SetRegNumber(kConfigKey, L"PhoneSettings", 4); }},
+    // A page never shown has no window and writes nothing (PhoneSettings stays absent).
+    {"UpdateAndAboutOk",
+     [](Journey& j) {
+         j.driver.ShowPage(3);
+         j.driver.ShowPage(4);
+         EXPECT_EQ(j.driver.Page(2), nullptr) << "Phone settings has a window without being shown";
+     },
+     kTravel, kTravelInGermany},
     {"ProfileDialogCancelledOk",
      [](Journey& j) {
          j.driver.Click(j.driver.Control(0, IDC_EDIT_PROFILE));
@@ -537,6 +571,7 @@ TEST_P(Journey, FromAFreshOpeningToOk)
     const JourneyRow& row = GetParam();
     row.prepare(*this);
     ASSERT_NE(driver.Open(), nullptr);
+    EXPECT_EQ(SendMessageW(driver.Tab(), TCM_GETCURSEL, 0, 0), 0) << "the opening tab";
     row.walk(*this);
     if (HasFatalFailure())
         return;
@@ -544,6 +579,7 @@ TEST_P(Journey, FromAFreshOpeningToOk)
     ASSERT_TRUE(row.cancel ? driver.PressCancel() : OkAnswering());
     DWORD took = GetTickCount() - start;
     EXPECT_LT(took, row.messages.empty() ? 1000u : 10000u) << "OK took " << took << " ms";
+    EXPECT_EQ(driver.result, 0) << "CPL_DBLCLK's result";
     EXPECT_EQ(ProfilesInFile(install / L"profiles.dat"), row.profiles);
     EXPECT_EQ(datatest::ReadBytes(install / L"settings.dat").size(), row.settingsBytes);
     EXPECT_EQ(Published(), row.published);
