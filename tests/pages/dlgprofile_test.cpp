@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "data/datafile.h"
 #include "data/records.h"
 #include "data/stores.h"
 #include "data/datatest.h"
