@@ -24,12 +24,7 @@
 
 namespace {
 
-bool IsClass(HWND window, const wchar_t* name)
-{
-    wchar_t found[32] = L"";
-    GetClassNameW(window, found, 32);
-    return !lstrcmpiW(found, name);
-}
+bool IsClass(HWND window, const wchar_t* name) { return !lstrcmpiW(ClassName(window).c_str(), name); }
 
 // The access key of a caption ("&" before it), 0 for none.
 wchar_t AccessKey(const std::wstring& text)
@@ -87,7 +82,6 @@ void CheckNamesAndKeys(HWND window)
     }
 }
 
-// The focus of window's thread, or null.
 HWND ThreadFocus(HWND window)
 {
     GUITHREADINFO info{};
@@ -185,8 +179,7 @@ TEST(AccessTest, EveryPageAndDialogFromTheKeyboardWithNamedControls)
         Press(driver.ShowPage(0), WM_SYSCHAR, 'n');
         WaitUntil([&] {
             AnswerAppletMessages(driver.messages);  // without a database the dialog says so first
-            std::vector<HWND> shown = Windows(L"#32770", L"Dialpass profile");
-            return (profileWindow = shown.empty() ? nullptr : shown[0]) != nullptr;
+            return (profileWindow = WaitForWindow(L"#32770", L"Dialpass profile", 0)) != nullptr;
         });
         ASSERT_NE(profileWindow, nullptr) << "Alt+N opened no profile dialog";
         SendMessageW(GetDlgItem(profileWindow, IDC_PROFILE_NAME), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Travel"));

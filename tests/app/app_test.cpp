@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <string>
 #include <vector>
 
 #include "app/app.h"
@@ -11,8 +10,9 @@
 namespace {
 
 const UINT kProbe = WM_APP + 1;
+std::vector<int> received;  // the wParams of the kProbe messages the probe window got
 
-// Counts idle calls and records what its message window received.
+// Counts idle calls and asks for more until idleRounds.
 class ProbeApp : public CApp {
 public:
     int OnIdle(int count) override
@@ -26,35 +26,32 @@ public:
 
 void DrainQueue()
 {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) {
     }
 }
 
-// A window for kProbe messages on an empty queue; the queue is left empty for the next test.
+LRESULT CALLBACK NoteProbe(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == kProbe)
+        received.push_back(int(wParam));
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A window noting kProbe messages, on an empty queue that is left empty for the next test.
 struct MessageWindow {
     MessageWindow()
     {
         DrainQueue();
-        window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Procedure));
         received.clear();
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&NoteProbe));
     }
     ~MessageWindow()
     {
         DestroyWindow(window);
         DrainQueue();
     }
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        if (message == kProbe)
-            received.push_back(int(wParam));
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    HWND window;
-    static std::vector<int> received;
+    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
 };
-std::vector<int> MessageWindow::received;
 
 // With its flag cleared Run retrieves nothing; else it dispatches until the quit message and returns its
 // code. WaitWithMessages dispatches what wakes it and goes on waiting for the handle.
@@ -65,16 +62,16 @@ TEST(AppTest, RunAndWaitWithMessagesDispatchUntilTheirEnd)
     PostMessageW(target.window, kProbe, 1, 0);
     const int stop = 0;
     EXPECT_EQ(app.Run(&stop), 0);
-    EXPECT_TRUE(MessageWindow::received.empty());
+    EXPECT_TRUE(received.empty());
     PostMessageW(target.window, kProbe, 2, 0);
     PostQuitMessage(42);
     EXPECT_EQ(app.Run(nullptr), 42);
-    EXPECT_EQ(MessageWindow::received, (std::vector<int>{1, 2}));
+    EXPECT_EQ(received, (std::vector<int>{1, 2}));
 
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     PostMessageW(target.window, kProbe, 3, 0);
     EXPECT_EQ(app.WaitWithMessages(event, 50), DWORD(WAIT_TIMEOUT));
-    EXPECT_EQ(MessageWindow::received, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(received, (std::vector<int>{1, 2, 3}));
     SetEvent(event);
     EXPECT_EQ(app.WaitWithMessages(event, 5000), DWORD(WAIT_OBJECT_0));
     CloseHandle(event);

@@ -4,6 +4,7 @@
 #include <cpl.h>
 
 #include <cstring>
+#include <utility>
 
 #include "app/cplinfo.h"
 #include "base/cstring.h"
@@ -21,12 +22,10 @@ TEST(AppletTest, AnswersEveryMessageAsTheHostExpects)
     SheetDriver driver;
     auto applet = driver.applet;
     ASSERT_NE(applet, nullptr) << "dialpass.cpl did not load";
-    struct Case { UINT message; LONG expected; } cases[] = {
-        {CPL_INIT, 1}, {CPL_GETCOUNT, 1}, {0x7777, 0},  // 0x7777 for every message without a case (CPL_SELECT, CPL_STOP, ...)
-        {CPL_STARTWPARMSW, 0},  // with a null parameter, as Wine's and Windows' hosts send it
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(applet(nullptr, c.message, 0, 0), c.expected) << "message " << c.message;
+    // 0x7777 for every message without a case (CPL_SELECT, CPL_STOP, ...); CPL_STARTWPARMSW with a null
+    // parameter, as Wine's and Windows' hosts send it.
+    for (auto [message, expected] : {std::pair<UINT, LONG>{CPL_INIT, 1}, {CPL_GETCOUNT, 1}, {0x7777, 0}, {CPL_STARTWPARMSW, 0}})
+        EXPECT_EQ(applet(nullptr, message, 0, 0), expected) << "message " << message;
 
     CPLINFO old;
     memset(&old, 0xAB, sizeof(old));
@@ -46,19 +45,15 @@ TEST(AppletTest, AnswersEveryMessageAsTheHostExpects)
     EXPECT_STREQ(info.szHelpFile, L"");
 }
 
-TEST(CplInfo, CutsLongNameAndDescription)
+// Names are cut to their fields. The product's texts are checked where the windows show them, but for
+// one: Card settings shows it only when a sequence is edited without a current profile.
+TEST(CplInfo, CutsLongNameAndDescriptionAndHoldsTheTextNoWindowTestMeets)
 {
     NEWCPLINFOW info;
     FillNewCplInfo(info, moduleInstance, IDS_TEST_LONG_NAME, IDS_TEST_LONG_DESCRIPTION);
     EXPECT_EQ(lstrlenW(info.szName), 31) << info.szName;
     EXPECT_EQ(lstrlenW(info.szInfo), 63) << info.szInfo;
     EXPECT_EQ(wcsncmp(info.szName, L"Name with thirty-five characters", 31), 0);
-}
-
-// The product's texts are checked where the windows show them; this one no window test meets, since
-// the Card settings page shows it only when a sequence is edited without a current profile.
-TEST(StringTableTest, HoldsTheTextNoWindowTestMeets)
-{
     CString text;
     text.LoadResource(moduleInstance, IDS_NO_CARD_PROVIDER);
     EXPECT_STREQ(text.Text(), L"You should specify card provider in profile settings. ");

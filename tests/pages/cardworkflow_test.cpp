@@ -9,7 +9,6 @@
 #include <cstring>
 #include <functional>
 #include <initializer_list>
-#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -24,8 +23,6 @@
 #include "support/sheetdriver.h"
 
 namespace {
-
-const int kCardControls[] = {IDC_LOCATIONS, IDC_INTERNATIONAL_CALLS, IDC_LOCAL_CALLS, IDC_HOME_CALLS, IDC_DETECT};
 
 // Bytes in use in every heap of the process (Wine reports no private usage of its own).
 SIZE_T BusyHeapBytes()
@@ -117,6 +114,8 @@ bool SetFileSizeLimit(const std::wstring& folder, DWORD bytes, DWORD probe)
     });
 }
 
+// Each test starts with "profiles.dat" holding Travel (account 12345, PIN 9876, Brightwren, home
+// Germany), Germany (276) as the stored location and a German network.
 class CardWorkflow : public testing::Test {
 public:
     void SetUp() override
@@ -126,7 +125,10 @@ public:
         datatest::WriteScrambled(install / L"manufacturers.dat", "1;Brightwren;Brightwren Telecard\r\n2;Quillmoor;Quillmoor Card\r\n");
         datatest::WriteScrambled(install / L"Brightwren.dat", "49;08001234567; (toll free)\r\n44;08081570123; (Freephone)\r\n");
         ClearDialerConfig();
+        DeleteSetting(L"PhoneSettings");
         SetSimulatedOperator(L"26201");
+        StoreProfiles({L"Travel"});
+        SetRegNumber(kConfigKey, L"CurrentLocation", 276);
     }
     void TearDown() override
     {
@@ -134,7 +136,7 @@ public:
         ClearDialerConfig();
     }
 
-    // profiles.dat with these names (account 12345, PIN 9876, provider Brightwren, home Germany), current index current.
+    // Adds profiles of these names (as Travel but for the name) to "profiles.dat", current index current.
     void StoreProfiles(std::initializer_list<const wchar_t*> names, unsigned current = 0)
     {
         ProfileStore store;
@@ -183,11 +185,6 @@ public:
 
     bool Visible(int page, int id) { return IsWindowVisible(driver.Control(page, id)) != 0; }
     bool Enabled(int page, int id) { return IsWindowEnabled(driver.Control(page, id)) != 0; }
-    void ExpectProfileButtons(bool enabled)
-    {
-        for (int id : {IDC_EDIT_PROFILE, IDC_DELETE_PROFILE})
-            EXPECT_EQ(Enabled(0, id), enabled) << "button " << id;
-    }
 
     SheetDriver driver;
     datatest::TempDir install;
@@ -234,24 +231,32 @@ std::wstring Published()
     return shown;
 }
 
-// Lines of Published that many journeys share, as literals.
+// Lines of Published that several journeys share, as literals.
 #define ENABLE_0_IN_GERMANY L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
 #define TRAVEL_IN_GERMANY L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:49 "
+#define TRAVEL_IN_THE_UK L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:44 CountryName=sz:United Kingdom\n"
+#define TRAVEL_NO_COUNTRY L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=- CountryName=-\n"
+#define SECOND_IN_GERMANY L"Name=sz:Second AccountNumber=sz: PIN=sz: HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=-\n"
 #define PROVIDER_NUMBER_DE L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08001234567\n"
 #define PROVIDER_NUMBER_UK L"Length=dword:0 Sequence=binary:128  AccessNumber=sz:08081570123\n"
+#define PIN_STEP_0800_1 L"Length=dword:2 Sequence=binary:128 03 AccessNumber=sz:0800 1\n"
 #define NO_SLOT L"Length=no key Sequence=no key AccessNumber=no key\n"
+#define NO_CARD_VALUES \
+    L"Name=no key AccountNumber=no key PIN=no key HomeCountryCode=no key CountryCode=no key CountryName=no key\n" NO_SLOT NO_SLOT
+#define NOTHING_WRITTEN L"Enable=- CurrentLocation=dword:276 PhoneSettings=-\n" NO_CARD_VALUES
+#define TRAVEL_SHEET_ONLY TRAVEL_IN_GERMANY L"CountryName=-\n" PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE
 
-// What most journeys publish for "Travel" (12345, 9876, Brightwren, home Germany) in Germany,
-// without card settings: the provider's number for the location in both slots.
-const wchar_t kTravelInGermany[] =
-    ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=-\n" PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE;
+// What most journeys publish for Travel in Germany without card settings: the provider's number in both slots.
+const wchar_t kTravelInGermany[] = ENABLE_0_IN_GERMANY TRAVEL_SHEET_ONLY;
 const char kTravel[] = "Travel/12345/9876/1/49/276 current 0";
+const char kTravelAndSecond[] = "Travel/12345/9876/1/49/276 Second///1/49/276 current 1";
+// "settings.dat" with one record whose slot 0 holds the PIN step and "0800 1": header, record, steps, number.
+const size_t kOneSequenceBytes = 8 + 12 + 4 + 12 + 2 + 4;
 
 class Journey;
 using Walk = std::function<void(Journey&)>;
 
-// One path a user takes from a fresh opening of the applet to OK: "profiles.dat" holds Travel, the
-// stored location is Germany (276), the network is German. What the files and the registry hold
+// One path a user takes from a fresh opening of the applet to OK. What the files and the registry hold
 // afterwards, and the messages shown on the way, are stated as they must be.
 struct JourneyRow {
     const char* name;
@@ -272,13 +277,6 @@ void PrintTo(const JourneyRow& row, std::ostream* out)
 
 class Journey : public CardWorkflow, public testing::WithParamInterface<JourneyRow> {
 public:
-    void SetUp() override
-    {
-        CardWorkflow::SetUp();
-        DeleteSetting(L"PhoneSettings");
-        StoreProfiles({L"Travel"});
-        SetRegNumber(kConfigKey, L"CurrentLocation", 276);
-    }
     // OK, answering (and noting) the message boxes that come up; true once the sheet closed, false
     // when it is still open half a second after the last message.
     bool OkAnswering()
@@ -288,14 +286,28 @@ public:
         for (DWORD start = GetTickCount(); GetTickCount() - start < kWindowTimeout; Sleep(10)) {
             if (!driver.Running())
                 return true;
-            if (HWND box = FindWindowW(L"#32770", L"Kestrova Dialpass")) {
-                driver.messages.push_back(AnswerMessageBox(box));
+            if (AnswerAppletMessages(driver.messages))
                 answered = GetTickCount();
-            }
             if (answered && GetTickCount() - answered > 500)
                 return false;
         }
         return false;
+    }
+    // Shows Phone settings, clicks these buttons and waits for the buttons checked (as bits, see the rows).
+    void WalkPhone(std::initializer_list<int> clicks, int checked)
+    {
+        const int buttons[] = {IDC_ASK_BEFORE_DIALING, IDC_ALL_CALLS, IDC_TRAVEL_CALLS, IDC_CUSTOM_DIALER};
+        auto bits = [&] {
+            int found = 0;
+            for (int i = 0; i < 4; ++i)
+                found |= IsChecked(driver.Control(2, buttons[i])) << i;
+            return found;
+        };
+        ASSERT_NE(driver.ShowPage(2), nullptr);
+        EXPECT_FALSE(Enabled(2, IDC_CUSTOM_DIALER)) << "the customised dialer can be changed";
+        for (int id : clicks)
+            driver.Click(driver.Control(2, id));
+        EXPECT_TRUE(WaitUntil([&] { return bits() == checked; })) << "checked " << bits();
     }
     void SelectLocation(int index)
     {
@@ -330,17 +342,31 @@ const JourneyRow kJourneys[] = {
          EXPECT_TRUE(WaitUntil([&] { return IsChecked(j.driver.Control(0, IDC_ENABLE)); }));
      },
      kTravel,
-     L"Enable=dword:1 CurrentLocation=dword:276 PhoneSettings=-\n"
-     TRAVEL_IN_GERMANY L"CountryName=-\n"
-     PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
+     L"Enable=dword:1 CurrentLocation=dword:276 PhoneSettings=-\n" TRAVEL_SHEET_ONLY},
     {"CardSettingsOk", [](Journey& j) { j.driver.ShowPage(1); }, kTravel,
-     ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=sz:Germany\n"
-     PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
-    {"PhoneSettingsOk", [](Journey& j) { j.driver.ShowPage(2); }, kTravel,
-     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=dword:3\n"
-     TRAVEL_IN_GERMANY L"CountryName=-\n"
-     PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
-    {"UpdateAndAboutOk", [](Journey& j) { j.driver.ShowPage(3); j.driver.ShowPage(4); }, kTravel, kTravelInGermany},
+     ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=sz:Germany\n" PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
+    // Phone settings' buttons as bits: ask before dialing 1, all calls 2, travel calls 4, customised dialer 8.
+    {"PhoneSettingsOk", [](Journey& j) { j.WalkPhone({}, 1 | 2); }, kTravel,
+     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=dword:3\n" TRAVEL_SHEET_ONLY},
+    {"PhoneSettingsAllBitsOk", [](Journey& j) { j.WalkPhone({}, 1 | 2 | 8); }, kTravel,
+     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=dword:7\n" TRAVEL_SHEET_ONLY, 0, {}, false,
+     [](Journey&) { SetRegNumber(kConfigKey, L"PhoneSettings", 0xFFFFFFFF); }},  // the higher bits dropped
+    {"PhoneSettingsOneOk", [](Journey& j) { j.WalkPhone({}, 1 | 4); }, kTravel,
+     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=dword:1\n" TRAVEL_SHEET_ONLY, 0, {}, false,
+     [](Journey&) { SetRegNumber(kConfigKey, L"PhoneSettings", 1); }},
+    {"PhoneSettingsClickedOk", [](Journey& j) { j.WalkPhone({IDC_ASK_BEFORE_DIALING, IDC_TRAVEL_CALLS}, 4); }, kTravel,
+     L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=dword:0\n" TRAVEL_SHEET_ONLY},
+    {"PhoneSettingsClickedThenCancel", [](Journey& j) { j.WalkPhone({IDC_ASK_BEFORE_DIALING}, 1 | 4 | 8); }, kTravel,
+     L"Enable=- CurrentLocation=dword:276 PhoneSettings=dword:4\n" NO_CARD_VALUES, 0, {}, true,
+     [](Journey&) { SetRegNumber(kConfigKey, L"PhoneSettings", 4); }},
+    // A page never shown has no window and writes nothing (PhoneSettings stays absent).
+    {"UpdateAndAboutOk",
+     [](Journey& j) {
+         j.driver.ShowPage(3);
+         j.driver.ShowPage(4);
+         EXPECT_EQ(j.driver.Page(2), nullptr) << "Phone settings has a window without being shown";
+     },
+     kTravel, kTravelInGermany},
     {"ProfileDialogCancelledOk",
      [](Journey& j) {
          j.driver.Click(j.driver.Control(0, IDC_EDIT_PROFILE));
@@ -349,11 +375,8 @@ const JourneyRow kJourneys[] = {
          j.Close(dialog, IDCANCEL);
      },
      kTravel, kTravelInGermany},
-    {"ProfileAddedOk", [](Journey& j) { j.RunProfileDialog(IDC_NEW_PROFILE, L"Second"); },
-     "Travel/12345/9876/1/49/276 Second///1/49/276 current 1",
-     ENABLE_0_IN_GERMANY
-     L"Name=sz:Second AccountNumber=sz: PIN=sz: HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=-\n"
-     PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
+    {"ProfileAddedOk", [](Journey& j) { j.RunProfileDialog(IDC_NEW_PROFILE, L"Second"); }, kTravelAndSecond,
+     ENABLE_0_IN_GERMANY SECOND_IN_GERMANY PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
     {"ProfileEditedOk", [](Journey& j) { j.RunProfileDialog(IDC_EDIT_PROFILE, L"Trip"); },
      "Trip/12345/9876/1/49/276 current 0",
      ENABLE_0_IN_GERMANY
@@ -365,39 +388,30 @@ const JourneyRow kJourneys[] = {
          j.driver.Click(j.driver.Control(0, IDC_DELETE_PROFILE));
          EXPECT_TRUE(WaitUntil([&] { return !IsWindowEnabled(j.driver.Control(0, IDC_DELETE_PROFILE)); }));
      },
-     "current 0", L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=-\n"
-                  L"Name=- AccountNumber=- PIN=- HomeCountryCode=- CountryCode=- CountryName=-\n"
-                  NO_SLOT NO_SLOT},
+     "current 0",
+     ENABLE_0_IN_GERMANY L"Name=- AccountNumber=- PIN=- HomeCountryCode=- CountryCode=- CountryName=-\n" NO_SLOT NO_SLOT},
     // Away from home, "Home calls" takes slot 1; both slots get the provider's number for the UK.
     {"LocationByHandOk", [](Journey& j) { j.driver.ShowPage(1); j.SelectLocation(1); }, kTravel,
-     L"Enable=dword:0 CurrentLocation=dword:826 PhoneSettings=-\n"
-     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:44 CountryName=sz:United Kingdom\n"
-     PROVIDER_NUMBER_UK PROVIDER_NUMBER_UK},
+     L"Enable=dword:0 CurrentLocation=dword:826 PhoneSettings=-\n" TRAVEL_IN_THE_UK PROVIDER_NUMBER_UK PROVIDER_NUMBER_UK},
     {"LocationByDetectOk",
      [](Journey& j) {
          j.driver.ShowPage(1);
          SetSimulatedOperator(L"40001");  // Austria: not in providers.dat
          j.driver.Click(j.driver.Control(1, IDC_DETECT));
-         HWND box = WaitForWindow(L"#32770", L"Kestrova Dialpass");
-         ASSERT_NE(box, nullptr);
-         j.driver.messages.push_back(AnswerMessageBox(box));
+         EXPECT_TRUE(WaitUntil([&] { return AnswerAppletMessages(j.driver.messages) > 0; })) << "no message";
          SetSimulatedOperator(L"23415");
          j.driver.Click(j.driver.Control(1, IDC_DETECT));
          EXPECT_TRUE(WaitUntil([&] { return Selected(j.driver.Control(1, IDC_LOCATIONS)) == L"United Kingdom"; }));
      },
      kTravel,
-     L"Enable=dword:0 CurrentLocation=dword:826 PhoneSettings=-\n"
-     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:44 CountryName=sz:United Kingdom\n"
-     PROVIDER_NUMBER_UK PROVIDER_NUMBER_UK,
+     L"Enable=dword:0 CurrentLocation=dword:826 PhoneSettings=-\n" TRAVEL_IN_THE_UK PROVIDER_NUMBER_UK PROVIDER_NUMBER_UK,
      0, {L"Autodetection failed !"}},
     // One record: provider 1, 49, 49; slot 0 the PIN step with its number; slot 1 empty.
     {"SequenceEditedOk",
      [](Journey& j) { j.driver.ShowPage(1); j.RunEditor(IDC_INTERNATIONAL_CALLS, {IDC_CARD_ADD_PIN}, L"0800 1"); },
      kTravel,
-     ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=sz:Germany\n"
-     L"Length=dword:2 Sequence=binary:128 03 AccessNumber=sz:0800 1\n"
-     PROVIDER_NUMBER_DE,
-     8 + 12 + 4 + 12 + 2 + 4},
+     ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=sz:Germany\n" PIN_STEP_0800_1 PROVIDER_NUMBER_DE,
+     kOneSequenceBytes},
     {"EditsThenCancel",
      [](Journey& j) {
          j.driver.Click(j.driver.Control(0, IDC_ENABLE));
@@ -405,21 +419,12 @@ const JourneyRow kJourneys[] = {
          j.driver.ShowPage(1);
          j.RunEditor(IDC_INTERNATIONAL_CALLS, {IDC_CARD_ADD_PIN}, L"1");
      },
-     kTravel,
-     L"Enable=- CurrentLocation=dword:276 PhoneSettings=-\n"
-     L"Name=no key AccountNumber=no key PIN=no key HomeCountryCode=no key CountryCode=no key CountryName=no key\n"
-     NO_SLOT NO_SLOT,
-     0, {}, true},
+     kTravel, NOTHING_WRITTEN, 0, {}, true},
     // An empty table is an empty list: the stored location is not in it, so the profile's values alone.
     {"EmptyCountryFileOk", [](Journey& j) { datatest::WriteBytes(j.install / L"country.dat", ""); }, kTravel,
-     ENABLE_0_IN_GERMANY
-     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=- CountryName=-\n"
-     NO_SLOT NO_SLOT},
+     ENABLE_0_IN_GERMANY TRAVEL_NO_COUNTRY NO_SLOT NO_SLOT},
     {"MissingCountryFileOk", [](Journey& j) { DeleteFileW((j.install / L"country.dat").c_str()); }, kTravel,
-     ENABLE_0_IN_GERMANY
-     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=- CountryName=-\n"
-     NO_SLOT NO_SLOT,
-     0, {L"Unable to open file !\n\n%install%\\country.dat"}},
+     ENABLE_0_IN_GERMANY TRAVEL_NO_COUNTRY NO_SLOT NO_SLOT, 0, {L"Unable to open file !\n\n%install%\\country.dat"}},
     // OK while another program holds profiles.dat: said, nothing written; OK again once it let go.
     {"HeldProfilesThenOkAgain",
      [](Journey& j) {
@@ -453,11 +458,8 @@ const JourneyRow kJourneys[] = {
          ASSERT_FALSE(j.OkAnswering());
          CloseHandle(held);
      },
-     kTravel,
-     ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=sz:Germany\n"
-     L"Length=dword:2 Sequence=binary:128 03 AccessNumber=sz:0800 1\n"
-     PROVIDER_NUMBER_DE,
-     8 + 12 + 4 + 12 + 2 + 4, {kHeldMessage + L"%install%\\settings.dat\n\n%sharing%" + kKeptMessage}},
+     kTravel, ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=sz:Germany\n" PIN_STEP_0800_1 PROVIDER_NUMBER_DE,
+     kOneSequenceBytes, {kHeldMessage + L"%install%\\settings.dat\n\n%sharing%" + kKeptMessage}},
     // Another program replaces the database while the sheet is open: Card settings shows the new set
     // when it is next shown, and OK publishes from it.
     {"DatabaseReplacedWhileOpenOk",
@@ -470,8 +472,7 @@ const JourneyRow kJourneys[] = {
          EXPECT_EQ(WindowText(j.driver.Control(1, IDC_CARD_PROVIDER)), L"Brightwren Neu");
      },
      kTravel,
-     ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=sz:Deutschland\n"
-     PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
+     ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=sz:Deutschland\n" PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
     // A stored current index out of range (5 of 2): the first profile is current, shown and published.
     {"CurrentIndexOutOfRangeOk",
      [](Journey& j) {
@@ -480,8 +481,7 @@ const JourneyRow kJourneys[] = {
          EXPECT_EQ(WindowText(j.driver.Control(1, IDC_CARD_PROVIDER)), L"Brightwren Telecard");
      },
      "Travel/12345/9876/1/49/276 Other/12345/9876/1/49/276 current 0",
-     ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=sz:Germany\n"
-     PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE, 0, {}, false,
+     ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=sz:Germany\n" PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE, 0, {}, false,
      [](Journey& j) {
          j.StoreProfiles({L"Other"});
          std::string bytes = datatest::ReadBytes(j.install / L"profiles.dat");
@@ -497,10 +497,7 @@ const JourneyRow kJourneys[] = {
          ASSERT_TRUE(lock.Acquire(j.install.Path(), 0, error));
          ASSERT_FALSE(j.OkAnswering());
      },
-     kTravel,
-     L"Enable=- CurrentLocation=dword:276 PhoneSettings=-\n"
-     L"Name=no key AccountNumber=no key PIN=no key HomeCountryCode=no key CountryCode=no key CountryName=no key\n"
-     NO_SLOT NO_SLOT,
+     kTravel, NOTHING_WRITTEN,
      0, {kHeldMessage + L"%install%\\profiles.dat\n\nAnother program is changing files in this folder" + kKeptMessage}, true},
     // OK on a full disk (a real short write): said, the old file kept whole; OK again once there is room.
     {"FullDiskThenOkAgain",
@@ -513,24 +510,25 @@ const JourneyRow kJourneys[] = {
          EXPECT_EQ(ProfilesInFile(j.install / L"profiles.dat"), kTravel);
          ASSERT_TRUE(SetFileSizeLimit(j.install.Path(), 0, limit + 1)) << "still limited";
      },
-     "Travel/12345/9876/1/49/276 Second///1/49/276 current 1",
-     ENABLE_0_IN_GERMANY L"Name=sz:Second AccountNumber=sz: PIN=sz: HomeCountryCode=dword:49 CountryCode=dword:49 CountryName=-\n"
-     PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE,
+     kTravelAndSecond, ENABLE_0_IN_GERMANY SECOND_IN_GERMANY PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE,
      0, {kHeldMessage + L"%install%\\profiles.dat\n\n%full%" + kKeptMessage}},
     // A first use: Card settings asks for a profile first and offers nothing; the first profile
     // enables it, with "Local calls" as home and location are both Germany (detected, then stored).
     {"FirstUseOk",
      [](Journey& j) {
-         j.ExpectProfileButtons(false);
-         ASSERT_NE(j.driver.ShowPage(1), nullptr);
-         for (int id : kCardControls)
-             EXPECT_FALSE(j.Enabled(1, id)) << "control " << id << " without a profile";
-         j.driver.ShowPage(0);
-         j.RunProfileDialog(IDC_NEW_PROFILE, L"Travel");
-         j.ExpectProfileButtons(true);
-         j.driver.ShowPage(1);
-         for (int id : kCardControls)
-             EXPECT_TRUE(j.Enabled(1, id)) << "control " << id << " with a profile";
+         const int profileButtons[] = {IDC_EDIT_PROFILE, IDC_DELETE_PROFILE};
+         const int cardControls[] = {IDC_LOCATIONS, IDC_INTERNATIONAL_CALLS, IDC_LOCAL_CALLS, IDC_HOME_CALLS, IDC_DETECT};
+         for (bool withProfile : {false, true}) {
+             for (int id : profileButtons)
+                 EXPECT_EQ(j.Enabled(0, id), withProfile) << "button " << id;
+             ASSERT_NE(j.driver.ShowPage(1), nullptr);
+             for (int id : cardControls)
+                 EXPECT_EQ(j.Enabled(1, id), withProfile) << "control " << id;
+             if (!withProfile) {
+                 j.driver.ShowPage(0);
+                 j.RunProfileDialog(IDC_NEW_PROFILE, L"Travel");
+             }
+         }
          EXPECT_TRUE(j.Visible(1, IDC_LOCAL_CALLS));
          EXPECT_FALSE(j.Visible(1, IDC_HOME_CALLS));
      },
@@ -562,8 +560,7 @@ const JourneyRow kJourneys[] = {
          j.RunEditor(IDC_HOME_CALLS, {IDC_CARD_ADD_PIN}, L"0800 HOME");
      },
      kTravel,
-     L"Enable=dword:1 CurrentLocation=dword:826 PhoneSettings=-\n"
-     L"Name=sz:Travel AccountNumber=sz:12345 PIN=sz:9876 HomeCountryCode=dword:49 CountryCode=dword:44 CountryName=sz:United Kingdom\n"
+     L"Enable=dword:1 CurrentLocation=dword:826 PhoneSettings=-\n" TRAVEL_IN_THE_UK
      PROVIDER_NUMBER_UK L"Length=dword:2 Sequence=binary:128 03 AccessNumber=sz:0800 HOME\n",
      8 + 12 + 4 + 18 + 2 + 4, {}, false, [](Journey&) { SetRegNumber(kConfigKey, L"Enable", 7); }},
 };
@@ -574,6 +571,7 @@ TEST_P(Journey, FromAFreshOpeningToOk)
     const JourneyRow& row = GetParam();
     row.prepare(*this);
     ASSERT_NE(driver.Open(), nullptr);
+    EXPECT_EQ(SendMessageW(driver.Tab(), TCM_GETCURSEL, 0, 0), 0) << "the opening tab";
     row.walk(*this);
     if (HasFatalFailure())
         return;
@@ -581,6 +579,7 @@ TEST_P(Journey, FromAFreshOpeningToOk)
     ASSERT_TRUE(row.cancel ? driver.PressCancel() : OkAnswering());
     DWORD took = GetTickCount() - start;
     EXPECT_LT(took, row.messages.empty() ? 1000u : 10000u) << "OK took " << took << " ms";
+    EXPECT_EQ(driver.result, 0) << "CPL_DBLCLK's result";
     EXPECT_EQ(ProfilesInFile(install / L"profiles.dat"), row.profiles);
     EXPECT_EQ(datatest::ReadBytes(install / L"settings.dat").size(), row.settingsBytes);
     EXPECT_EQ(Published(), row.published);
@@ -603,7 +602,6 @@ INSTANTIATE_TEST_SUITE_P(Paths, Journey, testing::ValuesIn(kJourneys),
 // A host keeps the library loaded for hours: opening, editing a sequence and OK must not grow the heap.
 TEST_F(CardWorkflow, FiftyOpenEditOkCyclesLeaveTheHeapWhereItWas)
 {
-    StoreProfiles({L"Travel"});
     // The first round stores two steps, each later one adds a step and deletes the last, with a new
     // access number: the stored steps are read and freed every round, and the heap holds as much.
     int round = 0;

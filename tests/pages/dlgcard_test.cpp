@@ -1,7 +1,6 @@
 // The dialing sequence editor, "Wait for" and "Specify digits", run modally and played through messages.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <commctrl.h>
 
 #include <string>
 #include <vector>

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "data/datafile.h"
 #include "data/records.h"
 #include "data/stores.h"
 #include "data/datatest.h"
@@ -47,11 +46,10 @@ TEST_F(ProfileDialog, OpensWithTheStoredOrDetectedValuesDetectsAndOkWritesTheCut
     const std::wstring name40(40, L'n'), digits20 = L"12345678901234567890";
     const std::wstring missing = L"Unable to open file !\n\n" + (install / L"providers.dat");
     const struct {
-        // a stored profile edited (its provider and home id), the network's operator; the provider and
-        // home shown at opening; the operator when Detect is tapped, the operator table kept (else
-        // emptied, with "providers.dat" missing), what Detect says and the home then selected;
-        // the name typed, the entries picked (-1: none) and the key; DoModal's result and the stored
-        // profile's provider, home id and home code
+        // a stored profile edited (its provider and home id), the network's operator; provider and home shown
+        // at opening; the operator when Detect is tapped, the operator table kept (else emptied, "providers.dat"
+        // missing), what Detect says and the home it selects; the name typed, the entries picked (-1: none),
+        // the key; DoModal's result and the stored profile's provider, home id and home code
         bool edit; uint32_t oldProvider, oldHome; const wchar_t* op; const wchar_t *provided, *shownHome;
         const wchar_t* detectOp; bool operators; std::wstring message; const wchar_t* detected;
         const wchar_t* name; int provider, home, key;

@@ -1,10 +1,9 @@
-// Runs one of the applet's dialogs modally as the applet does, on a UI thread of its own and owned by a
-// hidden window of that thread; the test plays the user from its own thread through messages.
+// Runs one of the applet's dialogs modally on a UI thread of its own, owned by a hidden window of that
+// thread, as the applet does; the test plays the user from its own thread through messages.
 #pragma once
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 #include "data/stores.h"
 #include "framework/dialog.h"
@@ -12,24 +11,20 @@
 
 class ModalDialog {
 public:
-    // Starts dialog.DoModal and waits until the dialog's window exists (it may still be hidden
-    // behind a message box of its set-up); Window() is null when it never came.
+    // Starts DoModal and waits for the dialog's window, which may still hide behind a message box of its set-up.
     ModalDialog(CDialog& dialog, const wchar_t* title);
-    // A dialog still open is ended (every dialog and box of its thread, code -2) and waited for.
-    ~ModalDialog();
+    ~ModalDialog();  // ends every dialog and box of its thread still open (code -2) and waits
     ModalDialog(const ModalDialog&) = delete;
     ModalDialog& operator=(const ModalDialog&) = delete;
 
     HWND Window() const { return window; }
     HWND Item(int id) const { return GetDlgItem(window, id); }
-    // A click that returns at once (SendMessage), and one that opens a window or ends the dialog (posted).
+    // Click returns at once; PostClick is for a click that opens a window or ends the dialog.
     void Click(int id) const { SendMessageW(Item(id), BM_CLICK, 0, 0); }
     void PostClick(int id) const { PostMessageW(Item(id), BM_CLICK, 0, 0); }
-    // A soft key of the menu bar: WM_COMMAND id with no control.
-    void SoftKey(int id) const { PostMessageW(window, WM_COMMAND, WPARAM(id), 0); }
-    // True when DoModal returned within timeout; result holds its answer.
-    bool Ended(DWORD timeout = kWindowTimeout);
-    // The visible dialog window of this dialog's thread with this title (a nested dialog, a message box).
+    void SoftKey(int id) const { PostMessageW(window, WM_COMMAND, WPARAM(id), 0); }  // a menu bar's key
+    bool Ended(DWORD timeout = kWindowTimeout);  // DoModal returned, with result
+    // A visible dialog of this dialog's thread with this title (a nested dialog, a message box).
     HWND Find(const wchar_t* title, DWORD timeout = kWindowTimeout) const;
 
     INT_PTR result = -3;
@@ -44,12 +39,10 @@ private:
     HWND window = nullptr;
 };
 
-// The applet's message box (caption "Kestrova Dialpass") on the dialog's thread: its text, then it is answered
-// with OK and gone. Empty when none came.
+// The text of the applet's message box on the dialog's thread, answered with OK; empty when none came.
 std::wstring AnswerMessage(const ModalDialog& dialog, DWORD timeout = kWindowTimeout);
 
-// A combo box's selected entry, or "(none)".
-inline std::wstring Selected(HWND box)
+inline std::wstring Selected(HWND box)  // a combo box's selected entry, or "(none)"
 {
     return SendMessageW(box, CB_GETCURSEL, 0, 0) < 0 ? L"(none)" : WindowText(box);
 }

@@ -56,9 +56,8 @@ class SheetDriver {
 public:
     static constexpr wchar_t kCaption[] = L"Dialpass 1.0";  // the sheet's caption, the application's title
 
-    // Loads dialpass.cpl from the test program's folder. "InstallDir" names an empty folder of its
-    // own while the driver lives, so what OK saves never lands beside the programs; a test that
-    // needs a database sets its own afterwards.
+    // Loads dialpass.cpl from the test program's folder; "InstallDir" names an empty folder of the driver's
+    // own, so that what OK saves never lands beside the programs (a test may set its own afterwards).
     SheetDriver();
     ~SheetDriver();  // cancels a sheet still open, waits for the applet's thread, unloads the applet
     SheetDriver(const SheetDriver&) = delete;
@@ -69,15 +68,13 @@ public:
     bool Running() const { return thread && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT; }
 
     HWND Tab() const { return HWND(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0)); }
-    // Switches tabs and waits for the page to show; the page, or null. Message boxes the page
-    // shows while it is set up are answered with OK and kept in messages.
+    // Switches tabs and waits for the page to show (null: it did not); message boxes of its set-up go to messages.
     HWND ShowPage(int index) { return ShowSheetPage(sheet, index, messages); }
     std::vector<std::wstring> messages;
     HWND Page(int index) const { return HWND(SendMessageW(sheet, PSM_INDEXTOHWND, index, 0)); }  // null: never shown
     HWND Control(int page, int id) const { return GetDlgItem(Page(page), id); }
 
-    // Posts a click, as a tap; the caller waits for what it should cause.
-    void Click(HWND control) const { PostMessageW(control, BM_CLICK, 0, 0); }
+    void Click(HWND control) const { PostMessageW(control, BM_CLICK, 0, 0); }  // a tap: the caller waits for its effect
     // Press the sheet's button and wait until the sheet and its CPL_DBLCLK are over.
     bool PressOk() { return Press(PSBTN_OK); }
     bool PressCancel() { return Press(PSBTN_CANCEL); }

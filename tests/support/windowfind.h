@@ -47,6 +47,13 @@ inline std::wstring WindowText(HWND window)
     return text;
 }
 
+inline std::wstring ClassName(HWND window)
+{
+    wchar_t name[64] = L"";
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
 // Answers a message box with a button id and waits until it is gone; the box's text.
 inline std::wstring AnswerMessageBox(HWND box, int button = IDOK)
 {
