@@ -131,10 +131,18 @@ void ExpectFits(HWND window)
     for (HWND control : controls)
         bottom = std::max(bottom, int(RectIn(window, control).bottom));
     EXPECT_LE(bottom, client.bottom) << "scrolled to the bottom, the lowest control is still below";
+    int deepest = RectIn(window, controls.front()).top;
     SendMessageW(window, WM_VSCROLL, SB_TOP, 0);
     for (HWND control : controls)
         EXPECT_GE(RectIn(window, control).top, 0) << "scrolled back to the top: " << Describe(window, control);
-    int top = RectIn(window, controls.front()).top;
+    int top = RectIn(window, controls.front()).top, half = (top - deepest) / 2;
+    // The thumb dragged halfway down: the bar holds the track position (WPARAM's 16 bits may not).
+    for (int code : {SB_THUMBTRACK, SB_THUMBPOSITION}) {
+        SetScrollPos(window, SB_VERT, half, FALSE);
+        SendMessageW(window, WM_VSCROLL, MAKEWPARAM(code, half), 0);
+        EXPECT_EQ(RectIn(window, controls.front()).top, top - half) << "thumb at " << half << ", code " << code;
+        SendMessageW(window, WM_VSCROLL, SB_TOP, 0);
+    }
     SendMessageW(window, WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-WHEEL_DELTA)), 0);
     EXPECT_LT(RectIn(window, controls.front()).top, top) << "a wheel notch down did not scroll";
     SendMessageW(window, WM_VSCROLL, SB_TOP, 0);
