@@ -44,11 +44,9 @@ public:
 
     const char* tag;
     DWORD activateFlags = 0;
-    static std::string log;   // what every form did
-    static CFormWnd* refuse;  // refuses to activate and to deactivate
+    static inline std::string log;             // what every form did
+    static inline CFormWnd* refuse = nullptr;  // refuses to activate and to deactivate
 };
-std::string CTestForm::log;
-CFormWnd* CTestForm::refuse = nullptr;
 
 // Owned by a list item; counts its deletions.
 struct CCounted : CObject {
