@@ -8,6 +8,16 @@
 
 namespace {
 
+class Recorder : public CObject {
+public:
+    Recorder(std::string* log, char name) : log(log), name(name) {}
+    ~Recorder() override { log->push_back(name); }
+
+private:
+    std::string* log;
+    char name;
+};
+
 TEST(CStringTest, EmptyStringsAndTheirBuffers)
 {
     CString none, tooLong(L"short");  // a text of more than 65,534 characters leaves no buffer
@@ -19,9 +29,8 @@ TEST(CStringTest, EmptyStringsAndTheirBuffers)
     }
     tooLong.Assign(std::wstring(65534, L'y').c_str());
     EXPECT_EQ(tooLong.Length(), 65534u);
-    CString assigned;
+    CString assigned, allocated, missing;  // a stored text is every message box's caption: a missing one is allocated
     assigned.Assign(static_cast<const wchar_t*>(nullptr));
-    CString allocated, missing;  // a stored text is every message box's caption: a missing one is allocated
     ASSERT_NE(allocated.Allocate(0), nullptr);
     EXPECT_EQ(missing.LoadResource(GetModuleHandleW(nullptr), 59999), 0);
     for (CString* s : {&assigned, &allocated, &missing}) {
@@ -32,7 +41,9 @@ TEST(CStringTest, EmptyStringsAndTheirBuffers)
     }
 }
 
-TEST(CStringTest, AppendGrowsOnlyWhenItDoesNotFit)
+// Append grows only when the text does not fit; Allocate keeps the text, SetLength recounts or cuts it,
+// and Format without a format keeps its own text (with arguments it is dialpass-config's step texts).
+TEST(CStringTest, AppendAllocateSetLengthAndFormatKeepTheText)
 {
     struct Case { unsigned capacity; bool inPlace; unsigned capacityAfter; } cases[] = {{6, true, 6}, {5, false, 6}};
     for (const Case& c : cases) {
@@ -47,9 +58,20 @@ TEST(CStringTest, AppendGrowsOnlyWhenItDoesNotFit)
         EXPECT_EQ(s.Capacity(), c.capacityAfter) << "capacity " << c.capacity;
         EXPECT_EQ(s.Buffer() == before, c.inPlace) << "capacity " << c.capacity;
     }
-    CString own(L"xyz");  // its own text survives the reallocation
-    own.Append(own.Text());
-    EXPECT_STREQ(own.Text(), L"xyzxyz");
+    CString s(L"xyz");  // its own text survives the reallocation
+    s.Append(s.Text());
+    s.Format(nullptr);
+    EXPECT_STREQ(s.Text(), L"xyzxyz");
+    wchar_t* buffer = s.Allocate(10);
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_EQ(s.Capacity(), 11u);
+    EXPECT_EQ(s.Length(), 10u);
+    EXPECT_EQ(wcsncmp(buffer, L"xyzxyz", 7), 0);
+    s.SetLength(-1);
+    EXPECT_EQ(s.Length(), 6u);
+    s.SetLength(2);
+    EXPECT_STREQ(s.Text(), L"xy");
+    EXPECT_EQ(s.Capacity(), 11u);
 }
 
 // Counted texts keep embedded zeros. (AppendPath's wide form is GetDataPath's cases, datafile_test.cpp,
@@ -63,41 +85,33 @@ TEST(CStringTest, EightBitTextGoesThroughWindows1250)
     };
     for (const Case& c : cases)
         EXPECT_STREQ(CString(c.bytes).Text(), c.expected) << c.bytes;
-    CString wide, narrow;
+    CString wide, narrow, path(L"dir");
     wide.Assign(L"a\0b", 3);
     narrow.Assign("a\0\x8A", 3);
     EXPECT_EQ(std::wstring(wide.Buffer(), wide.Length()), std::wstring(L"a\0b", 3));
     EXPECT_EQ(std::wstring(narrow.Buffer(), narrow.Length() + 1), std::wstring(L"a\0\x0160", 4));  // and its terminator
-    CString path(L"dir");
     path.AppendPath("file.dat");  // one backslash between
     EXPECT_STREQ(path.Text(), L"dir\\file.dat");
 }
 
-// With arguments it is the step texts' case (dialpass-config's test).
-TEST(CStringTest, FormatWithNullFormatUsesOwnText)
-{
-    CString s(L"no conversions here");
-    s.Format(nullptr);
-    EXPECT_STREQ(s.Text(), L"no conversions here");
-}
-
-TEST(CStringTest, AllocateKeepsTextAndSetLengthRecounts)
-{
-    CString s(L"abc");
-    wchar_t* buffer = s.Allocate(10);
-    ASSERT_NE(buffer, nullptr);
-    EXPECT_EQ(s.Capacity(), 11u);
-    EXPECT_EQ(s.Length(), 10u);
-    EXPECT_EQ(wcsncmp(buffer, L"abc", 4), 0);
-    s.SetLength(-1);
-    EXPECT_EQ(s.Length(), 3u);
-    s.SetLength(2);
-    EXPECT_STREQ(s.Text(), L"ab");
-    EXPECT_EQ(s.Capacity(), 11u);
-}
-
+// The collector deletes newest first, nothing before Collect; it can be used again, and what it still
+// holds goes with it.
 TEST(CStringTest, TemporariesStayValidUntilCollected)
 {
+    std::string log;
+    {
+        CGarbageCollector collector;
+        collector.Collect();  // with nothing held
+        for (char name : {'A', 'B', 'C'})
+            new (collector.Alloc(sizeof(Recorder))) Recorder(&log, name);
+        collector.Collect();
+        EXPECT_EQ(log, "CBA");
+        new (collector.Alloc(sizeof(Recorder))) Recorder(&log, 'D');
+        collector.Collect();
+        EXPECT_EQ(log, "CBAD");
+        new (collector.Alloc(sizeof(Recorder))) Recorder(&log, 'X');
+    }
+    EXPECT_EQ(log, "CBADX") << "the collector's end deletes what it still holds";
     garbageCollector.Collect();
     CString* message = TempResourceString(IDS_AUTODETECT_FAILED);
     CString* copy = TempCopy(*message);

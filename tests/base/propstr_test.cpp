@@ -16,7 +16,7 @@ std::vector<std::wstring> Fields(CPropertyString& list)
     return fields;
 }
 
-TEST(CPropertyStringTest, SplitsFieldsByTheirRules)
+TEST(CPropertyStringTest, SplitsFieldsByTheirRulesAndKeepsWhatANewTextDoesNotReach)
 {
     using Strings = std::vector<std::wstring>;
     struct Case { const wchar_t* text; Strings expected; } cases[] = {
@@ -36,11 +36,7 @@ TEST(CPropertyStringTest, SplitsFieldsByTheirRules)
         EXPECT_EQ(list.SetText(c.text), 1);
         EXPECT_EQ(Fields(list), c.expected) << "text: " << testing::PrintToString(std::wstring(c.text));
     }
-}
-
-// A shorter text overwrites only its own fields; a missing entry leaves the array as it was.
-TEST(CPropertyStringTest, ShorterTextAndMissingEntryKeepTheRest)
-{
+    // A shorter text overwrites only its own fields; a missing entry leaves the array as it was.
     CPropertyString list;
     list.SetText(L"one;two;three");
     list.SetText(L"x");

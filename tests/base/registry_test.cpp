@@ -43,14 +43,15 @@ TEST_F(RegistryTest, CreatesTheKeyOnceThenOpensItAndAFailedOneReportsWrites)
     EXPECT_NE(value.Error(), ERROR_SUCCESS);
 }
 
-TEST_F(RegistryTest, NumbersAndTextsReadWithTheirDefaults)
+// Texts are stored with their terminator. (Read back through Wine, which adds a missing one, the published
+// values would not show it; numbers, Exists and Delete are the publishing tests' cases.)
+TEST_F(RegistryTest, ValuesReadWithTheirDefaultsAndTextsAreStoredWithTheirTerminator)
 {
     const wchar_t twoCharacters[] = L"ab";
     Store(L"Text", REG_SZ, twoCharacters, sizeof(twoCharacters));
     DWORD number = 0x12345678;
     Store(L"Number", REG_DWORD, &number, sizeof(number));
     Store(L"FourBytes", REG_BINARY, "\x01\x02\x03\x04", 4);
-
     struct Case { const char* name; bool read; DWORD value; LONG error; } cases[] = {
         {"Missing", false, 77, ERROR_FILE_NOT_FOUND},
         {"Text", false, 77, ERROR_MORE_DATA},
@@ -67,8 +68,7 @@ TEST_F(RegistryTest, NumbersAndTextsReadWithTheirDefaults)
     }
     EXPECT_EQ(key.Value("Missing").GetNumber(), 0u);
     // A temporary text takes up to 511 characters.
-    std::wstring fits(511, L'a');
-    std::wstring tooLong(512, L'b');
+    std::wstring fits(511, L'a'), tooLong(512, L'b');
     Store(L"Fits", REG_SZ, fits.c_str(), DWORD((fits.size() + 1) * 2));
     Store(L"TooLong", REG_SZ, tooLong.c_str(), DWORD((tooLong.size() + 1) * 2));
     EXPECT_EQ(std::wstring(key.Value("Fits").GetTextTemp()->Text()), fits);
@@ -78,17 +78,10 @@ TEST_F(RegistryTest, NumbersAndTextsReadWithTheirDefaults)
     EXPECT_FALSE(key.Value("Missing").GetText(buffer, 8, L"default"));
     EXPECT_STREQ(buffer, L"default");
     garbageCollector.Collect();
-}
-
-// Texts are stored with their terminator. (Read back through Wine, which adds a missing one, the
-// published values would not show it; numbers, Exists and Delete are the publishing tests' cases.)
-TEST_F(RegistryTest, TextsAreStoredWithTheirTerminator)
-{
-    CRegKey key(HKEY_CURRENT_USER, path.c_str());
     key.Value("Empty").SetText(L"");
     key.Value("Name").SetText(L"Card");
-    struct Case { const wchar_t* name; DWORD size; } cases[] = {{L"Empty", 2}, {L"Name", 10}};
-    for (const Case& c : cases) {
+    struct Stored { const wchar_t* name; DWORD size; } stored[] = {{L"Empty", 2}, {L"Name", 10}};
+    for (const Stored& c : stored) {
         DWORD type = 0, size = 0;
         EXPECT_EQ(RegQueryValueExW(key.Handle(), c.name, nullptr, &type, nullptr, &size), ERROR_SUCCESS) << c.name;
         EXPECT_EQ(type, DWORD(REG_SZ)) << c.name;

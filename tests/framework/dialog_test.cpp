@@ -40,10 +40,10 @@ public:
     std::ostringstream last;
 };
 
-// Two dialogs and a page, bound at WM_INITDIALOG. The done command (without a control) becomes IDOK on dialogs
+// Two dialogs and a page, bound at WM_INITDIALOG, then a modal dialog. The done command (without a control) becomes IDOK on dialogs
 // only; a dialog answers no OnNotify result; alternating checks the caches. (The done command of a dialog, a
 // page's OnNotify result, WindowProc's answer and the unbinding at WM_DESTROY are the pages' and forms' tests.)
-TEST(DialogProc, BindsAndRoutesMessagesToHandlers)
+TEST(DialogProc, BindsAndRoutesMessagesToHandlersAndEndsModalDialogs)
 {
     CRecorder dialog, other, page(IDD_TEST_PAGE);
     SheetPage entry{0, &page};
@@ -76,11 +76,8 @@ TEST(DialogProc, BindsAndRoutesMessagesToHandlers)
     ASSERT_NE(dialog.Create(nullptr), nullptr);  // the same object serves a second window
     EXPECT_EQ(dialog.inits, 2);
     DestroyWindow(dialog.window);
-}
-
-TEST(DoModal, ReturnsTheEndCodeOrMinusOneWithoutTemplate)
-{
-    CRecorder dialog, missing(IDD_TEST_MISSING);
+    // Modal, it answers the end code, or -1 without a template.
+    CRecorder missing(IDD_TEST_MISSING);
     dialog.endWith = 42;  // the posted done command ends it
     EXPECT_EQ(dialog.DoModal(nullptr), 42);
     EXPECT_EQ(dialog.last.str(), "command 1 0");

@@ -1,8 +1,5 @@
-// Pages and full-screen dialogs on the screens they are shown on: a phone (240x320), the phone turned
-// sideways (320x240) and a desktop window of another size. Every visible control lies inside its window
-// across, none overlaps another (the title lies on the header picture by design), every caption is
-// shown whole or wrapped, what lies below is reached by scrolling, and turning the screen while the
-// sheet or a dialog is open lays it out again.
+// Pages and full-screen dialogs on a phone, the phone turned and a desktop window: every control fits,
+// what lies below is reached by scrolling, and turning the screen lays the open window out again.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -21,10 +18,7 @@
 
 namespace {
 
-struct Screen {
-    const char* name;
-    RECT work;
-};
+struct Screen { const char* name; RECT work; };
 const Screen kScreens[] = {
     {"phone 240x320", {0, 0, 240, 320}},
     {"phone turned, 320x240", {0, 0, 320, 240}},
@@ -32,19 +26,12 @@ const Screen kScreens[] = {
 };
 
 // The work area of this process while the test runs; the old one comes back at the end.
-class WorkArea {
-public:
+struct WorkArea {
     WorkArea() { SystemParametersInfoW(SPI_GETWORKAREA, 0, &old, 0); }
     ~WorkArea() { Set(old); }
     void Set(const RECT& work) { SystemParametersInfoW(SPI_SETWORKAREA, 0, const_cast<RECT*>(&work), 0); }
     // What the system does when the phone turns: a new work area, announced to the top-level window.
-    void Turn(HWND window, const RECT& work)
-    {
-        Set(work);
-        SendMessageW(window, WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
-    }
-
-private:
+    void Turn(HWND window, const RECT& work) { Set(work), SendMessageW(window, WM_SETTINGCHANGE, SPI_SETWORKAREA, 0); }
     RECT old;
 };
 
@@ -86,8 +73,7 @@ void ExpectCaptionShown(HWND window, HWND control)
     if (line.right <= room)
         return;
     if (button) {
-        EXPECT_TRUE(style & BS_MULTILINE) << Describe(window, control) << ": caption cut off at " << room << " of "
-                                          << line.right << " pixels";
+        EXPECT_TRUE(style & BS_MULTILINE) << Describe(window, control) << ": cut off at " << room << " of " << line.right;
     }
     EXPECT_LE(lines.bottom, r.bottom - r.top) << Describe(window, control) << ": the wrapped caption's lines";
 }
@@ -131,10 +117,18 @@ void ExpectFits(HWND window)
     for (HWND control : controls)
         bottom = std::max(bottom, int(RectIn(window, control).bottom));
     EXPECT_LE(bottom, client.bottom) << "scrolled to the bottom, the lowest control is still below";
+    int deepest = RectIn(window, controls.front()).top;
     SendMessageW(window, WM_VSCROLL, SB_TOP, 0);
     for (HWND control : controls)
         EXPECT_GE(RectIn(window, control).top, 0) << "scrolled back to the top: " << Describe(window, control);
-    int top = RectIn(window, controls.front()).top;
+    int top = RectIn(window, controls.front()).top, half = (top - deepest) / 2;
+    // The thumb dragged halfway down: the bar holds the track position (WPARAM's 16 bits may not).
+    for (int code : {SB_THUMBTRACK, SB_THUMBPOSITION}) {
+        SetScrollPos(window, SB_VERT, half, FALSE);
+        SendMessageW(window, WM_VSCROLL, MAKEWPARAM(code, half), 0);
+        EXPECT_EQ(RectIn(window, controls.front()).top, top - half) << "thumb at " << half << ", code " << code;
+        SendMessageW(window, WM_VSCROLL, SB_TOP, 0);
+    }
     SendMessageW(window, WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-WHEEL_DELTA)), 0);
     EXPECT_LT(RectIn(window, controls.front()).top, top) << "a wheel notch down did not scroll";
     SendMessageW(window, WM_VSCROLL, SB_TOP, 0);
@@ -176,16 +170,16 @@ TEST(ScreenFit, EveryDialogAndPageFitsEachScreenAndTurnsWithIt)
             area.Set(screen.work);
             CDlgProfileName profile;
             CDlgCard card;
-            ModalDialog dialog(isProfile ? static_cast<CDialog&>(profile) : card,
-                               isProfile ? L"Dialpass profile" : L"Dialog");
+            ModalDialog dialog(isProfile ? static_cast<CDialog&>(profile) : card, isProfile ? L"Dialpass profile" : L"Dialog");
             ASSERT_NE(dialog.Window(), nullptr);
             ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(dialog.Window()) != FALSE; }));
-            ExpectFillsWorkArea(dialog.Window(), screen.work);
-            ExpectFits(dialog.Window());
-            SCOPED_TRACE(testing::Message() << "turned to " << turned.name);
-            area.Turn(dialog.Window(), turned.work);
-            ExpectFillsWorkArea(dialog.Window(), turned.work);
-            ExpectFits(dialog.Window());
+            for (const Screen* on : {&screen, &turned}) {
+                SCOPED_TRACE(on->name);
+                if (on == &turned)
+                    area.Turn(dialog.Window(), turned.work);
+                ExpectFillsWorkArea(dialog.Window(), on->work);
+                ExpectFits(dialog.Window());
+            }
             dialog.SoftKey(IDCANCEL);
             EXPECT_TRUE(dialog.Ended());
         }
@@ -225,9 +219,7 @@ TEST(ScreenFit, HeaderStripComposesTheSourcePicture)
     for (size_t i = 0; i < source.size(); ++i)
         source[i] = DWORD(i % sourceWidth) | DWORD(i / sourceWidth) << 8;
     HBITMAP picture = CreateBitmap(sourceWidth, height, 1, 32, source.data());
-    const struct {
-        int width, kept;  // kept: columns left of the title's edge shown as they are
-    } cases[] = {{300, 100}, {200, 60}};
+    const struct { int width, kept; } cases[] = {{300, 100}, {200, 60}};  // kept: columns left of the title as they are
     for (const auto& c : cases) {
         HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, c.width, 100, nullptr, nullptr, nullptr, nullptr);
         HWND strip = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_BITMAP, 0, 0, sourceWidth, height, window, nullptr,

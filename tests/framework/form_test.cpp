@@ -13,13 +13,10 @@ namespace {
 
 void Pump(DWORD milliseconds)
 {
-    DWORD start = GetTickCount();
     MSG msg;
-    do {
+    for (DWORD start = GetTickCount(); GetTickCount() - start <= milliseconds; Sleep(10))
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageW(&msg);
-        Sleep(milliseconds ? 10 : 0);
-    } while (GetTickCount() - start < milliseconds);
 }
 
 // Logs what navigation calls, e.g. "A:save A:deactivate B:activate B:load "; a list is the main control.
@@ -47,11 +44,9 @@ public:
 
     const char* tag;
     DWORD activateFlags = 0;
-    static std::string log;   // what every form did
-    static CFormWnd* refuse;  // refuses to activate and to deactivate
+    static inline std::string log;             // what every form did
+    static inline CFormWnd* refuse = nullptr;  // refuses to activate and to deactivate
 };
-std::string CTestForm::log;
-CFormWnd* CTestForm::refuse = nullptr;
 
 // Owned by a list item; counts its deletions.
 struct CCounted : CObject {
@@ -229,6 +224,7 @@ TEST_F(FormTest, ScrollLinesPagesAndBounds)
     int height = 0, top = 0, max = 0;
     struct Case { int height, code, count, expected; } cases[] = {
         {300, SB_LINEUP, 1, 0}, {300, SB_LINEDOWN, 2, 20}, {300, SB_THUMBTRACK, 1, 20}, {300, SB_LINEUP, 1, 10},
+        {300, SB_THUMBPOSITION, 1, 50},  // the thumb let go there
         {300, SB_PAGEUP, 1, 0}, {300, SB_PAGEDOWN, 1, 300}, {300, SB_PAGEDOWN, 1, -1}, {300, SB_LINEDOWN, 1, -1},
         {300, SB_TOP, 1, 0}, {300, SB_BOTTOM, 1, -1}, {300, SB_PAGEUP, 1, -301},  // -1 - n: n from the bottom
         {20, SB_LINEDOWN, 1, 0}, {20, SB_PAGEDOWN, 1, 20},  // a line of a short page is no pixel
@@ -245,6 +241,8 @@ TEST_F(FormTest, ScrollLinesPagesAndBounds)
         }
         int before = form.verticalPosition, expected = c.expected < 0 ? max + 1 + c.expected : c.expected;
         HWND label = GetDlgItem(form.window, IDC_TEST_TOP);
+        if (c.code == SB_THUMBPOSITION)
+            SetScrollPos(form.window, SB_VERT, expected, FALSE);
         for (int i = 0; i < c.count; ++i)
             SendMessageW(form.window, WM_VSCROLL, c.code, 0);
         EXPECT_FALSE(IsWindowVisible(label)) << "code " << c.code;

@@ -1,14 +1,11 @@
 // Detection through Windows' Mobile Broadband service, played by the test server fakembn.dll that each
-// test registers per user for the interface manager's class (and removes again).
+// test registers per user for the interface manager's class (and removes again), and configures.
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <initializer_list>
 #include <string>
-#include <vector>
 
 #include "data/datatest.h"
-#include "data/records.h"
 #include "data/stores.h"
 #include "phone/phoneline.h"
 #include "platform/cellmodem.h"
@@ -24,30 +21,17 @@ const wchar_t kClassKey[] = L"Software\\Classes\\CLSID\\{BDFEE05B-4418-11DD-90ED
 
 const FakeMbnInterface kHome = {MBN_REGISTER_STATE_HOME, MBN_RADIO_ON, MBN_RADIO_ON, L"26201"};
 const FakeMbnInterface kRoamingInBritain = {MBN_REGISTER_STATE_ROAMING, MBN_RADIO_ON, MBN_RADIO_ON, L"23415"};
-const FakeMbnInterface kRadioOff = {MBN_REGISTER_STATE_HOME, MBN_RADIO_OFF, MBN_RADIO_ON, L"23415"};
 
 FakeMbnNetwork OneInterface(const FakeMbnInterface& only, FakeMbnFailure failing = kFailNothing)
 {
     return {1, {only, {}}, failing, 0};
 }
 
-// The test server, registered for this user while alive and loaded so that the test configures the
-// same instance the applet's COM loads.
+// The test server, registered for this user while alive.
 class BroadbandService {
 public:
-    BroadbandService()
-    {
-        library = LoadLibraryW(path.c_str());
-        configure = reinterpret_cast<FakeMbnConfigureFunction>(reinterpret_cast<void*>(GetProcAddress(library, "FakeMbnConfigure")));
-        liveObjects = reinterpret_cast<FakeMbnLiveObjectsFunction>(
-            reinterpret_cast<void*>(GetProcAddress(library, "FakeMbnLiveObjects")));
-        Register(true);
-    }
-    ~BroadbandService()
-    {
-        Register(false);
-        FreeLibrary(library);
-    }
+    BroadbandService() { Register(true); }
+    ~BroadbandService() { Register(false); }
     // Per user, as Windows reads classes; Wine 8 reads them from HKLM\Software\Classes only (it has no
     // per-user view of HKEY_CLASSES_ROOT), so the throwaway prefix gets the machine's entry as well.
     void Register(bool on)
@@ -62,19 +46,16 @@ public:
             RegSetKeyValueW(root, server.c_str(), L"ThreadingModel", REG_SZ, L"Both", sizeof(L"Both"));
         }
     }
-    void Set(const FakeMbnNetwork& network) const { configure(&network); }
+    void Set(const FakeMbnNetwork& network) const { FakeMbnConfigure(&network); }
+    LONG liveObjects() const { return FakeMbnLiveObjects(); }
 
     const std::wstring path = datatest::ProgramDir() + L"\\fakembn.dll";
-    HMODULE library = nullptr;
-    FakeMbnConfigureFunction configure = nullptr;
-    FakeMbnLiveObjectsFunction liveObjects = nullptr;
 };
 
 class MobileBroadband : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_NE(service.configure, nullptr) << "fakembn.dll beside the test program";
         SetSimulatedOperator(nullptr);
         datatest::WriteScrambled(install / L"country.dat", "276;Germany;49\r\n826;United Kingdom;44\r\n");
         datatest::WriteScrambled(install / L"providers.dat", "26201;49;\r\n23415;44;\r\n");
@@ -93,19 +74,17 @@ protected:
 
 TEST_F(MobileBroadband, DetectionAnswersTheRegisteredNetworksCountryOrNothingAtOnce)
 {
+    const FakeMbnInterface radioOff = {MBN_REGISTER_STATE_HOME, MBN_RADIO_OFF, MBN_RADIO_ON, L"23415"};
     const FakeMbnInterface switchOff = {MBN_REGISTER_STATE_HOME, MBN_RADIO_ON, MBN_RADIO_OFF, L"26201"};
     const FakeMbnInterface searching = {MBN_REGISTER_STATE_SEARCHING, MBN_RADIO_ON, MBN_RADIO_ON, L"26201"};
     const FakeMbnInterface partner = {MBN_REGISTER_STATE_PARTNER, MBN_RADIO_ON, MBN_RADIO_ON, L"23415"};
     const FakeMbnInterface denied = {MBN_REGISTER_STATE_DENIED, MBN_RADIO_ON, MBN_RADIO_ON, L"26201"};
     const FakeMbnNetwork secondRoaming = {2, {searching, kRoamingInBritain}, kFailNothing, 0};
     const FakeMbnNetwork noInterface = {0, {}, kFailNothing, 0};
+    // class: registered for this user; simulator: its "Operator" value (null: none); line: a "Cellular Line"
+    // opens through the service's own functions
     const struct {
-        const char* what;
-        bool registered;           // the class is registered for this user
-        const wchar_t* simulated;  // the simulator's "Operator" value; null: none
-        FakeMbnNetwork network;
-        int country;
-        int line;                  // a "Cellular Line" opens through the service's own functions
+        const char* what; bool registered; const wchar_t* simulated; FakeMbnNetwork network; int country, line;
     } cases[] = {
         // what                                class  simulator  network                                  country line
         {"registered at home",                 true,  nullptr,   OneInterface(kHome),                      49,    1},
@@ -113,7 +92,7 @@ TEST_F(MobileBroadband, DetectionAnswersTheRegisteredNetworksCountryOrNothingAtO
         {"the second interface, roaming",      true,  nullptr,   secondRoaming,                            44,    1},
         {"searching: not registered",          true,  nullptr,   OneInterface(searching),                  0,     1},
         {"registration denied",                true,  nullptr,   OneInterface(denied),                     0,     1},
-        {"radio off",                          true,  nullptr,   OneInterface(kRadioOff),                  0,     1},
+        {"radio off",                          true,  nullptr,   OneInterface(radioOff),                   0,     1},
         {"radio off by the device's switch",   true,  nullptr,   OneInterface(switchOff),                  0,     1},
         {"no interface",                       true,  nullptr,   noInterface,                              0,     0},
         {"interface list fails",               true,  nullptr,   OneInterface(kHome, kFailGetInterfaces),  0,     0},

@@ -15,13 +15,7 @@ TEST(ShellWindow, MenuBarSoftKeysAndFullScreenSetUp)
 {
     HWND window = CreateWindowExW(0, L"STATIC", L"shell test", WS_OVERLAPPEDWINDOW, 10, 10, 100, 80, nullptr, nullptr,
                                   nullptr, nullptr);
-    const struct {
-        const char* name;
-        DWORD size, flags;
-        UINT menu;
-        BOOL ok;
-        bool hasMenu;
-    } cases[] = {
+    const struct { const char* name; DWORD size, flags; UINT menu; BOOL ok; bool hasMenu; } cases[] = {
         {"no such menu", sizeof(SHMENUBARINFO), 0, 4321, FALSE, false},
         {"short record", 8, 0, 132, FALSE, false},
         {"empty bar", sizeof(SHMENUBARINFO), SHCMBF_EMPTYBAR, 132, TRUE, false},
@@ -68,10 +62,8 @@ TEST(ShellWindow, MenuBarSoftKeysAndFullScreenSetUp)
 
 TEST(ShellImages, GifResourcesBecome32BitBitmapsOfTheirOwn)
 {
-    const struct {
-        UINT id;
-        LONG width, height;  // 0: no bitmap
-    } cases[] = {{10000, 720, 90}, {10001, 0, 0}, {135, 0, 0} /* a BITMAP, not a GIF */};
+    // resource, its bitmap's width and height (0: no bitmap); 135 is a BITMAP, not a GIF
+    const struct { UINT id; LONG width, height; } cases[] = {{10000, 720, 90}, {10001, 0, 0}, {135, 0, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "resource " << c.id);
         HBITMAP first = SHLoadImageResource(moduleInstance, c.id), second = SHLoadImageResource(moduleInstance, c.id);

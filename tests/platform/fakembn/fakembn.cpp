@@ -4,6 +4,10 @@
 
 namespace {
 
+// A slot that detection never calls.
+#define NOT_CALLED(method, ...) \
+    HRESULT STDMETHODCALLTYPE method(__VA_ARGS__) override { return E_NOTIMPL; }
+
 FakeMbnNetwork network = {};
 LONG liveObjects = 0;
 
@@ -16,9 +20,7 @@ protected:
     ULONG Drop()
     {
         LONG left = InterlockedDecrement(&references);
-        if (!left)
-            delete this;
-        return ULONG(left);
+        return left ? ULONG(left) : (delete this, 0u);
     }
 
 private:
@@ -46,40 +48,31 @@ public:
     ULONG STDMETHODCALLTYPE Release() override { return Drop(); }
 
     // IMbnInterface
-    HRESULT STDMETHODCALLTYPE get_InterfaceID(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetInterfaceCapability(MBN_INTERFACE_CAPS*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetSubscriberInformation(IUnknown**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetReadyState(MBN_READY_STATE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE InEmergencyMode(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetHomeProvider(MBN_PROVIDER*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetPreferredProviders(SAFEARRAY**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetPreferredProviders(SAFEARRAY*, ULONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetVisibleProviders(ULONG*, SAFEARRAY**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE ScanNetwork(ULONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetConnection(IUnknown**) override { return E_NOTIMPL; }
+    NOT_CALLED(get_InterfaceID, BSTR*) NOT_CALLED(GetInterfaceCapability, MBN_INTERFACE_CAPS*)
+    NOT_CALLED(GetSubscriberInformation, IUnknown**) NOT_CALLED(GetReadyState, MBN_READY_STATE*)
+    NOT_CALLED(InEmergencyMode, VARIANT_BOOL*) NOT_CALLED(GetHomeProvider, MBN_PROVIDER*)
+    NOT_CALLED(GetPreferredProviders, SAFEARRAY**) NOT_CALLED(SetPreferredProviders, SAFEARRAY*, ULONG*)
+    NOT_CALLED(GetVisibleProviders, ULONG*, SAFEARRAY**) NOT_CALLED(ScanNetwork, ULONG*)
+    NOT_CALLED(GetConnection, IUnknown**)
 
     // IMbnRegistration
     HRESULT STDMETHODCALLTYPE GetRegisterState(MBN_REGISTER_STATE* state) override
     {
         return network.failing == kFailRegisterState ? E_FAIL : (*state = config.state, S_OK);
     }
-    HRESULT STDMETHODCALLTYPE GetRegisterMode(MBN_REGISTER_MODE*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetProviderID(BSTR* id) override
     {
         return network.failing == kFailProviderId ? E_FAIL : (*id = SysAllocString(config.providerId), S_OK);
     }
-    HRESULT STDMETHODCALLTYPE GetProviderName(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetRoamingText(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetAvailableDataClasses(ULONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetCurrentDataClass(ULONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetRegistrationNetworkError(ULONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetPacketAttachNetworkError(ULONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetRegisterMode(MBN_REGISTER_MODE, LPCWSTR, ULONG, ULONG*) override { return E_NOTIMPL; }
+    NOT_CALLED(GetRegisterMode, MBN_REGISTER_MODE*) NOT_CALLED(GetProviderName, BSTR*)
+    NOT_CALLED(GetRoamingText, BSTR*) NOT_CALLED(GetAvailableDataClasses, ULONG*) NOT_CALLED(GetCurrentDataClass, ULONG*)
+    NOT_CALLED(GetRegistrationNetworkError, ULONG*) NOT_CALLED(GetPacketAttachNetworkError, ULONG*)
+    NOT_CALLED(SetRegisterMode, MBN_REGISTER_MODE, LPCWSTR, ULONG, ULONG*)
 
     // IMbnRadio
     HRESULT STDMETHODCALLTYPE get_SoftwareRadioState(MBN_RADIO* state) override { return *state = config.software, S_OK; }
     HRESULT STDMETHODCALLTYPE get_HardwareRadioState(MBN_RADIO* state) override { return *state = config.hardware, S_OK; }
-    HRESULT STDMETHODCALLTYPE SetSoftwareRadioState(MBN_RADIO, ULONG*) override { return E_NOTIMPL; }
+    NOT_CALLED(SetSoftwareRadioState, MBN_RADIO, ULONG*)
 
 private:
     FakeMbnInterface config;
@@ -98,7 +91,7 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return Hold(); }
     ULONG STDMETHODCALLTYPE Release() override { return Drop(); }
 
-    HRESULT STDMETHODCALLTYPE GetInterface(LPCWSTR, IMbnInterface**) override { return E_NOTIMPL; }
+    NOT_CALLED(GetInterface, LPCWSTR, IMbnInterface**)
     HRESULT STDMETHODCALLTYPE GetInterfaces(SAFEARRAY** list) override
     {
         *list = nullptr;

@@ -23,5 +23,5 @@ struct FakeMbnNetwork {
     DWORD answerDelay;          // ms GetInterfaces takes: a slow service
 };
 
-typedef void(WINAPI* FakeMbnConfigureFunction)(const FakeMbnNetwork* network);
-typedef LONG(WINAPI* FakeMbnLiveObjectsFunction)();  // objects of the server not yet released
+extern "C" void WINAPI FakeMbnConfigure(const FakeMbnNetwork* network);
+extern "C" LONG WINAPI FakeMbnLiveObjects();  // objects of the server not yet released
