@@ -7,19 +7,11 @@
 #include <thread>
 
 #include "platform/messagefit.h"
-#include "support/windowfind.h"
+#include "support/sheetdriver.h"
 
 namespace {
 
 const wchar_t kCaption[] = L"Message fit test";
-
-RECT RectIn(HWND parent, HWND child)
-{
-    RECT rect{};
-    GetWindowRect(child, &rect);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
 
 // Whether text, in the static's font at its width, is taller than the static (then it is cut off).
 int NeededHeight(HWND text, int width)
