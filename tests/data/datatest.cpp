@@ -69,7 +69,6 @@ InstallDirScope::InstallDirScope(const wchar_t* directory)
     previous = hadPrevious ? buffer : L"";
     SetInstallDir(directory);
 }
-
 InstallDirScope::~InstallDirScope() { SetInstallDir(hadPrevious ? previous.c_str() : nullptr); }
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes)
