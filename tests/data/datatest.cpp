@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/handle.h"
 #include "base/registry.h"
 #include "data/datafile.h"
 #include "data/safefile.h"
@@ -30,13 +31,11 @@ TempDir::TempDir(const std::wstring& parent)
 void ForEachEntry(const std::wstring& directory, const std::function<void(const WIN32_FIND_DATAW&)>& visit)
 {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+    UniqueFind search(FindFirstFileW((directory + L"\\*").c_str(), &found));
+    for (bool more = bool(search); more; more = FindNextFileW(search.Get(), &found)) {
         if (lstrcmpW(found.cFileName, L".") && lstrcmpW(found.cFileName, L".."))
             visit(found);
     }
-    if (search != INVALID_HANDLE_VALUE)
-        FindClose(search);
 }
 
 static void RemoveTree(const std::wstring& path)
@@ -69,7 +68,6 @@ InstallDirScope::InstallDirScope(const wchar_t* directory)
     previous = hadPrevious ? buffer : L"";
     SetInstallDir(directory);
 }
-
 InstallDirScope::~InstallDirScope() { SetInstallDir(hadPrevious ? previous.c_str() : nullptr); }
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes)
@@ -152,15 +150,11 @@ void CopySample(const std::wstring& directory) { CopyFiles(SampleDir(), director
 // Shared for writing too: under Wine a handle to a child's output file outlives the child.
 static std::string ReadOutput(const std::wstring& path)
 {
-    HANDLE output = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+    UniqueHandle output(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
     std::string text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (output != INVALID_HANDLE_VALUE && ReadFile(output, buffer, sizeof(buffer), &read, nullptr) && read)
-        text.append(buffer, read);
-    if (output != INVALID_HANDLE_VALUE)
-        CloseHandle(output);
+    if (output)
+        ReadWholeHandle(output.Get(), text);
     return text;
 }
 

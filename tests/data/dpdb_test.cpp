@@ -22,13 +22,12 @@ std::wstring Quote(const std::wstring& path)
     return L"\"" + path + (!path.empty() && path.back() == L'\\' ? L"\\" : L"") + L"\"";
 }
 
-std::vector<ProgramRun> DpdbAtOnce(const std::vector<std::wstring>& runs)
+std::vector<ProgramRun> DpdbAtOnce(std::vector<std::wstring> runs)
 {
     std::wstring program = ProgramDir() + L"\\dpdb.exe";
-    std::vector<std::wstring> commandLines;
-    for (const std::wstring& arguments : runs)
-        commandLines.push_back(Quote(program) + L" " + arguments);
-    return RunAtOnce(program.c_str(), commandLines);
+    for (std::wstring& arguments : runs)
+        arguments = Quote(program) + L" " + arguments;
+    return RunAtOnce(program.c_str(), runs);
 }
 
 // A small database as plain sources: name -> text with CR LF line ends.

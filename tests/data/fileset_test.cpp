@@ -1,10 +1,9 @@
-// Replacing a folder's files as one set: interrupted at every step, on a full disk, with files held
-// open, with two writers, and what the next opener finds (the applet's reader: the updater's crash test).
+// Replacing a folder's files as one set: interrupted at every step, on a full disk, with files held open, with
+// two writers, and what the next opener finds (the applet's reader: the updater's crash test).
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -35,12 +34,10 @@ void Put(const TempDir& dir, const Files& files)
 std::string Holds(const TempDir& dir)
 {
     Files found;
-    std::string shown;
-    for (const auto& file : kOld) {
-        found[file.first] = ReadBytes(dir / file.first);
-        shown += Narrow(file.first) + "=" + found[file.first] + " ";
-    }
-    return found == kOld ? "old" : found == kNew ? "new" : "a mix: " + shown;
+    std::string shown = "a mix: ";
+    for (const auto& file : kOld)
+        shown += Narrow(file.first) + "=" + (found[file.first] = ReadBytes(dir / file.first)) + " ";
+    return found == kOld ? "old" : found == kNew ? "new" : shown;
 }
 
 bool Commit(const TempDir& dir, const Files& files, FileSetError* error = nullptr, DWORD wait = kFolderLockWait)
@@ -54,21 +51,13 @@ bool Commit(const TempDir& dir, const Files& files, FileSetError* error = nullpt
     return ok;
 }
 
-// Another program's file under a name of the kind the writer gives its temporaries.
-std::wstring PlantForeign(const TempDir& dir, const wchar_t* suffix)
-{
-    std::wstring name = NewTemporaryName(suffix);
-    WriteBytes(dir / name, "foreign");
-    return name;
-}
-
 // The test program as a child: "--hold-folder-lock DIR" or "--take-folder-lock DIR MS" (testmain.cpp).
 struct LockingChild {
     PROCESS_INFORMATION process = {};
-    LockingChild(const char* mode, const std::wstring& folder, const wchar_t* more = L"")
+    LockingChild(const std::wstring& mode, const std::wstring& folder, const wchar_t* more = L"")
     {
         std::wstring program = ProgramDir() + L"\\dialpass_tests.exe";
-        std::wstring command = L"\"" + program + L"\" " + std::wstring(mode, mode + strlen(mode)) + L" \"" + folder + L"\"" + more;
+        std::wstring command = L"\"" + program + L"\" " + mode + L" \"" + folder + L"\"" + more;
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
         EXPECT_TRUE(CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
@@ -101,15 +90,14 @@ DWORD WINAPI CloseAfterAMoment(void* held)
     return CloseHandle(held);
 }
 
-// A writer stopped after each of its steps, then a recovery stopped after each of its own, and then
-// the next opener: always the whole old or the whole new set, never another file's bytes, and once
-// the new set showed, never old. The name generator is made to give names that are taken, in each
-// role: another program's files, this commit's own other names, and the spares an earlier version
-// kept under names of a process with the same id.
+// A writer stopped after each of its steps, then a recovery stopped after each of its own, and then the next
+// opener: always the whole old or the whole new set, never another file's bytes, and once the new set showed,
+// never old. The name generator is made to give names that are taken, in each role: another program's files,
+// this commit's own other names, and the spares an earlier version kept under names of a process with the same
+// id. The names are drawn in this order: a.dat's and b.dat's backups (c.dat has no old file), then the three
+// new files' temporaries.
 TEST(FileSet, InterruptedAfterAnyStepTheNextOpenerFindsAWholeSet)
 {
-    // The names are drawn in this order: a.dat's and b.dat's backups (c.dat has no old file), then
-    // the three new files' temporaries.
     enum Collision { kNone, kTempsOnForeignFiles, kBackupsOnForeignFiles, kTempsOnOwnBackups, kOldVersionSpares };
     for (Collision collision : {kNone, kTempsOnForeignFiles, kBackupsOnForeignFiles, kTempsOnOwnBackups, kOldVersionSpares}) {
         SCOPED_TRACE(testing::Message() << "collision " << collision);
@@ -118,9 +106,10 @@ TEST(FileSet, InterruptedAfterAnyStepTheNextOpenerFindsAWholeSet)
             TempDir dir;
             Put(dir, kOld);
             ASSERT_TRUE(Commit(dir, kOld));  // the folder in order: the writer has no cause to sweep it
-            std::vector<std::wstring> foreign;
-            if (collision == kTempsOnForeignFiles || collision == kBackupsOnForeignFiles)
-                foreign = {PlantForeign(dir, L".new"), PlantForeign(dir, L".old")};
+            std::vector<std::wstring> foreign;  // another program's files under names of the writer's kind
+            for (const wchar_t* suffix : {L".new", L".old"})
+                if (collision == kTempsOnForeignFiles || collision == kBackupsOnForeignFiles)
+                    WriteBytes(dir / foreign.emplace_back(NewTemporaryName(suffix)), "foreign");
             std::wstring own1 = NewTemporaryName(L".old"), own2 = NewTemporaryName(L".old");
             if (collision == kTempsOnForeignFiles)
                 SetTemporaryNamesForTesting({own1, own2, foreign[0], foreign[1], foreign[0]});
@@ -128,9 +117,7 @@ TEST(FileSet, InterruptedAfterAnyStepTheNextOpenerFindsAWholeSet)
                 SetTemporaryNamesForTesting({foreign[1], foreign[0]});
             if (collision == kTempsOnOwnBackups)
                 SetTemporaryNamesForTesting({own1, own2, own1, own2, own2});
-            if (collision == kOldVersionSpares) {
-                // What an earlier version left after an OK: the lock in order, its journal in the spares
-                // state naming files it kept, which the generator then gives as names again.
+            if (collision == kOldVersionSpares) {  // given as names again
                 WriteBytes(dir / L"~dp10C-1.old", "kept a");
                 WriteBytes(dir / L"~dp10C-2.old", "kept b");
                 WriteOldVersionSpares(dir.Path(), {{"a.dat", "~dp10C-1.old"}, {"b.dat", "~dp10C-2.old"}});
@@ -178,22 +165,6 @@ TEST(FileSet, InterruptedAfterAnyStepTheNextOpenerFindsAWholeSet)
     }
 }
 
-// Writers queue for the folder's lock: one that waits is served within its wait although another
-// program takes the lock again the moment it lets go (for 20 ms at a time, so that a writer that
-// only tried now and then would hardly ever find it free).
-TEST(FolderLock, AWaitingWriterIsServedBetweenATightLoopsTurns)
-{
-    TempDir dir;
-    Put(dir, kOld);
-    LockingChild loop("--take-folder-lock", dir.Path(), L" 20");
-    ASSERT_TRUE(loop.Holding(dir.Path()));
-    int served = 0;
-    FileSetError error;
-    for (int i = 0; i < 20; ++i)
-        served += Commit(dir, i % 2 ? kOld : kNew, &error, 500);
-    EXPECT_EQ(served, 20) << Narrow(error.Text());
-}
-
 // A disk that fills after any number of bytes: the commit fails, the old set stays, nothing is left.
 TEST(FileSet, ADiskThatFillsPartWayLeavesTheOldSet)
 {
@@ -222,8 +193,8 @@ TEST(FileSet, ADiskThatFillsPartWayLeavesTheOldSet)
 TEST(FileSet, AHeldOrReadOnlyFileBringsBackTheOldSet)
 {
     const DWORD kReadOnly = ~0u;  // not held open but marked read-only
-    // held: files open during the commit (or, after stopAfter steps, during the recovery), sharing
-    // reads (as the applet's reader), nothing, or kReadOnly; recovers: what RecoverFolder answers meanwhile
+    // the files held open during the commit (or, after stopAfter steps, during the recovery), their sharing (as
+    // the applet's reader: reads), what RecoverFolder answers meanwhile
     struct Case { const wchar_t* held[2]; DWORD share; int stopAfter; bool recovers; } cases[] = {
         {{L"a.dat"}, FILE_SHARE_READ, -1, true},
         {{L"b.dat"}, FILE_SHARE_READ, -1, true},          // found before a.dat is touched
@@ -259,10 +230,8 @@ TEST(FileSet, AHeldOrReadOnlyFileBringsBackTheOldSet)
             EXPECT_EQ(RecoverFolder(dir.Path(), &error), c.recovers) << Narrow(c.held[0]) << c.stopAfter;
             EXPECT_EQ(error.oldSetKept, c.recovers) << Narrow(error.Text());
         }
-        for (HANDLE handle : held) {
-            if (handle != INVALID_HANDLE_VALUE)
-                CloseHandle(handle);
-        }
+        for (HANDLE handle : held)
+            CloseHandle(handle);
         SetFileAttributesW((dir / c.held[0]).c_str(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_TRUE(RecoverFolder(dir.Path()));
         EXPECT_EQ(Holds(dir), "old") << Narrow(c.held[0]) << c.stopAfter;
@@ -275,22 +244,24 @@ TEST(FileSet, AHeldOrReadOnlyFileBringsBackTheOldSet)
     HANDLE letGo = CreateThread(nullptr, 0, CloseAfterAMoment, moment, 0, nullptr);
     FileSetError error;
     EXPECT_TRUE(Commit(dir, kNew, &error)) << Narrow(error.Text());
+    EXPECT_EQ(Holds(dir), "new");
     WaitForSingleObject(letGo, INFINITE);
     CloseHandle(letGo);
-    EXPECT_EQ(Holds(dir), "new");
     // A code the system has no text for still says which it is.
     EXPECT_EQ(Narrow(SystemErrorText(0xE0001234)), "error 3758101044");
 }
 
-// One writer at a time: a second one waits a bounded time and fails with a message that says why;
-// the lock of a writer that ends without letting go (killed, crashed) is free at once.
-TEST(FolderLock, ASecondWriterWaitsThenFailsAndAKilledWriterLetsGo)
+// One writer at a time: a second one waits a bounded time and fails with a message that says why; the lock of
+// a writer that ends without letting go (killed, crashed) is free at once. Writers queue: one that waits is
+// served within its wait although another program takes the lock again the moment it lets go (for 20 ms at a
+// time, so that a writer that only tried now and then would hardly ever find it free).
+TEST(FolderLock, ASecondWriterWaitsThenFailsAKilledWriterLetsGoAndAWaitingOneIsServed)
 {
     TempDir dir;
     Put(dir, kOld);
     FileSetError error;
     {
-        LockingChild first("--hold-folder-lock", dir.Path());
+        LockingChild first(L"--hold-folder-lock", dir.Path());
         ASSERT_TRUE(first.Holding(dir.Path()));
         DWORD start = GetTickCount();
         EXPECT_FALSE(Commit(dir, kNew, &error, 300));
@@ -305,6 +276,14 @@ TEST(FolderLock, ASecondWriterWaitsThenFailsAndAKilledWriterLetsGo)
         EXPECT_NE(error.Text().find(L" within 1 seconds: "), std::wstring::npos) << Narrow(error.Text());
     }  // killed: its lock is free at once
     EXPECT_TRUE(Commit(dir, kNew, &error, 2000)) << Narrow(error.Text());
+    {
+        LockingChild loop(L"--take-folder-lock", dir.Path(), L" 20");
+        ASSERT_TRUE(loop.Holding(dir.Path()));
+        int served = 0;
+        for (int i = 0; i < 20; ++i)
+            served += Commit(dir, i % 2 ? kOld : kNew, &error, 500);
+        EXPECT_EQ(served, 20) << Narrow(error.Text());
+    }
 
     // The same thread's second writer fails at once rather than wait for itself.
     FolderLock own;

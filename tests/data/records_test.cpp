@@ -22,10 +22,7 @@ std::string Fields(const AccessNumberRecord& r)
 }
 
 template <class Table>
-void Parse(Table& table, const std::string& data)
-{
-    table.ParseBuffer(data.data(), uint32_t(data.size()));
-}
+void Parse(Table& table, const std::string& data) { table.ParseBuffer(data.data(), uint32_t(data.size())); }
 
 template <class Record>
 void ExpectLines(std::initializer_list<std::pair<std::string, std::string>> cases)
@@ -53,8 +50,7 @@ TEST(RecordTypes, GoodAndCorruptLines)
         {"", "corrupt"}, {"1;Germany", "corrupt"}, {"1,Germany,49", "corrupt"}, {";", "corrupt"},
     });
     ExpectLines<OperatorRecord>({
-        {"26201;49;", "26201|49"},
-        {"26201;49", "26201|49"},                    // the closing ";" is not required
+        {"26201;49;", "26201|49"}, {"26201;49", "26201|49"},  // the closing ";" is not required
         {" 310260;\t1;", "310260|1"},                 // blanks before either number
         {"405025;91;junk", "405025|91"},
         {"-5;+7x", "-5|7"},
@@ -67,10 +63,8 @@ TEST(RecordTypes, GoodAndCorruptLines)
     ExpectLines<ProviderRecord>({
         {"7;Sample;Sample phone card", "7|Sample|Sample phone card"},
         {"2;Quillmoor;Card; Europe", "2|Quillmoor|Card; Europe"},  // the rest of the line is the name
-        {"3;" + s15 + ";" + d59, "3|" + s15 + "|" + d59},
-        {"4;;", "4||"},
-        {"3;" + s15 + "s;d", "corrupt"}, {"3;s;" + d59 + "d", "corrupt"},
-        {"", "corrupt"}, {"7;Sample", "corrupt"},
+        {"3;" + s15 + ";" + d59, "3|" + s15 + "|" + d59}, {"4;;", "4||"},
+        {"3;" + s15 + "s;d", "corrupt"}, {"3;s;" + d59 + "d", "corrupt"}, {"", "corrupt"}, {"7;Sample", "corrupt"},
     });
     ExpectLines<AccessNumberRecord>({
         {"49;800; (toll free)", "49|800|toll free"},
@@ -83,26 +77,20 @@ TEST(RecordTypes, GoodAndCorruptLines)
         {"49;800; (a;b) c)", "49|800|a;b"},           // up to the next ")"
         {"49;800; (kostenlos \x80)", "49|800|kostenlos \x80"},
         {"49;800; ", "49|800|<none>"},                // a blank at the end of the line
-        {"49;" + n19 + ";", "49|" + n19 + "|<none>"},
-        {"49;1; (" + d63 + ")", "49|1|" + d63},
-        {"49;" + n19 + "1;", "corrupt"}, {"49;1; (" + d63 + "d)", "corrupt"},
-        {"", "corrupt"}, {"49;800", "corrupt"}, {"49;800; (open", "corrupt"}, {"49;800; (", "corrupt"},
+        {"49;" + n19 + ";", "49|" + n19 + "|<none>"}, {"49;1; (" + d63 + ")", "49|1|" + d63},
+        {"49;" + n19 + "1;", "corrupt"}, {"49;1; (" + d63 + "d)", "corrupt"}, {"", "corrupt"}, {"49;800", "corrupt"},
+        {"49;800; (open", "corrupt"}, {"49;800; (", "corrupt"},
     });
 }
 
 // A record type that counts its live instances and fails on lines that start with "!".
 struct CountedRecord {
-    static int live;
+    static inline int live = 0;
     std::string text;
     CountedRecord() { ++live; }
     ~CountedRecord() { --live; }
-    const char* Parse(const char* line, uint32_t length)
-    {
-        text.assign(line, length);
-        return length && line[0] == '!' ? "bad" : nullptr;
-    }
+    const char* Parse(const char* line, uint32_t length) { return text.assign(line, length)[0] == '!' ? "bad" : nullptr; }
 };
-int CountedRecord::live = 0;
 
 TEST(RecordTable, AFailedRecordIsFreedEarlierOnesStayAndNextWalksThem)
 {
@@ -132,7 +120,7 @@ TEST(RecordTable, WholeFiles)
     for (int i = 0; i < 5957; ++i)
         largest += "26201;49;\r\n";
     largest += "1111;49;";  // 65,535 bytes, the last line without CR
-    struct Case { const char* what; std::string file; int code; size_t count; } cases[] = {
+    struct Case { const char* what; std::string file; int code; size_t count; } cases[] = {  // what, bytes, code, records
         {"last line without CR", "1;49;\r\n2;43;", 0, 2},
         {"corrupt third line", "1;49;\r\n2;43;\r\n3 44\r\n4;1;\r\n", 1, 2},
         {"a field looked for past the line's end", "26201;\r\n49;\r\n", 1, 0},

@@ -62,10 +62,8 @@ TEST_F(DialpassConfigToolTest, ShowsEveryValueAndTheSequenceAsSteps)
 
 TEST_F(DialpassConfigToolTest, UsageNamesWhatWasWrong)
 {
-    struct Case {
-        const wchar_t* arguments; DWORD exitCode;
-        const char* said;  // in the output for exit 0, else in the error text (with the usage for exit 2)
-    } cases[] = {
+    // the arguments, the exit code, what is said: in the output for exit 0, else in the error text (with the usage for 2)
+    struct Case { const wchar_t* arguments; DWORD exitCode; const char* said; } cases[] = {
         {L"", 1, "does not exist"},  // no configuration yet
         {L"--help", 0, "usage: dialpass-config [--dial NUMBER]"},
         {L"-h", 0, "--dial NUMBER"},
@@ -140,10 +138,8 @@ TEST_F(DialpassConfigToolTest, DialShowsWhatThePhoneDials)
 TEST(SequenceStepsTest, StepSizesStayInsideTheLength)
 {
     const BYTE sequence[] = {1, 0, 5, 5, 6, 2, '0', '0', 4, 0, 9, 0};
-    struct Case {
-        unsigned length, offset, expected;
-    } cases[] = {
-        // whole steps, digits cut off by the length, half a step, an unknown code, the end
+    // length, offset, step size: whole steps, digits cut off by the length, half a step, an unknown code, the end
+    struct Case { unsigned length, offset, expected; } cases[] = {
         {10, 0, 2}, {10, 4, 4}, {7, 4, 0}, {9, 8, 0}, {12, 10, 0}, {10, 10, 0},
     };
     for (const Case& c : cases)

@@ -1,8 +1,6 @@
-// Update.exe against the local update site (tools/update-site, started by ctest): a good update, nothing
-// new, every attack or fault, each of which must leave the installed set as it was and say in update.log
-// what went wrong, a kill while installing; and the Update page through the real sheet: the command line
-// it gives the updater, its answer to each exit code, "Cancel update", the log viewer, and a real update
-// that the Card settings page shows without leaving the sheet.
+// Update.exe against the local update site (tools/update-site, started by ctest): a good update, nothing new,
+// every attack or fault (the installed set stays, update.log says why), a kill while installing; and the
+// Update page through the real sheet, up to a real update that Card settings shows at once.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -29,16 +27,8 @@ using namespace datatest;
 
 namespace {
 
-std::wstring SiteState()
-{
-    return ProgramDir() + L"\\..\\update-site";
-}
-
-// The port of the local site, 0 when it is not running.
-unsigned SitePort()
-{
-    return unsigned(atoi(ReadBytes(SiteState() + L"\\port").c_str()));
-}
+std::wstring SiteState() { return ProgramDir() + L"\\..\\update-site"; }
+unsigned SitePort() { return unsigned(atoi(ReadBytes(SiteState() + L"\\port").c_str())); }  // 0: not running
 
 // The build's signing key, or the other test key, from the build's key pair folder.
 PrivateKey SigningKey(bool other = false)
@@ -55,13 +45,12 @@ bool TrustTestAuthority()
 {
     std::string pem = ReadBytes(SiteState() + L"\\tls\\ca.crt"), der(pem.size(), '\0');  // DER is the shorter
     DWORD size = DWORD(der.size());
-    if (pem.empty() || !CryptStringToBinaryA(pem.c_str(), DWORD(pem.size()), CRYPT_STRING_BASE64HEADER,
-                                             reinterpret_cast<BYTE*>(&der[0]), &size, nullptr, nullptr))
-        return false;
     HCERTSTORE root = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
-    bool trusted = root && CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING,
-                                                            reinterpret_cast<const BYTE*>(der.data()), size,
-                                                            CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+    bool trusted = root && !pem.empty() &&
+                   CryptStringToBinaryA(pem.c_str(), DWORD(pem.size()), CRYPT_STRING_BASE64HEADER,
+                                        reinterpret_cast<BYTE*>(&der[0]), &size, nullptr, nullptr) &&
+                   CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                                                    size, CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
     if (root)
         CertCloseStore(root, 0);
     return trusted;
@@ -108,21 +97,28 @@ public:
             CopyFileW((ProgramDir() + L"\\" + updater).c_str(), (*this / L"Update.exe").c_str(), FALSE);
     }
     std::wstring Dir() const { return Path() + L"\\"; }
-    // Every file but update.log and the writer lock, by name: its size and the start of its SHA-256.
+    // Every file by name, its size and the start of its SHA-256; but the log and the writer lock (the set's
+    // name and any journal), which change with every run.
     std::map<std::wstring, std::string> Files() const
     {
         std::map<std::wstring, std::string> files;
         ForEachEntry(Path(), [&](const WIN32_FIND_DATAW& found) {
             std::wstring name = found.cFileName;
-            // The log changes with every run, and so does the writer lock, which holds the set's name and any journal.
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"update.log" && name != L"dialpass.lock") {
-                std::string bytes = ReadBytes(*this / name);
-                Sha256Digest digest{};
-                Sha256(bytes.data(), bytes.size(), digest);
-                files[name] = std::to_string(bytes.size()) + " bytes, SHA-256 " + ToHex(digest.data(), 4);
-            }
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY || name == L"update.log" || name == L"dialpass.lock")
+                return;
+            std::string bytes = ReadBytes(*this / name);
+            Sha256Digest digest{};
+            Sha256(bytes.data(), bytes.size(), digest);
+            files[name] = std::to_string(bytes.size()) + " bytes, SHA-256 " + ToHex(digest.data(), 4);
         });
         return files;
+    }
+    // The applet's arguments for RunUpdate in this process.
+    UpdateArguments Arguments(const std::wstring& url) const
+    {
+        UpdateArguments arguments;
+        EXPECT_EQ(ParseArguments(SplitCommandLine(UpdaterArguments(url.c_str(), Dir().c_str()).c_str()), arguments), L"");
+        return arguments;
     }
 };
 
@@ -135,27 +131,40 @@ struct UpdateRun {
     bool LoggedLast(const std::string& text) const { return log.find(text, log.rfind(kRunHeader)) != std::string::npos; }
 };
 
-// Runs DIR\Update.exe with the applet's arguments (90 s at most); withoutDrive gives DIR without its
-// drive (as "InstallDir" may hold it) and starts the updater on that drive.
-UpdateRun RunUpdater(const Installation& installation, const std::wstring& baseUrl, bool withoutDrive = false)
+// Runs DIR\Update.exe with the applet's arguments (90 s at most), with one of its test hooks set (a variable
+// and its value) when given; withoutDrive gives DIR without its drive (as "InstallDir" may hold it) and starts
+// the updater on that drive.
+UpdateRun RunUpdater(const Installation& installation, const std::wstring& baseUrl, bool withoutDrive = false,
+                     const wchar_t* hook = nullptr, const std::wstring& value = L"")
 {
-    std::wstring dir = installation.Dir().substr(withoutDrive ? 2 : 0);
-    std::wstring drive = installation.Dir().substr(0, 3);
+    std::wstring dir = installation.Dir().substr(withoutDrive ? 2 : 0), drive = installation.Dir().substr(0, 3);
     UpdateRun run;
+    if (hook)
+        SetEnvironmentVariableW(hook, value.c_str());
+    // Wine's own account of a refused secure channel ("cert verify failed: N" ...) goes to this test's output.
+    wchar_t debug[512] = L"";
+    DWORD length = GetEnvironmentVariableW(L"WINEDEBUG", debug, 512);
+    bool hadDebug = length > 0 && length < 512;
+    std::wstring channels = (hadDebug ? debug + std::wstring(L",") : L"err+all,") + L"warn+winhttp,warn+secur32";
+    SetEnvironmentVariableW(L"WINEDEBUG", channels.c_str());
     DWORD begin = GetTickCount();
     run.exitCode = RunAtOnce((installation / L"Update.exe").c_str(), {UpdaterArguments(baseUrl.c_str(), dir.c_str())},
                              90000, drive.c_str())[0].exitCode;
     run.milliseconds = GetTickCount() - begin;
+    SetEnvironmentVariableW(L"WINEDEBUG", hadDebug ? debug : nullptr);
+    if (hook)
+        SetEnvironmentVariableW(hook, nullptr);
     run.log = ReadBytes(installation.Dir() + L"update.log");
     return run;
 }
 
 // A site published with dpdb as version 2 of a small database that adds the country Zembla, and an
-// installation of the sample.
+// installation of the sample. COM is up for the tests that call RunUpdate in this process.
 class UpdateTest : public testing::Test {
 protected:
     void SetUp() override
     {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         ASSERT_NE(SitePort(), 0u) << "the local update site is not running (ctest starts it: update_site_up)";
         WriteBytes(sources / L"country.dat", "276;Germany;49\r\n40;Austria;43\r\n380;Zembla;380\r\n");
         WriteBytes(sources / L"providers.dat", "26201;49;\r\n23201;43;\r\n");
@@ -167,6 +176,7 @@ protected:
                                                   site.Path() + L"\" --version 2"}, 30000)[0];
         ASSERT_EQ(run.exitCode, 0u) << run.output;
     }
+    void TearDown() override { CoUninitialize(); }
 
     TempDir sources;
     Site site;
@@ -180,6 +190,7 @@ void FlipByte(const std::wstring& path, size_t at)
     WriteBytes(path, bytes);
 }
 
+// Links are made and removed by this machine's own programs (Linux's ln and rm, under Wine); "" elsewhere.
 std::wstring UnixPath(const std::wstring& path)
 {
     using GetUnixName = char*(CDECL*)(const wchar_t*);
@@ -187,32 +198,41 @@ std::wstring UnixPath(const std::wstring& path)
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
     char* unix = get ? get(path.c_str()) : nullptr;
     std::string text = unix ? unix : "";
-    if (unix)
-        HeapFree(GetProcessHeap(), 0, unix);
+    HeapFree(GetProcessHeap(), 0, unix);
     return std::wstring(text.begin(), text.end());
 }
+void Shell(const std::wstring& command) { RunAtOnce(nullptr, {command}, 10000); }
 
-// The installation folder given without its drive, as "InstallDir" may hold it; links planted in
-// the temporary folder (as run folders, and as a file inside an abandoned one) lead elsewhere.
-TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNew)
+// The installation folder given without its drive, as "InstallDir" may hold it, over TLS with a certificate
+// of the test authority that this prefix's user trusts. Links lead elsewhere: planted in the temporary folder
+// (as run folders, and as a file inside an abandoned one), and given as the temporary folder itself (or above it).
+TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNewAndFollowsNoLink)
 {
-    // Over TLS, with a certificate of the test authority that this prefix's user trusts.
-    TempDir elsewhere;
+    TempDir elsewhere, links;
     WriteBytes(elsewhere / L"precious.dat", "keep");
     std::wstring temp = installation.Dir().substr(0, 2) + L"\\Temp\\Dialpass";
     SHCreateDirectoryExW(nullptr, (temp + L"\\run-1-1").c_str(), nullptr);
-    // The links are made and removed by this machine's own programs (Linux's, under Wine).
-    std::wstring unixTemp = UnixPath(temp);
-    if (!unixTemp.empty())
-        RunAtOnce(nullptr, {L"/bin/ln -sfn " + UnixPath(elsewhere.Path()) + L" " + unixTemp + L"/run-1-2",
-                            L"/bin/ln -sf " + UnixPath(elsewhere / L"precious.dat") + L" " + unixTemp +
-                                L"/run-1-1/country.dat"}, 10000);
+    std::wstring unixTemp = UnixPath(temp), unixElsewhere = UnixPath(elsewhere.Path()), unixLinks = UnixPath(links.Path());
+    if (!unixTemp.empty()) {
+        Shell(L"/bin/ln -sfn " + unixElsewhere + L" " + unixTemp + L"/run-1-2");
+        Shell(L"/bin/ln -sf " + unixElsewhere + L"/precious.dat " + unixTemp + L"/run-1-1/country.dat");
+        Shell(L"/bin/ln -s " + unixElsewhere + L" " + unixLinks + L"/temp");
+        for (const wchar_t* link : {L"temp", L"temp\\Dialpass"}) {  // refused before anything is made there
+            UpdateArguments arguments = installation.Arguments(site.Url());
+            arguments.tempFolder = links / link;
+            UpdateLog log(L"");
+            EXPECT_EQ(RunUpdate(arguments, {SigningKey().publicKey}, log), kUpdateFailed) << log.Text();
+            EXPECT_NE(log.Text().find("is a link or lies below one"), std::string::npos) << log.Text();
+            EXPECT_EQ(Names(elsewhere.Path()), "precious.dat") << Narrow(link);
+        }
+        Shell(L"/bin/rm " + unixLinks + L"/temp");
+    }
     UpdateRun run = RunUpdater(installation, site.Url("https-good"), true);
     EXPECT_EQ(ReadBytes(elsewhere / L"precious.dat"), "keep");
     // Wine cannot remove a Unix link without following it: the sweep leaves it there.
     if (!unixTemp.empty()) {
         EXPECT_NE(GetFileAttributesW((temp + L"\\run-1-2").c_str()), INVALID_FILE_ATTRIBUTES);
-        RunAtOnce(nullptr, {L"/bin/rm -rf " + unixTemp + L"/run-1-1 " + unixTemp + L"/run-1-2"}, 10000);
+        Shell(L"/bin/rm -rf " + unixTemp + L"/run-1-1 " + unixTemp + L"/run-1-2");
     }
     ASSERT_EQ(run.exitCode, 0u) << run.log;
     for (const wchar_t* name : {L"country.dat", L"providers.dat", L"manufacturers.dat", L"Sample.dat", L"Other.dat"})
@@ -238,10 +258,7 @@ TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNew)
 TEST_F(UpdateTest, AcceptsASignatureByAnyTrustedKeyAndNoOther)
 {
     PrivateKey build = SigningKey(), other = SigningKey(true);
-    UpdateArguments arguments;
-    std::wstring line = UpdaterArguments(site.Url().c_str(), installation.Dir().c_str());
-    ASSERT_EQ(ParseArguments(SplitCommandLine(line.c_str()), arguments), L"");
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    UpdateArguments arguments = installation.Arguments(site.Url());
     // The build gives the shipped set its signed record: the copy installed here is whole.
     InstalledState shipped = ReadInstalledState(installation.Path(), {build.publicKey});
     EXPECT_TRUE(shipped.whole) << (shipped.notes.empty() ? "" : Narrow(shipped.notes[0]));
@@ -254,13 +271,8 @@ TEST_F(UpdateTest, AcceptsASignatureByAnyTrustedKeyAndNoOther)
     // then nothing the older key signs does. A damaged database.ver lets no older set in: the
     // signed record tells the version, and without one nothing is installed.
     enum Damage { kNone, kVersion, kVersionAndRecord, kAllGone };
-    struct Step {
-        const char* version;
-        bool otherKey;
-        UpdateResult result;
-        const char* logged;
-        Damage damage = kNone;
-    } steps[] = {
+    struct Step { const char* version; bool otherKey; UpdateResult result; const char* logged; Damage damage = kNone; }
+    steps[] = {
         // version, signed by the newer key, result, the log's words, what is damaged before
         {"4294967295", false, kUpdated, "Done: version 4294967295"},
         {"3", false, kUpdateFailed, "older than the installed version 4294967295"},
@@ -288,7 +300,6 @@ TEST_F(UpdateTest, AcceptsASignatureByAnyTrustedKeyAndNoOther)
             EXPECT_EQ(installation.Files(), before) << step.version;
         }
     }
-    CoUninitialize();
 }
 
 // The installed set heals: each of its files deleted, then changed, in turn; Update.exe against a
@@ -326,30 +337,6 @@ TEST_F(UpdateTest, InstallsTheSameVersionAgainWhenAFileOfTheSetIsMissingOrChange
     EXPECT_EQ(RunUpdater(installation, site.Url()).exitCode, 1u);
 }
 
-// A temporary folder that is a link (from Linux, under Wine), or lies below one, is refused before
-// anything is made there: nothing is left at the link's target.
-TEST_F(UpdateTest, ATemporaryFolderThatIsALinkLeavesNothingAtItsTarget)
-{
-    TempDir links, elsewhere;
-    std::wstring unixLinks = UnixPath(links.Path());
-    if (unixLinks.empty())
-        GTEST_SKIP() << "links are made with Linux's ln, under Wine";
-    RunAtOnce(nullptr, {L"/bin/ln -s " + UnixPath(elsewhere.Path()) + L" " + unixLinks + L"/temp"}, 10000);
-    UpdateArguments arguments;
-    std::wstring line = UpdaterArguments(site.Url().c_str(), installation.Dir().c_str());
-    ASSERT_EQ(ParseArguments(SplitCommandLine(line.c_str()), arguments), L"");
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    // the temporary folder: the link itself, a folder still to be made below it
-    for (const wchar_t* temp : {L"temp", L"temp\\Dialpass"}) {
-        arguments.tempFolder = links / temp;
-        UpdateLog log(L"");
-        EXPECT_EQ(RunUpdate(arguments, {SigningKey().publicKey}, log), kUpdateFailed) << log.Text();
-        EXPECT_NE(log.Text().find("is a link or lies below one"), std::string::npos) << log.Text();
-        EXPECT_EQ(Names(elsewhere.Path()), "") << Narrow(temp);
-    }
-    CoUninitialize();
-    RunAtOnce(nullptr, {L"/bin/rm " + unixLinks + L"/temp"}, 10000);
-}
 
 // A site that sends a byte now and then, never stalling long enough for a read's timeout, is cut
 // off at the update's deadline (short here).
@@ -363,23 +350,6 @@ TEST_F(UpdateTest, StopsADownloadThatTricklesPastTheDeadline)
     std::wstring error = trickling.Get(L"update.xml", kMaxManifestSize, L"", body);
     EXPECT_NE(Narrow(error).find("the transfer is too slow: stopped after"), std::string::npos) << Narrow(error);
     EXPECT_LE(GetTickCount() - begin, 4000u);
-}
-
-// A fault or attack: what is done to the site after a good publish, the address the updater is given,
-// and the words the log must hold.
-struct Fault {
-    const char* name;
-    std::function<void(Site&)> spoil;
-    std::string mode;  // the server's behaviour for the base URL; "" = a port where nothing listens (1)
-    const char* logged;
-    DWORD atLeastMs = 0, atMostMs = 10000;
-    const wchar_t *variable = nullptr, *value = nullptr;  // for Update.exe's test hooks
-};
-
-// A row is named by its name in test listings and failures, not by its bytes.
-void PrintTo(const Fault& fault, std::ostream* out)
-{
-    *out << fault.name;
 }
 
 // Puts bytes on the site as name, listed truly in update.xml (added before Other.dat when not listed yet).
@@ -398,49 +368,60 @@ void PutListed(Site& site, const std::string& name, const std::string& bytes)
         site.ReplaceInManifest(xml.substr(at, xml.find("/>", at) + 2 - at), element);
 }
 
-const auto kNothing = [](Site&) {};
+using Spoil = std::function<void(Site&)>;
+Spoil Flip(const wchar_t* file, size_t at) { return [=](Site& site) { FlipByte(site / file, at); }; }
+Spoil Listed(std::string name, std::string bytes) { return [=](Site& site) { PutListed(site, name, bytes); }; }
+Spoil Resigned(std::string from, std::string to) { return [=](Site& site) { site.ReplaceInManifest(from, to); }; }
+std::string Scrambled(std::string plain)
+{
+    Scramble(&plain[0], plain.size());
+    return plain;
+}
+
+// A fault or attack: the server's behaviour for the base URL ("": a port where nothing listens), the log's
+// words, what is done to the site after a good publish, time bounds, and Update.exe's test hook.
+struct Fault {
+    const char* name;
+    std::string mode;
+    const char* logged;
+    Spoil spoil = nullptr;
+    DWORD atLeastMs = 0, atMostMs = 10000;
+    const wchar_t *hook = nullptr, *value = nullptr;
+};
+// A row is named by its name in test listings and failures, not by its bytes.
+void PrintTo(const Fault& fault, std::ostream* out) { *out << fault.name; }
 
 const Fault kFaults[] = {
-    // name, what is spoilt, server mode, the log's words, time bounds (ms; 0 to 10 s unless given)
-    {"ChangedDataFile", [](Site& site) { FlipByte(site / L"country.dat", 10); }, "ok",
-     "hash mismatch: the SHA-256 of country.dat"},
-    {"ChangedManifest", [](Site& site) { FlipByte(site / L"update.xml", 60); }, "ok", "bad signature"},
-    {"NameWithSeparator",
-     [](Site& site) { site.ReplaceInManifest("name=\"Other.dat\"", "name=\"..\\Other.dat\""); }, "ok",
-     "the file name \"..\\Other.dat\" is refused: not a plain file name"},
-    {"UnusedFileListed", [](Site& site) { PutListed(site, "Stray.dat", "x"); }, "ok",
-     "lists Stray.dat, which the card database does not use"},
-    {"BadLineInASignedFile",
-     [](Site& site) {
-         std::string bad = "1;Germany;49\r\n\r\n";
-         Scramble(&bad[0], bad.size());
-         PutListed(site, "country.dat", bad);
-     },
-     "ok", "Check error: country.dat:2: empty line"},
-    {"LargerThanListed", [](Site& site) { WriteBytes(site / L"Other.dat", ReadBytes(site / L"Other.dat") + "1;2;\r\n"); },
-     "ok", "more than the 13 bytes listed in update.xml"},
-    {"Expired",
+    // name, server mode, the log's words, what is spoilt, time bounds (ms; 0 to 10 s unless given), test hook
+    {"ChangedDataFile", "ok", "hash mismatch: the SHA-256 of country.dat", Flip(L"country.dat", 10)},
+    {"ChangedManifest", "ok", "bad signature", Flip(L"update.xml", 60)},
+    {"NameWithSeparator", "ok", "the file name \"..\\Other.dat\" is refused: not a plain file name",
+     Resigned("name=\"Other.dat\"", "name=\"..\\Other.dat\"")},
+    {"UnusedFileListed", "ok", "lists Stray.dat, which the card database does not use", Listed("Stray.dat", "x")},
+    {"BadLineInASignedFile", "ok", "Check error: country.dat:2: empty line",
+     Listed("country.dat", Scrambled("1;Germany;49\r\n\r\n"))},
+    {"LargerThanListed", "ok", "more than the 13 bytes listed in update.xml",
+     [](Site& site) { WriteBytes(site / L"Other.dat", ReadBytes(site / L"Other.dat") + "1;2;\r\n"); }},
+    {"Expired", "ok", "update.xml expired at 2001-01-01T00:00:00Z",
      [](Site& site) {
          std::string xml = ReadBytes(site / L"update.xml");
          site.ReplaceInManifest(xml.substr(xml.find("expires=\"") + 9, 20), "2001-01-01T00:00:00Z");
-     },
-     "ok", "update.xml expired at 2001-01-01T00:00:00Z"},
-    {"Refused", kNothing, "", "the connection was refused"},
-    {"NotFound", kNothing, "missing", "HTTP status 404"},
-    {"Redirect", kNothing, "redirect", "redirects are not followed"},
-    {"StallBeforeHeaders", kNothing, "stall-headers", "within 15 seconds", 14000, 25000},
-    {"StallMidBody", kNothing, "stall-body", "the transfer stalled after", 14000, 25000},
-    {"HeadersOneByteASecond", kNothing, "slow-headers",
-     "time bound hit: update.xml sent no whole answer headers within 5 seconds", 4500, 12000,
-     L"DIALPASS_TEST_REQUEST_SECONDS", L"5"},
+     }},
+    {"Refused", "", "the connection was refused"},
+    {"NotFound", "missing", "HTTP status 404"},
+    {"Redirect", "redirect", "redirects are not followed"},
+    {"StallBeforeHeaders", "stall-headers", "within 15 seconds", {}, 14000, 25000},
+    {"StallMidBody", "stall-body", "the transfer stalled after", {}, 14000, 25000},
+    {"HeadersOneByteASecond", "slow-headers", "time bound hit: update.xml sent no whole answer headers within 5 seconds",
+     {}, 4500, 12000, L"DIALPASS_TEST_REQUEST_SECONDS", L"5"},
     // Windows stops at 32 KiB of headers; Wine reads them without limit, and the memory bound ends it.
-    {"EndlessHeaders", kNothing, "endless-headers", "memory bound hit", 0, 15000},
-    {"EndlessBody", kNothing, "endless-body", "sends more than the 65536 bytes allowed"},
-    {"UntrustedCertificate", kNothing, "https-untrusted", "authority this machine does not trust"},
-    {"ExpiredCertificate", kNothing, "https-expired", "expired or not yet valid"},
-    {"CertificateForAnotherHost", kNothing, "https-wronghost", "made out to another host name"},
-    {"SwappedAfterDownload", kNothing, "ok", "was changed in", 0, 10000, L"DIALPASS_TEST_TAMPER_AT", L"1"},
-    {"SwappedAfterCheck", kNothing, "ok", "was changed in", 0, 10000, L"DIALPASS_TEST_TAMPER_AT", L"2"},
+    {"EndlessHeaders", "endless-headers", "memory bound hit", {}, 0, 15000},
+    {"EndlessBody", "endless-body", "sends more than the 65536 bytes allowed"},
+    {"UntrustedCertificate", "https-untrusted", "authority this machine does not trust"},
+    {"ExpiredCertificate", "https-expired", "expired or not yet valid"},
+    {"CertificateForAnotherHost", "https-wronghost", "made out to another host name"},
+    {"SwappedAfterDownload", "ok", "was changed in", {}, 0, 10000, L"DIALPASS_TEST_TAMPER_AT", L"1"},
+    {"SwappedAfterCheck", "ok", "was changed in", {}, 0, 10000, L"DIALPASS_TEST_TAMPER_AT", L"2"},
 };
 
 class UpdateFaultTest : public UpdateTest, public testing::WithParamInterface<Fault> {};
@@ -448,14 +429,11 @@ class UpdateFaultTest : public UpdateTest, public testing::WithParamInterface<Fa
 TEST_P(UpdateFaultTest, FailsWithExit2AndLeavesTheInstalledSet)
 {
     const Fault& fault = GetParam();
-    fault.spoil(site);
+    if (fault.spoil)
+        fault.spoil(site);
     std::map<std::wstring, std::string> before = installation.Files();
     std::wstring url = fault.mode.empty() ? L"http://127.0.0.1:1/dialpass" : site.Url(fault.mode);
-    if (fault.variable)
-        SetEnvironmentVariableW(fault.variable, fault.value);
-    UpdateRun run = RunUpdater(installation, url);
-    if (fault.variable)
-        SetEnvironmentVariableW(fault.variable, nullptr);
+    UpdateRun run = RunUpdater(installation, url, false, fault.hook, fault.value ? fault.value : L"");
     EXPECT_EQ(run.exitCode, 2u) << run.log;
     EXPECT_TRUE(run.Logged(fault.logged)) << "expected \"" << fault.logged << "\" in\n" << run.log;
     EXPECT_TRUE(run.Logged("Nothing was installed")) << run.log;
@@ -473,9 +451,8 @@ class UpdateCrashTest : public UpdateTest, public testing::WithParamInterface<in
 
 TEST_P(UpdateCrashTest, AKillWhileInstallingLeavesAWholeSetForTheNextOpen)
 {
-    SetEnvironmentVariableW(L"DIALPASS_TEST_CRASH_AFTER_STEPS", std::to_wstring(GetParam()).c_str());
-    UpdateRun crashed = RunUpdater(installation, site.Url());
-    SetEnvironmentVariableW(L"DIALPASS_TEST_CRASH_AFTER_STEPS", nullptr);
+    UpdateRun crashed =
+        RunUpdater(installation, site.Url(), false, L"DIALPASS_TEST_CRASH_AFTER_STEPS", std::to_wstring(GetParam()));
     ASSERT_EQ(crashed.exitCode, kCrashedForTesting) << crashed.log;
 
     CountryTable countries;  // the applet's next read, which completes or undoes what the journal holds
@@ -512,15 +489,11 @@ TEST_F(UpdateTest, ThePageAnswersEachOutcomeOfTheUpdaterAndShowsARealUpdateAtOnc
                             "Nothing new: version 2\r\n"
                             "==== Update.exe started 2026-12-06 03:00:00 ====\r\n"
                             "2026-12-06 03:00:00.000  FAILED: HTTP status 404, body \"==== Update.exe started\"\r\n";
-    struct Case {
-        const char* order;       // null: no Update.exe
-        const wchar_t* message;  // null: none
-        bool cancel;             // tap "Cancel update" while it runs
-        bool question;           // Yes and No, else OK
-        const char* log;         // written as update.log, the question answered Yes; null: answered No or OK
-        const char* shown = nullptr;  // what the viewer shows, when not the whole log: the last run
-    } cases[] = {
-        // the stand-in's order, the message, cancelled, a question, the log, what is shown
+    // the stand-in's order (null: no Update.exe), the message (null: none), "Cancel update" tapped while it runs,
+    // a question (Yes and No, else OK), the log (written as update.log, the question answered Yes; null: answered
+    // No or OK), what the viewer shows when not the whole log (the last run)
+    struct Case { const char* order; const wchar_t* message; bool cancel, question; const char *log, *shown = nullptr; }
+    cases[] = {
         {"exit 1", L"No new data available", false, false, nullptr},
         {"exit 2", kAsk, false, true, nullptr},
         {"exit 2", kAsk, false, true, kFailure},

@@ -14,10 +14,7 @@ namespace {
 
 TEST(UpdaterCommandLine, SplitsAtBlanksOutsideQuotesAndKeepsBackslashesBeforeQuotes)
 {
-    struct Case {
-        const wchar_t* line;
-        std::vector<std::wstring> arguments;
-    } cases[] = {
+    struct Case { const wchar_t* line; std::vector<std::wstring> arguments; } cases[] = {
         // line, the arguments (the applet's own line, a quoted folder with its backslash, is every run of update_test)
         {L"  a\t\tb  ", {L"a", L"b"}},
         {LR"("" x)", {L"", L"x"}},
@@ -36,12 +33,9 @@ TEST(UpdaterCommandLine, ReadsTheSixArgumentsAndRefusesOthers)
         return std::vector<std::wstring>{url, second, name, fourth, temp, dir + L"update.log"};
     };
     const std::wstring share = L"\\\\server\\share\\Card\\", other = L"D:\\Card\\";
-    struct Case {
-        std::vector<std::wstring> given;
-        const char* error;  // "" when accepted
-        const char* temp = "C:\\Temp\\Dialpass";  // the temporary folder, on the installation folder's drive
-    } cases[] = {
-        // the arguments, what is wrong with them, the temporary folder when accepted
+    // the arguments, what is wrong with them ("" when accepted), the temporary folder when accepted (by default
+    // on the installation folder's drive)
+    struct Case { std::vector<std::wstring> given; const char* error; const char* temp = "C:\\Temp\\Dialpass"; } cases[] = {
         {arguments(L"http://h/dialpass/", dir, L"update.xml", dir, L"\\Temp\\Dialpass"), ""},
         {arguments(L"http://h/dialpass", share, L"update.xml", share, L"\\Temp\\Dialpass"), "",
          "\\\\server\\share\\Temp\\Dialpass"},
@@ -72,17 +66,16 @@ class UpdateDescription : public testing::Test {
 protected:
     void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
     void TearDown() override { CoUninitialize(); }
-
-    static std::string Xml(const std::string& root, const std::string& files)
-    {
-        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<update " + root + ">\r\n" + files + "</update>\r\n";
-    }
-    static std::string File(const std::string& name, const std::string& size = "12",
-                            const std::string& sha256 = std::string(64, 'a'))
-    {
-        return "  <file name=\"" + name + "\" size=\"" + size + "\" sha256=\"" + sha256 + "\"/>\r\n";
-    }
 };
+
+std::string Xml(const std::string& root, const std::string& files)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<update " + root + ">\r\n" + files + "</update>\r\n";
+}
+std::string File(const std::string& name, const std::string& size = "12", const std::string& sha256 = std::string(64, 'a'))
+{
+    return "  <file name=\"" + name + "\" size=\"" + size + "\" sha256=\"" + sha256 + "\"/>\r\n";
+}
 
 TEST_F(UpdateDescription, ReadsWhatItWrites)
 {
@@ -107,11 +100,7 @@ TEST_F(UpdateDescription, RefusesEveryDescriptionItCannotTrustWhole)
     const std::string expires = " expires=\"2027-01-05T12:00:00Z\"";
     auto withVersion = [&](const std::string& version) { return "format=\"1\" version=\"" + version + "\"" + expires; };
     const std::string root = withVersion("3");
-    struct Case {
-        std::string xml;
-        const char* error;
-    } cases[] = {
-        // the description, what the refusal says
+    struct Case { std::string xml; const char* error; } cases[] = {  // the description, what the refusal says
         {Xml(root, File("country.dat")).substr(0, 90), "not well-formed XML"},
         {"<?xml version=\"1.0\"?><!DOCTYPE update [<!ENTITY x \"y\">]>" + Xml(root, File("country.dat")), "declaration"},
         {"<?xml version=\"1.0\"?><updates/>", "no <update> element"},
