@@ -36,7 +36,7 @@ std::string Holds(const TempDir& dir)
     Files found;
     std::string shown = "a mix: ";
     for (const auto& file : kOld)
-        shown += Narrow(file.first) + "=" + (found[file.first] = ReadBytes(dir / file.first)) + " ";
+        shown += ToUtf8(file.first) + "=" + (found[file.first] = ReadBytes(dir / file.first)) + " ";
     return found == kOld ? "old" : found == kNew ? "new" : shown;
 }
 
@@ -51,13 +51,13 @@ bool Commit(const TempDir& dir, const Files& files, FileSetError* error = nullpt
     return ok;
 }
 
-// The test program as a child: "--hold-folder-lock DIR" or "--take-folder-lock DIR MS" (testmain.cpp).
+// The test program as a child that takes the folder's lock for ms milliseconds at a time (testmain.cpp).
 struct LockingChild {
     PROCESS_INFORMATION process = {};
-    LockingChild(const std::wstring& mode, const std::wstring& folder, const wchar_t* more = L"")
+    LockingChild(const std::wstring& folder, const wchar_t* ms)
     {
         std::wstring program = ProgramDir() + L"\\dialpass_tests.exe";
-        std::wstring command = L"\"" + program + L"\" " + mode + L" \"" + folder + L"\"" + more;
+        std::wstring command = L"\"" + program + L"\" --take-folder-lock \"" + folder + L"\" " + ms;
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
         EXPECT_TRUE(CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
@@ -129,7 +129,7 @@ TEST(FileSet, InterruptedAfterAnyStepTheNextOpenerFindsAWholeSet)
             SetTemporaryNamesForTesting({});
             auto foreignKept = [&](const std::string& when) {
                 for (const std::wstring& name : foreign)
-                    EXPECT_EQ(ReadBytes(dir / name), "foreign") << when << ": " << Narrow(name);
+                    EXPECT_EQ(ReadBytes(dir / name), "foreign") << when << ": " << ToUtf8(name);
             };
             if (done) {
                 EXPECT_EQ(Holds(dir), "new");
@@ -220,22 +220,22 @@ TEST(FileSet, AHeldOrReadOnlyFileBringsBackTheOldSet)
             EXPECT_EQ(error.file, dir / c.held[c.held[1] ? 1 : 0]);
             EXPECT_EQ(error.code, DWORD(c.share == kReadOnly ? ERROR_ACCESS_DENIED : ERROR_SHARING_VIOLATION));
             EXPECT_TRUE(error.oldSetKept);
-            EXPECT_NE(error.Text().find(L"; the old files are in place"), std::wstring::npos) << Narrow(error.Text());
+            EXPECT_NE(error.Text().find(L"; the old files are in place"), std::wstring::npos) << ToUtf8(error.Text());
         } else {
             FileSet::StopAfterStepsForTesting(c.stopAfter);
             EXPECT_FALSE(Commit(dir, kNew));
             FileSet::StopAfterStepsForTesting(-1);
             for (int i = 0; i < 2 && c.held[i]; ++i)
                 held[i] = hold(c.held[i]);
-            EXPECT_EQ(RecoverFolder(dir.Path(), &error), c.recovers) << Narrow(c.held[0]) << c.stopAfter;
-            EXPECT_EQ(error.oldSetKept, c.recovers) << Narrow(error.Text());
+            EXPECT_EQ(RecoverFolder(dir.Path(), &error), c.recovers) << ToUtf8(c.held[0]) << c.stopAfter;
+            EXPECT_EQ(error.oldSetKept, c.recovers) << ToUtf8(error.Text());
         }
         for (HANDLE handle : held)
             CloseHandle(handle);
         SetFileAttributesW((dir / c.held[0]).c_str(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_TRUE(RecoverFolder(dir.Path()));
-        EXPECT_EQ(Holds(dir), "old") << Narrow(c.held[0]) << c.stopAfter;
-        EXPECT_EQ(Names(dir.Path()), "a.dat b.dat dialpass.lock") << Narrow(c.held[0]) << c.stopAfter;
+        EXPECT_EQ(Holds(dir), "old") << ToUtf8(c.held[0]) << c.stopAfter;
+        EXPECT_EQ(Names(dir.Path()), "a.dat b.dat dialpass.lock") << ToUtf8(c.held[0]) << c.stopAfter;
     }
     // Held for a moment only, as by a reader between two reads: tried again, and replaced.
     TempDir dir;
@@ -243,12 +243,12 @@ TEST(FileSet, AHeldOrReadOnlyFileBringsBackTheOldSet)
     HANDLE moment = CreateFileW((dir / L"b.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     HANDLE letGo = CreateThread(nullptr, 0, CloseAfterAMoment, moment, 0, nullptr);
     FileSetError error;
-    EXPECT_TRUE(Commit(dir, kNew, &error)) << Narrow(error.Text());
+    EXPECT_TRUE(Commit(dir, kNew, &error)) << ToUtf8(error.Text());
     EXPECT_EQ(Holds(dir), "new");
     WaitForSingleObject(letGo, INFINITE);
     CloseHandle(letGo);
     // A code the system has no text for still says which it is.
-    EXPECT_EQ(Narrow(SystemErrorText(0xE0001234)), "error 3758101044");
+    EXPECT_EQ(ToUtf8(SystemErrorText(0xE0001234)), "error 3758101044");
 }
 
 // One writer at a time: a second one waits a bounded time and fails with a message that says why; the lock of
@@ -261,28 +261,28 @@ TEST(FolderLock, ASecondWriterWaitsThenFailsAKilledWriterLetsGoAndAWaitingOneIsS
     Put(dir, kOld);
     FileSetError error;
     {
-        LockingChild first(L"--hold-folder-lock", dir.Path());
+        LockingChild first(dir.Path(), L"-1");
         ASSERT_TRUE(first.Holding(dir.Path()));
         DWORD start = GetTickCount();
         EXPECT_FALSE(Commit(dir, kNew, &error, 300));
         DWORD waited = GetTickCount() - start;
         EXPECT_GE(waited, 250u);
         EXPECT_LT(waited, 3000u);
-        EXPECT_EQ(Narrow(error.Text()), Narrow(dir / L"dialpass.lock") +
+        EXPECT_EQ(ToUtf8(error.Text()), ToUtf8(dir / L"dialpass.lock") +
                                             ": another program is writing to this folder and did not finish within 0.3 "
-                                            "seconds: " + Narrow(SystemErrorText(ERROR_SHARING_VIOLATION)) +
+                                            "seconds: " + ToUtf8(SystemErrorText(ERROR_SHARING_VIOLATION)) +
                                             "; the old files are in place");
         EXPECT_FALSE(Commit(dir, kNew, &error, 1000));
-        EXPECT_NE(error.Text().find(L" within 1 seconds: "), std::wstring::npos) << Narrow(error.Text());
+        EXPECT_NE(error.Text().find(L" within 1 seconds: "), std::wstring::npos) << ToUtf8(error.Text());
     }  // killed: its lock is free at once
-    EXPECT_TRUE(Commit(dir, kNew, &error, 2000)) << Narrow(error.Text());
+    EXPECT_TRUE(Commit(dir, kNew, &error, 2000)) << ToUtf8(error.Text());
     {
-        LockingChild loop(L"--take-folder-lock", dir.Path(), L" 20");
+        LockingChild loop(dir.Path(), L"20");
         ASSERT_TRUE(loop.Holding(dir.Path()));
         int served = 0;
         for (int i = 0; i < 20; ++i)
             served += Commit(dir, i % 2 ? kOld : kNew, &error, 500);
-        EXPECT_EQ(served, 20) << Narrow(error.Text());
+        EXPECT_EQ(served, 20) << ToUtf8(error.Text());
     }
 
     // The same thread's second writer fails at once rather than wait for itself.
@@ -312,7 +312,7 @@ TEST(FolderWriter, CommitsShareTheLockAndAKilledOneLeavesItsTemporaryToTheNextWr
         FileSetError error;
         EXPECT_FALSE(second.Acquire(dir.Path(), 0, error));
         FileSet elsewhere = set(other, L"c.dat");
-        EXPECT_TRUE(elsewhere.Commit(writer)) << Narrow(elsewhere.Error().Text());
+        EXPECT_TRUE(elsewhere.Commit(writer)) << ToUtf8(elsewhere.Error().Text());
         FileSet killed = set(dir, L"b.dat");
         FileSet::StopAfterStepsForTesting(1);
         EXPECT_FALSE(killed.Commit(writer));
@@ -336,7 +336,7 @@ TEST(FileSet, NamesMustBePlainFileNames)
         {L"COM\x00b9.dat", false}, {L"AUX .dat", false}, {L"COM10.dat", true}, {L"CONSOLE.dat", true},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(IsPlainFileName(c.first), c.second) << Narrow(c.first);
+        EXPECT_EQ(IsPlainFileName(c.first), c.second) << ToUtf8(c.first);
     FileSet set(L"C:\\anywhere");
     EXPECT_FALSE(set.Add(L"..\\x.dat", "x"));
     EXPECT_FALSE(set.Add(L"Dialpass.LOCK", "x"));  // the folder's own file is not the caller's

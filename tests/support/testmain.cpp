@@ -22,15 +22,8 @@ int wmain(int argc, wchar_t** argv)
 {
     moduleInstance = GetModuleHandleW(nullptr);
     SetUnhandledExceptionFilter(EndOnCrash);
-    // A child run that takes a folder's writer lock and keeps it until it is ended from outside; or
-    // (--take-folder-lock DIR MS) takes it for MS milliseconds again and again, as a writer in a tight loop.
-    if (argc == 3 && lstrcmpW(argv[1], L"--hold-folder-lock") == 0) {
-        FolderLock lock;
-        FileSetError error;
-        if (!lock.Acquire(argv[2], kFolderLockWait, error))
-            return 1;
-        Sleep(INFINITE);
-    }
+    // A child run that takes a folder's writer lock for MS milliseconds again and again, as a writer in a
+    // tight loop; with MS -1 (INFINITE) it keeps it until it is ended from outside.
     if (argc == 4 && lstrcmpW(argv[1], L"--take-folder-lock") == 0) {
         for (FolderLock lock;;) {
             FileSetError error;
