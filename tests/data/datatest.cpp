@@ -103,18 +103,10 @@ std::string ReadBytes(const std::wstring& path)
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-std::string Narrow(const std::wstring& text)
-{
-    std::string narrow;
-    for (wchar_t c : text)
-        narrow += c < 128 ? char(c) : '?';
-    return narrow;
-}
-
 std::string Names(const std::wstring& directory)
 {
     std::vector<std::string> names;
-    ForEachEntry(directory, [&](const WIN32_FIND_DATAW& found) { names.push_back(Narrow(found.cFileName)); });
+    ForEachEntry(directory, [&](const WIN32_FIND_DATAW& found) { names.push_back(ToUtf8(found.cFileName)); });
     std::sort(names.begin(), names.end());
     std::string joined;
     for (const std::string& name : names)

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/path.h"  // ToUtf8, for texts compared and shown in failures
+
 namespace datatest {
 
 // A fresh directory under parent (made if need be; the temporary folder by default), removed with its
@@ -45,8 +47,6 @@ std::string ReadBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 // The names in a folder, sorted and joined by blanks (a temporary left behind shows up here).
 std::string Names(const std::wstring& directory);
-// Wide text as 8-bit, for messages of failed expectations (ASCII is kept, the rest becomes "?").
-std::string Narrow(const std::wstring& text);
 // Folder of the test program, the scrambled sample database the build made, and a copy of it.
 std::wstring ProgramDir();
 std::wstring SampleDir();

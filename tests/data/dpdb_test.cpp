@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <iterator>
 #include <list>
 #include <string>
@@ -63,9 +62,9 @@ TEST(Dpdb, CheckPassesTheSampleAndReportsEveryBadLineOfADamagedCopy)
     std::vector<ProgramRun> runs = DpdbAtOnce({L"check " + Quote(SampleDir()), L"check " + Quote(dir.Path())});
     const ProgramRun &clean = runs[0], &run = runs[1];
     EXPECT_EQ(clean.exitCode, 0u) << clean.output;
-    EXPECT_EQ(clean.output, Narrow(SampleDir()) + ": 7 files, 1080 records, 14601 bytes: clean\n");  // the summary alone
+    EXPECT_EQ(clean.output, ToUtf8(SampleDir()) + ": 7 files, 1080 records, 14601 bytes: clean\n");  // the summary alone
     EXPECT_EQ(run.exitCode, 1u) << run.output;
-    auto at = [&](const wchar_t* name, const char* line) { return Narrow(dir / name) + line; };
+    auto at = [&](const wchar_t* name, const char* line) { return ToUtf8(dir / name) + line; };
     std::vector<std::string> expected = {
         at(L"country.dat", ":2: name longer than 31 bytes"),
         at(L"country.dat", ":4: empty line (every line of a database file is a record)"),
@@ -74,7 +73,7 @@ TEST(Dpdb, CheckPassesTheSampleAndReportsEveryBadLineOfADamagedCopy)
         at(L"Quillmoor.dat", ":1: line feed without a carriage return before it: the applet ends lines only at CR, "
                              "so the text after it belongs to this line"),
         at(L"manufacturers.dat", ":3: its access-number file Sundrel.dat cannot be opened: ") +
-            Narrow(SystemErrorText(ERROR_FILE_NOT_FOUND)),
+            ToUtf8(SystemErrorText(ERROR_FILE_NOT_FOUND)),
         at(L"Orvalis.dat", ":1: '(' of the description without ')'"),
     };
     for (const std::string& line : expected)
@@ -114,19 +113,19 @@ TEST(Dpdb, ArgumentsAndExitCodes)
         {L"build " + src + L" " + Quote(source.Path() + L"\\"), 2, "is the source folder"},
         {L"build " + src + L" " + Quote(source.Path() + L"\\.\\..\\" + self), 2, "is the source folder"},
         {L"check " + Quote(dir / L"nothere"), 3,
-         Narrow(dir / L"nothere") + ": cannot be opened: " + Narrow(SystemErrorText(ERROR_FILE_NOT_FOUND))},
+         ToUtf8(dir / L"nothere") + ": cannot be opened: " + ToUtf8(SystemErrorText(ERROR_FILE_NOT_FOUND))},
         {L"build " + Quote(SampleDir() + L"\\country.dat") + L" " + Quote(dir / L"out"), 3, "country.dat: not a directory"},
         {L"scramble " + Quote(dir / L"nothere.dat") + L" " + Quote(dir / L"out.dat"), 3, "cannot be opened"},
         {L"scramble " + Quote(SampleDir() + L"\\country.dat") + L" " + Quote(dir / L"no\\such\\x.dat"), 3,
-         Narrow(dir / L"no\\such") + ": the writer's lock (dialpass.lock) cannot be taken in this folder: " +
-             Narrow(SystemErrorText(ERROR_PATH_NOT_FOUND))},
+         ToUtf8(dir / L"no\\such") + ": the writer's lock (dialpass.lock) cannot be taken in this folder: " +
+             ToUtf8(SystemErrorText(ERROR_PATH_NOT_FOUND))},
         {L"build " + Quote(large.Path()) + L" " + Quote(large / L"country.dat\\out"), 3,
-         "cannot create the directory: " + Narrow(SystemErrorText(ERROR_PATH_NOT_FOUND))},
+         "cannot create the directory: " + ToUtf8(SystemErrorText(ERROR_PATH_NOT_FOUND))},
         {L"publish " + Quote(large.Path()) + site, 1, "update.xml is larger than 65536 bytes"},
         {L"publish " + src + site + L" --key " + Quote(dir / L"cut.pem"), 3, "cut.pem: the PEM block has no end line"},
         // held by another program: the system's reason, not "missing"
         {L"check --plain " + src, 1,
-         Narrow(source / L"country.dat") + ": cannot be opened: " + Narrow(SystemErrorText(ERROR_SHARING_VIOLATION))},
+         ToUtf8(source / L"country.dat") + ": cannot be opened: " + ToUtf8(SystemErrorText(ERROR_SHARING_VIOLATION))},
     };
     std::vector<std::wstring> runs;
     for (const Case& c : cases)
@@ -135,8 +134,8 @@ TEST(Dpdb, ArgumentsAndExitCodes)
     std::vector<ProgramRun> results = DpdbAtOnce(runs);
     CloseHandle(held);
     for (size_t i = 0; i < runs.size(); ++i) {
-        EXPECT_EQ(results[i].exitCode, cases[i].exitCode) << Narrow(runs[i]) << "\n" << results[i].output;
-        EXPECT_TRUE(results[i].Has(cases[i].says)) << Narrow(runs[i]) << "\n" << results[i].output;
+        EXPECT_EQ(results[i].exitCode, cases[i].exitCode) << ToUtf8(runs[i]) << "\n" << results[i].output;
+        EXPECT_TRUE(results[i].Has(cases[i].says)) << ToUtf8(runs[i]) << "\n" << results[i].output;
     }
     // A build into its own source wrote nothing (not even the writer's lock).
     EXPECT_EQ(Names(source.Path()), "Sample.dat country.dat manufacturers.dat providers.dat");
@@ -183,10 +182,10 @@ TEST(Dpdb, RefusesWhatTheAppletWouldMisread)
         const TempDir &source = *folder++, &target = *folder++, &installed = *folder++;
         const ProgramRun &build = results[2 * i], &check = results[2 * i + 1];
         EXPECT_EQ(build.exitCode, 1u) << build.output;
-        EXPECT_TRUE(build.Has(Narrow(source / c.file) + ":" + c.error)) << build.output;
+        EXPECT_TRUE(build.Has(ToUtf8(source / c.file) + ":" + c.error)) << build.output;
         EXPECT_EQ(Names(target.Path()), "") << build.output;  // nothing written
         EXPECT_EQ(check.exitCode, 1u) << check.output;
-        EXPECT_TRUE(check.Has(Narrow(installed / c.file) + ":" + c.error)) << check.output;
+        EXPECT_TRUE(check.Has(ToUtf8(installed / c.file) + ":" + c.error)) << check.output;
         EXPECT_TRUE(check.Has(" bytes, 1 errors")) << "one problem only\n" << check.output;
     }
 }
@@ -243,7 +242,7 @@ TEST(Dpdb, ParallelBuildsLeaveOneWholeSetAndOneThatCannotReplaceAFileTheOldSet)
         DpdbAtOnce({L"build " + Quote((wholeFirst ? second : first).Path()) + L" " + Quote(target.Path())})[0];
     CloseHandle(held);
     EXPECT_EQ(run.exitCode, 3u) << run.output;
-    EXPECT_TRUE(run.Has("dpdb: " + Narrow(target / L"manufacturers.dat") + ": cannot be replaced: ")) << run.output;
+    EXPECT_TRUE(run.Has("dpdb: " + ToUtf8(target / L"manufacturers.dat") + ": cannot be replaced: ")) << run.output;
     EXPECT_TRUE(run.Has("; the old files are in place")) << run.output;
     for (size_t i = 0; i < kSources.size(); ++i)
         EXPECT_EQ(Unscrambled(target / kSources[i].first), (wholeFirst ? kSources : other)[i].second) << i;

@@ -182,9 +182,9 @@ TEST(StoreSave, AFailedSaveLeavesTheOldFileIntact)
     SafeFileWriter::SetWriteLimitForTesting(147);
     EXPECT_FALSE(settings.Save(nullptr, &settingsError));
     SafeFileWriter::SetWriteLimitForTesting(-1);
-    EXPECT_EQ(Narrow(profilesError.file), Narrow(dir / L"profiles.dat"));
+    EXPECT_EQ(ToUtf8(profilesError.file), ToUtf8(dir / L"profiles.dat"));
     EXPECT_EQ(profilesError.code, DWORD(ERROR_DISK_FULL));
-    EXPECT_EQ(Narrow(settingsError.file), Narrow(dir / L"settings.dat"));
+    EXPECT_EQ(ToUtf8(settingsError.file), ToUtf8(dir / L"settings.dat"));
     EXPECT_EQ(settingsError.code, DWORD(ERROR_DISK_FULL));
     EXPECT_EQ(ReadBytes(dir / L"profiles.dat") + ReadBytes(dir / L"settings.dat"), oldProfiles + oldSettings);
     EXPECT_EQ(Names(dir.Path()), "dialpass.lock profiles.dat settings.dat");  // no temporary left

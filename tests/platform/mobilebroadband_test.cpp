@@ -167,7 +167,7 @@ TEST_F(MobileBroadband, CardSettingsDetectsThroughTheService)
 
     service.Set(OneInterface(kHome));
     driver.Click(driver.Control(1, IDC_DETECT));
-    EXPECT_TRUE(WaitUntil([&] { return WindowText(locations) == L"Germany"; })) << datatest::Narrow(WindowText(locations));
+    EXPECT_TRUE(WaitUntil([&] { return WindowText(locations) == L"Germany"; })) << ToUtf8(WindowText(locations));
     ASSERT_TRUE(driver.PressCancel());
 }
 

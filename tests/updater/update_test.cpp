@@ -235,7 +235,7 @@ TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNewAndFollowsNoLin
             UpdateLog log(L"");
             EXPECT_EQ(RunUpdate(arguments, {SigningKey().publicKey}, log), kUpdateFailed) << log.Text();
             EXPECT_NE(log.Text().find("is a link or lies below one"), std::string::npos) << log.Text();
-            EXPECT_EQ(Names(elsewhere.Path()), "precious.dat") << Narrow(link);
+            EXPECT_EQ(Names(elsewhere.Path()), "precious.dat") << ToUtf8(link);
         }
         Shell(L"/bin/rm " + unixLinks + L"/temp");
     }
@@ -248,12 +248,12 @@ TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNewAndFollowsNoLin
     }
     ASSERT_EQ(run.exitCode, 0u) << run.log;
     for (const wchar_t* name : {L"country.dat", L"providers.dat", L"manufacturers.dat", L"Sample.dat", L"Other.dat"})
-        EXPECT_EQ(ReadBytes(installation / name), ReadBytes(site / name)) << Narrow(name);
+        EXPECT_EQ(ReadBytes(installation / name), ReadBytes(site / name)) << ToUtf8(name);
     EXPECT_EQ(ReadBytes(installation / L"database.ver").substr(0, 7), "2\r\nkey ");
     // The user's files and files the new set does not name stay.
     EXPECT_EQ(ReadBytes(installation / L"Quillmoor.dat"), ReadBytes(SampleDir() + L"\\Quillmoor.dat"));
     EXPECT_TRUE(run.Logged("Done: version 2 is installed")) << run.log;
-    EXPECT_TRUE(run.Logged("Installation folder: " + Narrow(installation.Dir()))) << run.log;
+    EXPECT_TRUE(run.Logged("Installation folder: " + ToUtf8(installation.Dir()))) << run.log;
 
     std::map<std::wstring, std::string> updated = installation.Files();
     // A log that cannot be written changes nothing but the log.
@@ -273,7 +273,7 @@ TEST_F(UpdateTest, AcceptsASignatureByAnyTrustedKeyAndNoOther)
     UpdateArguments arguments = installation.Arguments(site.Url());
     // The build gives the shipped set its signed record: the copy installed here is whole.
     InstalledState shipped = ReadInstalledState(installation.Path(), {build.publicKey});
-    EXPECT_TRUE(shipped.whole) << (shipped.notes.empty() ? "" : Narrow(shipped.notes[0]));
+    EXPECT_TRUE(shipped.whole) << (shipped.notes.empty() ? "" : ToUtf8(shipped.notes[0]));
     EXPECT_EQ(shipped.set.version, 1u);
     UpdateLog otherOnly(L"");
     EXPECT_EQ(RunUpdate(arguments, {other.publicKey}, otherOnly), kUpdateFailed) << otherOnly.Text();
@@ -360,7 +360,7 @@ TEST_F(UpdateTest, StopsADownloadThatTricklesPastTheDeadline)
     std::string body;
     DWORD begin = GetTickCount();
     std::wstring error = trickling.Get(L"update.xml", kMaxManifestSize, L"", body);
-    EXPECT_NE(Narrow(error).find("the transfer is too slow: stopped after"), std::string::npos) << Narrow(error);
+    EXPECT_NE(ToUtf8(error).find("the transfer is too slow: stopped after"), std::string::npos) << ToUtf8(error);
     EXPECT_LE(GetTickCount() - begin, 4000u);
 }
 
@@ -471,7 +471,7 @@ TEST_P(UpdateCrashTest, AKillWhileInstallingLeavesAWholeSetForTheNextOpen)
     EXPECT_NO_THROW(countries.Load((installation / L"country.dat").c_str()));
     bool isNew = ReadBytes(installation / L"database.ver").compare(0, 3, "2\r\n") == 0;
     for (const wchar_t* name : {L"country.dat", L"providers.dat", L"manufacturers.dat", L"Sample.dat"})
-        EXPECT_EQ(ReadBytes(installation / name), ReadBytes((isNew ? site.Path() : SampleDir()) + L"\\" + name)) << Narrow(name);
+        EXPECT_EQ(ReadBytes(installation / name), ReadBytes((isNew ? site.Path() : SampleDir()) + L"\\" + name)) << ToUtf8(name);
     EXPECT_LE(ReadBytes(installation / L"dialpass.lock").size(), 9u)
         << "a journal is left after the mark and the set's name";
 
@@ -534,8 +534,8 @@ TEST_F(UpdateTest, ThePageAnswersEachOutcomeOfTheUpdaterAndShowsARealUpdateAtOnc
             std::string line;  // UTF-16
             ASSERT_TRUE(WaitUntil([&] { return !(line = ReadBytes(installation / L"commandline.txt")).empty(); }));
             std::wstring dir = installation.Dir();
-            EXPECT_EQ(Narrow(std::wstring(reinterpret_cast<const wchar_t*>(line.data()), line.size() / 2)),
-                      Narrow(site.Url() + L" \"" + dir + L"\" update.xml \"" + dir +
+            EXPECT_EQ(ToUtf8(std::wstring(reinterpret_cast<const wchar_t*>(line.data()), line.size() / 2)),
+                      ToUtf8(site.Url() + L" \"" + dir + L"\" update.xml \"" + dir +
                              L"\" \"\\Temp\\Dialpass\" \"" + dir + L"update.log\""));
         }
         if (c.cancel) {
@@ -556,7 +556,7 @@ TEST_F(UpdateTest, ThePageAnswersEachOutcomeOfTheUpdaterAndShowsARealUpdateAtOnc
         HWND viewer = WaitForWindow(L"#32770", L"Log file", c.log ? kWindowTimeout : 300);
         EXPECT_EQ(viewer != nullptr, c.log != nullptr);
         if (viewer) {
-            EXPECT_EQ(Narrow(WindowText(GetDlgItem(viewer, IDC_TEXT_FILE))), c.shown ? c.shown : c.log);
+            EXPECT_EQ(ToUtf8(WindowText(GetDlgItem(viewer, IDC_TEXT_FILE))), c.shown ? c.shown : c.log);
             PostMessageW(viewer, WM_COMMAND, IDCANCEL, 0);
             EXPECT_TRUE(WaitUntil([&] { return !IsWindow(viewer); }));
         }

@@ -8,7 +8,6 @@
 #include "updater/crypto.h"
 #include "updater/manifest.h"
 
-using datatest::Narrow;
 
 namespace {
 
@@ -22,7 +21,7 @@ TEST(UpdaterCommandLine, SplitsAtBlanksOutsideQuotesAndKeepsBackslashesBeforeQuo
         {L"", {}},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(SplitCommandLine(c.line), c.arguments) << Narrow(c.line);
+        EXPECT_EQ(SplitCommandLine(c.line), c.arguments) << ToUtf8(c.line);
 }
 
 TEST(UpdaterCommandLine, ReadsTheSixArgumentsAndRefusesOthers)
@@ -53,11 +52,11 @@ TEST(UpdaterCommandLine, ReadsTheSixArgumentsAndRefusesOthers)
         std::wstring error = ParseArguments(c.given, parsed);
         if (!*c.error) {
             EXPECT_EQ(error, L"");
-            EXPECT_EQ(Narrow(parsed.baseUrl), "http://h/dialpass");
-            EXPECT_EQ(Narrow(parsed.tempFolder), c.temp);
-            EXPECT_EQ(Narrow(parsed.logPath), "C:\\Card\\update.log");
+            EXPECT_EQ(ToUtf8(parsed.baseUrl), "http://h/dialpass");
+            EXPECT_EQ(ToUtf8(parsed.tempFolder), c.temp);
+            EXPECT_EQ(ToUtf8(parsed.logPath), "C:\\Card\\update.log");
         } else {
-            EXPECT_NE(Narrow(error).find(c.error), std::string::npos) << Narrow(error);
+            EXPECT_NE(ToUtf8(error).find(c.error), std::string::npos) << ToUtf8(error);
         }
     }
 }
@@ -86,11 +85,11 @@ TEST_F(UpdateDescription, ReadsWhatItWrites)
     digest.fill(0xA5);
     written.files = {{L"country.dat", 65535, digest}, {L"Sample_2-b.dat", 65535, digest}};
     Manifest read;
-    ASSERT_EQ(Narrow(ParseManifest(WriteManifest(written), read)), "");
+    ASSERT_EQ(ToUtf8(ParseManifest(WriteManifest(written), read)), "");
     EXPECT_EQ(read.version, written.version);
-    EXPECT_EQ(Narrow(FormatUtcTime(read.expires)), "2027-01-05T12:30:59Z");
+    EXPECT_EQ(ToUtf8(FormatUtcTime(read.expires)), "2027-01-05T12:30:59Z");
     ASSERT_EQ(read.files.size(), 2u);
-    EXPECT_EQ(Narrow(read.files[1].name), "Sample_2-b.dat");
+    EXPECT_EQ(ToUtf8(read.files[1].name), "Sample_2-b.dat");
     EXPECT_EQ(read.files[1].size, 65535u);
     EXPECT_EQ(read.files[1].sha256, written.files[1].sha256);
 }
@@ -138,7 +137,7 @@ TEST_F(UpdateDescription, RefusesEveryDescriptionItCannotTrustWhole)
     };
     for (const Case& c : cases) {
         Manifest manifest;
-        std::string error = Narrow(ParseManifest(c.xml, manifest));
+        std::string error = ToUtf8(ParseManifest(c.xml, manifest));
         EXPECT_NE(error.find(c.error), std::string::npos) << "expected \"" << c.error << "\", got \"" << error
                                                           << "\" for\n" << c.xml;
     }
