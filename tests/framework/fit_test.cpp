@@ -50,9 +50,8 @@ std::string Describe(HWND window, HWND control)
 void ExpectCaptionShown(HWND window, HWND control)
 {
     LONG style = GetWindowLongW(control, GWL_STYLE);
-    wchar_t name[32] = L"";
-    GetClassNameW(control, name, 32);
-    bool button = !lstrcmpiW(name, L"Button"), label = !lstrcmpiW(name, L"Static");
+    std::wstring name = ClassName(control);
+    bool button = !lstrcmpiW(name.c_str(), L"Button"), label = !lstrcmpiW(name.c_str(), L"Static");
     int type = button ? (style & BS_TYPEMASK) : (style & SS_TYPEMASK);
     bool mark = button && type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON;
     if (!(button && type != BS_GROUPBOX && type != BS_OWNERDRAW) && !(label && type <= SS_RIGHT))
