@@ -205,7 +205,7 @@ std::string ProfilesInFile(const std::wstring& path)
     };
     auto text = [&](size_t at, size_t units) {
         std::wstring wide(reinterpret_cast<const wchar_t*>(&bytes[at]), units);
-        return datatest::Narrow(wide.substr(0, wide.find(L'\0')));
+        return ToUtf8(wide.substr(0, wide.find(L'\0')));
     };
     std::string shown;
     for (size_t at = 12; at + 140 <= bytes.size(); at += 140)
@@ -327,7 +327,7 @@ public:
             Scramble(&bytes[0], bytes.size());
             set.Add(file.first, bytes);
         }
-        ASSERT_TRUE(set.Commit()) << datatest::Narrow(set.Error().Text());
+        ASSERT_TRUE(set.Commit()) << ToUtf8(set.Error().Text());
     }
 };
 
@@ -335,7 +335,6 @@ const std::wstring kHeldMessage = L"Unable to save file !\n\n";
 const std::wstring kKeptMessage = L".\n\nNothing was saved and your changes are kept: tap OK to try again, or Cancel to leave without saving.";
 
 const JourneyRow kJourneys[] = {
-    {"OpenOk", [](Journey&) {}, kTravel, kTravelInGermany},
     {"EnableOk",
      [](Journey& j) {
          j.driver.Click(j.driver.Control(0, IDC_ENABLE));
@@ -343,8 +342,6 @@ const JourneyRow kJourneys[] = {
      },
      kTravel,
      L"Enable=dword:1 CurrentLocation=dword:276 PhoneSettings=-\n" TRAVEL_SHEET_ONLY},
-    {"CardSettingsOk", [](Journey& j) { j.driver.ShowPage(1); }, kTravel,
-     ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=sz:Germany\n" PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
     // Phone settings' buttons as bits: ask before dialing 1, all calls 2, travel calls 4, customised dialer 8.
     {"PhoneSettingsOk", [](Journey& j) { j.WalkPhone({}, 1 | 2); }, kTravel,
      L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=dword:3\n" TRAVEL_SHEET_ONLY},
@@ -390,9 +387,6 @@ const JourneyRow kJourneys[] = {
      },
      "current 0",
      ENABLE_0_IN_GERMANY L"Name=- AccountNumber=- PIN=- HomeCountryCode=- CountryCode=- CountryName=-\n" NO_SLOT NO_SLOT},
-    // Away from home, "Home calls" takes slot 1; both slots get the provider's number for the UK.
-    {"LocationByHandOk", [](Journey& j) { j.driver.ShowPage(1); j.SelectLocation(1); }, kTravel,
-     L"Enable=dword:0 CurrentLocation=dword:826 PhoneSettings=-\n" TRAVEL_IN_THE_UK PROVIDER_NUMBER_UK PROVIDER_NUMBER_UK},
     {"LocationByDetectOk",
      [](Journey& j) {
          j.driver.ShowPage(1);
@@ -449,8 +443,8 @@ const JourneyRow kJourneys[] = {
              wsprintfW(kept[i], L"~dp%lX-%d.old", GetCurrentProcessId(), i + 1);
          datatest::WriteBytes(j.install / kept[0], datatest::ReadBytes(j.install / L"country.dat"));
          datatest::WriteBytes(j.install / kept[1], "settings of another day");
-         datatest::WriteOldVersionSpares(j.install.Path(), {{"profiles.dat", datatest::Narrow(kept[0])},
-                                                            {"settings.dat", datatest::Narrow(kept[1])}});
+         datatest::WriteOldVersionSpares(j.install.Path(), {{"profiles.dat", ToUtf8(kept[0])},
+                                                            {"settings.dat", ToUtf8(kept[1])}});
          j.driver.ShowPage(1);
          j.RunEditor(IDC_INTERNATIONAL_CALLS, {IDC_CARD_ADD_PIN}, L"0800 1");
          datatest::WriteBytes(j.install / L"settings.dat", "");
