@@ -127,27 +127,13 @@ public:
         ClearDialerConfig();
         DeleteSetting(L"PhoneSettings");
         SetSimulatedOperator(L"26201");
-        StoreProfiles({L"Travel"});
+        ASSERT_TRUE(StoreTestProfiles(install / L"profiles.dat", {L"Travel"}));
         SetRegNumber(kConfigKey, L"CurrentLocation", 276);
     }
     void TearDown() override
     {
         SetSimulatedOperator(nullptr);
         ClearDialerConfig();
-    }
-
-    // Adds profiles of these names (as Travel but for the name) to "profiles.dat", current index current.
-    void StoreProfiles(std::initializer_list<const wchar_t*> names, unsigned current = 0)
-    {
-        ProfileStore store;
-        store.Load((install / L"profiles.dat").c_str());
-        for (const wchar_t* name : names) {
-            ProfileRecord* record = nullptr;
-            store.Get(store.AddNew(), record);
-            *record = TestProfile(name, 1, 49, 276);
-        }
-        store.SetCurrent(current);
-        ASSERT_TRUE(store.Save());
     }
 
     void Close(HWND dialog, int command)
@@ -477,7 +463,7 @@ const JourneyRow kJourneys[] = {
      "Travel/12345/9876/1/49/276 Other/12345/9876/1/49/276 current 0",
      ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=sz:Germany\n" PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE, 0, {}, false,
      [](Journey& j) {
-         j.StoreProfiles({L"Other"});
+         ASSERT_TRUE(StoreTestProfiles(j.install / L"profiles.dat", {L"Other"}));
          std::string bytes = datatest::ReadBytes(j.install / L"profiles.dat");
          bytes[offsetof(StoreHeader, current)] = 5;
          ASSERT_TRUE(datatest::WriteBytes(j.install / L"profiles.dat", bytes));

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "data/datatest.h"
-#include "data/stores.h"
 #include "phone/phoneline.h"
 #include "platform/cellmodem.h"
 #include "platform/fakembn/fakembn.h"
@@ -147,14 +146,7 @@ TEST_F(MobileBroadband, CardSettingsDetectsThroughTheService)
     SheetDriver driver;
     datatest::InstallDirScope again{install.Path().c_str()};  // the driver names a folder of its own
     datatest::WriteScrambled(install / L"manufacturers.dat", "1;Brightwren;Brightwren Telecard\r\n");
-    {
-        ProfileStore store;
-        store.Load((install / L"profiles.dat").c_str());
-        ProfileRecord* record = nullptr;
-        store.Get(store.AddNew(), record);
-        *record = TestProfile(L"Travel", 1, 49, 276);
-        ASSERT_TRUE(store.Save());
-    }
+    ASSERT_TRUE(StoreTestProfiles(install / L"profiles.dat", {L"Travel"}));
     service.Set(OneInterface(kRoamingInBritain));
     // A prefix's first COM activation starts Wine's COM services, which on a busy machine can outlast
     // the deadline: warmed here, so that the sheet's own detection is what is tested.

@@ -90,6 +90,18 @@ ProfileRecord TestProfile(const wchar_t* name, uint32_t provider, uint32_t homeC
     return record;
 }
 
+bool StoreTestProfiles(const std::wstring& path, std::initializer_list<const wchar_t*> names)
+{
+    ProfileStore store;
+    store.Load(path.c_str());
+    for (const wchar_t* name : names) {
+        ProfileRecord* record = nullptr;
+        store.Get(store.AddNew(), record);
+        *record = TestProfile(name, 1, 49, 276);
+    }
+    return store.Save();
+}
+
 void SetSimulatedOperator(const wchar_t* op)
 {
     RegDeleteKeyW(HKEY_CURRENT_USER, kCellularSimulatorKey);

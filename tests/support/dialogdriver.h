@@ -49,6 +49,8 @@ inline std::wstring Selected(HWND box)  // a combo box's selected entry, or "(no
 
 // A card profile with account 12345 and PIN 9876, this card provider and home (country code and id).
 ProfileRecord TestProfile(const wchar_t* name, uint32_t provider, uint32_t homeCode, uint32_t homeId);
+// Adds profiles of these names (card provider 1, home Germany) to the profiles file at path; false when not saved.
+bool StoreTestProfiles(const std::wstring& path, std::initializer_list<const wchar_t*> names);
 
 // The simulated cellular line reports op as its network operator ("MCC MNC"); null: no network.
 void SetSimulatedOperator(const wchar_t* op);
