@@ -114,11 +114,13 @@ std::string Names(const std::wstring& directory)
     return joined;
 }
 
-bool WriteScrambled(const std::wstring& path, std::string plain)
+std::string Scrambled(std::string bytes)
 {
-    Scramble(&plain[0], plain.size());
-    return WriteBytes(path, plain);
+    Scramble(&bytes[0], bytes.size());
+    return bytes;
 }
+
+bool WriteScrambled(const std::wstring& path, std::string plain) { return WriteBytes(path, Scrambled(plain)); }
 
 std::wstring ProgramDir()
 {

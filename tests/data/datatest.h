@@ -40,7 +40,8 @@ private:
 };
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
-// Writes plain text scrambled as the database reader expects.
+// Bytes scrambled as the database reader expects (scrambled again they come back), and written so.
+std::string Scrambled(std::string bytes);
 bool WriteScrambled(const std::wstring& path, std::string plain);
 // The bytes of a file; empty when it cannot be read.
 std::string ReadBytes(const std::wstring& path);

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "data/datafile.h"
 #include "data/fileset.h"
 #include "datatest.h"
 
@@ -40,13 +39,6 @@ void WriteSources(const TempDir& dir, const Sources& sources)
 {
     for (const auto& file : sources)
         WriteBytes(dir / file.first, file.second);
-}
-
-std::string Unscrambled(const std::wstring& path)
-{
-    std::string bytes = ReadBytes(path);
-    Scramble(&bytes[0], bytes.size());
-    return bytes;
 }
 
 TEST(Dpdb, CheckPassesTheSampleAndReportsEveryBadLineOfADamagedCopy)
@@ -208,8 +200,8 @@ TEST(Dpdb, BuildWritesCrLfFromLfSourcesAndInstallsOnlyNamedFiles)
     EXPECT_FALSE(FileExists(out + L"\\Stray.dat"));
     EXPECT_FALSE(run.Has("country.dat: warning")) << "a named file is installed\n" << run.output;
     EXPECT_TRUE(run.Has("Sample.dat: warning: empty file: the applet reads it as an empty list")) << run.output;
-    EXPECT_EQ(Unscrambled(out + L"\\providers.dat"), "26201;49;\r\n26202;49;\r\n");
-    EXPECT_EQ(Unscrambled(out + L"\\Sample.dat"), "");
+    EXPECT_EQ(Scrambled(ReadBytes(out + L"\\providers.dat")), "26201;49;\r\n26202;49;\r\n");
+    EXPECT_EQ(Scrambled(ReadBytes(out + L"\\Sample.dat")), "");
 }
 
 // Builds of two different sources at once into one folder: each replaces the whole set, one at a
@@ -230,11 +222,11 @@ TEST(Dpdb, ParallelBuildsLeaveOneWholeSetAndOneThatCannotReplaceAFileTheOldSet)
         EXPECT_EQ(run.exitCode, 0u) << run.output;
     bool wholeFirst = true, wholeSecond = true;
     for (size_t i = 0; i < kSources.size(); ++i) {
-        std::string installed = Unscrambled(target / kSources[i].first);
+        std::string installed = Scrambled(ReadBytes(target / kSources[i].first));
         wholeFirst = wholeFirst && installed == kSources[i].second;
         wholeSecond = wholeSecond && installed == other[i].second;
     }
-    EXPECT_TRUE(wholeFirst || wholeSecond) << Unscrambled(target / L"country.dat");
+    EXPECT_TRUE(wholeFirst || wholeSecond) << Scrambled(ReadBytes(target / L"country.dat"));
 
     HANDLE held = CreateFileW((target / L"manufacturers.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr);
@@ -245,7 +237,7 @@ TEST(Dpdb, ParallelBuildsLeaveOneWholeSetAndOneThatCannotReplaceAFileTheOldSet)
     EXPECT_TRUE(run.Has("dpdb: " + ToUtf8(target / L"manufacturers.dat") + ": cannot be replaced: ")) << run.output;
     EXPECT_TRUE(run.Has("; the old files are in place")) << run.output;
     for (size_t i = 0; i < kSources.size(); ++i)
-        EXPECT_EQ(Unscrambled(target / kSources[i].first), (wholeFirst ? kSources : other)[i].second) << i;
+        EXPECT_EQ(Scrambled(ReadBytes(target / kSources[i].first)), (wholeFirst ? kSources : other)[i].second) << i;
     EXPECT_EQ(Names(target.Path()), "Sample.dat country.dat dialpass.lock manufacturers.dat providers.dat");
 }
 

@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "data/datafile.h"
 #include "data/datatest.h"
 #include "data/fileset.h"
 #include "data/stores.h"
@@ -308,11 +307,8 @@ public:
     void ReplaceDatabase(const char* countries, const char* manufacturers)
     {
         FileSet set(install.Path());
-        for (auto file : {std::make_pair(L"country.dat", countries), std::make_pair(L"manufacturers.dat", manufacturers)}) {
-            std::string bytes = file.second;
-            Scramble(&bytes[0], bytes.size());
-            set.Add(file.first, bytes);
-        }
+        set.Add(L"country.dat", datatest::Scrambled(countries));
+        set.Add(L"manufacturers.dat", datatest::Scrambled(manufacturers));
         ASSERT_TRUE(set.Commit()) << ToUtf8(set.Error().Text());
     }
 };

@@ -12,7 +12,6 @@
 #include <functional>
 #include <map>
 
-#include "data/datafile.h"
 #include "data/records.h"
 #include "resources/resource.h"
 #include "support/sheetdriver.h"
@@ -384,11 +383,6 @@ using Spoil = std::function<void(Site&)>;
 Spoil Flip(const wchar_t* file, size_t at) { return [=](Site& site) { FlipByte(site / file, at); }; }
 Spoil Listed(std::string name, std::string bytes) { return [=](Site& site) { PutListed(site, name, bytes); }; }
 Spoil Resigned(std::string from, std::string to) { return [=](Site& site) { site.ReplaceInManifest(from, to); }; }
-std::string Scrambled(std::string plain)
-{
-    Scramble(&plain[0], plain.size());
-    return plain;
-}
 
 // A fault or attack: the server's behaviour for the base URL ("": a port where nothing listens), the log's
 // words, what is done to the site after a good publish, time bounds, and Update.exe's test hook.
