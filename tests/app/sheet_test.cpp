@@ -90,7 +90,7 @@ void CheckSheet(int dpi)
         return DWORD(static_cast<SheetDriver*>(self)->applet(nullptr, CPL_DBLCLK, 0, 120));
     }, &driver, 0, nullptr);
     EXPECT_EQ(WaitForSingleObject(second, 3000), DWORD(WAIT_OBJECT_0)) << "the second CPL_DBLCLK ran a sheet of its own";
-    std::vector<HWND> sheets = Windows(L"#32770", SheetDriver::kCaption);
+    std::vector<HWND> sheets = Windows(L"#32770", kSheetCaption);
     EXPECT_EQ(sheets.size(), 1u);
     for (HWND other : sheets)
         if (other != sheet)  // a second sheet came up after all: closed, so that the test can go on

@@ -39,6 +39,12 @@ private:
     bool hadPrevious = false;
 };
 
+// A fresh folder (as TempDir) that "InstallDir" names while alive.
+struct InstallFolder : TempDir {
+    using TempDir::TempDir;
+    InstallDirScope scope{Path().c_str()};
+};
+
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 // Bytes scrambled as the database reader expects (scrambled again they come back), and written so.
 std::string Scrambled(std::string bytes);

@@ -160,10 +160,8 @@ TEST(RecordLookups, TheEarliestMatchingCountryWinsAndAMissAnswersNone)
 TEST(AppletRecordTables, LoadOnFirstUseAndTheAccessNumberFileByProviderCaseInsensitively)
 {
     TempDir dir;
-    const std::wstring install = dir / L"card";
-    CreateDirectoryW(install.c_str(), nullptr);
-    InstallDirScope installDir(install.c_str());
-    CopySample(install);
+    InstallFolder install(dir.Path());
+    CopySample(install.Path());
     ASSERT_TRUE(WriteScrambled(dir / L"Outside.dat", "1;1;\r\n"));
     ClearDatabaseTables();
     auto numbers = [](const char* shortName) {
@@ -192,7 +190,7 @@ TEST(AppletRecordTables, LoadOnFirstUseAndTheAccessNumberFileByProviderCaseInsen
     };
     for (const Step& step : steps) {
         int at = int(&step - steps), code = 0;
-        std::wstring path = install + L"\\" + (step.file ? step.file : L"");
+        std::wstring path = install / (step.file ? step.file : L"");
         bool changed = !step.file || (step.bytes[0] == '-' ? DeleteFileW(path.c_str()) != 0 : WriteScrambled(path, step.bytes));
         ASSERT_TRUE(changed) << at;
         try {

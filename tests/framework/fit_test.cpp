@@ -156,9 +156,8 @@ void ExpectFillsWorkArea(HWND window, const RECT& work)
 // then each page of the sheet; each again after the screen turns to the next one in the list.
 TEST(ScreenFit, EveryDialogAndPageFitsEachScreenAndTurnsWithIt)
 {
-    datatest::TempDir install;
+    datatest::InstallFolder install;
     datatest::CopySample(install.Path());
-    datatest::InstallDirScope installDir(install.Path().c_str());
     int margin = -1;  // measured first on the phone
     for (const Screen& screen : kScreens) {
         SCOPED_TRACE(screen.name);

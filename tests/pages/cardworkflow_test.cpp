@@ -172,8 +172,7 @@ public:
     bool Enabled(int page, int id) { return IsWindowEnabled(driver.Control(page, id)) != 0; }
 
     SheetDriver driver;
-    datatest::TempDir install;
-    datatest::InstallDirScope installDir{install.Path().c_str()};
+    datatest::InstallFolder install;
 };
 
 // profiles.dat as this test reads its bytes (12-byte header, 140-byte records): each profile as

@@ -52,8 +52,7 @@ protected:
         TearDown();
     }
 
-    datatest::TempDir install;
-    datatest::InstallDirScope installDir{install.Path().c_str()};
+    datatest::InstallFolder install;
     ProfileRecord travel = TestProfile(L"Travel", 7, 49, 276);
 };
 

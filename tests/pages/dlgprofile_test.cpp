@@ -35,8 +35,7 @@ protected:
         profileStore.Clear();
         SetSimulatedOperator(nullptr);
     }
-    datatest::TempDir install;  // where a table missing from memory is looked for
-    datatest::InstallDirScope installDir{install.Path().c_str()};
+    datatest::InstallFolder install;  // where a table missing from memory is looked for
 };
 
 // What it shows at opening, what Detect selects (the first country of the network's code) or says,

@@ -67,8 +67,7 @@ protected:
     }
 
     BroadbandService service;
-    datatest::TempDir install;
-    datatest::InstallDirScope installDir{install.Path().c_str()};
+    datatest::InstallFolder install;
 };
 
 TEST_F(MobileBroadband, DetectionAnswersTheRegisteredNetworksCountryOrNothingAtOnce)

@@ -74,7 +74,7 @@ HWND ModalDialog::Find(const wchar_t* windowTitle, DWORD timeout) const
 
 std::wstring AnswerMessage(const ModalDialog& dialog, DWORD timeout)
 {
-    HWND box = dialog.Find(L"Kestrova Dialpass", timeout);
+    HWND box = dialog.Find(kMessageCaption, timeout);
     return box ? AnswerMessageBox(box) : L"";
 }
 

@@ -75,7 +75,7 @@ HWND SheetDriver::Open()
         driver.result = driver.applet(nullptr, CPL_DBLCLK, 0, 120);
         return 0;
     }, this, 0, nullptr);
-    sheet = thread ? WaitForWindow(L"#32770", kCaption) : nullptr;
+    sheet = thread ? WaitForWindow(L"#32770", kSheetCaption) : nullptr;
     return sheet;
 }
 

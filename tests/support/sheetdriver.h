@@ -54,8 +54,6 @@ inline void DeleteSetting(const wchar_t* name) { RegDeleteKeyValueW(HKEY_CURRENT
 
 class SheetDriver {
 public:
-    static constexpr wchar_t kCaption[] = L"Dialpass 1.0";  // the sheet's caption, the application's title
-
     // Loads dialpass.cpl from the test program's folder; "InstallDir" names an empty folder of the driver's
     // own, so that what OK saves never lands beside the programs (a test may set its own afterwards).
     SheetDriver();
@@ -87,8 +85,7 @@ public:
 private:
     bool Press(int button);
 
-    datatest::TempDir install;
-    datatest::InstallDirScope installDir{install.Path().c_str()};
+    datatest::InstallFolder install;
     HMODULE library = nullptr;
     HANDLE thread = nullptr;
 };

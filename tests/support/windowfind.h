@@ -10,6 +10,8 @@
 #include <vector>
 
 const DWORD kWindowTimeout = 5000;  // ms to wait for a window to come or go
+const wchar_t kSheetCaption[] = L"Dialpass 1.0";         // the sheet's caption, the application's title
+const wchar_t kMessageCaption[] = L"Kestrova Dialpass";  // the caption of the applet's message boxes
 
 // Polls condition every 20 ms until it holds or timeout ms pass; true when it held.
 inline bool WaitUntil(const std::function<bool()>& condition, DWORD timeout = kWindowTimeout)
@@ -84,7 +86,7 @@ inline std::vector<std::wstring> ComboEntries(HWND box) { return Texts(box, CB_G
 // keeping its text in texts; how many there were.
 inline int AnswerAppletMessages(std::vector<std::wstring>& texts)
 {
-    std::vector<HWND> boxes = Windows(L"#32770", L"Kestrova Dialpass");
+    std::vector<HWND> boxes = Windows(L"#32770", kMessageCaption);
     for (HWND box : boxes)
         texts.push_back(AnswerMessageBox(box));
     return int(boxes.size());

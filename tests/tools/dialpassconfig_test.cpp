@@ -92,9 +92,8 @@ TEST_F(DialpassConfigToolTest, UsageNamesWhatWasWrong)
 // The dial string of the example sequences: access number, account, PIN, destination, waits, digits.
 TEST_F(DialpassConfigToolTest, DialShowsWhatThePhoneDials)
 {
-    datatest::TempDir install;
+    datatest::InstallFolder install;
     datatest::WriteScrambled(install / L"country.dat", "276;Germany;49\r\n826;United Kingdom;44\r\n1;Nowhere;1234\r\n");
-    datatest::InstallDirScope installDir{install.Path().c_str()};
     SetRegText(kDefaultsKey, L"Name", L"Travel");
     SetRegText(kDefaultsKey, L"AccountNumber", L"12345");
     SetRegText(kDefaultsKey, L"PIN", L"9876");

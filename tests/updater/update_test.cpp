@@ -481,7 +481,6 @@ TEST_P(UpdateCrashTest, AKillWhileInstallingLeavesAWholeSetForTheNextOpen)
 INSTANTIATE_TEST_SUITE_P(Steps, UpdateCrashTest, testing::Values(1, 3, 7, 12, 18));
 
 const int kUpdateTab = 3;
-const wchar_t kBoxCaption[] = L"Kestrova Dialpass";
 
 // One sheet, and per case an installation folder whose Update.exe is the stand-in (fakeupdater.exe)
 // told what to do (without an order, none). The updater is given the installation folder
@@ -541,7 +540,7 @@ TEST_F(UpdateTest, ThePageAnswersEachOutcomeOfTheUpdaterAndShowsARealUpdateAtOnc
         if (!c.message) {
             EXPECT_TRUE(WaitUntil([] { return Windows(L"#32770", L"Update").empty(); }));
         }
-        HWND box = WaitForWindow(L"#32770", kBoxCaption, c.message ? 10000 : 500);
+        HWND box = WaitForWindow(L"#32770", kMessageCaption, c.message ? 10000 : 500);
         EXPECT_EQ(box != nullptr, c.message != nullptr);
         if (box) {
             EXPECT_EQ(GetDlgItem(box, IDNO) != nullptr, c.question);
@@ -563,7 +562,7 @@ TEST_F(UpdateTest, ThePageAnswersEachOutcomeOfTheUpdaterAndShowsARealUpdateAtOnc
     };
     EXPECT_FALSE(listed());
     driver.Click(GetDlgItem(driver.ShowPage(kUpdateTab), IDC_CHECK_UPDATES));
-    HWND box = WaitForWindow(L"#32770", kBoxCaption, 30000);
+    HWND box = WaitForWindow(L"#32770", kMessageCaption, 30000);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(AnswerMessageBox(box), L"Data were updated successfully");
     EXPECT_TRUE(WaitUntil(listed));

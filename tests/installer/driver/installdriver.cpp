@@ -19,8 +19,6 @@
 #include "tests/support/windowfind.h"
 
 namespace {
-const wchar_t kSheetCaption[] = L"Dialpass 1.0";
-const wchar_t kMessageCaption[] = L"Kestrova Dialpass";
 const wchar_t kCplsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Control Panel\\Cpls";
 const DWORD kWait = 15000;  // ms for a window of a freshly installed applet to come
 
