@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "data/fileset.h"
 #include "datatest.h"
 
 using namespace datatest;

@@ -90,12 +90,11 @@ DWORD WINAPI CloseAfterAMoment(void* held)
     return CloseHandle(held);
 }
 
-// A writer stopped after each of its steps, then a recovery stopped after each of its own, and then the next
-// opener: always the whole old or the whole new set, never another file's bytes, and once the new set showed,
-// never old. The name generator is made to give names that are taken, in each role: another program's files,
-// this commit's own other names, and the spares an earlier version kept under names of a process with the same
-// id. The names are drawn in this order: a.dat's and b.dat's backups (c.dat has no old file), then the three
-// new files' temporaries.
+// A writer stopped after each of its steps, then a recovery stopped after each of its own, and then the next opener:
+// always the whole old or the whole new set, never another file's bytes, and once the new set showed, never old. The
+// name generator is made to give names that are taken, in each role: another program's files, this commit's own other
+// names, and the spares an earlier version kept under names of a process with the same id. The names are drawn in
+// this order: a.dat's and b.dat's backups (c.dat has no old file), then the three new files' temporaries.
 TEST(FileSet, InterruptedAfterAnyStepTheNextOpenerFindsAWholeSet)
 {
     enum Collision { kNone, kTempsOnForeignFiles, kBackupsOnForeignFiles, kTempsOnOwnBackups, kOldVersionSpares };

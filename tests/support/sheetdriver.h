@@ -2,7 +2,6 @@
 // (the Control Panel's), the test plays the user from its thread through messages.
 #pragma once
 #include <windows.h>
-#include <commctrl.h>
 #include <prsht.h>
 
 #include <initializer_list>

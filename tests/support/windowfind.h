@@ -2,7 +2,6 @@
 // which links no test framework.
 #pragma once
 #include <windows.h>
-#include <commctrl.h>
 #include <prsht.h>
 
 #include <functional>

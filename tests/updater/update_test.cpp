@@ -142,9 +142,8 @@ struct UpdateRun {
     bool LoggedLast(const std::string& text) const { return log.find(text, log.rfind(kRunHeader)) != std::string::npos; }
 };
 
-// Runs DIR\Update.exe with the applet's arguments (90 s at most), with one of its test hooks set (a variable
-// and its value) when given; withoutDrive gives DIR without its drive (as "InstallDir" may hold it) and starts
-// the updater on that drive.
+// Runs DIR\Update.exe with the applet's arguments (90 s at most) and a test hook (variable, value) when given;
+// withoutDrive: DIR without its drive (as "InstallDir" may hold it), the updater started on that drive.
 UpdateRun RunUpdater(const Installation& installation, const std::wstring& baseUrl, bool withoutDrive = false,
                      const wchar_t* hook = nullptr, const std::wstring& value = L"")
 {
@@ -482,10 +481,9 @@ INSTANTIATE_TEST_SUITE_P(Steps, UpdateCrashTest, testing::Values(1, 3, 7, 12, 18
 
 const int kUpdateTab = 3;
 
-// One sheet, and per case an installation folder whose Update.exe is the stand-in (fakeupdater.exe)
-// told what to do (without an order, none). The updater is given the installation folder
-// with its backslash before each closing quote ("InstallDir" has none), and the page answers what it did.
-// Then a real update of the sample from the local site, which Card settings shows without leaving the sheet.
+// One sheet; per case an installation whose Update.exe is the stand-in (fakeupdater.exe) told what to do (no
+// order: none), given the folder with a backslash before each closing quote ("InstallDir" has none); the page
+// answers what it did. Then a real update of the sample, which Card settings shows without leaving the sheet.
 TEST_F(UpdateTest, ThePageAnswersEachOutcomeOfTheUpdaterAndShowsARealUpdateAtOnce)
 {
     const char kFailure[] = "2026-12-06 03:00:00.000  FAILED: HTTP status 404\r\n";

@@ -6,7 +6,6 @@
 //       (creating the profile NEW-PROFILE first when given), answers its message boxes, and presses OK
 // Exit code 0 when it could do all of that, 1 when not (what failed is printed), 2 for usage.
 #include <windows.h>
-#include <commctrl.h>
 #include <cpl.h>
 #include <prsht.h>
 
