@@ -316,6 +316,7 @@ const std::wstring kHeldMessage = L"Unable to save file !\n\n";
 const std::wstring kKeptMessage = L".\n\nNothing was saved and your changes are kept: tap OK to try again, or Cancel to leave without saving.";
 
 const JourneyRow kJourneys[] = {
+    {"OpenOk", [](Journey&) {}, kTravel, kTravelInGermany},
     {"EnableOk",
      [](Journey& j) {
          j.driver.Click(j.driver.Control(0, IDC_ENABLE));
@@ -323,6 +324,8 @@ const JourneyRow kJourneys[] = {
      },
      kTravel,
      L"Enable=dword:1 CurrentLocation=dword:276 PhoneSettings=-\n" TRAVEL_SHEET_ONLY},
+    {"CardSettingsOk", [](Journey& j) { j.driver.ShowPage(1); }, kTravel,
+     ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=sz:Germany\n" PROVIDER_NUMBER_DE PROVIDER_NUMBER_DE},
     // Phone settings' buttons as bits: ask before dialing 1, all calls 2, travel calls 4, customised dialer 8.
     {"PhoneSettingsOk", [](Journey& j) { j.WalkPhone({}, 1 | 2); }, kTravel,
      L"Enable=dword:0 CurrentLocation=dword:276 PhoneSettings=dword:3\n" TRAVEL_SHEET_ONLY},
@@ -368,6 +371,9 @@ const JourneyRow kJourneys[] = {
      },
      "current 0",
      ENABLE_0_IN_GERMANY L"Name=- AccountNumber=- PIN=- HomeCountryCode=- CountryCode=- CountryName=-\n" NO_SLOT NO_SLOT},
+    // Away from home, "Home calls" takes slot 1; both slots get the provider's number for the UK.
+    {"LocationByHandOk", [](Journey& j) { j.driver.ShowPage(1); j.SelectLocation(1); }, kTravel,
+     L"Enable=dword:0 CurrentLocation=dword:826 PhoneSettings=-\n" TRAVEL_IN_THE_UK PROVIDER_NUMBER_UK PROVIDER_NUMBER_UK},
     {"LocationByDetectOk",
      [](Journey& j) {
          j.driver.ShowPage(1);
