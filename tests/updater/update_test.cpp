@@ -151,17 +151,10 @@ UpdateRun RunUpdater(const Installation& installation, const std::wstring& baseU
     UpdateRun run;
     if (hook)
         SetEnvironmentVariableW(hook, value.c_str());
-    // Wine's own account of a refused secure channel ("cert verify failed: N" ...) goes to this test's output.
-    wchar_t debug[512] = L"";
-    DWORD length = GetEnvironmentVariableW(L"WINEDEBUG", debug, 512);
-    bool hadDebug = length > 0 && length < 512;
-    std::wstring channels = (hadDebug ? debug + std::wstring(L",") : L"err+all,") + L"warn+winhttp,warn+secur32";
-    SetEnvironmentVariableW(L"WINEDEBUG", channels.c_str());
     DWORD begin = GetTickCount();
     run.exitCode = RunAtOnce((installation / L"Update.exe").c_str(), {UpdaterArguments(baseUrl.c_str(), dir.c_str())},
                              90000, drive.c_str())[0].exitCode;
     run.milliseconds = GetTickCount() - begin;
-    SetEnvironmentVariableW(L"WINEDEBUG", hadDebug ? debug : nullptr);
     if (hook)
         SetEnvironmentVariableW(hook, nullptr);
     run.log = ReadBytes(installation.Dir() + L"update.log");
