@@ -594,14 +594,19 @@ TEST_F(CardWorkflow, FiftyOpenEditOkCyclesLeaveTheHeapWhereItWas)
         ASSERT_TRUE(driver.PressOk());
         ASSERT_EQ(ShowValue(kInternationalKey, L"AccessNumber"), std::wstring(L"sz:") + number) << "round " << round;
     };
-    const SIZE_T wine = 50 * WineBytesPerOpening();
+    const long long wine = 50 * (long long)WineBytesPerOpening();
     // The first openings load the tables and the platform's own caches for good.
     for (int i = 0; i < 3; ++i)
         cycle();
-    SIZE_T before = BusyHeapBytes();
-    for (int i = 0; i < 50 && !HasFatalFailure(); ++i)
-        cycle();
-    EXPECT_LE(BusyHeapBytes() - before, wine) << "heap bytes in use after 50 cycles, Wine's share " << wine;
+    // On a busy machine Wine may keep a few hundred bytes more once; a leak grows in a second span as well.
+    long long grown = 0;
+    for (int span = 0; span < 2 && (span == 0 || grown > wine) && !HasFatalFailure(); ++span) {
+        long long before = (long long)BusyHeapBytes();
+        for (int i = 0; i < 50 && !HasFatalFailure(); ++i)
+            cycle();
+        grown = (long long)BusyHeapBytes() - before;
+    }
+    EXPECT_LE(grown, wine) << "heap bytes in use after 50 cycles (twice), Wine's share " << wine;
     EXPECT_TRUE(driver.messages.empty());
 }
 
