@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "base/hash.h"
 #include "base/path.h"
 
 const wchar_t kFolderLockName[] = L"dialpass.lock";
@@ -54,9 +55,7 @@ std::wstring QueueName(const std::wstring& key)
 {
     std::wstring upper = key;
     CharUpperBuffW(&upper[0], DWORD(upper.size()));
-    uint64_t hash = 14695981039346656037ull;  // FNV-1a over the UTF-16 units
-    for (wchar_t c : upper)
-        hash = (hash ^ uint16_t(c)) * 1099511628211ull;
+    uint64_t hash = Fnv1a64(upper.data(), upper.size() * sizeof(wchar_t));
     wchar_t name[64];
     wsprintfW(name, L"Local\\Kestrova.Dialpass.FolderLock.%08lX%08lX", static_cast<unsigned long>(hash >> 32),
               static_cast<unsigned long>(hash & 0xFFFFFFFFu));

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/hash.h"
 #include "base/path.h"
 
 namespace {
@@ -67,9 +68,7 @@ FileStamp StampOf(const std::string& bytes)
 {
     FileStamp stamp;
     stamp.size = bytes.size();
-    stamp.hash = 14695981039346656037ull;  // FNV-1a
-    for (unsigned char c : bytes)
-        stamp.hash = (stamp.hash ^ c) * 1099511628211ull;
+    stamp.hash = Fnv1a64(bytes.data(), bytes.size());
     stamp.known = true;
     return stamp;
 }

@@ -28,25 +28,20 @@ private:
     MSIHANDLE handle_;
 };
 
-std::wstring Property(MSIHANDLE install, const wchar_t* name) {
+// A string of the installer's, through its two calls: the size first, then the text (empty when either fails).
+template <class Key, class Getter>
+std::wstring MsiText(MSIHANDLE handle, Key key, Getter get) {
     wchar_t empty[1] = L"";
     DWORD size = 0;
-    if (MsiGetPropertyW(install, name, empty, &size) != ERROR_MORE_DATA) return std::wstring();
+    if (get(handle, key, empty, &size) != ERROR_MORE_DATA) return std::wstring();
     std::wstring value(++size, L'\0');
-    if (MsiGetPropertyW(install, name, &value[0], &size) != ERROR_SUCCESS) return std::wstring();
+    if (get(handle, key, &value[0], &size) != ERROR_SUCCESS) return std::wstring();
     value.resize(size);
     return value;
 }
 
-std::wstring RecordString(MSIHANDLE record, UINT field) {
-    wchar_t empty[1] = L"";
-    DWORD size = 0;
-    if (MsiRecordGetStringW(record, field, empty, &size) != ERROR_MORE_DATA) return std::wstring();
-    std::wstring value(++size, L'\0');
-    if (MsiRecordGetStringW(record, field, &value[0], &size) != ERROR_SUCCESS) return std::wstring();
-    value.resize(size);
-    return value;
-}
+std::wstring Property(MSIHANDLE install, const wchar_t* name) { return MsiText(install, name, MsiGetPropertyW); }
+std::wstring RecordString(MSIHANDLE record, UINT field) { return MsiText(record, field, MsiRecordGetStringW); }
 
 // One line in the installation's log (msiexec /l*v).
 void Log(MSIHANDLE install, const std::wstring& text) {

@@ -18,11 +18,10 @@ struct FitHook {
 };
 std::vector<FitHook> hooks;
 
-const FitHook* InnermostOfThisThread()
+std::vector<FitHook>::reverse_iterator InnermostOfThisThread()
 {
     DWORD thread = GetCurrentThreadId();
-    auto found = std::find_if(hooks.rbegin(), hooks.rend(), [thread](const FitHook& h) { return h.thread == thread; });
-    return found == hooks.rend() ? nullptr : &*found;
+    return std::find_if(hooks.rbegin(), hooks.rend(), [thread](const FitHook& h) { return h.thread == thread; });
 }
 
 // Our own dialogs are fitted by their forms, whether they have labels with id -1 (0xFFFF) or not.
@@ -37,8 +36,8 @@ LRESULT CALLBACK FitWhenShown(HWND box, UINT message, WPARAM wParam, LPARAM lPar
 {
     if (message == WM_SHOWWINDOW && wParam) {
         RemoveWindowSubclass(box, FitWhenShown, id);
-        const FitHook* fit = InnermostOfThisThread();
-        if (fit && IsMessageBox(box)) {
+        auto fit = InnermostOfThisThread();
+        if (fit != hooks.rend() && IsMessageBox(box)) {
             RECT area = fit->area;
             MONITORINFO monitor{};
             monitor.cbSize = sizeof(monitor);
@@ -54,7 +53,8 @@ LRESULT CALLBACK FitWhenShown(HWND box, UINT message, WPARAM wParam, LPARAM lPar
 
 LRESULT CALLBACK CreateHook(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HCBT_CREATEWND) {
+    // A message box is a top-level window: the controls every page and dialog makes are passed by.
+    if (code == HCBT_CREATEWND && !(reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->style & WS_CHILD)) {
         HWND window = reinterpret_cast<HWND>(wParam);
         wchar_t className[16] = L"";
         GetClassNameW(window, className, 16);
@@ -105,8 +105,7 @@ CMessageBoxFit::CMessageBoxFit(const RECT* area)
 
 CMessageBoxFit::~CMessageBoxFit()
 {
-    DWORD thread = GetCurrentThreadId();
-    auto mine = std::find_if(hooks.rbegin(), hooks.rend(), [thread](const FitHook& h) { return h.thread == thread; });
+    auto mine = InnermostOfThisThread();
     if (mine != hooks.rend()) {
         UnhookWindowsHookEx(mine->hook);
         hooks.erase(std::next(mine).base());
