@@ -43,7 +43,8 @@ protected:
     void Reset()
     {
         ClearDialerConfig();
-        datatest::WriteScrambled(install / L"country.dat", "276;Germany;49\r\n826;United Kingdom;44\r\n40;Austria;43\r\n");
+        datatest::WriteScrambled(install / L"country.dat",
+                                  "276;Germany;49\r\n826;United Kingdom;44\r\n40;Austria;43\r\n65535;Farland;7\r\n");
         datatest::WriteScrambled(install / L"manufacturers.dat", "7;Brightwren;Brightwren Telecard\r\n8;Quillmoor;Quillmoor Card\r\n");
         datatest::WriteScrambled(install / L"Brightwren.dat",
                                   "44;08081570123; (Freephone)\r\n49;08001234567; (toll free)\r\n49;069123456780;\r\n");
@@ -73,6 +74,8 @@ TEST_F(DialerConfigTest, ReachFollowsProfileAndLocation)
         {"opened with a selection", true, 826, true, 40, L"Austria", kReachSlots, L"dword:40", L"dword:43", L"sz:Austria"},
         {"selection with an empty list text", true, 826, true, 40, L"", kReachSlots, L"dword:40", L"dword:43", earlier},
         {"stored location not in country.dat", true, 555, false, 0, L"", kReachProfile, L"dword:555", L"dword:1", earlier},
+        {"location id 65535, the highest there is", true, 65535, false, 0, L"", kReachSlots, L"dword:65535", L"dword:7",
+         earlier},
         {"location id beyond 16 bits", true, 65536 + 276, false, 0, L"", kReachProfile, L"dword:65812", L"dword:1", earlier},
     };
     for (const Case& c : cases) {
@@ -108,11 +111,9 @@ TEST_F(DialerConfigTest, ReadsTheFilesASlotNeeds)
         const char* what; uint32_t provider; int32_t record[3];
         const wchar_t *own0, *own1, *preload, *remove, *number0, *number1; DWORD length0, length1;
     } cases[] = {
-        {"settings from the file", 7, {7, 49, 49}, L"800", L"", nullptr, nullptr, L"800", L"08001234567", 10, 0},
         {"own numbers need no provider file", 7, {7, 49, 49}, L"111", L"222", nullptr, L"manufacturers.dat", L"111", L"222", 10, 6},
         {"missing access-number file", 7, {}, L"", L"", nullptr, L"Brightwren.dat", L"", L"", 0, 0},
         {"unknown provider", 99, {}, L"", L"", nullptr, nullptr, L"", L"", 0, 0},
-        {"loaded numbers are kept", 7, {}, L"", L"", L"Brightwren", L"Brightwren.dat", L"08001234567", L"08001234567", 0, 0},
         {"another provider's numbers replaced, one digit long", 8, {}, L"", L"", L"Brightwren", nullptr, L"5", L"5", 0, 0},
         {"another provider's settings", 7, {8, 49, 49}, L"111", L"222", nullptr, nullptr, L"08001234567", L"08001234567", 0, 0},
         {"another location's settings", 7, {7, 44, 49}, L"111", L"222", nullptr, nullptr, L"08001234567", L"08001234567", 0, 0},

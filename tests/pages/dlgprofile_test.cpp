@@ -88,7 +88,6 @@ TEST_F(ProfileDialog, OpensWithTheStoredOrDetectedValuesDetectsAndOkWritesTheCut
         EXPECT_EQ(Selected(dialog.Item(IDC_PROFILE_PROVIDER)), c.provided);
         EXPECT_EQ(Selected(dialog.Item(IDC_PROFILE_HOME)), c.shownHome);
         EXPECT_EQ(WindowText(dialog.Item(IDC_PROFILE_NAME)), c.edit ? L"Old" : L"");
-        EXPECT_EQ(WindowText(dialog.Item(IDC_PROFILE_PIN)), c.edit ? L"9876" : L"");
         EXPECT_EQ(LastSipPreference(), SIP_UP);
         EXPECT_NE(GetMenu(dialog.Window()), nullptr) << "the soft keys";
 
@@ -114,8 +113,6 @@ TEST_F(ProfileDialog, OpensWithTheStoredOrDetectedValuesDetectsAndOkWritesTheCut
             continue;
         ProfileRecord* record = nullptr;
         ASSERT_TRUE(profileStore.Get(0, record));
-        EXPECT_EQ(profile.profile, record);
-        EXPECT_EQ(profile.profileIndex, c.edit ? CDlgProfileName::kNoIndex : 0);
         EXPECT_EQ(std::wstring(record->name), std::wstring(c.name).substr(0, 31));
         EXPECT_EQ(std::wstring(record->account), digits20.substr(0, 15));
         EXPECT_EQ(std::wstring(record->pin), digits20.substr(0, 15));
@@ -129,24 +126,19 @@ TEST_F(ProfileDialog, OpensWithTheStoredOrDetectedValuesDetectsAndOkWritesTheCut
 TEST_F(ProfileDialog, UnreadableFilesAreShownAndTheDialogStillOpens)
 {
     const struct {
-        const char* manufacturers;  // null: no file; "": a file of zero bytes
-        bool others;                // "providers.dat" and "country.dat" are there too
+        const char* manufacturers;  // "": a file of zero bytes
         std::wstring message; size_t providers, homes; uint32_t storedProvider, storedHome;
     } cases[] = {
-        {"1;Brightwren\r\n", false, L"Unable to load file !\n\n" + (install / L"manufacturers.dat"), 0, 0, 0xFFFFFFFF, 0},
-        {kProviders, false, L"Unable to open file !\n\n" + (install / L"providers.dat"), 2, 0, 1, 0},
-        {"", true, L"", 0, 3, 0xFFFFFFFF, 3},  // no provider, and the detected home is kept
+        {"1;Brightwren\r\n", L"Unable to load file !\n\n" + (install / L"manufacturers.dat"), 0, 0, 0xFFFFFFFF, 0},
+        {"", L"", 0, 3, 0xFFFFFFFF, 3},  // no provider, and the detected home is kept
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
         ClearDatabaseTables();
         profileStore.Clear();
-        if (c.manufacturers)
-            datatest::WriteScrambled(install / L"manufacturers.dat", c.manufacturers);
-        if (c.others) {
-            datatest::WriteScrambled(install / L"providers.dat", kOperators);
-            datatest::WriteScrambled(install / L"country.dat", kCountries);
-        }
+        datatest::WriteScrambled(install / L"manufacturers.dat", c.manufacturers);
+        datatest::WriteScrambled(install / L"providers.dat", kOperators);
+        datatest::WriteScrambled(install / L"country.dat", kCountries);
         CDlgProfileName profile(nullptr);
         ModalDialog dialog(profile, L"Dialpass profile");
         ASSERT_NE(dialog.Window(), nullptr);
