@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <optional>
 #include <string>
 
 #include "data/records.h"
@@ -69,11 +68,8 @@ TEST_F(DialerConfigTest, ReachFollowsProfileAndLocation)
     } cases[] = {
         {"no profile", false, 0, true, 276, L"Germany", kReachNameDeleted, L"dword:276", L"dword:1", earlier},
         {"no location", true, 0, false, 0, L"", kReachNameDeleted, L"-", L"dword:1", earlier},
-        {"page not opened: stored location, no name", true, 826, false, 40, L"Austria", kReachSlots, L"dword:826", L"dword:44", earlier},
         {"opened, nothing selected: stored location", true, 826, true, 0, L"", kReachSlots, L"dword:826", L"dword:44", earlier},
-        {"opened with a selection", true, 826, true, 40, L"Austria", kReachSlots, L"dword:40", L"dword:43", L"sz:Austria"},
         {"selection with an empty list text", true, 826, true, 40, L"", kReachSlots, L"dword:40", L"dword:43", earlier},
-        {"stored location not in country.dat", true, 555, false, 0, L"", kReachProfile, L"dword:555", L"dword:1", earlier},
         {"location id 65535, the highest there is", true, 65535, false, 0, L"", kReachSlots, L"dword:65535", L"dword:7",
          earlier},
         {"location id beyond 16 bits", true, 65536 + 276, false, 0, L"", kReachProfile, L"dword:65812", L"dword:1", earlier},
@@ -144,30 +140,6 @@ TEST_F(DialerConfigTest, ReadsTheFilesASlotNeeds)
                               {kLocalKey, L"Length", L"dword:" + std::to_wstring(c.length1)},
                               {kLocalKey, L"Sequence", c.length1 ? kShown1 : kZeros},
                               {kLocalKey, L"AccessNumber", L"sz:" + std::wstring(c.number1)}});
-    }
-}
-
-// A table that fails to load is reported, not kept, and nothing is written from it.
-TEST_F(DialerConfigTest, FailingTableWritesNothingFromIt)
-{
-    struct Case {
-        const char* what; const wchar_t* file; const char* content;
-        bool provider;  // the provider table fails, after "CountryCode" was written
-    } cases[] = {
-        {"country file corrupt after the location", L"country.dat", "276;Germany;49\r\nno separator\r\n", false},
-        {"provider file corrupt", L"manufacturers.dat", "7;Brightwren;Brightwren Telecard\r\n\r\n", true},
-    };
-    for (const Case& c : cases) {
-        Reset();
-        SetRegNumber(kDefaultsKey, L"CountryCode", 1);
-        datatest::WriteScrambled(install / c.file, c.content);
-        std::optional<CTableException> failure = PublishDialerValues(Inputs(true, 276, L"Germany", &travel));
-        ASSERT_TRUE(failure) << c.what;
-        EXPECT_EQ(failure->code, kTableCorrupt) << c.what;
-        EXPECT_EQ(std::wstring(failure->text), (install / c.file)) << c.what;
-        EXPECT_TRUE(c.provider ? providerTable.IsEmpty() : countryTable.IsEmpty()) << c.what << ": partial table kept";
-        ExpectValues(c.what, {{kDefaultsKey, L"Name", L"sz:Travel"}, {kDefaultsKey, L"CountryCode", c.provider ? L"dword:49" : L"dword:1"},
-                              {kInternationalKey, L"Length", L"no key"}, {kLocalKey, L"Length", L"no key"}});
     }
 }
 
