@@ -316,10 +316,11 @@ const JourneyRow kJourneys[] = {
      kTravelNoCountry},
     {"MissingCountryFileOk", [](Journey& j) { DeleteFileW((j.install / L"country.dat").c_str()); }, kTravel,
      kTravelNoCountry, 0, {L"Unable to open file !\n\n%install%\\country.dat"}},
-    // A table that fails to load at OK is said, and nothing is published from it.
-    {"CorruptCountryFileOk",
-     [](Journey& j) { datatest::WriteScrambled(j.install / L"country.dat", "276;Germany;49\r\nno separator\r\n"); },
-     kTravel, kTravelNoCountry, 0, {L"Unable to load file !\n\n%install%\\country.dat"}},
+    // A table that fails to load at OK is said, and nothing is published from it: no slot without providers.
+    {"CorruptProviderFileOk",
+     [](Journey& j) { datatest::WriteScrambled(j.install / L"manufacturers.dat", "1;Brightwren;Telecard\r\n\r\n"); },
+     kTravel, ENABLE_0_IN_GERMANY TRAVEL_IN_GERMANY L"CountryName=-\n" NO_SLOT NO_SLOT, 0,
+     {L"Unable to load file !\n\n%install%\\manufacturers.dat"}},
     // OK while another program holds profiles.dat: said, nothing written; OK again once it let go.
     {"HeldProfilesThenOkAgain",
      [](Journey& j) {
