@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <objbase.h>
-#include <shlobj.h>
 #include <wincrypt.h>
 
 #include <cstring>
@@ -15,9 +14,6 @@
 #include "data/records.h"
 #include "resources/resource.h"
 #include "support/sheetdriver.h"
-#include "updater/commandline.h"
-#include "updater/crypto.h"
-#include "updater/download.h"
 #include "updater/install.h"
 #include "updater/manifest.h"
 #include "updater/update.h"
@@ -138,8 +134,6 @@ struct UpdateRun {
     DWORD milliseconds = 0;
     std::string log;
     bool Logged(const std::string& text) const { return log.find(text) != std::string::npos; }
-    // What the last run wrote: the log keeps the runs before it.
-    bool LoggedLast(const std::string& text) const { return log.find(text, log.rfind(kRunHeader)) != std::string::npos; }
 };
 
 // Runs DIR\Update.exe with the applet's arguments (90 s at most) and a test hook (variable, value) when given;
@@ -206,6 +200,16 @@ std::wstring UnixPath(const std::wstring& path)
 }
 void Shell(const std::wstring& command) { RunAtOnce(nullptr, {command}, 10000); }
 
+// The site's set is installed: its files, its signed description and signature as the record, its version.
+void ExpectSiteSetInstalled(const Installation& installation, const Site& site, const std::string& version)
+{
+    for (const wchar_t* name : {L"country.dat", L"providers.dat", L"manufacturers.dat", L"Sample.dat", L"Other.dat"})
+        EXPECT_EQ(ReadBytes(installation / name), ReadBytes(site / name)) << ToUtf8(name);
+    EXPECT_EQ(ReadBytes(installation / L"database.xml"), ReadBytes(site / L"update.xml"));
+    EXPECT_EQ(ReadBytes(installation / L"database.sig"), ReadBytes(site / L"update.xml.sig"));
+    EXPECT_EQ(ReadBytes(installation / L"database.ver").substr(0, version.size() + 6), version + "\r\nkey ");
+}
+
 // The installation folder given without its drive, as "InstallDir" may hold it, over TLS with a certificate
 // of the test authority that this prefix's user trusts. Links lead elsewhere: planted in the temporary folder
 // (as run folders, and as a file inside an abandoned one), and given as the temporary folder itself (or above it).
@@ -214,7 +218,7 @@ TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNewAndFollowsNoLin
     TempDir elsewhere, links;
     WriteBytes(elsewhere / L"precious.dat", "keep");
     std::wstring temp = installation.Dir().substr(0, 2) + L"\\Temp\\Dialpass";
-    SHCreateDirectoryExW(nullptr, (temp + L"\\run-1-1").c_str(), nullptr);
+    MakeFolders(temp + L"\\run-1-1");
     std::wstring unixTemp = UnixPath(temp), unixElsewhere = UnixPath(elsewhere.Path()), unixLinks = UnixPath(links.Path());
     if (!unixTemp.empty()) {
         Shell(L"/bin/ln -sfn " + unixElsewhere + L" " + unixTemp + L"/run-1-2");
@@ -238,106 +242,80 @@ TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNewAndFollowsNoLin
         Shell(L"/bin/rm -rf " + unixTemp + L"/run-1-1 " + unixTemp + L"/run-1-2");
     }
     ASSERT_EQ(run.exitCode, 0u) << run.log;
-    for (const wchar_t* name : {L"country.dat", L"providers.dat", L"manufacturers.dat", L"Sample.dat", L"Other.dat"})
-        EXPECT_EQ(ReadBytes(installation / name), ReadBytes(site / name)) << ToUtf8(name);
-    EXPECT_EQ(ReadBytes(installation / L"database.ver").substr(0, 7), "2\r\nkey ");
+    ExpectSiteSetInstalled(installation, site, "2");
     // The user's files and files the new set does not name stay.
     EXPECT_EQ(ReadBytes(installation / L"Quillmoor.dat"), ReadBytes(SampleDir() + L"\\Quillmoor.dat"));
-    EXPECT_TRUE(run.Logged("Done: version 2 is installed")) << run.log;
     EXPECT_TRUE(run.Logged("Installation folder: " + ToUtf8(installation.Dir()))) << run.log;
-
-    std::map<std::wstring, std::string> updated = installation.Files();
     // A log that cannot be written changes nothing but the log.
     HANDLE held = CreateFileW((installation / L"update.log").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     run = RunUpdater(installation, site.Url());
     CloseHandle(held);
     EXPECT_EQ(run.exitCode, 1u);
-    run.log = ReadBytes(installation / L"update.log");
-    EXPECT_EQ(std::count(run.log.begin(), run.log.end(), '='), 8) << "the first run's header only\n" << run.log;
-    EXPECT_EQ(installation.Files(), updated);
 }
 
-// While the site's key is replaced, an updater trusts the old and the new key (in process here).
-TEST_F(UpdateTest, AcceptsASignatureByAnyTrustedKeyAndNoOther)
+// Runs in process, in turn, each after its own damage to the installation. A set that is not whole is
+// installed again at the same version and says why. While the site's key is replaced, the updater trusts
+// the old and the new key, listed oldest first, and judges rollback per key: the build's key signed the
+// highest version by mistake (or leaked); a lower version signed by the newer key still installs, and then
+// nothing the older key signs does. A damaged database.ver lets no older set in: the signed record tells
+// the version, and without one nothing is installed.
+TEST_F(UpdateTest, InstallsAWholeSetAgainAndJudgesRollbackPerKey)
 {
     PrivateKey build = SigningKey(), other = SigningKey(true);
     UpdateArguments arguments = installation.Arguments(site.Url());
     // The build gives the shipped set its signed record: the copy installed here is whole.
     InstalledState shipped = ReadInstalledState(installation.Path(), {build.publicKey});
     EXPECT_TRUE(shipped.whole) << (shipped.notes.empty() ? "" : ToUtf8(shipped.notes[0]));
-    EXPECT_EQ(shipped.set.version, 1u);
     UpdateLog otherOnly(L"");
     EXPECT_EQ(RunUpdate(arguments, {other.publicKey}, otherOnly), kUpdateFailed) << otherOnly.Text();
 
-    // Rollback is judged per key, the keys listed oldest first: the build's key signed the highest
-    // version by mistake (or leaked); a lower version signed by the newer key still installs, and
-    // then nothing the older key signs does. A damaged database.ver lets no older set in: the
-    // signed record tells the version, and without one nothing is installed.
-    enum Damage { kNone, kVersion, kVersionAndRecord, kAllGone };
-    struct Step { const char* version; bool otherKey; UpdateResult result; const char* logged; Damage damage = kNone; }
-    steps[] = {
-        // version, signed by the newer key, result, the log's words, what is damaged before
-        {"4294967295", false, kUpdated, "Done: version 4294967295"},
-        {"3", false, kUpdateFailed, "older than the installed version 4294967295"},
-        {"3", false, kUpdateFailed, "older than the installed version 4294967295", kVersion},
-        {"3", true, kUpdated, "Signed by a newer key than the installed set"},
-        {"4", false, kUpdateFailed, "signed by an older key than the installed set"},
-        {"2", true, kUpdateFailed, "older than the installed version 3", kVersion},
-        {"2", true, kUpdateFailed, "database.ver is damaged and the installed set has no signed record", kVersionAndRecord},
-        {"2", true, kUpdated, "Done: version 2", kAllGone},  // nothing installed yet
-    };
+    // the site's version, signed by the newer key, files changed (first byte) and deleted before (on top of what
+    // the runs before left), the result, the log's words
+    struct Run { std::string version; bool otherKey; std::vector<std::string> changed, deleted; UpdateResult result;
+                 std::string logged; };
+    std::vector<Run> runs = {{"2", false, {}, {}, kUpdated, "Done: version 2 is installed"}};
+    for (std::string name : {"country.dat", "providers.dat", "manufacturers.dat", "Sample.dat", "Other.dat"}) {
+        runs.push_back({"2", false, {}, {name}, kUpdated, "Not whole: " + name + " is missing"});
+        runs.push_back({"2", false, {name}, {}, kUpdated, "Not whole: " + name + " has another SHA-256"});
+    }
+    const std::string says2 = "; the installed set's signed record says version 2", notRecorded = "the installed set's "
+        "record is missing database.", notSigned = "database.sig is not a signature of database.xml";
+    const std::vector<std::string> version = {"database.ver"}, record = {"database.xml", "database.sig"};
+    runs.insert(runs.end(), {
+        {"2", false, {}, version, kUpdated, "Not whole: database.ver is missing" + says2},
+        {"2", false, version, {}, kUpdated, "Not whole: database.ver is damaged" + says2},
+        {"2", false, {}, {"database.xml"}, kUpdated, "Not whole: " + notRecorded + "xml"},
+        {"2", false, {"database.xml"}, {}, kUpdated, "Not whole: " + notSigned},
+        {"2", false, {}, {"database.sig"}, kUpdated, "Not whole: " + notRecorded + "sig"},
+        {"2", false, {"database.sig"}, {}, kUpdated, "Not whole: " + notSigned},
+        {"2", false, {}, {}, kNothingNew, "Nothing new: version 2 is already installed"},
+        {"4294967295", false, {}, {}, kUpdated, "Done: version 4294967295"},
+        {"3", false, {}, {}, kUpdateFailed, "older than the installed version 4294967295"},
+        {"3", false, version, {}, kUpdateFailed, "older than the installed version 4294967295"},
+        {"3", true, {}, {}, kUpdated, "Signed by a newer key than the installed set"},
+        {"4", false, {}, {}, kUpdateFailed, "signed by an older key than the installed set"},
+        {"2", true, version, {}, kUpdateFailed, "older than the installed version 3"},
+        {"2", true, {}, record, kUpdateFailed, "database.ver is damaged and the installed set has no signed record"},
+        {"2", true, {}, {"database.ver", "database.xml", "database.sig"}, kUpdated, "Done: version 2"},  // nothing yet
+    });
     std::string published = ReadBytes(site / L"update.xml");
-    for (const Step& step : steps) {
-        if (step.damage != kNone)
-            WriteBytes(installation / L"database.ver", "x\r\n");
-        for (const wchar_t* record : {L"database.xml", L"database.sig", L"database.ver"})
-            if (step.damage == kAllGone || (step.damage == kVersionAndRecord && wcscmp(record, L"database.ver")))
-                DeleteFileW((installation / record).c_str());
+    for (const Run& run : runs) {
+        std::string what = run.version + ", " + run.logged;
+        for (const std::string& name : run.changed)
+            FlipByte(installation / std::wstring(name.begin(), name.end()), 0);
+        for (const std::string& name : run.deleted)
+            DeleteFileW((installation / std::wstring(name.begin(), name.end())).c_str());
         std::map<std::wstring, std::string> before = installation.Files();
         WriteBytes(site / L"update.xml", published);
-        site.ReplaceInManifest("version=\"2\"", std::string("version=\"") + step.version + "\"", step.otherKey);
+        site.ReplaceInManifest("version=\"2\"", "version=\"" + run.version + "\"", run.otherKey);
         UpdateLog log(L"");
-        EXPECT_EQ(RunUpdate(arguments, {build.publicKey, other.publicKey}, log), step.result) << log.Text();
-        EXPECT_NE(log.Text().find(step.logged), std::string::npos) << step.version << ": " << log.Text();
-        if (step.result != kUpdated) {
-            EXPECT_EQ(installation.Files(), before) << step.version;
-        }
+        EXPECT_EQ(RunUpdate(arguments, {build.publicKey, other.publicKey}, log), run.result) << what << "\n" << log.Text();
+        EXPECT_NE(log.Text().find(run.logged), std::string::npos) << what << "\n" << log.Text();
+        if (run.result == kUpdated)
+            ExpectSiteSetInstalled(installation, site, run.version);
+        else
+            EXPECT_EQ(installation.Files(), before) << what;
     }
-}
-
-// The installed set heals: each of its files deleted, then changed, in turn; Update.exe against a
-// site of the same version installs the set again, byte for byte, and says why.
-TEST_F(UpdateTest, InstallsTheSameVersionAgainWhenAFileOfTheSetIsMissingOrChanged)
-{
-    ASSERT_EQ(RunUpdater(installation, site.Url()).exitCode, 0u);
-    std::map<std::wstring, std::string> whole = installation.Files();
-    // the file, the log's words when it is deleted, and when its first byte is changed
-    struct Damage { std::string file, deleted, changed; };
-    std::vector<Damage> damages = {
-        {"database.ver", "database.ver is missing; the installed set's signed record says version 2",
-         "database.ver is damaged; the installed set's signed record says version 2"},
-        {"database.xml", "the installed set's record is missing database.xml", "database.sig is not a signature of database.xml"},
-        {"database.sig", "the installed set's record is missing database.sig", "database.sig is not a signature of database.xml"},
-    };
-    for (std::string name : {"country.dat", "providers.dat", "manufacturers.dat", "Sample.dat", "Other.dat"})
-        damages.push_back({name, name + " is missing", name + " has another SHA-256"});
-    for (const Damage& damage : damages) {
-        std::wstring path = installation / std::wstring(damage.file.begin(), damage.file.end());
-        for (bool deleted : {true, false}) {
-            if (deleted)
-                DeleteFileW(path.c_str());
-            else
-                FlipByte(path, 0);
-            UpdateRun run = RunUpdater(installation, site.Url());
-            std::string what = damage.file + (deleted ? " deleted" : " changed");
-            EXPECT_EQ(run.exitCode, 0u) << what << "\n" << run.log;
-            EXPECT_TRUE(run.LoggedLast(std::string("Not whole: ") + (deleted ? damage.deleted : damage.changed)))
-                << what << "\n" << run.log;
-            EXPECT_TRUE(run.LoggedLast("Done: version 2 is installed again, whole")) << what << "\n" << run.log;
-            EXPECT_EQ(installation.Files(), whole) << what;
-        }
-    }
-    EXPECT_EQ(RunUpdater(installation, site.Url()).exitCode, 1u);
 }
 
 
