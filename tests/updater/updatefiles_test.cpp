@@ -26,37 +26,32 @@ TEST(UpdaterCommandLine, SplitsAtBlanksOutsideQuotesAndKeepsBackslashesBeforeQuo
 
 TEST(UpdaterCommandLine, ReadsTheSixArgumentsAndRefusesOthers)
 {
-    const std::wstring dir = L"C:\\Card\\";
-    auto arguments = [&](const std::wstring& url, const std::wstring& second, const std::wstring& name,
-                         const std::wstring& fourth, const std::wstring& temp) {
-        return std::vector<std::wstring>{url, second, name, fourth, temp, dir + L"update.log"};
-    };
+    const std::wstring url = L"http://h/dialpass", dir = L"C:\\Card\\", log = dir + L"update.log", temp = L"\\Temp\\Dialpass";
     const std::wstring share = L"\\\\server\\share\\Card\\", other = L"D:\\Card\\";
     // the arguments, what is wrong with them ("" when accepted), the temporary folder when accepted (by default
     // on the installation folder's drive)
     struct Case { std::vector<std::wstring> given; const char* error; const char* temp = "C:\\Temp\\Dialpass"; } cases[] = {
-        {arguments(L"http://h/dialpass/", dir, L"update.xml", dir, L"\\Temp\\Dialpass"), ""},
-        {arguments(L"http://h/dialpass", share, L"update.xml", share, L"\\Temp\\Dialpass"), "",
-         "\\\\server\\share\\Temp\\Dialpass"},
-        {arguments(L"http://h/dialpass", other, L"update.xml", other, L"E:\\Downloads"), "", "E:\\Downloads"},
+        {{url + L"/", dir, L"update.xml", dir, temp, log}, ""},
+        {{url, share, L"update.xml", share, temp, log}, "", "\\\\server\\share\\Temp\\Dialpass"},
+        {{url, other, L"update.xml", other, L"E:\\Downloads", log}, "", "E:\\Downloads"},
         // a shell passes the program's name first; the applet does not
-        {{L"C:\\Card\\Update.exe", L"http://h/dialpass", dir, L"update.xml", dir, L"\\T", dir + L"update.log"}, "", "C:\\T"},
-        {arguments(L"ftp://h/dialpass", dir, L"update.xml", dir, L"\\Temp\\Dialpass"), "does not start with http"},
-        {arguments(L"http://h/dialpass", L"", L"update.xml", L"", L"\\Temp\\Dialpass"), "is not a full path"},
-        {arguments(L"http://h/dialpass", dir, L"update.xml", L"D:\\Other\\", L"\\Temp\\Dialpass"), "given as"},
-        {arguments(L"http://h/dialpass", dir, L"..\\update.xml", dir, L"\\Temp\\Dialpass"), "not a plain file name"},
-        {{L"http://h/dialpass", dir, L"update.xml", dir, L"\\Temp\\Dialpass"}, "expected 6 arguments"},
+        {{L"C:\\Card\\Update.exe", url, dir, L"update.xml", dir, L"\\T", log}, "", "C:\\T"},
+        {{L"ftp://h/dialpass", dir, L"update.xml", dir, temp, log}, "does not start with http"},
+        {{url, L"", L"update.xml", L"", temp, log}, "is not a full path"},
+        {{url, dir, L"update.xml", L"D:\\Other\\", temp, log}, "given as"},
+        {{url, dir, L"..\\update.xml", dir, temp, log}, "not a plain file name"},
+        {{url, dir, L"update.xml", dir, temp}, "expected 6 arguments"},
     };
     for (const Case& c : cases) {
         UpdateArguments parsed;
-        std::wstring error = ParseArguments(c.given, parsed);
+        std::string error = ToUtf8(ParseArguments(c.given, parsed));
         if (!*c.error) {
-            EXPECT_EQ(error, L"");
+            EXPECT_EQ(error, "");
             EXPECT_EQ(ToUtf8(parsed.baseUrl), "http://h/dialpass");
             EXPECT_EQ(ToUtf8(parsed.tempFolder), c.temp);
             EXPECT_EQ(ToUtf8(parsed.logPath), "C:\\Card\\update.log");
         } else {
-            EXPECT_NE(ToUtf8(error).find(c.error), std::string::npos) << ToUtf8(error);
+            EXPECT_NE(error.find(c.error), std::string::npos) << error;
         }
     }
 }
