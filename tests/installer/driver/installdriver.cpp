@@ -1,18 +1,14 @@
 // What the installer tests need from inside the Wine prefix, printed as "name=value" lines:
-//   installdriver run PROGRAM [ARGS...]     runs a program and prints its whole exit code ("exit=N"):
-//                                           seen from Linux, Wine's exit codes lose all but 8 bits
-//   installdriver applet [NEW-PROFILE]      loads the applet that the Control Panel's "Cpls" key names,
-//       asks it for its count, name and icon, opens it, reads the General and Card settings pages
-//       (creating the profile NEW-PROFILE first when given), answers its message boxes, and presses OK
+//   installdriver run PROGRAM [ARGS...]  prints its whole exit code ("exit=N"; Linux sees only 8 bits of it)
+//   installdriver applet [NEW-PROFILE]   opens the applet that the Control Panel's "Cpls" key names as Control
+//       Panel does, reads General (after creating NEW-PROFILE) and Card settings, answers its message boxes
+//       and presses OK
 // Exit code 0 when it could do all of that, 1 when not (what failed is printed), 2 for usage.
 #include <windows.h>
 #include <cpl.h>
-#include <prsht.h>
 
 #include <cstdio>
 #include <cwchar>
-#include <string>
-#include <vector>
 
 #include "resources/resource.h"
 #include "tests/support/windowfind.h"
@@ -45,12 +41,10 @@ bool CreateProfile(HWND general, const wchar_t* name)
 {
     PostMessageW(GetDlgItem(general, IDC_NEW_PROFILE), BM_CLICK, 0, 0);
     HWND dialog = WaitForWindow(L"#32770", L"Dialpass profile", kWait);
-    if (!dialog)
-        return false;
     SetDlgItemTextW(dialog, IDC_PROFILE_NAME, name);
     wprintf(L"profile_providers=%ls\n", Joined(ComboEntries(GetDlgItem(dialog, IDC_PROFILE_PROVIDER)), L",").c_str());
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-    return WaitUntil([&] { AnswerAppletMessages(messages); return !IsWindow(dialog); }, 10000);
+    return dialog && WaitUntil([&] { AnswerAppletMessages(messages); return !IsWindow(dialog); }, 10000);
 }
 
 int Applet(const wchar_t* newProfile)
