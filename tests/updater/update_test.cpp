@@ -296,7 +296,7 @@ TEST_F(UpdateTest, InstallsAWholeSetAgainAndJudgesRollbackPerKey)
     });
     std::string published = ReadBytes(site / L"update.xml");
     for (const Run& run : runs) {
-        std::string what = run.version + ", " + run.logged;
+        std::string what = run.version + ", " + run.logged + "\n";
         for (const std::string& name : run.changed)
             FlipByte(installation / std::wstring(name.begin(), name.end()), 0);
         for (const std::string& name : run.deleted)
@@ -305,8 +305,8 @@ TEST_F(UpdateTest, InstallsAWholeSetAgainAndJudgesRollbackPerKey)
         WriteBytes(site / L"update.xml", published);
         site.ReplaceInManifest("version=\"2\"", "version=\"" + run.version + "\"", run.otherKey);
         UpdateLog log(L"");
-        EXPECT_EQ(RunUpdate(arguments, {build.publicKey, other.publicKey}, log), run.result) << what << "\n" << log.Text();
-        EXPECT_NE(log.Text().find(run.logged), std::string::npos) << what << "\n" << log.Text();
+        EXPECT_EQ(RunUpdate(arguments, {build.publicKey, other.publicKey}, log), run.result) << what << log.Text();
+        EXPECT_NE(log.Text().find(run.logged), std::string::npos) << what << log.Text();
         if (run.result == kUpdated)
             ExpectSiteSetInstalled(installation, site, run.version);
         else

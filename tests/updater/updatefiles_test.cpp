@@ -26,11 +26,11 @@ TEST(UpdaterCommandLine, SplitsAtBlanksOutsideQuotesAndKeepsBackslashesBeforeQuo
 
 TEST(UpdaterCommandLine, ReadsTheSixArgumentsAndRefusesOthers)
 {
-    const std::wstring url = L"http://h/dialpass", dir = L"C:\\Card\\", log = dir + L"update.log", temp = L"\\Temp\\Dialpass";
-    const std::wstring share = L"\\\\server\\share\\Card\\", other = L"D:\\Card\\";
+    const std::wstring url = L"http://h/dialpass", dir = L"C:\\Card\\", log = dir + L"update.log";
+    const std::wstring temp = L"\\Temp\\Dialpass", share = L"\\\\server\\share\\Card\\", other = L"D:\\Card\\";
     // the arguments, what is wrong with them ("" when accepted), the temporary folder when accepted (by default
     // on the installation folder's drive)
-    struct Case { std::vector<std::wstring> given; const char* error; const char* temp = "C:\\Temp\\Dialpass"; } cases[] = {
+    struct Case { std::vector<std::wstring> given; const char *error, *temp = "C:\\Temp\\Dialpass"; } cases[] = {
         {{url + L"/", dir, L"update.xml", dir, temp, log}, ""},
         {{url, share, L"update.xml", share, temp, log}, "", "\\\\server\\share\\Temp\\Dialpass"},
         {{url, other, L"update.xml", other, L"E:\\Downloads", log}, "", "E:\\Downloads"},
