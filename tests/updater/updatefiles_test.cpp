@@ -1,28 +1,14 @@
-// What the updater reads before it trusts anything: its command line, update.xml and the hex of its hashes.
+// What the updater reads before it trusts anything: its command line and update.xml.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objbase.h>
 
 #include "base/path.h"
 #include "updater/commandline.h"
-#include "updater/crypto.h"
 #include "updater/manifest.h"
 
 
 namespace {
-
-TEST(UpdaterCommandLine, SplitsAtBlanksOutsideQuotesAndKeepsBackslashesBeforeQuotes)
-{
-    struct Case { const wchar_t* line; std::vector<std::wstring> arguments; } cases[] = {
-        // line, the arguments (the applet's own line, a quoted folder with its backslash, is every run of update_test)
-        {L"  a\t\tb  ", {L"a", L"b"}},
-        {LR"("" x)", {L"", L"x"}},
-        {LR"(a"b c"d "e\\")", {L"ab cd", L"e\\\\"}},
-        {L"", {}},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(SplitCommandLine(c.line), c.arguments) << ToUtf8(c.line);
-}
 
 TEST(UpdaterCommandLine, ReadsTheSixArgumentsAndRefusesOthers)
 {
@@ -126,19 +112,6 @@ TEST_F(UpdateDescription, RefusesEveryDescriptionItCannotTrustWhole)
         std::string error = ToUtf8(ParseManifest(c.xml, manifest));
         EXPECT_NE(error.find(c.error), std::string::npos) << "expected \"" << c.error << "\", got \"" << error
                                                           << "\" for\n" << c.xml;
-    }
-}
-
-TEST(UpdaterHex, ReadsDigitsOfEitherCaseAndNothingElse)
-{
-    // two characters, the byte they give (-1: refused)
-    std::pair<const char*, int> cases[] = {
-        {"09", 0x09}, {"af", 0xAF}, {"AF", 0xAF}, {"/0", -1}, {":0", -1}, {"@0", -1},
-        {"G0", -1},   {"`0", -1},   {"g0", -1},   {"0g", -1}, {"a", -1},
-    };
-    for (const auto& c : cases) {
-        unsigned char byte = 0;
-        EXPECT_EQ(FromHex(c.first, &byte, 1) ? int(byte) : -1, c.second) << c.first;
     }
 }
 
