@@ -8,12 +8,9 @@
 
 namespace {
 
-class Recorder : public CObject {
-public:
+struct Recorder : public CObject {
     Recorder(std::string* log, char name) : log(log), name(name) {}
     ~Recorder() override { log->push_back(name); }
-
-private:
     std::string* log;
     char name;
 };
@@ -34,7 +31,6 @@ TEST(CStringTest, EmptyStringsAndTheirBuffers)
     allocated.Allocate(0);
     EXPECT_EQ(missing.LoadResource(GetModuleHandleW(nullptr), 59999), 0);
     for (CString* s : {&assigned, &allocated, &missing}) {
-        ASSERT_NE(s->Buffer(), nullptr);
         EXPECT_EQ(s->Length(), 0u);
         EXPECT_EQ(s->Capacity(), 1u);
         EXPECT_EQ(s->Buffer()[0], L'\0');

@@ -206,11 +206,24 @@ void ExpectSiteSetInstalled(const Installation& installation, const Site& site, 
     EXPECT_EQ(ReadBytes(installation / L"database.ver").substr(0, version.size() + 6), version + "\r\nkey ");
 }
 
-// The installation folder given without its drive, as "InstallDir" may hold it, over TLS with a certificate
-// of the test authority that this prefix's user trusts. Links lead elsewhere: planted in the temporary folder
-// (as run folders, and as a file inside an abandoned one), and given as the temporary folder itself (or above it).
-TEST_F(UpdateTest, InstallsANewerSignedSetOverTlsAndFollowsNoLink)
+// One installation through updates in turn. First Update.exe, given the folder without its drive (as
+// "InstallDir" may hold it), over TLS, while links lead elsewhere: planted in the temporary folder (as run
+// folders, and as a file in an abandoned one), and as the temporary folder (or above). Then runs in process:
+// a set that is not whole is installed again and says why. While the site's key is replaced, the updater
+// trusts the old and the new key (oldest first) and judges rollback per key: the build's key signed the
+// highest version by mistake (or leaked); a lower version signed by the newer key still installs, then
+// nothing the older key signs does. A damaged database.ver lets no older set in: the signed record tells the
+// version, and without one nothing is installed.
+TEST_F(UpdateTest, InstallsOverTlsFollowingNoLinkThenHealsTheSetAndJudgesRollbackPerKey)
 {
+    PrivateKey build = SigningKey(), other = SigningKey(true);
+    UpdateArguments arguments = installation.Arguments(site.Url());
+    // The build gives the shipped set its signed record: the copy installed here is whole.
+    InstalledState shipped = ReadInstalledState(installation.Path(), {build.publicKey});
+    EXPECT_TRUE(shipped.whole) << (shipped.notes.empty() ? "" : ToUtf8(shipped.notes[0]));
+    UpdateLog otherOnly(L"");
+    EXPECT_EQ(RunUpdate(arguments, {other.publicKey}, otherOnly), kUpdateFailed) << otherOnly.Text();
+
     TempDir elsewhere, links;
     WriteBytes(elsewhere / L"precious.dat", "keep");
     std::wstring temp = installation.Dir().substr(0, 2) + L"\\Temp\\Dialpass";
@@ -221,10 +234,10 @@ TEST_F(UpdateTest, InstallsANewerSignedSetOverTlsAndFollowsNoLink)
         Shell(L"/bin/ln -sf " + unixElsewhere + L"/precious.dat " + unixTemp + L"/run-1-1/country.dat");
         Shell(L"/bin/ln -s " + unixElsewhere + L" " + unixLinks + L"/temp");
         for (const wchar_t* link : {L"temp", L"temp\\Dialpass"}) {  // refused before anything is made there
-            UpdateArguments arguments = installation.Arguments(site.Url());
-            arguments.tempFolder = links / link;
+            UpdateArguments linked = arguments;
+            linked.tempFolder = links / link;
             UpdateLog log(L"");
-            EXPECT_EQ(RunUpdate(arguments, {SigningKey().publicKey}, log), kUpdateFailed) << log.Text();
+            EXPECT_EQ(RunUpdate(linked, {build.publicKey}, log), kUpdateFailed) << log.Text();
             EXPECT_NE(log.Text().find("is a link or lies below one"), std::string::npos) << log.Text();
             EXPECT_EQ(Names(elsewhere.Path()), "precious.dat") << ToUtf8(link);
         }
@@ -239,29 +252,12 @@ TEST_F(UpdateTest, InstallsANewerSignedSetOverTlsAndFollowsNoLink)
     // The user's files and files the new set does not name stay.
     EXPECT_EQ(ReadBytes(installation / L"Quillmoor.dat"), ReadBytes(SampleDir() + L"\\Quillmoor.dat"));
     EXPECT_TRUE(run.Logged("Installation folder: " + ToUtf8(installation.Dir()))) << run.log;
-}
-
-// Runs in process, in turn, each after its own damage to the installation. A set that is not whole is
-// installed again at the same version and says why. While the site's key is replaced, the updater trusts
-// the old and the new key, listed oldest first, and judges rollback per key: the build's key signed the
-// highest version by mistake (or leaked); a lower version signed by the newer key still installs, and then
-// nothing the older key signs does. A damaged database.ver lets no older set in: the signed record tells
-// the version, and without one nothing is installed.
-TEST_F(UpdateTest, InstallsAWholeSetAgainAndJudgesRollbackPerKey)
-{
-    PrivateKey build = SigningKey(), other = SigningKey(true);
-    UpdateArguments arguments = installation.Arguments(site.Url());
-    // The build gives the shipped set its signed record: the copy installed here is whole.
-    InstalledState shipped = ReadInstalledState(installation.Path(), {build.publicKey});
-    EXPECT_TRUE(shipped.whole) << (shipped.notes.empty() ? "" : ToUtf8(shipped.notes[0]));
-    UpdateLog otherOnly(L"");
-    EXPECT_EQ(RunUpdate(arguments, {other.publicKey}, otherOnly), kUpdateFailed) << otherOnly.Text();
 
     // the site's version, signed by the newer key, files changed (first byte) and deleted before (on top of what
     // the runs before left), the result, the log's words
     struct Run { std::string version; bool otherKey; std::vector<std::string> changed, deleted; UpdateResult result;
                  std::string logged; };
-    std::vector<Run> runs = {{"2", false, {}, {}, kUpdated, "Done: version 2 is installed"}};
+    std::vector<Run> runs;
     for (std::string name : {"country.dat", "providers.dat", "manufacturers.dat", "Sample.dat", "Other.dat"}) {
         runs.push_back({"2", false, {}, {name}, kUpdated, "Not whole: " + name + " is missing"});
         runs.push_back({"2", false, {name}, {}, kUpdated, "Not whole: " + name + " has another SHA-256"});

@@ -36,17 +36,6 @@ std::wstring Joined(const std::vector<std::wstring>& items, const wchar_t* separ
     return joined;
 }
 
-// The profile dialog of the General page's "New": a name (all that OK needs), then its OK.
-bool CreateProfile(HWND general, const wchar_t* name)
-{
-    PostMessageW(GetDlgItem(general, IDC_NEW_PROFILE), BM_CLICK, 0, 0);
-    HWND dialog = WaitForWindow(L"#32770", L"Dialpass profile", kWait);
-    SetDlgItemTextW(dialog, IDC_PROFILE_NAME, name);
-    wprintf(L"profile_providers=%ls\n", Joined(ComboEntries(GetDlgItem(dialog, IDC_PROFILE_PROVIDER)), L",").c_str());
-    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-    return dialog && WaitUntil([&] { AnswerAppletMessages(messages); return !IsWindow(dialog); }, 10000);
-}
-
 int Applet(const wchar_t* newProfile)
 {
     wchar_t path[MAX_PATH] = {};
@@ -73,8 +62,15 @@ int Applet(const wchar_t* newProfile)
     if (!sheet)
         return Fail(L"the sheet did not open");
     HWND general = ShowSheetPage(sheet, 0, messages, kWait);
-    if (newProfile && (!general || !CreateProfile(general, newProfile)))
-        return Fail(L"the profile was not created");
+    if (newProfile) {  // General's "New": a name (all that OK needs), then OK
+        PostMessageW(GetDlgItem(general, IDC_NEW_PROFILE), BM_CLICK, 0, 0);
+        HWND dialog = general ? WaitForWindow(L"#32770", L"Dialpass profile", kWait) : nullptr;
+        SetDlgItemTextW(dialog, IDC_PROFILE_NAME, newProfile);
+        wprintf(L"profile_providers=%ls\n", Joined(ComboEntries(GetDlgItem(dialog, IDC_PROFILE_PROVIDER)), L",").c_str());
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        if (!dialog || !WaitUntil([&] { AnswerAppletMessages(messages); return !IsWindow(dialog); }, 10000))
+            return Fail(L"the profile was not created");
+    }
     wprintf(L"profiles=%ls\n", Joined(ComboEntries(GetDlgItem(general, IDC_PROFILES)), L",").c_str());
     HWND card = ShowSheetPage(sheet, 1, messages, kWait);
     if (!card)
