@@ -68,8 +68,7 @@ TEST(CStringTest, AppendAllocateSetLengthAndFormatKeepTheText)
     EXPECT_EQ(s.Capacity(), 11u);
 }
 
-// Counted texts keep embedded zeros. (AppendPath's wide form is GetDataPath's cases, datafile_test.cpp,
-// and dialpass-config's key paths.)
+// Counted texts keep embedded zeros.
 TEST(CStringTest, EightBitTextGoesThroughWindows1250)
 {
     struct Case { const char* bytes; const wchar_t* expected; } cases[] = {
@@ -79,13 +78,11 @@ TEST(CStringTest, EightBitTextGoesThroughWindows1250)
     };
     for (const Case& c : cases)
         EXPECT_STREQ(CString(c.bytes).Text(), c.expected) << c.bytes;
-    CString wide, narrow, path(L"dir");
+    CString wide, narrow;
     wide.Assign(L"a\0b", 3);
     narrow.Assign("a\0\x8A", 3);
     EXPECT_EQ(std::wstring(wide.Buffer(), wide.Length()), std::wstring(L"a\0b", 3));
     EXPECT_EQ(std::wstring(narrow.Buffer(), narrow.Length() + 1), std::wstring(L"a\0\x0160", 4));  // and its terminator
-    path.AppendPath("file.dat");  // one backslash between
-    EXPECT_STREQ(path.Text(), L"dir\\file.dat");
 }
 
 // The collector deletes newest first, nothing before Collect, and what it still holds goes with it.

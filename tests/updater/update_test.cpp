@@ -65,9 +65,8 @@ bool TrustTestAuthority()
 class Site : public TempDir {
 public:
     Site() : TempDir(SiteState() + L"\\sites") {}
-    // The base URL that serves this site through the server's behaviour mode ("ok", "stall-body" ...);
-    // "https-NAME" serves it at https://localhost with the server's certificate NAME (good, expired,
-    // wronghost, untrusted), whose test authority this prefix's user trusts from then on.
+    // The base URL that serves this site in the server's behaviour mode ("ok", "stall-body" ...); "https-NAME"
+    // at https://localhost with the certificate NAME (good, expired, wronghost, untrusted) of a trusted authority.
     std::wstring Url(const std::string& mode = "ok") const
     {
         std::wstring name = Path().substr(Path().rfind(L'\\') + 1);
@@ -183,16 +182,15 @@ void FlipByte(const std::wstring& path, size_t at)
     WriteBytes(path, bytes);
 }
 
-// Links are made and removed by this machine's own programs (Linux's ln and rm, under Wine); "" elsewhere.
+// Links are made and removed by this machine's own programs (Linux's ln and rm): the tests run under Wine.
 std::wstring UnixPath(const std::wstring& path)
 {
     using GetUnixName = char*(CDECL*)(const wchar_t*);
-    auto get = reinterpret_cast<GetUnixName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-    char* unix = get ? get(path.c_str()) : nullptr;
-    std::string text = unix ? unix : "";
+    char* unix = reinterpret_cast<GetUnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")))(path.c_str());
+    std::wstring text(unix, unix + strlen(unix));
     HeapFree(GetProcessHeap(), 0, unix);
-    return std::wstring(text.begin(), text.end());
+    return text;
 }
 void Shell(const std::wstring& command) { RunAtOnce(nullptr, {command}, 10000); }
 
@@ -206,14 +204,10 @@ void ExpectSiteSetInstalled(const Installation& installation, const Site& site, 
     EXPECT_EQ(ReadBytes(installation / L"database.ver").substr(0, version.size() + 6), version + "\r\nkey ");
 }
 
-// One installation through updates in turn. First Update.exe, given the folder without its drive (as
-// "InstallDir" may hold it), over TLS, while links lead elsewhere: planted in the temporary folder (as run
-// folders, and as a file in an abandoned one), and as the temporary folder (or above). Then runs in process:
-// a set that is not whole is installed again and says why. While the site's key is replaced, the updater
-// trusts the old and the new key (oldest first) and judges rollback per key: the build's key signed the
-// highest version by mistake (or leaked); a lower version signed by the newer key still installs, then
-// nothing the older key signs does. A damaged database.ver lets no older set in: the signed record tells the
-// version, and without one nothing is installed.
+// One installation through updates in turn: Update.exe over TLS, given the folder without its drive (as
+// "InstallDir" may hold it), while links planted in the temporary folder or given as it lead elsewhere; then in
+// process a set that is not whole is installed again, and while the site's key is replaced both keys are
+// trusted (oldest first) with rollback judged per key. A damaged database.ver lets no older set in.
 TEST_F(UpdateTest, InstallsOverTlsFollowingNoLinkThenHealsTheSetAndJudgesRollbackPerKey)
 {
     PrivateKey build = SigningKey(), other = SigningKey(true);
@@ -229,24 +223,21 @@ TEST_F(UpdateTest, InstallsOverTlsFollowingNoLinkThenHealsTheSetAndJudgesRollbac
     std::wstring temp = installation.Dir().substr(0, 2) + L"\\Temp\\Dialpass";
     MakeFolders(temp + L"\\run-1-1");
     std::wstring unixTemp = UnixPath(temp), unixElsewhere = UnixPath(elsewhere.Path()), unixLinks = UnixPath(links.Path());
-    if (!unixTemp.empty()) {
-        Shell(L"/bin/ln -sfn " + unixElsewhere + L" " + unixTemp + L"/run-1-2");
-        Shell(L"/bin/ln -sf " + unixElsewhere + L"/precious.dat " + unixTemp + L"/run-1-1/country.dat");
-        Shell(L"/bin/ln -s " + unixElsewhere + L" " + unixLinks + L"/temp");
-        for (const wchar_t* link : {L"temp", L"temp\\Dialpass"}) {  // refused before anything is made there
-            UpdateArguments linked = arguments;
-            linked.tempFolder = links / link;
-            UpdateLog log(L"");
-            EXPECT_EQ(RunUpdate(linked, {build.publicKey}, log), kUpdateFailed) << log.Text();
-            EXPECT_NE(log.Text().find("is a link or lies below one"), std::string::npos) << log.Text();
-            EXPECT_EQ(Names(elsewhere.Path()), "precious.dat") << ToUtf8(link);
-        }
-        Shell(L"/bin/rm " + unixLinks + L"/temp");
+    Shell(L"/bin/ln -sfn " + unixElsewhere + L" " + unixTemp + L"/run-1-2");
+    Shell(L"/bin/ln -sf " + unixElsewhere + L"/precious.dat " + unixTemp + L"/run-1-1/country.dat");
+    Shell(L"/bin/ln -s " + unixElsewhere + L" " + unixLinks + L"/temp");
+    for (const wchar_t* link : {L"temp", L"temp\\Dialpass"}) {  // refused before anything is made there
+        UpdateArguments linked = arguments;
+        linked.tempFolder = links / link;
+        UpdateLog log(L"");
+        EXPECT_EQ(RunUpdate(linked, {build.publicKey}, log), kUpdateFailed) << log.Text();
+        EXPECT_NE(log.Text().find("is a link or lies below one"), std::string::npos) << log.Text();
+        EXPECT_EQ(Names(elsewhere.Path()), "precious.dat") << ToUtf8(link);
     }
+    Shell(L"/bin/rm " + unixLinks + L"/temp");
     UpdateRun run = RunUpdater(installation, site.Url("https-good"), true);
     EXPECT_EQ(ReadBytes(elsewhere / L"precious.dat"), "keep");
-    if (!unixTemp.empty())
-        Shell(L"/bin/rm -rf " + unixTemp + L"/run-1-1 " + unixTemp + L"/run-1-2");
+    Shell(L"/bin/rm -rf " + unixTemp + L"/run-1-1 " + unixTemp + L"/run-1-2");
     ASSERT_EQ(run.exitCode, 0u) << run.log;
     ExpectSiteSetInstalled(installation, site, "2");
     // The user's files and files the new set does not name stay.
@@ -273,6 +264,7 @@ TEST_F(UpdateTest, InstallsOverTlsFollowingNoLinkThenHealsTheSetAndJudgesRollbac
         {"2", false, {}, {"database.sig"}, kUpdated, "Not whole: " + notRecorded + "sig"},
         {"2", false, {"database.sig"}, {}, kUpdated, "Not whole: " + notSigned},
         {"2", false, {}, {}, kNothingNew, "Nothing new: version 2 is already installed"},
+        // the build's key signed the highest version by mistake (or leaked): the newer key's lower one still installs
         {"4294967295", false, {}, {}, kUpdated, "Done: version 4294967295"},
         {"3", false, {}, {}, kUpdateFailed, "older than the installed version 4294967295"},
         {"3", false, version, {}, kUpdateFailed, "older than the installed version 4294967295"},
@@ -359,8 +351,7 @@ const Fault kFaults[] = {
      Listed("country.dat", Scrambled("1;Germany;49\r\n\r\n"))},
     {"LargerThanListed", "ok", "more than the 13 bytes listed in update.xml",
      [](Site& site) { WriteBytes(site / L"Other.dat", ReadBytes(site / L"Other.dat") + "1;2;\r\n"); }},
-    {"Expired", "ok", "update.xml expired at 2001-01-01T00:00:00Z",
-     [](Site& site) {
+    {"Expired", "ok", "update.xml expired at 2001-01-01T00:00:00Z", [](Site& site) {
          std::string xml = ReadBytes(site / L"update.xml");
          site.ReplaceInManifest(xml.substr(xml.find("expires=\"") + 9, 20), "2001-01-01T00:00:00Z");
      }},
@@ -417,8 +408,7 @@ TEST_P(UpdateCrashTest, AKillWhileInstallingLeavesAWholeSetForTheNextOpen)
     bool isNew = ReadBytes(installation / L"database.ver").compare(0, 3, "2\r\n") == 0;
     for (const wchar_t* name : {L"country.dat", L"providers.dat", L"manufacturers.dat", L"Sample.dat"})
         EXPECT_EQ(ReadBytes(installation / name), ReadBytes((isNew ? site.Path() : SampleDir()) + L"\\" + name)) << ToUtf8(name);
-    EXPECT_LE(ReadBytes(installation / L"dialpass.lock").size(), 9u)
-        << "a journal is left after the mark and the set's name";
+    EXPECT_LE(ReadBytes(installation / L"dialpass.lock").size(), 9u) << "a journal is left after the set's name";
 
     UpdateRun next = RunUpdater(installation, site.Url());
     EXPECT_EQ(next.exitCode, isNew ? 1u : 0u) << next.log;
@@ -431,9 +421,8 @@ INSTANTIATE_TEST_SUITE_P(Steps, UpdateCrashTest, testing::Values(1, 3, 7, 12, 18
 
 const int kUpdateTab = 3;
 
-// One sheet; per case an installation whose Update.exe is the stand-in (fakeupdater.exe) told what to do (no
-// order: none), given the folder with a backslash before each closing quote ("InstallDir" has none); the page
-// answers what it did. Then a real update of the sample, which Card settings shows without leaving the sheet.
+// One sheet; per case an Update.exe stand-in (fakeupdater.exe) told what to do, given the folder with a backslash
+// before each closing quote; the page answers. Then a real update, which Card settings shows at once.
 TEST_F(UpdateTest, ThePageAnswersEachOutcomeOfTheUpdaterAndShowsARealUpdateAtOnce)
 {
     const char kFailure[] = "2026-12-06 03:00:00.000  FAILED: HTTP status 404\r\n";
@@ -479,7 +468,6 @@ TEST_F(UpdateTest, ThePageAnswersEachOutcomeOfTheUpdaterAndShowsARealUpdateAtOnc
         }
         if (c.cancel) {
             HWND progress = WaitForWindow(L"#32770", L"Update");
-            ASSERT_NE(progress, nullptr);
             EXPECT_EQ(WindowText(GetDlgItem(progress, IDCANCEL)), L"&Cancel update");
             PostMessageW(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
         }

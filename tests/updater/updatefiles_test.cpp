@@ -42,12 +42,6 @@ TEST(UpdaterCommandLine, ReadsTheSixArgumentsAndRefusesOthers)
     }
 }
 
-class UpdateDescription : public testing::Test {
-protected:
-    void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-    void TearDown() override { CoUninitialize(); }
-};
-
 std::string Xml(const std::string& root, const std::string& files)
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<update " + root + ">\r\n" + files + "</update>\r\n";
@@ -58,8 +52,9 @@ std::string File(const std::string& name, const std::string& size = "12", const 
 }
 
 // The highest version and size, and every kind of name character, read back to the same bytes.
-TEST_F(UpdateDescription, ReadsWhatItWrites)
+TEST(UpdateDescription, ReadsWhatItWrites)
 {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // MSXML reads it
     const std::string xml = Xml("format=\"1\" version=\"4294967295\" expires=\"2027-01-05T12:30:59Z\"",
                                 File("country.dat", "65535") + File("Sample_2-b.dat", "1", std::string(64, '9')));
     Manifest read;
@@ -67,8 +62,9 @@ TEST_F(UpdateDescription, ReadsWhatItWrites)
     EXPECT_EQ(WriteManifest(read), xml);
 }
 
-TEST_F(UpdateDescription, RefusesEveryDescriptionItCannotTrustWhole)
+TEST(UpdateDescription, RefusesEveryDescriptionItCannotTrustWhole)
 {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // MSXML reads it
     const std::string expires = " expires=\"2027-01-05T12:00:00Z\"";
     auto withVersion = [&](const std::string& version) { return "format=\"1\" version=\"" + version + "\"" + expires; };
     const std::string root = withVersion("3");
