@@ -8,12 +8,9 @@
 
 namespace {
 
-class Recorder : public CObject {
-public:
+struct Recorder : public CObject {
     Recorder(std::string* log, char name) : log(log), name(name) {}
     ~Recorder() override { log->push_back(name); }
-
-private:
     std::string* log;
     char name;
 };
@@ -31,10 +28,9 @@ TEST(CStringTest, EmptyStringsAndTheirBuffers)
     EXPECT_EQ(tooLong.Length(), 65534u);
     CString assigned, allocated, missing;  // a stored text is every message box's caption: a missing one is allocated
     assigned.Assign(static_cast<const wchar_t*>(nullptr));
-    ASSERT_NE(allocated.Allocate(0), nullptr);
+    allocated.Allocate(0);
     EXPECT_EQ(missing.LoadResource(GetModuleHandleW(nullptr), 59999), 0);
     for (CString* s : {&assigned, &allocated, &missing}) {
-        ASSERT_NE(s->Buffer(), nullptr);
         EXPECT_EQ(s->Length(), 0u);
         EXPECT_EQ(s->Capacity(), 1u);
         EXPECT_EQ(s->Buffer()[0], L'\0');
@@ -62,11 +58,9 @@ TEST(CStringTest, AppendAllocateSetLengthAndFormatKeepTheText)
     s.Append(s.Text());
     s.Format(nullptr);
     EXPECT_STREQ(s.Text(), L"xyzxyz");
-    wchar_t* buffer = s.Allocate(10);
-    ASSERT_NE(buffer, nullptr);
+    EXPECT_EQ(wcsncmp(s.Allocate(10), L"xyzxyz", 7), 0);
     EXPECT_EQ(s.Capacity(), 11u);
     EXPECT_EQ(s.Length(), 10u);
-    EXPECT_EQ(wcsncmp(buffer, L"xyzxyz", 7), 0);
     s.SetLength(-1);
     EXPECT_EQ(s.Length(), 6u);
     s.SetLength(2);
@@ -74,8 +68,7 @@ TEST(CStringTest, AppendAllocateSetLengthAndFormatKeepTheText)
     EXPECT_EQ(s.Capacity(), 11u);
 }
 
-// Counted texts keep embedded zeros. (AppendPath's wide form is GetDataPath's cases, datafile_test.cpp,
-// and dialpass-config's key paths.)
+// Counted texts keep embedded zeros.
 TEST(CStringTest, EightBitTextGoesThroughWindows1250)
 {
     struct Case { const char* bytes; const wchar_t* expected; } cases[] = {
@@ -85,17 +78,14 @@ TEST(CStringTest, EightBitTextGoesThroughWindows1250)
     };
     for (const Case& c : cases)
         EXPECT_STREQ(CString(c.bytes).Text(), c.expected) << c.bytes;
-    CString wide, narrow, path(L"dir");
+    CString wide, narrow;
     wide.Assign(L"a\0b", 3);
     narrow.Assign("a\0\x8A", 3);
     EXPECT_EQ(std::wstring(wide.Buffer(), wide.Length()), std::wstring(L"a\0b", 3));
     EXPECT_EQ(std::wstring(narrow.Buffer(), narrow.Length() + 1), std::wstring(L"a\0\x0160", 4));  // and its terminator
-    path.AppendPath("file.dat");  // one backslash between
-    EXPECT_STREQ(path.Text(), L"dir\\file.dat");
 }
 
-// The collector deletes newest first, nothing before Collect; it can be used again, and what it still
-// holds goes with it.
+// The collector deletes newest first, nothing before Collect, and what it still holds goes with it.
 TEST(CStringTest, TemporariesStayValidUntilCollected)
 {
     std::string log;
@@ -106,25 +96,17 @@ TEST(CStringTest, TemporariesStayValidUntilCollected)
             new (collector.Alloc(sizeof(Recorder))) Recorder(&log, name);
         collector.Collect();
         EXPECT_EQ(log, "CBA");
-        new (collector.Alloc(sizeof(Recorder))) Recorder(&log, 'D');
-        collector.Collect();
-        EXPECT_EQ(log, "CBAD");
         new (collector.Alloc(sizeof(Recorder))) Recorder(&log, 'X');
     }
-    EXPECT_EQ(log, "CBADX") << "the collector's end deletes what it still holds";
+    EXPECT_EQ(log, "CBAX") << "the collector's end deletes what it still holds";
     garbageCollector.Collect();
     CString* message = TempResourceString(IDS_AUTODETECT_FAILED);
     CString* copy = TempCopy(*message);
-    CString* room = TempString(40u);
     CString* none = TempString(static_cast<const wchar_t*>(nullptr));
-    for (CString* made : {message, copy, room, none})
-        ASSERT_NE(made, nullptr);
     TempString(L"more temporaries in between");
     EXPECT_STREQ(message->Text(), L"Autodetection failed !");
     EXPECT_STREQ(copy->Text(), L"Autodetection failed !");
     EXPECT_NE(copy->Buffer(), message->Buffer());
-    EXPECT_EQ(room->Length(), 0u);
-    EXPECT_GE(room->Capacity(), 41u);
     EXPECT_EQ(none->Buffer(), nullptr);
     garbageCollector.Collect();
 }

@@ -11,7 +11,8 @@ namespace {
 using Array = TArray<int, int, 64>;
 using Node = Array::Tree::Node;
 
-// Height of a subtree, failing the test when a balance field disagrees with the heights.
+// Height of a subtree, failing the test when a balance field disagrees with the heights (the order is
+// the lookups' check).
 int CheckedHeight(const Node* node)
 {
     if (!node)
@@ -20,8 +21,6 @@ int CheckedHeight(const Node* node)
     int right = CheckedHeight(node->right);
     EXPECT_EQ(node->balance, right - left) << "block " << node->key.first;
     EXPECT_LE(std::abs(right - left), 1) << "block " << node->key.first;
-    EXPECT_TRUE(!node->left || node->left->key.first < node->key.first) << "block " << node->key.first;
-    EXPECT_TRUE(!node->right || node->right->key.first > node->key.first) << "block " << node->key.first;
     return 1 + std::max(left, right);
 }
 

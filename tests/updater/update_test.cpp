@@ -1,11 +1,9 @@
-// Update.exe against the local update site (tools/update-site, started by ctest): a good update, nothing new,
-// every attack or fault (the installed set stays, update.log says why), a kill while installing; and the
-// Update page through the real sheet, up to a real update that Card settings shows at once.
+// The updater against the local update site (tools/update-site, started by ctest): good updates, every attack or
+// fault (the installed set stays, the log says why), a kill while installing; the Update page in the real sheet.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <objbase.h>
-#include <shlobj.h>
 #include <wincrypt.h>
 
 #include <cstring>
@@ -15,9 +13,6 @@
 #include "data/records.h"
 #include "resources/resource.h"
 #include "support/sheetdriver.h"
-#include "updater/commandline.h"
-#include "updater/crypto.h"
-#include "updater/download.h"
 #include "updater/install.h"
 #include "updater/manifest.h"
 #include "updater/update.h"
@@ -38,8 +33,7 @@ PrivateKey SigningKey(bool other = false)
     return key;
 }
 
-// Adds the test site's authority (PEM) to the current user's trusted roots, as an administrator
-// would add a company's own; true when it is there.
+// Trusts the test site's authority as an administrator would a company's own; true when it is trusted.
 bool TrustTestAuthority()
 {
     std::string pem = ReadBytes(SiteState() + L"\\tls\\ca.crt"), der(pem.size(), '\0');  // DER is the shorter
@@ -71,9 +65,8 @@ bool TrustTestAuthority()
 class Site : public TempDir {
 public:
     Site() : TempDir(SiteState() + L"\\sites") {}
-    // The base URL that serves this site through the server's behaviour mode ("ok", "stall-body" ...);
-    // "https-NAME" serves it at https://localhost with the server's certificate NAME (good, expired,
-    // wronghost, untrusted), whose test authority this prefix's user trusts from then on.
+    // The base URL that serves this site in the server's behaviour mode ("ok", "stall-body" ...); "https-NAME"
+    // at https://localhost with the certificate NAME (good, expired, wronghost, untrusted) of a trusted authority.
     std::wstring Url(const std::string& mode = "ok") const
     {
         std::wstring name = Path().substr(Path().rfind(L'\\') + 1);
@@ -108,8 +101,7 @@ public:
             CopyFileW((ProgramDir() + L"\\" + updater).c_str(), (*this / L"Update.exe").c_str(), FALSE);
     }
     std::wstring Dir() const { return Path() + L"\\"; }
-    // Every file by name, its size and the start of its SHA-256; but the log and the writer lock (the set's
-    // name and any journal), which change with every run.
+    // Every file by name, its size and the start of its SHA-256; but the log and the writer lock, which change.
     std::map<std::wstring, std::string> Files() const
     {
         std::map<std::wstring, std::string> files;
@@ -138,8 +130,6 @@ struct UpdateRun {
     DWORD milliseconds = 0;
     std::string log;
     bool Logged(const std::string& text) const { return log.find(text) != std::string::npos; }
-    // What the last run wrote: the log keeps the runs before it.
-    bool LoggedLast(const std::string& text) const { return log.find(text, log.rfind(kRunHeader)) != std::string::npos; }
 };
 
 // Runs DIR\Update.exe with the applet's arguments (90 s at most) and a test hook (variable, value) when given;
@@ -161,8 +151,7 @@ UpdateRun RunUpdater(const Installation& installation, const std::wstring& baseU
     return run;
 }
 
-// A site published with dpdb as version 2 of a small database that adds the country Zembla, and an
-// installation of the sample. COM is up for the tests that call RunUpdate in this process.
+// A site that dpdb published as version 2 of a small database adding Zembla, and an installation of the sample.
 class UpdateTest : public testing::Test {
 protected:
     void SetUp() override
@@ -193,156 +182,120 @@ void FlipByte(const std::wstring& path, size_t at)
     WriteBytes(path, bytes);
 }
 
-// Links are made and removed by this machine's own programs (Linux's ln and rm, under Wine); "" elsewhere.
+// Links are made and removed by this machine's own programs (Linux's ln and rm): the tests run under Wine.
 std::wstring UnixPath(const std::wstring& path)
 {
     using GetUnixName = char*(CDECL*)(const wchar_t*);
-    auto get = reinterpret_cast<GetUnixName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-    char* unix = get ? get(path.c_str()) : nullptr;
-    std::string text = unix ? unix : "";
+    char* unix = reinterpret_cast<GetUnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")))(path.c_str());
+    std::wstring text(unix, unix + strlen(unix));
     HeapFree(GetProcessHeap(), 0, unix);
-    return std::wstring(text.begin(), text.end());
+    return text;
 }
 void Shell(const std::wstring& command) { RunAtOnce(nullptr, {command}, 10000); }
 
-// The installation folder given without its drive, as "InstallDir" may hold it, over TLS with a certificate
-// of the test authority that this prefix's user trusts. Links lead elsewhere: planted in the temporary folder
-// (as run folders, and as a file inside an abandoned one), and given as the temporary folder itself (or above it).
-TEST_F(UpdateTest, InstallsANewerSignedSetOnceThenFindsNothingNewAndFollowsNoLink)
+// The site's set is installed: its files, its signed description and signature as the record, its version.
+void ExpectSiteSetInstalled(const Installation& installation, const Site& site, const std::string& version)
 {
-    TempDir elsewhere, links;
-    WriteBytes(elsewhere / L"precious.dat", "keep");
-    std::wstring temp = installation.Dir().substr(0, 2) + L"\\Temp\\Dialpass";
-    SHCreateDirectoryExW(nullptr, (temp + L"\\run-1-1").c_str(), nullptr);
-    std::wstring unixTemp = UnixPath(temp), unixElsewhere = UnixPath(elsewhere.Path()), unixLinks = UnixPath(links.Path());
-    if (!unixTemp.empty()) {
-        Shell(L"/bin/ln -sfn " + unixElsewhere + L" " + unixTemp + L"/run-1-2");
-        Shell(L"/bin/ln -sf " + unixElsewhere + L"/precious.dat " + unixTemp + L"/run-1-1/country.dat");
-        Shell(L"/bin/ln -s " + unixElsewhere + L" " + unixLinks + L"/temp");
-        for (const wchar_t* link : {L"temp", L"temp\\Dialpass"}) {  // refused before anything is made there
-            UpdateArguments arguments = installation.Arguments(site.Url());
-            arguments.tempFolder = links / link;
-            UpdateLog log(L"");
-            EXPECT_EQ(RunUpdate(arguments, {SigningKey().publicKey}, log), kUpdateFailed) << log.Text();
-            EXPECT_NE(log.Text().find("is a link or lies below one"), std::string::npos) << log.Text();
-            EXPECT_EQ(Names(elsewhere.Path()), "precious.dat") << ToUtf8(link);
-        }
-        Shell(L"/bin/rm " + unixLinks + L"/temp");
-    }
-    UpdateRun run = RunUpdater(installation, site.Url("https-good"), true);
-    EXPECT_EQ(ReadBytes(elsewhere / L"precious.dat"), "keep");
-    // Wine cannot remove a Unix link without following it: the sweep leaves it there.
-    if (!unixTemp.empty()) {
-        EXPECT_NE(GetFileAttributesW((temp + L"\\run-1-2").c_str()), INVALID_FILE_ATTRIBUTES);
-        Shell(L"/bin/rm -rf " + unixTemp + L"/run-1-1 " + unixTemp + L"/run-1-2");
-    }
-    ASSERT_EQ(run.exitCode, 0u) << run.log;
     for (const wchar_t* name : {L"country.dat", L"providers.dat", L"manufacturers.dat", L"Sample.dat", L"Other.dat"})
         EXPECT_EQ(ReadBytes(installation / name), ReadBytes(site / name)) << ToUtf8(name);
-    EXPECT_EQ(ReadBytes(installation / L"database.ver").substr(0, 7), "2\r\nkey ");
-    // The user's files and files the new set does not name stay.
-    EXPECT_EQ(ReadBytes(installation / L"Quillmoor.dat"), ReadBytes(SampleDir() + L"\\Quillmoor.dat"));
-    EXPECT_TRUE(run.Logged("Done: version 2 is installed")) << run.log;
-    EXPECT_TRUE(run.Logged("Installation folder: " + ToUtf8(installation.Dir()))) << run.log;
-
-    std::map<std::wstring, std::string> updated = installation.Files();
-    // A log that cannot be written changes nothing but the log.
-    HANDLE held = CreateFileW((installation / L"update.log").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    run = RunUpdater(installation, site.Url());
-    CloseHandle(held);
-    EXPECT_EQ(run.exitCode, 1u);
-    run.log = ReadBytes(installation / L"update.log");
-    EXPECT_EQ(std::count(run.log.begin(), run.log.end(), '='), 8) << "the first run's header only\n" << run.log;
-    EXPECT_EQ(installation.Files(), updated);
+    EXPECT_EQ(ReadBytes(installation / L"database.xml"), ReadBytes(site / L"update.xml"));
+    EXPECT_EQ(ReadBytes(installation / L"database.sig"), ReadBytes(site / L"update.xml.sig"));
+    EXPECT_EQ(ReadBytes(installation / L"database.ver").substr(0, version.size() + 6), version + "\r\nkey ");
 }
 
-// While the site's key is replaced, an updater trusts the old and the new key (in process here).
-TEST_F(UpdateTest, AcceptsASignatureByAnyTrustedKeyAndNoOther)
+// One installation through updates in turn: Update.exe over TLS, given the folder without its drive (as
+// "InstallDir" may hold it), while links planted in the temporary folder or given as it lead elsewhere; then in
+// process a set that is not whole is installed again, and while the site's key is replaced both keys are
+// trusted (oldest first) with rollback judged per key. A damaged database.ver lets no older set in.
+TEST_F(UpdateTest, InstallsOverTlsFollowingNoLinkThenHealsTheSetAndJudgesRollbackPerKey)
 {
     PrivateKey build = SigningKey(), other = SigningKey(true);
     UpdateArguments arguments = installation.Arguments(site.Url());
     // The build gives the shipped set its signed record: the copy installed here is whole.
     InstalledState shipped = ReadInstalledState(installation.Path(), {build.publicKey});
     EXPECT_TRUE(shipped.whole) << (shipped.notes.empty() ? "" : ToUtf8(shipped.notes[0]));
-    EXPECT_EQ(shipped.set.version, 1u);
     UpdateLog otherOnly(L"");
     EXPECT_EQ(RunUpdate(arguments, {other.publicKey}, otherOnly), kUpdateFailed) << otherOnly.Text();
 
-    // Rollback is judged per key, the keys listed oldest first: the build's key signed the highest
-    // version by mistake (or leaked); a lower version signed by the newer key still installs, and
-    // then nothing the older key signs does. A damaged database.ver lets no older set in: the
-    // signed record tells the version, and without one nothing is installed.
-    enum Damage { kNone, kVersion, kVersionAndRecord, kAllGone };
-    struct Step { const char* version; bool otherKey; UpdateResult result; const char* logged; Damage damage = kNone; }
-    steps[] = {
-        // version, signed by the newer key, result, the log's words, what is damaged before
-        {"4294967295", false, kUpdated, "Done: version 4294967295"},
-        {"3", false, kUpdateFailed, "older than the installed version 4294967295"},
-        {"3", false, kUpdateFailed, "older than the installed version 4294967295", kVersion},
-        {"3", true, kUpdated, "Signed by a newer key than the installed set"},
-        {"4", false, kUpdateFailed, "signed by an older key than the installed set"},
-        {"2", true, kUpdateFailed, "older than the installed version 3", kVersion},
-        {"2", true, kUpdateFailed, "database.ver is damaged and the installed set has no signed record", kVersionAndRecord},
-        {"2", true, kUpdated, "Done: version 2", kAllGone},  // nothing installed yet
-    };
+    TempDir elsewhere, links;
+    WriteBytes(elsewhere / L"precious.dat", "keep");
+    std::wstring temp = installation.Dir().substr(0, 2) + L"\\Temp\\Dialpass";
+    MakeFolders(temp + L"\\run-1-1");
+    std::wstring unixTemp = UnixPath(temp), unixElsewhere = UnixPath(elsewhere.Path()), unixLinks = UnixPath(links.Path());
+    Shell(L"/bin/ln -sfn " + unixElsewhere + L" " + unixTemp + L"/run-1-2");
+    Shell(L"/bin/ln -sf " + unixElsewhere + L"/precious.dat " + unixTemp + L"/run-1-1/country.dat");
+    Shell(L"/bin/ln -s " + unixElsewhere + L" " + unixLinks + L"/temp");
+    for (const wchar_t* link : {L"temp", L"temp\\Dialpass"}) {  // refused before anything is made there
+        UpdateArguments linked = arguments;
+        linked.tempFolder = links / link;
+        UpdateLog log(L"");
+        EXPECT_EQ(RunUpdate(linked, {build.publicKey}, log), kUpdateFailed) << log.Text();
+        EXPECT_NE(log.Text().find("is a link or lies below one"), std::string::npos) << log.Text();
+        EXPECT_EQ(Names(elsewhere.Path()), "precious.dat") << ToUtf8(link);
+    }
+    Shell(L"/bin/rm " + unixLinks + L"/temp");
+    UpdateRun run = RunUpdater(installation, site.Url("https-good"), true);
+    EXPECT_EQ(ReadBytes(elsewhere / L"precious.dat"), "keep");
+    Shell(L"/bin/rm -rf " + unixTemp + L"/run-1-1 " + unixTemp + L"/run-1-2");
+    ASSERT_EQ(run.exitCode, 0u) << run.log;
+    ExpectSiteSetInstalled(installation, site, "2");
+    // The user's files and files the new set does not name stay.
+    EXPECT_EQ(ReadBytes(installation / L"Quillmoor.dat"), ReadBytes(SampleDir() + L"\\Quillmoor.dat"));
+    EXPECT_TRUE(run.Logged("Installation folder: " + ToUtf8(installation.Dir()))) << run.log;
+
+    // the site's version, signed by the newer key, files changed (first byte) and deleted before (on top of what
+    // the runs before left), the result, the log's words
+    struct Run { std::string version; bool otherKey; std::vector<std::string> changed, deleted; UpdateResult result;
+                 std::string logged; };
+    std::vector<Run> runs;
+    for (std::string name : {"country.dat", "providers.dat", "manufacturers.dat", "Sample.dat", "Other.dat"}) {
+        runs.push_back({"2", false, {}, {name}, kUpdated, "Not whole: " + name + " is missing"});
+        runs.push_back({"2", false, {name}, {}, kUpdated, "Not whole: " + name + " has another SHA-256"});
+    }
+    const std::string says2 = "; the installed set's signed record says version 2", notRecorded = "the installed set's "
+        "record is missing database.", notSigned = "database.sig is not a signature of database.xml";
+    const std::vector<std::string> version = {"database.ver"}, record = {"database.xml", "database.sig"};
+    runs.insert(runs.end(), {
+        {"2", false, {}, version, kUpdated, "Not whole: database.ver is missing" + says2},
+        {"2", false, version, {}, kUpdated, "Not whole: database.ver is damaged" + says2},
+        {"2", false, {}, {"database.xml"}, kUpdated, "Not whole: " + notRecorded + "xml"},
+        {"2", false, {"database.xml"}, {}, kUpdated, "Not whole: " + notSigned},
+        {"2", false, {}, {"database.sig"}, kUpdated, "Not whole: " + notRecorded + "sig"},
+        {"2", false, {"database.sig"}, {}, kUpdated, "Not whole: " + notSigned},
+        {"2", false, {}, {}, kNothingNew, "Nothing new: version 2 is already installed"},
+        // the build's key signed the highest version by mistake (or leaked): the newer key's lower one still installs
+        {"4294967295", false, {}, {}, kUpdated, "Done: version 4294967295"},
+        {"3", false, {}, {}, kUpdateFailed, "older than the installed version 4294967295"},
+        {"3", false, version, {}, kUpdateFailed, "older than the installed version 4294967295"},
+        {"3", true, {}, {}, kUpdated, "Signed by a newer key than the installed set"},
+        {"4", false, {}, {}, kUpdateFailed, "signed by an older key than the installed set"},
+        {"2", true, version, {}, kUpdateFailed, "older than the installed version 3"},
+        {"2", true, {}, record, kUpdateFailed, "database.ver is damaged and the installed set has no signed record"},
+        {"2", true, {}, {"database.ver", "database.xml", "database.sig"}, kUpdated, "Done: version 2"},  // nothing yet
+    });
     std::string published = ReadBytes(site / L"update.xml");
-    for (const Step& step : steps) {
-        if (step.damage != kNone)
-            WriteBytes(installation / L"database.ver", "x\r\n");
-        for (const wchar_t* record : {L"database.xml", L"database.sig", L"database.ver"})
-            if (step.damage == kAllGone || (step.damage == kVersionAndRecord && wcscmp(record, L"database.ver")))
-                DeleteFileW((installation / record).c_str());
+    for (const Run& run : runs) {
+        std::string what = run.version + ", " + run.logged + "\n";
+        for (const std::string& name : run.changed)
+            FlipByte(installation / std::wstring(name.begin(), name.end()), 0);
+        for (const std::string& name : run.deleted)
+            DeleteFileW((installation / std::wstring(name.begin(), name.end())).c_str());
         std::map<std::wstring, std::string> before = installation.Files();
         WriteBytes(site / L"update.xml", published);
-        site.ReplaceInManifest("version=\"2\"", std::string("version=\"") + step.version + "\"", step.otherKey);
+        site.ReplaceInManifest("version=\"2\"", "version=\"" + run.version + "\"", run.otherKey);
         UpdateLog log(L"");
-        EXPECT_EQ(RunUpdate(arguments, {build.publicKey, other.publicKey}, log), step.result) << log.Text();
-        EXPECT_NE(log.Text().find(step.logged), std::string::npos) << step.version << ": " << log.Text();
-        if (step.result != kUpdated) {
-            EXPECT_EQ(installation.Files(), before) << step.version;
-        }
+        EXPECT_EQ(RunUpdate(arguments, {build.publicKey, other.publicKey}, log), run.result) << what << log.Text();
+        EXPECT_NE(log.Text().find(run.logged), std::string::npos) << what << log.Text();
+        if (run.result == kUpdated)
+            ExpectSiteSetInstalled(installation, site, run.version);
+        else
+            EXPECT_EQ(installation.Files(), before) << what;
     }
 }
 
-// The installed set heals: each of its files deleted, then changed, in turn; Update.exe against a
-// site of the same version installs the set again, byte for byte, and says why.
-TEST_F(UpdateTest, InstallsTheSameVersionAgainWhenAFileOfTheSetIsMissingOrChanged)
-{
-    ASSERT_EQ(RunUpdater(installation, site.Url()).exitCode, 0u);
-    std::map<std::wstring, std::string> whole = installation.Files();
-    // the file, the log's words when it is deleted, and when its first byte is changed
-    struct Damage { std::string file, deleted, changed; };
-    std::vector<Damage> damages = {
-        {"database.ver", "database.ver is missing; the installed set's signed record says version 2",
-         "database.ver is damaged; the installed set's signed record says version 2"},
-        {"database.xml", "the installed set's record is missing database.xml", "database.sig is not a signature of database.xml"},
-        {"database.sig", "the installed set's record is missing database.sig", "database.sig is not a signature of database.xml"},
-    };
-    for (std::string name : {"country.dat", "providers.dat", "manufacturers.dat", "Sample.dat", "Other.dat"})
-        damages.push_back({name, name + " is missing", name + " has another SHA-256"});
-    for (const Damage& damage : damages) {
-        std::wstring path = installation / std::wstring(damage.file.begin(), damage.file.end());
-        for (bool deleted : {true, false}) {
-            if (deleted)
-                DeleteFileW(path.c_str());
-            else
-                FlipByte(path, 0);
-            UpdateRun run = RunUpdater(installation, site.Url());
-            std::string what = damage.file + (deleted ? " deleted" : " changed");
-            EXPECT_EQ(run.exitCode, 0u) << what << "\n" << run.log;
-            EXPECT_TRUE(run.LoggedLast(std::string("Not whole: ") + (deleted ? damage.deleted : damage.changed)))
-                << what << "\n" << run.log;
-            EXPECT_TRUE(run.LoggedLast("Done: version 2 is installed again, whole")) << what << "\n" << run.log;
-            EXPECT_EQ(installation.Files(), whole) << what;
-        }
-    }
-    EXPECT_EQ(RunUpdater(installation, site.Url()).exitCode, 1u);
-}
 
-
-// A site that sends a byte now and then, never stalling long enough for a read's timeout, is cut
-// off at the update's deadline (short here).
+// A site that trickles, never stalling for a read's timeout, is cut off at the update's deadline (short here).
 TEST_F(UpdateTest, StopsADownloadThatTricklesPastTheDeadline)
 {
     UpdateSite trickling;
@@ -386,8 +339,6 @@ struct Fault {
     DWORD atLeastMs = 0, atMostMs = 10000;
     const wchar_t *hook = nullptr, *value = nullptr;
 };
-// A row is named by its name in test listings and failures, not by its bytes.
-void PrintTo(const Fault& fault, std::ostream* out) { *out << fault.name; }
 
 const Fault kFaults[] = {
     // name, server mode, the log's words, what is spoilt, time bounds (ms; 0 to 10 s unless given), test hook
@@ -400,8 +351,7 @@ const Fault kFaults[] = {
      Listed("country.dat", Scrambled("1;Germany;49\r\n\r\n"))},
     {"LargerThanListed", "ok", "more than the 13 bytes listed in update.xml",
      [](Site& site) { WriteBytes(site / L"Other.dat", ReadBytes(site / L"Other.dat") + "1;2;\r\n"); }},
-    {"Expired", "ok", "update.xml expired at 2001-01-01T00:00:00Z",
-     [](Site& site) {
+    {"Expired", "ok", "update.xml expired at 2001-01-01T00:00:00Z", [](Site& site) {
          std::string xml = ReadBytes(site / L"update.xml");
          site.ReplaceInManifest(xml.substr(xml.find("expires=\"") + 9, 20), "2001-01-01T00:00:00Z");
      }},
@@ -458,14 +408,11 @@ TEST_P(UpdateCrashTest, AKillWhileInstallingLeavesAWholeSetForTheNextOpen)
     bool isNew = ReadBytes(installation / L"database.ver").compare(0, 3, "2\r\n") == 0;
     for (const wchar_t* name : {L"country.dat", L"providers.dat", L"manufacturers.dat", L"Sample.dat"})
         EXPECT_EQ(ReadBytes(installation / name), ReadBytes((isNew ? site.Path() : SampleDir()) + L"\\" + name)) << ToUtf8(name);
-    EXPECT_LE(ReadBytes(installation / L"dialpass.lock").size(), 9u)
-        << "a journal is left after the mark and the set's name";
+    EXPECT_LE(ReadBytes(installation / L"dialpass.lock").size(), 9u) << "a journal is left after the set's name";
 
     UpdateRun next = RunUpdater(installation, site.Url());
     EXPECT_EQ(next.exitCode, isNew ? 1u : 0u) << next.log;
-    EXPECT_TRUE(next.Logged(isNew ? "Nothing new: version 2 is already installed" : "Done: version 2 is installed"))
-        << next.log;
-    EXPECT_EQ(ReadBytes(installation / L"database.ver").substr(0, 3), "2\r\n");
+    ExpectSiteSetInstalled(installation, site, "2");
     // The dead run's download folder goes with the next run that downloads.
     EXPECT_EQ(Names(L"C:\\Temp\\Dialpass").find("run-"), std::string::npos) << Names(L"C:\\Temp\\Dialpass");
 }
@@ -474,9 +421,8 @@ INSTANTIATE_TEST_SUITE_P(Steps, UpdateCrashTest, testing::Values(1, 3, 7, 12, 18
 
 const int kUpdateTab = 3;
 
-// One sheet; per case an installation whose Update.exe is the stand-in (fakeupdater.exe) told what to do (no
-// order: none), given the folder with a backslash before each closing quote ("InstallDir" has none); the page
-// answers what it did. Then a real update of the sample, which Card settings shows without leaving the sheet.
+// One sheet; per case an Update.exe stand-in (fakeupdater.exe) told what to do, given the folder with a backslash
+// before each closing quote; the page answers. Then a real update, which Card settings shows at once.
 TEST_F(UpdateTest, ThePageAnswersEachOutcomeOfTheUpdaterAndShowsARealUpdateAtOnce)
 {
     const char kFailure[] = "2026-12-06 03:00:00.000  FAILED: HTTP status 404\r\n";
@@ -485,7 +431,7 @@ TEST_F(UpdateTest, ThePageAnswersEachOutcomeOfTheUpdaterAndShowsARealUpdateAtOnc
                             "Nothing new: version 2\r\n"
                             "==== Update.exe started 2026-12-06 03:00:00 ====\r\n"
                             "2026-12-06 03:00:00.000  FAILED: HTTP status 404, body \"==== Update.exe started\"\r\n";
-    // the stand-in's order (null: no Update.exe), the message (null: none), "Cancel update" tapped while it runs,
+    // the stand-in's order (null: no Update.exe), the message, "Cancel update" tapped while it runs,
     // a question (Yes and No, else OK), the log (written as update.log, the question answered Yes; null: answered
     // No or OK), what the viewer shows when not the whole log (the last run)
     struct Case { const char* order; const wchar_t* message; bool cancel, question; const char *log, *shown = nullptr; }
@@ -493,9 +439,7 @@ TEST_F(UpdateTest, ThePageAnswersEachOutcomeOfTheUpdaterAndShowsARealUpdateAtOnc
         {"exit 1", L"No new data available", false, false, nullptr},
         {"exit 2", kAsk, false, true, nullptr},
         {"exit 2", kAsk, false, true, kFailure},
-        {"exit 2", kAsk, false, true, ""},
         {"exit 2", kAsk, false, true, kTwoRuns, strstr(kTwoRuns + 1, "==== Update")},
-        {"exit 3", nullptr, false, false, nullptr},  // no answer the page knows
         {"wait", L"Update tool terminated by user !", true, false, nullptr},
         {nullptr, L"Unable to start update service", false, false, nullptr},
     };
@@ -524,19 +468,13 @@ TEST_F(UpdateTest, ThePageAnswersEachOutcomeOfTheUpdaterAndShowsARealUpdateAtOnc
         }
         if (c.cancel) {
             HWND progress = WaitForWindow(L"#32770", L"Update");
-            ASSERT_NE(progress, nullptr);
             EXPECT_EQ(WindowText(GetDlgItem(progress, IDCANCEL)), L"&Cancel update");
             PostMessageW(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
         }
-        if (!c.message) {
-            EXPECT_TRUE(WaitUntil([] { return Windows(L"#32770", L"Update").empty(); }));
-        }
-        HWND box = WaitForWindow(L"#32770", kMessageCaption, c.message ? 10000 : 500);
-        EXPECT_EQ(box != nullptr, c.message != nullptr);
-        if (box) {
-            EXPECT_EQ(GetDlgItem(box, IDNO) != nullptr, c.question);
-            EXPECT_EQ(AnswerMessageBox(box, c.log ? IDYES : c.question ? IDNO : IDOK), c.message);
-        }
+        HWND box = WaitForWindow(L"#32770", kMessageCaption, 10000);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(GetDlgItem(box, IDNO) != nullptr, c.question);
+        EXPECT_EQ(AnswerMessageBox(box, c.log ? IDYES : c.question ? IDNO : IDOK), c.message);
         HWND viewer = WaitForWindow(L"#32770", L"Log file", c.log ? kWindowTimeout : 300);
         EXPECT_EQ(viewer != nullptr, c.log != nullptr);
         if (viewer) {

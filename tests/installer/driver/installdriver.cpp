@@ -1,18 +1,14 @@
 // What the installer tests need from inside the Wine prefix, printed as "name=value" lines:
-//   installdriver run PROGRAM [ARGS...]     runs a program and prints its whole exit code ("exit=N"):
-//                                           seen from Linux, Wine's exit codes lose all but 8 bits
-//   installdriver applet [NEW-PROFILE]      loads the applet that the Control Panel's "Cpls" key names,
-//       asks it for its count, name and icon, opens it, reads the General and Card settings pages
-//       (creating the profile NEW-PROFILE first when given), answers its message boxes, and presses OK
+//   installdriver run PROGRAM [ARGS...]  prints its whole exit code ("exit=N"; Linux sees only 8 bits of it)
+//   installdriver applet [NEW-PROFILE]   opens the applet that the Control Panel's "Cpls" key names as Control
+//       Panel does, reads General (after creating NEW-PROFILE) and Card settings, answers its message boxes
+//       and presses OK
 // Exit code 0 when it could do all of that, 1 when not (what failed is printed), 2 for usage.
 #include <windows.h>
 #include <cpl.h>
-#include <prsht.h>
 
 #include <cstdio>
 #include <cwchar>
-#include <string>
-#include <vector>
 
 #include "resources/resource.h"
 #include "tests/support/windowfind.h"
@@ -38,19 +34,6 @@ std::wstring Joined(const std::vector<std::wstring>& items, const wchar_t* separ
     for (const std::wstring& item : items)
         joined += (joined.empty() ? L"" : separator) + item;
     return joined;
-}
-
-// The profile dialog of the General page's "New": a name (all that OK needs), then its OK.
-bool CreateProfile(HWND general, const wchar_t* name)
-{
-    PostMessageW(GetDlgItem(general, IDC_NEW_PROFILE), BM_CLICK, 0, 0);
-    HWND dialog = WaitForWindow(L"#32770", L"Dialpass profile", kWait);
-    if (!dialog)
-        return false;
-    SetDlgItemTextW(dialog, IDC_PROFILE_NAME, name);
-    wprintf(L"profile_providers=%ls\n", Joined(ComboEntries(GetDlgItem(dialog, IDC_PROFILE_PROVIDER)), L",").c_str());
-    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-    return WaitUntil([&] { AnswerAppletMessages(messages); return !IsWindow(dialog); }, 10000);
 }
 
 int Applet(const wchar_t* newProfile)
@@ -79,8 +62,15 @@ int Applet(const wchar_t* newProfile)
     if (!sheet)
         return Fail(L"the sheet did not open");
     HWND general = ShowSheetPage(sheet, 0, messages, kWait);
-    if (newProfile && (!general || !CreateProfile(general, newProfile)))
-        return Fail(L"the profile was not created");
+    if (newProfile) {  // General's "New": a name (all that OK needs), then OK
+        PostMessageW(GetDlgItem(general, IDC_NEW_PROFILE), BM_CLICK, 0, 0);
+        HWND dialog = general ? WaitForWindow(L"#32770", L"Dialpass profile", kWait) : nullptr;
+        SetDlgItemTextW(dialog, IDC_PROFILE_NAME, newProfile);
+        wprintf(L"profile_providers=%ls\n", Joined(ComboEntries(GetDlgItem(dialog, IDC_PROFILE_PROVIDER)), L",").c_str());
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        if (!dialog || !WaitUntil([&] { AnswerAppletMessages(messages); return !IsWindow(dialog); }, 10000))
+            return Fail(L"the profile was not created");
+    }
     wprintf(L"profiles=%ls\n", Joined(ComboEntries(GetDlgItem(general, IDC_PROFILES)), L",").c_str());
     HWND card = ShowSheetPage(sheet, 1, messages, kWait);
     if (!card)

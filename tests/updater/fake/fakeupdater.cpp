@@ -8,14 +8,11 @@
 
 int wmain()
 {
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path, n);
-    dir.erase(dir.find_last_of(L'\\') + 1);
-
+    std::wstring path(MAX_PATH, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, &path[0], MAX_PATH));
+    path.replace(path.find_last_of(L'\\') + 1, std::wstring::npos, L"commandline.txt");
     const wchar_t* line = GetCommandLineW();
-    HANDLE out = CreateFileW((dir + L"commandline.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD done = 0;
     WriteFile(out, line, DWORD(lstrlenW(line) * sizeof(wchar_t)), &done, nullptr);
     CloseHandle(out);
