@@ -1,8 +1,6 @@
 // Where data files are, line cutting, table errors and their box text (reading files: records_test.cpp).
 #include <gtest/gtest.h>
-#include <windows.h>
 
-#include <string>
 #include <vector>
 
 #include "data/datafile.h"

@@ -101,8 +101,6 @@ std::string ReadBytes(const std::wstring& path)
     return bytes;
 }
 
-bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 std::string Names(const std::wstring& directory)
 {
     std::vector<std::string> names;

@@ -51,7 +51,6 @@ std::string Scrambled(std::string bytes);
 bool WriteScrambled(const std::wstring& path, std::string plain);
 // The bytes of a file; empty when it cannot be read.
 std::string ReadBytes(const std::wstring& path);
-bool FileExists(const std::wstring& path);
 // The names in a folder, sorted and joined by blanks (a temporary left behind shows up here).
 std::string Names(const std::wstring& directory);
 // Folder of the test program, the scrambled sample database the build made, and a copy of it.

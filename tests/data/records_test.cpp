@@ -1,9 +1,7 @@
 // The four record formats, the table loader, lookups and the applet-wide tables.
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <functional>
-#include <string>
 
 #include "data/records.h"
 #include "datatest.h"
