@@ -170,54 +170,51 @@ TEST(FileSet, ADiskThatFillsPartWayLeavesTheOldSet)
     EXPECT_GE(limit, 23);  // every byte of the new files was needed
 }
 
-// A file held open by another program (as the applet's reader holds it: sharing reads only) cannot
-// be replaced, nor can a read-only file, on every system alike: the writer finds it before any
-// change, and swaps that the next opener cannot finish are undone.
+// A file held open by another program (as the applet's reader holds it: sharing reads only) cannot be replaced,
+// nor can a read-only file: the commit finds it before any change, a recovery undoes swaps it cannot finish.
 TEST(FileSet, AHeldOrReadOnlyFileBringsBackTheOldSet)
 {
     const DWORD kReadOnly = ~0u;  // not held open but marked read-only
-    // the files held open during the commit (or, after stopAfter steps, during the recovery), their sharing (as
-    // the applet's reader: reads), what RecoverFolder answers meanwhile
-    struct Case { const wchar_t* held[2]; DWORD share; int stopAfter; bool recovers; } cases[] = {
-        {{L"a.dat"}, FILE_SHARE_READ, -1, true},
-        {{L"b.dat"}, FILE_SHARE_READ, -1, true},          // found before a.dat is touched
-        {{L"b.dat"}, kReadOnly, -1, true},
-        {{L"b.dat"}, FILE_SHARE_READ, 4, true},           // journal written: the next opener cannot swap b.dat
-        {{L"a.dat", L"b.dat"}, FILE_SHARE_READ, 6, false}, // a.dat swapped and held: neither set until released
+    // the files held during the commit (or, after a commit stopped after stopAfter steps, during the recovery),
+    // their sharing (as the applet's reader: reads), whether the old set is back before they are let go, the
+    // file the error names
+    struct Case { const wchar_t* held[2]; DWORD share; int stopAfter; bool kept; const wchar_t* named; } cases[] = {
+        {{L"a.dat"}, FILE_SHARE_READ, -1, true, L"a.dat"},
+        {{L"b.dat"}, FILE_SHARE_READ, -1, true, L"b.dat"},  // found before a.dat is touched
+        {{L"b.dat"}, kReadOnly, -1, true, L"b.dat"},
+        {{L"b.dat"}, FILE_SHARE_READ, 4, true, L"b.dat"},   // journal written: the next opener cannot swap b.dat
+        // a.dat swapped and held: neither set until released; the journal is named, and the file in its text
+        {{L"a.dat", L"b.dat"}, FILE_SHARE_READ, 6, false, L"dialpass.lock"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.held[0]) + " after " + std::to_string(c.stopAfter));
         TempDir dir;
         Put(dir, kOld);
-        auto hold = [&](const wchar_t* name) {
-            if (c.share != kReadOnly)
-                return CreateFileW((dir / name).c_str(), GENERIC_READ, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
-            SetFileAttributesW((dir / name).c_str(), FILE_ATTRIBUTE_READONLY);
-            return INVALID_HANDLE_VALUE;
-        };
-        HANDLE held[2] = {INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE};
-        FileSetError error;
-        if (c.stopAfter < 0) {
-            for (int i = 0; i < 2 && c.held[i]; ++i)
-                held[i] = hold(c.held[i]);
-            EXPECT_FALSE(Commit(dir, kNew, &error));
-            EXPECT_EQ(error.file, dir / c.held[c.held[1] ? 1 : 0]);
-            EXPECT_EQ(error.code, DWORD(c.share == kReadOnly ? ERROR_ACCESS_DENIED : ERROR_SHARING_VIOLATION));
-            EXPECT_TRUE(error.oldSetKept);
-        } else {
+        bool recovery = c.stopAfter >= 0;
+        if (recovery) {
             FileSet::StopAfterStepsForTesting(c.stopAfter);
             EXPECT_FALSE(Commit(dir, kNew));
             FileSet::StopAfterStepsForTesting(-1);
-            for (int i = 0; i < 2 && c.held[i]; ++i)
-                held[i] = hold(c.held[i]);
-            EXPECT_EQ(RecoverFolder(dir.Path(), &error), c.recovers) << ToUtf8(c.held[0]) << c.stopAfter;
-            EXPECT_EQ(error.oldSetKept, c.recovers) << ToUtf8(error.Text());
         }
+        HANDLE held[2] = {INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE};
+        for (int i = 0; i < 2 && c.held[i]; ++i) {
+            std::wstring path = dir / c.held[i];
+            if (c.share == kReadOnly)
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+            else
+                held[i] = CreateFileW(path.c_str(), GENERIC_READ, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
+        }
+        FileSetError error;
+        EXPECT_EQ(recovery ? RecoverFolder(dir.Path(), &error) : Commit(dir, kNew, &error), recovery && c.kept);
+        EXPECT_EQ(error.oldSetKept, c.kept) << ToUtf8(error.Text());
+        EXPECT_EQ(error.file, dir / c.named);
+        EXPECT_EQ(error.code, DWORD(c.share == kReadOnly ? ERROR_ACCESS_DENIED : ERROR_SHARING_VIOLATION));
         for (HANDLE handle : held)
             CloseHandle(handle);
         SetFileAttributesW((dir / c.held[0]).c_str(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_TRUE(RecoverFolder(dir.Path()));
-        EXPECT_EQ(Holds(dir), "old") << ToUtf8(c.held[0]) << c.stopAfter;
-        EXPECT_EQ(Names(dir.Path()), "a.dat b.dat dialpass.lock") << ToUtf8(c.held[0]) << c.stopAfter;
+        EXPECT_EQ(Holds(dir), "old");
+        EXPECT_EQ(Names(dir.Path()), "a.dat b.dat dialpass.lock");
     }
     // Held for a moment only, as by a reader between two reads: tried again, and replaced.
     TempDir dir;
