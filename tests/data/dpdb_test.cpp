@@ -9,11 +9,7 @@ using namespace datatest;
 
 namespace {
 
-// A trailing backslash is doubled, or it would take the closing quote for a character of the path.
-std::wstring Quote(const std::wstring& path)
-{
-    return L"\"" + path + (!path.empty() && path.back() == L'\\' ? L"\\" : L"") + L"\"";
-}
+std::wstring Quote(const std::wstring& path) { return L"\"" + path + L"\""; }
 
 // A run of dpdb: its arguments, the exit code, a text its output holds.
 struct DpdbRun { std::wstring arguments; DWORD exitCode; std::string says; };
@@ -77,9 +73,8 @@ TEST(Dpdb, CheckPassesTheSampleAndReportsEveryBadLineOfADamagedCopy)
 }
 
 // Usage errors exit 2, a folder or file that cannot be used exits 3 (or 1 for check), with the system's reason.
-// Sources may end their lines with LF; the installed files always end them with CR LF (the applet would read two
-// lines as one). A file that "manufacturers.dat" does not name is not installed; an empty file is an empty list
-// to the applet, so it is installed with a warning.
+// Installed files end lines with CR LF, as the applet reads them, even from LF sources. A file "manufacturers.dat"
+// does not name is not installed; an empty one is (the applet reads an empty list), with a warning.
 TEST(Dpdb, ArgumentsAndExitCodes)
 {
     TempDir dir, source, large, lf;
@@ -105,17 +100,14 @@ TEST(Dpdb, ArgumentsAndExitCodes)
     std::vector<ProgramRun> results = ExpectRuns({
         {L"build " + Quote(lf.Path()) + L" " + Quote(out), 0,
          "Stray.dat: warning: not named by manufacturers.dat; not installed"},
-        {L"--help", 0, "check [--plain] DIR"},
         {L"", 2, "dpdb: no command given"},
         {L"frobnicate", 2, "dpdb: unknown command \"frobnicate\""},
         {L"scramble onlyone", 2, "scramble takes two arguments: IN OUT"},
         {L"check --plain", 2, "check takes one directory"},
         {L"check --strict", 2, "unknown option \"--strict\""},
-        {L"build a", 2, "build takes two directories"},
         {L"build a b --version 0", 2, "--version \"0\" is not a number from 1"},
         {L"build a b --version 1 --key", 2, "build takes two directories: build SRC DIR [--version N"},
         {L"build " + src + L" " + src, 2, "is the source folder"},
-        {L"build " + src + L" " + Quote(source.Path() + L"\\"), 2, "is the source folder"},
         {L"build " + src + L" " + Quote(source.Path() + L"\\.\\..\\" + self), 2, "is the source folder"},
         {L"check " + Quote(dir / L"nothere"), 3,
          ToUtf8(dir / L"nothere") + ": cannot be opened: " + ToUtf8(SystemErrorText(ERROR_FILE_NOT_FOUND))},
@@ -181,9 +173,8 @@ TEST(Dpdb, RefusesWhatTheAppletWouldMisread)
     EXPECT_EQ(Names(target.Path()), "");
 }
 
-// Builds of two different sources at once into one folder: each replaces the whole set, one at a
-// time, so the folder ends as one of them, whole. A build that cannot replace a file
-// that a reader holds open fails, says that the old files are in place, and they are, every one.
+// Builds of two different sources at once into one folder: each replaces the whole set, one at a time, so the
+// folder ends as one of them. One that cannot replace a file a reader holds fails and keeps the old set.
 TEST(Dpdb, ParallelBuildsLeaveOneWholeSetAndOneThatCannotReplaceAFileTheOldSet)
 {
     TempDir first, second, target;
