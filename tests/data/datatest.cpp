@@ -1,6 +1,8 @@
 #include "datatest.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include "base/handle.h"
 #include "base/registry.h"
@@ -38,19 +40,11 @@ void ForEachEntry(const std::wstring& directory, const std::function<void(const 
     }
 }
 
-static void RemoveTree(const std::wstring& path)
+TempDir::~TempDir()
 {
-    ForEachEntry(path, [&](const WIN32_FIND_DATAW& found) {
-        std::wstring child = path + L"\\" + found.cFileName;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            RemoveTree(child);
-        else
-            DeleteFileW(child.c_str());
-    });
-    RemoveDirectoryW(path.c_str());
+    std::error_code error;
+    std::filesystem::remove_all(path, error);
 }
-
-TempDir::~TempDir() { RemoveTree(path); }
 
 static void SetInstallDir(const wchar_t* directory)
 {
@@ -72,13 +66,8 @@ InstallDirScope::~InstallDirScope() { SetInstallDir(hadPrevious ? previous.c_str
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD done = 0;
-    bool ok = bytes.empty() || (WriteFile(file, bytes.data(), DWORD(bytes.size()), &done, nullptr) && done == bytes.size());
-    CloseHandle(file);
-    return ok;
+    std::ofstream file(std::filesystem::path(path), std::ios::binary);
+    return bool(file.write(bytes.data(), std::streamsize(bytes.size())).flush());
 }
 
 bool WriteOldVersionSpares(const std::wstring& folder, const std::vector<std::pair<std::string, std::string>>& kept)
