@@ -161,15 +161,14 @@ TEST(RecordTable, AFailedRecordIsFreedEarlierOnesStayAndNextWalksThem)
 {
     {
         RecordTable<CountedRecord> table;
-        EXPECT_EQ(table.Next(true), nullptr);
         EXPECT_THROW(Parse(table, "a\r\nb\r\n!c\r\nd"), CTableException);
         EXPECT_EQ(CountedRecord::live, 2);  // the failed record is freed, the earlier ones stay
         EXPECT_EQ(table.Next(true)->text, "a");
         EXPECT_EQ(table.Next(false)->text, "b");
         EXPECT_EQ(table.Next(false), nullptr);
-        EXPECT_EQ(table.Next(true)->text, "a");  // first = true starts again
         table.Clear();
         EXPECT_EQ(CountedRecord::live, 0);
+        EXPECT_EQ(table.Next(true), nullptr);
         Parse(table, "x");  // freed by the destructor
     }
     EXPECT_EQ(CountedRecord::live, 0);
@@ -213,7 +212,7 @@ TEST(RecordLookups, TheEarliestMatchingCountryWinsAndAMissAnswersNone)
 {
     CountryTable countries;
     Parse(countries, "1;Germany;49\r\n2;Canada;1\r\n3;Jamaica;1\r\n1;Dup;99");
-    EXPECT_EQ(FindCountry(countries, 1), countries.Next(true));
+    EXPECT_EQ(FindCountry(countries, 1), countries.Next(true));  // which starts the walk again
     EXPECT_EQ(FindCountry(countries, 9), nullptr);
 }
 
