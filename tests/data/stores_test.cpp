@@ -34,7 +34,8 @@ std::string ProfileBytes(const wchar_t* name, const wchar_t* account, const wcha
     return Wide(name, 32) + Wide(account, 16) + Wide(pin, 16) + U32(provider) + U32(49) + U32(276);
 }
 
-TEST(ProfileStore, RecordsAreStoredByteForByte)
+// Records stored byte for byte; a load keeps what it can, and a save writes the header back with the count corrected.
+TEST(ProfileStore, RecordsAreStoredByteForByteAndLoadKeepsWhatItCan)
 {
     TempDir dir;
     std::wstring path = dir / L"profiles.dat";
@@ -50,16 +51,12 @@ TEST(ProfileStore, RecordsAreStoredByteForByte)
     ASSERT_TRUE(store.Save());
     std::string expected = ProfileHeader(2, 1) + std::string(140, '\0') +  // a new record is all zero
                            ProfileBytes(L"Private \x0160", L"123456789012345", L"0000", 7);
-    EXPECT_EQ(ReadBytes(path), expected);  // loaded and saved again: the next test's cases
+    EXPECT_EQ(ReadBytes(path), expected);
     EXPECT_TRUE(store.Remove(0));  // later records move down, the current index stays
     EXPECT_FALSE(store.Remove(1));
     ASSERT_TRUE(store.Save());
     EXPECT_EQ(ReadBytes(path), ProfileHeader(1, 1) + expected.substr(12 + 140));
-}
 
-TEST(ProfileStore, LoadKeepsWhatItCanAndSaveWritesTheHeaderBackWithTheCountCorrected)
-{
-    TempDir dir;
     std::string a = ProfileBytes(L"A", L"", L"", 1), b = ProfileBytes(L"B", L"1", L"2", 2);
     std::string odd = ProfileHeader(1, 5, 0xBEEF, "ABCD") + a;  // every header field is written back as read
     // count: after loading into a store that held one record (nothing is emptied first); saved: by a fresh store
@@ -70,14 +67,14 @@ TEST(ProfileStore, LoadKeepsWhatItCanAndSaveWritesTheHeaderBackWithTheCountCorre
         {ProfileHeader(0, 4).substr(0, 11), false, 1, ProfileHeader(0)},  // a short header is not taken
     };
     for (const Case& c : cases) {
-        ASSERT_TRUE(WriteBytes(dir / L"profiles.dat", c.file));
+        ASSERT_TRUE(WriteBytes(path, c.file));
         ProfileStore held, alone;
         held.AddNew();
-        EXPECT_EQ(held.Load((dir / L"profiles.dat").c_str()), c.loads) << c.file.size();
+        EXPECT_EQ(held.Load(path.c_str()), c.loads) << c.file.size();
         EXPECT_EQ(held.Count(), c.count) << c.file.size();
-        alone.Load((dir / L"profiles.dat").c_str());
+        alone.Load(path.c_str());
         ASSERT_TRUE(alone.Save());
-        EXPECT_EQ(ReadBytes(dir / L"profiles.dat"), c.saved) << c.file.size();
+        EXPECT_EQ(ReadBytes(path), c.saved) << c.file.size();
     }
 }
 
@@ -91,7 +88,8 @@ std::string SettingsBytes(int32_t provider, uint16_t n, uint16_t m)
     return bytes + std::string(m, 'q') + U16(0) + U16(0);
 }
 
-TEST(CardSettingsStore, TheExampleRecordTakes32BytesAndEmptySlotsFour)
+// The example record takes 32 bytes and empty slots four; truncated and over-long files load what they can.
+TEST(CardSettingsStore, TheExampleRecordTakes32BytesAndTruncatedAndOverLongFiles)
 {
     TempDir dir;
     CardSettingsStore store;
@@ -110,18 +108,14 @@ TEST(CardSettingsStore, TheExampleRecordTakes32BytesAndEmptySlotsFour)
                         std::string(reinterpret_cast<const char*>(sequence), 6) + U16(0) + U16(0);
     std::string file = SettingsHeader(2) + bytes + U32(0xFFFFFFFF) + U32(0) + U32(65536) + U32(0) + U16(19) +
                        U16(0) + Wide(std::wstring(19, L'9').c_str());
-    EXPECT_EQ(ReadBytes(dir / L"settings.dat"), file);  // loaded and saved again: the next test's cases
+    EXPECT_EQ(ReadBytes(dir / L"settings.dat"), file);
     // (Sequences read back by slot are the dialer configuration's case.)
     unsigned char big[200] = {};
     CardSettingsStore::SetSequence(*example, 1, big, 200);  // at most 128 bytes are kept
     EXPECT_EQ(example->lengths[1], 128);
     CardSettingsStore::SetSequence(*example, 1, nullptr, 5);  // no bytes: emptied
     EXPECT_EQ(example->lengths[1], 0);
-}
 
-TEST(CardSettingsStore, TruncatedAndOverLongFiles)
-{
-    TempDir dir;
     std::string first = SettingsBytes(1, 3, 6), whole = SettingsHeader(2) + first + SettingsBytes(2, 19, 128);
     for (size_t size = 0; size <= whole.size(); ++size) {
         ASSERT_TRUE(WriteBytes(dir / L"settings.dat", whole.substr(0, size)));
