@@ -19,14 +19,13 @@ namespace datatest {
 TempDir::TempDir(const std::wstring& parent)
 {
     static unsigned counter = 0;
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    std::wstring folder = parent.empty() ? std::wstring(base) : parent + L"\\";
+    namespace fs = std::filesystem;
+    fs::path folder = parent.empty() ? fs::temp_directory_path() : fs::path(parent);
     CreateDirectoryW(folder.c_str(), nullptr);
     // Tests side by side run in Wine prefixes of their own, whose process ids may be the same.
     do {
-        path = folder + L"dpdata-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()) +
-               L"-" + std::to_wstring(++counter);
+        path = (folder / (L"dpdata-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()) +
+                          L"-" + std::to_wstring(++counter))).wstring();
     } while (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 

@@ -11,8 +11,7 @@
 
 namespace datatest {
 
-// A fresh directory under parent (made if need be; the temporary folder by default), removed with its
-// files at the end.
+// A fresh directory under parent (made if need be; the temporary folder by default), removed at the end.
 class TempDir {
 public:
     explicit TempDir(const std::wstring& parent = std::wstring());
