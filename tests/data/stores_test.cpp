@@ -34,7 +34,6 @@ std::string ProfileBytes(const wchar_t* name, const wchar_t* account, const wcha
     return Wide(name, 32) + Wide(account, 16) + Wide(pin, 16) + U32(provider) + U32(49) + U32(276);
 }
 
-// Records stored byte for byte; a load keeps what it can, and a save writes the header back with the count corrected.
 TEST(ProfileStore, RecordsAreStoredByteForByteAndLoadKeepsWhatItCan)
 {
     TempDir dir;
@@ -88,7 +87,6 @@ std::string SettingsBytes(int32_t provider, uint16_t n, uint16_t m)
     return bytes + std::string(m, 'q') + U16(0) + U16(0);
 }
 
-// The example record takes 32 bytes and empty slots four; truncated and over-long files load what they can.
 TEST(CardSettingsStore, TheExampleRecordTakes32BytesAndTruncatedAndOverLongFiles)
 {
     TempDir dir;
