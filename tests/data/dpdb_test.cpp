@@ -100,8 +100,7 @@ TEST(Dpdb, ArgumentsAndExitCodes)
     const std::wstring site = L" " + Quote(dir / L"site") + L" --version 2", out = lf / L"nested\\out";
     const std::wstring src = Quote(source.Path()), self = source.Path().substr(source.Path().rfind(L'\\') + 1);
     HANDLE held = CreateFileW((source / L"country.dat").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    HANDLE read = CreateFileW((installed / L"manufacturers.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE read = CreateFileW((installed / L"Sample.dat").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     std::vector<ProgramRun> results = ExpectRuns({
         {L"build " + Quote(lf.Path()) + L" " + Quote(out), 0,
          "Stray.dat: warning: not named by manufacturers.dat; not installed"},
@@ -125,7 +124,7 @@ TEST(Dpdb, ArgumentsAndExitCodes)
         {L"check --plain " + src, 1,
          ToUtf8(source / L"country.dat") + ": cannot be opened: " + ToUtf8(SystemErrorText(ERROR_SHARING_VIOLATION))},
         {L"build " + Quote(lf.Path()) + L" " + Quote(installed.Path()), 3,
-         "dpdb: " + ToUtf8(installed / L"manufacturers.dat") + ": cannot be replaced: "},
+         "dpdb: " + ToUtf8(installed / L"Sample.dat") + ": cannot be replaced: "},
     });
     CloseHandle(held);
     CloseHandle(read);
@@ -155,7 +154,7 @@ TEST(Dpdb, RefusesWhatTheAppletWouldMisread)
         WriteBytes(source / file, text);
         return L"build " + Quote(source.Path()) + L" " + Quote(target.Path());
     };
-    std::vector<ProgramRun> results = ExpectRuns({
+    ExpectRuns({
         {build(L"country.dat", "\xEF\xBB\xBF" "276;Germany;49\r\n"), 1,
          "country.dat:1: UTF-8 byte-order mark at the start"},
         {build(L"country.dat", "\xFF\xFE" "2\0" "7\0"), 1, "country.dat:1: UTF-16 byte-order mark"},
@@ -174,8 +173,6 @@ TEST(Dpdb, RefusesWhatTheAppletWouldMisread)
         {build(L"manufacturers.dat", "7;;Nameless\r\n"), 1, "manufacturers.dat:1: empty short name"},
         {build(L"Sample.dat", "49;800;\r\n+49;801;\r\n"), 1, "Sample.dat:2: the country code is not a number"},
     });
-    for (const ProgramRun& run : results)
-        EXPECT_TRUE(run.Has(" bytes, 1 errors")) << "one problem only\n" << run.output;
     EXPECT_EQ(Names(target.Path()), "");
 }
 

@@ -97,8 +97,7 @@ TEST(CardSettingsStore, TheExampleRecordTakes32BytesAndTruncatedAndOverLongFiles
     CardSettingsStore::SetSequence(*example, 0, sequence, 6);
     lstrcpyW(example->accessNumbers[0], L"800");
     CardSettingsRecord* other = store.FindOrAdd(-1, 0, 65536);
-    for (wchar_t& unit : other->accessNumbers[1])
-        unit = L'9';  // no terminator: saved as 19 units
+    std::fill(std::begin(other->accessNumbers[1]), std::end(other->accessNumbers[1]), L'9');  // saved as 19 units
     EXPECT_EQ(store.FindOrAdd(7, 49, 49), example);  // never a second record for a key triple
     EXPECT_FALSE(store.Find(7, 49, 43, other));
     ASSERT_TRUE(store.Save());
