@@ -1,6 +1,8 @@
 #include "datatest.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include "base/handle.h"
 #include "base/registry.h"
@@ -17,14 +19,13 @@ namespace datatest {
 TempDir::TempDir(const std::wstring& parent)
 {
     static unsigned counter = 0;
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    std::wstring folder = parent.empty() ? std::wstring(base) : parent + L"\\";
+    namespace fs = std::filesystem;
+    fs::path folder = parent.empty() ? fs::temp_directory_path() : fs::path(parent);
     CreateDirectoryW(folder.c_str(), nullptr);
     // Tests side by side run in Wine prefixes of their own, whose process ids may be the same.
     do {
-        path = folder + L"dpdata-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()) +
-               L"-" + std::to_wstring(++counter);
+        path = (folder / (L"dpdata-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()) +
+                          L"-" + std::to_wstring(++counter))).wstring();
     } while (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
@@ -38,19 +39,11 @@ void ForEachEntry(const std::wstring& directory, const std::function<void(const 
     }
 }
 
-static void RemoveTree(const std::wstring& path)
+TempDir::~TempDir()
 {
-    ForEachEntry(path, [&](const WIN32_FIND_DATAW& found) {
-        std::wstring child = path + L"\\" + found.cFileName;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            RemoveTree(child);
-        else
-            DeleteFileW(child.c_str());
-    });
-    RemoveDirectoryW(path.c_str());
+    std::error_code error;
+    std::filesystem::remove_all(path, error);
 }
-
-TempDir::~TempDir() { RemoveTree(path); }
 
 static void SetInstallDir(const wchar_t* directory)
 {
@@ -72,13 +65,8 @@ InstallDirScope::~InstallDirScope() { SetInstallDir(hadPrevious ? previous.c_str
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD done = 0;
-    bool ok = bytes.empty() || (WriteFile(file, bytes.data(), DWORD(bytes.size()), &done, nullptr) && done == bytes.size());
-    CloseHandle(file);
-    return ok;
+    std::ofstream file(std::filesystem::path(path), std::ios::binary);
+    return bool(file.write(bytes.data(), std::streamsize(bytes.size())).flush());
 }
 
 bool WriteOldVersionSpares(const std::wstring& folder, const std::vector<std::pair<std::string, std::string>>& kept)
@@ -100,8 +88,6 @@ std::string ReadBytes(const std::wstring& path)
     ReadWholeFile(path.c_str(), bytes);
     return bytes;
 }
-
-bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string Names(const std::wstring& directory)
 {

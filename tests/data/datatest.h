@@ -11,8 +11,7 @@
 
 namespace datatest {
 
-// A fresh directory under parent (made if need be; the temporary folder by default), removed with its
-// files at the end.
+// A fresh directory under parent (made if need be; the temporary folder by default), removed at the end.
 class TempDir {
 public:
     explicit TempDir(const std::wstring& parent = std::wstring());
@@ -51,7 +50,6 @@ std::string Scrambled(std::string bytes);
 bool WriteScrambled(const std::wstring& path, std::string plain);
 // The bytes of a file; empty when it cannot be read.
 std::string ReadBytes(const std::wstring& path);
-bool FileExists(const std::wstring& path);
 // The names in a folder, sorted and joined by blanks (a temporary left behind shows up here).
 std::string Names(const std::wstring& directory);
 // Folder of the test program, the scrambled sample database the build made, and a copy of it.
