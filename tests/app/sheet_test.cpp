@@ -1,5 +1,6 @@
 // The settings sheet as the user meets it, opened through CPL_DBLCLK of the built applet on screens
-// of 96 to 288 dpi: its tabs, its pages' places and controls, and each page's header strip drawn for the DPI.
+// of 96 to 288 dpi: its tabs, its pages' places and controls, and each page's header strip drawn for the
+// DPI; the header built again for high contrast and for a new DPI while the sheet is open.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -8,10 +9,13 @@
 #include <functional>
 #include <vector>
 
+#include "platform/display.h"
 #include "resources/resource.h"
 #include "support/sheetdriver.h"
 
 namespace {
+
+const int kTitleIds[] = {IDC_GENERAL_TITLE, IDC_PROVIDER_TITLE, IDC_PHONE_TITLE, IDC_UPDATE_TITLE, IDC_ABOUT_TITLE};
 
 // The face the font mapper really gives for font.
 std::wstring RealisedFace(HFONT font)
@@ -45,13 +49,35 @@ std::vector<DWORD> Drawn(int width, int height, const std::function<void(HDC)>& 
     return pixels;
 }
 
+// The picture a bitmap static shows (zeroed: none).
+BITMAP PictureOf(HWND picture)
+{
+    BITMAP bitmap{};
+    GetObjectW(HGDIOBJ(SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0)), sizeof(bitmap), &bitmap);
+    return bitmap;
+}
+
+// What the screen shows of window's client area once page is painted anew, children included.
+std::vector<DWORD> Shown(HWND page, HWND window)
+{
+    RedrawWindow(page, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Sleep(100);
+    RECT r;
+    GetClientRect(window, &r);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return Drawn(r.right - r.left, r.bottom - r.top, [&](HDC to) {
+        HDC screen = GetDC(nullptr);
+        BitBlt(to, 0, 0, r.right - r.left, r.bottom - r.top, screen, r.left, r.top, SRCCOPY);
+        ReleaseDC(nullptr, screen);
+    });
+}
+
 // It opens on General with five tabs titled as the pages and only General's window; a second
 // CPL_DBLCLK brings it forward. The pages' own drawing scales with the DPI.
 void CheckSheet(int dpi)
 {
     auto scaled = [dpi](int length) { return MulDiv(length, dpi, 96); };
     const std::vector<std::wstring> titles{L"General", L"Card settings", L"Phone settings", L"Update", L"About"};
-    const int titleIds[] = {IDC_GENERAL_TITLE, IDC_PROVIDER_TITLE, IDC_PHONE_TITLE, IDC_UPDATE_TITLE, IDC_ABOUT_TITLE};
     const struct {
         int tab, id;
         const wchar_t* className;
@@ -116,7 +142,7 @@ void CheckSheet(int dpi)
     MapWindowPoints(driver.Tab(), sheet, reinterpret_cast<POINT*>(&area), 2);
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(testing::Message() << "page " << i);
-        HWND page = driver.ShowPage(i), image = GetDlgItem(page, IDC_HEADER_IMAGE), title = GetDlgItem(page, titleIds[i]);
+        HWND page = driver.ShowPage(i), image = GetDlgItem(page, IDC_HEADER_IMAGE), title = GetDlgItem(page, kTitleIds[i]);
         ASSERT_NE(page, nullptr);
         RECT r = RectIn(sheet, page);
         EXPECT_TRUE(EqualRect(&r, &area)) << "at " << r.left << "," << r.top << "-" << r.right << "," << r.bottom;
@@ -140,9 +166,8 @@ void CheckSheet(int dpi)
         }
         EXPECT_EQ(at.left, 0);
         EXPECT_EQ(at.top, scaled(1)) << "the picture is not shifted below its template place";
-        BITMAP picture{};
         HGDIOBJ bitmap = reinterpret_cast<HGDIOBJ>(SendMessageW(image, STM_GETIMAGE, IMAGE_BITMAP, 0));
-        ASSERT_EQ(GetObjectW(bitmap, sizeof(picture), &picture), int(sizeof(picture)));
+        BITMAP picture = PictureOf(image);
         EXPECT_EQ(picture.bmWidth, pageArea.right) << "the strip does not span the page";
         EXPECT_NEAR(picture.bmHeight, 30 * dpi / 96.0, 1.0);
 
@@ -180,27 +205,18 @@ void CheckSheet(int dpi)
         })) << "title background differs from the picture";
 
         // ... and on the screen the title's text stands over it, not hidden under it.
-        RedrawWindow(page, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        Sleep(100);
-        GetWindowRect(title, &r);
-        std::vector<DWORD> shown = Drawn(w, h, [&](HDC to) {
-            HDC screen = GetDC(nullptr);
-            BitBlt(to, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-            ReleaseDC(nullptr, screen);
-        });
+        std::vector<DWORD> shown = Shown(page, title);
+        ASSERT_EQ(shown.size(), painted.size());
         int differing = 0;
         for (size_t i = 0; i < shown.size(); ++i)
             differing += shown[i] != painted[i];
         EXPECT_GT(differing, scaled(20)) << "no title text drawn over the picture";
     }
-    // About's product picture: the bitmap static without an id.
-    HWND picture = nullptr;
+    HWND picture = nullptr;  // About's product picture: the bitmap static without an id
     for (HWND c = GetWindow(driver.Page(4), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
         if ((GetDlgCtrlID(c) & 0xFFFF) == 0xFFFF && (GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP)
             picture = c;
-    BITMAP bitmap{};
-    HGDIOBJ image = reinterpret_cast<HGDIOBJ>(SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0));
-    ASSERT_EQ(GetObjectW(image, sizeof(bitmap), &bitmap), int(sizeof(bitmap)));
+    BITMAP bitmap = PictureOf(picture);
     EXPECT_EQ(bitmap.bmWidth, 150);  // one picture for every screen
     EXPECT_EQ(bitmap.bmHeight, 40);
     EXPECT_TRUE(driver.PressCancel());
@@ -230,6 +246,55 @@ TEST(SheetTest, OnScreensOf96To288Dpi)
         EXPECT_EQ(run.exitCode, 0u) << "the " << dpi << "-dpi run failed:\n" << run.output;
     }
     RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
+}
+
+// High contrast switched on while the sheet is open, then off: on, no picture, nothing but the page's
+// colour beside the title, and the title in the system's text colour; off, the picture is back. Then
+// a monitor of twice the DPI: the open pages' headers are built, and laid out, for it.
+TEST(SheetTest, HighContrastAndANewDpiWhileOpenBuildTheHeaderAgain)
+{
+    const wchar_t kContrastKey[] = L"Control Panel\\Accessibility\\HighContrast";
+    SheetDriver driver;
+    ASSERT_NE(driver.Open(), nullptr);
+    ASSERT_NE(driver.ShowPage(3), nullptr);  // General and Update are open before, About opens after
+    for (const wchar_t* flags : {L"126", L"127", L"126"}) {  // off, on (HCF_HIGHCONTRASTON), off again
+        bool on = flags[2] == L'7';
+        SetRegText(kContrastKey, L"Flags", flags);
+        // What Windows sends to top-level windows when the setting changes.
+        SendMessageW(driver.sheet, WM_SYSCOLORCHANGE, 0, 0);
+        SendMessageW(driver.sheet, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+        for (int i : {0, 3, 4}) {
+            SCOPED_TRACE(testing::Message() << "high contrast " << on << ", page " << i);
+            HWND page = driver.ShowPage(i), title = GetDlgItem(page, kTitleIds[i]), image = GetDlgItem(page, IDC_HEADER_IMAGE);
+            ASSERT_NE(page, nullptr);
+            EXPECT_EQ(PictureOf(image).bmWidth != 0, !on);
+            if (!on)
+                continue;
+            // The strip beside the title, read from the screen, against a bare corner of the page.
+            RECT strip = RectIn(page, image), named = RectIn(page, title), client;
+            GetClientRect(page, &client);
+            std::vector<DWORD> shown = Shown(page, page);
+            DWORD background = shown[(client.bottom - 2) * client.right + client.right - 2];
+            int other = 0;
+            for (int y = strip.top; y < strip.bottom; y += 2)
+                for (int x = named.right; x < strip.right; x += 2)
+                    other += shown[y * client.right + x] != background;
+            EXPECT_EQ(other, 0) << "pixels of the strip unlike the page's background " << std::hex << background;
+            HDC dc = GetDC(title);
+            SendMessageW(page, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(title));
+            EXPECT_EQ(GetTextColor(dc), GetSysColor(COLOR_BTNTEXT));
+            ReleaseDC(title, dc);
+        }
+    }
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kContrastKey, L"Flags");
+    int dpi = WindowDpi(driver.sheet);
+    HWND title = GetDlgItem(driver.Page(3), IDC_UPDATE_TITLE);
+    RECT suggested, before = RectIn(driver.Page(3), title);
+    GetWindowRect(driver.sheet, &suggested);
+    SendMessageW(driver.sheet, kDpiChanged, MAKEWPARAM(2 * dpi, 2 * dpi), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_NEAR(PictureOf(GetDlgItem(driver.Page(3), IDC_HEADER_IMAGE)).bmHeight, 30 * 2 * dpi / 96.0, 1.0);
+    EXPECT_EQ(RectIn(driver.Page(3), title).top, 2 * before.top) << "the title's place at twice the DPI";
+    EXPECT_TRUE(driver.PressCancel());
 }
 
 } // namespace

@@ -48,13 +48,6 @@ public:
     static inline CFormWnd* refuse = nullptr;  // refuses to activate and to deactivate
 };
 
-// Owned by a list item; counts its deletions.
-struct CCounted : CObject {
-    explicit CCounted(int* deaths) : deaths(deaths) {}
-    ~CCounted() override { ++*deaths; }
-    int* deaths;
-};
-
 class FormTest : public testing::Test {
 protected:
     void SetUp() override
@@ -304,9 +297,14 @@ TEST_F(FormTest, HeaderClicksToggleTheSort)
         }
     }
     EXPECT_EQ(list.GetItemData(3), nullptr);  // no such item
-    int deaths = 0;  // the object an item owns goes with the item
+    struct Counted : CObject {  // owned by a list item, it goes with the item
+        explicit Counted(int* deaths) : deaths(deaths) {}
+        ~Counted() override { ++*deaths; }
+        int* deaths;
+    };
+    int deaths = 0;
     item.iItem = 1;
-    item.lParam = reinterpret_cast<LPARAM>(new CCounted(&deaths));
+    item.lParam = reinterpret_cast<LPARAM>(new Counted(&deaths));
     SendMessageW(list.window, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
     NMLISTVIEW deleted{};
     deleted.hdr.code = LVN_DELETEITEM;
