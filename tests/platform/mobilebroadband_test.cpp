@@ -25,6 +25,7 @@ FakeMbnNetwork OneInterface(const FakeMbnInterface& only, FakeMbnFailure failing
 {
     return {1, {only, {}}, failing, 0};
 }
+void Configure(const FakeMbnNetwork& network) { FakeMbnConfigure(&network); }
 
 // The test server, registered for this user while alive.
 class BroadbandService {
@@ -129,8 +130,7 @@ TEST_F(MobileBroadband, ASlowServiceIsLeftBehindAtTheDeadline)
     EXPECT_FALSE(QueryBroadbandNetwork(answer)) << "asked again while the first query still hangs";
     EXPECT_LT(GetTickCount() - start, kBroadbandDeadline / 2) << "ms: the second query waited for the hung one";
     EXPECT_EQ(FakeMbnLiveObjects(), 1) << "a second worker asked the hung service";
-    network.answerDelay = 0;  // the first query's worker still sleeps its configured delay
-    FakeMbnConfigure(&network);
+    Configure(OneInterface(kHome));  // the first query's worker still sleeps its configured delay
     EXPECT_TRUE(WaitUntil([] { return DetectCurrentLocation() == 49; }, slow + 2 * kBroadbandDeadline))
         << "detection after the slow answer came";
     EXPECT_TRUE(WaitUntil([&] { return FakeMbnLiveObjects() == 0; })) << "the late answer was not released";
@@ -144,15 +144,14 @@ TEST_F(MobileBroadband, CardSettingsDetectsThroughTheService)
     datatest::InstallDirScope again{install.Path().c_str()};  // the driver names a folder of its own
     datatest::WriteScrambled(install / L"manufacturers.dat", "1;Brightwren;Brightwren Telecard\r\n");
     ASSERT_TRUE(StoreTestProfiles(install / L"profiles.dat", {L"Travel"}));
-    FakeMbnNetwork roaming = OneInterface(kRoamingInBritain);
-    FakeMbnConfigure(&roaming);
+    Configure(OneInterface(kRoamingInBritain));
     // A prefix's first COM activation starts Wine's COM services, which on a busy machine can outlast
     // the deadline: warmed here, so that the sheet's own detection is what is tested.
     ASSERT_TRUE(WaitUntil([] { return DetectCurrentLocation() == 44; }, 20000)) << "the service never answered";
     DeleteSetting(L"CurrentLocation");  // a location stored by an earlier test in this prefix would win
     ASSERT_NE(driver.Open(), nullptr);
     ASSERT_NE(driver.ShowPage(1), nullptr);
-    EXPECT_EQ(WindowText(driver.Control(1, IDC_LOCATIONS)), L"United Kingdom") << "the location chosen when none is stored";
+    EXPECT_EQ(WindowText(driver.Control(1, IDC_LOCATIONS)), L"United Kingdom") << "chosen when none is stored";
     ASSERT_TRUE(driver.PressCancel());
 }
 
