@@ -24,12 +24,6 @@ public:
     int idleRounds = 0;
 };
 
-void DrainQueue()
-{
-    for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) {
-    }
-}
-
 LRESULT CALLBACK NoteProbe(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == kProbe)
@@ -37,59 +31,40 @@ LRESULT CALLBACK NoteProbe(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// A window noting kProbe messages, on an empty queue that is left empty for the next test.
-struct MessageWindow {
-    MessageWindow()
-    {
-        DrainQueue();
-        received.clear();
-        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&NoteProbe));
-    }
-    ~MessageWindow()
-    {
-        DestroyWindow(window);
-        DrainQueue();
-    }
-    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-};
-
 // With its flag cleared Run retrieves nothing; else it dispatches until the quit message and returns its
-// code. WaitWithMessages dispatches what wakes it and goes on waiting for the handle.
-TEST(AppTest, RunAndWaitWithMessagesDispatchUntilTheirEnd)
+// code. WaitWithMessages dispatches what wakes it and goes on waiting for the handle. The idle loop counts
+// until OnIdle declines, and a waiting message means no idle time at all.
+TEST(AppTest, RunWaitWithMessagesAndIdleLoopDispatchUntilTheirEnd)
 {
-    MessageWindow target;
+    for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) {
+    }
+    HWND target = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    SetWindowLongPtrW(target, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&NoteProbe));
     ProbeApp app;
-    PostMessageW(target.window, kProbe, 1, 0);
+    app.idleRounds = 3;
+    app.IdleLoop();
+    EXPECT_EQ(app.idleCounts, (std::vector<int>{0, 1, 2, 3}));
+    app.idleCounts.clear();
+    PostMessageW(target, kProbe, 1, 0);
+    app.IdleLoop();
+    EXPECT_TRUE(app.idleCounts.empty());
+
     const int stop = 0;
     EXPECT_EQ(app.Run(&stop), 0);
     EXPECT_TRUE(received.empty());
-    PostMessageW(target.window, kProbe, 2, 0);
+    PostMessageW(target, kProbe, 2, 0);
     PostQuitMessage(42);
     EXPECT_EQ(app.Run(nullptr), 42);
     EXPECT_EQ(received, (std::vector<int>{1, 2}));
 
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    PostMessageW(target.window, kProbe, 3, 0);
+    PostMessageW(target, kProbe, 3, 0);
     EXPECT_EQ(app.WaitWithMessages(event, 50), DWORD(WAIT_TIMEOUT));
     EXPECT_EQ(received, (std::vector<int>{1, 2, 3}));
     SetEvent(event);
     EXPECT_EQ(app.WaitWithMessages(event, 5000), DWORD(WAIT_OBJECT_0));
     CloseHandle(event);
-}
-
-TEST(AppTest, IdleLoopCountsUntilOnIdleDeclines)
-{
-    DrainQueue();
-    ProbeApp app;
-    app.idleRounds = 3;
-    app.IdleLoop();
-    EXPECT_EQ(app.idleCounts, (std::vector<int>{0, 1, 2, 3}));
-
-    MessageWindow target;  // a waiting message means no idle time at all
-    app.idleCounts.clear();
-    PostMessageW(target.window, kProbe, 1, 0);
-    app.IdleLoop();
-    EXPECT_TRUE(app.idleCounts.empty());
+    DestroyWindow(target);
 }
 
 TEST(AppTest, ExitInstanceAndOnIdleEmptyTheCollector)

@@ -5,7 +5,6 @@
 
 #include <sstream>
 
-#include "framework/activation.h"
 #include "framework/dialog.h"
 #include "support/testids.h"
 
@@ -85,26 +84,6 @@ TEST(DialogProc, BindsAndRoutesMessagesToHandlersAndEndsModalDialogs)
     EXPECT_EQ(missing.Create(nullptr), nullptr);
     EXPECT_EQ(missing.window, nullptr);
     EXPECT_EQ(missing.DoModal(nullptr), -1);
-}
-
-TEST(Activation, DialogsTrackBothWindowsPlainWindowsOne)
-{
-    CRecorder dialog;
-    CWnd plain;
-    HWND window = plain.window = dialog.Create(nullptr), other = reinterpret_cast<HWND>(0x4242);
-    ASSERT_NE(window, nullptr);
-    struct Case { CWnd* object; WPARAM state; HWND active, activeDialog; } cases[] = {  // both `other` before
-        {&dialog, WA_ACTIVE, window, window}, {&dialog, WA_INACTIVE, other, nullptr},
-        {&plain, WA_INACTIVE, other, other}, {&plain, WA_CLICKACTIVE, window, other},
-    };
-    for (const Case& c : cases) {
-        activeWindow = activeDialogWindow = other;
-        c.object->WindowProc(WM_ACTIVATE, c.state, 0);
-        EXPECT_EQ(activeWindow, c.active) << "case " << &c - cases;
-        EXPECT_EQ(activeDialogWindow, c.activeDialog) << "case " << &c - cases;
-    }
-    DestroyWindow(window);
-    activeWindow = activeDialogWindow = nullptr;
 }
 
 } // namespace

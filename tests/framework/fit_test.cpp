@@ -1,15 +1,18 @@
-// Pages and full-screen dialogs on a phone, the phone turned and a desktop window: every control fits,
-// what lies below is reached by scrolling, and turning the screen lays the open window out again.
+// Pages, full-screen dialogs and message boxes on a phone, the phone turned and a desktop window: every
+// control fits, what lies below is reached by scrolling, and turning the screen lays the open window out again.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "data/datatest.h"
+#include "platform/display.h"
 #include "platform/fit.h"
+#include "platform/messagefit.h"
 #include "pages/dlgcard.h"
 #include "pages/dlgprofile.h"
 #include "resources/resource.h"
@@ -45,6 +48,19 @@ std::string Describe(HWND window, HWND control)
     return "control " + std::to_string(GetDlgCtrlID(control)) + " at " + Text(RectIn(window, control));
 }
 
+// The rectangle control's text takes in its font at width, drawn with format.
+RECT TextPlace(HWND control, int width, UINT format)
+{
+    std::wstring text = WindowText(control);
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT place = {0, 0, width, 0};
+    DrawTextW(dc, text.c_str(), -1, &place, DT_CALCRECT | DT_NOPREFIX | format);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return place;
+}
+
 // A button's caption fits on one line beside its mark, or the button wraps it and is tall enough for
 // its lines; a static's wrapped text fits its height.
 void ExpectCaptionShown(HWND window, HWND control)
@@ -54,27 +70,21 @@ void ExpectCaptionShown(HWND window, HWND control)
     bool button = !lstrcmpiW(name.c_str(), L"Button"), label = !lstrcmpiW(name.c_str(), L"Static");
     int type = button ? (style & BS_TYPEMASK) : (style & SS_TYPEMASK);
     bool mark = button && type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON;
-    if (!(button && type != BS_GROUPBOX && type != BS_OWNERDRAW) && !(label && type <= SS_RIGHT))
-        return;
-    std::wstring text = WindowText(control);
-    if (text.empty())
+    bool captioned = (button && type != BS_GROUPBOX && type != BS_OWNERDRAW) || (label && type <= SS_RIGHT);
+    if (!captioned || WindowText(control).empty())
         return;
     RECT r = RectIn(window, control);
-    HDC dc = GetDC(control);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
     // Beside the mark's box; its gap to the caption is left to the button.
-    int room = r.right - r.left - (mark ? MulDiv(12, GetDeviceCaps(dc, LOGPIXELSX), 96) : 0);
-    RECT line = {0, 0, room, 0}, lines = {0, 0, room, 0};
-    DrawTextW(dc, text.c_str(), -1, &line, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-    DrawTextW(dc, text.c_str(), -1, &lines, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
-    if (line.right <= room)
+    int room = r.right - r.left - (mark ? MulDiv(12, WindowDpi(control), 96) : 0);
+    int wide = TextPlace(control, room, DT_SINGLELINE).right;
+    if (wide <= room)
         return;
     if (button) {
-        EXPECT_TRUE(style & BS_MULTILINE) << Describe(window, control) << ": cut off at " << room << " of " << line.right;
+        EXPECT_TRUE(style & BS_MULTILINE) << Describe(window, control) << ": cut off at " << room << " of " << wide;
     }
-    EXPECT_LE(lines.bottom, r.bottom - r.top) << Describe(window, control) << ": the wrapped caption's lines";
+    UINT wrap = DT_WORDBREAK | (label && (style & SS_EDITCONTROL) ? DT_EDITCONTROL : 0);
+    EXPECT_LE(TextPlace(control, room, wrap).bottom, r.bottom - r.top) << Describe(window, control)
+        << ": the wrapped caption's lines";
 }
 
 // Every visible control of window inside it across and clear of the others; what lies below reached
@@ -145,13 +155,6 @@ void ExpectFits(HWND window)
     SendMessageW(window, WM_VSCROLL, SB_TOP, 0);
 }
 
-void ExpectFillsWorkArea(HWND window, const RECT& work)
-{
-    RECT r;
-    GetWindowRect(window, &r);
-    EXPECT_TRUE(EqualRect(&r, &work)) << "window at " << Text(r) << ", work area " << Text(work);
-}
-
 // On each screen, the full-screen dialogs (each opened as its page opens it, on the sample database),
 // then each page of the sheet; each again after the screen turns to the next one in the list.
 TEST(ScreenFit, EveryDialogAndPageFitsEachScreenAndTurnsWithIt)
@@ -175,7 +178,9 @@ TEST(ScreenFit, EveryDialogAndPageFitsEachScreenAndTurnsWithIt)
                 SCOPED_TRACE(on->name);
                 if (on == &turned)
                     area.Turn(dialog.Window(), turned.work);
-                ExpectFillsWorkArea(dialog.Window(), on->work);
+                RECT r;
+                GetWindowRect(dialog.Window(), &r);
+                EXPECT_TRUE(EqualRect(&r, &on->work)) << "window at " << Text(r) << ", work area " << Text(on->work);
                 ExpectFits(dialog.Window());
             }
             dialog.SoftKey(IDCANCEL);
@@ -187,7 +192,9 @@ TEST(ScreenFit, EveryDialogAndPageFitsEachScreenAndTurnsWithIt)
         for (const RECT* work : {&screen.work, &turned.work}) {
             if (work == &turned.work)
                 area.Turn(driver.sheet, *work);  // laid out while another page shows
-            ExpectFillsWorkArea(driver.sheet, *work);
+            RECT r;
+            GetWindowRect(driver.sheet, &r);
+            EXPECT_TRUE(EqualRect(&r, work)) << "sheet at " << Text(r) << ", work area " << Text(*work);
             for (int tab = 0; tab < 5; ++tab) {
                 SCOPED_TRACE(testing::Message() << "page " << tab << (work == &turned.work ? ", turned to " : ", ")
                              << (work == &turned.work ? turned.name : screen.name));
@@ -207,43 +214,63 @@ TEST(ScreenFit, EveryDialogAndPageFitsEachScreenAndTurnsWithIt)
     }
 }
 
-// The strip's picture at two widths, under a title 100 pixels wide: left of the title's edge as the
-// picture has it (less where the strip is narrow), the logo against the right edge, and between them
-// the column where the two meet, repeated. Every source pixel differs, so a picture one pixel off shows.
-TEST(ScreenFit, HeaderStripComposesTheSourcePicture)
+// Message boxes shown by the system on a thread of their own, fitted by the hook of a CMessageBoxFit.
+TEST(MessageBoxFit, EveryPartOfTheBoxIsOnTheScreenAndTheTextWhole)
 {
-    const int sourceWidth = 240, height = 30, logo = sourceWidth - 100;
-    std::vector<DWORD> source(size_t(sourceWidth) * height);
-    for (size_t i = 0; i < source.size(); ++i)
-        source[i] = DWORD(i % sourceWidth) | DWORD(i / sourceWidth) << 8;
-    HBITMAP picture = CreateBitmap(sourceWidth, height, 1, 32, source.data());
-    const struct { int width, kept; } cases[] = {{300, 100}, {200, 60}};  // kept: columns left of the title as they are
-    for (const auto& c : cases) {
-        HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, c.width, 100, nullptr, nullptr, nullptr, nullptr);
-        HWND strip = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_BITMAP, 0, 0, sourceWidth, height, window, nullptr,
-                                     nullptr, nullptr);
-        SendMessageW(strip, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
-        CreateWindowExW(0, L"STATIC", L"Title", WS_CHILD | SS_LEFT, 4, 4, 96, 20, window, nullptr, nullptr, nullptr);
-        FitControls(window, sourceWidth);
-        BITMAP shown{};
-        GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(strip, STM_GETIMAGE, IMAGE_BITMAP, 0)), sizeof(shown), &shown);
-        ASSERT_EQ(shown.bmWidth, c.width);
-        ASSERT_NE(shown.bmBits, nullptr) << "not the strip's own top-down 32-bit picture";
-        GdiFlush();
-        std::ostringstream first;
-        int wrong = 0;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < c.width; ++x) {
-                int from = x < c.kept ? x : x < c.width - logo ? c.kept : x - c.width + sourceWidth;
-                DWORD expected = source[y * sourceWidth + from], got = static_cast<DWORD*>(shown.bmBits)[y * c.width + x];
-                if ((got & 0xFFFFFF) != expected && !wrong++)
-                    first << "first: " << x << "," << y << " is " << got << ", the source's " << from << "," << y << " " << expected;
-            }
-        EXPECT_EQ(wrong, 0) << "width " << c.width << ": pixels unlike the source picture; " << first.str();
-        FitMessage(window, WM_DESTROY, 0, 0);
-        DestroyWindow(window);
+    const wchar_t kCaption[] = L"Message fit test";
+    // Columns: name, text, type, buttons shown, screen the box is fitted to, and whether the system's
+    // layout fits it already (then nothing may change).
+    const struct Row { const char* name; const wchar_t* text; UINT type; int buttons; RECT area; bool fitsAlready; }
+        rows[] = {
+        {"save failure on a phone", L"Unable to save file !\n\nZ:\\work\\main\\build\\sample\\profiles.dat\n\n"
+         L"Another program is changing files in this folder.\n\nNothing was saved and your changes are kept: "
+         L"tap OK to try again, or Cancel to leave without saving.", MB_OK | MB_ICONEXCLAMATION, 1, {0, 0, 240, 320}, false},
+        {"two buttons", L"Would you like to see log file ?\n\nC:\\Program Files\\Kestrova\\Dialpass\\update.log",
+         MB_YESNO | MB_ICONHAND, 2, {0, 0, 240, 320}, false},
+        {"a path with no place to break", L"Unable to open file !\n\nC:\\AVeryLongFolderNameWithNoSpacesOrBreaks"
+         L"ThatGoesOnAndOn\\country.dat", MB_OK | MB_ICONEXCLAMATION, 1, {0, 0, 240, 320}, false},
+        {"a sentence sideways", L"No new data available", MB_OK | MB_ICONINFORMATION, 1, {0, 0, 320, 240}, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::thread shower([&row, &kCaption] {
+            CMessageBoxFit fit(&row.area);
+            MessageBoxW(nullptr, row.text, kCaption, row.type);
+        });
+        HWND box = WaitForWindow(L"#32770", kCaption);
+        ASSERT_NE(box, nullptr);
+        HWND text = GetDlgItem(box, kMessageBoxTextId);
+        RECT window{}, client{};
+        GetWindowRect(box, &window);
+        GetClientRect(box, &client);
+        LONG_PTR style = GetWindowLongPtrW(text, GWL_STYLE);
+        EXPECT_EQ((style & SS_EDITCONTROL) != 0, !row.fitsAlready) << "text style " << style;
+        EXPECT_LE(window.right - window.left, row.area.right - row.area.left);
+        EXPECT_LE(window.bottom - window.top, row.area.bottom - row.area.top);
+        if (!row.fitsAlready) {
+            EXPECT_GE(window.left, row.area.left);
+            EXPECT_LE(window.right, row.area.right);
+        }
+        EXPECT_EQ(WindowText(text), row.text);
+        ExpectFits(box);  // the text whole and the buttons in the box, none over another
+        int seen = 0, rowLeft = client.right, rowRight = 0;
+        for (int id : {IDOK, IDYES, IDNO}) {
+            HWND button = GetDlgItem(box, id);
+            if (!button || !IsWindowVisible(button))
+                continue;
+            ++seen;
+            RECT place = RectIn(box, button);
+            EXPECT_GE(place.top, RectIn(box, text).bottom) << "button " << id << " beside the text";
+            rowLeft = std::min<int>(rowLeft, place.left);
+            rowRight = std::max<int>(rowRight, place.right);
+        }
+        EXPECT_EQ(seen, row.buttons);
+        // The system centres the row in the window, frame included.
+        EXPECT_NEAR(rowLeft, client.right - rowRight, window.right - window.left - client.right + 1)
+            << "the buttons are not centred";
+        AnswerMessageBox(box, row.buttons == 2 ? IDNO : IDOK);
+        shower.join();
     }
-    DeleteObject(picture);
 }
 
 } // namespace

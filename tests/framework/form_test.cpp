@@ -1,4 +1,4 @@
-// Forms outside a property sheet: navigation with history, layout, commands, expiry, scrolling, sorting.
+// Forms outside a property sheet: navigation with history, layout, commands, scrolling, sorting.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -10,14 +10,6 @@
 #include "support/testids.h"
 
 namespace {
-
-void Pump(DWORD milliseconds)
-{
-    MSG msg;
-    for (DWORD start = GetTickCount(); GetTickCount() - start <= milliseconds; Sleep(10))
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&msg);
-}
 
 // Logs what navigation calls, e.g. "A:save A:deactivate B:activate B:load "; a list is the main control.
 class CTestForm : public CFormWnd {
@@ -48,13 +40,6 @@ public:
     static inline CFormWnd* refuse = nullptr;  // refuses to activate and to deactivate
 };
 
-// Owned by a list item; counts its deletions.
-struct CCounted : CObject {
-    explicit CCounted(int* deaths) : deaths(deaths) {}
-    ~CCounted() override { ++*deaths; }
-    int* deaths;
-};
-
 class FormTest : public testing::Test {
 protected:
     void SetUp() override
@@ -67,7 +52,6 @@ protected:
     void TearDown() override
     {
         formNavigation.currentForm = nullptr;
-        CFormWnd::expireDelay = 90000;
         CTestForm::refuse = nullptr;
     }
     CFormWnd* Current() const { return formNavigation.currentForm; }
@@ -103,7 +87,8 @@ TEST_F(FormTest, BackAndForwardWalkTheHistory)
         EXPECT_EQ(host.Navigate(c.target, c.flags, 0), c.result) << "step " << step;
         EXPECT_EQ(Current(), c.current) << "step " << step;
         EXPECT_EQ(log, c.log) << "step " << step;
-        Pump(0);
+        for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);)
+            DispatchMessageW(&msg);
         for (CTestForm* form : {&a, &b})
             EXPECT_EQ(IsWindowVisible(form->window) != 0, Current() == form) << "step " << step << " " << form->tag;
     }
@@ -144,27 +129,6 @@ TEST_F(FormTest, FlagsAndRefusals)
     }
     EXPECT_EQ(formNavigation.previousForm, nullptr);  // a destroyed form is neither previous nor current
     EXPECT_EQ(Current(), nullptr);
-}
-
-TEST_F(FormTest, ExpiresOnlyWhenDeactivatedOutsideTheHistory)
-{
-    CTestForm kept("K", IDD_TEST_CHILD, FS_EXPIRE), dropped("D", IDD_TEST_CHILD, FS_EXPIRE);
-    ASSERT_TRUE(host.Navigate(&kept, 0, 0));
-    ASSERT_TRUE(host.Navigate(&dropped, FNF_NORECORD, 0));
-    CFormWnd::expireDelay = 100;
-    kept.Deactivate(&a);
-    dropped.Deactivate(&a);
-    dropped.Activate(&a, 0);  // before any message is pumped: activating in time keeps the window
-    Pump(250);
-    EXPECT_NE(kept.window, nullptr);
-    EXPECT_NE(dropped.window, nullptr);
-    dropped.Deactivate(&a);
-    Pump(250);
-    EXPECT_EQ(dropped.window, nullptr);
-    HWND window = kept.window;  // the timer message itself, as it arrives after 90 seconds
-    SendMessageW(window, WM_TIMER, IDT_FORMEXPIRE, 0);
-    EXPECT_FALSE(IsWindow(window));
-    EXPECT_EQ(kept.window, nullptr);
 }
 
 // Set-up in a client area of 200 x 120, then resizing to `width`, place the main list and the corner buttons.
@@ -304,9 +268,14 @@ TEST_F(FormTest, HeaderClicksToggleTheSort)
         }
     }
     EXPECT_EQ(list.GetItemData(3), nullptr);  // no such item
-    int deaths = 0;  // the object an item owns goes with the item
+    struct Counted : CObject {  // owned by a list item, it goes with the item
+        explicit Counted(int* deaths) : deaths(deaths) {}
+        ~Counted() override { ++*deaths; }
+        int* deaths;
+    };
+    int deaths = 0;
     item.iItem = 1;
-    item.lParam = reinterpret_cast<LPARAM>(new CCounted(&deaths));
+    item.lParam = reinterpret_cast<LPARAM>(new Counted(&deaths));
     SendMessageW(list.window, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
     NMLISTVIEW deleted{};
     deleted.hdr.code = LVN_DELETEITEM;

@@ -22,8 +22,6 @@ protected:
         LONG left = InterlockedDecrement(&references);
         return left ? ULONG(left) : (delete this, 0u);
     }
-
-private:
     LONG references = 1;
 };
 
@@ -144,12 +142,5 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** o
     return factory.QueryInterface(iid, object);
 }
 
-extern "C" void WINAPI FakeMbnConfigure(const FakeMbnNetwork* configured)
-{
-    network = *configured;
-}
-
-extern "C" LONG WINAPI FakeMbnLiveObjects()
-{
-    return liveObjects;
-}
+extern "C" void WINAPI FakeMbnConfigure(const FakeMbnNetwork* configured) { network = *configured; }
+extern "C" LONG WINAPI FakeMbnLiveObjects() { return liveObjects; }
