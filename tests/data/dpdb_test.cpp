@@ -142,7 +142,8 @@ TEST(Dpdb, ArgumentsAndExitCodes)
     EXPECT_EQ(ReadBytes(dir / L"site\\update.xml"), "");
 }
 
-// What the applet would misread is refused by build, and nothing is written (check runs the same checker).
+// What the applet would misread is refused by build as one problem, and nothing is written (check runs the
+// same checker).
 TEST(Dpdb, RefusesWhatTheAppletWouldMisread)
 {
     TempDir target;
@@ -154,7 +155,7 @@ TEST(Dpdb, RefusesWhatTheAppletWouldMisread)
         WriteBytes(source / file, text);
         return L"build " + Quote(source.Path()) + L" " + Quote(target.Path());
     };
-    ExpectRuns({
+    std::vector<ProgramRun> runs = ExpectRuns({
         {build(L"country.dat", "\xEF\xBB\xBF" "276;Germany;49\r\n"), 1,
          "country.dat:1: UTF-8 byte-order mark at the start"},
         {build(L"country.dat", "\xFF\xFE" "2\0" "7\0"), 1, "country.dat:1: UTF-16 byte-order mark"},
@@ -173,6 +174,8 @@ TEST(Dpdb, RefusesWhatTheAppletWouldMisread)
         {build(L"manufacturers.dat", "7;;Nameless\r\n"), 1, "manufacturers.dat:1: empty short name"},
         {build(L"Sample.dat", "49;800;\r\n+49;801;\r\n"), 1, "Sample.dat:2: the country code is not a number"},
     });
+    for (const ProgramRun& run : runs)
+        EXPECT_TRUE(run.Has(" bytes, 1 errors")) << "one problem only\n" << run.output;
     EXPECT_EQ(Names(target.Path()), "");
 }
 

@@ -281,6 +281,8 @@ TEST(FileSet, NamesMustBePlainFileNames)
     };
     for (const auto& c : cases)
         EXPECT_EQ(IsPlainFileName(c.first), c.second) << ToUtf8(c.first);
+    // A code the system has no text for still says which it is.
+    EXPECT_EQ(ToUtf8(SystemErrorText(0xE0001234)), "error 3758101044");
     FileSet set(L"C:\\anywhere");
     EXPECT_FALSE(set.Add(L"..\\x.dat", "x"));
     EXPECT_FALSE(set.Add(L"Dialpass.LOCK", "x"));  // the folder's own file is not the caller's
