@@ -10,6 +10,7 @@
 
 #include "data/records.h"
 #include "phone/phoneline.h"
+#include "support/heap.h"
 
 namespace {
 
@@ -94,10 +95,12 @@ TEST(PhoneLineTest, DetectionAnswersTheOperatorsCountryOrZero)
         int expected, opens, closes, shutdowns; DWORD opened;
     } cases[] = {
         {"registered in Germany", {L"Modem", L"Cellular Line"}, 9, 0, L"26201", 49, 1, 1, 1, 1},
+        {"numeric name read like atol", {L"Cellular Line"}, 9, 0, L"  23415x9", 44, 1, 1, 1, 0},
         {"operator missing from the table", {L"Cellular Line"}, 9, 0, L"99999", 0, 1, 1, 1, 0},
         {"empty operator: table not walked", {L"Cellular Line"}, 9, 0, L"", 0, 1, 1, 1, 0},
         {"operator query fails", {L"Cellular Line"}, 9, kOperator, L"26201", 0, 1, 1, 1, 0},
         {"no cellular line", {L"Modem", L"IrDA"}, 9, 0, L"26201", 0, 0, 0, 1, 0},
+        {"name differs in case", {L"cellular line"}, 9, 0, L"26201", 0, 0, 0, 1, 0},
         {"name with more after it", {L"Cellular Line 2"}, 9, 0, L"26201", 0, 0, 0, 1, 0},
         {"two cellular lines: the higher id", {L"Cellular Line", L"Modem", L"Cellular Line"}, 9, 0, L"26201", 49, 1, 1, 1, 2},
         {"version refused: device skipped", {L"Cellular Line", L"Cellular Line"}, 1, 0, L"26201", 49, 1, 1, 1, 0},
@@ -119,6 +122,13 @@ TEST(PhoneLineTest, DetectionAnswersTheOperatorsCountryOrZero)
         EXPECT_EQ(fake.closed, std::vector<HLINE>(c.closes, kLine));
         EXPECT_EQ(fake.shutDown, std::vector<HLINEAPP>(c.shutdowns, kApp));
     }
+    // Every tap of "Detect" probes the lines again: what a detection allocates goes back.
+    SIZE_T before = BusyHeapBytes();
+    for (int i = 0; i < 200; ++i) {
+        fake = FakePhone();
+        CPhoneLine(fakeFunctions).DetectLocation(operators);
+    }
+    EXPECT_LE(BusyHeapBytes(), before + 1024) << "heap bytes in use after 200 detections";
 }
 
 }  // namespace
