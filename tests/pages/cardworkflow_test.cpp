@@ -296,11 +296,14 @@ const JourneyRow kJourneys[] = {
     {"LocationByDetectOk",
      [](Journey& j) {
          j.driver.ShowPage(1);
+         SetSimulatedOperator(L"40001");  // Austria: not in providers.dat
+         j.driver.Click(j.driver.Control(1, IDC_DETECT));
+         EXPECT_TRUE(WaitUntil([&] { return AnswerAppletMessages(j.driver.messages) > 0; })) << "no message";
          SetSimulatedOperator(L"23415");
          j.driver.Click(j.driver.Control(1, IDC_DETECT));
          EXPECT_TRUE(WaitUntil([&] { return Selected(j.driver.Control(1, IDC_LOCATIONS)) == L"United Kingdom"; }));
      },
-     kTravel, kTravelInTheUk},
+     kTravel, kTravelInTheUk, 0, {L"Autodetection failed !"}},
     // One record: provider 1, 49, 49; slot 0 the PIN step with its number; slot 1 empty.
     {"SequenceEditedOk",
      [](Journey& j) { j.driver.ShowPage(1); j.RunEditor(IDC_INTERNATIONAL_CALLS, L"0800 1"); },
