@@ -134,6 +134,11 @@ void CheckSheet(int dpi)
 
         RECT pageArea, at = RectIn(page, image);
         GetClientRect(page, &pageArea);
+        for (HWND c = GetWindow(page, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            RECT place = IsWindowVisible(c) ? RectIn(page, c) : RECT{};  // nothing shown is cut off at this DPI
+            EXPECT_GE(place.left, 0) << "control " << GetDlgCtrlID(c);
+            EXPECT_LE(place.right, pageArea.right) << "control " << GetDlgCtrlID(c);
+        }
         EXPECT_EQ(at.left, 0);
         EXPECT_EQ(at.top, scaled(1)) << "the picture is not shifted below its template place";
         HGDIOBJ bitmap = reinterpret_cast<HGDIOBJ>(SendMessageW(image, STM_GETIMAGE, IMAGE_BITMAP, 0));
