@@ -1,8 +1,6 @@
-// The settings sheet as the user meets it, opened through CPL_DBLCLK of the built applet on screens
-// of 96 to 288 dpi: its tabs, its pages' places and controls, and each page's header strip drawn for the
-// DPI; the header built again for high contrast and for a new DPI while the sheet is open. Every page
-// and dialog from the keyboard and for a screen reader: walked with Tab and with each Alt+key, and each
-// control that takes the focus named by Windows' rules.
+// The settings sheet as the user meets it through CPL_DBLCLK of the built applet at 96 to 288 dpi: tabs, the
+// pages' places, controls and header strips; high contrast and a new DPI while it is open. Every page and dialog
+// from the keyboard (Tab, each Alt+key), each control that takes the focus named by Windows' rules.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>

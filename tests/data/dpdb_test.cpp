@@ -72,10 +72,9 @@ TEST(Dpdb, CheckPassesTheSampleAndReportsEveryBadLineOfADamagedCopy)
         EXPECT_TRUE(runs[1].Has(line + "\n")) << line << "\n" << runs[1].output;
 }
 
-// Usage errors exit 2, a folder or file that cannot be used exits 3 (or 1 for check), with the system's reason; a
-// build that cannot replace a file a reader holds says so, and the old files stay, every one.
-// Installed files end lines with CR LF, as the applet reads them, even from LF sources. A file "manufacturers.dat"
-// does not name is not installed; an empty one is (the applet reads an empty list), with a warning.
+// Usage errors exit 2, a folder or file that cannot be used 3 (1 for check), with the system's reason; a build that
+// cannot replace a held file says so and keeps the old files. Installed files end lines with CR LF, even from LF
+// sources; a file "manufacturers.dat" does not name is not installed, an empty one is, with a warning.
 TEST(Dpdb, ArgumentsAndExitCodes)
 {
     TempDir dir, source, large, lf, installed;
@@ -101,6 +100,11 @@ TEST(Dpdb, ArgumentsAndExitCodes)
     const std::wstring src = Quote(source.Path()), self = source.Path().substr(source.Path().rfind(L'\\') + 1);
     HANDLE held = CreateFileW((source / L"country.dat").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     HANDLE read = CreateFileW((installed / L"Sample.dat").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    // One byte past the 256 MiB dpdb reads whole; sparse, so it costs no disk.
+    HANDLE big = CreateFileW((dir / L"big.dat").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    SetFilePointerEx(big, LARGE_INTEGER{{(256 << 20) + 1, 0}}, nullptr, FILE_BEGIN);
+    SetEndOfFile(big);
+    CloseHandle(big);
     std::vector<ProgramRun> results = ExpectRuns({
         {L"build " + Quote(lf.Path()) + L" " + Quote(out), 0,
          "Stray.dat: warning: not named by manufacturers.dat; not installed"},
@@ -113,6 +117,8 @@ TEST(Dpdb, ArgumentsAndExitCodes)
          ToUtf8(dir / L"nothere") + ": cannot be opened: " + ToUtf8(SystemErrorText(ERROR_FILE_NOT_FOUND))},
         {L"build " + Quote(SampleDir() + L"\\country.dat") + L" " + Quote(dir / L"out"), 3, "country.dat: not a directory"},
         {L"scramble " + Quote(dir / L"nothere.dat") + L" " + Quote(dir / L"out.dat"), 3, "cannot be opened"},
+        {L"scramble " + Quote(dir / L"big.dat") + L" " + Quote(dir / L"out.dat"), 3,
+         "big.dat: cannot be read whole: " + ToUtf8(SystemErrorText(ERROR_FILE_TOO_LARGE))},
         {L"scramble " + Quote(SampleDir() + L"\\country.dat") + L" " + Quote(dir / L"no\\such\\x.dat"), 3,
          ToUtf8(dir / L"no\\such") + ": the writer's lock (dialpass.lock) cannot be taken in this folder: " +
              ToUtf8(SystemErrorText(ERROR_PATH_NOT_FOUND))},

@@ -218,9 +218,8 @@ TEST(FileSet, AHeldOrReadOnlyFileBringsBackTheOldSet)
     letGo.join();
 }
 
-// One writer at a time: a second one waits a bounded time and fails saying why; a killed writer's lock is free
-// at once. Writers queue: one that waits is served although another program takes the lock again the moment it
-// lets go (20 ms at a time: a writer that only tried now and then would hardly ever find it free).
+// One writer at a time: a second waits a bounded time and fails saying why; a killed writer's lock is free at once.
+// A waiting writer is served although another program takes the lock again the moment it lets go, 20 ms at a time.
 TEST(FolderLock, ASecondWriterWaitsThenFailsAKilledWriterLetsGoAndAWaitingOneIsServed)
 {
     TempDir dir;

@@ -39,9 +39,8 @@ public:
     std::ostringstream last;
 };
 
-// Two dialogs and a page, bound at WM_INITDIALOG, then a modal dialog. The done command (without a control) becomes IDOK on dialogs
-// only; a dialog answers no OnNotify result; alternating checks the caches. (The done command of a dialog, a
-// page's OnNotify result, WindowProc's answer and the unbinding at WM_DESTROY are the pages' and forms' tests.)
+// Two dialogs and a page, bound at WM_INITDIALOG, then a modal dialog: the done command (without a control) becomes
+// IDOK on dialogs only; a dialog answers no OnNotify result; alternating checks the caches.
 TEST(DialogProc, BindsAndRoutesMessagesToHandlersAndEndsModalDialogs)
 {
     CRecorder dialog, other, page(IDD_TEST_PAGE);

@@ -498,13 +498,13 @@ SIZE_T WineBytesPerOpening()
     ActivateActCtx(context, &cookie);
     DLGPROC bare = [](HWND, UINT message, WPARAM, LPARAM) -> INT_PTR { return message == WM_INITDIALOG; };
     auto open = [&] {
+        PROPSHEETPAGEW page{};
+        page.dwSize = sizeof(page);
+        page.hInstance = GetModuleHandleW(nullptr);
+        page.pfnDlgProc = bare;
         HPROPSHEETPAGE pages[2];
         for (int i = 0; i < 2; ++i) {
-            PROPSHEETPAGEW page{};
-            page.dwSize = sizeof(page);
-            page.hInstance = GetModuleHandleW(nullptr);
             page.pszTemplate = MAKEINTRESOURCEW(i ? IDD_PROVIDER : IDD_GENERAL);
-            page.pfnDlgProc = bare;
             pages[i] = CreatePropertySheetPageW(&page);
         }
         PROPSHEETHEADERW header{};

@@ -91,9 +91,8 @@ inline int AnswerAppletMessages(std::vector<std::wstring>& texts)
     return int(boxes.size());
 }
 
-// Switches a property sheet to page index and waits until it is the current page and shows; the page,
-// or null. Posted, so that this thread answers the message boxes that a page shows as it is set up
-// (into texts); each gives the page its time again.
+// Switches a property sheet to page index and waits until it is current and shows; the page, or null. Posted, so
+// this thread answers (into texts) the message boxes a page shows as it is set up; each gives the page its time again.
 inline HWND ShowSheetPage(HWND sheet, int index, std::vector<std::wstring>& texts, DWORD timeout = kWindowTimeout)
 {
     PostMessageW(sheet, PSM_SETCURSEL, WPARAM(index), 0);

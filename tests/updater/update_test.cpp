@@ -204,10 +204,9 @@ void ExpectSiteSetInstalled(const Installation& installation, const Site& site, 
     EXPECT_EQ(ReadBytes(installation / L"database.ver").substr(0, version.size() + 6), version + "\r\nkey ");
 }
 
-// One installation through updates in turn: Update.exe over TLS, given the folder without its drive (as
-// "InstallDir" may hold it), while links planted in the temporary folder or given as it lead elsewhere; then in
-// process a set that is not whole is installed again, and while the site's key is replaced both keys are
-// trusted (oldest first) with rollback judged per key. A damaged database.ver lets no older set in.
+// One installation through updates: Update.exe over TLS, given the folder without its drive, past links planted
+// in the temporary folder; in process, a set not whole is installed again; while the site's key is replaced both
+// keys are trusted, rollback judged per key, and a damaged database.ver lets no older set in.
 TEST_F(UpdateTest, InstallsOverTlsFollowingNoLinkThenHealsTheSetAndJudgesRollbackPerKey)
 {
     PrivateKey build = SigningKey(), other = SigningKey(true);
