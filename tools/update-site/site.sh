@@ -2,6 +2,7 @@
 # The tests' update site (server.py) for one build: files below STATE/sites, its port in STATE/port.
 #   site.sh start STATE   start it unless it runs (waits at most 10 s for its port)
 #   site.sh stop STATE    stop it
+#   site.sh restart STATE stop it and start it afresh, with new certificates
 # It serves over TLS too (STATE/tls): certificates of a test authority (STATE/tls/ca.crt), made anew
 # at each start: good (localhost), expired, wronghost (another name) and untrusted (another authority).
 set -euo pipefail
@@ -64,8 +65,12 @@ stop)
     fi
     rm -f "$state/pid" "$state/port" "$state"/tls-port-*
     ;;
+restart)
+    "$0" stop "$2"
+    exec "$0" start "$2"
+    ;;
 *)
-    echo "usage: $0 start|stop STATE" >&2
+    echo "usage: $0 start|stop|restart STATE" >&2
     exit 2
     ;;
 esac
