@@ -12,6 +12,8 @@
 # the package is installed into the prefix instead, the applet is the one its Control Panel
 # registration names, and OUT/control-panel.png shows Wine's Control Panel listing it.
 set -euo pipefail
+# Most steps are quiet (their output would only be noise): a failing one at least says where it stopped.
+trap 'echo "screenshots.sh ${3:-240x320} ${4:-classic}: line $LINENO failed (exit $?)" >&2' ERR
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
 mkdir -p "$2"
