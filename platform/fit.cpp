@@ -9,6 +9,21 @@
 #include "platform/scrollstep.h"
 #include "platform/display.h"
 
+RECT RectInClient(HWND window, HWND child)
+{
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+bool ClassIs(HWND window, const wchar_t* name)
+{
+    wchar_t found[32] = L"";
+    GetClassNameW(window, found, 32);
+    return !lstrcmpiW(found, name);
+}
+
 namespace {
 
 enum class Kind {
@@ -153,21 +168,6 @@ LRESULT CALLBACK ForgetOnDestroy(HWND window, UINT message, WPARAM wParam, LPARA
     if (message == WM_NCDESTROY)
         Forget(window);
     return DefSubclassProc(window, message, wParam, lParam);
-}
-
-RECT RectInClient(HWND window, HWND child)
-{
-    RECT r;
-    GetWindowRect(child, &r);
-    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
-bool ClassIs(HWND window, const wchar_t* name)
-{
-    wchar_t found[32] = L"";
-    GetClassNameW(window, found, 32);
-    return !lstrcmpiW(found, name);
 }
 
 int Width(const RECT& r)

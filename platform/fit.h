@@ -27,3 +27,7 @@ bool FitMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void FitStripPicture(HWND window, HBITMAP picture);
 // Whether FitControls took window's controls (and still lays them out).
 bool IsFitted(HWND window);
+// child's rectangle in window's client coordinates.
+RECT RectInClient(HWND window, HWND child);
+// Whether window's class is name, compared as the system compares class names (case aside).
+bool ClassIs(HWND window, const wchar_t* name);

@@ -56,27 +56,10 @@ LRESULT CALLBACK CreateHook(int code, WPARAM wParam, LPARAM lParam)
     // A message box is a top-level window: the controls every page and dialog makes are passed by.
     if (code == HCBT_CREATEWND && !(reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->style & WS_CHILD)) {
         HWND window = reinterpret_cast<HWND>(wParam);
-        wchar_t className[16] = L"";
-        GetClassNameW(window, className, 16);
-        if (wcscmp(className, L"#32770") == 0)
+        if (ClassIs(window, L"#32770"))
             SetWindowSubclass(window, FitWhenShown, 0, 0);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-RECT RectIn(HWND parent, HWND child)
-{
-    RECT rect{};
-    GetWindowRect(child, &rect);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
-bool IsButton(HWND window)
-{
-    wchar_t className[16] = L"";
-    GetClassNameW(window, className, 16);
-    return _wcsicmp(className, L"Button") == 0;
 }
 
 // The height text needs at width in the static's font, wrapped as a static with SS_EDITCONTROL wraps it.
@@ -122,7 +105,7 @@ bool FitMessageBox(HWND box, const RECT& area)
     if (!text || excess <= 0)
         return false;
 
-    RECT textRect = RectIn(box, text);
+    RECT textRect = RectInClient(box, text);
     int textWidth = std::max<int>(textRect.right - textRect.left - excess, 1);
     SetWindowLongPtrW(text, GWL_STYLE, GetWindowLongPtrW(text, GWL_STYLE) | SS_EDITCONTROL);
     int textHeight = TextHeight(text, textWidth);
@@ -136,16 +119,16 @@ bool FitMessageBox(HWND box, const RECT& area)
     std::vector<HWND> buttons;
     RECT row{LONG_MAX, 0, LONG_MIN, 0};
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (!IsButton(child) || !(GetWindowLongPtrW(child, GWL_STYLE) & WS_VISIBLE))
+        if (!ClassIs(child, L"Button") || !(GetWindowLongPtrW(child, GWL_STYLE) & WS_VISIBLE))
             continue;
-        RECT place = RectIn(box, child);
+        RECT place = RectInClient(box, child);
         row.left = std::min(row.left, place.left);
         row.right = std::max(row.right, place.right);
         buttons.push_back(child);
     }
     int shift = buttons.empty() ? 0 : (clientWidth - (row.right - row.left)) / 2 - row.left;
     for (HWND button : buttons) {
-        RECT place = RectIn(box, button);
+        RECT place = RectInClient(box, button);
         SetWindowPos(button, nullptr, place.left + shift, place.top + grow, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
