@@ -3,17 +3,8 @@
 #include <string>
 
 #include "base/cstring.h"
-#include "base/collector.h"
-#include "resources/resource.h"
 
 namespace {
-
-struct Recorder : public CObject {
-    Recorder(std::string* log, char name) : log(log), name(name) {}
-    ~Recorder() override { log->push_back(name); }
-    std::string* log;
-    char name;
-};
 
 TEST(CStringTest, EmptyStringsAndTheirBuffers)
 {
@@ -83,32 +74,6 @@ TEST(CStringTest, EightBitTextGoesThroughWindows1250)
     narrow.Assign("a\0\x8A", 3);
     EXPECT_EQ(std::wstring(wide.Buffer(), wide.Length()), std::wstring(L"a\0b", 3));
     EXPECT_EQ(std::wstring(narrow.Buffer(), narrow.Length() + 1), std::wstring(L"a\0\x0160", 4));  // and its terminator
-}
-
-// The collector deletes newest first, nothing before Collect, and what it still holds goes with it.
-TEST(CStringTest, TemporariesStayValidUntilCollected)
-{
-    std::string log;
-    {
-        CGarbageCollector collector;
-        collector.Collect();  // with nothing held
-        for (char name : {'A', 'B', 'C'})
-            new (collector.Alloc(sizeof(Recorder))) Recorder(&log, name);
-        collector.Collect();
-        EXPECT_EQ(log, "CBA");
-        new (collector.Alloc(sizeof(Recorder))) Recorder(&log, 'X');
-    }
-    EXPECT_EQ(log, "CBAX") << "the collector's end deletes what it still holds";
-    garbageCollector.Collect();
-    CString* message = TempResourceString(IDS_AUTODETECT_FAILED);
-    CString* copy = TempCopy(*message);
-    CString* none = TempString(static_cast<const wchar_t*>(nullptr));
-    TempString(L"more temporaries in between");
-    EXPECT_STREQ(message->Text(), L"Autodetection failed !");
-    EXPECT_STREQ(copy->Text(), L"Autodetection failed !");
-    EXPECT_NE(copy->Buffer(), message->Buffer());
-    EXPECT_EQ(none->Buffer(), nullptr);
-    garbageCollector.Collect();
 }
 
 } // namespace
