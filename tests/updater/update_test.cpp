@@ -41,21 +41,9 @@ bool TrustTestAuthority()
     HCERTSTORE root = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
     bool trusted = root && !pem.empty() &&
                    CryptStringToBinaryA(pem.c_str(), DWORD(pem.size()), CRYPT_STRING_BASE64HEADER,
-                                        reinterpret_cast<BYTE*>(&der[0]), &size, nullptr, nullptr);
-    // The site makes a new authority at each start, and a prefix outlives a start when a run is cut
-    // short (it keeps its slots): Wine refuses the current chain while an earlier authority is trusted too.
-    std::vector<PCCERT_CONTEXT> stale;
-    for (PCCERT_CONTEXT found = nullptr; trusted && (found = CertFindCertificateInStore(
-                                                         root, X509_ASN_ENCODING, 0, CERT_FIND_SUBJECT_STR_W,
-                                                         L"Dialpass test authority", found)) != nullptr;) {
-        if (found->cbCertEncoded != size || memcmp(found->pbCertEncoded, der.data(), size) != 0)
-            stale.push_back(CertDuplicateCertificateContext(found));
-    }
-    for (PCCERT_CONTEXT certificate : stale)
-        CertDeleteCertificateFromStore(certificate);
-    trusted = trusted && CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING,
-                                                          reinterpret_cast<const BYTE*>(der.data()), size,
-                                                          CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+                                        reinterpret_cast<BYTE*>(&der[0]), &size, nullptr, nullptr) &&
+                   CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                                                    size, CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
     if (root)
         CertCloseStore(root, 0);
     return trusted;
