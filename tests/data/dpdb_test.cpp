@@ -179,9 +179,12 @@ TEST(Dpdb, RefusesWhatTheAppletWouldMisread)
          "manufacturers.dat:1: short name \"..\\..\\x\" is not a plain file name"},
         {build(L"manufacturers.dat", "7;;Nameless\r\n"), 1, "manufacturers.dat:1: empty short name"},
         {build(L"Sample.dat", "49;800;\r\n+49;801;\r\n"), 1, "Sample.dat:2: the country code is not a number"},
+        {build(L"Sample.dat", std::string(65536, 'x')), 1, "Sample.dat: too large: a database file must be smaller"},
     });
-    for (const ProgramRun& run : runs)
+    for (const ProgramRun& run : runs) {
         EXPECT_TRUE(run.Has(" bytes, 1 errors")) << "one problem only\n" << run.output;
+        EXPECT_FALSE(run.Has("warning: empty file")) << run.output;  // a refused file is not read on
+    }
     EXPECT_EQ(Names(target.Path()), "");
 }
 
