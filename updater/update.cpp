@@ -260,16 +260,15 @@ private:
                      arguments.descriptionName + L" lists " + Hex(file.sha256));
                 return false;
             }
+            // Written whole under a temporary name first, so that the check never reads a file cut short.
             std::wstring path = JoinPath(folder.Path(), file.name);
-            UniqueHandle created(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                             FILE_ATTRIBUTE_NORMAL, nullptr));
-            DWORD written = 0;
-            bool whole = created && WriteFile(created.Get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
-                         written == bytes.size();
-            DWORD code = GetLastError();
-            created.Close();
-            if (!whole) {
-                Fail(L"cannot write " + path + L" (error " + std::to_wstring(code) + L")");
+            SafeFileWriter writer;
+            DWORD code = writer.Create(folder.Path(), L".new") && writer.Write(bytes.data(), bytes.size()) &&
+                                 writer.Flush()
+                             ? writer.ReplaceTarget(path, false)
+                             : writer.Failure();
+            if (code != ERROR_SUCCESS) {
+                Fail(L"cannot write " + path + L": " + SystemErrorText(code));
                 return false;
             }
             files.emplace_back(file.name, std::move(bytes));

@@ -11,6 +11,7 @@
 #include <map>
 
 #include "data/records.h"
+#include "data/safefile.h"
 #include "resources/resource.h"
 #include "support/sheetdriver.h"
 #include "updater/install.h"
@@ -232,10 +233,11 @@ TEST_F(UpdateTest, InstallsOverTlsFollowingNoLinkThenHealsTheSetAndJudgesRollbac
     EXPECT_TRUE(run.Logged("Installation folder: " + ToUtf8(installation.Dir()))) << run.log;
 
     // the site's version, signed by the newer key, files changed (first byte) and deleted before (on top of what
-    // the runs before left), the result, the log's words
+    // the runs before left), the result, the log's words, and the bytes a full disk still takes (0: room)
     struct Run { std::string version; bool otherKey; std::vector<std::string> changed, deleted; UpdateResult result;
-                 std::string logged; };
-    std::vector<Run> runs;
+                 std::string logged; DWORD diskBytes = 0; };
+    std::vector<Run> runs = {{"2", false, {}, {"country.dat"}, kUpdateFailed,
+                             "country.dat: " + ToUtf8(SystemErrorText(ERROR_DISK_FULL)), 16}};
     for (std::string name : {"country.dat", "providers.dat", "manufacturers.dat", "Sample.dat", "Other.dat"}) {
         runs.push_back({"2", false, {}, {name}, kUpdated, "Not whole: " + name + " is missing"});
         runs.push_back({"2", false, {name}, {}, kUpdated, "Not whole: " + name + " has another SHA-256"});
@@ -272,8 +274,11 @@ TEST_F(UpdateTest, InstallsOverTlsFollowingNoLinkThenHealsTheSetAndJudgesRollbac
         WriteBytes(site / L"update.xml", published);
         site.ReplaceInManifest("version=\"2\"", "version=\"" + run.version + "\"", run.otherKey);
         UpdateLog log(L"");
+        SafeFileWriter::SetWriteLimitForTesting(run.diskBytes ? run.diskBytes : -1);
         EXPECT_EQ(RunUpdate(arguments, {build.publicKey, other.publicKey}, log), run.result) << what << log.Text();
+        SafeFileWriter::SetWriteLimitForTesting(-1);
         EXPECT_NE(log.Text().find(run.logged), std::string::npos) << what << log.Text();
+        EXPECT_EQ(log.Text().find("FAILED"), log.Text().rfind("FAILED")) << "stops at one failure\n" << log.Text();
         if (run.result == kUpdated)
             ExpectSiteSetInstalled(installation, site, run.version);
         else
