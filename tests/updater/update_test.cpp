@@ -321,7 +321,7 @@ Spoil Flip(const wchar_t* file, size_t at) { return [=](Site& site) { FlipByte(s
 Spoil Listed(std::string name, std::string bytes) { return [=](Site& site) { PutListed(site, name, bytes); }; }
 Spoil Resigned(std::string from, std::string to) { return [=](Site& site) { site.ReplaceInManifest(from, to); }; }
 
-// A fault or attack: the server's behaviour for the base URL ("": a port where nothing listens), the log's
+// A fault or attack: the server's behaviour for the base URL ("": https to a port where nothing listens), the log's
 // words, what is done to the site after a good publish, time bounds, and Update.exe's test hook.
 struct Fault {
     const char* name;
@@ -347,7 +347,7 @@ const Fault kFaults[] = {
          std::string xml = ReadBytes(site / L"update.xml");
          site.ReplaceInManifest(xml.substr(xml.find("expires=\"") + 9, 20), "2001-01-01T00:00:00Z");
      }},
-    {"Refused", "", "the connection was refused"},
+    {"Refused", "", "cannot send the request: the connection was refused"},
     {"NotFound", "missing", "HTTP status 404"},
     {"Redirect", "redirect", "redirects are not followed"},
     {"StallBeforeHeaders", "stall-headers", "within 15 seconds", {}, 14000, 25000},
@@ -372,7 +372,7 @@ TEST_P(UpdateFaultTest, FailsWithExit2AndLeavesTheInstalledSet)
     if (fault.spoil)
         fault.spoil(site);
     std::map<std::wstring, std::string> before = installation.Files();
-    std::wstring url = fault.mode.empty() ? L"http://127.0.0.1:1/dialpass" : site.Url(fault.mode);
+    std::wstring url = fault.mode.empty() ? L"https://localhost:1/dialpass" : site.Url(fault.mode);
     UpdateRun run = RunUpdater(installation, url, false, fault.hook, fault.value ? fault.value : L"");
     EXPECT_EQ(run.exitCode, 2u) << run.log;
     EXPECT_TRUE(run.Logged(fault.logged)) << "expected \"" << fault.logged << "\" in\n" << run.log;
