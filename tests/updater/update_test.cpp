@@ -55,7 +55,7 @@ class Site : public TempDir {
 public:
     Site() : TempDir(SiteState() + L"\\sites") {}
     // The base URL that serves this site in the server's behaviour mode ("ok", "stall-body" ...); "https-NAME"
-    // at https://localhost with the certificate NAME (good, expired, wronghost, untrusted) of a trusted authority.
+    // at https://localhost with the certificate NAME (good, expired, wronghost, untrusted, clientonly; see site.sh).
     std::wstring Url(const std::string& mode = "ok") const
     {
         std::wstring name = Path().substr(Path().rfind(L'\\') + 1);
@@ -360,6 +360,7 @@ const Fault kFaults[] = {
     {"UntrustedCertificate", "https-untrusted", "authority this machine does not trust"},
     {"ExpiredCertificate", "https-expired", "expired or not yet valid"},
     {"CertificateForAnotherHost", "https-wronghost", "made out to another host name"},
+    {"CertificateNotForWebSites", "https-clientonly", "not for web sites"},
     {"SwappedAfterDownload", "ok", "was changed in", {}, 0, 10000, L"DIALPASS_TEST_TAMPER_AT", L"1"},
     {"SwappedAfterCheck", "ok", "was changed in", {}, 0, 10000, L"DIALPASS_TEST_TAMPER_AT", L"2"},
 };

@@ -3,7 +3,8 @@
 #   site.sh start STATE   start it unless it runs (waits at most 10 s for its port)
 #   site.sh stop STATE    stop it
 # It serves over TLS too (STATE/tls): certificates of a test authority (STATE/tls/ca.crt), made anew
-# at each start: good (localhost), expired, wronghost (another name) and untrusted (another authority).
+# at each start: good (localhost), expired, wronghost (another name), untrusted (another authority) and
+# clientonly (not for web servers).
 set -euo pipefail
 command=$1
 state=$(mkdir -p "$2" && cd "$2" && pwd)
@@ -11,12 +12,13 @@ here=$(cd "$(dirname "$0")" && pwd)
 # The pid file names our server only while that process still runs server.py.
 ours() { [ -f "$state/pid" ] && grep -q server.py "/proc/$(cat "$state/pid")/cmdline" 2>/dev/null; }
 running() { ours && [ -f "$state/port" ]; }
-# A certificate NAME for localhost (or host) signed by authority CA, valid for days (-1: expired).
+# A certificate NAME for localhost (or host) signed by authority CA, valid for days (-1: expired), for
+# usage (web servers unless given).
 leaf() {
-    local dir=$1 name=$2 ca=$3 host=$4 days=$5
+    local dir=$1 name=$2 ca=$3 host=$4 days=$5 usage=${6:-serverAuth}
     openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout "$dir/$name.key" -out "$dir/$name.csr" \
         -subj "/CN=$host" 2>/dev/null
-    printf 'subjectAltName=DNS:%s\nextendedKeyUsage=serverAuth\n' "$host" >"$dir/$name.ext"
+    printf 'subjectAltName=DNS:%s\nextendedKeyUsage=%s\n' "$host" "$usage" >"$dir/$name.ext"
     openssl x509 -req -in "$dir/$name.csr" -CA "$dir/$ca.crt" -CAkey "$dir/$ca.cakey" -set_serial "$RANDOM$RANDOM" \
         -days "$days" -extfile "$dir/$name.ext" -out "$dir/$name.pem" 2>/dev/null
     rm -f "$dir/$name.csr" "$dir/$name.ext"
@@ -40,6 +42,7 @@ make_certificates() {
     leaf "$dir" expired ca localhost -1
     leaf "$dir" wronghost ca wrong.invalid 30
     leaf "$dir" untrusted stranger localhost 30
+    leaf "$dir" clientonly ca localhost 30 clientAuth
 }
 
 case $command in
