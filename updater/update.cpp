@@ -260,7 +260,7 @@ private:
                      arguments.descriptionName + L" lists " + Hex(file.sha256));
                 return false;
             }
-            // Written whole under a temporary name first, so that the check never reads a file cut short.
+            // As every file the product writes: whole under a temporary name, then renamed; a full disk says so.
             std::wstring path = JoinPath(folder.Path(), file.name);
             SafeFileWriter writer;
             DWORD code = writer.Create(folder.Path(), L".new") && writer.Write(bytes.data(), bytes.size()) &&
